@@ -1,0 +1,46 @@
+// The 4-byte header that opens every MPEG audio frame.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace velkor {
+
+class FrameHeader {
+public:
+    // Room for the texts, zero byte included.
+    static constexpr std::size_t kModeNameSize = 15;     // "Single Channel"
+    static constexpr std::size_t kVersionTextSize = 19;  // "MPEG 2.5 Layer III"
+
+    uint32_t word = 0;  // the four bytes in file order, first most significant
+
+    // Sets word from the bytes b0..b3 in file order.
+    void set_bytes(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3);
+    // Sets word from the first 4 bytes at p.
+    void set_bytes(const uint8_t* p) { set_bytes(p[0], p[1], p[2], p[3]); }
+
+    int32_t sync_bits() const;       // bits 31-21
+    int32_t version_bits() const;    // bits 20-19: 0 MPEG-2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1
+    int32_t layer_bits() const;      // bits 18-17: 0 reserved, 1 III, 2 II, 3 I
+    int32_t bitrate_index() const;   // bits 15-12
+    int32_t sampling_index() const;  // bits 11-10
+    int32_t mode_bits() const;       // bits 7-6
+    int32_t emphasis_bits() const;   // bits 1-0
+
+    // 1 when the header passes the validity test, else 0.
+    int32_t is_valid() const;
+
+    float version_number() const;  // 1, 2, 2.5, or 0 for the reserved version
+    int32_t layer_number() const;  // 1, 2 or 3 (4 for the reserved layer)
+
+    // Table lookups; 0 for a header that failed is_valid.
+    int32_t table_bitrate_kbps() const;
+    int32_t sampling_rate_hz() const;
+
+    // "Stereo", "Joint Stereo", "Dual Channel" or "Single Channel".
+    void mode_name(char (&out)[kModeNameSize]) const;
+    // "MPEG 1 Layer III" and the like.
+    void version_text(char (&out)[kVersionTextSize]) const;
+};
+
+}  // namespace velkor

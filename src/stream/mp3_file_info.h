@@ -1,0 +1,80 @@
+// The per-file analysis object: the loader's results, the figures derived
+// from them, the tag queries and the ID3v1 write-back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "stream/frame_header.h"
+#include "stream/vbr_header.h"
+#include "tags/tag_record.h"
+
+namespace velkor {
+
+// Status codes of load and write_tag.
+enum Status : int32_t {
+    kStatusOk = 0,
+    kStatusWriteFailed = 1,    // write_tag: the file cannot be opened or written
+    kStatusOpenFailed = 2,     // load: the file cannot be opened
+    kStatusNoFrame = 4,        // load: no valid frame header
+    kStatusNoTagBlock = 8,     // write_tag: no tag block could be made
+};
+
+// Shows the error notice for code 1, 2, 4 or 8 with the given caption;
+// nothing for any other code.
+void show_error_notice(int32_t code, const char* caption);
+
+class Mp3FileInfo {
+public:
+    static constexpr std::size_t kLengthTextSize = 16;
+    using Text = TagRecord::Text;
+
+    FrameHeader header;
+    VbrHeader vbr;
+    TagRecord tag;
+    int32_t is_vbr = 0;
+    int32_t has_id3v1 = 0;
+    int32_t has_id3v2 = 0;
+    std::string path;
+    int64_t file_size_ = 0;
+    int64_t header_pos = 0;  // offset of the first frame header plus one
+
+    // Analyses the file: 0 success, 2 not opened (after the notice), 4 no
+    // valid frame header.
+    int32_t load(const char* path);
+
+    // Derived figures; meaningful after load returned 0.
+    void version_text(char (&out)[FrameHeader::kVersionTextSize]) const;
+    void mode_text(char (&out)[FrameHeader::kModeNameSize]) const;
+    int32_t bitrate_kbps() const;
+    int32_t frequency_hz() const;
+    int32_t frame_count() const;
+    int32_t length_seconds() const;
+    void length_text(char (&out)[kLengthTextSize]) const;
+    int64_t file_size() const { return file_size_; }
+    const std::string& copy_path() const { return path; }
+
+    // Tag queries, answered from `tag`.
+    void tag_title(Text& out) const { tag.get_title(out); }
+    void tag_artist(Text& out) const { tag.get_artist(out); }
+    void tag_album(Text& out) const { tag.get_album(out); }
+    void tag_comment(Text& out) const { tag.get_comment(out); }
+    void tag_v2_title(Text& out) const { tag.get_v2_title(out); }
+    void tag_v2_artist(Text& out) const { tag.get_v2_artist(out); }
+    void tag_v2_album(Text& out) const { tag.get_v2_album(out); }
+    void tag_v2_comment(Text& out) const { tag.get_v2_comment(out); }
+    void tag_genre_name(char (&out)[TagRecord::kGenreNameSize]) const { tag.genre_name(out); }
+    int32_t tag_year() const { return tag.get_year(); }
+    int32_t tag_track() const { return tag.get_track(); }
+    int32_t tag_genre_index() const { return tag.genre_index(); }
+    int32_t tag_v2_genre_index() const { return tag.v2_genre_index(); }
+
+    // Applies the seven texts ("n/a" leaves a field as it is) and writes the
+    // ID3v1 tag into the file: 0 written, 1 file not opened or not written,
+    // 8 no tag block made.
+    int32_t write_tag(const char* title, const char* artist, const char* album,
+                      const char* year, const char* comment, const char* track,
+                      const char* genre);
+};
+
+}  // namespace velkor
