@@ -125,14 +125,15 @@ VK_API void VK_CALL MyStructProc(SampleRecord *record);
  * ("caption: text") and answers with the default button. A host application
  * may take the notices over instead.
  *
- * style holds the message-box style bits below; the handler returns the
- * answer (VK_ANSWER_OK for a notice with one button, VK_ANSWER_YES or
- * VK_ANSWER_NO for a question). text may hold line feeds. context is the
- * pointer given to VkSetNoticeHandler. The handler runs on the thread that
- * called into the library.
+ * style holds the message-box style bits below (buttons in the low four
+ * bits, the icon in the next four). The handler returns the answer:
+ * VK_ANSWER_OK for a notice with one button, VK_ANSWER_YES or VK_ANSWER_NO
+ * for a question. text may hold line feeds. context is the pointer given to
+ * VkSetNoticeHandler. The handler runs on the thread that called into the
+ * library.
  */
-#define VK_NOTICE_OK 0x0u
-#define VK_NOTICE_YESNO 0x4u
+#define VK_NOTICE_BUTTONS_OK 0x0u
+#define VK_NOTICE_BUTTONS_YESNO 0x4u
 #define VK_NOTICE_ICON_QUESTION 0x20u
 #define VK_NOTICE_ICON_WARNING 0x30u
 #define VK_NOTICE_ICON_INFORMATION 0x40u

@@ -11,8 +11,8 @@
 // unchanged; this keeps the two from drifting apart.
 static_assert(std::is_same_v<VkNoticeHandler, velkor::platform::NoticeHandler>,
               "VkNoticeHandler must match the platform notice handler");
-static_assert(VK_NOTICE_OK == velkor::platform::kButtonsOk &&
-                  VK_NOTICE_YESNO == velkor::platform::kButtonsYesNo &&
+static_assert(VK_NOTICE_BUTTONS_OK == velkor::platform::kButtonsOk &&
+                  VK_NOTICE_BUTTONS_YESNO == velkor::platform::kButtonsYesNo &&
                   VK_NOTICE_ICON_QUESTION == velkor::platform::kIconQuestion &&
                   VK_NOTICE_ICON_WARNING == velkor::platform::kIconWarning &&
                   VK_NOTICE_ICON_INFORMATION == velkor::platform::kIconInformation &&
