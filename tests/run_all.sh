@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the plain build, then the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, the thread tests under
+# ThreadSanitizer, and each fuzz target for a short while when clang and its
+# libFuzzer runtime are there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 for preset in default asan; do
@@ -9,3 +11,17 @@ for preset in default asan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+
+echo "== tsan (thread tests)"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan
+ctest --preset tsan
+
+echo "== fuzz"
+if ! command -v clang++ >/dev/null; then
+  echo "skipped: clang++ is not installed"
+elif ! compgen -G "$(clang++ -print-resource-dir)/lib/linux/libclang_rt.fuzzer-*.a" >/dev/null; then
+  echo "skipped: the libFuzzer runtime (libclang-rt-dev) is not installed"
+else
+  bash fuzz/run.sh 15
+fi
