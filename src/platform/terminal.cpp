@@ -1,0 +1,20 @@
+// Terminal detection for the standard streams.
+#include "platform/terminal.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace velkor::platform {
+
+bool stdin_is_terminal() {
+#if defined(_WIN32)
+    return _isatty(0) != 0;
+#else
+    return isatty(STDIN_FILENO) != 0;
+#endif
+}
+
+}  // namespace velkor::platform

@@ -1,0 +1,20 @@
+// How the library's notices reach the person at the command line: one line
+// on stderr, "velkor: <caption>: <text>", and Yes/No questions asked on the
+// terminal or answered by --yes.
+#pragma once
+
+namespace velkor::cli {
+
+struct QuestionPolicy {
+    bool assume_yes = false;   // --yes: every question is answered Yes unasked
+    bool interactive = false;  // stdin is a terminal: ask there
+};
+
+// Replaces the library's default notice handler for the rest of the run.
+void install_notice_handler(const QuestionPolicy& policy);
+
+// Notices shown since the start of the run; lets a caller tell whether a
+// failure has already been reported to the person.
+int notices_shown();
+
+}  // namespace velkor::cli
