@@ -74,10 +74,10 @@ std::string id3v1(const std::string& title, const std::string& artist, const std
     return block;
 }
 
-// Four MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz, 417 bytes each).
-std::string frames() {
+// MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz, 417 bytes each).
+std::string frames(int count = 4) {
     std::string audio;
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < count; ++i) {
         std::string frame(417, '\0');
         frame.replace(0, 4, "\xFF\xFB\x90\x64");
         audio += frame;
@@ -369,6 +369,7 @@ TEST_F(CliTest, RecursiveWalkIsSortedAndTakesOnlyAudioFiles) {
         fs::copy_file(sample("cbr_id3v11.mp3"), dir_ / name);
     }
     write_file(path("music/a_album/cover.jpg"), "not audio");
+    write_file(path("music/a_album/long.mp3"), frames(384));  // 10 s
     fs::create_directory_symlink(dir_ / "music", dir_ / "music" / "a_album" / "loop");
 
     Outcome run = velkor({"--json", "-r", path("music")});
@@ -379,8 +380,19 @@ TEST_F(CliTest, RecursiveWalkIsSortedAndTakesOnlyAudioFiles) {
         ASSERT_TRUE(value) << line;
         files.push_back((*value)["file"].text);
     }
-    EXPECT_EQ(files, (std::vector<std::string>{path("music/a_album/x.mp3"), path("music/b_album/01.MP3"),
-                                               path("music/b_album/02.mp3"), path("music/z.mp3")}));
+    EXPECT_EQ(files, (std::vector<std::string>{path("music/a_album/long.mp3"), path("music/a_album/x.mp3"),
+                                               path("music/b_album/01.MP3"), path("music/b_album/02.mp3"),
+                                               path("music/z.mp3")}));
+    // No progress line off a terminal; the summary adds up the lengths.
+    EXPECT_EQ(run.err, "velkor: 5 files: 5 analysed, 0 failed, total playing time 00:10\n");
+    write_file(path("music/b_album/03.mp3"), frames(1));
+    fs::resize_file(path("music/b_album/03.mp3"), 64'000'001);  // sparse, 4000 s
+    write_file(path("music/b_album/04.mp3"), "no audio");
+    run = velkor({"-r", "--record", path("music")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("velkor: 7 files: 6 analysed, 1 failed, total playing time 01:06:50\n"),
+              std::string::npos)
+        << run.err;
 
     // Without -r a directory is refused.
     run = velkor({path("music")});

@@ -13,6 +13,7 @@ namespace {
 
 QuestionPolicy policy;
 int shown = 0;
+std::function<void()> before_notice;
 
 // The notice texts are laid out for a message box; on one line each run of
 // line breaks becomes a single space.
@@ -38,6 +39,7 @@ bool read_yes() {
 
 int32_t handle(const char* text, const char* caption, uint32_t style, void*) {
     ++shown;
+    if (before_notice) before_notice();
     std::string line = "velkor: ";
     if (*caption) line += printable(bytes_to_utf8(caption)) + ": ";
     line += one_line(text);
@@ -68,6 +70,8 @@ void install_notice_handler(const QuestionPolicy& question_policy) {
     policy = question_policy;
     platform::set_notice_handler(&handle);
 }
+
+void set_before_notice(std::function<void()> hook) { before_notice = std::move(hook); }
 
 int notices_shown() { return shown; }
 

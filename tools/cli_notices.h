@@ -3,6 +3,8 @@
 // terminal or answered by --yes.
 #pragma once
 
+#include <functional>
+
 namespace velkor::cli {
 
 struct QuestionPolicy {
@@ -12,6 +14,9 @@ struct QuestionPolicy {
 
 // Replaces the library's default notice handler for the rest of the run.
 void install_notice_handler(const QuestionPolicy& policy);
+
+// Called before a notice is written, so that a progress line can make room.
+void set_before_notice(std::function<void()> hook);
 
 // Notices shown since the start of the run; lets a caller tell whether a
 // failure has already been reported to the person.

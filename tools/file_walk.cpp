@@ -11,14 +11,14 @@ namespace velkor::cli {
 
 namespace {
 
-void walk_directory(const fs::path& dir, const std::function<void(const WalkItem&)>& visit) {
+void walk_directory(const fs::path& dir, std::vector<WalkItem>& items) {
     std::error_code ec;
     std::vector<fs::path> entries;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         entries.push_back(it->path());
     }
     if (ec) {
-        visit({dir.string(), "cannot read the directory: " + ec.message()});
+        items.push_back({dir.string(), "cannot read the directory: " + ec.message()});
         return;
     }
     std::sort(entries.begin(), entries.end(), [](const fs::path& a, const fs::path& b) {
@@ -27,10 +27,10 @@ void walk_directory(const fs::path& dir, const std::function<void(const WalkItem
     for (const fs::path& entry : entries) {
         const fs::file_status link = fs::symlink_status(entry, ec);
         if (!ec && fs::is_directory(link)) {
-            walk_directory(entry, visit);
+            walk_directory(entry, items);
         } else if (has_audio_extension(entry.filename().string()) &&
                    fs::is_regular_file(fs::status(entry, ec))) {
-            visit({entry.string(), {}});
+            items.push_back({entry.string(), {}});
         }
     }
 }
@@ -47,18 +47,19 @@ bool has_audio_extension(const std::string& name) {
     return ext == "mp3" || ext == "mp2" || ext == "mp1" || ext == "mpga";
 }
 
-void walk_operands(const std::vector<std::string>& operands, bool recursive,
-                   const std::function<void(const WalkItem&)>& visit) {
+std::vector<WalkItem> collect_files(const std::vector<std::string>& operands, bool recursive) {
+    std::vector<WalkItem> items;
     for (const std::string& operand : operands) {
         std::error_code ec;
         if (!fs::is_directory(fs::status(operand, ec))) {
-            visit({operand, {}});  // the analysis itself reports a missing file
+            items.push_back({operand, {}});  // the analysis itself reports a missing file
         } else if (recursive) {
-            walk_directory(operand, visit);
+            walk_directory(operand, items);
         } else {
-            visit({operand, "is a directory (-r walks it)"});
+            items.push_back({operand, "is a directory (-r walks it)"});
         }
     }
+    return items;
 }
 
 }  // namespace velkor::cli

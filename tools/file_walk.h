@@ -2,7 +2,6 @@
 // directories when asked, in a stable order.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,13 +15,12 @@ struct WalkItem {
     std::string problem;
 };
 
-// Calls visit for every operand in order. Without recursive a directory
+// The items for the operands, in order. Without recursive a directory
 // operand is a problem; with it, the directory is walked depth first with
 // the entries of each directory sorted by name (bytewise), taking regular
 // files with an MPEG audio extension. Symbolic links to directories are not
 // followed, so a link loop cannot trap the walk.
-void walk_operands(const std::vector<std::string>& operands, bool recursive,
-                   const std::function<void(const WalkItem&)>& visit);
+std::vector<WalkItem> collect_files(const std::vector<std::string>& operands, bool recursive);
 
 // True for names ending in .mp3, .mp2, .mp1 or .mpga, in any letter case.
 bool has_audio_extension(const std::string& name);

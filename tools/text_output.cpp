@@ -1,7 +1,8 @@
 // Readable block, raw report and record fields.
 #include "text_output.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 
@@ -14,13 +15,15 @@ namespace velkor::cli {
 namespace {
 
 // The label column is as wide as the longest label, "frequency:".
-void line(const char* indent, const char* label, const std::string& utf8_value) {
-    const std::string labelled = std::string(label) + ":";
-    if (utf8_value.empty()) {
-        std::printf("%s%s\n", indent, labelled.c_str());
-    } else {
-        std::printf("%s%-10s %s\n", indent, labelled.c_str(), utf8_value.c_str());
+constexpr std::size_t kLabelWidth = 10;
+
+void line(std::string& out, const char* indent, const char* label, const std::string& utf8_value) {
+    std::string labelled = std::string(indent) + label + ":";
+    if (!utf8_value.empty()) {
+        labelled.resize(std::max(labelled.size(), std::strlen(indent) + kLabelWidth), ' ');
+        labelled += ' ' + utf8_value;
     }
+    out += labelled + '\n';
 }
 
 std::string tag_text(const std::string& latin1) { return printable(latin1_to_utf8(latin1)); }
@@ -33,81 +36,115 @@ std::string field(const char (&value)[N]) {
     return tag_text(std::string(value, strnlen(value, N)));
 }
 
+// Seconds of a "mm:ss" or "hh:mm:ss" length text.
+int64_t seconds_of(std::string_view text) {
+    int64_t seconds = 0;
+    for (std::size_t start = 0; start <= text.size();) {
+        std::size_t end = text.find(':', start);
+        if (end == std::string_view::npos) end = text.size();
+        seconds = seconds * 60 + std::atoll(std::string(text.substr(start, end - start)).c_str());
+        start = end + 1;
+    }
+    return seconds;
+}
+
+// The report's item at index (0 is the status prefix).
+std::string_view report_item(std::string_view report, int index) {
+    static constexpr std::string_view kSep = "<sep>";
+    std::size_t start = 0;
+    for (int i = 0; i < index; ++i) {
+        const std::size_t at = report.find(kSep, start);
+        if (at == std::string_view::npos) return {};
+        start = at + kSep.size();
+    }
+    return report.substr(start, report.find(kSep, start) - start);
+}
+
 }  // namespace
 
-void print_block(const FileFacts& f) {
-    std::printf("%s\n", path_text(f.path).c_str());
-    line("  ", "version", f.version);
-    line("  ", "bitrate",
+std::string block_text(const FileFacts& f) {
+    std::string out = path_text(f.path) + '\n';
+    line(out, "  ", "version", f.version);
+    line(out, "  ", "bitrate",
          std::to_string(f.bitrate_kbps) + " kbps" + (f.vbr ? " (VBR, average)" : " (CBR)"));
-    line("  ", "sampling", std::to_string(f.sampling_rate_hz) + " Hz");
-    line("  ", "mode", f.mode);
-    line("  ", "length", f.length + " (" + std::to_string(f.length_seconds) + " s)");
-    line("  ", "size", std::to_string(f.file_size / 1024) + " kB (" + std::to_string(f.file_size) +
-                           " bytes)");
-    line("  ", "frames", std::to_string(f.frames));
+    line(out, "  ", "sampling", std::to_string(f.sampling_rate_hz) + " Hz");
+    line(out, "  ", "mode", f.mode);
+    line(out, "  ", "length", f.length + " (" + std::to_string(f.length_seconds) + " s)");
+    line(out, "  ", "size",
+         std::to_string(f.file_size / 1024) + " kB (" + std::to_string(f.file_size) + " bytes)");
+    line(out, "  ", "frames", std::to_string(f.frames));
 
     const Id3v1Facts& v1 = f.id3v1;
     if (!v1.present) {
-        line("  ", "ID3v1", "none");
+        line(out, "  ", "ID3v1", "none");
     } else {
-        std::printf("  ID3v1%s\n", v1.v11 ? ".1" : ".0");
-        line("    ", "title", tag_text(v1.title));
-        line("    ", "artist", tag_text(v1.artist));
-        line("    ", "album", tag_text(v1.album));
-        line("    ", "year", std::to_string(v1.year));
-        line("    ", "comment", tag_text(v1.comment));
-        if (v1.v11) line("    ", "track", std::to_string(v1.track));
-        line("    ", "genre", v1.genre_name + " (" + std::to_string(v1.genre) + ")");
+        out += v1.v11 ? "  ID3v1.1\n" : "  ID3v1.0\n";
+        line(out, "    ", "title", tag_text(v1.title));
+        line(out, "    ", "artist", tag_text(v1.artist));
+        line(out, "    ", "album", tag_text(v1.album));
+        line(out, "    ", "year", std::to_string(v1.year));
+        line(out, "    ", "comment", tag_text(v1.comment));
+        if (v1.v11) line(out, "    ", "track", std::to_string(v1.track));
+        line(out, "    ", "genre", v1.genre_name + " (" + std::to_string(v1.genre) + ")");
     }
 
     const Id3v2Facts& v2 = f.id3v2;
     if (!v2.present) {
-        line("  ", "ID3v2", "none");
+        line(out, "  ", "ID3v2", "none");
     } else {
-        std::printf("  ID3v2\n");
-        line("    ", "title", tag_text(v2.title));
-        line("    ", "artist", tag_text(v2.artist));
-        line("    ", "album", tag_text(v2.album));
-        line("    ", "year", tag_text(v2.year));
-        line("    ", "comment", tag_text(v2.comment));
-        line("    ", "track", tag_text(v2.track));
-        line("    ", "genre", tag_text(v2.genre));
+        out += "  ID3v2\n";
+        line(out, "    ", "title", tag_text(v2.title));
+        line(out, "    ", "artist", tag_text(v2.artist));
+        line(out, "    ", "album", tag_text(v2.album));
+        line(out, "    ", "year", tag_text(v2.year));
+        line(out, "    ", "comment", tag_text(v2.comment));
+        line(out, "    ", "track", tag_text(v2.track));
+        line(out, "    ", "genre", tag_text(v2.genre));
     }
+    return out;
 }
 
-ExportOutcome print_report(const std::string& path, bool with_path) {
+ExportOutput report_output(const std::string& path, bool with_path) {
     char report[VK_REPORT_SIZE] = {};
     const int before = notices_shown();
-    const int32_t written = VkOpenMp3File(path.c_str(), report, 0);
+    ExportOutput output;
+    output.ok = VkOpenMp3File(path.c_str(), report, 0) == 1;
     report[sizeof report - 1] = '\0';
-    if (with_path) std::printf("%s: ", path_text(path).c_str());
-    std::printf("%s\n", tag_text(report).c_str());
-    return {written == 1, notices_shown() != before};
+    output.notice_shown = notices_shown() != before;
+    if (output.ok) output.length_seconds = seconds_of(report_item(report, 4));
+    if (with_path) output.text = path_text(path) + ": ";
+    output.text += tag_text(report) + '\n';
+    return output;
 }
 
-ExportOutcome print_record(const std::string& path) {
+ExportOutput record_output(const std::string& path) {
     InfoRecord record;
     std::memset(&record, 0, sizeof record);
     const int before = notices_shown();
     VkGetSonvexStruct(path.c_str(), &record);
-    std::printf("%s\n", path_text(path).c_str());
-    line("  ", "status", field(record.status));
-    line("  ", "track", field(record.track));
-    line("  ", "year", field(record.year));
-    line("  ", "bitrate", field(record.bitrate));
-    line("  ", "size", field(record.size));
-    line("  ", "frequency", field(record.frequency));
-    line("  ", "length", field(record.length));
-    line("  ", "frames", field(record.frames));
-    line("  ", "album", field(record.album));
-    line("  ", "artist", field(record.artist));
-    line("  ", "comment", field(record.comment));
-    line("  ", "genre", field(record.genre));
-    line("  ", "mode", field(record.mode));
-    line("  ", "version", field(record.version));
-    line("  ", "title", field(record.title));
-    return {std::strcmp(record.status, "Success") == 0, notices_shown() != before};
+    ExportOutput output;
+    output.ok = std::strcmp(record.status, "Success") == 0;
+    output.notice_shown = notices_shown() != before;
+    output.length_seconds = std::atoll(field(record.length).c_str());
+
+    std::string& out = output.text;
+    out = path_text(path) + '\n';
+    line(out, "  ", "status", field(record.status));
+    line(out, "  ", "track", field(record.track));
+    line(out, "  ", "year", field(record.year));
+    line(out, "  ", "bitrate", field(record.bitrate));
+    line(out, "  ", "size", field(record.size));
+    line(out, "  ", "frequency", field(record.frequency));
+    line(out, "  ", "length", field(record.length));
+    line(out, "  ", "frames", field(record.frames));
+    line(out, "  ", "album", field(record.album));
+    line(out, "  ", "artist", field(record.artist));
+    line(out, "  ", "comment", field(record.comment));
+    line(out, "  ", "genre", field(record.genre));
+    line(out, "  ", "mode", field(record.mode));
+    line(out, "  ", "version", field(record.version));
+    line(out, "  ", "title", field(record.title));
+    return output;
 }
 
 }  // namespace velkor::cli

@@ -17,4 +17,12 @@ bool stdin_is_terminal() {
 #endif
 }
 
+bool stderr_is_terminal() {
+#if defined(_WIN32)
+    return _isatty(2) != 0;
+#else
+    return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
 }  // namespace velkor::platform
