@@ -461,10 +461,20 @@ TEST_F(CliTest, TagWarnsAboutYearsAndCutsLongTexts) {
         << run.err;
     EXPECT_NE(run.err.find("title: longer than 30 characters, cut to 30"), std::string::npos);
     EXPECT_NE(run.err.find("album: 1 character(s) beyond Latin-1"), std::string::npos);
+    EXPECT_EQ(run.err.find("comment:"), std::string::npos);
     const JsonValue v1 = json_of(file)["id3v1"];
     EXPECT_EQ(v1["year"].number, 2023);
     EXPECT_EQ(v1["title"].text, std::string(30, 'T'));
     EXPECT_EQ(v1["album"].text, "? uro");
+
+    // With a track the comment has 28 characters; without one, 30.
+    const std::string comment = "0123456789012345678901234567AB";
+    Outcome again = velkor({"tag", file, "--comment", comment});
+    EXPECT_NE(again.err.find("comment: longer than 28 characters, cut to 28"), std::string::npos) << again.err;
+    EXPECT_EQ(json_of(file)["id3v1"]["comment"].text, comment.substr(0, 28));
+    again = velkor({"tag", file, "--comment", comment, "--track", "-1"});
+    EXPECT_EQ(again.err, "");
+    EXPECT_EQ(json_of(file)["id3v1"]["comment"].text, comment);
 }
 
 TEST_F(CliTest, UnknownGenreIsAnsweredNoWithoutTerminalUnlessYes) {

@@ -2,6 +2,7 @@
 // and writes it back.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "cli_notices.h"
@@ -84,6 +85,10 @@ int run_tag_command(const std::vector<std::string>& args) {
     if (result != kStatusOk) {
         warn(path, "the tag was not written (status " + std::to_string(result) + ")");
         return kExitFailed;
+    }
+    // An ID3v1.1 tag keeps its track where the comment's last two bytes were.
+    if (info.tag_track() >= 0 && strnlen(info.tag.comment, sizeof info.tag.comment) > kTextLimit - 2) {
+        warn(path, "comment: longer than 28 characters, cut to 28 to make room for the track");
     }
     return kExitOk;
 }
