@@ -34,10 +34,9 @@ started=$SECONDS
 build_ok=1
 cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >"$work/cmake.log" 2>&1 &&
   cmake --build build-win32 -j2 >>"$work/cmake.log" 2>&1 || build_ok=0
-if [ ! -f build/libvelkor.so ]; then
-  { cmake --preset default && cmake --build --preset default --target velkor; } \
-    >>"$work/cmake.log" 2>&1 || build_ok=0
-fi
+# The Linux library to compare with.
+{ [ -f build/CMakeCache.txt ] || cmake --preset default; } >>"$work/cmake.log" 2>&1 &&
+  cmake --build --preset default --target velkor >>"$work/cmake.log" 2>&1 || build_ok=0
 caller_flags=(-std=gnu11 -O0 -fno-omit-frame-pointer -Wall -Wextra -Werror -Iinclude)
 i686-w64-mingw32-gcc "${caller_flags[@]}" -static-libgcc tests/win32/velkor_caller.c \
   -o build-win32/velkor_caller.exe >>"$work/cmake.log" 2>&1 || build_ok=0
@@ -102,7 +101,7 @@ echo "== the caller under Wine"
 # Headless: no display, so Wine never opens a window or asks to install
 # anything; the caller also captures the DLL's message boxes itself.
 unset DISPLAY WAYLAND_DISPLAY
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export HOME=${HOME:-$work} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$work/run/samples"
 cp "$dll" build-win32/velkor_caller.exe build-win32/linked_caller.exe "$work/run/"
 shopt -s nullglob
@@ -112,7 +111,11 @@ for f in samples/*.mp3; do
   samples+=("$f")
 done
 cd "$work/run"
-timeout 120 wineboot -i >"$work/wineboot.log" 2>&1 && timeout 60 wineserver -w
+boot_started=$SECONDS
+if ! { timeout 120 wineboot -i && timeout 60 wineserver -w; } >"$work/wineboot.log" 2>&1; then
+  echo "-- wineboot failed:"
+  tail -n 20 "$work/wineboot.log"
+fi
 wine_started=$SECONDS
 run_caller() { # name, output file, caller arguments
   local name=$1 out=$2
@@ -160,6 +163,7 @@ if run_caller "Windows dump" "$work/win_dump.txt" wine velkor_caller.exe velkor.
 else
   fail "DLL and Linux library agree on ${#files[@]} files (${#samples[@]} samples)"
 fi
-echo "Wine leg: $((SECONDS - wine_started)) s after wineboot, $((SECONDS - started)) s in all"
+echo "Wine leg: $((boot_started - started)) s to build, $((wine_started - boot_started)) s for" \
+  "wineboot, $((SECONDS - wine_started)) s of runs"
 cd "$root"
 finish
