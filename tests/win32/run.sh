@@ -154,7 +154,7 @@ add_counts "$work/linux_check.txt" "Linux caller"
 
 # Both builds must write the same bytes for every sample file, for the
 # caller's own files and for a missing path.
-files=("${samples[@]}" caller_tagged.mp3 caller_no_frame.bin caller_missing.mp3)
+files=("${samples[@]}" caller_tagged.mp3 caller_long.mp3 caller_no_frame.bin caller_missing.mp3)
 if run_caller "Windows dump" "$work/win_dump.txt" wine velkor_caller.exe velkor.dll dump "${files[@]}" &&
   run_caller "Linux dump" "$work/linux_dump.txt" \
     "$root/build-win32/velkor_caller_linux" "$root/build/libvelkor.so" dump "${files[@]}" &&

@@ -322,9 +322,32 @@ static int write_tagged_file(const char *path) {
     return write_file(path, data, sizeof data);
 }
 
+enum { kLongFrameSize = 1044, kLongFrames = 4 };
+
+/* The longest texts a report can hold: MPEG-2.5 Layer III frames (160
+ * kbit/s, 11025 Hz, dual channel) and an ID3v1.0 tag with every text 30
+ * characters long and the longest genre name. */
+static int write_long_file(const char *path) {
+    static unsigned char data[kLongFrameSize * kLongFrames + 128];
+    memset(data, 0, sizeof data);
+    for (int i = 0; i < kLongFrames; ++i) {
+        unsigned char *frame = data + i * kLongFrameSize;
+        frame[0] = 0xFF, frame[1] = 0xE3, frame[2] = 0xE0, frame[3] = 0x80;
+    }
+    unsigned char *tag = data + kLongFrameSize * kLongFrames;
+    memcpy(tag, "TAG", 3);
+    memset(tag + 3, 'T', 30);
+    memset(tag + 33, 'A', 30);
+    memset(tag + 63, 'L', 30);
+    memcpy(tag + 93, "9999", 4);
+    memset(tag + 97, 'C', 30);
+    tag[127] = 47; /* "Instrumental Rock" */
+    return write_file(path, data, sizeof data);
+}
+
 static int write_fixtures(void) {
     static unsigned char nothing[3000];
-    return write_tagged_file("caller_tagged.mp3") &&
+    return write_tagged_file("caller_tagged.mp3") && write_long_file("caller_long.mp3") &&
            write_file("caller_no_frame.bin", nothing, sizeof nothing);
 }
 
@@ -488,6 +511,19 @@ static void check_analysis(const Api *api) {
         check_text(record_field(record, kFields[i].field), kFields[i].text, label);
     }
     check_int(notice_count, 0, "no notice for a good file");
+
+    /* The longest report must leave room in a VK_REPORT_SIZE buffer. */
+    char wide[VK_REPORT_SIZE + 256];
+    memset(wide, kUntouched, sizeof wide);
+    check_int(api->open_mp3_file("caller_long.mp3", wide, 0), 1, "VkOpenMp3File of long texts");
+    check(strnlen(wide, sizeof wide) < VK_REPORT_SIZE, "longest report fits VK_REPORT_SIZE", NULL);
+    report_item(wide, 11, item, sizeof item);
+    check_text(item, "CCCCCCCCCCCCCCCCCCCCCCCCCCCCCC", "report keeps a 30-character comment");
+    memset(record, kUntouched, sizeof record);
+    api->get_sonvex_struct("caller_long.mp3", record);
+    check_text(record_field(record, "title"), "TTTTTTTTTTTTTTTTTTTTTTTTTTTTTT",
+               "record keeps a 30-character title");
+    check_text(record_field(record, "version"), "MPEG 2.5 Layer III", "record version MPEG 2.5");
 
     check_int(api->open_mp3_file("caller_no_frame.bin", report, 0), 0,
               "VkOpenMp3File without a frame header fails");
