@@ -299,19 +299,24 @@ static int write_file(const char *path, const unsigned char *data, size_t size) 
     return fclose(f) == 0 && written == size;
 }
 
-enum { kFrameSize = 417, kFrames = 12 };
+/* frames copies of a frame that starts with header and is frame_size long
+ * (the rest zero), then the 128-byte tag. */
+static int write_mp3(const char *path, const unsigned char header[4], size_t frame_size,
+                     size_t frames, const unsigned char tag[128]) {
+    static unsigned char data[8192];
+    size_t size = frame_size * frames + 128;
+    if (size > sizeof data) return 0;
+    memset(data, 0, size);
+    for (size_t i = 0; i < frames; ++i) memcpy(data + i * frame_size, header, 4);
+    memcpy(data + frame_size * frames, tag, 128);
+    return write_file(path, data, size);
+}
 
 /* Twelve MPEG-1 Layer III frames (128 kbit/s, 44100 Hz, stereo) and an
  * ID3v1.1 tag whose comment holds a tab and a byte above 127. */
 static int write_tagged_file(const char *path) {
-    static unsigned char data[kFrameSize * kFrames + 128];
-    memset(data, 0, sizeof data);
-    for (int i = 0; i < kFrames; ++i) {
-        unsigned char *frame = data + i * kFrameSize;
-        frame[0] = 0xFF, frame[1] = 0xFB, frame[2] = 0x90, frame[3] = 0x00;
-    }
-    unsigned char *tag = data + kFrameSize * kFrames;
-    memcpy(tag, "TAG", 3);
+    static const unsigned char kHeader[4] = {0xFF, 0xFB, 0x90, 0x00};
+    unsigned char tag[128] = "TAG";
     memcpy(tag + 3, "Caller Title", 12);
     memcpy(tag + 33, "Caller Artist", 13);
     memcpy(tag + 63, "Caller Album", 12);
@@ -319,30 +324,22 @@ static int write_tagged_file(const char *path) {
     memcpy(tag + 97, "tab\there \xE9", 10);
     tag[126] = 7;  /* track, after the zero byte at 125 */
     tag[127] = 17; /* "Rock" */
-    return write_file(path, data, sizeof data);
+    return write_mp3(path, kHeader, 417, 12, tag);
 }
-
-enum { kLongFrameSize = 1044, kLongFrames = 4 };
 
 /* The longest texts a report can hold: MPEG-2.5 Layer III frames (160
  * kbit/s, 11025 Hz, dual channel) and an ID3v1.0 tag with every text 30
  * characters long and the longest genre name. */
 static int write_long_file(const char *path) {
-    static unsigned char data[kLongFrameSize * kLongFrames + 128];
-    memset(data, 0, sizeof data);
-    for (int i = 0; i < kLongFrames; ++i) {
-        unsigned char *frame = data + i * kLongFrameSize;
-        frame[0] = 0xFF, frame[1] = 0xE3, frame[2] = 0xE0, frame[3] = 0x80;
-    }
-    unsigned char *tag = data + kLongFrameSize * kLongFrames;
-    memcpy(tag, "TAG", 3);
+    static const unsigned char kHeader[4] = {0xFF, 0xE3, 0xE0, 0x80};
+    unsigned char tag[128] = "TAG";
     memset(tag + 3, 'T', 30);
     memset(tag + 33, 'A', 30);
     memset(tag + 63, 'L', 30);
     memcpy(tag + 93, "9999", 4);
     memset(tag + 97, 'C', 30);
     tag[127] = 47; /* "Instrumental Rock" */
-    return write_file(path, data, sizeof data);
+    return write_mp3(path, kHeader, 1044, 4, tag);
 }
 
 static int write_fixtures(void) {
