@@ -15,7 +15,6 @@
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "velkor.h"
@@ -38,8 +37,8 @@ static void *find_export(LibraryHandle library, const char *name) {
 }
 #endif
 
-/* The exports as a caller declares them: argument sizes and calling
- * convention spelled out, nothing taken from the library's own header. */
+/* The exports as a caller declares them, argument sizes and calling
+ * convention spelled out here rather than taken from velkor.h. */
 typedef int32_t(CALLER_CALL *OpenMp3FileFn)(const char *, char *, int32_t);
 typedef void(CALLER_CALL *GetSonvexStructFn)(const char *, void *);
 typedef int32_t(CALLER_CALL *IntPairFn)(int32_t, int32_t);
