@@ -115,6 +115,44 @@ VK_API int32_t VK_CALL DisplayStringByVal(const char *text);
 /* Writes the first 7 characters of "kvzt4821" into both fields. */
 VK_API void VK_CALL MyStructProc(SampleRecord *record);
 
+#if !defined(_WIN32)
+/* Notices (Linux and other non-Windows systems only) -------------------- */
+
+/*
+ * The library shows a notice when a file cannot be opened, and the samples
+ * DisplayStringByVal and DisplayStringByRef show one on purpose. Windows
+ * shows a message box; elsewhere the default writes one line to stderr
+ * ("caption: text") and answers with the default button. A host application
+ * may take the notices over instead.
+ *
+ * style holds the message-box style bits below (buttons in the low four
+ * bits, the icon in the next four). The handler returns the answer:
+ * VK_ANSWER_OK for a notice with one button, VK_ANSWER_YES or VK_ANSWER_NO
+ * for a question. text may hold line feeds. context is the pointer given to
+ * VkSetNoticeHandler. The handler runs on the thread that called into the
+ * library.
+ */
+#define VK_NOTICE_BUTTONS_OK 0x0u
+#define VK_NOTICE_BUTTONS_YESNO 0x4u
+#define VK_NOTICE_ICON_QUESTION 0x20u
+#define VK_NOTICE_ICON_WARNING 0x30u
+#define VK_NOTICE_ICON_INFORMATION 0x40u
+#define VK_NOTICE_SYSTEM_MODAL 0x1000u
+
+#define VK_ANSWER_OK 1
+#define VK_ANSWER_YES 6
+#define VK_ANSWER_NO 7
+
+typedef int32_t (VK_CALL *VkNoticeHandler)(const char *text, const char *caption,
+                                           uint32_t style, void *context);
+
+/*
+ * Sends every later notice of the process to handler, with context; NULL
+ * restores the default stderr line. Safe to call from any thread.
+ */
+VK_API void VK_CALL VkSetNoticeHandler(VkNoticeHandler handler, void *context);
+#endif
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,0 +1,108 @@
+// The genre names of ID3v1 and the record's genre queries: number to name,
+// and an ID3v2 genre text (a name or a numeric reference) to a number.
+#include "tags/genre_table.h"
+
+#include "platform/bounded_copy.h"
+#include "tags/tag_record.h"
+
+namespace velkor {
+
+namespace {
+
+constexpr const char* kGenreNames[] = {
+    /*   0 */ "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop",
+              "Jazz", "Metal",
+    /*  10 */ "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno",
+              "Industrial",
+    /*  20 */ "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack", "Euro-Techno", "Ambient",
+              "Trip-Hop", "Vocal", "Jazz+Funk",
+    /*  30 */ "Fusion", "Trance", "Classical", "Instrumental", "Acid", "House", "Game",
+              "Sound Clip", "Gospel", "Noise",
+    /*  40 */ "AlternRock", "Bass", "Soul", "Punk", "Space", "Meditative", "Instrumental Pop",
+              "Instrumental Rock", "Ethnic", "Gothic",
+    /*  50 */ "Darkwave", "Techno-Industrial", "Electronic", "Pop-Folk", "Eurodance", "Dream",
+              "Southern Rock", "Comedy", "Cult", "Gangsta",
+    /*  60 */ "Top 40", "Christian Rap", "Pop/Funk", "Jungle", "Native American", "Cabaret",
+              "New Wave", "Psychadelic", "Rave", "Showtunes",
+    /*  70 */ "Trailer", "Lo-Fi", "Tribal", "Acid Punk", "Acid Jazz", "Polka", "Retro", "Musical",
+              "Rock & Roll", "Hard Rock",
+    /*  80 */ "Folk", "Folk-Rock", "National Folk", "Swing", "Fast Fusion", "Bebob", "Latin",
+              "Revival", "Celtic", "Bluegrass",
+    /*  90 */ "Avantgarde", "Gothic Rock", "Progressive Rock", "Psychedelic Rock", "Symphonic Rock",
+              "Slow Rock", "Big Band", "Chorus", "Easy Listening", "Acoustic",
+    /* 100 */ "Humour", "Speech", "Chanson", "Opera", "Chamber Music", "Sonata", "Symphony",
+              "Booty Bass", "Primus", "Porn Groove",
+    /* 110 */ "Satire", "Slow Jam", "Club", "Tango", "Samba", "Folklore", "Ballad", "Power Ballad",
+              "Rhythmic Soul", "Freestyle",
+    /* 120 */ "Duet", "Punk Rock", "Drum Solo", "Acapella", "Euro-House", "Dance Hall",
+};
+static_assert(sizeof kGenreNames / sizeof kGenreNames[0] == GenreTable::kCount,
+              "one name per genre number");
+
+constexpr int32_t kNotInTable = -1000;
+
+char lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equal_ignoring_case(const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (lower_ascii(*a) != lower_ascii(*b)) return false;
+    }
+    return *a == *b;
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads the digits at text[i..] into value (capped so it cannot overflow)
+// and returns the index behind them; value stays -1 when there are none.
+std::size_t read_digits(const char* text, std::size_t i, int32_t& value) {
+    value = -1;
+    for (; is_digit(text[i]); ++i) {
+        value = (value < 0 ? 0 : value) * 10 + (text[i] - '0');
+        if (value > 1000) value = 1000;
+    }
+    return i;
+}
+
+// The genre number of an ID3v2 numeric reference, "(17)", "(17)Rock" or a
+// bare "17", or -1 for any other text.
+int32_t numeric_reference(const char* text) {
+    int32_t value = -1;
+    if (text[0] == '(') {
+        std::size_t end = read_digits(text, 1, value);
+        if (text[end] != ')') return -1;
+    } else if (text[read_digits(text, 0, value)] != '\0') {
+        return -1;
+    }
+    return value < GenreTable::kCount ? value : -1;
+}
+
+}  // namespace
+
+const char* GenreTable::name(int32_t index) {
+    return index >= 0 && index < kCount ? kGenreNames[index] : nullptr;
+}
+
+int32_t GenreTable::find(const char* text) {
+    if (!text) return -1;
+    for (int32_t i = 0; i < kCount; ++i) {
+        if (equal_ignoring_case(text, kGenreNames[i])) return i;
+    }
+    return -1;
+}
+
+int32_t TagRecord::genre_index() const { return genre < GenreTable::kCount ? genre : kNotInTable; }
+
+int32_t TagRecord::v2_genre_index() const {
+    Text text;
+    platform::bounded_copy(text, v2_genre);
+    int32_t index = GenreTable::find(text);
+    if (index < 0) index = numeric_reference(text);
+    return index < 0 ? kNotInTable : index;
+}
+
+void TagRecord::genre_name(char (&out)[kGenreNameSize]) const {
+    const char* name = GenreTable::name(genre);
+    platform::bounded_copy(out, name ? name : "not supported");
+}
+
+}  // namespace velkor

@@ -1,0 +1,229 @@
+// The ID3v2.2/2.3 reader: walks the frames of a tag held in memory and keeps
+// the texts of the title, album, artist, comment, genre, track and year
+// frames. One forward pass over the bytes, no allocation, no read outside
+// the span whatever the bytes say.
+#include <algorithm>
+#include <cstring>
+
+#include "tags/decimal_text.h"
+#include "tags/tag_record.h"
+
+namespace velkor {
+
+namespace {
+
+constexpr std::size_t kTagHeaderSize = 10;
+constexpr uint8_t kFlagUnsynchronisation = 0x80;
+constexpr uint8_t kFlagExtendedHeader = 0x40;  // version 2.3
+constexpr uint8_t kEncodingUtf16 = 1;
+constexpr std::size_t kLanguageSize = 3;
+constexpr std::size_t kMaxChars = TagRecord::kTextSize - 1;
+
+// The bytes behind the tag header, read front to back. With the tag's
+// unsynchronisation flag every FF 00 pair is delivered as FF alone. left()
+// counts the bytes still to come after that undoing, so frame sizes are
+// checked against what the frames really have.
+class TagCursor {
+public:
+    TagCursor(ByteSpan bytes, bool unsync)
+        : bytes_(bytes), unsync_(unsync), left_(delivered_count(bytes, unsync)) {}
+
+    std::size_t left() const { return left_; }
+
+    // The next byte, or 0 once nothing is left.
+    uint8_t next() {
+        if (left_ == 0) return 0;
+        --left_;
+        uint8_t b = bytes_.at(pos_++);
+        if (is_stuffed_zero(bytes_, pos_, b)) ++pos_;
+        return b;
+    }
+
+    void skip(std::size_t n) {
+        n = std::min(n, left_);
+        if (!unsync_) {
+            pos_ += n;
+            left_ -= n;
+            return;
+        }
+        while (n-- > 0) next();
+    }
+
+    // A big-endian number of `width` bytes.
+    uint32_t read_be(std::size_t width) {
+        uint32_t value = 0;
+        while (width-- > 0) value = (value << 8) | next();
+        return value;
+    }
+
+    // A cursor over the next n bytes only (fewer at the end); this cursor
+    // does not move.
+    TagCursor first(std::size_t n) const {
+        TagCursor part = *this;
+        part.left_ = std::min(n, left_);
+        return part;
+    }
+
+private:
+    bool is_stuffed_zero(ByteSpan bytes, std::size_t i, uint8_t previous) const {
+        return unsync_ && previous == 0xFF && i < bytes.size && bytes.data[i] == 0;
+    }
+
+    std::size_t delivered_count(ByteSpan bytes, bool unsync) const {
+        if (!unsync) return bytes.size;
+        std::size_t count = 0;
+        for (std::size_t i = 0; i < bytes.size; ++count) {
+            uint8_t b = bytes.data[i++];
+            if (b == 0xFF && i < bytes.size && bytes.data[i] == 0) ++i;
+        }
+        return count;
+    }
+
+    ByteSpan bytes_;
+    bool unsync_;
+    std::size_t left_;
+    std::size_t pos_ = 0;
+};
+
+// Where a frame header keeps its parts, by tag version.
+struct FrameLayout {
+    std::size_t header_size;
+    std::size_t id_size;
+    std::size_t size_width;
+};
+constexpr FrameLayout kLayoutV22 = {6, 3, 3};
+constexpr FrameLayout kLayoutV23 = {10, 4, 4};
+
+enum class FrameKind { kText, kNumber, kComment };
+
+struct FrameRow {
+    const char* id_v23;
+    const char* id_v22;
+    TagRecord::Text TagRecord::*field;
+    FrameKind kind;
+    int32_t TagRecord::*number;
+};
+
+constexpr FrameRow kFrameTable[] = {
+    {"TIT2", "TT2", &TagRecord::v2_title, FrameKind::kText, nullptr},
+    {"TALB", "TAL", &TagRecord::v2_album, FrameKind::kText, nullptr},
+    {"TPE1", "TP1", &TagRecord::v2_artist, FrameKind::kText, nullptr},
+    {"COMM", "COM", &TagRecord::v2_comment, FrameKind::kComment, nullptr},
+    {"TCON", "TCO", &TagRecord::v2_genre, FrameKind::kText, nullptr},
+    {"TRCK", "TRK", &TagRecord::v2_track, FrameKind::kNumber, &TagRecord::track},
+    {"TYER", "TYE", &TagRecord::v2_year, FrameKind::kNumber, &TagRecord::year},
+};
+
+const FrameRow* find_row(const char* id, bool v23) {
+    for (const FrameRow& row : kFrameTable) {
+        if (std::strcmp(id, v23 ? row.id_v23 : row.id_v22) == 0) return &row;
+    }
+    return nullptr;
+}
+
+// Reads one zero-terminated text of the frame's encoding into out, keeping
+// at most 30 characters but consuming up to and including its terminator (or
+// to the end of the body), so that a text behind it can be read next.
+// Encoding 1 is UTF-16 with a byte-order mark (little-endian without one):
+// each code unit 01..FF becomes that byte, every other one '?'. Any other
+// encoding byte is taken as 8-bit text as it stands.
+void read_text(TagCursor& body, uint8_t encoding, TagRecord::Text& out) {
+    std::memset(out, 0, sizeof out);
+    std::size_t n = 0;
+    auto keep = [&](char c) {
+        if (n < kMaxChars) out[n++] = c;
+    };
+    if (encoding != kEncodingUtf16) {
+        while (body.left() > 0) {
+            uint8_t b = body.next();
+            if (b == 0) return;
+            keep(static_cast<char>(b));
+        }
+        return;
+    }
+    bool big_endian = false;
+    bool first = true;
+    while (body.left() >= 2) {
+        uint8_t b0 = body.next();
+        uint8_t b1 = body.next();
+        uint16_t unit = big_endian ? (b0 << 8 | b1) : (b1 << 8 | b0);
+        if (first) {
+            first = false;
+            if (unit == 0xFEFF) continue;  // FF FE: little-endian
+            if (unit == 0xFFFE) {          // FE FF: big-endian
+                big_endian = true;
+                continue;
+            }
+        }
+        if (unit == 0) return;
+        keep(unit <= 0xFF ? static_cast<char>(unit) : '?');
+    }
+    body.skip(body.left());  // an odd byte at the end is no character
+}
+
+}  // namespace
+
+int32_t TagRecord::LoadTag2(ByteSpan buffer, int32_t iLength) {
+    for (Text* field : {&v2_title, &v2_album, &v2_artist, &v2_comment, &v2_genre, &v2_track,
+                        &v2_year}) {
+        std::memset(*field, 0, sizeof *field);
+    }
+    const int32_t iVersion = buffer.at(3);
+    if (iVersion != 2 && iVersion != 3) return 0;
+    const bool v23 = iVersion == 3;
+    const FrameLayout& layout = v23 ? kLayoutV23 : kLayoutV22;
+
+    const ByteSpan tag = buffer.first(iLength > 0 ? static_cast<std::size_t>(iLength) : 0);
+    const uint8_t flags = tag.at(5);
+    TagCursor walk(tag.from(kTagHeaderSize), (flags & kFlagUnsynchronisation) != 0);
+    if (v23 && (flags & kFlagExtendedHeader)) {
+        const uint32_t extended_size = walk.read_be(4);
+        if (extended_size > walk.left()) return 0;
+        walk.skip(extended_size);
+    }
+
+    int32_t result = 0;
+    bool comment_has_empty_description = false;
+    // A frame is looked at while its header and its encoding byte are there.
+    while (walk.left() >= layout.header_size + 1) {
+        const std::size_t left_at_frame = walk.left();
+        char sChunkId[5] = {};
+        bool id_has_zero = false;
+        for (std::size_t i = 0; i < layout.id_size; ++i) {
+            sChunkId[i] = static_cast<char>(walk.next());
+            id_has_zero = id_has_zero || sChunkId[i] == '\0';
+        }
+        if (id_has_zero) break;  // padding behind the last frame
+        const uint32_t iChunkLength = walk.read_be(layout.size_width);
+        walk.skip(layout.header_size - layout.id_size - layout.size_width);
+        if (iChunkLength < 1 || iChunkLength > left_at_frame) break;
+
+        if (const FrameRow* row = find_row(sChunkId, v23)) {
+            TagCursor body = walk.first(iChunkLength);
+            const uint8_t encoding = body.next();
+            Text& field = this->*(row->field);
+            if (row->kind == FrameKind::kComment) {
+                Text description;
+                Text text;
+                body.skip(kLanguageSize);
+                read_text(body, encoding, description);
+                read_text(body, encoding, text);
+                // Players write their own data into comments with a
+                // description; the one without a description is the user's.
+                const bool empty_description = description[0] == '\0';
+                if (empty_description || !comment_has_empty_description) {
+                    std::memcpy(field, text, sizeof field);
+                }
+                comment_has_empty_description = comment_has_empty_description || empty_description;
+            } else {
+                read_text(body, encoding, field);
+                if (row->number) this->*(row->number) = decimal_value(field, kMaxChars);
+            }
+            result = 1;
+        }
+        walk.skip(iChunkLength);
+    }
+    return result;
+}
+
+}  // namespace velkor

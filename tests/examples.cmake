@@ -1,0 +1,11 @@
+# The examples in examples/, each run against the library just built.
+set(VELKOR_EXAMPLE_FLAGS "")
+if(VELKOR_SANITIZE)
+  string(JOIN " " VELKOR_EXAMPLE_FLAGS ${VELKOR_SANITIZER_FLAGS})
+endif()
+foreach(language c python pascal)
+  add_test(NAME examples.${language}
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/examples_test.sh ${language}
+      ${CMAKE_BINARY_DIR} ${CMAKE_C_COMPILER} "${VELKOR_EXAMPLE_FLAGS}")
+  set_tests_properties(examples.${language} PROPERTIES SKIP_RETURN_CODE 77)
+endforeach()

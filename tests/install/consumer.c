@@ -1,0 +1,32 @@
+/* A program built against the installed library: header, linking and
+ * loading all work, and the exports answer. Exits 0 when they do. */
+#include <stdio.h>
+#include <string.h>
+
+#include <velkor.h>
+
+static int32_t VK_CALL count_notice(const char *text, const char *caption, uint32_t style,
+                                    void *context) {
+    (void)text;
+    (void)caption;
+    (void)style;
+    ++*(int *)context;
+    return VK_ANSWER_YES;
+}
+
+int main(void) {
+    char buffer[VK_REPORT_SIZE];
+    int notices = 0;
+    int failures = 0;
+
+    if (AddNums(40, 2) != 42) ++failures;
+    FillString(buffer, sizeof buffer);
+    if (strcmp(buffer, "Hello from the C DLL!") != 0) ++failures;
+
+    VkSetNoticeHandler(count_notice, &notices);
+    if (DisplayStringByVal("installed") != VK_ANSWER_YES || notices != 1) ++failures;
+    VkSetNoticeHandler(NULL, NULL);
+
+    printf("consumer: %s\n", failures ? "FAILED" : "ok");
+    return failures ? 1 : 0;
+}
