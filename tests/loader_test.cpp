@@ -333,6 +333,32 @@ TEST(LoaderRead, Id3v1IsReadEvenWhenTheXingReadRunsPastTheEnd) {
     EXPECT_EQ(info.has_id3v1, 0);
 }
 
+TEST(LoaderTags, ReaderGetsTheWholeTagAndId3v1ComesLast) {
+    TempDir dir;
+    // A large frame first, so the title lies far beyond the first read.
+    Bytes body = velkor::testing::id3v2_text_frame("PRIV", std::string(20000, 'p'));
+    put(body, body.size(), velkor::testing::id3v2_text_frame("TIT2", "Far Title"));
+    put(body, body.size(), velkor::testing::id3v2_text_frame("TYER", "1987"));
+    Bytes bytes = velkor::testing::id3v2_header(static_cast<uint32_t>(body.size()));
+    put(bytes, 10, body);
+    put_header(bytes, bytes.size());
+    bytes.resize(bytes.size() + 1000);
+    Mp3FileInfo info;
+    ASSERT_EQ(info.load(dir.write("v2.mp3", bytes).c_str()), 0);
+    EXPECT_EQ(info.has_id3v2, 1);
+    EXPECT_STREQ(info.tag.v2_title, "Far Title");
+    EXPECT_EQ(info.tag.year, 1987);
+    EXPECT_EQ(info.header_pos, static_cast<int64_t>(10 + body.size() + 1));
+
+    // The ID3v1 year replaces the one from the ID3v2 tag.
+    put(bytes, bytes.size(), velkor::testing::id3v1("", "", "", "2003", "", 0, 0));
+    Mp3FileInfo both;
+    ASSERT_EQ(both.load(dir.write("both.mp3", bytes).c_str()), 0);
+    EXPECT_EQ(both.has_id3v2, 1);
+    EXPECT_EQ(both.has_id3v1, 1);
+    EXPECT_EQ(both.tag.year, 2003);
+}
+
 TEST(FrameScan, FindsOnlyCandidatesInRange) {
     Bytes bytes(64, 0);
     put_header(bytes, 10);

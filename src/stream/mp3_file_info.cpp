@@ -84,9 +84,10 @@ int32_t Mp3FileInfo::length_seconds() const {
     const int32_t bitrate = bitrate_kbps();
     if (bitrate <= 0) return 0;
     // Whole kilobits first, then whole seconds, as the stored figures always
-    // did; in 64 bits so that files of any size fit.
-    const int64_t kilobits = (file_size_ - header_pos) * 8 / 1000;
-    return to_int32(kilobits / bitrate);
+    // did; in 64 bits so that files of any size fit. Bytes * 8 / 1000 is
+    // bytes / 125, which cannot overflow.
+    const int64_t kilobits = (file_size_ - header_pos) / 125;
+    return kilobits > 0 ? to_int32(kilobits / bitrate) : 0;
 }
 
 void Mp3FileInfo::length_text(char (&out)[kLengthTextSize]) const {
