@@ -1,4 +1,7 @@
-// The ID3v1 block: the 128 bytes at the end of a file, versions 1.0 and 1.1.
+// The ID3v1 block, the 128 bytes at the end of a file, versions 1.0 and
+// 1.1: read into the tag record and made from it.
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "tags/decimal_text.h"
@@ -50,6 +53,28 @@ int32_t TagRecord::read_id3v1(ByteSpan block) {
     }
     genre = b[kGenreAt];
     valid = 1;
+    return 1;
+}
+
+int32_t TagRecord::to_id3v1(uint8_t (&block)[kId3v1Size]) const {
+    std::memset(block, 0, sizeof block);
+    std::memcpy(block, "TAG", 3);
+    // Each trim writes a zero behind its field, which the next field then
+    // overwrites; the comment's lands on the genre byte, set last.
+    char* const out = reinterpret_cast<char*>(block);
+    trim_fixed_field(out + kTitleAt, title, kTextWidth);
+    trim_fixed_field(out + kArtistAt, artist, kTextWidth);
+    trim_fixed_field(out + kAlbumAt, album, kTextWidth);
+    char digits[16];
+    const int length = std::snprintf(digits, sizeof digits, "%d", static_cast<int>(year));
+    std::memcpy(out + kYearAt, digits, std::min<std::size_t>(static_cast<std::size_t>(length), kYearWidth));
+    trim_fixed_field(out + kCommentAt, comment, kTextWidth);
+    if (version == 1.1f) {
+        // The track takes the comment's last two bytes.
+        block[kTrackMarkAt] = 0;
+        block[kTrackAt] = static_cast<uint8_t>(track & 0xFF);
+    }
+    block[kGenreAt] = genre;
     return 1;
 }
 

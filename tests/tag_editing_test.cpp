@@ -1,0 +1,206 @@
+// The checked setters (with the year warning and the genre question) and
+// the serialiser that makes the 128-byte ID3v1 block from the record.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "notice_recorder.h"
+#include "tags/tag_record.h"
+
+namespace {
+
+using velkor::ByteSpan;
+using velkor::TagRecord;
+using velkor::testing::NoticeRecorder;
+namespace platform = velkor::platform;
+
+std::string year_warning(int year) {
+    return "The way the year is stored, it's best\nto use a year between 1000 and 3000,\n"
+           "Personally I don't think other years is needed\n\n" +
+           std::to_string(year) + " seams like a stupid number";
+}
+
+TEST(SetYear, Accepts1000To3000AndWarnsAboutTheRest) {
+    NoticeRecorder recorder;
+    TagRecord tag;
+    tag.set_year(1000);
+    EXPECT_EQ(tag.year, 1000);
+    tag.set_year(3000);
+    EXPECT_EQ(tag.year, 3000);
+    EXPECT_TRUE(recorder.notices().empty());
+    for (int32_t bad : {999, 3001, 0, -5, 2147483647}) {
+        tag.set_year(bad);
+        EXPECT_EQ(tag.year, 3000);
+    }
+    const auto& n = recorder.notices();
+    ASSERT_EQ(n.size(), 5u);
+    EXPECT_EQ(n[0].text, year_warning(999));
+    EXPECT_EQ(n[1].text, year_warning(3001));
+    EXPECT_EQ(n[3].text, year_warning(-5));
+    EXPECT_EQ(n[4].text, year_warning(2147483647));
+    for (const auto& notice : n) {
+        EXPECT_EQ(notice.caption, "Sonvex Example");
+        EXPECT_EQ(notice.style, platform::kIconWarning | platform::kButtonsOk);
+    }
+}
+
+TEST(SetTrack, MinusOneIsVersion10AndByteValuesAreVersion11) {
+    NoticeRecorder recorder;
+    TagRecord tag;
+    tag.set_track(0);
+    EXPECT_EQ(tag.version, 1.1f);
+    EXPECT_EQ(tag.get_track(), 0);
+    tag.set_track(255);
+    EXPECT_EQ(tag.get_track(), 255);
+    for (int32_t ignored : {256, -2, 100000}) {
+        tag.set_track(ignored);
+        EXPECT_EQ(tag.track, 255);
+        EXPECT_EQ(tag.version, 1.1f);
+    }
+    tag.set_track(-1);
+    EXPECT_EQ(tag.version, 1.0f);
+    EXPECT_EQ(tag.track, -1);
+    EXPECT_TRUE(recorder.notices().empty());
+}
+
+TEST(SetGenre, StoresTheLowEightBits) {
+    TagRecord tag;
+    tag.set_genre(17);
+    EXPECT_EQ(tag.genre, 17);
+    tag.set_genre(256 + 44);
+    EXPECT_EQ(tag.genre, 44);
+    tag.set_genre(-1);
+    EXPECT_EQ(tag.genre, 255);
+}
+
+TEST(SetGenreName, KnownNamesInAnyCaseWithoutAQuestion) {
+    NoticeRecorder recorder;
+    TagRecord tag;
+    tag.set_genre_name("rock");
+    EXPECT_EQ(tag.genre, 17);
+    tag.set_genre_name("DANCE HALL");
+    EXPECT_EQ(tag.genre, 125);
+    EXPECT_TRUE(recorder.notices().empty());
+}
+
+TEST(SetGenreName, UnknownNameAsksAndOnlyYesChangesTheGenre) {
+    NoticeRecorder recorder(platform::kAnswerNo);
+    TagRecord tag;
+    tag.genre = 17;
+    tag.set_genre_name("Rock ");
+    EXPECT_EQ(tag.genre, 17);
+    recorder.answer_with(platform::kAnswerYes);
+    tag.set_genre_name("Zydeco");
+    EXPECT_EQ(tag.genre, 255);
+    const auto& n = recorder.notices();
+    ASSERT_EQ(n.size(), 2u);
+    EXPECT_EQ(n[0].text,
+              "the genre Rock  couldn't be found\ndo you want to set it to \"not supported\"?");
+    EXPECT_EQ(n[1].text,
+              "the genre Zydeco couldn't be found\ndo you want to set it to \"not supported\"?");
+    EXPECT_EQ(n[0].caption, "Sonvex Example");
+    EXPECT_EQ(n[0].style, platform::kIconQuestion | platform::kButtonsYesNo);
+
+    // A runaway name is cut in the question, not written past its text.
+    tag.set_genre_name(std::string(5000, 'g').c_str());
+    ASSERT_EQ(n.size(), 3u);
+    EXPECT_LT(n[2].text.size(), 400u);
+}
+
+using Block = uint8_t[TagRecord::kId3v1Size];
+
+std::string field(const Block& block, std::size_t offset, std::size_t length) {
+    return std::string(reinterpret_cast<const char*>(block) + offset, length);
+}
+
+TEST(ToId3v1, LaysOutTheFields) {
+    TagRecord tag;
+    tag.set_title("Title   ");
+    tag.set_artist(std::string(30, 'A').c_str());
+    tag.set_album("Album");
+    tag.set_comment("Comment");
+    tag.year = 1994;
+    tag.set_track(-1);
+    tag.genre = 17;
+    Block block;
+    std::memset(block, 0xEE, sizeof block);
+    ASSERT_EQ(tag.to_id3v1(block), 1);
+    EXPECT_EQ(field(block, 0, 3), "TAG");
+    EXPECT_EQ(field(block, 3, 30), "Title" + std::string(25, '\0'));
+    EXPECT_EQ(field(block, 33, 30), std::string(30, 'A')) << "no zero behind a full field";
+    EXPECT_EQ(field(block, 63, 30), "Album" + std::string(25, '\0'));
+    EXPECT_EQ(field(block, 93, 4), "1994");
+    EXPECT_EQ(field(block, 97, 30), "Comment" + std::string(23, '\0'));
+    EXPECT_EQ(block[127], 17);
+}
+
+TEST(ToId3v1, YearTextIsCutToFourCharacters) {
+    using namespace std::string_literals;
+    const std::pair<int32_t, std::string> cases[] = {
+        {12345, "1234"}, {-5, "-5\0\0"s}, {0, "0\0\0\0"s}, {-2147483647 - 1, "-214"}, {999, "999\0"s}};
+    for (const auto& [year, text] : cases) {
+        TagRecord tag;
+        tag.year = year;
+        Block block;
+        tag.to_id3v1(block);
+        EXPECT_EQ(field(block, 93, 4), text) << year;
+    }
+}
+
+TEST(ToId3v1, Version11TrackTakesTheCommentsLastTwoBytes) {
+    TagRecord tag;
+    tag.set_comment(std::string(30, 'c').c_str());
+    Block block;
+    tag.set_track(-1);
+    tag.to_id3v1(block);
+    EXPECT_EQ(field(block, 97, 30), std::string(30, 'c'));
+
+    tag.set_track(9);
+    tag.to_id3v1(block);
+    EXPECT_EQ(field(block, 97, 28), std::string(28, 'c'));
+    EXPECT_EQ(block[125], 0);
+    EXPECT_EQ(block[126], 9);
+
+    // Track 0 writes two zeros, so it reads back as version 1.0.
+    tag.set_track(0);
+    tag.to_id3v1(block);
+    EXPECT_EQ(block[125], 0);
+    EXPECT_EQ(block[126], 0);
+    TagRecord back;
+    back.read_id3v1(ByteSpan(block, sizeof block));
+    EXPECT_EQ(back.get_track(), -1);
+}
+
+TEST(ToId3v1, ReadsBackAsWritten) {
+    TagRecord tag;
+    tag.set_title("Round");
+    tag.set_artist("Trip");
+    tag.set_album("Album");
+    tag.set_comment("twenty-eight characters max");
+    tag.year = 2001;
+    tag.set_track(255);
+    tag.genre = 125;
+    Block block;
+    tag.to_id3v1(block);
+    TagRecord back;
+    ASSERT_EQ(back.read_id3v1(ByteSpan(block, sizeof block)), 1);
+    EXPECT_STREQ(back.title, "Round");
+    EXPECT_STREQ(back.artist, "Trip");
+    EXPECT_STREQ(back.album, "Album");
+    EXPECT_STREQ(back.comment, "twenty-eight characters max");
+    EXPECT_EQ(back.year, 2001);
+    EXPECT_EQ(back.get_track(), 255);
+    EXPECT_EQ(back.genre, 125);
+}
+
+TEST(ToId3v1, AShorterTextLeavesNothingOfALongerOne) {
+    TagRecord tag;
+    tag.set_title(std::string(30, 'x').c_str());
+    tag.set_title("ab");
+    Block block;
+    tag.to_id3v1(block);
+    EXPECT_EQ(field(block, 3, 30), "ab" + std::string(28, '\0'));
+}
+
+}  // namespace

@@ -1,0 +1,363 @@
+// Writing the ID3v1 tag back into a file: the fields the seven texts set,
+// and that no byte outside the tag's 128 ever changes, whatever happens to
+// the file between loading and writing and whatever fails on the way.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "notice_recorder.h"
+#include "stream/mp3_file_info.h"
+
+namespace {
+
+using velkor::ByteSpan;
+using velkor::Mp3FileInfo;
+using velkor::TagRecord;
+using velkor::testing::NoticeRecorder;
+namespace platform = velkor::platform;
+
+constexpr std::size_t kTagSize = 128;
+constexpr const char* kSkip = "n/a";
+constexpr const char* kOpenFailedText = "You tried to open a file\nthat didn't work";
+
+// Bytes that stand for audio: varied, and never "TAG" where a tag would be.
+std::string audio(std::size_t size, unsigned seed = 1) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + seed * 7) % 251);
+    return bytes;
+}
+
+std::string block_of(const TagRecord& tag) {
+    uint8_t block[kTagSize];
+    tag.to_id3v1(block);
+    return std::string(reinterpret_cast<const char*>(block), kTagSize);
+}
+
+std::string old_tag() {
+    TagRecord tag;
+    tag.set_title("Old title");
+    tag.set_artist("Old artist");
+    tag.set_album("Old album");
+    tag.set_comment("Old comment");
+    tag.year = 1990;
+    tag.set_track(3);
+    tag.genre = 8;
+    return block_of(tag);
+}
+
+// Equal bytes, or where they first differ (files are too long to print).
+::testing::AssertionResult same_bytes(const std::string& actual, const std::string& expected) {
+    if (actual == expected) return ::testing::AssertionSuccess();
+    std::size_t i = 0;
+    while (i < actual.size() && i < expected.size() && actual[i] == expected[i]) ++i;
+    return ::testing::AssertionFailure() << "sizes " << actual.size() << " and " << expected.size()
+                                         << ", first difference at offset " << i;
+}
+
+TagRecord read_tag(const std::string& block) {
+    TagRecord tag;
+    EXPECT_EQ(tag.read_id3v1(ByteSpan(reinterpret_cast<const uint8_t*>(block.data()), block.size())),
+              1);
+    return tag;
+}
+
+// Ignores SIGXFSZ and limits the size of files this process writes, for its
+// lifetime.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(std::size_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        rlimit limit = old_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        old_handler_ = signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        signal(SIGXFSZ, old_handler_);
+    }
+
+private:
+    rlimit old_;
+    void (*old_handler_)(int);
+};
+
+// Runs as an unprivileged user for its lifetime when the tests run as root,
+// who could write any file regardless of its permissions.
+class Unprivileged {
+public:
+    static constexpr uid_t kNobody = 65534;
+    explicit Unprivileged(const std::string& path) : active_(geteuid() == 0) {
+        if (!active_) return;
+        EXPECT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
+        EXPECT_EQ(seteuid(kNobody), 0);
+    }
+    ~Unprivileged() {
+        if (active_) {
+            EXPECT_EQ(seteuid(0), 0);
+        }
+    }
+
+private:
+    bool active_;
+};
+
+class WriteBack : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = ::testing::TempDir() + "velkor_write_back_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        // Reachable by the unprivileged user of the read-only case.
+        chmod(dir_.c_str(), 0755);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::string make_file(const std::string& name, const std::string& bytes) {
+        const std::string path = dir_ + "/" + name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+
+    static std::string contents(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // The object as the loader leaves it for this file.
+    static Mp3FileInfo loaded(const std::string& path) {
+        Mp3FileInfo info;
+        info.path = path;
+        const std::string bytes = contents(path);
+        if (bytes.size() >= kTagSize) {
+            const std::string last = bytes.substr(bytes.size() - kTagSize);
+            info.has_id3v1 = info.tag.read_id3v1(
+                ByteSpan(reinterpret_cast<const uint8_t*>(last.data()), kTagSize));
+        }
+        return info;
+    }
+
+    static int32_t write_title(Mp3FileInfo& info, const char* title) {
+        return info.write_tag(title, kSkip, kSkip, kSkip, kSkip, kSkip, kSkip);
+    }
+
+    // The write failed, said so once, and left the file as it was.
+    static void expect_reported_and_unchanged(int32_t result, const NoticeRecorder& recorder,
+                                              const std::string& path, const std::string& before) {
+        EXPECT_EQ(result, 1);
+        ASSERT_EQ(recorder.notices().size(), 1u);
+        EXPECT_EQ(recorder.notices()[0].text, kOpenFailedText);
+        EXPECT_EQ(recorder.notices()[0].caption, "");
+        EXPECT_TRUE(same_bytes(contents(path), before));
+    }
+
+    std::string dir_;
+};
+
+TEST_F(WriteBack, ReplacesTheTagInPlace) {
+    const std::string sound = audio(4000);
+    const std::string path = make_file("a.mp3", sound + old_tag());
+    Mp3FileInfo info = loaded(path);
+    NoticeRecorder recorder;
+    EXPECT_EQ(info.write_tag("New title", kSkip, "New album", "2005", kSkip, "12", "Rock"), 0);
+    EXPECT_TRUE(recorder.notices().empty());
+    const std::string after = contents(path);
+    ASSERT_EQ(after.size(), sound.size() + kTagSize);
+    EXPECT_TRUE(same_bytes(after.substr(0, sound.size()), sound));
+    const TagRecord tag = read_tag(after.substr(sound.size()));
+    EXPECT_STREQ(tag.title, "New title");
+    EXPECT_STREQ(tag.artist, "Old artist");
+    EXPECT_STREQ(tag.album, "New album");
+    EXPECT_STREQ(tag.comment, "Old comment");
+    EXPECT_EQ(tag.year, 2005);
+    EXPECT_EQ(tag.get_track(), 12);
+    EXPECT_EQ(tag.genre, 17);
+}
+
+TEST_F(WriteBack, AppendsOnceThenReplacesItsOwnTag) {
+    const std::string sound = audio(3000);
+    const std::string path = make_file("a.mp3", sound);
+    Mp3FileInfo info = loaded(path);
+    ASSERT_EQ(info.has_id3v1, 0);
+    EXPECT_EQ(write_title(info, "First"), 0);
+    EXPECT_EQ(info.has_id3v1, 1);
+    EXPECT_EQ(write_title(info, "Second"), 0);
+    const std::string after = contents(path);
+    ASSERT_EQ(after.size(), sound.size() + kTagSize);
+    EXPECT_TRUE(same_bytes(after.substr(0, sound.size()), sound));
+    EXPECT_STREQ(read_tag(after.substr(sound.size())).title, "Second");
+}
+
+TEST_F(WriteBack, AllSkippedWritesTheTagAsLoaded) {
+    const std::string with_tag = audio(2000) + old_tag();
+    const std::string path = make_file("a.mp3", with_tag);
+    Mp3FileInfo info = loaded(path);
+    EXPECT_EQ(info.write_tag(kSkip, kSkip, kSkip, kSkip, kSkip, kSkip, kSkip), 0);
+    EXPECT_TRUE(same_bytes(contents(path), with_tag));
+    // Missing texts count as skipped.
+    EXPECT_EQ(info.write_tag(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_TRUE(same_bytes(contents(path), with_tag));
+
+    const std::string bare = make_file("b.mp3", audio(2000));
+    Mp3FileInfo empty = loaded(bare);
+    EXPECT_EQ(empty.write_tag(kSkip, kSkip, kSkip, kSkip, kSkip, kSkip, kSkip), 0);
+    EXPECT_TRUE(same_bytes(contents(bare), audio(2000) + block_of(TagRecord())));
+}
+
+TEST_F(WriteBack, TextsAreAppliedInOrderAndOnlyNaLowercaseSkips) {
+    const std::string path = make_file("a.mp3", audio(1000) + old_tag());
+    Mp3FileInfo info = loaded(path);
+    NoticeRecorder recorder(platform::kAnswerYes);
+    EXPECT_EQ(info.write_tag("N/A", std::string(40, 'a').c_str(), kSkip, "N/A", kSkip, "no digits",
+                             "Polka "),
+              0);
+    EXPECT_STREQ(info.tag.title, "N/A");
+    EXPECT_EQ(std::string(info.tag.artist), std::string(30, 'a'));
+    EXPECT_EQ(info.tag.year, 1990);
+    EXPECT_EQ(info.tag.version, 1.1f);
+    EXPECT_EQ(info.tag.track, 0);
+    EXPECT_EQ(info.tag.genre, 255);
+    const auto& n = recorder.notices();
+    ASSERT_EQ(n.size(), 2u);
+    EXPECT_NE(n[0].text.find("\n\n0 seams like a stupid number"), std::string::npos);
+    EXPECT_EQ(n[1].text.rfind("the genre Polka  couldn't be found", 0), 0u);
+
+    // Track texts outside -1..255 change nothing; -1 gives version 1.0.
+    EXPECT_EQ(info.write_tag(kSkip, kSkip, kSkip, " 3000x", kSkip, "256", "polka"), 0);
+    EXPECT_EQ(info.tag.year, 3000);
+    EXPECT_EQ(info.tag.version, 1.1f);
+    EXPECT_EQ(info.tag.genre, 75);
+    EXPECT_EQ(info.write_tag(kSkip, kSkip, kSkip, "1000", kSkip, "-2", kSkip), 0);
+    EXPECT_EQ(info.tag.version, 1.1f);
+    EXPECT_EQ(info.write_tag(kSkip, kSkip, kSkip, kSkip, kSkip, "-1", kSkip), 0);
+    EXPECT_EQ(info.tag.version, 1.0f);
+    EXPECT_EQ(info.tag.get_track(), -1);
+    EXPECT_EQ(info.tag.year, 1000);
+    EXPECT_EQ(n.size(), 2u);
+}
+
+TEST_F(WriteBack, MissingFileIsReportedAndNotCreated) {
+    Mp3FileInfo info;
+    info.path = dir_ + "/gone.mp3";
+    NoticeRecorder recorder;
+    EXPECT_EQ(write_title(info, "Title"), 1);
+    EXPECT_FALSE(std::filesystem::exists(info.path));
+    EXPECT_STREQ(info.tag.title, "Title") << "the record keeps the change";
+    ASSERT_EQ(recorder.notices().size(), 1u);
+    EXPECT_EQ(recorder.notices()[0].text, kOpenFailedText);
+    EXPECT_EQ(recorder.notices()[0].caption, "");
+
+    info.path = dir_;  // a directory
+    EXPECT_EQ(write_title(info, "Title"), 1);
+    EXPECT_EQ(recorder.notices().size(), 2u);
+}
+
+TEST_F(WriteBack, ReadOnlyFileIsReportedAndUnchanged) {
+    const std::string before = audio(2000) + old_tag();
+    const std::string path = make_file("a.mp3", before);
+    Mp3FileInfo info = loaded(path);
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    {
+        NoticeRecorder recorder;
+        Unprivileged user(path);
+        const int32_t result = write_title(info, "Title");
+        expect_reported_and_unchanged(result, recorder, path, before);
+    }
+    // The same user may write it once it is writable: the failure was the
+    // permission.
+    ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+    Unprivileged user(path);
+    EXPECT_EQ(write_title(info, "Title"), 0);
+}
+
+TEST_F(WriteBack, FileThatLostItsTagGetsOneAppended) {
+    // Loaded with a tag, then cut short (to below the tag's size, too):
+    // what is left is audio and stays as it is.
+    for (std::size_t kept : {std::size_t{3000}, std::size_t{2999}, std::size_t{100}, std::size_t{0}}) {
+        const std::string path = make_file("a.mp3", audio(3000) + old_tag());
+        Mp3FileInfo info = loaded(path);
+        ASSERT_EQ(info.has_id3v1, 1);
+        std::filesystem::resize_file(path, kept);
+        EXPECT_EQ(write_title(info, "Title"), 0);
+        const std::string after = contents(path);
+        ASSERT_EQ(after.size(), kept + kTagSize) << kept;
+        EXPECT_TRUE(same_bytes(after.substr(0, kept), audio(3000).substr(0, kept)));
+        EXPECT_STREQ(read_tag(after.substr(kept)).title, "Title");
+    }
+}
+
+TEST_F(WriteBack, FileThatGrewAfterItsTagKeepsEveryByte) {
+    const std::string path = make_file("a.mp3", audio(3000) + old_tag());
+    Mp3FileInfo info = loaded(path);
+    const std::string grown = audio(3000) + old_tag() + audio(500, 9);
+    make_file("a.mp3", grown);
+    EXPECT_EQ(write_title(info, "Title"), 0);
+    const std::string after = contents(path);
+    ASSERT_EQ(after.size(), grown.size() + kTagSize);
+    EXPECT_TRUE(same_bytes(after.substr(0, grown.size()), grown));
+}
+
+TEST_F(WriteBack, ReplacedFileHasOnlyItsTagReplaced) {
+    const std::string path = make_file("a.mp3", audio(3000) + old_tag());
+    Mp3FileInfo info = loaded(path);
+
+    // Another file with a tag moved over the loaded one.
+    const std::string other = audio(5000, 3);
+    std::filesystem::rename(make_file("b.mp3", other + old_tag()), path);
+    EXPECT_EQ(write_title(info, "Title"), 0);
+    std::string after = contents(path);
+    ASSERT_EQ(after.size(), other.size() + kTagSize);
+    EXPECT_TRUE(same_bytes(after.substr(0, other.size()), other));
+
+    // And one without a tag.
+    std::filesystem::rename(make_file("c.mp3", other), path);
+    EXPECT_EQ(write_title(info, "Title"), 0);
+    after = contents(path);
+    ASSERT_EQ(after.size(), other.size() + kTagSize);
+    EXPECT_TRUE(same_bytes(after.substr(0, other.size()), other));
+}
+
+TEST_F(WriteBack, AppendThatFailsPartWayIsUndone) {
+    const std::string before = audio(4096);
+    for (std::size_t room : {std::size_t{0}, std::size_t{1}, std::size_t{50}, std::size_t{127}}) {
+        const std::string path = make_file("a.mp3", before);
+        Mp3FileInfo info = loaded(path);
+        NoticeRecorder recorder;
+        int32_t result;
+        {
+            FileSizeLimit limit(before.size() + room);
+            result = write_title(info, "Title");
+        }
+        SCOPED_TRACE(room);
+        expect_reported_and_unchanged(result, recorder, path, before);
+        EXPECT_EQ(info.has_id3v1, 0);
+    }
+}
+
+TEST_F(WriteBack, ReplacingNeedsNoRoomBeyondTheFile) {
+    const std::string sound = audio(4096);
+    const std::string path = make_file("a.mp3", sound + old_tag());
+    Mp3FileInfo info = loaded(path);
+    int32_t result;
+    {
+        FileSizeLimit limit(sound.size() + kTagSize);
+        result = write_title(info, "Title");
+    }
+    EXPECT_EQ(result, 0);
+    const std::string after = contents(path);
+    EXPECT_TRUE(same_bytes(after.substr(0, sound.size()), sound));
+    EXPECT_STREQ(read_tag(after.substr(sound.size())).title, "Title");
+}
+
+}  // namespace
