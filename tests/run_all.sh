@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the plain build, then the same tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the thread tests under
-# ThreadSanitizer, and each fuzz target for a short while when clang and its
+# ThreadSanitizer, the 32-bit Windows DLL under Wine when MinGW-w64 and Wine
+# are there, and each fuzz target for a short while when clang and its
 # libFuzzer runtime are there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,4 +25,11 @@ elif ! compgen -G "$(clang++ -print-resource-dir)/lib/linux/libclang_rt.fuzzer-*
   echo "skipped: the libFuzzer runtime (libclang-rt-dev) is not installed"
 else
   bash fuzz/run.sh 15
+fi
+
+echo "== win32"
+if command -v i686-w64-mingw32-gcc >/dev/null && command -v wine >/dev/null; then
+  bash tests/win32/run.sh
+else
+  echo "skipped: the Windows DLL leg needs i686-w64-mingw32-gcc and wine (see README)"
 fi
