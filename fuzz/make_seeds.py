@@ -126,6 +126,35 @@ def id3v2_seeds():
     }
 
 
+def frames(header, count, size=417):
+    return (header + bytes(size - 4)) * count
+
+
+def file_seeds():
+    v23 = id3v2([frame23(b"TIT2", text(b"Title")), frame23(b"TRCK", text(b"4"))])
+    tag = id3v1(b"Title", b"Artist", b"Album", b"2003", b"Comment", 4, 17)
+    vbr = bytearray(frames(MPEG1_L3, 3))
+    vbr[36:48] = xing(0x0F, 3)
+    mono2 = bytearray(frames(bytes([0xFF, 0xF3, 0x90, 0xC4]), 3, 208))
+    mono2[13:25] = xing(0x01, 3)
+    jukebox = bytearray(frames(MPEG1_L3, 6))
+    jukebox[5:16] = b"RealJukebox"
+    cut = MPEG1_L3 + bytes(32) + b"Xing\0\0"
+    return {
+        "cbr_tags": v23 + frames(MPEG1_L3, 4) + tag,
+        "vbr_xing": bytes(vbr) + id3v1(b"V", track=0, genre=255),
+        "mpeg2_mono_xing": bytes(mono2),
+        "mpeg25": frames(MPEG25_L3, 3, 300),
+        "layer1_layer2": frames(MPEG1_L1, 2, 384) + frames(MPEG1_L2, 2),
+        "jukebox": bytes(jukebox),
+        "id3v2_footer": b"ID3\x04\x00\x10" + syncsafe(20) + bytes(20) + b"3DI" + bytes(7)
+                        + frames(MPEG1_L3, 2),
+        "id3v2_past_end": b"ID3\x03\x00\x00" + syncsafe(5000) + bytes(30) + frames(MPEG1_L3, 2),
+        "xing_cut_short": cut,
+        "text_with_ff_fe": id3v2([frame23(b"TIT2", utf16("Title"))]) + frames(MPEG2_L3, 2, 200),
+    }
+
+
 def write(target, seeds):
     folder = os.path.join(CORPUS, target)
     shutil.rmtree(folder, ignore_errors=True)
@@ -139,6 +168,7 @@ def main():
     write("fuzz_frame_header", frame_header_seeds())
     write("fuzz_id3v1", id3v1_seeds())
     write("fuzz_id3v2", id3v2_seeds())
+    write("fuzz_file", file_seeds())
 
 
 if __name__ == "__main__":

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../fuzz/fuzz_checks.h"
+#include "../fuzz/file_checks.h"
 
 namespace {
 
@@ -30,6 +30,7 @@ const FuzzTarget kTargets[] = {
     {"fuzz_frame_header", velkor::fuzzing::check_frame_header},
     {"fuzz_id3v1", velkor::fuzzing::check_id3v1},
     {"fuzz_id3v2", velkor::fuzzing::check_id3v2},
+    {"fuzz_file", velkor::fuzzing::check_file},
 };
 
 std::vector<fs::path> inputs_of(const std::string& target) {
