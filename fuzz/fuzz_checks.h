@@ -18,9 +18,9 @@
 
 #include "stream/byte_span.h"
 #include "stream/frame_header.h"
+#include "stream/frame_scan.h"
 #include "stream/vbr_header.h"
 #include "tags/decimal_text.h"
-#include "tags/genre_table.h"
 #include "tags/tag_record.h"
 
 #define VELKOR_FUZZ_STR2(x) #x
@@ -41,7 +41,6 @@ public:
         if (size > 0) std::memcpy(bytes_.get(), data, size);
     }
     ByteSpan span() const { return ByteSpan(bytes_.get(), size_); }
-    uint8_t* data() { return bytes_.get(); }
 
 private:
     std::unique_ptr<uint8_t[]> bytes_;
@@ -122,14 +121,47 @@ inline Failure check_xing(ByteSpan bytes) {
     return nullptr;
 }
 
+// The search for the first header and the marker windows, against plain
+// loops over the same bytes.
+inline Failure check_frame_scan(ByteSpan bytes) {
+    const std::size_t from = bytes.at(0) % 8;
+    const std::size_t cut = bytes.at(1) % 8;  // an end past the bytes, too
+    const std::size_t end = cut <= bytes.size ? bytes.size - cut : SIZE_MAX;
+    std::size_t first = kNoFrame;
+    for (std::size_t c = from; c < end && c + 4 <= bytes.size; ++c) {
+        FrameHeader h;
+        h.set_bytes(bytes.data + c);
+        if (h.is_valid()) {
+            first = c;
+            break;
+        }
+    }
+    VELKOR_FUZZ_CHECK(find_frame_header(bytes, from, end) == first);
+    VELKOR_FUZZ_CHECK(find_frame_header(bytes, 0, SIZE_MAX) ==
+                      find_frame_header(bytes, 0, bytes.size));
+
+    for (std::size_t c = 0; c <= bytes.size; ++c) {
+        char window[33] = {};
+        for (std::size_t i = 0; i < 32 && bytes.at(c + 1 + i) != 0; ++i) {
+            window[i] = static_cast<char>(bytes.at(c + 1 + i));
+        }
+        VELKOR_FUZZ_CHECK(has_jukebox_marker(bytes, c) ==
+                          (std::strstr(window, "RealJukebox") != nullptr));
+    }
+    return nullptr;
+}
+
 // The first 4 bytes as a frame header and the rest as the bytes behind it,
-// where a Xing header would be; every 4-byte window as a header too.
+// where a Xing header would be; every 4-byte window as a header too, and
+// the whole as bytes to search for a header.
 inline Failure check_frame_header(const uint8_t* data, std::size_t size) {
     for (std::size_t i = 0; i + 4 <= size; ++i) {
         if (Failure failure = check_one_frame_header(data + i)) return failure;
     }
+    const ExactCopy whole(data, size);
+    if (Failure failure = check_frame_scan(whole.span())) return failure;
     const std::size_t behind = size < 4 ? 0 : 4;
-    ExactCopy xing(data + behind, size - behind);
+    const ExactCopy xing(data + behind, size - behind);
     return check_xing(xing.span());
 }
 

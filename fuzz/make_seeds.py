@@ -81,6 +81,7 @@ def frame_header_seeds():
         "layer1_cut_xing": MPEG1_L1 + b"Xing\0\0",
         "layer2_info": MPEG1_L2 + xing(0x0F, 99, magic=b"Info"),
         "reserved_bits": bytes([0xFF, 0xE9, 0xFC, 0x02]) + b"xing",
+        "jukebox_marker": MPEG1_L3 + b"RealJukebox\0" + MPEG2_L3 + b"x" * 20 + b"RealJukebox",
     }
 
 
