@@ -92,12 +92,12 @@ for target in "${targets[@]}"; do
       cp "$input" "$regressions/"
       echo "kept $(basename "$input") in tests/fuzz_regressions/$target/" >&2
     done
-    failed+=("$target")
+    failed+=("$target (exit status $status, log $log)")
   fi
 done
 
 printf '%s\n' "${summary[@]}"
 if [ ${#failed[@]} -gt 0 ]; then
-  echo "fuzz/run.sh: failures in ${failed[*]} (inputs kept for the regression test)" >&2
+  printf 'fuzz/run.sh: failed: %s\n' "${failed[@]}" >&2
   exit 1
 fi
