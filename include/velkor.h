@@ -78,9 +78,25 @@ typedef char velkor_sample_record_size_check[sizeof(SampleRecord) == 16 ? 1 : -1
 
 /*
  * Room a caller must give VkOpenMp3File's report buffer: the longest report
- * the library can write, zero byte included.
+ * the library can write, zero byte included. Each item below counts with its
+ * 5-character "<sep>":
+ *   "SUCCESS: File opened successfully<sep>"            38
+ *   version "MPEG 2.5 Layer III"                   18 + 5 = 23
+ *   bitrate "2147483647 kbps"                      15 + 5 = 20
+ *   sampling rate "48000 Hz"                        8 + 5 = 13
+ *   length "596523:14:07"                          12 + 5 = 17
+ *   size "9007199254740991 kB" (64-bit size)       19 + 5 = 24
+ *   mode "Single Channel"                          14 + 5 = 19
+ *   title, artist, album: 30 characters each  3 x (30 + 5) = 105
+ *   genre "Instrumental Rock"                      17 + 5 = 22
+ *   comment: 30 characters                         30 + 5 = 35
+ *   frames "2147483647"                            10 + 5 = 15
+ *   year: 4 characters of the ID3v1 tag             4 + 5 =  9
+ *   track "-2147483648" (from an ID3v2 text)       11 + 5 = 16
+ *   zero byte                                                1
+ * Figures are never negative and are capped at 2147483647.
  */
-#define VK_REPORT_SIZE 512
+#define VK_REPORT_SIZE 357
 
 /* Analysis ------------------------------------------------------------- */
 

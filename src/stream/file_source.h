@@ -1,0 +1,55 @@
+// Read-only, positioned access to one regular file: the only place the
+// analysis touches the file system.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace velkor {
+
+// What FileSource read on the calling thread since the counter was last
+// reset; lets tests and benchmarks see how much an analysis reads.
+struct ReadCounter {
+    uint64_t bytes = 0;
+    uint64_t reads = 0;
+};
+
+class FileSource {
+public:
+    enum OpenResult {
+        kOpened,
+        kNotOpened,   // missing, no access, or any other open failure
+        kNotRegular,  // directory, FIFO, device, socket: never read
+    };
+
+    FileSource() = default;
+    ~FileSource() { close(); }
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
+    // Opens path for reading without locking other processes out. The open
+    // itself never blocks (a FIFO without writer included); anything but a
+    // regular file is closed again at once.
+    OpenResult open(const char* path);
+    void close();
+
+    // Size in bytes when opened.
+    int64_t size() const { return size_; }
+
+    // Reads up to count bytes at offset into dest; fewer only at the end of
+    // the file or on a read error. Returns the number of bytes read.
+    std::size_t read_at(int64_t offset, uint8_t* dest, std::size_t count);
+
+    // The counter of the calling thread.
+    static ReadCounter& thread_counter();
+
+private:
+#if defined(_WIN32)
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    int64_t size_ = 0;
+};
+
+}  // namespace velkor

@@ -1,0 +1,107 @@
+// The figures Mp3FileInfo derives from a loaded file: bitrate, frame count,
+// playing time and the header's texts.
+#include "stream/mp3_file_info.h"
+
+#include <cstdio>
+#include <limits>
+
+namespace velkor {
+
+namespace {
+
+// Bytes per frame for one (bit/s per Hz): Layer I frames are 12 four-byte
+// slots, Layer II 1152 samples, Layer III 1152 samples in MPEG-1 and 576 in
+// MPEG-2 and MPEG-2.5.
+double frame_size_coefficient(const FrameHeader& header) {
+    switch (header.layer_bits()) {
+        case 3:
+            return 48.0;
+        case 2:
+            return 144.0;
+        default:
+            return header.version_bits() == 3 ? 144.0 : 72.0;
+    }
+}
+
+// Truncates toward zero into the int32 range (NaN gives 0).
+int32_t to_int32(double value) {
+    if (!(value == value)) return 0;
+    if (value >= static_cast<double>(std::numeric_limits<int32_t>::max())) {
+        return std::numeric_limits<int32_t>::max();
+    }
+    if (value <= static_cast<double>(std::numeric_limits<int32_t>::min())) {
+        return std::numeric_limits<int32_t>::min();
+    }
+    return static_cast<int32_t>(value);
+}
+
+int32_t to_int32(int64_t value) {
+    if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+
+// A Xing header counts only when it carries a positive frame count; one
+// without a count (or with 0 or a negative one) would divide by zero or give
+// a negative bitrate, so the header's own figures stand instead.
+bool has_xing_count(const Mp3FileInfo& info) {
+    return info.is_vbr == 1 && info.vbr.frames() > 0;
+}
+
+}  // namespace
+
+void Mp3FileInfo::version_text(char (&out)[FrameHeader::kVersionTextSize]) const {
+    header.version_text(out);
+}
+
+void Mp3FileInfo::mode_text(char (&out)[FrameHeader::kModeNameSize]) const {
+    header.mode_name(out);
+}
+
+int32_t Mp3FileInfo::frequency_hz() const { return header.sampling_rate_hz(); }
+
+int32_t Mp3FileInfo::bitrate_kbps() const {
+    if (!has_xing_count(*this)) return header.table_bitrate_kbps();
+    // The average over the whole file, rounded through single precision as
+    // the stored figures always were.
+    const float size = static_cast<float>(file_size_);
+    const float average_frame = static_cast<float>(static_cast<double>(size) / vbr.frames());
+    return to_int32(static_cast<double>(frequency_hz()) * average_frame /
+                    (1000.0 * frame_size_coefficient(header)));
+}
+
+int32_t Mp3FileInfo::frame_count() const {
+    if (has_xing_count(*this)) return vbr.frames();
+    const int32_t rate = frequency_hz();
+    if (rate <= 0) return 0;
+    const float frame_size = static_cast<float>(
+        (header.table_bitrate_kbps() * 1000.0 / rate) * frame_size_coefficient(header));
+    if (!(frame_size > 0.0f)) return 0;
+    return to_int32(static_cast<double>(file_size_) / frame_size);
+}
+
+int32_t Mp3FileInfo::length_seconds() const {
+    const int32_t bitrate = bitrate_kbps();
+    if (bitrate <= 0) return 0;
+    // Whole kilobits first, then whole seconds, as the stored figures always
+    // did; in 64 bits so that files of any size fit. Bytes * 8 / 1000 is
+    // bytes / 125, which cannot overflow.
+    const int64_t kilobits = (file_size_ - header_pos) / 125;
+    return kilobits > 0 ? to_int32(kilobits / bitrate) : 0;
+}
+
+void Mp3FileInfo::length_text(char (&out)[kLengthTextSize]) const {
+    const int32_t length = length_seconds();
+    const int32_t s = length % 60;
+    const int32_t minutes = (length - s) / 60;
+    const int32_t m = minutes % 60;
+    const int32_t h = (minutes - m) / 60;
+    if (h > 0) {
+        std::snprintf(out, sizeof out, "%02d:%02d:%02d", static_cast<int>(h), static_cast<int>(m),
+                      static_cast<int>(s));
+    } else {
+        std::snprintf(out, sizeof out, "%02d:%02d", static_cast<int>(m), static_cast<int>(s));
+    }
+}
+
+}  // namespace velkor

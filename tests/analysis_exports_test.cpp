@@ -1,0 +1,323 @@
+// VkOpenMp3File and VkGetSonvexStruct: outputs, failures, threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "interface/current_object.h"
+#include "interface/text_report.h"
+#include "notice_recorder.h"
+#include "test_files.h"
+#include "velkor.h"
+
+namespace {
+
+using velkor::testing::Bytes;
+using velkor::testing::id3v1;
+using velkor::testing::id3v2_header;
+using velkor::testing::id3v2_text_frame;
+using velkor::testing::NoticeRecorder;
+using velkor::testing::put;
+using velkor::testing::put_header;
+using velkor::testing::TempDir;
+
+// A 4,000,000-byte MPEG-1 Layer III file, 128 kbit/s, header at offset 0,
+// with an optional ID3v2 tag in front and ID3v1 block at the end.
+std::string write_mp3(const TempDir& dir, const std::string& name, const Bytes& id3v2_tag,
+                      const Bytes& id3v1_block, int64_t size = 4000000) {
+    Bytes head = id3v2_tag;
+    put_header(head, head.size());
+    return dir.write_sparse(name, head, size, id3v1_block);
+}
+
+Bytes id3v2_tag(std::initializer_list<std::pair<std::string, std::string>> frames) {
+    Bytes body;
+    for (const auto& frame : frames) put(body, body.size(), id3v2_text_frame(frame.first, frame.second));
+    Bytes tag = id3v2_header(static_cast<uint32_t>(body.size()));
+    put(tag, tag.size(), body);
+    return tag;
+}
+
+std::string report_of(const std::string& path, int32_t* result = nullptr) {
+    char report[VK_REPORT_SIZE];
+    std::memset(report, 'Q', sizeof report);
+    const int32_t r = VkOpenMp3File(path.c_str(), report, 0);
+    if (result) *result = r;
+    return report;
+}
+
+// The report's items after the status prefix.
+std::vector<std::string> items_of(const std::string& report) {
+    std::vector<std::string> items;
+    std::size_t at = 0;
+    for (std::size_t end; (end = report.find("<sep>", at)) != std::string::npos; at = end + 5) {
+        items.push_back(report.substr(at, end - at));
+    }
+    EXPECT_EQ(at, report.size()) << "text behind the last marker";
+    return items;
+}
+
+const char kCommonItems[] =
+    "SUCCESS: File opened successfully<sep>MPEG 1 Layer III<sep>128 kbps<sep>44100 Hz<sep>"
+    "04:09<sep>3906 kB<sep>Joint Stereo<sep>";
+
+TEST(TextReport, FileWithId3v11Tag) {
+    TempDir dir;
+    const std::string path =
+        write_mp3(dir, "v11.mp3", {}, id3v1("Title", "Artist", "Album", "2001", "Comment", 7, 17));
+    int32_t result = 0;
+    EXPECT_EQ(report_of(path, &result),
+              std::string(kCommonItems) +
+                  "Title<sep>Artist<sep>Album<sep>Rock<sep>Comment<sep>9570<sep>2001<sep>7<sep>");
+    EXPECT_EQ(result, 1);
+}
+
+TEST(TextReport, TagVariants) {
+    TempDir dir;
+    // ID3v1.0: no track; a genre byte of 126 or more is "not supported";
+    // an empty text is an empty item, not "n/a".
+    std::vector<std::string> items =
+        items_of(report_of(write_mp3(dir, "v10.mp3", {}, id3v1("", "A", "", "1999", "", 0, 200))));
+    ASSERT_EQ(items.size(), 15u);
+    EXPECT_EQ(items[7], "");
+    EXPECT_EQ(items[8], "A");
+    EXPECT_EQ(items[10], "not supported");
+    EXPECT_EQ(items[13], "1999");
+    EXPECT_EQ(items[14], "n/a");
+
+    // Only an ID3v2 tag: its texts stay out of the report, its track not.
+    const Bytes tag = id3v2_tag({{"TIT2", "V2 Title"}, {"TRCK", "5/12"}, {"TYER", "1987"}});
+    items = items_of(report_of(write_mp3(dir, "v2.mp3", tag, {})));
+    ASSERT_EQ(items.size(), 15u);
+    for (int i : {7, 8, 9, 10, 11, 13}) EXPECT_EQ(items[i], "n/a") << i;
+    EXPECT_EQ(items[14], "5");
+    EXPECT_EQ(items[4], "04:09");  // the tag sits before the frame, not in the length
+
+    // Both tags, the ID3v1 tag of version 1.0: it hides the ID3v2 track.
+    items = items_of(report_of(
+        write_mp3(dir, "both.mp3", tag, id3v1("V1 Title", "", "", "2002", "", 0, 0))));
+    EXPECT_EQ(items[7], "V1 Title");
+    EXPECT_EQ(items[13], "2002");
+    EXPECT_EQ(items[14], "n/a");
+
+    // No tag at all.
+    EXPECT_EQ(report_of(write_mp3(dir, "none.mp3", {}, {})),
+              std::string(kCommonItems) + "n/a<sep>n/a<sep>n/a<sep>n/a<sep>n/a<sep>9570<sep>n/a<sep>n/a<sep>");
+}
+
+TEST(TextReport, SizeBelowOneKilobyte) {
+    TempDir dir;
+    const std::vector<std::string> items = items_of(report_of(write_mp3(dir, "small.mp3", {}, {}, 1023)));
+    ASSERT_EQ(items.size(), 15u);
+    EXPECT_EQ(items[5], "0 kB");
+}
+
+TEST(TextReport, Failures) {
+    TempDir dir;
+    NoticeRecorder recorder;
+    int32_t result = -1;
+    const std::string missing = dir.path("missing.mp3");
+    EXPECT_EQ(report_of(missing, &result), "Unable to open file");
+    EXPECT_EQ(result, 0);
+    ASSERT_EQ(recorder.notices().size(), 1u);
+    EXPECT_EQ(recorder.notices()[0].caption, missing);
+
+    // No frame: no notice.
+    EXPECT_EQ(report_of(dir.write("zeros.mp3", Bytes(5000, 0)), &result), "Unable to open file");
+    EXPECT_EQ(result, 0);
+    char report[VK_REPORT_SIZE];
+    EXPECT_EQ(VkOpenMp3File(nullptr, report, 0), 0);
+    EXPECT_STREQ(report, "Unable to open file");
+    EXPECT_EQ(VkOpenMp3File(write_mp3(dir, "fine.mp3", {}, {}).c_str(), nullptr, 0), 0);
+    EXPECT_EQ(recorder.notices().size(), 1u);
+}
+
+// Each item at its longest, over objects set up by hand: together they must
+// fill VK_REPORT_SIZE exactly.
+TEST(TextReport, LongestItemsMakeTheReportSize) {
+    using velkor::Mp3FileInfo;
+    std::vector<Mp3FileInfo> extremes(3);
+    const uint8_t xing_one[12] = {'X', 'i', 'n', 'g', 0, 0, 0, 1, 0, 0, 0, 1};
+    const uint8_t xing_max[12] = {'X', 'i', 'n', 'g', 0, 0, 0, 1, 0x7F, 0xFF, 0xFF, 0xFF};
+    for (Mp3FileInfo& info : extremes) {
+        info.file_size_ = INT64_MAX;
+        info.header_pos = 1;
+        info.has_id3v1 = 1;
+        info.tag.set_title(std::string(30, 'T').c_str());
+        info.tag.set_artist(std::string(30, 'A').c_str());
+        info.tag.set_album(std::string(30, 'L').c_str());
+        info.tag.set_comment(std::string(30, 'C').c_str());
+        info.tag.genre = 47;  // "Instrumental Rock"
+        info.tag.year = -999;
+    }
+    // The longest version and mode texts, the highest bitrate.
+    extremes[0].header.set_bytes(0xFF, 0xE3, 0x80, 0xC0);
+    extremes[0].is_vbr = extremes[0].vbr.parse(velkor::ByteSpan(xing_one, 12));
+    // The most frames.
+    extremes[1].header.set_bytes(0xFF, 0xFB, 0x90, 0x64);
+    extremes[1].is_vbr = extremes[1].vbr.parse(velkor::ByteSpan(xing_max, 12));
+    // The longest time; a track from an ID3v2 text (no ID3v1 version set).
+    extremes[2].header.set_bytes(0xFF, 0xF3, 0x10, 0x44);  // 8 kbit/s
+    extremes[2].tag.track = INT32_MIN;
+
+    std::vector<std::size_t> longest(15, 0);
+    for (const Mp3FileInfo& info : extremes) {
+        char report[VK_REPORT_SIZE];
+        velkor::build_text_report(info, report);
+        const std::vector<std::string> items = items_of(report);
+        ASSERT_EQ(items.size(), 15u) << report;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            longest[i] = std::max(longest[i], items[i].size() + 5);
+        }
+    }
+    EXPECT_EQ(longest[1], 18u + 5);   // MPEG 2.5 Layer III
+    EXPECT_EQ(longest[2], 15u + 5);   // 2147483647 kbps
+    EXPECT_EQ(longest[4], 12u + 5);   // 596523:14:07
+    EXPECT_EQ(longest[5], 19u + 5);   // 9007199254740991 kB
+    EXPECT_EQ(longest[12], 10u + 5);  // 2147483647 frames
+    EXPECT_EQ(longest[14], 11u + 5);  // -2147483648
+    std::size_t total = 1;  // the zero byte
+    for (std::size_t length : longest) total += length;
+    EXPECT_EQ(total, static_cast<std::size_t>(VK_REPORT_SIZE));
+}
+
+InfoRecord fresh_record() {
+    InfoRecord record;
+    std::memset(&record, 'Q', sizeof record);
+    return record;
+}
+
+TEST(InfoRecordExport, FileWithId3v11Tag) {
+    TempDir dir;
+    InfoRecord record = fresh_record();
+    VkGetSonvexStruct(
+        write_mp3(dir, "v11.mp3", {}, id3v1("Title", "Artist", "Album", "2001", "Line\nTab\t\xE9\x7F!", 7, 17))
+            .c_str(),
+        &record);
+    EXPECT_STREQ(record.status, "Success");
+    EXPECT_STREQ(record.track, "7");
+    EXPECT_STREQ(record.year, "2001");
+    EXPECT_STREQ(record.bitrate, "128");
+    EXPECT_STREQ(record.size, "3906");
+    EXPECT_STREQ(record.frequency, "44100");
+    EXPECT_STREQ(record.length, "249");
+    EXPECT_STREQ(record.frames, "9570");
+    EXPECT_STREQ(record.album, "Album");
+    EXPECT_STREQ(record.artist, "Artist");
+    EXPECT_STREQ(record.comment, "Line Tab   !");
+    EXPECT_STREQ(record.genre, "17");
+    EXPECT_STREQ(record.mode, "Joint Stereo");
+    EXPECT_STREQ(record.version, "MPEG 1 Layer III");
+    EXPECT_STREQ(record.title, "Title");
+}
+
+TEST(InfoRecordExport, TagFallbacks) {
+    TempDir dir;
+    // Only ID3v2: its texts, its track, the index of its genre text; no year.
+    InfoRecord record = fresh_record();
+    const Bytes tag = id3v2_tag({{"TIT2", "V2 Title"}, {"TPE1", "V2 Artist"}, {"TALB", "V2 Album"},
+                                 {"TCON", "rock"}, {"TRCK", "5/12"}, {"TYER", "1987"}});
+    VkGetSonvexStruct(write_mp3(dir, "v2.mp3", tag, {}).c_str(), &record);
+    EXPECT_STREQ(record.status, "Success");
+    EXPECT_STREQ(record.title, "V2 Title");
+    EXPECT_STREQ(record.artist, "V2 Artist");
+    EXPECT_STREQ(record.album, "V2 Album");
+    EXPECT_STREQ(record.comment, "");
+    EXPECT_STREQ(record.genre, "17");
+    EXPECT_STREQ(record.track, "5");
+    EXPECT_STREQ(record.year, "");
+
+    // ID3v1.0 wins over ID3v2 and hides its track.
+    record = fresh_record();
+    VkGetSonvexStruct(
+        write_mp3(dir, "both.mp3", tag, id3v1("V1", "", "", "2002", "", 0, 200)).c_str(), &record);
+    EXPECT_STREQ(record.title, "V1");
+    EXPECT_STREQ(record.artist, "");
+    EXPECT_STREQ(record.genre, "-1000");
+    EXPECT_STREQ(record.year, "2002");
+    EXPECT_STREQ(record.track, "");
+
+    // No tag: empty texts, genre -1000.
+    record = fresh_record();
+    VkGetSonvexStruct(write_mp3(dir, "none.mp3", {}, {}).c_str(), &record);
+    EXPECT_STREQ(record.status, "Success");
+    EXPECT_STREQ(record.title, "");
+    EXPECT_STREQ(record.comment, "");
+    EXPECT_STREQ(record.genre, "-1000");
+    EXPECT_STREQ(record.year, "");
+    EXPECT_STREQ(record.track, "");
+}
+
+TEST(InfoRecordExport, FailuresTouchOnlyTheStatus) {
+    TempDir dir;
+    NoticeRecorder recorder;
+    InfoRecord record = fresh_record();
+    VkGetSonvexStruct(dir.path("missing.mp3").c_str(), &record);
+    EXPECT_STREQ(record.status, "Unable to open file (2)");
+    const InfoRecord untouched = fresh_record();
+    EXPECT_EQ(std::memcmp(record.track, untouched.track, sizeof record - sizeof record.status), 0);
+    EXPECT_EQ(recorder.notices().size(), 1u);
+
+    VkGetSonvexStruct(dir.write("zeros.mp3", Bytes(5000, 0)).c_str(), &record);
+    EXPECT_STREQ(record.status, "Unable to open file (4)");
+    VkGetSonvexStruct(nullptr, &record);
+    EXPECT_STREQ(record.status, "Unable to open file (2)");
+    EXPECT_EQ(std::memcmp(record.track, untouched.track, sizeof record - sizeof record.status), 0);
+    EXPECT_EQ(recorder.notices().size(), 1u);
+    VkGetSonvexStruct(write_mp3(dir, "fine.mp3", {}, {}).c_str(), nullptr);
+}
+
+// The notice shown while a call runs sees that call's object as current.
+std::atomic<int> notices_with_current{0};
+int32_t note_current(const char*, const char*, uint32_t, void*) {
+    if (velkor::current_object() != nullptr) ++notices_with_current;
+    return velkor::platform::kAnswerOk;
+}
+
+TEST(AnalysisExports, CurrentObjectLivesForTheCallOnly) {
+    velkor::platform::set_notice_handler(note_current);
+    notices_with_current = 0;
+    char report[VK_REPORT_SIZE];
+    VkOpenMp3File("/nonexistent/velkor/file.mp3", report, 0);
+    velkor::platform::set_notice_handler(nullptr);
+    EXPECT_EQ(notices_with_current.load(), 1);
+    EXPECT_EQ(velkor::current_object(), nullptr);
+}
+
+TEST(AnalysisExports, ManyThreadsAtOnce) {
+    TempDir dir;
+    constexpr int kThreads = 8;
+    std::vector<std::string> paths;
+    std::vector<std::string> reports;
+    std::vector<InfoRecord> records;
+    for (int i = 0; i < kThreads; ++i) {
+        const std::string title = "Title " + std::to_string(i);
+        paths.push_back(write_mp3(dir, "t" + std::to_string(i) + ".mp3", {},
+                                  id3v1(title, "", "", "2000", "", uint8_t(i + 1), uint8_t(i)),
+                                  1000000 + 100000 * i));
+        reports.push_back(report_of(paths.back()));
+        records.push_back(fresh_record());
+        VkGetSonvexStruct(paths.back().c_str(), &records.back());
+        ASSERT_NE(reports.back().find(title + "<sep>"), std::string::npos);
+    }
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 50; ++round) {
+                const int i = (t + round) % kThreads;
+                if (report_of(paths[i]) != reports[i]) ++mismatches;
+                InfoRecord record = fresh_record();
+                VkGetSonvexStruct(paths[i].c_str(), &record);
+                if (std::memcmp(&record, &records[i], sizeof record) != 0) ++mismatches;
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(mismatches.load(), 0);
+}
+
+}  // namespace

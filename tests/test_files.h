@@ -1,0 +1,119 @@
+// Test files built from bytes made in the test, in a temporary directory
+// that is removed afterwards.
+#pragma once
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <initializer_list>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace velkor::testing {
+
+using Bytes = std::vector<uint8_t>;
+
+// MPEG-1 Layer III, 128 kbit/s, 44100 Hz, joint stereo.
+constexpr uint8_t kMpeg1Header[4] = {0xFF, 0xFB, 0x90, 0x64};
+
+// Writes `values` at offset, growing the bytes with zeros as needed.
+inline void put(Bytes& bytes, std::size_t offset, const Bytes& values) {
+    if (values.empty()) return;
+    if (bytes.size() < offset + values.size()) bytes.resize(offset + values.size());
+    std::memcpy(bytes.data() + offset, values.data(), values.size());
+}
+inline void put(Bytes& bytes, std::size_t offset, const std::string& text) {
+    put(bytes, offset, Bytes(text.begin(), text.end()));
+}
+inline void put_header(Bytes& bytes, std::size_t offset, const uint8_t (&header)[4] = kMpeg1Header) {
+    put(bytes, offset, Bytes(header, header + 4));
+}
+
+// A Xing header: magic, flags, frame count.
+inline Bytes xing(uint32_t flags, uint32_t frames) {
+    return {'X', 'i', 'n', 'g',
+            uint8_t(flags >> 24), uint8_t(flags >> 16), uint8_t(flags >> 8), uint8_t(flags),
+            uint8_t(frames >> 24), uint8_t(frames >> 16), uint8_t(frames >> 8), uint8_t(frames)};
+}
+
+// An ID3v2 tag header announcing `size` bytes behind it.
+inline Bytes id3v2_header(uint32_t size, uint8_t version = 3, uint8_t flags = 0) {
+    return {'I', 'D', '3', version, 0, flags, uint8_t((size >> 21) & 0x7F),
+            uint8_t((size >> 14) & 0x7F), uint8_t((size >> 7) & 0x7F), uint8_t(size & 0x7F)};
+}
+
+// An ID3v2.3 text frame with encoding byte 0.
+inline Bytes id3v2_text_frame(const std::string& id, const std::string& text) {
+    const uint32_t size = static_cast<uint32_t>(text.size() + 1);
+    Bytes frame(id.begin(), id.end());
+    frame.insert(frame.end(), {uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8),
+                               uint8_t(size), 0, 0, 0});
+    frame.insert(frame.end(), text.begin(), text.end());
+    return frame;
+}
+
+// A 128-byte ID3v1 block; track 0 makes a version 1.0 tag.
+inline Bytes id3v1(const std::string& title, const std::string& artist, const std::string& album,
+                   const std::string& year, const std::string& comment, uint8_t track,
+                   uint8_t genre) {
+    Bytes block(128, 0);
+    put(block, 0, "TAG");
+    put(block, 3, title.substr(0, 30));
+    put(block, 33, artist.substr(0, 30));
+    put(block, 63, album.substr(0, 30));
+    put(block, 93, year.substr(0, 4));
+    put(block, 97, comment.substr(0, track ? 28 : 30));
+    block[126] = track;
+    block[127] = genre;
+    return block;
+}
+
+class TempDir {
+public:
+    TempDir() {
+        std::string base = (std::filesystem::temp_directory_path() / "velkor-test-XXXXXX").string();
+        if (mkdtemp(base.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        dir_ = base;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+    std::string write(const std::string& name, const Bytes& bytes) const {
+        return write_sparse(name, bytes, static_cast<int64_t>(bytes.size()));
+    }
+
+    // The bytes at the start, zeros (a hole, no disk space) up to `size`,
+    // and `tail` as the file's last bytes.
+    std::string write_sparse(const std::string& name, const Bytes& head, int64_t size,
+                             const Bytes& tail = {}) const {
+        const std::string file = path(name);
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0) throw std::runtime_error("cannot create " + file);
+        bool ok = ::pwrite(fd, head.data(), head.size(), 0) == static_cast<ssize_t>(head.size()) &&
+                  ::ftruncate(fd, static_cast<off_t>(size)) == 0;
+        if (ok && !tail.empty()) {
+            ok = ::pwrite(fd, tail.data(), tail.size(),
+                          static_cast<off_t>(size - static_cast<int64_t>(tail.size()))) ==
+                 static_cast<ssize_t>(tail.size());
+        }
+        ::close(fd);
+        if (!ok) throw std::runtime_error("cannot write " + file);
+        return file;
+    }
+
+private:
+    std::string dir_;
+};
+
+}  // namespace velkor::testing
