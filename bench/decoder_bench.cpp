@@ -10,6 +10,7 @@
 
 #include "stream/byte_span.h"
 #include "stream/frame_header.h"
+#include "stream/frame_scan.h"
 #include "stream/vbr_header.h"
 #include "tags/tag_record.h"
 
@@ -129,6 +130,26 @@ void BM_Id3v2Walk(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * tag.size()));
 }
 BENCHMARK(BM_Id3v2Walk)->Args({0, 0})->Args({0, 512})->Args({40, 0});
+
+// The loader's search for the first frame header over 1 MiB that holds
+// none. Argument: one byte in how many is 0xFF (0: none at all), each
+// followed by a byte that cannot continue a header.
+void BM_FrameScan(benchmark::State& state) {
+    std::mt19937 random(11);
+    Bytes bytes(1 << 20);
+    for (uint8_t& b : bytes) b = static_cast<uint8_t>(random() % 0xFF);
+    if (const auto every = static_cast<std::size_t>(state.range(0))) {
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += every) {
+            bytes[i] = 0xFF;
+            bytes[i + 1] = 0x12;
+        }
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(velkor::find_frame_header(ByteSpan(bytes.data(), bytes.size()), 0, bytes.size()));
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(BM_FrameScan)->Arg(0)->Arg(256)->Arg(16);
 
 }  // namespace
 
