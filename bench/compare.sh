@@ -12,6 +12,7 @@
 # preset when it is the default), VELKOR_BENCH_DATA (where the full run keeps
 # its files between runs; default build/bench-data).
 set -euo pipefail
+export LC_ALL=C  # a decimal point in every number the script reads or prints
 cd "$(dirname "$0")/.."
 root=$PWD
 
@@ -131,7 +132,7 @@ rows=()
 # record KEY LABEL FILES SECONDS
 record() {
   rows+=("$1")
-  rate[$1]=$(awk -v n="$3" -v s="$4" 'BEGIN { printf "%.1f", s > 0 ? n / s : 0 }')
+  rate[$1]=$(awk -v n="$3" -v s="$4" 'BEGIN { printf "%.1f", (s > 0 ? n / s : 0) }')
   labels[$1]=$2
 }
 
@@ -209,7 +210,7 @@ noheader_bytes=$(stat -c %s "$noheader")
 noheader_cli=$(best_seconds "$build/velkor" --json "$noheader")
 out=$("$build/velkor_export_bench" "$scratch/noheader.txt" "$passes")
 noheader_export=$(seconds_of "$(grep '^VkGetSonvexStruct' <<<"$out")")
-gbps() { awk -v b="$noheader_bytes" -v s="$1" 'BEGIN { printf "%.2f", s > 0 ? b / s / 1e9 : 0 }'; }
+gbps() { awk -v b="$noheader_bytes" -v s="$1" 'BEGIN { printf "%.2f", (s > 0 ? b / s / 1e9 : 0) }'; }
 
 note "peak memory"
 peak_kib() {
@@ -259,7 +260,11 @@ echo "Bytes read per typical file: ${read_bytes} on average, ${read_max} at most
 echo "Peak RSS of velkor -r: ${rss_small} KiB over $small_files files, ${rss_all} KiB over $files files"
 
 echo
-echo "Targets:"
+if ((quick)); then
+  echo "Targets (a quick run: too few files for the numbers to mean anything):"
+else
+  echo "Targets:"
+fi
 verdict() { if awk "BEGIN { exit !($1) }"; then echo "holds"; else echo "MISSED"; fi; }
 cost_vs_floor() { awk -v f="${rate[floor]}" -v r="${rate[$1]}" 'BEGIN { printf "%.2f", f / r }'; }
 for key in open_mp3_file sonvex_struct velkor; do
