@@ -25,6 +25,13 @@ int main(void) {
 
     VkSetNoticeHandler(count_notice, &notices);
     if (DisplayStringByVal("installed") != VK_ANSWER_YES || notices != 1) ++failures;
+    /* A missing file: the analysis exports answer, with one notice each. */
+    InfoRecord record;
+    memset(&record, 0, sizeof record);
+    VkGetSonvexStruct("/nonexistent/velkor-consumer.mp3", &record);
+    if (strcmp(record.status, "Unable to open file (2)") != 0) ++failures;
+    if (VkOpenMp3File("/nonexistent/velkor-consumer.mp3", buffer, 0) != 0) ++failures;
+    if (notices != 3) ++failures;
     VkSetNoticeHandler(NULL, NULL);
 
     printf("consumer: %s\n", failures ? "FAILED" : "ok");

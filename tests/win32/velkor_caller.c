@@ -575,6 +575,25 @@ static void check_stack(const Api *api) {
 #endif
 }
 
+#if defined(_WIN32)
+static DWORD WINAPI add_on_thread(LPVOID api) { return (DWORD)((const Api *)api)->add(40, 2); }
+
+/* The entry point must accept every notification, or loading, a second
+ * thread or unloading fails. */
+static void check_entry_point(HMODULE library, const Api *api, const char *path) {
+    DWORD code = 0;
+    HANDLE thread = CreateThread(NULL, 0, add_on_thread, (LPVOID)api, 0, NULL);
+    check(thread != NULL && WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0 &&
+              GetExitCodeThread(thread, &code) && code == 42,
+          "a second thread calls in (thread attach and detach)", NULL);
+    if (thread != NULL) CloseHandle(thread);
+    check(FreeLibrary(library) != 0, "FreeLibrary unloads the DLL (process detach)", NULL);
+    HMODULE again = LoadLibraryA(path);
+    check(again != NULL, "LoadLibraryA loads it again", NULL);
+    if (again != NULL) FreeLibrary(again);
+}
+#endif
+
 static int find_api(LibraryHandle library, Api *api) {
     static const char *const kNames[] = {
         "VkOpenMp3File", "VkGetSonvexStruct", "AddNums", "SubtractNums",
@@ -637,6 +656,9 @@ int main(int argc, char **argv) {
     check_samples(&api);
     check_analysis(&api);
     check_stack(&api);
+#if defined(_WIN32)
+    check_entry_point(library, &api, argv[1]);
+#endif
     printf("velkor_caller: %d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }

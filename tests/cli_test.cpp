@@ -1,0 +1,539 @@
+// Runs the built velkor command on the sample files and on files made here,
+// and checks its outputs, exit statuses and the tag round trip.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "json_value.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using velkor::testing::JsonReader;
+using velkor::testing::JsonValue;
+
+namespace {
+
+const std::string kVelkor = VELKOR_BUILD_DIR "/velkor";
+const std::string kSamples = VELKOR_SAMPLES_DIR;
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_file(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+std::size_t count_of(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// An ID3v1 block; track 0 makes a version 1.0 tag.
+std::string id3v1(const std::string& title, const std::string& artist, const std::string& album,
+                  const std::string& year, const std::string& comment, int track, int genre) {
+    std::string block(128, '\0');
+    block.replace(0, 3, "TAG");
+    block.replace(3, title.size(), title);
+    block.replace(33, artist.size(), artist);
+    block.replace(63, album.size(), album);
+    block.replace(93, year.size(), year);
+    block.replace(97, comment.size(), comment);
+    if (track > 0) block[126] = static_cast<char>(track);
+    block[127] = static_cast<char>(genre);
+    return block;
+}
+
+// MPEG-1 Layer III frames (128 kbit/s, 44.1 kHz, 417 bytes each).
+std::string frames(int count = 4) {
+    std::string audio;
+    for (int i = 0; i < count; ++i) {
+        std::string frame(417, '\0');
+        frame.replace(0, 4, "\xFF\xFB\x90\x64");
+        audio += frame;
+    }
+    return audio;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(kVelkor)) GTEST_SKIP() << "velkor not built: " << kVelkor;
+        char pattern[] = "/tmp/velkor_cli_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        if (!dir_.empty()) fs::remove_all(dir_);
+    }
+
+    // Runs velkor with the arguments; standard input from stdin_path.
+    Outcome velkor(const std::vector<std::string>& args, const std::string& stdin_path = "/dev/null") {
+        const fs::path out = dir_ / ".out", err = dir_ / ".err";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, stdin_path.c_str(), O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        std::vector<char*> argv{const_cast<char*>(kVelkor.c_str())};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        pid_t pid;
+        Outcome run;
+        if (posix_spawn(&pid, kVelkor.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+            int wstatus = 0;
+            waitpid(pid, &wstatus, 0);
+            run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        run.out = read_file(out);
+        run.err = read_file(err);
+        return run;
+    }
+
+    // A copy of a sample file in the temp dir.
+    std::string copy_sample(const std::string& name) {
+        const fs::path to = dir_ / name;
+        fs::copy_file(fs::path(kSamples) / name, to, fs::copy_options::overwrite_existing);
+        return to.string();
+    }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    // The one JSON object velkor --json prints for a file.
+    JsonValue json_of(const std::string& file) {
+        const Outcome run = velkor({"--json", file});
+        const auto value = JsonReader::parse(run.out);
+        EXPECT_TRUE(value.has_value()) << run.out;
+        return value.value_or(JsonValue{});
+    }
+
+    fs::path dir_;
+};
+
+std::string sample(const std::string& name) { return kSamples + "/" + name; }
+
+// --- analysis outputs ---------------------------------------------------
+
+TEST_F(CliTest, BlockShowsFiguresAndTagsOfEachSample) {
+    const Outcome run = velkor({sample("cbr_id3v11.mp3"), sample("vbr_xing.mp3"),
+                            sample("mpeg2_id3v10.mp3"), sample("id3v23_utf16.mp3")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::string& out = run.out;
+    for (const char* expected : {
+             "/cbr_id3v11.mp3\n  version:   MPEG 1 Layer III\n  bitrate:   32 kbps (CBR)\n"
+             "  sampling:  32000 Hz\n  mode:      Single Channel\n  length:    00:00 (0 s)\n"
+             "  size:      3 kB (3584 bytes)\n  frames:    24\n  ID3v1.1\n    title:     Sine Tone\n"
+             "    artist:    Velkor Samples\n    album:     Test Tones\n    year:      2023\n"
+             "    comment:   440 Hz for 0.8 s\n    track:     3\n    genre:     Ambient (26)\n"
+             "  ID3v2:     none\n",
+             "  bitrate:   50 kbps (VBR, average)\n  sampling:  44100 Hz\n  mode:      Joint Stereo\n",
+             "  frames:    32\n  ID3v1:     none\n  ID3v2:     none\n",
+             "  version:   MPEG 2 Layer III\n  bitrate:   24 kbps (CBR)\n  sampling:  22050 Hz\n",
+             "  ID3v1.0\n    title:     Caf\u00e9 Tone\n",
+             "    comment:   A thirty character comment ok.\n    genre:     Other (12)\n",
+             "/id3v23_utf16.mp3\n  version:   MPEG 1 Layer III\n  bitrate:   32 kbps (CBR)\n"
+             "  sampling:  44100 Hz\n",
+             "  ID3v1:     none\n  ID3v2\n    title:     Caf\u00e9 au Lait\n"
+             "    artist:    \u00dcnder S\u00eba Quartet\n    album:     Stra\u00dfe Sessions\n"
+             "    year:      2004\n    comment:   Recorded in Z\u00fcrich\n",
+             "    genre:     Jazz\n",
+         }) {
+        EXPECT_NE(out.find(expected), std::string::npos) << "missing:\n" << expected << "\nin:\n" << out;
+    }
+    // One block per file, separated by one empty line.
+    EXPECT_EQ(count_of(out, "\n\n"), 3u);
+}
+
+TEST_F(CliTest, ReportIsTheRawSeparatedLine) {
+    Outcome run = velkor({"--report", sample("cbr_id3v11.mp3")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "SUCCESS: File opened successfully<sep>MPEG 1 Layer III<sep>32 kbps<sep>32000 Hz<sep>"
+              "00:00<sep>3 kB<sep>Single Channel<sep>Sine Tone<sep>Velkor Samples<sep>Test Tones<sep>"
+              "Ambient<sep>440 Hz for 0.8 s<sep>24<sep>2023<sep>3<sep>\n");
+
+    // Several files: each line behind its file name; ID3v2 texts are not in
+    // the report, its track is.
+    run = velkor({"--report", sample("mpeg2_id3v10.mp3"), sample("id3v23_utf16.mp3")});
+    const auto lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), 2u) << run.out;
+    EXPECT_EQ(lines[0], sample("mpeg2_id3v10.mp3") +
+                            ": SUCCESS: File opened successfully<sep>MPEG 2 Layer III<sep>24 kbps<sep>"
+                            "22050 Hz<sep>00:00<sep>2 kB<sep>Single Channel<sep>Caf\u00e9 Tone<sep>"
+                            "Velkor Samples<sep>Test Tones<sep>Other<sep>A thirty character comment ok."
+                            "<sep>34<sep>1999<sep>n/a<sep>");
+    const std::string tail = "Single Channel<sep>n/a<sep>n/a<sep>n/a<sep>n/a<sep>n/a<sep>36<sep>n/a<sep>7<sep>";
+    ASSERT_GE(lines[1].size(), tail.size());
+    EXPECT_EQ(lines[1].substr(lines[1].size() - tail.size()), tail);
+}
+
+TEST_F(CliTest, RecordFieldsByNameWithId3v2Fallback) {
+    const Outcome run = velkor({"--record", sample("id3v23_utf16.mp3")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, sample("id3v23_utf16.mp3") +
+                           "\n  status:    Success\n  track:     7\n  year:\n  bitrate:   32\n"
+                           "  size:      3\n  frequency: 44100\n  length:    0\n  frames:    36\n"
+                           "  album:     Stra\u00dfe Sessions\n  artist:    \u00dcnder S\u00eba Quartet\n"
+                           "  comment:   Recorded in Z rich\n  genre:     8\n"
+                           "  mode:      Single Channel\n  version:   MPEG 1 Layer III\n"
+                           "  title:     Caf\u00e9 au Lait\n");
+}
+
+TEST_F(CliTest, JsonHasEveryFigureAndTag) {
+    const JsonValue cbr = json_of(sample("cbr_id3v11.mp3"));
+    EXPECT_EQ(cbr["status"].number, 0);
+    EXPECT_EQ(cbr["version"].text, "MPEG 1 Layer III");
+    EXPECT_EQ(cbr["mpeg_version"].number, 1);
+    EXPECT_EQ(cbr["layer"].number, 3);
+    EXPECT_EQ(cbr["bitrate_kbps"].number, 32);
+    EXPECT_FALSE(cbr["vbr"].boolean);
+    EXPECT_EQ(cbr["sampling_rate_hz"].number, 32000);
+    EXPECT_EQ(cbr["mode"].text, "Single Channel");
+    EXPECT_EQ(cbr["length"].text, "00:00");
+    EXPECT_EQ(cbr["file_size"].number, 3584);
+    EXPECT_EQ(cbr["frames"].number, 24);
+    EXPECT_EQ(cbr["first_frame_offset"].number, 0);
+    EXPECT_EQ(cbr["track"].number, 3);
+    const JsonValue& v1 = cbr["id3v1"];
+    EXPECT_EQ(v1["version"].text, "1.1");
+    EXPECT_EQ(v1["title"].text, "Sine Tone");
+    EXPECT_EQ(v1["year"].number, 2023);
+    EXPECT_EQ(v1["track"].number, 3);
+    EXPECT_EQ(v1["genre"].number, 26);
+    EXPECT_EQ(v1["genre_name"].text, "Ambient");
+    EXPECT_TRUE(cbr["id3v2"].is_null());
+
+    const JsonValue vbr = json_of(sample("vbr_xing.mp3"));
+    EXPECT_TRUE(vbr["vbr"].boolean);
+    EXPECT_EQ(vbr["bitrate_kbps"].number, 50);
+    EXPECT_TRUE(vbr["id3v1"].is_null());
+    EXPECT_TRUE(vbr["track"].is_null());
+
+    const JsonValue utf16 = json_of(sample("id3v23_utf16.mp3"));
+    EXPECT_EQ(utf16["first_frame_offset"].number, 502);
+    const JsonValue& v2 = utf16["id3v2"];
+    EXPECT_EQ(v2["title"].text, "Caf\u00e9 au Lait");
+    EXPECT_EQ(v2["genre"].text, "Jazz");
+    EXPECT_EQ(v2["genre_index"].number, 8);
+    EXPECT_EQ(v2["year"].text, "2004");
+    EXPECT_EQ(utf16["track"].number, 7);
+}
+
+// Tag bytes are Latin-1: they reach the terminal and JSON as UTF-8, and no
+// control character reaches either raw.
+TEST_F(CliTest, Latin1AndControlCharactersAreConvertedAndEscaped) {
+    const std::string title = "Caf\xE9 \"q\" \\ \x01\x1F\x7F";
+    const std::string file = path("n\xE4me.mp3");
+    write_file(file, frames() + id3v1(title, "\x80\x9F\xFF", "\xC3\xA9", "1999", "line\nnext\ttab", 5, 255));
+
+    const Outcome json = velkor({"--json", file});
+    EXPECT_EQ(json.status, 0);
+    ASSERT_EQ(json.out.back(), '\n');
+    const std::string line = json.out.substr(0, json.out.size() - 1);
+    EXPECT_TRUE(std::none_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+        << line;
+    EXPECT_NE(line.find(R"(\"q\" \\ \u0001\u001f\u007f)"), std::string::npos) << line;
+    EXPECT_NE(line.find(R"(line\nnext\ttab)"), std::string::npos) << line;
+    const auto value = JsonReader::parse(line);
+    ASSERT_TRUE(value) << line;
+    EXPECT_EQ((*value)["file"].text, path("n\u00e4me.mp3"));
+    const JsonValue& v1 = (*value)["id3v1"];
+    EXPECT_EQ(v1["title"].text, "Caf\u00e9 \"q\" \\ \x01\x1F\x7F");
+    EXPECT_EQ(v1["artist"].text, "\xC2\x80\xC2\x9F\xC3\xBF");
+    EXPECT_EQ(v1["album"].text, "\u00c3\u00a9");  // two Latin-1 letters, not one UTF-8 one
+    EXPECT_EQ(v1["comment"].text, "line\nnext\ttab");
+    EXPECT_EQ(v1["genre_name"].text, "not supported");
+
+    const Outcome block = velkor({file});
+    EXPECT_EQ(block.status, 0);
+    EXPECT_NE(block.out.find("    title:     Caf\u00e9 \"q\" \\ \\x01\\x1f\\x7f\n"), std::string::npos)
+        << block.out;
+    EXPECT_NE(block.out.find("    artist:    \\u0080\\u009f\u00ff\n"), std::string::npos);
+    EXPECT_NE(block.out.find("    comment:   line\\nnext\\ttab\n"), std::string::npos);
+    EXPECT_NE(block.out.find("/n\u00e4me.mp3\n"), std::string::npos);
+}
+
+// --- failures and exit statuses -------------------------------------------
+
+TEST_F(CliTest, FailedFilesAreToldOnceAndSetTheExitStatus) {
+    write_file(path("noise.mp3"), std::string(3000, 'x'));
+    const std::string missing = path("missing.mp3");
+
+    Outcome run = velkor({missing, sample("cbr_id3v11.mp3"), path("noise.mp3")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("Sine Tone"), std::string::npos);
+    EXPECT_EQ(run.out.find("missing"), std::string::npos);
+    EXPECT_EQ(run.err, "velkor: " + missing + ": You tried to open a file that didn't work\n" +
+                           "velkor: " + path("noise.mp3") + ": no valid MPEG audio frame header\n");
+
+    // A failed file stays in the JSON Lines with its status.
+    run = velkor({"--json", missing, path("noise.mp3"), sample("vbr_xing.mp3")});
+    EXPECT_EQ(run.status, 1);
+    const auto lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), 3u);
+    const auto first = JsonReader::parse(lines[0]), second = JsonReader::parse(lines[1]);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ((*first)["status"].number, 2);
+    EXPECT_EQ((*second)["status"].number, 4);
+    EXPECT_FALSE(second->has("bitrate_kbps"));
+    EXPECT_TRUE(JsonReader::parse(lines[2]));
+
+    run = velkor({"--report", path("noise.mp3")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Unable to open file\n");
+    EXPECT_EQ(count_of(run.err, "\n"), 1u) << run.err;
+
+    run = velkor({"--record", missing});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("  status:    Unable to open file (2)\n"), std::string::npos);
+    EXPECT_EQ(run.err, "velkor: " + missing + ": You tried to open a file that didn't work\n");
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwo) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"--bogus", sample("cbr_id3v11.mp3")},
+             {"--json", "--report", sample("cbr_id3v11.mp3")},
+             {"--json=yes", sample("cbr_id3v11.mp3")},
+             {"tag"},
+             {"tag", sample("cbr_id3v11.mp3")},
+             {"tag", sample("cbr_id3v11.mp3"), "--title"},
+             {"tag", sample("cbr_id3v11.mp3"), "--colour", "red"},
+             {"tag", "a.mp3", "b.mp3", "--title", "x"},
+         }) {
+        const Outcome run = velkor(args);
+        EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("velkor: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find("--help"), std::string::npos) << run.err;
+    }
+}
+
+TEST_F(CliTest, HelpDescribesEveryOptionAndVersionIsShown) {
+    Outcome run = velkor({"--help"});
+    EXPECT_EQ(run.status, 0);
+    for (const char* option : {"--report", "--record", "--json", "--recursive", "--help", "--version",
+                               "velkor tag", "Example"}) {
+        EXPECT_NE(run.out.find(option), std::string::npos) << option;
+    }
+    run = velkor({"tag", "--help"});
+    EXPECT_EQ(run.status, 0);
+    for (const char* option : {"--title", "--artist", "--album", "--year", "--comment", "--track",
+                               "--genre", "--yes", "n/a", "Example"}) {
+        EXPECT_NE(run.out.find(option), std::string::npos) << option;
+    }
+    run = velkor({"--version"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.out.rfind("velkor ", 0) == 0 && run.out.find('.') != std::string::npos) << run.out;
+}
+
+// --- directories ----------------------------------------------------------
+
+TEST_F(CliTest, RecursiveWalkIsSortedAndTakesOnlyAudioFiles) {
+    fs::create_directories(dir_ / "music" / "b_album");
+    fs::create_directories(dir_ / "music" / "a_album");
+    for (const char* name : {"music/b_album/02.mp3", "music/b_album/01.MP3", "music/a_album/x.mp3",
+                             "music/z.mp3"}) {
+        fs::copy_file(sample("cbr_id3v11.mp3"), dir_ / name);
+    }
+    write_file(path("music/a_album/cover.jpg"), "not audio");
+    write_file(path("music/a_album/long.mp3"), frames(384));  // 10 s
+    fs::create_directory_symlink(dir_ / "music", dir_ / "music" / "a_album" / "loop");
+
+    Outcome run = velkor({"--json", "-r", path("music")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> files;
+    for (const std::string& line : lines_of(run.out)) {
+        const auto value = JsonReader::parse(line);
+        ASSERT_TRUE(value) << line;
+        files.push_back((*value)["file"].text);
+    }
+    EXPECT_EQ(files, (std::vector<std::string>{path("music/a_album/long.mp3"), path("music/a_album/x.mp3"),
+                                               path("music/b_album/01.MP3"), path("music/b_album/02.mp3"),
+                                               path("music/z.mp3")}));
+    // No progress line off a terminal; the summary adds up the lengths.
+    EXPECT_EQ(run.err, "velkor: 5 files: 5 analysed, 0 failed, total playing time 00:10\n");
+    write_file(path("music/b_album/03.mp3"), frames(1));
+    fs::resize_file(path("music/b_album/03.mp3"), 64'000'001);  // sparse, 4000 s
+    write_file(path("music/b_album/04.mp3"), "no audio");
+    run = velkor({"-r", "--record", path("music")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("velkor: 7 files: 6 analysed, 1 failed, total playing time 01:06:50\n"),
+              std::string::npos)
+        << run.err;
+
+    // Without -r a directory is refused.
+    run = velkor({path("music")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("is a directory"), std::string::npos);
+}
+
+// --- velkor tag -------------------------------------------------------------
+
+TEST_F(CliTest, TagRoundTripReplacesTheTagAndKeepsTheAudio) {
+    const std::string file = copy_sample("cbr_id3v11.mp3");
+    const std::string before = read_file(file);
+    Outcome run = velkor({"tag", file, "--title", "Neuer Titel", "--artist", "\u00c4rzte", "--year", "2001",
+                      "--comment", "n/a", "--track", "9", "--genre", "rock"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::string after = read_file(file);
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(after.substr(0, after.size() - 128), before.substr(0, before.size() - 128));
+    EXPECT_EQ(after[after.size() - 128 + 33], '\xC4');  // stored as Latin-1
+
+    const JsonValue v1 = json_of(file)["id3v1"];
+    EXPECT_EQ(v1["title"].text, "Neuer Titel");
+    EXPECT_EQ(v1["artist"].text, "\u00c4rzte");
+    EXPECT_EQ(v1["album"].text, "Test Tones");
+    EXPECT_EQ(v1["comment"].text, "440 Hz for 0.8 s");
+    EXPECT_EQ(v1["year"].number, 2001);
+    EXPECT_EQ(v1["track"].number, 9);
+    EXPECT_EQ(v1["genre_name"].text, "Rock");
+
+    // A genre number names its table entry; track -1 makes a version 1.0 tag.
+    run = velkor({"tag", file, "--genre", "8", "--track", "-1"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const JsonValue again = json_of(file)["id3v1"];
+    EXPECT_EQ(again["genre_name"].text, "Jazz");
+    EXPECT_EQ(again["version"].text, "1.0");
+}
+
+TEST_F(CliTest, TagIsAppendedToFilesWithoutOne) {
+    for (const char* name : {"vbr_xing.mp3", "id3v23_utf16.mp3"}) {
+        const std::string file = copy_sample(name);
+        const std::string before = read_file(file);
+        const Outcome run = velkor({"tag", file, "--title", "Added"});
+        EXPECT_EQ(run.status, 0) << run.err;
+        const std::string after = read_file(file);
+        ASSERT_EQ(after.size(), before.size() + 128) << name;
+        EXPECT_EQ(after.substr(0, before.size()), before);
+        const JsonValue value = json_of(file);
+        EXPECT_EQ(value["id3v1"]["title"].text, "Added");
+        // A second write replaces the appended tag.
+        EXPECT_EQ(velkor({"tag", file, "--album", "Second"}).status, 0);
+        EXPECT_EQ(read_file(file).size(), after.size());
+    }
+    EXPECT_EQ(json_of(path("id3v23_utf16.mp3"))["id3v2"]["title"].text, "Caf\u00e9 au Lait");
+}
+
+TEST_F(CliTest, TagWarnsAboutYearsAndCutsLongTexts) {
+    const std::string file = copy_sample("cbr_id3v11.mp3");
+    const Outcome run = velkor({"tag", file, "--year", "999", "--title", std::string(35, 'T'), "--album",
+                            "\u20ac uro"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("velkor: Sonvex Example: The way the year is stored, it's best to use a year "
+                           "between 1000 and 3000, Personally I don't think other years is needed "
+                           "999 seams like a stupid number\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("title: longer than 30 characters, cut to 30"), std::string::npos);
+    EXPECT_NE(run.err.find("album: 1 character(s) beyond Latin-1"), std::string::npos);
+    EXPECT_EQ(run.err.find("comment:"), std::string::npos);
+    const JsonValue v1 = json_of(file)["id3v1"];
+    EXPECT_EQ(v1["year"].number, 2023);
+    EXPECT_EQ(v1["title"].text, std::string(30, 'T'));
+    EXPECT_EQ(v1["album"].text, "? uro");
+
+    // With a track the comment has 28 characters; without one, 30.
+    const std::string comment = "0123456789012345678901234567AB";
+    Outcome again = velkor({"tag", file, "--comment", comment});
+    EXPECT_NE(again.err.find("comment: longer than 28 characters, cut to 28"), std::string::npos) << again.err;
+    EXPECT_EQ(json_of(file)["id3v1"]["comment"].text, comment.substr(0, 28));
+    again = velkor({"tag", file, "--comment", comment, "--track", "-1"});
+    EXPECT_EQ(again.err, "");
+    EXPECT_EQ(json_of(file)["id3v1"]["comment"].text, comment);
+}
+
+TEST_F(CliTest, UnknownGenreIsAnsweredNoWithoutTerminalUnlessYes) {
+    const std::string file = copy_sample("cbr_id3v11.mp3");
+    Outcome run = velkor({"tag", file, "--genre", "Chiptune"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err,
+              "velkor: Sonvex Example: the genre Chiptune couldn't be found do you want to set it to "
+              "\"not supported\"? no (not a terminal; --yes answers yes)\n");
+    EXPECT_EQ(json_of(file)["id3v1"]["genre"].number, 26);
+
+    run = velkor({"tag", file, "--genre", "Chiptune", "--yes"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("? yes (--yes)\n"), std::string::npos) << run.err;
+    EXPECT_EQ(json_of(file)["id3v1"]["genre"].number, 255);
+}
+
+// On a terminal the question waits for the person's answer.
+TEST_F(CliTest, UnknownGenreIsAskedOnTheTerminal) {
+    for (const char* answer : {"y\n", "\n"}) {
+        const std::string file = copy_sample("cbr_id3v11.mp3");
+        int master = -1;
+        const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            execl(kVelkor.c_str(), kVelkor.c_str(), "tag", file.c_str(), "--genre", "Chiptune",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        std::string seen;
+        char buffer[256];
+        while (seen.find("[y/N] ") == std::string::npos) {
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            if (n <= 0) break;
+            seen.append(buffer, static_cast<std::size_t>(n));
+        }
+        EXPECT_NE(seen.find("couldn't be found"), std::string::npos) << seen;
+        const auto length = static_cast<ssize_t>(std::strlen(answer));
+        ASSERT_EQ(write(master, answer, static_cast<std::size_t>(length)), length);
+        while (read(master, buffer, sizeof buffer) > 0) {
+        }
+        int wstatus = 0;
+        waitpid(pid, &wstatus, 0);
+        close(master);
+        EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+        EXPECT_EQ(json_of(file)["id3v1"]["genre"].number, answer[0] == 'y' ? 255 : 26) << answer;
+    }
+}
+
+TEST_F(CliTest, TagFailuresExitWithOne) {
+    Outcome run = velkor({"tag", path("missing.mp3"), "--title", "x"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_FALSE(fs::exists(path("missing.mp3")));
+
+    write_file(path("noise.mp3"), std::string(3000, 'x'));
+    run = velkor({"tag", path("noise.mp3"), "--title", "x"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("no valid MPEG audio frame header"), std::string::npos);
+    EXPECT_EQ(read_file(path("noise.mp3")), std::string(3000, 'x'));
+}
+
+}  // namespace

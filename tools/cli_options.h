@@ -1,0 +1,44 @@
+// Command-line parsing for both forms of the command: `velkor [OPTION]...
+// FILE...` (analysis) and `velkor tag FILE [FIELD OPTION]...`.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace velkor::cli {
+
+enum ExitStatus : int {
+    kExitOk = 0,
+    kExitFailed = 1,  // a file could not be analysed or its tag not written
+    kExitUsage = 2,   // unknown option, missing argument
+};
+
+enum class Action { kRun, kHelp, kVersion, kUsageError };
+
+enum class Format { kBlock, kReport, kRecord, kJson };
+
+struct AnalyseOptions {
+    Action action = Action::kRun;
+    std::string error;  // for kUsageError
+    Format format = Format::kBlock;
+    bool recursive = false;
+    std::vector<std::string> files;
+};
+
+// The seven texts write_tag takes; an option not given stays empty and is
+// passed on as "n/a".
+struct TagOptions {
+    Action action = Action::kRun;
+    std::string error;
+    std::string file;
+    std::optional<std::string> title, artist, album, year, comment, track, genre;
+    bool assume_yes = false;
+};
+
+AnalyseOptions parse_analyse_options(const std::vector<std::string>& args);
+
+// args are the arguments behind the word "tag".
+TagOptions parse_tag_options(const std::vector<std::string>& args);
+
+}  // namespace velkor::cli

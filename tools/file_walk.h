@@ -1,0 +1,28 @@
+// Turns the command's operands into the files to analyse, walking
+// directories when asked, in a stable order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace velkor::cli {
+
+// What the walk hands on for each operand or file found.
+struct WalkItem {
+    std::string path;
+    // Empty for a file to analyse; otherwise why the operand cannot be
+    // analysed (a directory without -r, a directory that cannot be read).
+    std::string problem;
+};
+
+// The items for the operands, in order. Without recursive a directory
+// operand is a problem; with it, the directory is walked depth first with
+// the entries of each directory sorted by name (bytewise), taking regular
+// files with an MPEG audio extension. Symbolic links to directories are not
+// followed, so a link loop cannot trap the walk.
+std::vector<WalkItem> collect_files(const std::vector<std::string>& operands, bool recursive);
+
+// True for names ending in .mp3, .mp2, .mp1 or .mpga, in any letter case.
+bool has_audio_extension(const std::string& name);
+
+}  // namespace velkor::cli

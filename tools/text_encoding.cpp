@@ -1,0 +1,144 @@
+// Latin-1 and UTF-8 conversions, JSON string escaping and terminal-safe text.
+#include "text_encoding.h"
+
+#include <cstdint>
+#include <cstdio>
+
+namespace velkor::cli {
+
+namespace {
+
+void append_utf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Decodes one character at text[i] and advances i past it. A byte that
+// does not start a valid, shortest-form sequence is returned as itself
+// (its Latin-1 reading), one byte consumed.
+char32_t next_char(std::string_view text, std::size_t& i) {
+    const auto byte = [&](std::size_t k) { return static_cast<uint8_t>(text[k]); };
+    const uint8_t lead = byte(i);
+    std::size_t extra = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1, cp = lead & 0x1F, min = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        extra = 2, cp = lead & 0x0F, min = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        extra = 3, cp = lead & 0x07, min = 0x10000;
+    }
+    if (extra > 0 && i + extra < text.size()) {
+        std::size_t k = 1;
+        for (; k <= extra; ++k) {
+            if ((byte(i + k) & 0xC0) != 0x80) break;
+            cp = (cp << 6) | (byte(i + k) & 0x3F);
+        }
+        const bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
+        if (k > extra && cp >= min && cp <= 0x10FFFF && !surrogate) {
+            i += extra + 1;
+            return cp;
+        }
+    }
+    ++i;
+    return lead;
+}
+
+bool is_control(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F); }
+
+}  // namespace
+
+std::string latin1_to_utf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    for (char c : text) append_utf8(out, static_cast<uint8_t>(c));
+    return out;
+}
+
+std::string bytes_to_utf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) append_utf8(out, next_char(text, i));
+    return out;
+}
+
+std::string utf8_to_latin1(std::string_view text, int* lost) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const char32_t cp = next_char(text, i);
+        if (cp > 0xFF) {
+            out += '?';
+            if (lost) ++*lost;
+        } else {
+            out += static_cast<char>(cp);
+        }
+    }
+    return out;
+}
+
+std::string json_string(std::string_view utf8) {
+    std::string out = "\"";
+    out.reserve(utf8.size() + 2);
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t cp = next_char(utf8, i);
+        switch (cp) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (is_control(cp)) {
+                    char escape[8];
+                    std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(cp));
+                    out += escape;
+                } else {
+                    append_utf8(out, cp);
+                }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+std::string printable(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t cp = next_char(utf8, i);
+        if (cp == '\n') {
+            out += "\\n";
+        } else if (cp == '\t') {
+            out += "\\t";
+        } else if (cp == '\r') {
+            out += "\\r";
+        } else if (is_control(cp)) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, cp < 0x80 ? "\\x%02x" : "\\u%04x",
+                          static_cast<unsigned>(cp));
+            out += escape;
+        } else {
+            append_utf8(out, cp);
+        }
+    }
+    return out;
+}
+
+}  // namespace velkor::cli

@@ -1,0 +1,97 @@
+// Help and version texts.
+#include "usage.h"
+
+#include <cstdio>
+
+#include "cli_options.h"
+
+#ifndef VELKOR_VERSION
+#error "VELKOR_VERSION must be defined by the build"
+#endif
+
+namespace velkor::cli {
+
+void print_help() {
+    std::fputs(
+        "Usage: velkor [OPTION]... FILE...\n"
+        "       velkor tag FILE [FIELD OPTION]... [--yes]\n"
+        "\n"
+        "Shows the technical facts of MPEG audio files (.mp3): version and layer,\n"
+        "bitrate (VBR marked), sampling rate, channel mode, playing time, size,\n"
+        "frame count, and the ID3v1 and ID3v2 tags. 'velkor tag' rewrites a file's\n"
+        "ID3v1 tag (see 'velkor tag --help').\n"
+        "\n"
+        "Options:\n"
+        "  --report         print the library's raw report, items closed by \"<sep>\"\n"
+        "                   (file name in front when there are several files)\n"
+        "  --record         print the fields of the library's fixed-field record\n"
+        "  --json           print one JSON object per file and line (JSON Lines),\n"
+        "                   every figure and tag; a failed file with its status\n"
+        "  -r, --recursive  walk directories, in sorted order; inside them only\n"
+        "                   .mp3, .mp2, .mp1 and .mpga files are taken. A progress\n"
+        "                   line (when stderr is a terminal) and a summary of\n"
+        "                   files analysed, failed and their playing time go\n"
+        "                   to stderr\n"
+        "  -h, --help       show this help and exit\n"
+        "  -V, --version    show the version and exit\n"
+        "  --               end of options: every later argument is a file\n"
+        "\n"
+        "Tag texts are shown as UTF-8 (the tags hold Latin-1); control characters\n"
+        "are shown as escapes such as \\n.\n"
+        "\n"
+        "Examples:\n"
+        "  velkor song.mp3                    readable facts of one file\n"
+        "  velkor --report song.mp3           song.mp3's \"<sep>\" report\n"
+        "  velkor --record a.mp3 b.mp3        the record's fields of two files\n"
+        "  velkor --json -r ~/Music > all.jsonl   every file below ~/Music\n"
+        "  velkor tag song.mp3 --title \"Blue\" --track 3\n"
+        "\n"
+        "Exit status: 0 when every file was analysed, 1 when a file could not be\n"
+        "analysed (or its tag not written), 2 for a wrong option or argument.\n",
+        stdout);
+}
+
+void print_tag_help() {
+    std::fputs(
+        "Usage: velkor tag FILE [FIELD OPTION]... [--yes]\n"
+        "\n"
+        "Changes the given fields of FILE's ID3v1 tag and writes the tag: it\n"
+        "replaces the last 128 bytes when the file ends in an ID3v1 tag and is\n"
+        "appended otherwise. Fields not given keep their value; the text \"n/a\"\n"
+        "also leaves a field as it is.\n"
+        "\n"
+        "Field options (at least one):\n"
+        "  --title T     title, at most 30 characters (longer texts are cut)\n"
+        "  --artist A    artist, at most 30 characters\n"
+        "  --album B     album, at most 30 characters\n"
+        "  --year Y      year from 1000 to 3000; another year is refused with a\n"
+        "                warning and the old year stays\n"
+        "  --comment C   comment, at most 30 characters (28 with a track)\n"
+        "  --track N     track 0 to 255 (ID3v1.1), or -1 for none (ID3v1.0)\n"
+        "  --genre G     genre name (letter case ignored) or number 0 to 125; an\n"
+        "                unknown name asks whether to store \"not supported\"\n"
+        "Other options:\n"
+        "  -y, --yes     answer Yes to that question without asking\n"
+        "  -h, --help    show this help and exit\n"
+        "\n"
+        "The question is asked on the terminal (y/N). Without a terminal on\n"
+        "standard input the answer is No unless --yes is given. Texts are taken\n"
+        "as UTF-8 and stored as Latin-1; letters beyond Latin-1 become '?'.\n"
+        "\n"
+        "Example:\n"
+        "  velkor tag song.mp3 --artist \"Nina\" --year 1962 --genre jazz\n"
+        "\n"
+        "Exit status: 0 when the tag was written, 1 when the file could not be\n"
+        "analysed or the tag not written, 2 for a wrong option or argument.\n",
+        stdout);
+}
+
+void print_version() { std::printf("velkor %s\n", VELKOR_VERSION); }
+
+int usage_error(const std::string& message, bool tag_command) {
+    std::fprintf(stderr, "velkor: %s\nTry 'velkor %s--help' for more information.\n",
+                 message.c_str(), tag_command ? "tag " : "");
+    return kExitUsage;
+}
+
+}  // namespace velkor::cli
