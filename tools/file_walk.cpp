@@ -11,26 +11,26 @@ namespace velkor::cli {
 
 namespace {
 
-void walk_directory(const fs::path& dir, std::vector<WalkItem>& items) {
+void walk_directory(const fs::path& dir, const std::function<void(const WalkItem&)>& visit) {
     std::error_code ec;
-    std::vector<fs::path> entries;
+    std::vector<fs::directory_entry> entries;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        entries.push_back(it->path());
+        entries.push_back(*it);
     }
     if (ec) {
-        items.push_back({dir.string(), "cannot read the directory: " + ec.message()});
+        visit({dir.string(), "cannot read the directory: " + ec.message()});
         return;
     }
-    std::sort(entries.begin(), entries.end(), [](const fs::path& a, const fs::path& b) {
-        return a.filename().native() < b.filename().native();
+    std::sort(entries.begin(), entries.end(), [](const fs::directory_entry& a, const fs::directory_entry& b) {
+        return a.path().filename().native() < b.path().filename().native();
     });
-    for (const fs::path& entry : entries) {
-        const fs::file_status link = fs::symlink_status(entry, ec);
-        if (!ec && fs::is_directory(link)) {
-            walk_directory(entry, items);
-        } else if (has_audio_extension(entry.filename().string()) &&
-                   fs::is_regular_file(fs::status(entry, ec))) {
-            items.push_back({entry.string(), {}});
+    // The entries' types come with the directory listing where the file
+    // system gives them: no stat per file, except to follow a link.
+    for (const fs::directory_entry& entry : entries) {
+        if (!entry.is_symlink(ec) && entry.is_directory(ec)) {
+            walk_directory(entry.path(), visit);
+        } else if (has_audio_extension(entry.path().filename().string()) && entry.is_regular_file(ec)) {
+            visit({entry.path().string(), {}});
         }
     }
 }
@@ -47,19 +47,18 @@ bool has_audio_extension(const std::string& name) {
     return ext == "mp3" || ext == "mp2" || ext == "mp1" || ext == "mpga";
 }
 
-std::vector<WalkItem> collect_files(const std::vector<std::string>& operands, bool recursive) {
-    std::vector<WalkItem> items;
+void walk_files(const std::vector<std::string>& operands, bool recursive,
+                const std::function<void(const WalkItem&)>& visit) {
     for (const std::string& operand : operands) {
         std::error_code ec;
         if (!fs::is_directory(fs::status(operand, ec))) {
-            items.push_back({operand, {}});  // the analysis itself reports a missing file
+            visit({operand, {}});  // the analysis itself reports a missing file
         } else if (recursive) {
-            walk_directory(operand, items);
+            walk_directory(operand, visit);
         } else {
-            items.push_back({operand, "is a directory (-r walks it)"});
+            visit({operand, "is a directory (-r walks it)"});
         }
     }
-    return items;
 }
 
 }  // namespace velkor::cli

@@ -12,18 +12,23 @@ namespace {
 // Builds one object member by member, commas included.
 class JsonObject {
 public:
+    // Members are appended in place: a line is written for every file, and
+    // building each value as a string of its own cost more than the rest.
     JsonObject& raw(const char* key, const std::string& json) {
-        out_ += first_ ? "{" : ",";
-        first_ = false;
-        out_ += json_string(key);
-        out_ += ':';
+        this->key(key);
         out_ += json;
         return *this;
     }
     JsonObject& latin1(const char* key, const std::string& text) {
-        return raw(key, json_string(latin1_to_utf8(text)));
+        this->key(key);
+        append_json_latin1(out_, text);
+        return *this;
     }
-    JsonObject& text(const char* key, const std::string& ascii) { return raw(key, json_string(ascii)); }
+    JsonObject& text(const char* key, const std::string& ascii) {
+        this->key(key);
+        append_json_string(out_, ascii);
+        return *this;
+    }
     JsonObject& number(const char* key, int64_t value) { return raw(key, std::to_string(value)); }
     JsonObject& number_or_null(const char* key, int64_t value, int64_t none) {
         return raw(key, value == none ? "null" : std::to_string(value));
@@ -36,6 +41,14 @@ public:
     }
 
 private:
+    // Keys are plain identifiers: nothing in them needs escaping.
+    void key(const char* name) {
+        out_ += first_ ? "{\"" : ",\"";
+        first_ = false;
+        out_ += name;
+        out_ += "\":";
+    }
+
     std::string out_;
     bool first_ = true;
 };
