@@ -1,7 +1,7 @@
 // The JSON object of one file's facts.
 #include "json_output.h"
 
-#include <cstdio>
+#include <charconv>
 
 #include "text_encoding.h"
 
@@ -12,6 +12,9 @@ namespace {
 // Builds one object member by member, commas included.
 class JsonObject {
 public:
+    // Room for a whole line at once rather than growing it step by step.
+    JsonObject() { out_.reserve(1024); }
+
     // Members are appended in place: a line is written for every file, and
     // building each value as a string of its own cost more than the rest.
     JsonObject& raw(const char* key, const std::string& json) {
@@ -29,9 +32,14 @@ public:
         append_json_string(out_, ascii);
         return *this;
     }
-    JsonObject& number(const char* key, int64_t value) { return raw(key, std::to_string(value)); }
+    JsonObject& number(const char* key, int64_t value) {
+        this->key(key);
+        char text[24];
+        out_.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+        return *this;
+    }
     JsonObject& number_or_null(const char* key, int64_t value, int64_t none) {
-        return raw(key, value == none ? "null" : std::to_string(value));
+        return value == none ? raw(key, "null") : number(key, value);
     }
     JsonObject& boolean(const char* key, bool value) { return raw(key, value ? "true" : "false"); }
     std::string done() {
@@ -53,10 +61,9 @@ private:
     bool first_ = true;
 };
 
+// The version is 1, 2, 2.5 or 0, written as "%g" writes them.
 std::string mpeg_version_json(float version) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%g", static_cast<double>(version));
-    return text;
+    return version == 2.5f ? "2.5" : std::to_string(static_cast<int>(version));
 }
 
 std::string id3v1_json(const Id3v1Facts& v1) {
