@@ -24,9 +24,11 @@ case "${1:-}" in
 esac
 
 if ((quick)); then
-  count=30 peer_files=4 noheader_mib=8 passes=1 bench_min_time=0.001
+  count=30 peer_files=4 noheader_mib=8 passes=1 peer_passes=1 bench_min_time=0.001
 else
-  count=10000 peer_files=200 noheader_mib=256 passes=3 bench_min_time=0.2
+  # Best of five for what takes a fraction of a second, of two for the
+  # loops that start a process per file.
+  count=10000 peer_files=200 noheader_mib=256 passes=5 peer_passes=2 bench_min_time=0.2
 fi
 
 build=${VELKOR_BUILD_DIR:-$root/build}
@@ -136,10 +138,11 @@ record() {
   labels[$1]=$2
 }
 
-# Prints the wall time of the command in seconds, best of $passes runs.
+# best_seconds RUNS COMMAND...: the wall time in seconds, best of RUNS.
 best_seconds() {
-  local best="" pass start elapsed
-  for ((pass = 0; pass < passes; pass++)); do
+  local runs=$1 best="" pass start elapsed
+  shift
+  for ((pass = 0; pass < runs; pass++)); do
     start=$EPOCHREALTIME
     "$@" >/dev/null 2>&1 || true
     elapsed=$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.6f", b - a }')
@@ -161,9 +164,14 @@ note "floor and velkor over $files files"
 out=$("$build/velkor_floor" "$list" "$passes")
 record floor "floor: C loop, open+fstat+4 KiB+128 B+close" "$files" "$(seconds_of "$out")"
 
-"$build/velkor" --json -r "$set_dir" >"$scratch/velkor.json" || note "velkor -r reported failures"
+# Every file of the set is a valid one: anything else is a fault, not a
+# number to report.
+"$build/velkor" --json -r "$set_dir" >"$scratch/velkor.json" 2>/dev/null ||
+  { echo "compare.sh: velkor -r failed on the file set" >&2; exit 1; }
+[[ $(grep -c '"status":0' "$scratch/velkor.json") -eq $files ]] ||
+  { echo "compare.sh: velkor -r did not analyse all $files files" >&2; exit 1; }
 record velkor "velkor --json -r DIR (one process)" "$files" \
-  "$(best_seconds "$build/velkor" --json -r "$set_dir")"
+  "$(best_seconds "$passes" "$build/velkor" --json -r "$set_dir")"
 
 out=$("$build/velkor_export_bench" "$list" "$passes")
 record open_mp3_file "VkOpenMp3File loop (in process)" "$files" \
@@ -172,7 +180,7 @@ record sonvex_struct "VkGetSonvexStruct loop (in process)" "$files" \
   "$(seconds_of "$(grep '^VkGetSonvexStruct' <<<"$out")")"
 
 record velkor_each "velkor --json FILE (process per file)" "$peer_count" \
-  "$(best_seconds per_file "$build/velkor" --json)"
+  "$(best_seconds "$peer_passes" per_file "$build/velkor" --json)"
 
 note "peers"
 skipped=()
@@ -195,7 +203,7 @@ peer_tool() {  # KEY LABEL COMMAND...
   local key=$1 label=$2
   shift 2
   if command -v "$1" >/dev/null; then
-    record "$key" "$label" "$peer_count" "$(best_seconds per_file "$@")"
+    record "$key" "$label" "$peer_count" "$(best_seconds "$peer_passes" per_file "$@")"
   else
     skipped+=("$label")
   fi
@@ -207,7 +215,7 @@ peer_tool ffprobe "ffprobe -show_format -show_streams (process per file)" \
 
 note "the ${noheader_mib} MiB file without any frame header"
 noheader_bytes=$(stat -c %s "$noheader")
-noheader_cli=$(best_seconds "$build/velkor" --json "$noheader")
+noheader_cli=$(best_seconds "$passes" "$build/velkor" --json "$noheader")
 out=$("$build/velkor_export_bench" "$scratch/noheader.txt" "$passes")
 noheader_export=$(seconds_of "$(grep '^VkGetSonvexStruct' <<<"$out")")
 gbps() { awk -v b="$noheader_bytes" -v s="$1" 'BEGIN { printf "%.2f", (s > 0 ? b / s / 1e9 : 0) }'; }
@@ -248,7 +256,8 @@ printf 'Per file, %d typical files (peers run one process per file over %d of th
 printf '%-56s %12s %12s %11s\n' "tool" "files/s" "cost/velkor" "cost/floor"
 for key in "${rows[@]}"; do
   awk -v label="${labels[$key]}" -v r="${rate[$key]}" -v v="${rate[velkor]}" -v f="${rate[floor]}" \
-    'BEGIN { printf "%-56s %12.0f %11.2fx %10.2fx\n", label, r, v / r, f / r }'
+    'BEGIN { if (r > 0) printf "%-56s %12.0f %11.2fx %10.2fx\n", label, r, v / r, f / r
+             else printf "%-56s %12s\n", label, "failed" }'
 done
 for label in "${skipped[@]}"; do printf '%-56s %12s\n' "$label" "not installed"; done
 echo "(cost = time per file relative to velkor --json -r and to the floor; above 1 is slower)"
@@ -278,14 +287,20 @@ if [[ $rss_small != "?" ]]; then
   printf '  %-6s flat peak RSS: %s KiB (%d files) against %s KiB (%d files)\n' \
     "$(verdict "$rss_all <= $rss_small * 1.1")" "$rss_all" "$files" "$rss_small" "$small_files"
 fi
-slowest_peer=""
+not_led=""
 for key in "${rows[@]}"; do
   case $key in floor | velkor | open_mp3_file | sonvex_struct | velkor_each) continue ;; esac
-  awk -v r="${rate[$key]}" -v v="${rate[velkor]}" 'BEGIN { exit !(r >= v) }' && slowest_peer+=" ${labels[$key]}"
+  awk -v r="${rate[$key]}" -v v="${rate[velkor]}" 'BEGIN { exit !(r >= v) }' && not_led+=" ${labels[$key]}"
 done
-if [[ -z $slowest_peer ]]; then
-  printf '  %-6s velkor leads every peer that ran\n' holds
+if [[ -z $not_led ]]; then
+  printf '  %-6s velkor --json -r leads every peer that ran\n' holds
 else
-  printf '  %-6s velkor does not lead:%s\n' MISSED "$slowest_peer"
+  printf '  %-6s velkor --json -r does not lead:%s\n' MISSED "$not_led"
 fi
 ((${#skipped[@]} == 0)) || echo "  (not measured: ${skipped[*]})"
+
+# The script's own check: velkor's rows must have numbers.
+for key in floor velkor open_mp3_file sonvex_struct; do
+  awk -v r="${rate[$key]}" 'BEGIN { exit !(r > 0) }' ||
+    { echo "compare.sh: no measurement for ${labels[$key]}" >&2; exit 1; }
+done
