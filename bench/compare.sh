@@ -163,6 +163,8 @@ seconds_of() { sed -n 's/.* seconds=\([0-9.]*\).*/\1/p' <<<"$1" | head -1; }
 note "floor and velkor over $files files"
 out=$("$build/velkor_floor" "$list" "$passes")
 record floor "floor: C loop, open+fstat+4 KiB+128 B+close" "$files" "$(seconds_of "$out")"
+out=$("$build/velkor_floor" --walk "$set_dir" "$passes")
+record floor_walk "floor, files found by a directory walk" "$files" "$(seconds_of "$out")"
 
 # Every file of the set is a valid one: anything else is a fault, not a
 # number to report.
@@ -280,6 +282,8 @@ for key in open_mp3_file sonvex_struct velkor; do
   c=$(cost_vs_floor "$key")
   printf '  %-6s %s at most 1.5x the floor: %sx\n' "$(verdict "$c <= 1.5")" "${labels[$key]}" "$c"
 done
+echo "         (velkor --json -r against the floor with a directory walk:" \
+  "$(awk -v w="${rate[floor_walk]}" -v v="${rate[velkor]}" 'BEGIN { printf "%.2f", w / v }')x)"
 printf '  %-6s no-header file at 1 GB/s or more: %s GB/s\n' \
   "$(verdict "$(gbps "$noheader_cli") >= 1")" "$(gbps "$noheader_cli")"
 printf '  %-6s a few KiB read per typical file: %s bytes\n' "$(verdict "$read_max <= 8192")" "$read_max"
@@ -289,7 +293,7 @@ if [[ $rss_small != "?" ]]; then
 fi
 not_led=""
 for key in "${rows[@]}"; do
-  case $key in floor | velkor | open_mp3_file | sonvex_struct | velkor_each) continue ;; esac
+  case $key in floor | floor_walk | velkor | open_mp3_file | sonvex_struct | velkor_each) continue ;; esac
   awk -v r="${rate[$key]}" -v v="${rate[velkor]}" 'BEGIN { exit !(r >= v) }' && not_led+=" ${labels[$key]}"
 done
 if [[ -z $not_led ]]; then
