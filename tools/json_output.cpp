@@ -2,6 +2,7 @@
 #include "json_output.h"
 
 #include <charconv>
+#include <cstring>
 
 #include "text_encoding.h"
 
@@ -49,12 +50,20 @@ public:
     }
 
 private:
-    // Keys are plain identifiers: nothing in them needs escaping.
+    // Keys are plain identifiers: nothing in them needs escaping. Put
+    // together first, so that a member costs one append and not three.
     void key(const char* name) {
-        out_ += first_ ? "{\"" : ",\"";
+        char text[48] = {first_ ? '{' : ',', '"'};
+        const std::size_t length = std::strlen(name);
         first_ = false;
-        out_ += name;
-        out_ += "\":";
+        if (length + 4 > sizeof text) {
+            out_.append(text, 2).append(name).append("\":");
+            return;
+        }
+        std::memcpy(text + 2, name, length);
+        text[length + 2] = '"';
+        text[length + 3] = ':';
+        out_.append(text, length + 4);
     }
 
     std::string out_;
