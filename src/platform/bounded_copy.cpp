@@ -15,7 +15,7 @@ char* bounded_copy(char* dest, const char* src, int32_t n) {
     return lstrcpynA(dest, src ? src : "", n);
 #else
     const std::size_t length = src ? strnlen(src, static_cast<std::size_t>(n) - 1) : 0;
-    std::memmove(dest, src, length);
+    if (length > 0) std::memmove(dest, src, length);  // src may be NULL when length is 0
     dest[length] = '\0';
     return dest;
 #endif
