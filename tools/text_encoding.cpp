@@ -156,21 +156,21 @@ std::string json_string(std::string_view utf8) {
 std::string printable(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
-    convert_text(utf8, out, [&](std::string& out, std::size_t& i) {
+    convert_text(utf8, out, [&](std::string& o, std::size_t& i) {
         const char32_t cp = next_char(utf8, i);
         if (cp == '\n') {
-            out += "\\n";
+            o += "\\n";
         } else if (cp == '\t') {
-            out += "\\t";
+            o += "\\t";
         } else if (cp == '\r') {
-            out += "\\r";
+            o += "\\r";
         } else if (is_control(cp)) {
             char escape[8];
             std::snprintf(escape, sizeof escape, cp < 0x80 ? "\\x%02x" : "\\u%04x",
                           static_cast<unsigned>(cp));
-            out += escape;
+            o += escape;
         } else {
-            append_utf8(out, cp);
+            append_utf8(o, cp);
         }
     });
     return out;
