@@ -20,7 +20,8 @@ if ! command -v clang++ >/dev/null; then
 fi
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DVELKOR_FUZZ=ON \
-  -DVELKOR_BUILD_TESTS=OFF -DVELKOR_BUILD_TOOLS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DVELKOR_BUILD_TESTS=OFF -DVELKOR_BUILD_TOOLS=OFF -DVELKOR_BUILD_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target velkor_fuzzers -j2 >/dev/null
 
 targets=("$@")

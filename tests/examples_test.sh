@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one of the examples in examples/ against the freshly built library and
 # compares its output with what the library must answer for a file made
-# here, a missing file and the sample files. The C, Python and Pascal
+# here, a missing file and the sample files in samples/. The C, Python and Pascal
 # examples print the same lines, so they share the expected text.
 #
 # usage: examples_test.sh c|python|pascal BUILD_DIR C_COMPILER [EXTRA_C_FLAGS]
@@ -28,7 +28,7 @@ case $language in
     # shellcheck disable=SC2086  # the flag list is meant to split
     "$cc" -std=c99 -Wall -Wextra -Werror -pedantic $cflags -I"$source_dir/include" \
       "$examples/c/velkor_info.c" -L"$build" -lvelkor -o velkor_info
-    run() { LD_LIBRARY_PATH=$build ./velkor_info "$@"; } ;;
+    run() { LD_LIBRARY_PATH=$build "$tmp/velkor_info" "$@"; } ;;
   python)
     export PYTHONDONTWRITEBYTECODE=1  # keep the source tree clean
     run() {
@@ -38,7 +38,7 @@ case $language in
   pascal)
     fpc -vew -FU"$tmp" -o"$tmp/velkor_info" -Fl"$build" "$examples/pascal/velkor_info.pas" \
       >fpc.log || { cat fpc.log; exit 1; }
-    run() { LD_PRELOAD=$preload LD_LIBRARY_PATH=$build ./velkor_info "$@"; } ;;
+    run() { LD_PRELOAD=$preload LD_LIBRARY_PATH=$build "$tmp/velkor_info" "$@"; } ;;
   *) echo "unknown language $language" >&2; exit 2 ;;
 esac
 
@@ -107,6 +107,14 @@ run made.mp3 missing.mp3 >actual.txt || status=$?
 [ "$status" -eq 1 ] || { echo "exit status $status, expected 1 (one file failed)"; exit 1; }
 expected >expected.txt
 diff -u expected.txt actual.txt
+
+# The samples, by the names a user in the source folder would give. Their
+# expected text writes bytes beyond ASCII as \xNN.
+(cd "$source_dir" && run samples/cbr_id3v11.mp3 samples/id3v23_utf16.mp3 \
+  samples/mpeg2_id3v10.mp3 samples/vbr_xing.mp3) >samples-actual.txt
+printf '%b' "$(cat "$source_dir/tests/examples_samples.expected")" >samples-expected.txt
+echo >>samples-expected.txt  # $(...) drops the last line feed
+diff -u samples-expected.txt samples-actual.txt
 
 if [ "$language" = python ]; then
   LD_PRELOAD=$preload VELKOR_LIBRARY=$build/libvelkor.so \

@@ -58,6 +58,8 @@ TEST(FileFigures, LengthFromOneHourOnShowsHours) {
     EXPECT_EQ(figures_of(dir, kMpeg1Layer3, 57600001).length_text, "01:00:00");
     EXPECT_EQ(figures_of(dir, kMpeg1Layer3, 57600000).length_text, "59:59");
     EXPECT_EQ(figures_of(dir, kMpeg1Layer3, 100).length_text, "00:00");
+    // The hours field grows past two digits (a sparse file of 5.8 GB).
+    EXPECT_EQ(figures_of(dir, kMpeg1Layer3, 5760000001 + 16000 * 3599).length_text, "100:59:59");
 }
 
 TEST(FileFigures, FrameEstimateForEachVersionAndLayer) {

@@ -30,6 +30,13 @@ readelf -d "$lib" | grep -q "SONAME.*\[libvelkor.so.$major\]" || fail "SONAME is
 if [ -e "$prefix/bin/velkor" ]; then
   [ -f "$prefix/share/man/man1/velkor.1" ] || fail "manual page not installed"
   "$prefix/bin/velkor" --version | grep -qF "$version" || fail "velkor --version lacks $version"
+  # The manual page keeps up with the command: every option its help shows.
+  for option in $({ "$prefix/bin/velkor" --help; "$prefix/bin/velkor" tag --help; } |
+                  grep -oE -- '(^|[ [])--?[a-zA-Z][-a-zA-Z]*' | tr -d ' [' | sort -u); do
+    # In roff a dash is \-; the option stands alone, not inside a longer one.
+    grep -qE -- "(^|[ \"])${option//-/\\\\-}([ \",]|\$)" "$prefix/share/man/man1/velkor.1" ||
+      fail "manual page lacks $option"
+  done
 fi
 
 # Nothing may lead the programs back to the build folder.

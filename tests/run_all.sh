@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the plain build, then the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, the thread tests under
-# ThreadSanitizer, the 32-bit Windows DLL under Wine when MinGW-w64 and Wine
-# are there, and each fuzz target for a short while when clang and its
-# libFuzzer runtime are there.
+# AddressSanitizer and UndefinedBehaviorSanitizer, a quick run of the
+# benchmark script, the thread tests under ThreadSanitizer, each fuzz target
+# for a short while when clang and its libFuzzer runtime are there, then the
+# 32-bit Windows DLL under Wine when MinGW-w64 and Wine are there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 for preset in default asan; do
@@ -12,6 +12,10 @@ for preset in default asan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+
+# The benchmarks built above, and their comparison script on a tiny set.
+echo "== bench (quick)"
+bash bench/compare.sh --quick
 
 echo "== tsan (thread tests)"
 cmake --preset tsan >/dev/null

@@ -61,15 +61,20 @@ int run_analyse_command(const std::vector<std::string>& args) {
         case Action::kRun: break;
     }
 
-    const std::vector<WalkItem> items = collect_files(options.files, options.recursive);
-    Progress progress(items.size(), options.recursive && platform::stderr_is_terminal());
+    // The progress line shows the total, which takes a walk of its own; the
+    // files are then analysed as the walk finds them, so that memory stays
+    // the same however many there are.
+    const bool show_progress = options.recursive && platform::stderr_is_terminal();
+    std::size_t total = 0;
+    if (show_progress) walk_files(options.files, options.recursive, [&total](const WalkItem&) { ++total; });
+    Progress progress(total, show_progress);
     install_notice_handler({});
     set_before_notice([&progress] { progress.clear(); });
 
     const bool with_path = options.files.size() > 1 || options.recursive;
     bool any_block = false;
     bool all_ok = true;
-    for (const WalkItem& item : items) {
+    walk_files(options.files, options.recursive, [&](const WalkItem& item) {
         FileOutput output;
         if (item.problem.empty()) {
             output = analyse_one(options, item.path, with_path);
@@ -96,7 +101,7 @@ int run_analyse_command(const std::vector<std::string>& args) {
         }
         all_ok = all_ok && output.ok;
         progress.file_done(output.ok, output.length_seconds);
-    }
+    });
     if (options.recursive) progress.print_summary();
     return all_ok ? kExitOk : kExitFailed;
 }

@@ -11,26 +11,27 @@ namespace velkor::cli {
 
 namespace {
 
-void walk_directory(const fs::path& dir, std::vector<WalkItem>& items) {
+void walk_directory(const fs::path& dir, const std::function<void(const WalkItem&)>& visit) {
     std::error_code ec;
-    std::vector<fs::path> entries;
+    // Each entry with its name, taken apart once rather than at every
+    // comparison of the sort.
+    std::vector<std::pair<std::string, fs::directory_entry>> entries;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        entries.push_back(it->path());
+        entries.emplace_back(it->path().filename().native(), *it);
     }
     if (ec) {
-        items.push_back({dir.string(), "cannot read the directory: " + ec.message()});
+        visit({dir.string(), "cannot read the directory: " + ec.message()});
         return;
     }
-    std::sort(entries.begin(), entries.end(), [](const fs::path& a, const fs::path& b) {
-        return a.filename().native() < b.filename().native();
-    });
-    for (const fs::path& entry : entries) {
-        const fs::file_status link = fs::symlink_status(entry, ec);
-        if (!ec && fs::is_directory(link)) {
-            walk_directory(entry, items);
-        } else if (has_audio_extension(entry.filename().string()) &&
-                   fs::is_regular_file(fs::status(entry, ec))) {
-            items.push_back({entry.string(), {}});
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    // The entries' types come with the directory listing where the file
+    // system gives them: no stat per file, except to follow a link.
+    for (const auto& [name, entry] : entries) {
+        if (!entry.is_symlink(ec) && entry.is_directory(ec)) {
+            walk_directory(entry.path(), visit);
+        } else if (has_audio_extension(name) && entry.is_regular_file(ec)) {
+            visit({entry.path().string(), {}});
         }
     }
 }
@@ -47,19 +48,18 @@ bool has_audio_extension(const std::string& name) {
     return ext == "mp3" || ext == "mp2" || ext == "mp1" || ext == "mpga";
 }
 
-std::vector<WalkItem> collect_files(const std::vector<std::string>& operands, bool recursive) {
-    std::vector<WalkItem> items;
+void walk_files(const std::vector<std::string>& operands, bool recursive,
+                const std::function<void(const WalkItem&)>& visit) {
     for (const std::string& operand : operands) {
         std::error_code ec;
         if (!fs::is_directory(fs::status(operand, ec))) {
-            items.push_back({operand, {}});  // the analysis itself reports a missing file
+            visit({operand, {}});  // the analysis itself reports a missing file
         } else if (recursive) {
-            walk_directory(operand, items);
+            walk_directory(operand, visit);
         } else {
-            items.push_back({operand, "is a directory (-r walks it)"});
+            visit({operand, "is a directory (-r walks it)"});
         }
     }
-    return items;
 }
 
 }  // namespace velkor::cli

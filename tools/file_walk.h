@@ -2,6 +2,7 @@
 // directories when asked, in a stable order.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,15 @@ struct WalkItem {
     std::string problem;
 };
 
-// The items for the operands, in order. Without recursive a directory
-// operand is a problem; with it, the directory is walked depth first with
-// the entries of each directory sorted by name (bytewise), taking regular
-// files with an MPEG audio extension. Symbolic links to directories are not
-// followed, so a link loop cannot trap the walk.
-std::vector<WalkItem> collect_files(const std::vector<std::string>& operands, bool recursive);
+// Hands each operand, or each file found, to visit, in order. Without
+// recursive a directory operand is a problem; with it, the directory is
+// walked depth first with the entries of each directory sorted by name
+// (bytewise), taking regular files with an MPEG audio extension. Symbolic
+// links to directories are not followed, so a link loop cannot trap the
+// walk. Only one directory's names are held at a time, so memory does not
+// grow with the number of files.
+void walk_files(const std::vector<std::string>& operands, bool recursive,
+                const std::function<void(const WalkItem&)>& visit);
 
 // True for names ending in .mp3, .mp2, .mp1 or .mpga, in any letter case.
 bool has_audio_extension(const std::string& name);

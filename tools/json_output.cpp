@@ -1,7 +1,8 @@
 // The JSON object of one file's facts.
 #include "json_output.h"
 
-#include <cstdio>
+#include <charconv>
+#include <cstring>
 
 #include "text_encoding.h"
 
@@ -12,21 +13,34 @@ namespace {
 // Builds one object member by member, commas included.
 class JsonObject {
 public:
+    // Room for a whole line at once rather than growing it step by step.
+    JsonObject() { out_.reserve(1024); }
+
+    // Members are appended in place: a line is written for every file, and
+    // building each value as a string of its own cost more than the rest.
     JsonObject& raw(const char* key, const std::string& json) {
-        out_ += first_ ? "{" : ",";
-        first_ = false;
-        out_ += json_string(key);
-        out_ += ':';
+        this->key(key);
         out_ += json;
         return *this;
     }
     JsonObject& latin1(const char* key, const std::string& text) {
-        return raw(key, json_string(latin1_to_utf8(text)));
+        this->key(key);
+        append_json_latin1(out_, text);
+        return *this;
     }
-    JsonObject& text(const char* key, const std::string& ascii) { return raw(key, json_string(ascii)); }
-    JsonObject& number(const char* key, int64_t value) { return raw(key, std::to_string(value)); }
+    JsonObject& text(const char* key, const std::string& ascii) {
+        this->key(key);
+        append_json_string(out_, ascii);
+        return *this;
+    }
+    JsonObject& number(const char* key, int64_t value) {
+        this->key(key);
+        char text[24];
+        out_.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+        return *this;
+    }
     JsonObject& number_or_null(const char* key, int64_t value, int64_t none) {
-        return raw(key, value == none ? "null" : std::to_string(value));
+        return value == none ? raw(key, "null") : number(key, value);
     }
     JsonObject& boolean(const char* key, bool value) { return raw(key, value ? "true" : "false"); }
     std::string done() {
@@ -36,14 +50,29 @@ public:
     }
 
 private:
+    // Keys are plain identifiers: nothing in them needs escaping. Put
+    // together first, so that a member costs one append and not three.
+    void key(const char* name) {
+        char text[48] = {first_ ? '{' : ',', '"'};
+        const std::size_t length = std::strlen(name);
+        first_ = false;
+        if (length + 4 > sizeof text) {
+            out_.append(text, 2).append(name).append("\":");
+            return;
+        }
+        std::memcpy(text + 2, name, length);
+        text[length + 2] = '"';
+        text[length + 3] = ':';
+        out_.append(text, length + 4);
+    }
+
     std::string out_;
     bool first_ = true;
 };
 
+// The version is 1, 2, 2.5 or 0, written as "%g" writes them.
 std::string mpeg_version_json(float version) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%g", static_cast<double>(version));
-    return text;
+    return version == 2.5f ? "2.5" : std::to_string(static_cast<int>(version));
 }
 
 std::string id3v1_json(const Id3v1Facts& v1) {

@@ -3,6 +3,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <cstring>
 #endif
 
 namespace velkor::platform {
@@ -12,11 +14,9 @@ char* bounded_copy(char* dest, const char* src, int32_t n) {
 #if defined(_WIN32)
     return lstrcpynA(dest, src ? src : "", n);
 #else
-    int32_t i = 0;
-    if (src != nullptr) {
-        for (; i < n - 1 && src[i] != '\0'; ++i) dest[i] = src[i];
-    }
-    dest[i] = '\0';
+    const std::size_t length = src ? strnlen(src, static_cast<std::size_t>(n) - 1) : 0;
+    if (length > 0) std::memmove(dest, src, length);  // src may be NULL when length is 0
+    dest[length] = '\0';
     return dest;
 #endif
 }

@@ -8,7 +8,7 @@
 // 0xFF byte, so a large file without any header passes at memory speed.
 #include <algorithm>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "stream/file_source.h"
 #include "stream/frame_scan.h"
@@ -37,6 +37,37 @@ constexpr std::size_t kJukeboxLastCandidate = 208;
 constexpr int64_t kJukeboxResume = 2000;
 
 constexpr int64_t kId3v1Size = static_cast<int64_t>(TagRecord::kId3v1Size);
+
+// Bytes read from the file. Up to 4 KiB live in place, which is all a
+// typical file needs, so its analysis allocates nothing; and no byte is
+// cleared before the read that fills it.
+class ReadBuffer {
+public:
+    ReadBuffer() = default;
+    ReadBuffer(const ReadBuffer&) = delete;
+    ReadBuffer& operator=(const ReadBuffer&) = delete;
+
+    uint8_t* data() { return heap_ ? heap_.get() : local_; }
+    const uint8_t* data() const { return heap_ ? heap_.get() : local_; }
+    std::size_t size() const { return size_; }
+
+    // Makes room for n bytes (keeping the ones held) and holds n.
+    void resize(std::size_t n) {
+        if (n > capacity_) {
+            std::unique_ptr<uint8_t[]> larger(new uint8_t[n]);
+            std::memcpy(larger.get(), data(), size_);
+            heap_ = std::move(larger);
+            capacity_ = n;
+        }
+        size_ = n;
+    }
+
+private:
+    uint8_t local_[kHeadRead];
+    std::unique_ptr<uint8_t[]> heap_;
+    std::size_t capacity_ = kHeadRead;
+    std::size_t size_ = 0;
+};
 
 // The first bytes of the file and the last scan block, so that the Xing and
 // ID3v1 reads are served from memory when they fall inside either.
@@ -93,7 +124,7 @@ public:
     }
 
 private:
-    static bool copy_from(const std::vector<uint8_t>& bytes, int64_t bytes_offset, int64_t offset,
+    static bool copy_from(const ReadBuffer& bytes, int64_t bytes_offset, int64_t offset,
                           uint8_t* dest, std::size_t n) {
         if (offset < bytes_offset ||
             offset + static_cast<int64_t>(n) > bytes_offset + static_cast<int64_t>(bytes.size())) {
@@ -104,8 +135,8 @@ private:
     }
 
     FileSource& file_;
-    std::vector<uint8_t> head_;
-    std::vector<uint8_t> block_;
+    ReadBuffer head_;
+    ReadBuffer block_;
     int64_t block_offset_ = 0;
 };
 

@@ -2,7 +2,7 @@
 // playing time and the header's texts.
 #include "stream/mp3_file_info.h"
 
-#include <cstdio>
+#include <charconv>
 #include <limits>
 
 namespace velkor {
@@ -96,12 +96,23 @@ void Mp3FileInfo::length_text(char (&out)[kLengthTextSize]) const {
     const int32_t minutes = (length - s) / 60;
     const int32_t m = minutes % 60;
     const int32_t h = (minutes - m) / 60;
+    // "%02d:%02d:%02d" or "%02d:%02d", written without printf, which cost
+    // more than the rest of the figures together. The length is never
+    // negative; the hours take six digits at most.
+    char* at = out;
+    char* const end = out + sizeof out - 1;
+    auto two_digits = [&](int32_t value) {
+        if (value < 10) *at++ = '0';
+        at = std::to_chars(at, end, value).ptr;
+    };
     if (h > 0) {
-        std::snprintf(out, sizeof out, "%02d:%02d:%02d", static_cast<int>(h), static_cast<int>(m),
-                      static_cast<int>(s));
-    } else {
-        std::snprintf(out, sizeof out, "%02d:%02d", static_cast<int>(m), static_cast<int>(s));
+        two_digits(h);
+        *at++ = ':';
     }
+    two_digits(m);
+    *at++ = ':';
+    two_digits(s);
+    *at = '\0';
 }
 
 }  // namespace velkor

@@ -84,8 +84,11 @@ const char* GenreTable::name(int32_t index) {
 
 int32_t GenreTable::find(const char* text) {
     if (!text) return -1;
+    // The first letter settles almost every name: only those that share it
+    // are compared whole.
+    const char first = lower_ascii(*text);
     for (int32_t i = 0; i < kCount; ++i) {
-        if (equal_ignoring_case(text, kGenreNames[i])) return i;
+        if (lower_ascii(kGenreNames[i][0]) == first && equal_ignoring_case(text, kGenreNames[i])) return i;
     }
     return -1;
 }

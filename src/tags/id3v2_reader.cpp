@@ -116,7 +116,8 @@ constexpr FrameRow kFrameTable[] = {
 
 const FrameRow* find_row(const char* id, bool v23) {
     for (const FrameRow& row : kFrameTable) {
-        if (std::strcmp(id, v23 ? row.id_v23 : row.id_v22) == 0) return &row;
+        // Both are exactly the version's id length: no zero byte to look for.
+        if (std::memcmp(id, v23 ? row.id_v23 : row.id_v22, v23 ? 4 : 3) == 0) return &row;
     }
     return nullptr;
 }

@@ -1,0 +1,310 @@
+#!/usr/bin/env bash
+# velkor side by side with the floor (the least any tool must read per file)
+# and with the tools people use today, on the same files in one run.
+#
+#   bash bench/compare.sh           the full run: 10,000 typical files, a
+#                                   256 MiB file without any frame header,
+#                                   peak memory; installs missing peers
+#   bash bench/compare.sh --quick   a tiny set in seconds, peers only when
+#                                   already installed: checks the script works
+#
+# Environment: VELKOR_BUILD_DIR (default build/, made with the default
+# preset when it is the default), VELKOR_BENCH_DATA (where the full run keeps
+# its files between runs; default build/bench-data).
+set -euo pipefail
+export LC_ALL=C  # a decimal point in every number the script reads or prints
+cd "$(dirname "$0")/.."
+root=$PWD
+
+quick=0
+case "${1:-}" in
+  --quick) quick=1 ;;
+  "") ;;
+  *) echo "usage: bash bench/compare.sh [--quick]" >&2; exit 2 ;;
+esac
+
+if ((quick)); then
+  count=30 peer_files=4 noheader_mib=8 passes=1 peer_passes=1 bench_min_time=0.001
+else
+  # Best of five for what takes a fraction of a second, of two for the
+  # loops that start a process per file.
+  count=10000 peer_files=200 noheader_mib=256 passes=5 peer_passes=2 bench_min_time=0.2
+fi
+
+build=${VELKOR_BUILD_DIR:-$root/build}
+if [[ -z ${VELKOR_BUILD_DIR:-} ]]; then
+  cmake --preset default >/dev/null
+  cmake --build --preset default >/dev/null
+fi
+for program in velkor velkor_floor velkor_export_bench velkor_read_count; do
+  [[ -x $build/$program ]] || { echo "compare.sh: $build/$program is missing" >&2; exit 1; }
+done
+
+# Scratch files always go; the quick run's files go too, the full run keeps
+# its set for the next run.
+scratch=$(mktemp -d)
+if ((quick)); then data=$scratch/data; else data=${VELKOR_BENCH_DATA:-$build/bench-data}; fi
+trap 'rm -rf "$scratch"' EXIT
+mkdir -p "$data"
+
+note() { echo "-- $*" >&2; }
+
+# Peers ------------------------------------------------------------------
+
+python_with_mutagen() {
+  local python
+  for python in python3 /usr/bin/python3; do
+    if command -v "$python" >/dev/null && "$python" -c 'import mutagen.mp3' 2>/dev/null; then
+      echo "$python"
+      return
+    fi
+  done
+}
+
+install_peers() {
+  local missing=()
+  command -v mp3info >/dev/null || missing+=(mp3info)
+  command -v mediainfo >/dev/null || missing+=(mediainfo)
+  command -v ffprobe >/dev/null || missing+=(ffmpeg)
+  pkg-config --exists taglib 2>/dev/null || missing+=(libtag1-dev pkg-config)
+  [[ -n $(python_with_mutagen) ]] || missing+=(python3-mutagen)
+  [[ -x /usr/bin/time ]] || missing+=(time)
+  ((${#missing[@]})) || return 0
+  if [[ $(id -u) -ne 0 ]] || ! command -v apt-get >/dev/null; then
+    note "cannot install ${missing[*]} (needs root and apt-get): those rows are skipped"
+    return 0
+  fi
+  note "installing ${missing[*]}"
+  { apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"; } \
+    >"$scratch/apt.log" 2>&1 || note "installing failed (see below); missing peers are skipped
+$(tail -5 "$scratch/apt.log")"
+}
+((quick)) || install_peers
+
+taglib_loop=""
+if command -v g++ >/dev/null && pkg-config --exists taglib 2>/dev/null; then
+  taglib_loop=$build/bench/taglib_loop
+  if [[ ! -x $taglib_loop || $root/bench/taglib_loop.cpp -nt $taglib_loop ]]; then
+    mkdir -p "$build/bench"
+    # shellcheck disable=SC2046  # pkg-config's flags are meant to split
+    g++ -O2 -std=c++17 -o "$taglib_loop" "$root/bench/taglib_loop.cpp" $(pkg-config --cflags --libs taglib) ||
+      taglib_loop=""
+  fi
+fi
+mutagen_python=$(python_with_mutagen)
+
+# Files ------------------------------------------------------------------
+
+set_dir=$data/typical-$count
+if [[ ! -f $set_dir/.complete || $root/bench/make_files.py -nt $set_dir/.complete ]]; then
+  note "making $count typical files in $set_dir"
+  rm -rf "$set_dir"
+  python3 "$root/bench/make_files.py" typical "$set_dir" "$count"
+  touch "$set_dir/.complete"
+fi
+# The samples join the set as they stand (refreshed each run).
+rm -rf "$set_dir/samples"
+if compgen -G "$root/samples/*.mp3" >/dev/null; then
+  mkdir -p "$set_dir/samples"
+  cp "$root"/samples/*.mp3 "$set_dir/samples/"
+fi
+noheader=$data/noheader-${noheader_mib}m.bin
+if [[ ! -f $noheader || $root/bench/make_files.py -nt $noheader ]]; then
+  note "making the ${noheader_mib} MiB file without any frame header"
+  python3 "$root/bench/make_files.py" noheader "$noheader" "$noheader_mib"
+fi
+
+list=$scratch/files.txt
+find "$set_dir" -type f -name '*.mp3' | LC_ALL=C sort >"$list"
+files=$(wc -l <"$list")
+step=$(((files + peer_files - 1) / peer_files))
+awk -v step="$step" '(NR - 1) % step == 0' "$list" >"$scratch/peer-files.txt"
+peer_count=$(wc -l <"$scratch/peer-files.txt")
+echo "$noheader" >"$scratch/noheader.txt"
+
+# Warm cache: every byte of every file read once before anything is timed.
+xargs -d '\n' cat <"$list" >/dev/null
+cat "$noheader" >/dev/null
+
+# Measuring ----------------------------------------------------------------
+
+declare -A rate=() labels=()
+rows=()
+
+# record KEY LABEL FILES SECONDS
+record() {
+  rows+=("$1")
+  rate[$1]=$(awk -v n="$3" -v s="$4" 'BEGIN { printf "%.1f", (s > 0 ? n / s : 0) }')
+  labels[$1]=$2
+}
+
+# best_seconds RUNS COMMAND...: the wall time in seconds, best of RUNS.
+best_seconds() {
+  local runs=$1 best="" pass start elapsed
+  shift
+  for ((pass = 0; pass < runs; pass++)); do
+    start=$EPOCHREALTIME
+    "$@" >/dev/null 2>&1 || true
+    elapsed=$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.6f", b - a }')
+    if [[ -z $best ]] || awk -v e="$elapsed" -v b="$best" 'BEGIN { exit !(e < b) }'; then best=$elapsed; fi
+  done
+  echo "$best"
+}
+
+# One process per file, as a person or a script runs the tool.
+per_file() {
+  local file
+  while IFS= read -r file; do "$@" "$file" >/dev/null 2>&1 || true; done <"$scratch/peer-files.txt"
+}
+
+# The seconds field of a loop program's output line.
+seconds_of() { sed -n 's/.* seconds=\([0-9.]*\).*/\1/p' <<<"$1" | head -1; }
+
+note "floor and velkor over $files files"
+out=$("$build/velkor_floor" "$list" "$passes")
+record floor "floor: C loop, open+fstat+4 KiB+128 B+close" "$files" "$(seconds_of "$out")"
+out=$("$build/velkor_floor" --walk "$set_dir" "$passes")
+record floor_walk "floor, files found by a directory walk" "$files" "$(seconds_of "$out")"
+
+# Every file of the set is a valid one: anything else is a fault, not a
+# number to report.
+"$build/velkor" --json -r "$set_dir" >"$scratch/velkor.json" 2>/dev/null ||
+  { echo "compare.sh: velkor -r failed on the file set" >&2; exit 1; }
+[[ $(grep -c '"status":0' "$scratch/velkor.json") -eq $files ]] ||
+  { echo "compare.sh: velkor -r did not analyse all $files files" >&2; exit 1; }
+record velkor "velkor --json -r DIR (one process)" "$files" \
+  "$(best_seconds "$passes" "$build/velkor" --json -r "$set_dir")"
+
+out=$("$build/velkor_export_bench" "$list" "$passes")
+record open_mp3_file "VkOpenMp3File loop (in process)" "$files" \
+  "$(seconds_of "$(grep '^VkOpenMp3File' <<<"$out")")"
+record sonvex_struct "VkGetSonvexStruct loop (in process)" "$files" \
+  "$(seconds_of "$(grep '^VkGetSonvexStruct' <<<"$out")")"
+
+record velkor_each "velkor --json FILE (process per file)" "$peer_count" \
+  "$(best_seconds "$peer_passes" per_file "$build/velkor" --json)"
+
+note "peers"
+skipped=()
+if [[ -n $taglib_loop ]]; then
+  out=$("$taglib_loop" "$list" "$passes")
+  record taglib "TagLib FileRef loop (in process)" "$files" "$(seconds_of "$out")"
+else
+  skipped+=("TagLib (libtag1-dev)")
+fi
+if [[ -n $mutagen_python ]]; then
+  # mutagen is thirty times slower than the floor: every tenth file will do.
+  awk '(NR - 1) % 10 == 0' "$list" >"$scratch/mutagen-files.txt"
+  out=$("$mutagen_python" "$root/bench/mutagen_loop.py" "$scratch/mutagen-files.txt" "$passes")
+  record mutagen "mutagen.mp3.MP3 loop (in process)" "$(wc -l <"$scratch/mutagen-files.txt")" \
+    "$(seconds_of "$out")"
+else
+  skipped+=("mutagen (python3-mutagen)")
+fi
+peer_tool() {  # KEY LABEL COMMAND...
+  local key=$1 label=$2
+  shift 2
+  if command -v "$1" >/dev/null; then
+    record "$key" "$label" "$peer_count" "$(best_seconds "$peer_passes" per_file "$@")"
+  else
+    skipped+=("$label")
+  fi
+}
+peer_tool mp3info "mp3info -x FILE (process per file)" mp3info -x
+peer_tool mediainfo "mediainfo --Output=JSON FILE (process per file)" mediainfo --Output=JSON
+peer_tool ffprobe "ffprobe -show_format -show_streams (process per file)" \
+  ffprobe -v error -show_format -show_streams -of json
+
+note "the ${noheader_mib} MiB file without any frame header"
+noheader_bytes=$(stat -c %s "$noheader")
+noheader_cli=$(best_seconds "$passes" "$build/velkor" --json "$noheader")
+out=$("$build/velkor_export_bench" "$scratch/noheader.txt" "$passes")
+noheader_export=$(seconds_of "$(grep '^VkGetSonvexStruct' <<<"$out")")
+gbps() { awk -v b="$noheader_bytes" -v s="$1" 'BEGIN { printf "%.2f", (s > 0 ? b / s / 1e9 : 0) }'; }
+
+note "peak memory"
+peak_kib() {
+  if [[ -x /usr/bin/time ]]; then
+    /usr/bin/time -f '%M' -o "$scratch/rss" "$@" >/dev/null 2>&1 || true
+    tail -1 "$scratch/rss"
+  else
+    echo "?"
+  fi
+}
+small_set=$set_dir/part0
+small_files=$(find "$small_set" -type f -name '*.mp3' | wc -l)
+rss_small=$(peak_kib "$build/velkor" -r "$small_set")
+rss_all=$(peak_kib "$build/velkor" -r "$set_dir")
+
+out=$("$build/velkor_read_count" "$list")
+read_bytes=$(sed -n 's/.* bytes_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
+read_max=$(sed -n 's/.* max_bytes=\([0-9]*\).*/\1/p' <<<"$out")
+read_calls=$(sed -n 's/.* reads_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
+
+# Report ------------------------------------------------------------------
+
+echo
+echo "Decoders (Google Benchmark, CPU time per call):"
+if [[ -x $build/velkor_decoder_bench ]]; then
+  "$build/velkor_decoder_bench" --benchmark_min_time="$bench_min_time" --benchmark_format=csv 2>/dev/null |
+    awk -F, '/^"BM_/ { gsub(/"/, "", $1); printf "  %-24s %9.1f ns %10.0f MB/s\n", $1, $4, $6 / 1e6 }'
+else
+  echo "  not built (Google Benchmark not found)"
+fi
+
+echo
+printf 'Per file, %d typical files (peers run one process per file over %d of them), warm cache:\n' \
+  "$files" "$peer_count"
+printf '%-56s %12s %12s %11s\n' "tool" "files/s" "cost/velkor" "cost/floor"
+for key in "${rows[@]}"; do
+  awk -v label="${labels[$key]}" -v r="${rate[$key]}" -v v="${rate[velkor]}" -v f="${rate[floor]}" \
+    'BEGIN { if (r > 0) printf "%-56s %12.0f %11.2fx %10.2fx\n", label, r, v / r, f / r
+             else printf "%-56s %12s\n", label, "failed" }'
+done
+for label in "${skipped[@]}"; do printf '%-56s %12s\n' "$label" "not installed"; done
+echo "(cost = time per file relative to velkor --json -r and to the floor; above 1 is slower)"
+
+echo
+echo "No frame header anywhere, ${noheader_mib} MiB: velkor --json FILE $(gbps "$noheader_cli") GB/s," \
+  "VkGetSonvexStruct $(gbps "$noheader_export") GB/s"
+echo "Bytes read per typical file: ${read_bytes} on average, ${read_max} at most, ${read_calls} reads"
+echo "Peak RSS of velkor -r: ${rss_small} KiB over $small_files files, ${rss_all} KiB over $files files"
+
+echo
+if ((quick)); then
+  echo "Targets (a quick run: too few files for the numbers to mean anything):"
+else
+  echo "Targets:"
+fi
+verdict() { if awk "BEGIN { exit !($1) }"; then echo "holds"; else echo "MISSED"; fi; }
+cost_vs_floor() { awk -v f="${rate[floor]}" -v r="${rate[$1]}" 'BEGIN { printf "%.2f", f / r }'; }
+for key in open_mp3_file sonvex_struct velkor; do
+  c=$(cost_vs_floor "$key")
+  printf '  %-6s %s at most 1.5x the floor: %sx\n' "$(verdict "$c <= 1.5")" "${labels[$key]}" "$c"
+done
+echo "         (velkor --json -r against the floor with a directory walk:" \
+  "$(awk -v w="${rate[floor_walk]}" -v v="${rate[velkor]}" 'BEGIN { printf "%.2f", w / v }')x)"
+printf '  %-6s no-header file at 1 GB/s or more: %s GB/s\n' \
+  "$(verdict "$(gbps "$noheader_cli") >= 1")" "$(gbps "$noheader_cli")"
+printf '  %-6s a few KiB read per typical file: %s bytes\n' "$(verdict "$read_max <= 8192")" "$read_max"
+if [[ $rss_small != "?" ]]; then
+  printf '  %-6s flat peak RSS: %s KiB (%d files) against %s KiB (%d files)\n' \
+    "$(verdict "$rss_all <= $rss_small * 1.1")" "$rss_all" "$files" "$rss_small" "$small_files"
+fi
+not_led=""
+for key in "${rows[@]}"; do
+  case $key in floor | floor_walk | velkor | open_mp3_file | sonvex_struct | velkor_each) continue ;; esac
+  awk -v r="${rate[$key]}" -v v="${rate[velkor]}" 'BEGIN { exit !(r >= v) }' && not_led+=" ${labels[$key]}"
+done
+if [[ -z $not_led ]]; then
+  printf '  %-6s velkor --json -r leads every peer that ran\n' holds
+else
+  printf '  %-6s velkor --json -r does not lead:%s\n' MISSED "$not_led"
+fi
+((${#skipped[@]} == 0)) || echo "  (not measured: ${skipped[*]})"
+
+# The script's own check: velkor's rows must have numbers.
+for key in floor velkor open_mp3_file sonvex_struct; do
+  awk -v r="${rate[$key]}" 'BEGIN { exit !(r > 0) }' ||
+    { echo "compare.sh: no measurement for ${labels[$key]}" >&2; exit 1; }
+done

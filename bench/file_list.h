@@ -1,0 +1,68 @@
+/*
+ * What the C benchmark loops share: the list of files to visit (one path a
+ * line, read once into memory before any timing) and the clock.
+ */
+#ifndef VELKOR_BENCH_FILE_LIST_H
+#define VELKOR_BENCH_FILE_LIST_H
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+
+typedef struct FileList {
+    char *text;   /* the whole list, newlines turned into zero bytes */
+    char **paths;
+    size_t count;
+} FileList;
+
+/* Reads the list at path; exits with a message when it cannot. */
+static inline FileList file_list_read(const char *path) {
+    FileList list = {NULL, NULL, 0};
+    FILE *in = fopen(path, "rb");
+    if (in == NULL) {
+        fprintf(stderr, "cannot open the file list %s\n", path);
+        exit(2);
+    }
+    long size = -1;
+    if (fseek(in, 0, SEEK_END) == 0) size = ftell(in);
+    list.text = size >= 0 ? malloc((size_t)size + 1) : NULL;
+    if (list.text == NULL || fseek(in, 0, SEEK_SET) != 0 ||
+        fread(list.text, 1, (size_t)size, in) != (size_t)size) {
+        fprintf(stderr, "cannot read the file list %s\n", path);
+        exit(2);
+    }
+    fclose(in);
+    list.text[size] = '\0';
+
+    size_t lines = 1;
+    for (long i = 0; i < size; ++i) lines += list.text[i] == '\n';
+    list.paths = malloc(lines * sizeof *list.paths);
+    if (list.paths == NULL) exit(2);
+    for (char *line = list.text; *line != '\0';) {
+        char *end = strchr(line, '\n');
+        if (end != NULL) *end = '\0';
+        if (*line != '\0') list.paths[list.count++] = line;
+        if (end == NULL) break;
+        line = end + 1;
+    }
+    if (list.count == 0) {
+        fprintf(stderr, "the file list %s is empty\n", path);
+        exit(2);
+    }
+    return list;
+}
+
+static inline double seconds_now(void) {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (double)now.tv_sec + (double)now.tv_nsec * 1e-9;
+}
+
+/* Passes over the list: the second argument, at least 1 (default 3). */
+static inline int pass_count(int argc, char **argv) {
+    int passes = argc > 2 ? atoi(argv[2]) : 3;
+    return passes < 1 ? 1 : passes;
+}
+
+#endif

@@ -1,0 +1,39 @@
+// How much the analysis reads: loads each listed file once and prints the
+// bytes and reads per file, from the loader's own count.
+//
+// usage: velkor_read_count FILE_LIST
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "stream/file_source.h"
+#include "stream/mp3_file_info.h"
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s FILE_LIST\n", argv[0]);
+        return 2;
+    }
+    std::ifstream list(argv[1]);
+    uint64_t files = 0, failed = 0, bytes = 0, reads = 0, max_bytes = 0;
+    for (std::string path; std::getline(list, path);) {
+        if (path.empty()) continue;
+        velkor::ReadCounter& counter = velkor::FileSource::thread_counter();
+        counter = {};
+        velkor::Mp3FileInfo info;
+        failed += info.load(path.c_str()) != velkor::kStatusOk;
+        ++files;
+        bytes += counter.bytes;
+        reads += counter.reads;
+        max_bytes = std::max(max_bytes, counter.bytes);
+    }
+    if (files == 0) return 2;
+    std::printf("read_count files=%llu failed=%llu bytes_per_file=%.0f max_bytes=%llu reads_per_file=%.2f\n",
+                static_cast<unsigned long long>(files), static_cast<unsigned long long>(failed),
+                static_cast<double>(bytes) / static_cast<double>(files),
+                static_cast<unsigned long long>(max_bytes),
+                static_cast<double>(reads) / static_cast<double>(files));
+    return 0;
+}

@@ -1,0 +1,165 @@
+// How much the analysis reads, counted by the loader's file reader: a
+// typical file costs a few kilobytes, a file without any header is read in
+// large blocks, and the results are those of the whole-buffer analysis.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "stream/file_source.h"
+#include "stream/mp3_file_info.h"
+#include "test_files.h"
+
+namespace {
+
+using velkor::FileSource;
+using velkor::FrameHeader;
+using velkor::Mp3FileInfo;
+using velkor::ReadCounter;
+using velkor::TagRecord;
+using velkor::testing::Bytes;
+using velkor::testing::put;
+using velkor::testing::put_header;
+using velkor::testing::TempDir;
+
+// What the analysis gives when it holds the whole file in memory: the tag
+// reader sees the working buffer, the scan tests every offset behind the
+// tag, the Xing header sits behind the side information, the ID3v1 block is
+// the last 128 bytes. The files below carry no ripper marker, so the scan
+// needs no rule for it.
+struct Expected {
+    FrameHeader header;
+    int64_t header_pos = 0;
+    int32_t is_vbr = 0;
+    int32_t vbr_frames = 0;
+    int32_t has_id3v1 = 0;
+    int32_t has_id3v2 = 0;
+    TagRecord tag;
+};
+
+Expected analyse_in_memory(const Bytes& file) {
+    Expected e;
+    const auto size = static_cast<int64_t>(file.size());
+    const velkor::ByteSpan all(file.data(), file.size());
+    const velkor::ByteSpan buffer = all.first(99999);
+    int64_t c = 0;
+    if (buffer.at(0) == 'I' && buffer.at(1) == 'D' && buffer.at(2) == '3') {
+        const int64_t tag_size = (buffer.at(6) << 21) | (buffer.at(7) << 14) | (buffer.at(8) << 7) | buffer.at(9);
+        e.has_id3v2 = e.tag.LoadTag2(buffer, static_cast<int32_t>(std::min<int64_t>(size, 10 + tag_size)));
+        if (10 + tag_size < size - 4) c = 10 + tag_size;
+    }
+    for (; c < size - 4; ++c) {
+        e.header.set_bytes(&file[static_cast<std::size_t>(c)]);
+        if (e.header.is_valid()) break;
+    }
+    e.header_pos = c + 1;
+    const int64_t side_info = e.header.version_bits() == 3 ? (e.header.mode_bits() == 3 ? 17 : 32)
+                                                           : (e.header.mode_bits() == 3 ? 9 : 17);
+    velkor::VbrHeader vbr;
+    e.is_vbr = vbr.parse(all.from(static_cast<std::size_t>(c + 4 + side_info)).first(12));
+    e.vbr_frames = vbr.frames();
+    e.has_id3v1 = e.tag.read_id3v1(all.from(file.size() - 128));
+    return e;
+}
+
+void expect_same_results(const Mp3FileInfo& info, const Expected& e) {
+    EXPECT_EQ(info.header.word, e.header.word);
+    EXPECT_EQ(info.header_pos, e.header_pos);
+    EXPECT_EQ(info.is_vbr, e.is_vbr);
+    EXPECT_EQ(info.vbr.frames(), e.vbr_frames);
+    EXPECT_EQ(info.has_id3v1, e.has_id3v1);
+    EXPECT_EQ(info.has_id3v2, e.has_id3v2);
+    for (auto text : {&TagRecord::title, &TagRecord::artist, &TagRecord::album, &TagRecord::comment,
+                      &TagRecord::v2_title, &TagRecord::v2_album, &TagRecord::v2_artist,
+                      &TagRecord::v2_comment, &TagRecord::v2_genre, &TagRecord::v2_track,
+                      &TagRecord::v2_year}) {
+        EXPECT_STREQ(info.tag.*text, e.tag.*text);
+    }
+    EXPECT_EQ(info.tag.year, e.tag.year);
+    EXPECT_EQ(info.tag.track, e.tag.track);
+    EXPECT_EQ(info.tag.genre, e.tag.genre);
+}
+
+// A file as an encoder and a tagger leave it: an ID3v2.3 tag with the usual
+// texts and `padding` zero bytes, the frame stream right behind it (the
+// first frame holding a Xing header when `vbr`), an ID3v1.1 tag at the end.
+Bytes typical_file(std::size_t padding, bool vbr, std::size_t stream_size) {
+    Bytes body;
+    for (const auto& [id, text] : {std::pair<std::string, std::string>{"TIT2", "A Title"},
+                                   {"TPE1", "An Artist"}, {"TALB", "An Album"}, {"TYER", "1999"},
+                                   {"TRCK", "4/12"}, {"TCON", "(8)"}}) {
+        put(body, body.size(), velkor::testing::id3v2_text_frame(id, text));
+    }
+    body.resize(body.size() + padding, 0);
+    Bytes file = velkor::testing::id3v2_header(static_cast<uint32_t>(body.size()));
+    put(file, file.size(), body);
+    const std::size_t first_frame = file.size();
+    for (std::size_t at = first_frame; at + 418 <= first_frame + stream_size; at += 418) put_header(file, at);
+    file.resize(first_frame + stream_size, 0);
+    if (vbr) put(file, first_frame + 36, velkor::testing::xing(1, 1234));
+    put(file, file.size(), velkor::testing::id3v1("Title", "Artist", "Album", "2004", "Comment", 4, 8));
+    return file;
+}
+
+ReadCounter counted_load(Mp3FileInfo& info, const std::string& path, int32_t expected_status = 0) {
+    FileSource::thread_counter() = {};
+    EXPECT_EQ(info.load(path.c_str()), expected_status) << path;
+    return FileSource::thread_counter();
+}
+
+TEST(ReadCount, TypicalFilesReadTheirStartAndTheirEndOnly) {
+    TempDir dir;
+    // Tags small and padded; the last puts the first frame across the end
+    // of the first 4 KiB.
+    for (std::size_t padding : {0u, 200u, 1024u, 3900u}) {
+        for (bool vbr : {false, true}) {
+            const Bytes file = typical_file(padding, vbr, 500000);
+            Mp3FileInfo info;
+            const ReadCounter read = counted_load(info, dir.write("typical.mp3", file));
+            SCOPED_TRACE("padding " + std::to_string(padding) + (vbr ? ", Xing" : ", CBR"));
+            expect_same_results(info, analyse_in_memory(file));
+            EXPECT_EQ(info.has_id3v2, 1);
+            EXPECT_EQ(info.is_vbr, vbr ? 1 : 0);
+            // A few kilobytes in at most three reads, not the 99,999 bytes of
+            // the working buffer.
+            EXPECT_LE(read.bytes, 2 * 4096u + 128u);
+            EXPECT_LE(read.reads, 3u);
+        }
+    }
+}
+
+TEST(ReadCount, LargeTagIsReadWholeAndNoMore) {
+    TempDir dir;
+    const Bytes file = typical_file(40000, false, 200000);
+    Mp3FileInfo info;
+    const ReadCounter read = counted_load(info, dir.write("large-tag.mp3", file));
+    expect_same_results(info, analyse_in_memory(file));
+    const std::size_t tag_end = static_cast<std::size_t>(info.header_pos - 1);
+    EXPECT_GT(tag_end, 40000u);
+    EXPECT_LE(read.bytes, tag_end + 4096u + 128u);
+}
+
+TEST(ReadCount, FileWithoutHeaderIsReadInLargeBlocks) {
+    // 8 MiB of bytes that never start a header: every byte is read (none can
+    // be skipped unseen), but in large blocks, not one read per offset.
+    TempDir dir;
+    std::mt19937 random(3);
+    Bytes file(8u << 20);
+    for (uint8_t& b : file) b = static_cast<uint8_t>(random() % 0xFF);
+    Mp3FileInfo info;
+    ReadCounter read = counted_load(info, dir.write("noise.mp3", file), 4);
+    EXPECT_GE(read.bytes, file.size() - 4);
+    EXPECT_LE(read.bytes, file.size() + file.size() / 1000);
+    EXPECT_LE(read.reads, file.size() / 32768);
+
+    // A header far in: found where the whole-buffer scan finds it, at the
+    // same block cost.
+    put_header(file, 5000001);
+    put(file, file.size() - 128, velkor::testing::id3v1("Late", "", "", "", "", 0, 0));
+    read = counted_load(info, dir.write("late.mp3", file));
+    expect_same_results(info, analyse_in_memory(file));
+    EXPECT_EQ(info.header_pos, 5000002);
+    EXPECT_LE(read.bytes, 5000001u + 65536u + 4096u + 128u);
+}
+
+}  // namespace
