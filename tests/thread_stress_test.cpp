@@ -104,7 +104,6 @@ struct Analysis {
     int32_t written = 0;
     std::string report;
     InfoRecord record;
-    bool missing = false;
 };
 
 Analysis analyse(const std::string& path) {
