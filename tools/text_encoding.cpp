@@ -8,7 +8,8 @@ namespace velkor::cli {
 
 namespace {
 
-void append_utf8(std::string& out, char32_t cp) {
+template <typename Out>
+void append_utf8(Out& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -67,8 +68,8 @@ bool is_plain(char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; }
 // Appends text to out: runs of plain bytes at once, which is most of any
 // text and costs a fraction of decoding it character by character, and
 // every other character through convert(out, i), which consumes it.
-template <typename Convert>
-void convert_text(std::string_view text, std::string& out, Convert convert) {
+template <typename Out, typename Convert>
+void convert_text(std::string_view text, Out& out, Convert convert) {
     for (std::size_t i = 0; i < text.size();) {
         std::size_t end = i;
         while (end < text.size() && is_plain(text[end])) ++end;
@@ -79,7 +80,8 @@ void convert_text(std::string_view text, std::string& out, Convert convert) {
 }
 
 // One character of a JSON string, escaped where JSON wants it.
-void append_json_char(std::string& out, char32_t cp) {
+template <typename Out>
+void append_json_char(Out& out, char32_t cp) {
     switch (cp) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
@@ -92,7 +94,7 @@ void append_json_char(std::string& out, char32_t cp) {
             if (is_control(cp)) {
                 char escape[8];
                 std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(cp));
-                out += escape;
+                out += std::string_view(escape);
             } else {
                 append_utf8(out, cp);
             }
@@ -132,25 +134,18 @@ std::string utf8_to_latin1(std::string_view text, int* lost) {
     return out;
 }
 
-void append_json_string(std::string& out, std::string_view utf8) {
+void append_json_string(TextBuffer& out, std::string_view utf8) {
     out += '"';
-    convert_text(utf8, out, [&](std::string& o, std::size_t& i) { append_json_char(o, next_char(utf8, i)); });
+    convert_text(utf8, out, [&](TextBuffer& o, std::size_t& i) { append_json_char(o, next_char(utf8, i)); });
     out += '"';
 }
 
-void append_json_latin1(std::string& out, std::string_view latin1) {
+void append_json_latin1(TextBuffer& out, std::string_view latin1) {
     out += '"';
-    convert_text(latin1, out, [&](std::string& o, std::size_t& i) {
+    convert_text(latin1, out, [&](TextBuffer& o, std::size_t& i) {
         append_json_char(o, static_cast<uint8_t>(latin1[i++]));
     });
     out += '"';
-}
-
-std::string json_string(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size() + 2);
-    append_json_string(out, utf8);
-    return out;
 }
 
 std::string printable(std::string_view utf8) {
