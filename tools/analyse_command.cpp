@@ -53,9 +53,9 @@ struct FileOutput {
     int64_t length_seconds = 0;
 };
 
-// Analyses one file in the chosen format.
-FileOutput analyse_one(const AnalyseOptions& options, const std::string& path, bool with_path) {
-    FileOutput result;
+// Analyses one file in the chosen format into a fresh output.
+void analyse_one(const AnalyseOptions& options, const std::string& path, bool with_path,
+                 FileAnalyser& analyser, FileOutput& result) {
     if (options.format == Format::kReport || options.format == Format::kRecord) {
         ExportOutput output = options.format == Format::kReport ? report_output(path, with_path)
                                                                 : record_output(path);
@@ -63,15 +63,14 @@ FileOutput analyse_one(const AnalyseOptions& options, const std::string& path, b
         result.ok = output.ok;
         result.length_seconds = output.length_seconds;
         if (!output.ok && !output.notice_shown) result.problem = "could not be analysed";
-        return result;
+        return;
     }
     const int before = notices_shown();
-    result.facts = analyse_file(path);
+    analyser.analyse(path, result.facts);
     result.ok = result.facts.status == kStatusOk;
     result.length_seconds = result.facts.length_seconds;
     if (options.format == Format::kBlock && result.ok) result.text = block_text(result.facts);
     if (!result.ok && notices_shown() == before) result.problem = status_problem(result.facts.status);
-    return result;
 }
 
 }  // namespace
@@ -102,10 +101,11 @@ int run_analyse_command(const std::vector<std::string>& args) {
     const bool with_path = options.files.size() > 1 || options.recursive;
     bool any_block = false;
     bool all_ok = true;
+    FileAnalyser analyser;
     walk_files(options.files, options.recursive, [&](const WalkItem& item) {
         FileOutput output;
         if (item.problem.empty()) {
-            output = analyse_one(options, item.path, with_path);
+            analyse_one(options, item.path, with_path, analyser, output);
         } else {
             output.problem = item.problem;
             output.facts.path = item.path;

@@ -11,12 +11,12 @@ const char* status_problem(int32_t status) {
     }
 }
 
-FileFacts analyse_file(const std::string& path) {
-    FileFacts facts;
+void FileAnalyser::analyse(const std::string& path, FileFacts& facts) {
     facts.path = path;
-    Mp3FileInfo info;
+    Mp3FileInfo& info = info_;
+    info = Mp3FileInfo();
     facts.status = info.load(path.c_str());
-    if (facts.status != kStatusOk) return facts;
+    if (facts.status != kStatusOk) return;
 
     info.version_text(facts.version);
     info.mode_text(facts.mode);
@@ -60,7 +60,6 @@ FileFacts analyse_file(const std::string& path) {
         std::memcpy(v2.year, info.tag.v2_year, sizeof v2.year);
         v2.genre_index = info.tag_v2_genre_index();
     }
-    return facts;
 }
 
 }  // namespace velkor::cli

@@ -58,9 +58,17 @@ struct FileFacts {
     Id3v2Facts id3v2;
 };
 
-// Analyses the file at path (zero-terminated); the facts beyond path and
-// status are filled only when status is 0.
-FileFacts analyse_file(const std::string& path);
+// Analyses files one after the other, reusing its working memory (the
+// library's object keeps the path's room from file to file).
+class FileAnalyser {
+public:
+    // Analyses the file at path into facts, which must be fresh; the facts
+    // beyond path and status are filled only when status is 0.
+    void analyse(const std::string& path, FileFacts& facts);
+
+private:
+    Mp3FileInfo info_;
+};
 
 // A short description of a failed status for the person.
 const char* status_problem(int32_t status);

@@ -220,8 +220,12 @@ int32_t TagRecord::LoadTag2(ByteSpan buffer, int32_t iLength) {
         uint8_t frame_header[kLayoutV23.header_size];
         walk.read(frame_header, layout.header_size);
         char sChunkId[5] = {};
-        std::memcpy(sChunkId, frame_header, layout.id_size);
-        if (std::memchr(sChunkId, 0, layout.id_size) != nullptr) break;  // padding behind the last frame
+        bool id_has_zero = false;
+        for (std::size_t i = 0; i < layout.id_size; ++i) {
+            sChunkId[i] = static_cast<char>(frame_header[i]);
+            id_has_zero = id_has_zero || sChunkId[i] == '\0';
+        }
+        if (id_has_zero) break;  // padding behind the last frame
         uint32_t iChunkLength = 0;
         for (std::size_t i = 0; i < layout.size_width; ++i) {
             iChunkLength = (iChunkLength << 8) | frame_header[layout.id_size + i];
