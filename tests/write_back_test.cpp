@@ -3,11 +3,16 @@
 // the file between loading and writing and whatever fails on the way.
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <cstring>
@@ -358,6 +363,82 @@ TEST_F(WriteBack, ReplacingNeedsNoRoomBeyondTheFile) {
     const std::string after = contents(path);
     EXPECT_TRUE(same_bytes(after.substr(0, sound.size()), sound));
     EXPECT_STREQ(read_tag(after.substr(sound.size())).title, "Title");
+}
+
+// Runs body in a child process that has a file system of `size` bytes
+// mounted at dir, in a mount namespace of its own: the mount is gone with
+// the child whatever happens, and nobody else ever sees it. Returns "" when
+// body ran without failures, else why the child could not run it or that it
+// failed (its failures are printed by the child). Mounting needs
+// CAP_SYS_ADMIN; reasons starting with "cannot mount" mean it is missing.
+template <typename Body>
+std::string with_small_file_system(const std::string& dir, const char* size, Body body) {
+    int reason[2];
+    if (pipe(reason) != 0) return "pipe failed";
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child < 0) return "fork failed";
+    if (child == 0) {
+        close(reason[0]);
+        const std::string options = std::string("size=") + size;
+        // Private first, so that the mount below never propagates outward.
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("tmpfs", dir.c_str(), "tmpfs", 0, options.c_str()) != 0) {
+            const std::string why = std::string("cannot mount a small file system: ") + std::strerror(errno);
+            (void)!write(reason[1], why.data(), why.size());
+            _exit(77);
+        }
+        body();
+        _exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    close(reason[1]);
+    char text[200] = {};
+    (void)!read(reason[0], text, sizeof text - 1);
+    close(reason[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return "";
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) return text;
+    return "the child failed (see above)";
+}
+
+// Fills the file system that holds dir until it has no room left.
+void fill_up(const std::string& dir) {
+    std::FILE* filler = std::fopen((dir + "/filler").c_str(), "wb");
+    ASSERT_NE(filler, nullptr);
+    std::setvbuf(filler, nullptr, _IONBF, 0);
+    const std::string chunk(4096, 'f');
+    while (std::fwrite(chunk.data(), 1, chunk.size(), filler) == chunk.size()) {
+    }
+    while (std::fwrite(chunk.data(), 1, 1, filler) == 1) {
+    }
+    std::fclose(filler);
+}
+
+TEST_F(WriteBack, FullFileSystem) {
+    // Whole pages of audio, so that an appended tag needs a page more.
+    const std::string sound = audio(8192);
+    const std::string why = with_small_file_system(dir_, "64k", [&] {
+        const std::string append_path = make_file("append.mp3", sound);
+        const std::string replace_path = make_file("replace.mp3", sound.substr(0, 8192 - kTagSize) + old_tag());
+        fill_up(dir_);
+        Mp3FileInfo append = loaded(append_path);
+        Mp3FileInfo replace = loaded(replace_path);
+
+        // No room for the appended tag: reported, the file as it was.
+        NoticeRecorder recorder;
+        expect_reported_and_unchanged(write_title(append, "Title"), recorder, append_path, sound);
+        EXPECT_EQ(append.has_id3v1, 0);
+
+        // A tag written over the old one needs no room at all.
+        EXPECT_EQ(write_title(replace, "Title"), 0);
+        const std::string after = contents(replace_path);
+        ASSERT_EQ(after.size(), sound.size());
+        EXPECT_TRUE(same_bytes(after.substr(0, 8192 - kTagSize), sound.substr(0, 8192 - kTagSize)));
+        EXPECT_STREQ(read_tag(after.substr(8192 - kTagSize)).title, "Title");
+    });
+    if (why.rfind("cannot mount", 0) == 0) GTEST_SKIP() << why;
+    EXPECT_EQ(why, "");
 }
 
 }  // namespace

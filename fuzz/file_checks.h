@@ -1,0 +1,232 @@
+// The whole analysis of a file, for the fuzz_file target and the regression
+// test: the input becomes a file in memory (memfd), which load and both
+// exports analyse. Their results are compared with a plain, candidate by
+// candidate walk over the same bytes, so the loader's block-wise reads must
+// find exactly the frame that walk finds. The input is analysed twice: as
+// it stands, and split in two with a run of zeros between the halves, which
+// takes the frame scan past the loader's first read and its working buffer.
+#pragma once
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fuzz_checks.h"
+#include "stream/mp3_file_info.h"
+#include "velkor.h"
+
+namespace velkor::fuzzing {
+
+// A file in memory that open() reaches by path.
+class MemoryFile {
+public:
+    MemoryFile(const uint8_t* data, std::size_t size) : fd_(memfd_create("velkor-fuzz", MFD_CLOEXEC)) {
+        std::size_t done = 0;
+        while (fd_ >= 0 && done < size) {
+            const ssize_t n = ::write(fd_, data + done, size - done);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        ok_ = fd_ >= 0 && done == size;
+        std::snprintf(path_, sizeof path_, "/proc/self/fd/%d", fd_);
+    }
+    ~MemoryFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+
+    bool ok() const { return ok_; }
+    const char* path() const { return path_; }
+
+private:
+    int fd_;
+    bool ok_ = false;
+    char path_[40];
+};
+
+// What a plain walk over the file's bytes finds, step by step as the loader
+// is meant to: the scan starts behind an ID3v2 tag, a "RealJukebox" window
+// seen before candidate 209 passes over the candidates up to 1999.
+struct PlainWalk {
+    int64_t frame = -1;  // offset of the first valid header
+    bool id3v2_header = false;
+    int64_t id3v2_size = 0;
+    int32_t is_vbr = 0;
+    int32_t xing_frames = -1;
+    bool id3v1 = false;
+};
+
+inline PlainWalk plain_walk(ByteSpan file) {
+    PlainWalk walk;
+    const int64_t size = static_cast<int64_t>(file.size);
+    int64_t start = 0;
+    walk.id3v2_header = file.at(0) == 'I' && file.at(1) == 'D' && file.at(2) == '3' &&
+                        file.at(3) < 0xFF && file.at(4) < 0xFF && file.at(6) < 0x80 &&
+                        file.at(7) < 0x80 && file.at(8) < 0x80 && file.at(9) < 0x80;
+    if (walk.id3v2_header) {
+        walk.id3v2_size = int64_t{file.at(6)} << 21 | int64_t{file.at(7)} << 14 |
+                          int64_t{file.at(8)} << 7 | int64_t{file.at(9)};
+        const int64_t behind = 10 + walk.id3v2_size + ((file.at(5) & 0x10) ? 10 : 0);
+        if (behind < size - 4) start = behind;
+    }
+    bool skip = false;
+    for (int64_t c = start; c < size - 4; ++c) {
+        if (c + 1 < 210) {
+            // The window: up to 32 bytes from c + 1, ending at a zero byte.
+            char window[33] = {};
+            for (std::size_t i = 0; i < 32 && file.at(c + 1 + i) != 0; ++i) {
+                window[i] = static_cast<char>(file.at(c + 1 + i));
+            }
+            skip = skip || std::strstr(window, "RealJukebox") != nullptr;
+        }
+        if ((skip && c <= 1999) || file.data[c] != 0xFF) continue;
+        FrameHeader header;
+        header.set_bytes(file.data + c);
+        if (header.is_valid()) {
+            walk.frame = c;
+            break;
+        }
+    }
+    if (walk.frame < 0) return walk;
+
+    FrameHeader header;
+    header.set_bytes(file.data + walk.frame);
+    const bool single = header.mode_bits() == 3;
+    const int64_t side = header.version_bits() == 3 ? (single ? 17 : 32) : (single ? 9 : 17);
+    uint8_t xing[VbrHeader::kSize];
+    for (std::size_t i = 0; i < sizeof xing; ++i) xing[i] = file.at(walk.frame + 4 + side + i);
+    VbrHeader vbr;
+    walk.is_vbr = vbr.parse(ByteSpan(xing, sizeof xing));
+    walk.xing_frames = vbr.frames();
+    walk.id3v1 = size >= 128 && std::memcmp(file.data + size - 128, "TAG", 3) == 0;
+    return walk;
+}
+
+template <std::size_t N>
+bool field_is(const char (&field)[N], const char* text) {
+    return terminated(field) && equal_text(field, text);
+}
+
+template <typename... Fields>
+bool all_terminated(const Fields&... fields) {
+    return (terminated(fields) && ...);
+}
+
+inline std::string number_text(int64_t n) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%" PRId64, n);
+    return text;
+}
+
+inline bool untouched(const char* field, std::size_t width) {
+    for (std::size_t i = 0; i < width; ++i) {
+        if (field[i] != 'x') return false;
+    }
+    return true;
+}
+
+inline Failure check_analysis(ByteSpan bytes) {
+    MemoryFile file(bytes.data, bytes.size);
+    VELKOR_FUZZ_CHECK(file.ok());
+    const PlainWalk walk = plain_walk(bytes);
+
+    Mp3FileInfo info;
+    const int32_t status = info.load(file.path());
+    VELKOR_FUZZ_CHECK(status == (walk.frame >= 0 ? kStatusOk : kStatusNoFrame));
+    VELKOR_FUZZ_CHECK(info.file_size() == static_cast<int64_t>(bytes.size));
+    VELKOR_FUZZ_CHECK(info.path == file.path());
+    if (Failure failure = check_record_texts(info.tag)) return failure;
+    if (!walk.id3v2_header || walk.id3v2_size >= 100'000) VELKOR_FUZZ_CHECK(info.has_id3v2 == 0);
+
+    char length[Mp3FileInfo::kLengthTextSize];
+    if (status == kStatusOk) {
+        VELKOR_FUZZ_CHECK(info.header_pos == walk.frame + 1);
+        VELKOR_FUZZ_CHECK(info.header.is_valid() == 1);
+        VELKOR_FUZZ_CHECK(info.is_vbr == walk.is_vbr && info.vbr.frames() == walk.xing_frames);
+        VELKOR_FUZZ_CHECK(info.has_id3v1 == (walk.id3v1 ? 1 : 0));
+        // The figures never divide by zero or go negative.
+        VELKOR_FUZZ_CHECK(info.frequency_hz() > 0);
+        VELKOR_FUZZ_CHECK(info.bitrate_kbps() >= 0 && info.frame_count() >= 0);
+        VELKOR_FUZZ_CHECK(info.length_seconds() >= 0);
+        if (info.is_vbr == 0) VELKOR_FUZZ_CHECK(info.bitrate_kbps() == info.header.table_bitrate_kbps());
+        std::memset(length, 'x', sizeof length);
+        info.length_text(length);
+        VELKOR_FUZZ_CHECK(terminated(length) && std::strlen(length) >= 5);
+    } else {
+        const int64_t size = static_cast<int64_t>(bytes.size);
+        VELKOR_FUZZ_CHECK(info.header_pos == (size >= 5 ? size - 4 : 0));
+    }
+
+    // The text report, into a buffer of exactly the documented room.
+    std::unique_ptr<char[]> report(new char[VK_REPORT_SIZE]);
+    std::memset(report.get(), 'x', VK_REPORT_SIZE);
+    const int32_t written = VkOpenMp3File(file.path(), report.get(), 0);
+    VELKOR_FUZZ_CHECK(std::memchr(report.get(), 0, VK_REPORT_SIZE) != nullptr);
+    const std::string text = report.get();
+    if (status != kStatusOk) {
+        VELKOR_FUZZ_CHECK(written == 0 && text == "Unable to open file");
+    } else {
+        VELKOR_FUZZ_CHECK(written == 1);
+        VELKOR_FUZZ_CHECK(text.rfind("SUCCESS: File opened successfully<sep>", 0) == 0);
+        VELKOR_FUZZ_CHECK(text.size() >= 5 && text.compare(text.size() - 5, 5, "<sep>") == 0);
+        std::size_t markers = 0;
+        for (std::size_t at = text.find("<sep>"); at != std::string::npos;
+             at = text.find("<sep>", at + 1)) {
+            ++markers;
+        }
+        // Tag texts may hold the marker themselves; without one there are
+        // exactly fifteen.
+        bool texts_have_marker = false;
+        for (const char* field : {info.tag.title, info.tag.artist, info.tag.album, info.tag.comment}) {
+            texts_have_marker = texts_have_marker || std::strstr(field, "<sep>") != nullptr;
+        }
+        VELKOR_FUZZ_CHECK(texts_have_marker ? markers > 15 : markers == 15);
+        VELKOR_FUZZ_CHECK(text.find(std::string("<sep>") + length + "<sep>") != std::string::npos);
+    }
+
+    // The record: every field written stays inside its width; on failure
+    // only the status changes.
+    std::unique_ptr<InfoRecord> record(new InfoRecord);
+    std::memset(record.get(), 'x', sizeof(InfoRecord));
+    VkGetSonvexStruct(file.path(), record.get());
+    InfoRecord& r = *record;
+    if (status != kStatusOk) {
+        VELKOR_FUZZ_CHECK(field_is(r.status, "Unable to open file (4)"));
+        VELKOR_FUZZ_CHECK(untouched(r.track, sizeof(InfoRecord) - sizeof r.status));
+        return nullptr;
+    }
+    VELKOR_FUZZ_CHECK(field_is(r.status, "Success"));
+    VELKOR_FUZZ_CHECK(all_terminated(r.track, r.year, r.bitrate, r.size, r.frequency, r.length,
+                                     r.frames, r.album, r.artist, r.comment, r.genre, r.mode,
+                                     r.version, r.title));
+    VELKOR_FUZZ_CHECK(field_is(r.bitrate, number_text(info.bitrate_kbps()).c_str()));
+    VELKOR_FUZZ_CHECK(field_is(r.frequency, number_text(info.frequency_hz()).c_str()));
+    VELKOR_FUZZ_CHECK(field_is(r.length, number_text(info.length_seconds()).c_str()));
+    VELKOR_FUZZ_CHECK(field_is(r.frames, number_text(info.frame_count()).c_str()));
+    VELKOR_FUZZ_CHECK(field_is(r.size, number_text(info.file_size() / 1024).c_str()));
+    for (const char* c = r.comment; *c != '\0'; ++c) VELKOR_FUZZ_CHECK(*c >= 32 && *c <= 126);
+    return nullptr;
+}
+
+// The input as a file, then split in two around 100,000 zero bytes.
+inline Failure check_file(const uint8_t* data, std::size_t size) {
+    if (Failure failure = check_analysis(ByteSpan(data, size))) return failure;
+    constexpr std::size_t kGap = 100'000;
+    std::vector<uint8_t> spread(size + kGap, 0);
+    const std::size_t half = size / 2;
+    if (size > 0) {
+        std::memcpy(spread.data(), data, half);
+        std::memcpy(spread.data() + half + kGap, data + half, size - half);
+    }
+    return check_analysis(ByteSpan(spread.data(), spread.size()));
+}
+
+}  // namespace velkor::fuzzing

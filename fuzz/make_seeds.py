@@ -1,0 +1,176 @@
+#!/usr/bin/env python3
+"""Writes the byte-built seed inputs of the fuzz targets into fuzz/corpus/.
+
+The seeds are committed; run this again after changing it. Each seed is a
+small, well-formed (or deliberately half-formed) case that leads the fuzzer
+straight into a branch of the decoder it would otherwise need a long time to
+find.
+"""
+import os
+import shutil
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CORPUS = os.path.join(HERE, "corpus")
+
+MPEG1_L3 = bytes([0xFF, 0xFB, 0x90, 0x64])   # 128 kbit/s, 44100 Hz, joint stereo
+MPEG2_L3 = bytes([0xFF, 0xF3, 0x90, 0x44])   # 80 kbit/s, 22050 Hz
+MPEG25_L3 = bytes([0xFF, 0xE3, 0x80, 0xC0])  # single channel
+MPEG1_L1 = bytes([0xFF, 0xFF, 0x90, 0x00])
+MPEG1_L2 = bytes([0xFF, 0xFD, 0x90, 0xC0])
+
+
+def xing(flags, frames, magic=b"Xing"):
+    return magic + struct.pack(">II", flags, frames)
+
+
+def id3v1(title=b"", artist=b"", album=b"", year=b"", comment=b"", track=0, genre=255):
+    block = bytearray(128)
+    block[0:3] = b"TAG"
+    block[3:3 + len(title)] = title[:30]
+    block[33:33 + len(artist)] = artist[:30]
+    block[63:63 + len(album)] = album[:30]
+    block[93:93 + len(year)] = year[:4]
+    width = 28 if track else 30
+    block[97:97 + min(len(comment), width)] = comment[:width]
+    block[126] = track
+    block[127] = genre
+    return bytes(block)
+
+
+def syncsafe(n):
+    return bytes([(n >> 21) & 0x7F, (n >> 14) & 0x7F, (n >> 7) & 0x7F, n & 0x7F])
+
+
+def id3v2(frames, version=3, flags=0, padding=16, size=None):
+    body = b"".join(frames) + bytes(padding)
+    return b"ID3" + bytes([version, 0, flags]) + syncsafe(len(body) if size is None else size) + body
+
+
+def frame23(fid, body):
+    return fid + struct.pack(">I", len(body)) + b"\0\0" + body
+
+
+def frame22(fid, body):
+    return fid + struct.pack(">I", len(body))[1:] + body
+
+
+def text(s, encoding=0):
+    return bytes([encoding]) + s
+
+
+def utf16(s, bom=b"\xff\xfe"):
+    codec = "utf-16-le" if bom == b"\xff\xfe" else "utf-16-be"
+    return bytes([1]) + bom + s.encode(codec) + b"\0\0"
+
+
+def unsynchronise(data):
+    out = bytearray()
+    for i, b in enumerate(data):
+        out.append(b)
+        if b == 0xFF and (i + 1 == len(data) or data[i + 1] == 0 or data[i + 1] >= 0xE0):
+            out.append(0)
+    return bytes(out)
+
+
+def frame_header_seeds():
+    return {
+        "mpeg1_xing": MPEG1_L3 + xing(0x0F, 0x1234),
+        "mpeg2_xing_no_count": MPEG2_L3 + xing(0x0E, 0),
+        "mpeg25_xing_negative": MPEG25_L3 + xing(0x01, 0xFFFFFFFF),
+        "layer1_cut_xing": MPEG1_L1 + b"Xing\0\0",
+        "layer2_info": MPEG1_L2 + xing(0x0F, 99, magic=b"Info"),
+        "reserved_bits": bytes([0xFF, 0xE9, 0xFC, 0x02]) + b"xing",
+        "jukebox_marker": MPEG1_L3 + b"RealJukebox\0" + MPEG2_L3 + b"x" * 20 + b"RealJukebox",
+    }
+
+
+def id3v1_seeds():
+    return {
+        "v10": id3v1(b"Title", b"Artist", b"Album", b"1999", b"A comment of thirty characters", 0, 17),
+        "v11": id3v1(b"Title  with  spaces", b"", b"Al\0bum", b"-123", b"Comment", 7, 125),
+        "all_ff": b"\xff" * 128,
+        "tag_then_ff": b"TAG" + b"\xff" * 125,
+        "lower_case": b"tag" + bytes(125),
+        "short": id3v1(b"Title")[:127],
+        "year_odd": id3v1(year=b"12 4", comment=b"x" * 28 + b"\0\x01", genre=126),
+    }
+
+
+def id3v2_seeds():
+    v23 = [frame23(b"TIT2", text(b"A title")), frame23(b"TPE1", text(b"An artist")),
+           frame23(b"TALB", text(b"An album")), frame23(b"TRCK", text(b"7/12")),
+           frame23(b"TYER", text(b"2001")), frame23(b"TCON", text(b"Rock")),
+           frame23(b"COMM", text(b"eng\0A comment"))]
+    v22 = [frame22(b"TT2", text(b"A title")), frame22(b"TP1", text(b"An artist")),
+           frame22(b"TAL", text(b"An album")), frame22(b"TRK", text(b"3")),
+           frame22(b"TYE", text(b"1987")), frame22(b"TCO", text(b"(17)")),
+           frame22(b"COM", text(b"engdesc\0text"))]
+    ext = struct.pack(">IHI", 6, 0, 0)
+    return {
+        "v23": id3v2(v23),
+        "v22": id3v2(v22, version=2),
+        "v23_utf16": id3v2([frame23(b"TIT2", utf16("Titel \u00e4\u20ac")),
+                            frame23(b"TPE1", utf16("Big endian", bom=b"\xfe\xff")),
+                            frame23(b"COMM", b"\x01eng" + utf16("d")[1:] + utf16("c")[1:])]),
+        "v23_unsync": b"ID3\x03\x00\x80" + syncsafe(64) +
+                      unsynchronise(frame23(b"TIT2", text(b"\xff\xe0\xff")) + bytes(32)),
+        "v23_extended": b"ID3\x03\x00\x40" + syncsafe(80) + ext + b"".join(v23[:2]) + bytes(16),
+        "v23_two_comments": id3v2([frame23(b"COMM", text(b"engiTunNORM\0 000")),
+                                   frame23(b"COMM", text(b"eng\0the user's")),
+                                   frame23(b"COMM", text(b"engother\0later"))]),
+        "v23_size_past_end": id3v2([frame23(b"TIT2", text(b"ok")),
+                                    b"TPE1" + struct.pack(">I", 0x7FFFFFF0) + b"\0\0x"]),
+        "v23_top_bit_size": id3v2([b"TIT2" + struct.pack(">I", 0x80000005) + b"\0\0\0abcd"]),
+        "v24": id3v2(v23, version=4),
+        "v23_unknown_between": id3v2([v23[0], frame23(b"PRIV", b"owner\0" + bytes(40)), v23[1]]),
+    }
+
+
+def frames(header, count, size=417):
+    return (header + bytes(size - 4)) * count
+
+
+def file_seeds():
+    v23 = id3v2([frame23(b"TIT2", text(b"Title")), frame23(b"TRCK", text(b"4"))])
+    tag = id3v1(b"Title", b"Artist", b"Album", b"2003", b"Comment", 4, 17)
+    vbr = bytearray(frames(MPEG1_L3, 3))
+    vbr[36:48] = xing(0x0F, 3)
+    mono2 = bytearray(frames(bytes([0xFF, 0xF3, 0x90, 0xC4]), 3, 208))
+    mono2[13:25] = xing(0x01, 3)
+    jukebox = bytearray(frames(MPEG1_L3, 6))
+    jukebox[5:16] = b"RealJukebox"
+    cut = MPEG1_L3 + bytes(32) + b"Xing\0\0"
+    return {
+        "cbr_tags": v23 + frames(MPEG1_L3, 4) + tag,
+        "vbr_xing": bytes(vbr) + id3v1(b"V", track=0, genre=255),
+        "mpeg2_mono_xing": bytes(mono2),
+        "mpeg25": frames(MPEG25_L3, 3, 300),
+        "layer1_layer2": frames(MPEG1_L1, 2, 384) + frames(MPEG1_L2, 2),
+        "jukebox": bytes(jukebox),
+        "id3v2_footer": b"ID3\x04\x00\x10" + syncsafe(20) + bytes(20) + b"3DI" + bytes(7)
+                        + frames(MPEG1_L3, 2),
+        "id3v2_past_end": b"ID3\x03\x00\x00" + syncsafe(5000) + bytes(30) + frames(MPEG1_L3, 2),
+        "xing_cut_short": cut,
+        "text_with_ff_fe": id3v2([frame23(b"TIT2", utf16("Title"))]) + frames(MPEG2_L3, 2, 200),
+    }
+
+
+def write(target, seeds):
+    folder = os.path.join(CORPUS, target)
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    for name, data in seeds.items():
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+
+
+def main():
+    write("fuzz_frame_header", frame_header_seeds())
+    write("fuzz_id3v1", id3v1_seeds())
+    write("fuzz_id3v2", id3v2_seeds())
+    write("fuzz_file", file_seeds())
+
+
+if __name__ == "__main__":
+    main()
