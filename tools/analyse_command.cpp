@@ -47,7 +47,7 @@ private:
 
 struct FileOutput {
     std::string text;         // for stdout, in the formats other than JSON
-    FileFacts facts;          // the JSON format's
+    FileFacts facts;          // what JSON and the readable block are made from
     std::string problem;      // for stderr, when the library has not told it
     bool ok = false;
     int64_t length_seconds = 0;

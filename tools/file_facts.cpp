@@ -13,6 +13,8 @@ const char* status_problem(int32_t status) {
 
 void FileAnalyser::analyse(const std::string& path, FileFacts& facts) {
     facts.path = path;
+    // A fresh object's state for every file; assigning it keeps the
+    // path's room.
     Mp3FileInfo& info = info_;
     info = Mp3FileInfo();
     facts.status = info.load(path.c_str());
