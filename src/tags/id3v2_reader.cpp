@@ -110,7 +110,8 @@ struct FrameLayout {
 };
 constexpr FrameLayout kLayoutV22 = {6, 3, 3};
 constexpr FrameLayout kLayoutV23 = {10, 4, 4};
-static_assert(kLayoutV23.header_size >= kLayoutV22.header_size, "frame headers are read into room for the larger");
+static_assert(kLayoutV23.header_size >= kLayoutV22.header_size,
+              "frame headers are read into room for the larger");
 
 enum class FrameKind { kText, kNumber, kComment };
 
