@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,14 +98,21 @@ protected:
         if (!dir_.empty()) fs::remove_all(dir_);
     }
 
-    // Runs velkor with the arguments; standard input from stdin_path.
-    Outcome velkor(const std::vector<std::string>& args, const std::string& stdin_path = "/dev/null") {
+    // Runs velkor with the arguments; standard input from stdin_path. With
+    // one_file, stderr goes where stdout goes (as 2>&1 does) and out holds
+    // both.
+    Outcome velkor(const std::vector<std::string>& args, const std::string& stdin_path = "/dev/null",
+                   bool one_file = false) {
         const fs::path out = dir_ / ".out", err = dir_ / ".err";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 0, stdin_path.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (one_file) {
+            posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        }
         std::vector<char*> argv{const_cast<char*>(kVelkor.c_str())};
         for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
@@ -117,7 +125,7 @@ protected:
         }
         posix_spawn_file_actions_destroy(&actions);
         run.out = read_file(out);
-        run.err = read_file(err);
+        if (!one_file) run.err = read_file(err);
         return run;
     }
 
@@ -142,6 +150,17 @@ protected:
 };
 
 std::string sample(const std::string& name) { return kSamples + "/" + name; }
+
+// The "file" of each line of JSON Lines output.
+std::vector<std::string> files_of(const std::string& json_lines) {
+    std::vector<std::string> files;
+    for (const std::string& line : lines_of(json_lines)) {
+        const auto value = JsonReader::parse(line);
+        EXPECT_TRUE(value) << line;
+        files.push_back(value ? (*value)["file"].text : std::string());
+    }
+    return files;
+}
 
 // --- analysis outputs ---------------------------------------------------
 
@@ -285,6 +304,47 @@ TEST_F(CliTest, Latin1AndControlCharactersAreConvertedAndEscaped) {
     EXPECT_NE(block.out.find("/n\u00e4me.mp3\n"), std::string::npos);
 }
 
+// Plain text is passed on in runs found several bytes at a time: a byte to
+// escape or convert must be found wherever it stands in a text.
+TEST_F(CliTest, EveryByteToEscapeIsFoundWhereverItStands) {
+    const std::string specials = "\"\\\x01\x1F\x7F\x80\xFF";
+    std::vector<std::string> args{"--json"};
+    std::vector<std::string> titles;
+    for (const char special : specials) {
+        for (std::size_t at = 0; at < 30; ++at) {
+            std::string title(30, 'a');
+            for (std::size_t i = 0; i < title.size(); ++i) title[i] = static_cast<char>('a' + i % 26);
+            title[at] = special;
+            const std::string file = path("t" + std::to_string(titles.size()) + ".mp3");
+            write_file(file, frames(1) + id3v1(title, "", "", "2000", "", 0, 0));
+            args.push_back(file);
+            titles.push_back(title);
+        }
+    }
+    const Outcome run = velkor(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), titles.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const auto value = JsonReader::parse(lines[i]);
+        ASSERT_TRUE(value) << lines[i];
+        std::string expected;
+        for (const char c : titles[i]) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x80) {
+                expected += c;
+            } else {
+                expected += static_cast<char>(0xC0 | (byte >> 6));
+                expected += static_cast<char>(0x80 | (byte & 0x3F));
+            }
+        }
+        EXPECT_EQ((*value)["id3v1"]["title"].text, expected) << lines[i];
+        EXPECT_TRUE(std::none_of(lines[i].begin(), lines[i].end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+            << lines[i];
+    }
+}
+
 // --- failures and exit statuses -------------------------------------------
 
 TEST_F(CliTest, FailedFilesAreToldOnceAndSetTheExitStatus) {
@@ -319,6 +379,33 @@ TEST_F(CliTest, FailedFilesAreToldOnceAndSetTheExitStatus) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("  status:    Unable to open file (2)\n"), std::string::npos);
     EXPECT_EQ(run.err, "velkor: " + missing + ": You tried to open a file that didn't work\n");
+}
+
+// Output is written in large pieces, but a message on stderr still comes
+// behind the output of the files before it when both go to one file.
+TEST_F(CliTest, MessagesAndOutputKeepTheirOrderInOneFile) {
+    write_file(path("noise.mp3"), std::string(3000, 'x'));
+    const std::string missing = path("missing.mp3");
+    const std::string first = "velkor: " + missing + ": You tried to open a file that didn't work\n";
+    const std::string second = "velkor: " + path("noise.mp3") + ": no valid MPEG audio frame header\n";
+
+    Outcome run = velkor(
+        {"--json", missing, sample("cbr_id3v11.mp3"), path("noise.mp3"), sample("vbr_xing.mp3")},
+        "/dev/null", true);
+    auto lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), 6u) << run.out;
+    EXPECT_EQ(lines[0] + "\n", first);
+    EXPECT_NE(lines[1].find("\"status\":2"), std::string::npos);
+    EXPECT_NE(lines[2].find("cbr_id3v11.mp3\",\"status\":0"), std::string::npos);
+    EXPECT_EQ(lines[3] + "\n", second);
+    EXPECT_NE(lines[4].find("\"status\":4"), std::string::npos);
+    EXPECT_NE(lines[5].find("vbr_xing.mp3\",\"status\":0"), std::string::npos);
+
+    run = velkor({sample("cbr_id3v11.mp3"), path("noise.mp3"), sample("vbr_xing.mp3")}, "/dev/null", true);
+    const std::size_t noise = run.out.find(second);
+    ASSERT_NE(noise, std::string::npos) << run.out;
+    EXPECT_LT(run.out.find("Sine Tone"), noise);
+    EXPECT_GT(run.out.find("vbr_xing.mp3\n"), noise);
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwo) {
@@ -374,15 +461,10 @@ TEST_F(CliTest, RecursiveWalkIsSortedAndTakesOnlyAudioFiles) {
 
     Outcome run = velkor({"--json", "-r", path("music")});
     EXPECT_EQ(run.status, 0) << run.err;
-    std::vector<std::string> files;
-    for (const std::string& line : lines_of(run.out)) {
-        const auto value = JsonReader::parse(line);
-        ASSERT_TRUE(value) << line;
-        files.push_back((*value)["file"].text);
-    }
-    EXPECT_EQ(files, (std::vector<std::string>{path("music/a_album/long.mp3"), path("music/a_album/x.mp3"),
-                                               path("music/b_album/01.MP3"), path("music/b_album/02.mp3"),
-                                               path("music/z.mp3")}));
+    EXPECT_EQ(files_of(run.out),
+              (std::vector<std::string>{path("music/a_album/long.mp3"), path("music/a_album/x.mp3"),
+                                        path("music/b_album/01.MP3"), path("music/b_album/02.mp3"),
+                                        path("music/z.mp3")}));
     // No progress line off a terminal; the summary adds up the lengths.
     EXPECT_EQ(run.err, "velkor: 5 files: 5 analysed, 0 failed, total playing time 00:10\n");
     write_file(path("music/b_album/03.mp3"), frames(1));
@@ -398,6 +480,42 @@ TEST_F(CliTest, RecursiveWalkIsSortedAndTakesOnlyAudioFiles) {
     run = velkor({path("music")});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("is a directory"), std::string::npos);
+}
+
+// Hidden files count; a link counts as what it leads to; a directory counts
+// as one whatever its name; an operand's own separator is not doubled.
+TEST_F(CliTest, RecursiveWalkTakesLinksAndHiddenFilesAsTheyAre) {
+    fs::create_directories(dir_ / "music" / "disc.mp3");
+    fs::copy_file(sample("cbr_id3v11.mp3"), dir_ / "music" / ".hidden.mp3");
+    fs::copy_file(sample("vbr_xing.mp3"), dir_ / "music" / "disc.mp3" / "a.mp3");
+    fs::create_symlink(sample("mpeg2_id3v10.mp3"), dir_ / "music" / "linked.mp3");
+    fs::create_symlink(dir_ / "nowhere.mp3", dir_ / "music" / "broken.mp3");
+    fs::create_directory_symlink(dir_ / "music" / "disc.mp3", dir_ / "music" / "same.mp3");
+    ASSERT_EQ(mkfifo(path("music/pipe.mp3").c_str(), 0600), 0);
+
+    const Outcome run = velkor({"--json", "-r", path("music") + "/"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(files_of(run.out), (std::vector<std::string>{path("music/.hidden.mp3"),
+                                                            path("music/disc.mp3/a.mp3"),
+                                                            path("music/linked.mp3")}));
+}
+
+// Output is held and written in large pieces: over many files it must come
+// out whole and in order.
+TEST_F(CliTest, ManyFilesComeOutWholeAndInOrder) {
+    fs::create_directory(dir_ / "many");
+    std::vector<std::string> expected;
+    for (int i = 0; i < 400; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%03d.mp3", i);
+        fs::copy_file(sample("cbr_id3v11.mp3"), dir_ / "many" / name);
+        expected.push_back(path("many/" + std::string(name)));
+    }
+    const Outcome run = velkor({"--json", "-r", path("many")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_GT(run.out.size(), 128u * 1024) << "more than the output held at a time";
+    EXPECT_EQ(files_of(run.out), expected);
+    EXPECT_EQ(count_of(run.out, "\"title\":\"Sine Tone\""), expected.size());
 }
 
 // --- velkor tag -------------------------------------------------------------

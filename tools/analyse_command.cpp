@@ -18,16 +18,44 @@ namespace velkor::cli {
 
 namespace {
 
+// Output for stdout is held until there is a good deal of it, so that many
+// files cost one write rather than one each; a person at a terminal sees
+// each file's output at once. Whatever goes to stderr is preceded by what
+// is held, so the two streams keep their order when they share a file.
+class StdoutWriter {
+public:
+    explicit StdoutWriter(bool each_file) : each_file_(each_file) {}
+    ~StdoutWriter() { flush(); }
+    StdoutWriter(const StdoutWriter&) = delete;
+    StdoutWriter& operator=(const StdoutWriter&) = delete;
+
+    TextBuffer& buffer() { return buffer_; }
+    // Whether the output held so far is to be written now, one file's
+    // output having been added.
+    bool due() const { return each_file_ || buffer_.size() >= kHeldBytes; }
+    void flush() {
+        if (!buffer_.empty()) std::fwrite(buffer_.view().data(), 1, buffer_.size(), stdout);
+        buffer_.clear();
+        std::fflush(stdout);
+    }
+
+private:
+    static constexpr std::size_t kHeldBytes = 64 * 1024;
+    TextBuffer buffer_;
+    bool each_file_;
+};
+
 struct FileOutput {
-    std::string text;         // for stdout
+    std::string text;         // for stdout, in the formats other than JSON
+    FileFacts facts;          // what JSON and the readable block are made from
     std::string problem;      // for stderr, when the library has not told it
     bool ok = false;
     int64_t length_seconds = 0;
 };
 
-// Analyses one file in the chosen format.
-FileOutput analyse_one(const AnalyseOptions& options, const std::string& path, bool with_path) {
-    FileOutput result;
+// Analyses one file in the chosen format into a fresh output.
+void analyse_one(const AnalyseOptions& options, const std::string& path, bool with_path,
+                 FileAnalyser& analyser, FileOutput& result) {
     if (options.format == Format::kReport || options.format == Format::kRecord) {
         ExportOutput output = options.format == Format::kReport ? report_output(path, with_path)
                                                                 : record_output(path);
@@ -35,19 +63,14 @@ FileOutput analyse_one(const AnalyseOptions& options, const std::string& path, b
         result.ok = output.ok;
         result.length_seconds = output.length_seconds;
         if (!output.ok && !output.notice_shown) result.problem = "could not be analysed";
-        return result;
+        return;
     }
     const int before = notices_shown();
-    const FileFacts facts = analyse_file(path);
-    result.ok = facts.status == kStatusOk;
-    result.length_seconds = facts.length_seconds;
-    if (options.format == Format::kJson) {
-        result.text = json_line(facts) + '\n';
-    } else if (result.ok) {
-        result.text = block_text(facts);
-    }
-    if (!result.ok && notices_shown() == before) result.problem = status_problem(facts.status);
-    return result;
+    analyser.analyse(path, result.facts);
+    result.ok = result.facts.status == kStatusOk;
+    result.length_seconds = result.facts.length_seconds;
+    if (options.format == Format::kBlock && result.ok) result.text = block_text(result.facts);
+    if (!result.ok && notices_shown() == before) result.problem = status_problem(result.facts.status);
 }
 
 }  // namespace
@@ -68,40 +91,48 @@ int run_analyse_command(const std::vector<std::string>& args) {
     std::size_t total = 0;
     if (show_progress) walk_files(options.files, options.recursive, [&total](const WalkItem&) { ++total; });
     Progress progress(total, show_progress);
+    StdoutWriter out(platform::stdout_is_terminal());
     install_notice_handler({});
-    set_before_notice([&progress] { progress.clear(); });
+    set_before_notice([&progress, &out] {
+        out.flush();
+        progress.clear();
+    });
 
     const bool with_path = options.files.size() > 1 || options.recursive;
     bool any_block = false;
     bool all_ok = true;
+    FileAnalyser analyser;
     walk_files(options.files, options.recursive, [&](const WalkItem& item) {
         FileOutput output;
         if (item.problem.empty()) {
-            output = analyse_one(options, item.path, with_path);
+            analyse_one(options, item.path, with_path, analyser, output);
         } else {
             output.problem = item.problem;
-            if (options.format == Format::kJson) {
-                FileFacts failed;
-                failed.path = item.path;
-                failed.status = kStatusOpenFailed;
-                output.text = json_line(failed, item.problem) + '\n';
-            }
+            output.facts.path = item.path;
+            output.facts.status = kStatusOpenFailed;
         }
-        progress.clear();
         if (!output.problem.empty()) {
+            out.flush();
+            progress.clear();
             std::fprintf(stderr, "velkor: %s: %s\n", printable(bytes_to_utf8(item.path)).c_str(),
                          output.problem.c_str());
         }
-        if (!output.text.empty()) {
+        if (options.format == Format::kJson) {
+            append_json_line(out.buffer(), output.facts, item.problem);
+        } else if (!output.text.empty()) {
             // Readable blocks are set apart by an empty line.
-            if (options.format == Format::kBlock && any_block) std::fputc('\n', stdout);
+            if (options.format == Format::kBlock && any_block) out.buffer() += '\n';
             any_block = true;
-            std::fputs(output.text.c_str(), stdout);
-            std::fflush(stdout);
+            out.buffer() += output.text;
+        }
+        if (out.due()) {
+            progress.clear();
+            out.flush();
         }
         all_ok = all_ok && output.ok;
         progress.file_done(output.ok, output.length_seconds);
     });
+    out.flush();
     if (options.recursive) progress.print_summary();
     return all_ok ? kExitOk : kExitFailed;
 }

@@ -10,125 +10,143 @@ namespace velkor::cli {
 
 namespace {
 
-// Builds one object member by member, commas included.
+// Writes one object member by member, commas included, straight into the
+// output: a line is written for every file, so no member is built as a
+// string of its own.
 class JsonObject {
 public:
-    // Room for a whole line at once rather than growing it step by step.
-    JsonObject() { out_.reserve(1024); }
+    explicit JsonObject(TextBuffer& out) : out_(out) {}
 
-    // Members are appended in place: a line is written for every file, and
-    // building each value as a string of its own cost more than the rest.
-    JsonObject& raw(const char* key, const std::string& json) {
+    // Keys are plain identifiers, nothing in them to escape; N counts the
+    // name's zero byte.
+    template <std::size_t N>
+    JsonObject& raw(const char (&key)[N], std::string_view json) {
         this->key(key);
         out_ += json;
         return *this;
     }
-    JsonObject& latin1(const char* key, const std::string& text) {
+    template <std::size_t N>
+    JsonObject& latin1(const char (&key)[N], std::string_view text) {
         this->key(key);
         append_json_latin1(out_, text);
         return *this;
     }
-    JsonObject& text(const char* key, const std::string& ascii) {
+    template <std::size_t N>
+    JsonObject& text(const char (&key)[N], std::string_view text) {
         this->key(key);
-        append_json_string(out_, ascii);
+        append_json_string(out_, text);
         return *this;
     }
-    JsonObject& number(const char* key, int64_t value) {
+    template <std::size_t N>
+    JsonObject& number(const char (&key)[N], int64_t value) {
         this->key(key);
-        char text[24];
-        out_.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+        constexpr std::size_t kDigits = 20;  // an int64_t with its sign
+        char* at = out_.room(kDigits);
+        out_.grow_to(std::to_chars(at, at + kDigits, value).ptr);
         return *this;
     }
-    JsonObject& number_or_null(const char* key, int64_t value, int64_t none) {
+    template <std::size_t N>
+    JsonObject& number_or_null(const char (&key)[N], int64_t value, int64_t none) {
         return value == none ? raw(key, "null") : number(key, value);
     }
-    JsonObject& boolean(const char* key, bool value) { return raw(key, value ? "true" : "false"); }
-    std::string done() {
-        if (first_) out_ += '{';
-        out_ += '}';
-        return std::move(out_);
+    template <std::size_t N>
+    JsonObject& boolean(const char (&key)[N], bool value) {
+        return raw(key, value ? "true" : "false");
     }
+    // A member whose value is an object: its key, and the object to fill.
+    template <std::size_t N>
+    JsonObject nested(const char (&key)[N]) {
+        this->key(key);
+        return JsonObject(out_);
+    }
+    void done() { out_ += first_ ? std::string_view("{}") : std::string_view("}"); }
 
 private:
-    // Keys are plain identifiers: nothing in them needs escaping. Put
-    // together first, so that a member costs one append and not three.
-    void key(const char* name) {
-        char text[48] = {first_ ? '{' : ',', '"'};
-        const std::size_t length = std::strlen(name);
+    // `{"name":` or `,"name":`, written at once.
+    template <std::size_t N>
+    void key(const char (&name)[N]) {
+        char* at = out_.room(N + 3);
+        *at++ = first_ ? '{' : ',';
+        *at++ = '"';
+        std::memcpy(at, name, N - 1);
+        at += N - 1;
+        *at++ = '"';
+        *at++ = ':';
+        out_.grow_to(at);
         first_ = false;
-        if (length + 4 > sizeof text) {
-            out_.append(text, 2).append(name).append("\":");
-            return;
-        }
-        std::memcpy(text + 2, name, length);
-        text[length + 2] = '"';
-        text[length + 3] = ':';
-        out_.append(text, length + 4);
     }
 
-    std::string out_;
+    TextBuffer& out_;
     bool first_ = true;
 };
 
-// The version is 1, 2, 2.5 or 0, written as "%g" writes them.
-std::string mpeg_version_json(float version) {
-    return version == 2.5f ? "2.5" : std::to_string(static_cast<int>(version));
-}
 
-std::string id3v1_json(const Id3v1Facts& v1) {
-    if (!v1.present) return "null";
-    return JsonObject()
-        .text("version", v1.v11 ? "1.1" : "1.0")
-        .latin1("title", v1.title)
-        .latin1("artist", v1.artist)
-        .latin1("album", v1.album)
+void put_id3v1(JsonObject object, const Id3v1Facts& v1) {
+    object.text("version", v1.v11 ? "1.1" : "1.0")
+        .latin1("title", text(v1.title))
+        .latin1("artist", text(v1.artist))
+        .latin1("album", text(v1.album))
         .number("year", v1.year)
-        .latin1("comment", v1.comment)
+        .latin1("comment", text(v1.comment))
         .number_or_null("track", v1.track, -1)
         .number("genre", v1.genre)
-        .text("genre_name", v1.genre_name)
+        .text("genre_name", text(v1.genre_name))
         .done();
 }
 
-std::string id3v2_json(const Id3v2Facts& v2) {
-    if (!v2.present) return "null";
-    return JsonObject()
-        .latin1("title", v2.title)
-        .latin1("artist", v2.artist)
-        .latin1("album", v2.album)
-        .latin1("year", v2.year)
-        .latin1("comment", v2.comment)
-        .latin1("track", v2.track)
-        .latin1("genre", v2.genre)
+void put_id3v2(JsonObject object, const Id3v2Facts& v2) {
+    object.latin1("title", text(v2.title))
+        .latin1("artist", text(v2.artist))
+        .latin1("album", text(v2.album))
+        .latin1("year", text(v2.year))
+        .latin1("comment", text(v2.comment))
+        .latin1("track", text(v2.track))
+        .latin1("genre", text(v2.genre))
         .number_or_null("genre_index", v2.genre_index, -1000)
         .done();
 }
 
 }  // namespace
 
-std::string json_line(const FileFacts& f, const std::string& problem) {
-    JsonObject object;
-    object.raw("file", json_string(bytes_to_utf8(f.path))).number("status", f.status);
+void append_json_line(TextBuffer& out, const FileFacts& f, std::string_view problem) {
+    JsonObject object(out);
+    object.text("file", f.path).number("status", f.status);
     if (f.status != 0 || !problem.empty()) {
-        return object.text("error", problem.empty() ? status_problem(f.status) : problem).done();
+        object.text("error", problem.empty() ? std::string_view(status_problem(f.status)) : problem).done();
+        out += '\n';
+        return;
     }
-    return object.text("version", f.version)
-        .raw("mpeg_version", mpeg_version_json(f.mpeg_version))
-        .number("layer", f.layer)
+    object.text("version", text(f.version));
+    // The version is 1, 2, 2.5 or 0, written as "%g" writes them.
+    if (f.mpeg_version == 2.5f) {
+        object.raw("mpeg_version", "2.5");
+    } else {
+        object.number("mpeg_version", static_cast<int64_t>(f.mpeg_version));
+    }
+    object.number("layer", f.layer)
         .number("bitrate_kbps", f.bitrate_kbps)
         .boolean("vbr", f.vbr)
         .number("sampling_rate_hz", f.sampling_rate_hz)
-        .text("mode", f.mode)
+        .text("mode", text(f.mode))
         .number("length_seconds", f.length_seconds)
-        .text("length", f.length)
+        .text("length", text(f.length))
         .number("file_size", f.file_size)
         .number("size_kb", f.file_size / 1024)
         .number("frames", f.frames)
         .number("first_frame_offset", f.first_frame_offset)
-        .number_or_null("track", f.track, -1)
-        .raw("id3v1", id3v1_json(f.id3v1))
-        .raw("id3v2", id3v2_json(f.id3v2))
-        .done();
+        .number_or_null("track", f.track, -1);
+    if (f.id3v1.present) {
+        put_id3v1(object.nested("id3v1"), f.id3v1);
+    } else {
+        object.raw("id3v1", "null");
+    }
+    if (f.id3v2.present) {
+        put_id3v2(object.nested("id3v2"), f.id3v2);
+    } else {
+        object.raw("id3v2", "null");
+    }
+    object.done();
+    out += '\n';
 }
 
 }  // namespace velkor::cli

@@ -1,15 +1,16 @@
 // JSON Lines output: one object per file, on one line.
 #pragma once
 
-#include <string>
+#include <string_view>
 
 #include "file_facts.h"
+#include "text_buffer.h"
 
 namespace velkor::cli {
 
-// The JSON object for one file, without the line break. A failed file
-// carries its status and an "error" text and no figures; problem, when not
-// empty, overrides the error text (for operands never analysed).
-std::string json_line(const FileFacts& facts, const std::string& problem = {});
+// Appends the JSON object for one file and its line break to out. A failed
+// file carries its status and an "error" text and no figures; problem, when
+// not empty, overrides the error text (for operands never analysed).
+void append_json_line(TextBuffer& out, const FileFacts& facts, std::string_view problem = {});
 
 }  // namespace velkor::cli

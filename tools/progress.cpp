@@ -28,8 +28,9 @@ void Progress::file_done(bool ok, int64_t length_seconds) {
     } else {
         ++failed_;
     }
+    if (!show_line_) return;
     const auto now = Clock::now();
-    if (show_line_ && now - last_draw_ >= kRedrawInterval) {
+    if (now - last_draw_ >= kRedrawInterval) {
         last_draw_ = now;
         draw();
     }

@@ -1,14 +1,17 @@
 // Latin-1 and UTF-8 conversions, JSON string escaping and terminal-safe text.
 #include "text_encoding.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace velkor::cli {
 
 namespace {
 
-void append_utf8(std::string& out, char32_t cp) {
+template <typename Out>
+void append_utf8(Out& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -61,17 +64,42 @@ char32_t next_char(std::string_view text, std::size_t& i) {
 bool is_control(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F); }
 
 // Printable ASCII other than the quote and the backslash: what every
-// conversion here passes through as it is.
-bool is_plain(char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; }
+// conversion here passes through as it is. Looked up in a table, as every
+// byte of every text of the output is.
+constexpr auto kPlain = [] {
+    std::array<bool, 256> plain{};
+    for (int c = 0x20; c < 0x7F; ++c) plain[c] = c != '"' && c != '\\';
+    return plain;
+}();
+bool is_plain(char c) { return kPlain[static_cast<uint8_t>(c)]; }
+
+// Where the run of plain bytes from text[i] on ends. Eight bytes are tested
+// at once while none of them is other than plain.
+std::size_t plain_run_end(std::string_view text, std::size_t i) {
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    constexpr uint64_t kHigh = kOnes * 0x80;
+    // The high bit of some byte is set when a byte of v is below n (n at
+    // most 0x80), and only then; likewise for a zero byte.
+    constexpr auto below = [](uint64_t v, uint64_t n) { return (v - kOnes * n) & ~v; };
+    constexpr auto zero = [](uint64_t v) { return (v - kOnes) & ~v; };
+    for (; i + 8 <= text.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, text.data() + i, sizeof w);
+        const uint64_t other = w | below(w, 0x20) | zero(w ^ (kOnes * 0x7F)) | zero(w ^ (kOnes * '"')) |
+                               zero(w ^ (kOnes * '\\'));
+        if ((other & kHigh) != 0) break;
+    }
+    while (i < text.size() && is_plain(text[i])) ++i;
+    return i;
+}
 
 // Appends text to out: runs of plain bytes at once, which is most of any
 // text and costs a fraction of decoding it character by character, and
 // every other character through convert(out, i), which consumes it.
-template <typename Convert>
-void convert_text(std::string_view text, std::string& out, Convert convert) {
+template <typename Out, typename Convert>
+void convert_text(std::string_view text, Out& out, Convert convert) {
     for (std::size_t i = 0; i < text.size();) {
-        std::size_t end = i;
-        while (end < text.size() && is_plain(text[end])) ++end;
+        const std::size_t end = plain_run_end(text, i);
         out.append(text.data() + i, end - i);
         i = end;
         if (i < text.size()) convert(out, i);
@@ -79,7 +107,8 @@ void convert_text(std::string_view text, std::string& out, Convert convert) {
 }
 
 // One character of a JSON string, escaped where JSON wants it.
-void append_json_char(std::string& out, char32_t cp) {
+template <typename Out>
+void append_json_char(Out& out, char32_t cp) {
     switch (cp) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
@@ -92,7 +121,7 @@ void append_json_char(std::string& out, char32_t cp) {
             if (is_control(cp)) {
                 char escape[8];
                 std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(cp));
-                out += escape;
+                out += std::string_view(escape);
             } else {
                 append_utf8(out, cp);
             }
@@ -132,25 +161,18 @@ std::string utf8_to_latin1(std::string_view text, int* lost) {
     return out;
 }
 
-void append_json_string(std::string& out, std::string_view utf8) {
+void append_json_string(TextBuffer& out, std::string_view utf8) {
     out += '"';
-    convert_text(utf8, out, [&](std::string& o, std::size_t& i) { append_json_char(o, next_char(utf8, i)); });
+    convert_text(utf8, out, [&](TextBuffer& o, std::size_t& i) { append_json_char(o, next_char(utf8, i)); });
     out += '"';
 }
 
-void append_json_latin1(std::string& out, std::string_view latin1) {
+void append_json_latin1(TextBuffer& out, std::string_view latin1) {
     out += '"';
-    convert_text(latin1, out, [&](std::string& o, std::size_t& i) {
+    convert_text(latin1, out, [&](TextBuffer& o, std::size_t& i) {
         append_json_char(o, static_cast<uint8_t>(latin1[i++]));
     });
     out += '"';
-}
-
-std::string json_string(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size() + 2);
-    append_json_string(out, utf8);
-    return out;
 }
 
 std::string printable(std::string_view utf8) {

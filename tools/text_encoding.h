@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "text_buffer.h"
+
 namespace velkor::cli {
 
 // Each byte taken as a Latin-1 character, written as UTF-8.
@@ -19,14 +21,12 @@ std::string bytes_to_utf8(std::string_view text);
 // bytes that do not form valid UTF-8 are kept as they are.
 std::string utf8_to_latin1(std::string_view text, int* lost = nullptr);
 
-// A JSON string literal, quotes included, for UTF-8 text: quote, backslash
-// and every control character (C0, DEL and C1) escaped.
-std::string json_string(std::string_view utf8);
-// The same, appended to out.
-void append_json_string(std::string& out, std::string_view utf8);
-// The JSON string literal of 8-bit (Latin-1) text, appended to out: what
-// json_string(latin1_to_utf8(text)) gives, without the copies.
-void append_json_latin1(std::string& out, std::string_view latin1);
+// Appends the JSON string literal, quotes included, of a text from outside
+// as bytes_to_utf8 reads it: quote, backslash and every control character
+// (C0, DEL and C1) escaped.
+void append_json_string(TextBuffer& out, std::string_view text);
+// The same for 8-bit (Latin-1) text, as latin1_to_utf8 reads it.
+void append_json_latin1(TextBuffer& out, std::string_view latin1);
 
 // UTF-8 text made safe for a terminal: control characters (C0, DEL and C1)
 // shown as escapes such as \n or \x1b, so a tag cannot steer the terminal.

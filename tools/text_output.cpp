@@ -26,14 +26,14 @@ void line(std::string& out, const char* indent, const char* label, const std::st
     out += labelled + '\n';
 }
 
-std::string tag_text(const std::string& latin1) { return printable(latin1_to_utf8(latin1)); }
+std::string tag_text(std::string_view latin1) { return printable(latin1_to_utf8(latin1)); }
 
-std::string path_text(const std::string& path) { return printable(bytes_to_utf8(path)); }
+std::string path_text(std::string_view path) { return printable(bytes_to_utf8(path)); }
 
 // A fixed record field: its text up to the zero byte, never past the field.
 template <std::size_t N>
 std::string field(const char (&value)[N]) {
-    return tag_text(std::string(value, strnlen(value, N)));
+    return tag_text(text(value));
 }
 
 // Seconds of a "mm:ss" or "hh:mm:ss" length text.
@@ -64,12 +64,12 @@ std::string_view report_item(std::string_view report, int index) {
 
 std::string block_text(const FileFacts& f) {
     std::string out = path_text(f.path) + '\n';
-    line(out, "  ", "version", f.version);
+    line(out, "  ", "version", std::string(text(f.version)));
     line(out, "  ", "bitrate",
          std::to_string(f.bitrate_kbps) + " kbps" + (f.vbr ? " (VBR, average)" : " (CBR)"));
     line(out, "  ", "sampling", std::to_string(f.sampling_rate_hz) + " Hz");
-    line(out, "  ", "mode", f.mode);
-    line(out, "  ", "length", f.length + " (" + std::to_string(f.length_seconds) + " s)");
+    line(out, "  ", "mode", std::string(text(f.mode)));
+    line(out, "  ", "length", std::string(text(f.length)) + " (" + std::to_string(f.length_seconds) + " s)");
     line(out, "  ", "size",
          std::to_string(f.file_size / 1024) + " kB (" + std::to_string(f.file_size) + " bytes)");
     line(out, "  ", "frames", std::to_string(f.frames));
@@ -79,13 +79,13 @@ std::string block_text(const FileFacts& f) {
         line(out, "  ", "ID3v1", "none");
     } else {
         out += v1.v11 ? "  ID3v1.1\n" : "  ID3v1.0\n";
-        line(out, "    ", "title", tag_text(v1.title));
-        line(out, "    ", "artist", tag_text(v1.artist));
-        line(out, "    ", "album", tag_text(v1.album));
+        line(out, "    ", "title", tag_text(text(v1.title)));
+        line(out, "    ", "artist", tag_text(text(v1.artist)));
+        line(out, "    ", "album", tag_text(text(v1.album)));
         line(out, "    ", "year", std::to_string(v1.year));
-        line(out, "    ", "comment", tag_text(v1.comment));
+        line(out, "    ", "comment", tag_text(text(v1.comment)));
         if (v1.v11) line(out, "    ", "track", std::to_string(v1.track));
-        line(out, "    ", "genre", v1.genre_name + " (" + std::to_string(v1.genre) + ")");
+        line(out, "    ", "genre", std::string(text(v1.genre_name)) + " (" + std::to_string(v1.genre) + ")");
     }
 
     const Id3v2Facts& v2 = f.id3v2;
@@ -93,13 +93,13 @@ std::string block_text(const FileFacts& f) {
         line(out, "  ", "ID3v2", "none");
     } else {
         out += "  ID3v2\n";
-        line(out, "    ", "title", tag_text(v2.title));
-        line(out, "    ", "artist", tag_text(v2.artist));
-        line(out, "    ", "album", tag_text(v2.album));
-        line(out, "    ", "year", tag_text(v2.year));
-        line(out, "    ", "comment", tag_text(v2.comment));
-        line(out, "    ", "track", tag_text(v2.track));
-        line(out, "    ", "genre", tag_text(v2.genre));
+        line(out, "    ", "title", tag_text(text(v2.title)));
+        line(out, "    ", "artist", tag_text(text(v2.artist)));
+        line(out, "    ", "album", tag_text(text(v2.album)));
+        line(out, "    ", "year", tag_text(text(v2.year)));
+        line(out, "    ", "comment", tag_text(text(v2.comment)));
+        line(out, "    ", "track", tag_text(text(v2.track)));
+        line(out, "    ", "genre", tag_text(text(v2.genre)));
     }
     return out;
 }

@@ -17,6 +17,14 @@ bool stdin_is_terminal() {
 #endif
 }
 
+bool stdout_is_terminal() {
+#if defined(_WIN32)
+    return _isatty(1) != 0;
+#else
+    return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
 bool stderr_is_terminal() {
 #if defined(_WIN32)
     return _isatty(2) != 0;

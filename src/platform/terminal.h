@@ -1,11 +1,15 @@
 // Whether a person is at the other end of the standard streams: decides if
-// a command may ask a question and wait for the answer, or show progress.
+// a command may ask a question and wait for the answer, show progress, or
+// must show each result at once.
 #pragma once
 
 namespace velkor::platform {
 
 // True when standard input is a terminal.
 bool stdin_is_terminal();
+
+// True when standard output is a terminal.
+bool stdout_is_terminal();
 
 // True when standard error is a terminal.
 bool stderr_is_terminal();

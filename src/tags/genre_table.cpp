@@ -2,6 +2,8 @@
 // and an ID3v2 genre text (a name or a numeric reference) to a number.
 #include "tags/genre_table.h"
 
+#include <array>
+
 #include "platform/bounded_copy.h"
 #include "tags/tag_record.h"
 
@@ -41,7 +43,27 @@ static_assert(sizeof kGenreNames / sizeof kGenreNames[0] == GenreTable::kCount,
 
 constexpr int32_t kNotInTable = -1000;
 
-char lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+constexpr char lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+constexpr bool is_lower_letter(char c) { return c >= 'a' && c <= 'z'; }
+
+// The names' first letters in lower case: the first letter settles almost
+// every name, so only those that share it are compared whole.
+constexpr auto kFirstLetters = [] {
+    std::array<char, GenreTable::kCount> letters{};
+    for (std::size_t i = 0; i < letters.size(); ++i) letters[i] = lower_ascii(kGenreNames[i][0]);
+    return letters;
+}();
+
+// Every name starts with a letter, so a text that does not (a numeric
+// reference such as "(17)", the usual ID3v2 genre) is none of them.
+constexpr bool all_start_with_letters() {
+    for (const char letter : kFirstLetters) {
+        if (!is_lower_letter(letter)) return false;
+    }
+    return true;
+}
+static_assert(all_start_with_letters(), "a name that starts otherwise needs the whole search");
 
 bool equal_ignoring_case(const char* a, const char* b) {
     for (; *a != '\0' && *b != '\0'; ++a, ++b) {
@@ -84,11 +106,10 @@ const char* GenreTable::name(int32_t index) {
 
 int32_t GenreTable::find(const char* text) {
     if (!text) return -1;
-    // The first letter settles almost every name: only those that share it
-    // are compared whole.
     const char first = lower_ascii(*text);
+    if (!is_lower_letter(first)) return -1;
     for (int32_t i = 0; i < kCount; ++i) {
-        if (lower_ascii(kGenreNames[i][0]) == first && equal_ignoring_case(text, kGenreNames[i])) return i;
+        if (kFirstLetters[i] == first && equal_ignoring_case(text, kGenreNames[i])) return i;
     }
     return -1;
 }

@@ -49,12 +49,29 @@ public:
         while (n-- > 0) next();
     }
 
+    // The next n bytes into dest; zeros for those past the end.
+    void read(uint8_t* dest, std::size_t n) {
+        std::size_t i = 0;
+        if (!unsync_) {
+            i = std::min(n, left_);
+            if (i > 0) std::memcpy(dest, bytes_.data + pos_, i);
+            pos_ += i;
+            left_ -= i;
+        }
+        for (; i < n; ++i) dest[i] = next();
+    }
+
     // A big-endian number of `width` bytes.
     uint32_t read_be(std::size_t width) {
         uint32_t value = 0;
         while (width-- > 0) value = (value << 8) | next();
         return value;
     }
+
+    // Whether the bytes still to come stand in the tag as they are
+    // delivered (no unsynchronisation to undo): then rest() holds them.
+    bool is_plain() const { return !unsync_; }
+    ByteSpan rest() const { return bytes_.from(pos_).first(left_); }
 
     // A cursor over the next n bytes only (fewer at the end); this cursor
     // does not move.
@@ -93,6 +110,8 @@ struct FrameLayout {
 };
 constexpr FrameLayout kLayoutV22 = {6, 3, 3};
 constexpr FrameLayout kLayoutV23 = {10, 4, 4};
+static_assert(kLayoutV23.header_size >= kLayoutV22.header_size,
+              "frame headers are read into room for the larger");
 
 enum class FrameKind { kText, kNumber, kComment };
 
@@ -115,9 +134,10 @@ constexpr FrameRow kFrameTable[] = {
 };
 
 const FrameRow* find_row(const char* id, bool v23) {
+    // Both are exactly the version's id length: no zero byte to look for.
+    // The lengths are constants, so that each comparison is a single one.
     for (const FrameRow& row : kFrameTable) {
-        // Both are exactly the version's id length: no zero byte to look for.
-        if (std::memcmp(id, v23 ? row.id_v23 : row.id_v22, v23 ? 4 : 3) == 0) return &row;
+        if (v23 ? std::memcmp(id, row.id_v23, 4) == 0 : std::memcmp(id, row.id_v22, 3) == 0) return &row;
     }
     return nullptr;
 }
@@ -135,6 +155,16 @@ void read_text(TagCursor& body, uint8_t encoding, TagRecord::Text& out) {
         if (n < kMaxChars) out[n++] = c;
     };
     if (encoding != kEncodingUtf16) {
+        if (body.is_plain()) {
+            // The usual case, taken at once rather than byte by byte.
+            const ByteSpan rest = body.rest();
+            const void* zero = rest.size > 0 ? std::memchr(rest.data, 0, rest.size) : nullptr;
+            const std::size_t length =
+                zero ? static_cast<std::size_t>(static_cast<const uint8_t*>(zero) - rest.data) : rest.size;
+            if (length > 0) std::memcpy(out, rest.data, std::min(length, kMaxChars));
+            body.skip(zero ? length + 1 : length);
+            return;
+        }
         while (body.left() > 0) {
             uint8_t b = body.next();
             if (b == 0) return;
@@ -188,15 +218,19 @@ int32_t TagRecord::LoadTag2(ByteSpan buffer, int32_t iLength) {
     // A frame is looked at while its header and its encoding byte are there.
     while (walk.left() >= layout.header_size + 1) {
         const std::size_t left_at_frame = walk.left();
+        uint8_t frame_header[kLayoutV23.header_size];
+        walk.read(frame_header, layout.header_size);
         char sChunkId[5] = {};
         bool id_has_zero = false;
         for (std::size_t i = 0; i < layout.id_size; ++i) {
-            sChunkId[i] = static_cast<char>(walk.next());
+            sChunkId[i] = static_cast<char>(frame_header[i]);
             id_has_zero = id_has_zero || sChunkId[i] == '\0';
         }
         if (id_has_zero) break;  // padding behind the last frame
-        const uint32_t iChunkLength = walk.read_be(layout.size_width);
-        walk.skip(layout.header_size - layout.id_size - layout.size_width);
+        uint32_t iChunkLength = 0;
+        for (std::size_t i = 0; i < layout.size_width; ++i) {
+            iChunkLength = (iChunkLength << 8) | frame_header[layout.id_size + i];
+        }
         if (iChunkLength < 1 || iChunkLength > left_at_frame) break;
 
         if (const FrameRow* row = find_row(sChunkId, v23)) {

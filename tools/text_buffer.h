@@ -1,0 +1,59 @@
+// A growing text buffer with inline appends: the command's output is built
+// in one, file after file, and written out in large pieces.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+namespace velkor::cli {
+
+class TextBuffer {
+public:
+    TextBuffer() = default;
+    TextBuffer(const TextBuffer&) = delete;
+    TextBuffer& operator=(const TextBuffer&) = delete;
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    std::string_view view() const { return std::string_view(data_.get(), size_); }
+    void clear() { size_ = 0; }
+
+    // Room for n more bytes: where they go. Commit them with grow_to.
+    char* room(std::size_t n) {
+        if (capacity_ - size_ < n) reallocate(n);
+        return data_.get() + size_;
+    }
+    // Takes every byte up to end (within the room last made) as written.
+    void grow_to(const char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
+
+    TextBuffer& append(const char* text, std::size_t n) {
+        std::memcpy(room(n), text, n);
+        size_ += n;
+        return *this;
+    }
+    TextBuffer& append(std::string_view text) { return append(text.data(), text.size()); }
+    TextBuffer& operator+=(std::string_view text) { return append(text); }
+    TextBuffer& operator+=(char c) {
+        *room(1) = c;
+        ++size_;
+        return *this;
+    }
+
+private:
+    void reallocate(std::size_t n) {
+        std::size_t capacity = capacity_ < 4096 ? 4096 : capacity_;
+        while (capacity - size_ < n) capacity *= 2;
+        std::unique_ptr<char[]> larger(new char[capacity]);
+        if (size_ > 0) std::memcpy(larger.get(), data_.get(), size_);
+        data_ = std::move(larger);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+}  // namespace velkor::cli
