@@ -1,6 +1,6 @@
 // What the fuzz targets run on one input, and the invariants they check.
 // Shared by the libFuzzer targets (fuzz_target.cpp) and by the test that
-// replays their seeds and every input that once failed
+// replays their starting corpus and every input that once failed
 // (tests/fuzz_regression_test.cpp), so a found failure stays a test case.
 //
 // Each check returns nullptr when every invariant held, otherwise the text of

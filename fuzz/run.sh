@@ -2,7 +2,7 @@
 # Builds the fuzz targets with clang and runs each for SECONDS (default 60),
 # one after the other: fuzz/run.sh [SECONDS [TARGET...]].
 #
-# Each target starts from its seeds (fuzz/corpus/<target>, the sample files,
+# Each target starts from its corpus (fuzz/corpus/<target>, the sample files,
 # and the inputs kept in tests/fuzz_regressions/<target>) and grows its own
 # corpus in build-fuzz/corpus/<target>, which later runs start from. An input
 # that crashes a target, breaks an invariant, times out or leaks is copied to
@@ -42,9 +42,9 @@ max_len() {
   esac
 }
 
-# Seeds cut from the sample files: their tag at the start, their last 128
+# Starting inputs cut from the sample files: their tag at the start, their last 128
 # bytes, or the files themselves.
-sample_seeds() {
+sample_inputs() {
   local target=$1 dir=$2
   mkdir -p "$dir"
   for sample in "$root"/samples/*.mp3; do
@@ -65,22 +65,22 @@ summary=()
 for target in "${targets[@]}"; do
   corpus=$build/corpus/$target
   artifacts=$build/artifacts/$target
-  samples=$build/seeds/$target
+  samples=$build/starts/$target
   regressions=$root/tests/fuzz_regressions/$target
   log=$build/logs/$target.log
   mkdir -p "$corpus" "$artifacts" "$(dirname "$log")"
   rm -f "$artifacts"/*
-  sample_seeds "$target" "$samples"
-  seeds=("$samples")
+  sample_inputs "$target" "$samples"
+  starts=("$samples")
   for dir in "$regressions" "$root/fuzz/corpus/$target"; do
-    [ -d "$dir" ] && seeds+=("$dir")
+    [ -d "$dir" ] && starts+=("$dir")
   done
 
   echo "== $target: $seconds s"
   status=0
   "$build/$target" -max_total_time="$seconds" -max_len="$(max_len "$target")" \
     -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-    -artifact_prefix="$artifacts/" "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=$?
+    -artifact_prefix="$artifacts/" "$corpus" "${starts[@]}" >"$log" 2>&1 || status=$?
 
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   cov=$(grep -o 'cov: [0-9]* ft: [0-9]* corp: [0-9]*' "$log" | tail -1 || true)

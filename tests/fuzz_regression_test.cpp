@@ -1,4 +1,4 @@
-// Replays the fuzz targets' seeds (fuzz/corpus/<target>) and every input that
+// Replays the fuzz targets' starting corpus (fuzz/corpus/<target>) and every input that
 // once made a target fail (tests/fuzz_regressions/<target>, kept there by
 // fuzz/run.sh) through the same checks, in the ordinary and the sanitizer
 // builds alike.
@@ -55,7 +55,7 @@ class FuzzRegression : public ::testing::TestWithParam<FuzzTarget> {};
 
 TEST_P(FuzzRegression, EveryKeptInputPassesTheChecks) {
     const std::vector<fs::path> inputs = inputs_of(GetParam().name);
-    ASSERT_FALSE(inputs.empty()) << "no seeds for " << GetParam().name;
+    ASSERT_FALSE(inputs.empty()) << "no starting inputs for " << GetParam().name;
     for (const fs::path& input : inputs) {
         const std::vector<uint8_t> bytes = read_file(input);
         const Failure failure = GetParam().check(bytes.data(), bytes.size());

@@ -92,8 +92,8 @@ Expected walked(const Bytes& bytes) {
     return e;
 }
 
-Bytes random_bytes(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
+Bytes random_bytes(std::size_t size, unsigned salt) {
+    std::mt19937 random(salt);
     Bytes bytes(size);
     for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
     return bytes;

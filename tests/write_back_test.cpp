@@ -37,9 +37,9 @@ constexpr const char* kSkip = "n/a";
 constexpr const char* kOpenFailedText = "You tried to open a file\nthat didn't work";
 
 // Bytes that stand for audio: varied, and never "TAG" where a tag would be.
-std::string audio(std::size_t size, unsigned seed = 1) {
+std::string audio(std::size_t size, unsigned salt = 1) {
     std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + seed * 7) % 251);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + salt * 7) % 251);
     return bytes;
 }
 

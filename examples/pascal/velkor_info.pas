@@ -21,7 +21,7 @@ program velkor_info;
 const
   VelkorLib = {$IFDEF WINDOWS}'velkor.dll'{$ELSE}'velkor'{$ENDIF};
   { Room VkOpenMp3File's report buffer needs (VK_REPORT_SIZE in velkor.h). }
-  ReportSize = 512;
+  ReportSize = 357;
   Sep = '<sep>';
   ReportItems: array[0..14] of AnsiString = ('status', 'version', 'bitrate',
     'frequency', 'length', 'size', 'mode', 'title', 'artist', 'album', 'genre',

@@ -24,7 +24,7 @@ def _load():
 lib = _load()
 
 # Room VkOpenMp3File's report buffer needs (VK_REPORT_SIZE in velkor.h).
-REPORT_SIZE = 512
+REPORT_SIZE = 357
 
 
 class InfoRecord(ctypes.Structure):

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the byte-built seed inputs of the fuzz targets into fuzz/corpus/.
+"""Writes the byte-built starting inputs of the fuzz targets into fuzz/corpus/.
 
-The seeds are committed; run this again after changing it. Each seed is a
+The inputs are committed; run this again after changing it. Each input is a
 small, well-formed (or deliberately half-formed) case that leads the fuzzer
 straight into a branch of the decoder it would otherwise need a long time to
 find.
@@ -73,7 +73,7 @@ def unsynchronise(data):
     return bytes(out)
 
 
-def frame_header_seeds():
+def frame_header_inputs():
     return {
         "mpeg1_xing": MPEG1_L3 + xing(0x0F, 0x1234),
         "mpeg2_xing_no_count": MPEG2_L3 + xing(0x0E, 0),
@@ -85,7 +85,7 @@ def frame_header_seeds():
     }
 
 
-def id3v1_seeds():
+def id3v1_inputs():
     return {
         "v10": id3v1(b"Title", b"Artist", b"Album", b"1999", b"A comment of thirty characters", 0, 17),
         "v11": id3v1(b"Title  with  spaces", b"", b"Al\0bum", b"-123", b"Comment", 7, 125),
@@ -97,7 +97,7 @@ def id3v1_seeds():
     }
 
 
-def id3v2_seeds():
+def id3v2_inputs():
     v23 = [frame23(b"TIT2", text(b"A title")), frame23(b"TPE1", text(b"An artist")),
            frame23(b"TALB", text(b"An album")), frame23(b"TRCK", text(b"7/12")),
            frame23(b"TYER", text(b"2001")), frame23(b"TCON", text(b"Rock")),
@@ -131,7 +131,7 @@ def frames(header, count, size=417):
     return (header + bytes(size - 4)) * count
 
 
-def file_seeds():
+def file_inputs():
     v23 = id3v2([frame23(b"TIT2", text(b"Title")), frame23(b"TRCK", text(b"4"))])
     tag = id3v1(b"Title", b"Artist", b"Album", b"2003", b"Comment", 4, 17)
     vbr = bytearray(frames(MPEG1_L3, 3))
@@ -156,20 +156,20 @@ def file_seeds():
     }
 
 
-def write(target, seeds):
+def write(target, inputs):
     folder = os.path.join(CORPUS, target)
     shutil.rmtree(folder, ignore_errors=True)
     os.makedirs(folder)
-    for name, data in seeds.items():
+    for name, data in inputs.items():
         with open(os.path.join(folder, name), "wb") as f:
             f.write(data)
 
 
 def main():
-    write("fuzz_frame_header", frame_header_seeds())
-    write("fuzz_id3v1", id3v1_seeds())
-    write("fuzz_id3v2", id3v2_seeds())
-    write("fuzz_file", file_seeds())
+    write("fuzz_frame_header", frame_header_inputs())
+    write("fuzz_id3v1", id3v1_inputs())
+    write("fuzz_id3v2", id3v2_inputs())
+    write("fuzz_file", file_inputs())
 
 
 if __name__ == "__main__":
