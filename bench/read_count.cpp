@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "stream/file_source.h"
+#include "platform/file_source.h"
 #include "stream/mp3_file_info.h"
 
 int main(int argc, char** argv) {
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     uint64_t files = 0, failed = 0, bytes = 0, reads = 0, max_bytes = 0;
     for (std::string path; std::getline(list, path);) {
         if (path.empty()) continue;
-        velkor::ReadCounter& counter = velkor::FileSource::thread_counter();
+        velkor::platform::ReadCounter& counter = velkor::platform::FileSource::thread_counter();
         counter = {};
         velkor::Mp3FileInfo info;
         failed += info.load(path.c_str()) != velkor::kStatusOk;

@@ -7,14 +7,14 @@
 #include <string>
 
 #include "notice_recorder.h"
-#include "stream/file_source.h"
+#include "platform/file_source.h"
 #include "stream/frame_scan.h"
 #include "stream/mp3_file_info.h"
 #include "test_files.h"
 
 namespace {
 
-using velkor::FileSource;
+using velkor::platform::FileSource;
 using velkor::Mp3FileInfo;
 using velkor::testing::Bytes;
 using velkor::testing::NoticeRecorder;

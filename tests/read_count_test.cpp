@@ -6,16 +6,16 @@
 #include <random>
 #include <string>
 
-#include "stream/file_source.h"
+#include "platform/file_source.h"
 #include "stream/mp3_file_info.h"
 #include "test_files.h"
 
 namespace {
 
-using velkor::FileSource;
+using velkor::platform::FileSource;
 using velkor::FrameHeader;
 using velkor::Mp3FileInfo;
-using velkor::ReadCounter;
+using velkor::platform::ReadCounter;
 using velkor::TagRecord;
 using velkor::testing::Bytes;
 using velkor::testing::put;

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <memory>
 
-#include "stream/file_source.h"
+#include "platform/file_source.h"
 #include "stream/frame_scan.h"
 #include "stream/mp3_file_info.h"
 
@@ -73,7 +73,7 @@ private:
 // ID3v1 reads are served from memory when they fall inside either.
 class FileBytes {
 public:
-    explicit FileBytes(FileSource& file) : file_(file) {}
+    explicit FileBytes(platform::FileSource& file) : file_(file) {}
 
     // Makes sure the first min(n, file size) bytes are in memory.
     void load_head(std::size_t n) {
@@ -134,7 +134,7 @@ private:
         return true;
     }
 
-    FileSource& file_;
+    platform::FileSource& file_;
     ReadBuffer head_;
     ReadBuffer block_;
     int64_t block_offset_ = 0;
@@ -163,8 +163,8 @@ int64_t side_info_size(const FrameHeader& header) {
 
 int32_t Mp3FileInfo::load(const char* path_arg) {
     if (path_arg == nullptr) return kStatusOpenFailed;  // nothing to open or to name
-    FileSource file;
-    if (file.open(path_arg) != FileSource::kOpened) {
+    platform::FileSource file;
+    if (file.open(path_arg) != platform::FileSource::kOpened) {
         show_error_notice(kStatusOpenFailed, path_arg);
         return kStatusOpenFailed;
     }

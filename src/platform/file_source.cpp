@@ -4,7 +4,7 @@
 #define _FILE_OFFSET_BITS 64  // sizes and offsets past 2 GiB on 32-bit systems too
 #endif
 
-#include "stream/file_source.h"
+#include "platform/file_source.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -16,7 +16,7 @@
 #include <cerrno>
 #endif
 
-namespace velkor {
+namespace velkor::platform {
 
 ReadCounter& FileSource::thread_counter() {
     static thread_local ReadCounter counter;
@@ -119,4 +119,4 @@ std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count
 
 #endif
 
-}  // namespace velkor
+}  // namespace velkor::platform

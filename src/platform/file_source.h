@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace velkor {
+namespace velkor::platform {
 
 // What FileSource read on the calling thread since the counter was last
 // reset; lets tests and benchmarks see how much an analysis reads.
@@ -52,4 +52,4 @@ private:
     int64_t size_ = 0;
 };
 
-}  // namespace velkor
+}  // namespace velkor::platform
