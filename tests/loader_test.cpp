@@ -10,6 +10,7 @@
 #include "platform/file_source.h"
 #include "stream/frame_scan.h"
 #include "stream/mp3_file_info.h"
+#include "../fuzz/file_checks.h"
 #include "test_files.h"
 
 namespace {
@@ -89,33 +90,12 @@ TEST(LoaderStatus, NoValidHeaderKeepsTheLastCandidate) {
     EXPECT_EQ(info.has_id3v1, 0);
 }
 
-// The scan as a plain loop over every candidate with a zero-filled 99,999-byte
-// working buffer, starting behind an ID3v2 tag: what load must find.
+// What load must find: the plain walk over every candidate, as the fuzz
+// target checks it too.
 int64_t reference_scan(const Bytes& file) {
-    const int64_t size = static_cast<int64_t>(file.size());
-    Bytes buffer(100000, 0);
-    std::copy(file.begin(), file.begin() + std::min<int64_t>(size, 99999), buffer.begin());
-    int64_t c = 0;
-    if (buffer[0] == 'I' && buffer[1] == 'D' && buffer[2] == '3' && buffer[3] < 0xFF &&
-        buffer[4] < 0xFF && buffer[6] < 0x80 && buffer[7] < 0x80 && buffer[8] < 0x80 &&
-        buffer[9] < 0x80) {
-        const int64_t behind = 10 + (buffer[6] << 21) + (buffer[7] << 14) + (buffer[8] << 7) +
-                               buffer[9] + ((buffer[5] & 0x10) ? 10 : 0);
-        if (behind < size - 4) c = behind;
-    }
-    bool skip = false;
-    for (; c < size - 4; ++c) {
-        if (c + 1 < 210) {
-            const char* window = reinterpret_cast<const char*>(&buffer[c + 1]);
-            const std::string text(window, strnlen(window, 32));
-            if (text.find("RealJukebox") != std::string::npos) skip = true;
-        }
-        if (skip && c + 1 <= 2000) continue;
-        velkor::FrameHeader header;
-        header.set_bytes(&file[c]);
-        if (header.is_valid()) return c + 1;
-    }
-    return -1;
+    const int64_t frame =
+        velkor::fuzzing::plain_walk(velkor::ByteSpan(file.data(), file.size())).frame;
+    return frame < 0 ? -1 : frame + 1;
 }
 
 int64_t loaded_header_pos(const TempDir& dir, const Bytes& bytes) {

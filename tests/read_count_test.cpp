@@ -8,6 +8,7 @@
 
 #include "platform/file_source.h"
 #include "stream/mp3_file_info.h"
+#include "../fuzz/file_checks.h"
 #include "test_files.h"
 
 namespace {
@@ -39,25 +40,18 @@ struct Expected {
 
 Expected analyse_in_memory(const Bytes& file) {
     Expected e;
-    const auto size = static_cast<int64_t>(file.size());
     const velkor::ByteSpan all(file.data(), file.size());
     const velkor::ByteSpan buffer = all.first(99999);
-    int64_t c = 0;
-    if (buffer.at(0) == 'I' && buffer.at(1) == 'D' && buffer.at(2) == '3') {
-        const int64_t tag_size = (buffer.at(6) << 21) | (buffer.at(7) << 14) | (buffer.at(8) << 7) | buffer.at(9);
-        e.has_id3v2 = e.tag.LoadTag2(buffer, static_cast<int32_t>(std::min<int64_t>(size, 10 + tag_size)));
-        if (10 + tag_size < size - 4) c = 10 + tag_size;
+    const velkor::fuzzing::PlainWalk walk = velkor::fuzzing::plain_walk(all);
+    if (walk.id3v2_header && walk.id3v2_size < 100000) {
+        e.has_id3v2 = e.tag.LoadTag2(
+            buffer, static_cast<int32_t>(std::min<int64_t>(buffer.size, 10 + walk.id3v2_size)));
     }
-    for (; c < size - 4; ++c) {
-        e.header.set_bytes(&file[static_cast<std::size_t>(c)]);
-        if (e.header.is_valid()) break;
-    }
-    e.header_pos = c + 1;
-    const int64_t side_info = e.header.version_bits() == 3 ? (e.header.mode_bits() == 3 ? 17 : 32)
-                                                           : (e.header.mode_bits() == 3 ? 9 : 17);
-    velkor::VbrHeader vbr;
-    e.is_vbr = vbr.parse(all.from(static_cast<std::size_t>(c + 4 + side_info)).first(12));
-    e.vbr_frames = vbr.frames();
+    if (walk.frame < 0) return e;  // every file here has a frame
+    e.header.set_bytes(&file[static_cast<std::size_t>(walk.frame)]);
+    e.header_pos = walk.frame + 1;
+    e.is_vbr = walk.is_vbr;
+    e.vbr_frames = walk.xing_frames;
     e.has_id3v1 = e.tag.read_id3v1(all.from(file.size() - 128));
     return e;
 }
