@@ -1,23 +1,21 @@
 // VkGetSonvexStruct: the analysis of one file as a record of fixed-width
 // text fields, each written by the bounded copy.
-#include <charconv>
 #include <cstdio>
 
 #include "interface/current_object.h"
 #include "platform/bounded_copy.h"
 #include "stream/mp3_file_info.h"
+#include "tags/decimal_text.h"
 #include "velkor.h"
 
 namespace velkor {
 
 namespace {
 
-// to_chars rather than printf: eight numbers a file, and printf's parsing
-// and locale cost more than the rest of the record.
 template <std::size_t N>
 void put_number(char (&field)[N], int64_t number) {
-    char text[24];
-    *std::to_chars(text, text + sizeof text - 1, number).ptr = '\0';
+    char text[kDecimalTextSize];
+    decimal_text(number, text);
     platform::bounded_copy(field, text);
 }
 

@@ -1,9 +1,9 @@
 // VkOpenMp3File: the analysis of one file as a line of "<sep>"-closed items.
-#include <charconv>
 #include <cstring>
 
 #include "interface/current_object.h"
 #include "interface/text_report.h"
+#include "tags/decimal_text.h"
 
 namespace velkor {
 
@@ -27,12 +27,10 @@ public:
         append(out_, used_, text);
         append(out_, used_, kSeparator);
     }
-    // A number and its unit. to_chars rather than printf: this runs for
-    // every file, and printf's parsing and locale cost more than the rest of
-    // the report.
+    // A number and its unit.
     void number_item(int64_t number, const char* unit = "") {
-        char text[24];
-        *std::to_chars(text, text + sizeof text - 1, number).ptr = '\0';
+        char text[kDecimalTextSize];
+        decimal_text(number, text);
         append(out_, used_, text);
         item(unit);
     }

@@ -1,6 +1,8 @@
-// Decimal numbers in tag text: ID3v1 years, ID3v2 track and year frames, and
-// the year and track texts handed to the write-back.
+// Decimal numbers read from tag text (ID3v1 years, ID3v2 track and year
+// frames, the write-back's year and track texts) and written for the exports.
 #include "tags/decimal_text.h"
+
+#include <charconv>
 
 namespace velkor {
 
@@ -31,6 +33,10 @@ int32_t decimal_value(const char* text, std::size_t max_length) {
     }
     if (negative) return static_cast<int32_t>(-magnitude);
     return static_cast<int32_t>(magnitude < kLimit ? magnitude : INT32_MAX);
+}
+
+void decimal_text(int64_t value, char (&out)[kDecimalTextSize]) {
+    *std::to_chars(out, out + kDecimalTextSize - 1, value).ptr = '\0';
 }
 
 }  // namespace velkor
