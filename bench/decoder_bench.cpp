@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "stream/byte_span.h"
+#include "base/byte_span.h"
 #include "stream/frame_header.h"
 #include "stream/frame_scan.h"
 #include "stream/vbr_header.h"

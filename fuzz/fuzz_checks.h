@@ -16,11 +16,11 @@
 #include <initializer_list>
 #include <memory>
 
-#include "stream/byte_span.h"
+#include "base/byte_span.h"
 #include "stream/frame_header.h"
 #include "stream/frame_scan.h"
 #include "stream/vbr_header.h"
-#include "tags/decimal_text.h"
+#include "base/decimal_text.h"
 #include "tags/tag_record.h"
 
 #define VELKOR_FUZZ_STR2(x) #x

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "tags/decimal_text.h"
+#include "base/decimal_text.h"
 #include "tags/tag_record.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "notice_recorder.h"
-#include "platform/bounded_copy.h"
+#include "base/bounded_copy.h"
 #include "velkor.h"
 
 namespace {
@@ -102,19 +102,19 @@ TEST(Notice, DefaultAnswerLeavesDataUnchanged) {
 TEST(BoundedCopy, CopiesAtMostNMinusOneCharacters) {
     char field[8];
     std::memset(field, 'x', sizeof field);
-    platform::bounded_copy(field, "kvzt4821", 8);
+    velkor::bounded_copy(field, "kvzt4821", 8);
     EXPECT_STREQ(field, "kvzt482");
 
     std::memset(field, 'x', sizeof field);
-    platform::bounded_copy(field, "abc", 0);
+    velkor::bounded_copy(field, "abc", 0);
     EXPECT_EQ(field[0], 'x');
-    platform::bounded_copy(field, "abc", 1);
+    velkor::bounded_copy(field, "abc", 1);
     EXPECT_EQ(field[0], '\0');
     EXPECT_EQ(field[1], 'x');
-    platform::bounded_copy(field, "abc", 8);
+    velkor::bounded_copy(field, "abc", 8);
     EXPECT_STREQ(field, "abc");
     EXPECT_EQ(field[4], 'x');  // nothing past the zero byte
-    platform::bounded_copy(field, nullptr, 8);
+    velkor::bounded_copy(field, nullptr, 8);
     EXPECT_STREQ(field, "");
 }
 

@@ -7,7 +7,7 @@
 #include "file_facts.h"
 #include "file_walk.h"
 #include "json_output.h"
-#include "platform/terminal.h"
+#include "terminal.h"
 #include "progress.h"
 #include "stream/mp3_file_info.h"
 #include "text_encoding.h"
@@ -87,11 +87,11 @@ int run_analyse_command(const std::vector<std::string>& args) {
     // The progress line shows the total, which takes a walk of its own; the
     // files are then analysed as the walk finds them, so that memory stays
     // the same however many there are.
-    const bool show_progress = options.recursive && platform::stderr_is_terminal();
+    const bool show_progress = options.recursive && stderr_is_terminal();
     std::size_t total = 0;
     if (show_progress) walk_files(options.files, options.recursive, [&total](const WalkItem&) { ++total; });
     Progress progress(total, show_progress);
-    StdoutWriter out(platform::stdout_is_terminal());
+    StdoutWriter out(stdout_is_terminal());
     install_notice_handler({});
     set_before_notice([&progress, &out] {
         out.flush();

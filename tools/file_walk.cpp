@@ -5,14 +5,11 @@
 #include <cstring>
 #include <system_error>
 
-#include "platform/directory_listing.h"
+#include "directory_listing.h"
 
 namespace velkor::cli {
 
 namespace {
-
-using platform::DirectoryListing;
-using platform::EntryType;
 
 const std::string kNoProblem;
 
@@ -21,7 +18,7 @@ const std::string kNoProblem;
 // file's path costs no allocation.
 void walk_directory(std::string& path, const std::function<void(const WalkItem&)>& visit) {
     DirectoryListing listing;
-    if (const int error = platform::list_directory(path.c_str(), listing)) {
+    if (const int error = list_directory(path.c_str(), listing)) {
         visit({path, "cannot read the directory: " + std::generic_category().message(error)});
         return;
     }
@@ -39,13 +36,13 @@ void walk_directory(std::string& path, const std::function<void(const WalkItem&)
         const char* name = listing.name_of(entry);
         path.replace(name_at, std::string::npos, name);
         EntryType type = entry.type;
-        if (type == EntryType::kUnknown) type = platform::file_type(path.c_str(), false);
+        if (type == EntryType::kUnknown) type = file_type(path.c_str(), false);
         if (type == EntryType::kDirectory) {
             walk_directory(path, visit);
         } else if (has_audio_extension(name)) {
             // A link counts as the file it leads to (a link to a directory
             // is not walked).
-            if (type == EntryType::kSymlink) type = platform::file_type(path.c_str(), true);
+            if (type == EntryType::kSymlink) type = file_type(path.c_str(), true);
             if (type == EntryType::kRegular) visit({path, kNoProblem});
         }
     }
@@ -53,7 +50,7 @@ void walk_directory(std::string& path, const std::function<void(const WalkItem&)
 }
 
 bool is_directory(const std::string& path) {
-    return platform::file_type(path.c_str(), true) == EntryType::kDirectory;
+    return file_type(path.c_str(), true) == EntryType::kDirectory;
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "file_facts.h"
-#include "platform/terminal.h"
+#include "terminal.h"
 #include "stream/mp3_file_info.h"
 #include "tags/genre_table.h"
 #include "text_encoding.h"
@@ -61,7 +61,7 @@ int run_tag_command(const std::vector<std::string>& args) {
         case Action::kVersion:
         case Action::kRun: break;
     }
-    install_notice_handler({options.assume_yes, platform::stdin_is_terminal()});
+    install_notice_handler({options.assume_yes, stdin_is_terminal()});
 
     const std::string& path = options.file;
     Mp3FileInfo info;

@@ -3,9 +3,9 @@
 #include <cstdio>
 
 #include "interface/current_object.h"
-#include "platform/bounded_copy.h"
+#include "base/bounded_copy.h"
 #include "stream/mp3_file_info.h"
-#include "tags/decimal_text.h"
+#include "base/decimal_text.h"
 #include "velkor.h"
 
 namespace velkor {
@@ -16,7 +16,7 @@ template <std::size_t N>
 void put_number(char (&field)[N], int64_t number) {
     char text[kDecimalTextSize];
     decimal_text(number, text);
-    platform::bounded_copy(field, text);
+    bounded_copy(field, text);
 }
 
 // Every byte outside the printable ASCII range becomes a space, so that a
@@ -31,14 +31,14 @@ void sanitize_text(char* text) {
 void fill_record(const Mp3FileInfo& info, InfoRecord& record) {
     char version[FrameHeader::kVersionTextSize];
     info.version_text(version);
-    platform::bounded_copy(record.version, version);
+    bounded_copy(record.version, version);
     put_number(record.bitrate, info.bitrate_kbps());
     put_number(record.frequency, info.frequency_hz());
     put_number(record.length, info.length_seconds());
     put_number(record.size, info.file_size() / 1024);
     char mode[FrameHeader::kModeNameSize];
     info.mode_text(mode);
-    platform::bounded_copy(record.mode, mode);
+    bounded_copy(record.mode, mode);
 
     // The ID3v1 texts, else the ID3v2 texts, else nothing.
     const bool v1 = info.has_id3v1 != 0;
@@ -51,34 +51,34 @@ void fill_record(const Mp3FileInfo& info, InfoRecord& record) {
         if (v2) (info.*v2_query)(text);
         return text;
     };
-    platform::bounded_copy(record.title, tag_text(&Mp3FileInfo::tag_title, &Mp3FileInfo::tag_v2_title));
-    platform::bounded_copy(record.artist,
+    bounded_copy(record.title, tag_text(&Mp3FileInfo::tag_title, &Mp3FileInfo::tag_v2_title));
+    bounded_copy(record.artist,
                            tag_text(&Mp3FileInfo::tag_artist, &Mp3FileInfo::tag_v2_artist));
-    platform::bounded_copy(record.album, tag_text(&Mp3FileInfo::tag_album, &Mp3FileInfo::tag_v2_album));
+    bounded_copy(record.album, tag_text(&Mp3FileInfo::tag_album, &Mp3FileInfo::tag_v2_album));
     put_number(record.genre, v2 ? info.tag_v2_genre_index() : info.tag_genre_index());
     sanitize_text(tag_text(&Mp3FileInfo::tag_comment, &Mp3FileInfo::tag_v2_comment));
-    platform::bounded_copy(record.comment, text);
+    bounded_copy(record.comment, text);
     put_number(record.frames, info.frame_count());
 
     // The year only from an ID3v1 tag; the track from whichever tag set it.
     if (v1) {
         put_number(record.year, info.tag_year());
     } else {
-        platform::bounded_copy(record.year, "");
+        bounded_copy(record.year, "");
     }
     const int32_t track = info.tag_track();
     if (track >= 0) {
         put_number(record.track, track);
     } else {
-        platform::bounded_copy(record.track, "");
+        bounded_copy(record.track, "");
     }
-    platform::bounded_copy(record.status, "Success");
+    bounded_copy(record.status, "Success");
 }
 
 void fail_record(InfoRecord& record, int32_t status) {
     char text[sizeof record.status];
     std::snprintf(text, sizeof text, "Unable to open file (%d)", static_cast<int>(status));
-    platform::bounded_copy(record.status, text);
+    bounded_copy(record.status, text);
 }
 
 }  // namespace

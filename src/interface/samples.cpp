@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/bounded_copy.h"
+#include "base/bounded_copy.h"
 #include "platform/notice.h"
 #include "velkor.h"
 
@@ -61,8 +61,8 @@ VK_API int32_t VK_CALL DisplayStringByRef(const char** ref) {
 
 VK_API void VK_CALL MyStructProc(SampleRecord* record) {
     if (record == nullptr) return;
-    velkor::platform::bounded_copy(record->first, kRecordText);
-    velkor::platform::bounded_copy(record->second, kRecordText);
+    velkor::bounded_copy(record->first, kRecordText);
+    velkor::bounded_copy(record->second, kRecordText);
 }
 
 }  // extern "C"

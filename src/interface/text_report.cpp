@@ -3,14 +3,14 @@
 
 #include "interface/current_object.h"
 #include "interface/text_report.h"
-#include "tags/decimal_text.h"
+#include "base/decimal_text.h"
+#include "base/sentinels.h"
 
 namespace velkor {
 
 namespace {
 
 constexpr char kSeparator[] = "<sep>";
-constexpr char kNotAvailable[] = "n/a";
 constexpr char kFailureText[] = "Unable to open file";
 
 // Appends text and keeps the zero byte behind it; never writes past the
@@ -85,7 +85,7 @@ void build_text_report(const Mp3FileInfo& info, char (&out)[VK_REPORT_SIZE]) {
     }
     // The track also comes from an ID3v2 tag when there is no ID3v1 tag.
     const int32_t track = info.tag_track();
-    if (track != -1) {
+    if (track != kNoTrack) {
         report.number_item(track);
     } else {
         report.item(kNotAvailable);

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "platform/bounded_copy.h"
+#include "base/bounded_copy.h"
 #include "tags/tag_record.h"
 
 namespace velkor {
@@ -40,8 +40,6 @@ constexpr const char* kGenreNames[] = {
 };
 static_assert(sizeof kGenreNames / sizeof kGenreNames[0] == GenreTable::kCount,
               "one name per genre number");
-
-constexpr int32_t kNotInTable = -1000;
 
 constexpr char lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -114,19 +112,19 @@ int32_t GenreTable::find(const char* text) {
     return -1;
 }
 
-int32_t TagRecord::genre_index() const { return genre < GenreTable::kCount ? genre : kNotInTable; }
+int32_t TagRecord::genre_index() const { return genre < GenreTable::kCount ? genre : kNotAGenre; }
 
 int32_t TagRecord::v2_genre_index() const {
     Text text;
-    platform::bounded_copy(text, v2_genre);
+    bounded_copy(text, v2_genre);
     int32_t index = GenreTable::find(text);
     if (index < 0) index = numeric_reference(text);
-    return index < 0 ? kNotInTable : index;
+    return index < 0 ? kNotAGenre : index;
 }
 
 void TagRecord::genre_name(char (&out)[kGenreNameSize]) const {
     const char* name = GenreTable::name(genre);
-    platform::bounded_copy(out, name ? name : "not supported");
+    bounded_copy(out, name ? name : "not supported");
 }
 
 }  // namespace velkor

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tags/decimal_text.h"
+#include "base/decimal_text.h"
 #include "tags/tag_record.h"
 
 namespace velkor {

@@ -14,7 +14,6 @@ namespace {
 constexpr const char* kCaption = "Sonvex Example";
 constexpr int32_t kFirstYear = 1000;
 constexpr int32_t kLastYear = 3000;
-constexpr uint8_t kGenreNotSupported = 255;
 // The question shows the name in full up to this many characters, so that a
 // runaway text cannot make the box unusable.
 constexpr int kMaxNameInQuestion = 200;
@@ -36,9 +35,9 @@ void TagRecord::set_year(int32_t new_year) {
 }
 
 void TagRecord::set_track(int32_t number) {
-    if (number == -1) {
+    if (number == kNoTrack) {
         version = 1.0f;
-        track = -1;
+        track = kNoTrack;
     } else if (number >= 0 && number <= 255) {
         version = 1.1f;
         track = number;

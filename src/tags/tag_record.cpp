@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "platform/bounded_copy.h"
+#include "base/bounded_copy.h"
 
 namespace velkor {
 
@@ -25,7 +25,7 @@ void store_text(TagRecord::Text& field, const char* text) {
 
 // The fields are public, so a query does not rely on them being terminated.
 void copy_text(TagRecord::Text& out, const TagRecord::Text& field) {
-    platform::bounded_copy(out, field);
+    bounded_copy(out, field);
 }
 
 }  // namespace

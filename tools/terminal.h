@@ -3,7 +3,7 @@
 // must show each result at once.
 #pragma once
 
-namespace velkor::platform {
+namespace velkor::cli {
 
 // True when standard input is a terminal.
 bool stdin_is_terminal();
@@ -14,4 +14,4 @@ bool stdout_is_terminal();
 // True when standard error is a terminal.
 bool stderr_is_terminal();
 
-}  // namespace velkor::platform
+}  // namespace velkor::cli

@@ -4,7 +4,7 @@
 #define _FILE_OFFSET_BITS 64  // large directories and files on 32-bit systems too
 #endif
 
-#include "platform/directory_listing.h"
+#include "directory_listing.h"
 
 #if !defined(_WIN32)
 
@@ -14,7 +14,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace velkor::platform {
+namespace velkor::cli {
 
 namespace {
 
@@ -64,6 +64,6 @@ EntryType file_type(const char* path, bool follow_link) {
     return EntryType::kOther;
 }
 
-}  // namespace velkor::platform
+}  // namespace velkor::cli
 
 #endif

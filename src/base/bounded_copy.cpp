@@ -1,5 +1,5 @@
 // The bounded string copy: lstrcpynA on Windows, our own loop elsewhere.
-#include "platform/bounded_copy.h"
+#include "base/bounded_copy.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -7,7 +7,7 @@
 #include <cstring>
 #endif
 
-namespace velkor::platform {
+namespace velkor {
 
 char* bounded_copy(char* dest, const char* src, int32_t n) {
     if (dest == nullptr || n <= 0) return dest;
@@ -21,4 +21,4 @@ char* bounded_copy(char* dest, const char* src, int32_t n) {
 #endif
 }
 
-}  // namespace velkor::platform
+}  // namespace velkor

@@ -1,6 +1,6 @@
 // Decimal numbers read from tag text (ID3v1 years, ID3v2 track and year
 // frames, the write-back's year and track texts) and written for the exports.
-#include "tags/decimal_text.h"
+#include "base/decimal_text.h"
 
 #include <charconv>
 

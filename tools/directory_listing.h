@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace velkor::platform {
+namespace velkor::cli {
 
 enum class EntryType : uint8_t { kDirectory, kRegular, kSymlink, kOther, kUnknown };
 
@@ -33,4 +33,4 @@ int list_directory(const char* path, DirectoryListing& listing);
 // kOther when it cannot be examined.
 EntryType file_type(const char* path, bool follow_link);
 
-}  // namespace velkor::platform
+}  // namespace velkor::cli

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace velkor::platform {
+namespace velkor {
 
 // Copies at most n - 1 characters of src into dest and ends them with a zero
 // byte; n of 0 or less writes nothing. A NULL src counts as empty. Returns
@@ -17,4 +17,4 @@ char* bounded_copy(char (&dest)[N], const char* src) {
     return bounded_copy(dest, src, static_cast<int32_t>(N));
 }
 
-}  // namespace velkor::platform
+}  // namespace velkor

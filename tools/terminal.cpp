@@ -1,5 +1,5 @@
 // Terminal detection for the standard streams.
-#include "platform/terminal.h"
+#include "terminal.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -7,7 +7,7 @@
 #include <unistd.h>
 #endif
 
-namespace velkor::platform {
+namespace velkor::cli {
 
 bool stdin_is_terminal() {
 #if defined(_WIN32)
@@ -33,4 +33,4 @@ bool stderr_is_terminal() {
 #endif
 }
 
-}  // namespace velkor::platform
+}  // namespace velkor::cli

@@ -2,12 +2,11 @@
 // only code that writes into a user's file. It changes nothing but the 128
 // bytes of the tag: it overwrites the last 128 bytes only while they still
 // hold a tag, otherwise appends, and undoes an append that fails part-way.
-#include <cstdio>
 #include <cstring>
 
-#include "platform/stdio_file.h"
+#include "platform/update_file.h"
 #include "stream/mp3_file_info.h"
-#include "tags/decimal_text.h"
+#include "base/decimal_text.h"
 
 namespace velkor {
 
@@ -17,68 +16,29 @@ constexpr std::size_t kBlockSize = TagRecord::kId3v1Size;
 using Block = uint8_t[kBlockSize];
 
 // "n/a" leaves a field as it is; so does a missing text.
-bool is_skip(const char* text) { return text == nullptr || std::strcmp(text, "n/a") == 0; }
+bool is_skip(const char* text) { return text == nullptr || std::strcmp(text, kNotAvailable) == 0; }
 
 int32_t number_of(const char* text) { return decimal_value(text, static_cast<std::size_t>(-1)); }
-
-class TagFile {
-public:
-    // Opens an existing file for update; a vanished file is not created.
-    explicit TagFile(const std::string& path) : file_(std::fopen(path.c_str(), "r+b")) {
-        // Unbuffered, so that a failed write shows at once and nothing is left
-        // for fclose to write after the file was cut back.
-        if (file_) std::setvbuf(file_, nullptr, _IONBF, 0);
-    }
-    ~TagFile() { close(); }
-    TagFile(const TagFile&) = delete;
-    TagFile& operator=(const TagFile&) = delete;
-
-    bool is_open() const { return file_ != nullptr; }
-
-    bool close() {
-        if (!file_) return true;
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        return closed;
-    }
-
-    int64_t size() { return platform::size_of(file_); }
-
-    bool read_at(int64_t offset, Block& out) {
-        return platform::seek_to(file_, offset) &&
-               std::fread(out, 1, kBlockSize, file_) == kBlockSize;
-    }
-
-    bool write_at(int64_t offset, const Block& block) {
-        return platform::seek_to(file_, offset) &&
-               std::fwrite(block, 1, kBlockSize, file_) == kBlockSize && std::fflush(file_) == 0;
-    }
-
-    bool resize(int64_t size) { return platform::resize(file_, size); }
-
-private:
-    std::FILE* file_;
-};
 
 // Where the block goes: over the tag the file ends with when it was loaded
 // with one and still has it, else behind the file's last byte. `appended`
 // tells which was done.
 int32_t put_block(const std::string& path, bool had_tag, const Block& block, bool& appended) {
     appended = false;
-    TagFile file(path);
+    platform::UpdateFile file(path);
     if (!file.is_open()) return kStatusWriteFailed;
     const int64_t size = file.size();
     if (size < 0) return kStatusWriteFailed;
 
     Block old = {};
     const bool replace = had_tag && size >= static_cast<int64_t>(kBlockSize) &&
-                         file.read_at(size - kBlockSize, old) && std::memcmp(old, "TAG", 3) == 0;
+                         file.read_at(size - kBlockSize, old, kBlockSize) && std::memcmp(old, "TAG", 3) == 0;
     const int64_t offset = replace ? size - static_cast<int64_t>(kBlockSize) : size;
-    if (!file.write_at(offset, block)) {
+    if (!file.write_at(offset, block, kBlockSize)) {
         // Leave the file as it was: cut an append back to the old size, put
         // the old tag back over a half-written one.
         if (replace) {
-            file.write_at(offset, old);
+            file.write_at(offset, old, kBlockSize);
         } else {
             file.resize(size);
         }
