@@ -24,11 +24,12 @@ case "${1:-}" in
 esac
 
 if ((quick)); then
-  count=30 peer_files=4 noheader_mib=8 passes=1 peer_passes=1 bench_min_time=0.001
+  count=30 peer_files=4 noheader_mib=8 passes=1 peer_passes=1 bench_min_time=0.001 covered_count=3
 else
   # Best of five for what takes a fraction of a second, of two for the
   # loops that start a process per file.
   count=10000 peer_files=200 noheader_mib=256 passes=5 peer_passes=2 bench_min_time=0.2
+  covered_count=100
 fi
 
 build=${VELKOR_BUILD_DIR:-$root/build}
@@ -113,6 +114,15 @@ if [[ ! -f $noheader || $root/bench/make_files.py -nt $noheader ]]; then
   note "making the ${noheader_mib} MiB file without any frame header"
   python3 "$root/bench/make_files.py" noheader "$noheader" "$noheader_mib"
 fi
+covered_dir=$data/covered-$covered_count
+if [[ ! -f $covered_dir/.complete || $root/bench/make_files.py -nt $covered_dir/.complete ]]; then
+  note "making $covered_count typical files with a 1 MiB cover in $covered_dir"
+  rm -rf "$covered_dir"
+  python3 "$root/bench/make_files.py" covered "$covered_dir" "$covered_count"
+  touch "$covered_dir/.complete"
+fi
+covered_list=$scratch/covered.txt
+find "$covered_dir" -type f -name '*.mp3' | LC_ALL=C sort >"$covered_list"
 
 list=$scratch/files.txt
 find "$set_dir" -type f -name '*.mp3' | LC_ALL=C sort >"$list"
@@ -240,6 +250,9 @@ out=$("$build/velkor_read_count" "$list")
 read_bytes=$(sed -n 's/.* bytes_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
 read_max=$(sed -n 's/.* max_bytes=\([0-9]*\).*/\1/p' <<<"$out")
 read_calls=$(sed -n 's/.* reads_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
+out=$("$build/velkor_read_count" "$covered_list")
+covered_read_max=$(sed -n 's/.* max_bytes=\([0-9]*\).*/\1/p' <<<"$out")
+covered_read_calls=$(sed -n 's/.* reads_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
 
 # Report ------------------------------------------------------------------
 
@@ -268,6 +281,7 @@ echo
 echo "No frame header anywhere, ${noheader_mib} MiB: velkor --json FILE $(gbps "$noheader_cli") GB/s," \
   "VkGetSonvexStruct $(gbps "$noheader_export") GB/s"
 echo "Bytes read per typical file: ${read_bytes} on average, ${read_max} at most, ${read_calls} reads"
+echo "Bytes read per file with a 1 MiB cover: ${covered_read_max} at most, ${covered_read_calls} reads"
 echo "Peak RSS of velkor -r: ${rss_small} KiB over $small_files files, ${rss_all} KiB over $files files"
 
 echo

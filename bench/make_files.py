@@ -8,6 +8,9 @@ frame), an ID3v1.1 tag at the end. Laid out like a music library, ten files
 per album folder and a thousand per part folder (OUT/part0 holds the first
 thousand), so that OUT/part0 and OUT are sets of 1,000 and of all files.
 
+covered OUT COUNT: COUNT typical files whose ID3v2 tag also holds a front
+cover of 1 MiB (an APIC frame amid the text frames), in one folder.
+
 noheader PATH MIB: MIB mebibytes of random bytes with every 0xFF byte
 replaced, so that no frame header can start anywhere in the file.
 
@@ -65,7 +68,13 @@ def text_frame(frame_id, text, encoding=0):
     return frame_id.encode() + struct.pack(">I", len(body)) + b"\0\0" + body
 
 
-def id3v2_tag(rng, title, artist, album, year, track, genre, comment):
+def picture_frame(rng, size):
+    """An APIC frame: a JPEG front cover of `size` bytes of picture data."""
+    body = b"\0image/jpeg\0\x03\0" + b"\xff\xd8" + rng.randbytes(size - 2)
+    return b"APIC" + struct.pack(">I", len(body)) + b"\0\0" + body
+
+
+def id3v2_tag(rng, title, artist, album, year, track, genre, comment, cover=0):
     frames = [
         text_frame("TIT2", title),
         text_frame("TPE1", artist),
@@ -75,6 +84,8 @@ def id3v2_tag(rng, title, artist, album, year, track, genre, comment):
         text_frame("TCON", genre),
         text_frame("COMM", b"eng\0" + comment),
     ]
+    if cover:
+        frames.insert(6, picture_frame(rng, cover))
     if rng.random() < 0.3:  # some taggers write UTF-16 titles
         frames[0] = text_frame("TIT2", b"\xff\xfe" + title.decode().encode("utf-16-le") + b"\0\0", 1)
     body = b"".join(frames) + bytes(rng.choice([0, 0, 64, 256, 512, 1024]))
@@ -87,7 +98,7 @@ def id3v1_tag(title, artist, album, year, comment, track, genre):
             + comment[:28].ljust(28, b"\0") + bytes([0, track, genre]))
 
 
-def typical_file(rng, number):
+def typical_file(rng, number, cover=0):
     artist = f"Artist {number // 100:03d}".encode()
     album = f"Album {number // 10:04d}".encode()
     title = f"Track {number % 10 + 1:02d} of a typical length".encode()
@@ -106,7 +117,7 @@ def typical_file(rng, number):
         frames = frame_stream([rng.choice([128, 128, 192, 256, 320])] * count)
 
     return (id3v2_tag(rng, title, artist, album, year, f"{track}/10".encode(),
-                      f"({genre})".encode(), comment)
+                      f"({genre})".encode(), comment, cover)
             + b"".join(frames)
             + id3v1_tag(title, artist, album, year, comment, track, genre))
 
@@ -120,6 +131,14 @@ def make_typical(out, count):
             f.write(typical_file(rng, number))
 
 
+def make_covered(out, count):
+    rng = random.Random(20241207)
+    os.makedirs(out, exist_ok=True)
+    for number in range(count):
+        with open(os.path.join(out, f"covered{number:04d}.mp3"), "wb") as f:
+            f.write(typical_file(rng, number, cover=1 << 20))
+
+
 def make_noheader(path, mib):
     rng = random.Random(256)
     no_sync = bytes(range(255)) + b"\xfe"  # 0xFF becomes 0xFE
@@ -131,6 +150,8 @@ def make_noheader(path, mib):
 def main(argv):
     if len(argv) == 4 and argv[1] == "typical":
         make_typical(argv[2], int(argv[3]))
+    elif len(argv) == 4 and argv[1] == "covered":
+        make_covered(argv[2], int(argv[3]))
     elif len(argv) == 4 and argv[1] == "noheader":
         make_noheader(argv[2], int(argv[3]))
     else:

@@ -42,13 +42,16 @@ case $language in
   *) echo "unknown language $language" >&2; exit 2 ;;
 esac
 
-# 200,000 bytes: an MPEG-1 Layer III header (128 kbit/s, 44100 Hz, joint
-# stereo) at offset 0, silence, and an ID3v1.1 tag with a Latin-1 title and
-# a tab in the comment.
+# 200,000 bytes: three MPEG-1 Layer III frames (128 kbit/s, 44100 Hz, joint
+# stereo, 417 bytes each) at offset 0, silence, and an ID3v1.1 tag with a
+# Latin-1 title and a tab in the comment.
 field() { printf '%b' "$1"; head -c $(($2 - $(printf '%b' "$1" | wc -c))) /dev/zero; }
 {
-  printf '\xff\xfb\x90\x64'
-  head -c $((200000 - 4 - 128)) /dev/zero
+  for frame in 1 2 3; do
+    printf '\xff\xfb\x90\x64'
+    head -c 413 /dev/zero
+  done
+  head -c $((200000 - 3 * 417 - 128)) /dev/zero
   printf 'TAG'
   field 'Caf\xe9 Tone' 30
   field 'Velkor' 30

@@ -21,6 +21,7 @@ using velkor::TagRecord;
 using velkor::testing::Bytes;
 using velkor::testing::put;
 using velkor::testing::put_header;
+using velkor::testing::put_lone_header;
 using velkor::testing::TempDir;
 
 // What the analysis gives when it holds the whole file in memory: the tag
@@ -41,11 +42,10 @@ struct Expected {
 Expected analyse_in_memory(const Bytes& file) {
     Expected e;
     const velkor::ByteSpan all(file.data(), file.size());
-    const velkor::ByteSpan buffer = all.first(99999);
     const velkor::fuzzing::PlainWalk walk = velkor::fuzzing::plain_walk(all);
-    if (walk.id3v2_header && walk.id3v2_size < 100000) {
+    if (walk.id3v2_header) {
         e.has_id3v2 = e.tag.LoadTag2(
-            buffer, static_cast<int32_t>(std::min<int64_t>(buffer.size, 10 + walk.id3v2_size)));
+            all, static_cast<int32_t>(std::min<int64_t>(all.size, 10 + walk.id3v2_size)));
     }
     if (walk.frame < 0) return e;  // every file here has a frame
     e.header.set_bytes(&file[static_cast<std::size_t>(walk.frame)]);
@@ -88,7 +88,7 @@ Bytes typical_file(std::size_t padding, bool vbr, std::size_t stream_size) {
     Bytes file = velkor::testing::id3v2_header(static_cast<uint32_t>(body.size()));
     put(file, file.size(), body);
     const std::size_t first_frame = file.size();
-    for (std::size_t at = first_frame; at + 418 <= first_frame + stream_size; at += 418) put_header(file, at);
+    for (std::size_t at = first_frame; at + 417 <= first_frame + stream_size; at += 417) put_lone_header(file, at);
     file.resize(first_frame + stream_size, 0);
     if (vbr) put(file, first_frame + 36, velkor::testing::xing(1, 1234));
     put(file, file.size(), velkor::testing::id3v1("Title", "Artist", "Album", "2004", "Comment", 4, 8));
@@ -122,7 +122,7 @@ TEST(ReadCount, TypicalFilesReadTheirStartAndTheirEndOnly) {
     }
 }
 
-TEST(ReadCount, LargeTagIsReadWholeAndNoMore) {
+TEST(ReadCount, LargeTagIsWalkedNotReadWhole) {
     TempDir dir;
     const Bytes file = typical_file(40000, false, 200000);
     Mp3FileInfo info;
@@ -130,7 +130,9 @@ TEST(ReadCount, LargeTagIsReadWholeAndNoMore) {
     expect_same_results(info, analyse_in_memory(file));
     const std::size_t tag_end = static_cast<std::size_t>(info.header_pos - 1);
     EXPECT_GT(tag_end, 40000u);
-    EXPECT_LE(read.bytes, tag_end + 4096u + 128u);
+    // The frames at the start, the padding's first bytes, the frame behind
+    // the tag and the ID3v1 block.
+    EXPECT_LE(read.bytes, 3 * 4096u + 128u);
 }
 
 TEST(ReadCount, FileWithoutHeaderIsReadInLargeBlocks) {

@@ -30,7 +30,36 @@ inline void put(Bytes& bytes, std::size_t offset, const Bytes& values) {
 inline void put(Bytes& bytes, std::size_t offset, const std::string& text) {
     put(bytes, offset, Bytes(text.begin(), text.end()));
 }
+// Bytes of the frame a header opens (no padding), from the header's own
+// figures: 144 (72 below MPEG-1 for Layer III) or 48 bytes per bit/s and Hz.
+inline std::size_t frame_bytes(const uint8_t (&header)[4]) {
+    static constexpr int kKbps[2][3][16] = {
+        {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
+         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}},
+        {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
+         {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+         {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}}};
+    static constexpr int kHz[4][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000},
+                                      {44100, 48000, 32000}};
+    const int version = (header[1] >> 3) & 3, layer = 4 - ((header[1] >> 1) & 3);
+    const int hz = kHz[version][(header[2] >> 2) & 3];
+    const int bps = kKbps[version == 3][layer - 1][header[2] >> 4] * 1000;
+    if (layer == 1) return static_cast<std::size_t>(12 * bps / hz * 4);
+    return static_cast<std::size_t>((layer == 3 && version != 3 ? 72 : 144) * bps / hz);
+}
+
+// A frame header at offset and the two frames behind it that confirm it as
+// the start of a stream (the bytes grow to hold them).
 inline void put_header(Bytes& bytes, std::size_t offset, const uint8_t (&header)[4] = kMpeg1Header) {
+    const std::size_t length = frame_bytes(header);
+    for (std::size_t at = offset; at <= offset + 2 * length; at += length) {
+        put(bytes, at, Bytes(header, header + 4));
+    }
+}
+
+// A header alone, with nothing behind it to confirm it.
+inline void put_lone_header(Bytes& bytes, std::size_t offset, const uint8_t (&header)[4] = kMpeg1Header) {
     put(bytes, offset, Bytes(header, header + 4));
 }
 

@@ -92,6 +92,21 @@ int32_t FrameHeader::sampling_rate_hz() const {
     return kSamplingRateHz[version_bits()][sampling_index()];
 }
 
+int32_t FrameHeader::frame_length() const {
+    if (!is_valid()) return 0;
+    const int32_t bits_per_second = table_bitrate_kbps() * 1000;
+    const int32_t rate = sampling_rate_hz();
+    const int32_t padding = static_cast<int32_t>((word >> 9) & 1);
+    switch (layer_bits()) {
+        case 3:  // Layer I: four-byte slots
+            return (12 * bits_per_second / rate + padding) * 4;
+        case 2:
+            return 144 * bits_per_second / rate + padding;
+        default:  // Layer III: half the samples per frame below MPEG-1
+            return (version_bits() == kVersionMpeg1 ? 144 : 72) * bits_per_second / rate + padding;
+    }
+}
+
 void FrameHeader::mode_name(char (&out)[kModeNameSize]) const {
     append(out, kModeNameSize, 0, kModeName[mode_bits()]);
 }

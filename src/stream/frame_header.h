@@ -37,10 +37,22 @@ public:
     int32_t table_bitrate_kbps() const;
     int32_t sampling_rate_hz() const;
 
+    // Bytes of the frame this header opens, header included (integer
+    // arithmetic, padding slot counted); 0 for a header that failed is_valid.
+    int32_t frame_length() const;
+    // Whether other has the same version, layer and sampling index: a frame
+    // of the same stream.
+    bool same_stream(const FrameHeader& other) const {
+        return ((word ^ other.word) & kStreamBits) == 0;
+    }
+
     // "Stereo", "Joint Stereo", "Dual Channel" or "Single Channel".
     void mode_name(char (&out)[kModeNameSize]) const;
     // "MPEG 1 Layer III" and the like.
     void version_text(char (&out)[kVersionTextSize]) const;
+
+private:
+    static constexpr uint32_t kStreamBits = 0x001E0C00;  // version, layer, sampling index
 };
 
 }  // namespace velkor

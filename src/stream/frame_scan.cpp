@@ -1,6 +1,7 @@
-// Searching bytes for the first frame header and the ripper's marker.
+// The search for the first frame header and its confirmation.
 #include "stream/frame_scan.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "stream/frame_header.h"
@@ -11,7 +12,20 @@ namespace {
 
 constexpr char kJukeboxMarker[] = "RealJukebox";
 constexpr std::size_t kJukeboxMarkerLength = sizeof(kJukeboxMarker) - 1;
-constexpr std::size_t kJukeboxWindow = 32;
+constexpr int64_t kJukeboxWindow = 32;
+// Candidates whose marker window is looked at (c + 1 below 210), and the
+// first candidate tested again once the marker was seen.
+constexpr int64_t kJukeboxLastCandidate = 208;
+constexpr int64_t kJukeboxResume = 2000;
+// One confirming frame is not enough: runs of FF bytes, as in FLAC files,
+// make such pairs.
+constexpr int kConfirmingFrames = 2;
+
+FrameHeader header_at(ByteSpan bytes, std::size_t offset) {
+    FrameHeader header;
+    header.set_bytes(bytes.at(offset), bytes.at(offset + 1), bytes.at(offset + 2), bytes.at(offset + 3));
+    return header;
+}
 
 }  // namespace
 
@@ -25,11 +39,7 @@ std::size_t find_frame_header(ByteSpan bytes, std::size_t from, std::size_t end)
         const void* hit = std::memchr(bytes.data + c, 0xFF, end - c);
         if (hit == nullptr) break;
         c = static_cast<std::size_t>(static_cast<const uint8_t*>(hit) - bytes.data);
-        if ((bytes.data[c + 1] & 0xE0) == 0xE0) {
-            FrameHeader header;
-            header.set_bytes(bytes.data + c);
-            if (header.is_valid()) return c;
-        }
+        if ((bytes.data[c + 1] & 0xE0) == 0xE0 && header_at(bytes, c).is_valid()) return c;
         ++c;
     }
     return kNoFrame;
@@ -47,6 +57,77 @@ bool has_jukebox_marker(ByteSpan bytes, std::size_t candidate) {
         if (std::memcmp(window + i, kJukeboxMarker, kJukeboxMarkerLength) == 0) return true;
     }
     return false;
+}
+
+Confirmation confirm_frame(ByteSpan bytes, std::size_t candidate, int64_t audio_end) {
+    const FrameHeader first = header_at(bytes, candidate);
+    int64_t next = static_cast<int64_t>(candidate) + first.frame_length();
+    for (int i = 0; i < kConfirmingFrames; ++i) {
+        if (audio_end - next < 4) return Confirmation::kConfirmed;  // a short stream ends here
+        if (next + 4 > static_cast<int64_t>(bytes.size)) return Confirmation::kNeedBytes;
+        const FrameHeader header = header_at(bytes, static_cast<std::size_t>(next));
+        if (!header.is_valid() || !header.same_stream(first)) return Confirmation::kRefused;
+        next += header.frame_length();
+    }
+    return Confirmation::kConfirmed;
+}
+
+FirstFrameScan::FirstFrameScan(int64_t start, int64_t file_size, int64_t audio_end)
+    : next_(start), last_(file_size - 5), audio_end_(audio_end) {}
+
+FirstFrameScan::Step FirstFrameScan::scan(ByteSpan window, int64_t window_offset, bool complete) {
+    const int64_t window_end = window_offset + static_cast<int64_t>(window.size);
+    // Whether the bytes before `end` are known: in the window, or past
+    // everything there is.
+    auto known = [&](int64_t end) { return complete || end <= window_end; };
+    auto at = [&](int64_t offset) { return static_cast<std::size_t>(offset - window_offset); };
+
+    // A valid header at next_: confirmed, refused (go on), or more bytes needed.
+    auto try_candidate = [&]() -> Confirmation {
+        const Confirmation result = confirm_frame(window, at(next_), audio_end_ - window_offset);
+        if (result == Confirmation::kNeedBytes && complete) return Confirmation::kRefused;
+        return result;
+    };
+
+    while (next_ <= last_) {
+        if (!known(next_ + 4)) return Step::kNeedBytes;
+        if (!skipping_ && next_ <= kJukeboxLastCandidate) {
+            if (!known(next_ + 1 + kJukeboxWindow)) return Step::kNeedBytes;
+            if (has_jukebox_marker(window, at(next_))) {
+                skipping_ = true;
+                next_ = std::max(next_, kJukeboxResume);
+                continue;
+            }
+            if (header_at(window, at(next_)).is_valid()) {
+                const Confirmation result = try_candidate();
+                if (result == Confirmation::kConfirmed) return Step::kFound;
+                if (result == Confirmation::kNeedBytes) return Step::kNeedBytes;
+            }
+            ++next_;
+            continue;
+        }
+        if (skipping_ && next_ < kJukeboxResume) next_ = kJukeboxResume;
+
+        // Beyond the marker's candidates: valid headers found at memory
+        // speed, each confirmed in turn.
+        const int64_t end = std::min(last_ + 1, window_end - 3);
+        if (next_ >= end) {
+            // Past the window every candidate lacks a byte: none is valid
+            // when nothing more can be fetched.
+            return next_ > last_ || complete ? Step::kNotFound : Step::kNeedBytes;
+        }
+        const std::size_t hit = find_frame_header(window, at(next_), at(end));
+        if (hit == kNoFrame) {
+            next_ = end;
+            continue;
+        }
+        next_ = window_offset + static_cast<int64_t>(hit);
+        const Confirmation result = try_candidate();
+        if (result == Confirmation::kConfirmed) return Step::kFound;
+        if (result == Confirmation::kNeedBytes) return Step::kNeedBytes;
+        ++next_;
+    }
+    return Step::kNotFound;
 }
 
 }  // namespace velkor

@@ -1,11 +1,12 @@
-// Searching bytes for the first frame header, and for the marker that one
-// ripper leaves in front of its first frames.
+// The search for a stream's first frame: a valid header that the two frames
+// behind it confirm, with the rule for the marker one ripper leaves in front
+// of its first frames. Pure functions over bytes; the caller fetches them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "stream/byte_span.h"
+#include "base/byte_span.h"
 
 namespace velkor {
 
@@ -19,5 +20,45 @@ std::size_t find_frame_header(ByteSpan bytes, std::size_t from, std::size_t end)
 // byte, at most 32 bytes (bytes past the span count as zero). True when the
 // window holds "RealJukebox".
 bool has_jukebox_marker(ByteSpan bytes, std::size_t candidate);
+
+enum class Confirmation { kConfirmed, kRefused, kNeedBytes };
+
+// Whether the valid header at `candidate` opens a stream: the headers one
+// and two frames further on must be valid and of the same version, layer
+// and sampling rate. The chain ends early, confirmed, where fewer than 4
+// bytes are left before audio_end (the offset in `bytes` where the audio
+// ends, which may lie beyond the span). kNeedBytes: the chain runs past the
+// span before audio_end.
+Confirmation confirm_frame(ByteSpan bytes, std::size_t candidate, int64_t audio_end);
+
+// The scan for the first frame over a file's bytes, fed one window at a
+// time: the first candidate from `start` to file_size - 5 whose header is
+// valid and confirmed. Once a candidate up to offset 208 has the marker in
+// its window, the candidates up to 1999 are passed over.
+class FirstFrameScan {
+public:
+    enum class Step { kFound, kNotFound, kNeedBytes };
+
+    FirstFrameScan(int64_t start, int64_t file_size, int64_t audio_end);
+
+    // Examines candidates from next() on in `window`, the file's bytes from
+    // window_offset (at most next()) on. `complete`: nothing lies beyond the
+    // window that could be fetched (the file ends there or cannot be read
+    // further), so missing bytes count as zero. kNeedBytes: the file's bytes
+    // from next() on are needed to go on.
+    Step scan(ByteSpan window, int64_t window_offset, bool complete);
+
+    int64_t next() const { return next_; }
+    // The frame's offset after kFound.
+    int64_t found() const { return next_; }
+    // The last candidate there is (negative when the file is too small).
+    int64_t last() const { return last_; }
+
+private:
+    int64_t next_;
+    int64_t last_;
+    int64_t audio_end_;
+    bool skipping_ = false;
+};
 
 }  // namespace velkor

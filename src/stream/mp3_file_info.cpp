@@ -62,9 +62,10 @@ int32_t Mp3FileInfo::frequency_hz() const { return header.sampling_rate_hz(); }
 
 int32_t Mp3FileInfo::bitrate_kbps() const {
     if (!has_xing_count(*this)) return header.table_bitrate_kbps();
-    // The average over the whole file, rounded through single precision as
+    // The average over the audio, from the first frame on (a cover in the
+    // tag in front of it is no audio), rounded through single precision as
     // the stored figures always were.
-    const float size = static_cast<float>(file_size_);
+    const float size = static_cast<float>(audio_bytes());
     const float average_frame = static_cast<float>(static_cast<double>(size) / vbr.frames());
     return to_int32(static_cast<double>(frequency_hz()) * average_frame /
                     (1000.0 * frame_size_coefficient(header)));
@@ -77,7 +78,7 @@ int32_t Mp3FileInfo::frame_count() const {
     const float frame_size = static_cast<float>(
         (header.table_bitrate_kbps() * 1000.0 / rate) * frame_size_coefficient(header));
     if (!(frame_size > 0.0f)) return 0;
-    return to_int32(static_cast<double>(file_size_) / frame_size);
+    return to_int32(static_cast<double>(audio_bytes()) / frame_size);
 }
 
 int32_t Mp3FileInfo::length_seconds() const {

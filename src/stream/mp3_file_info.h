@@ -7,6 +7,7 @@
 
 #include "stream/frame_header.h"
 #include "stream/vbr_header.h"
+#include "tags/id3v2_header.h"
 #include "tags/tag_record.h"
 
 namespace velkor {
@@ -38,6 +39,10 @@ public:
     std::string path;
     int64_t file_size_ = 0;
     int64_t header_pos = 0;  // offset of the first frame header plus one
+    // Beyond what the exports show: the ID3v2 tag's header (version 0 when
+    // there is none) and where the audio ends (before an ID3v1 tag).
+    Id3v2Header id3v2;
+    int64_t audio_end = 0;
 
     // Analyses the file: 0 success, 2 not opened (after the notice), 4 no
     // valid frame header.
@@ -52,6 +57,8 @@ public:
     int32_t length_seconds() const;
     void length_text(char (&out)[kLengthTextSize]) const;
     int64_t file_size() const { return file_size_; }
+    // The bytes from the first frame to the end of the file.
+    int64_t audio_bytes() const { return file_size_ - (header_pos - 1); }
     const std::string& copy_path() const { return path; }
 
     // Tag queries, answered from `tag`.

@@ -1,32 +1,44 @@
-// The ID3v2.2/2.3 reader: walks the frames of a tag held in memory and keeps
+// The ID3v2.2/2.3 reader: walks the frames of a tag of any size and keeps
 // the texts of the title, album, artist, comment, genre, track and year
-// frames. One forward pass over the bytes, no allocation, no read outside
-// the span whatever the bytes say.
+// frames. One forward pass, no allocation, no read outside the tag whatever
+// the bytes say; only frame headers and the bodies of the frames it keeps
+// are fetched, so a large picture costs nothing.
 #include <algorithm>
 #include <cstring>
 
-#include "tags/decimal_text.h"
+#include "base/decimal_text.h"
+#include "tags/id3v2_header.h"
 #include "tags/tag_record.h"
 
 namespace velkor {
 
 namespace {
 
-constexpr std::size_t kTagHeaderSize = 10;
-constexpr uint8_t kFlagUnsynchronisation = 0x80;
-constexpr uint8_t kFlagExtendedHeader = 0x40;  // version 2.3
 constexpr uint8_t kEncodingUtf16 = 1;
 constexpr std::size_t kLanguageSize = 3;
 constexpr std::size_t kMaxChars = TagRecord::kTextSize - 1;
 
-// The bytes behind the tag header, read front to back. With the tag's
-// unsynchronisation flag every FF 00 pair is delivered as FF alone. left()
+// The bytes behind the tag header, read front to back. Bytes are fetched
+// from the source only when they are read: skip() just moves on, so a
+// picture's bytes are never fetched. With the tag's unsynchronisation flag
+// (version 2.3 and before) every FF 00 pair is delivered as FF alone; as
+// the pairs shift every later offset, such a tag is fetched whole. left()
 // counts the bytes still to come after that undoing, so frame sizes are
 // checked against what the frames really have.
 class TagCursor {
 public:
-    TagCursor(ByteSpan bytes, bool unsync)
-        : bytes_(bytes), unsync_(unsync), left_(delivered_count(bytes, unsync)) {}
+    // The tag's bytes from offset `from` up to `end`.
+    TagCursor(ByteSource& source, int64_t from, int64_t end, bool unsync)
+        : source_(source), unsync_(unsync) {
+        const std::size_t count = end > from ? static_cast<std::size_t>(end - from) : 0;
+        if (unsync_) {
+            bytes_ = source.bytes(from, count);
+            left_ = delivered_count(bytes_);
+        } else {
+            pos_ = static_cast<std::size_t>(from);
+            left_ = count;
+        }
+    }
 
     std::size_t left() const { return left_; }
 
@@ -34,8 +46,9 @@ public:
     uint8_t next() {
         if (left_ == 0) return 0;
         --left_;
+        if (!unsync_) return source_.bytes(static_cast<int64_t>(pos_++), 1).at(0);
         uint8_t b = bytes_.at(pos_++);
-        if (is_stuffed_zero(bytes_, pos_, b)) ++pos_;
+        if (is_stuffed_zero(pos_, b)) ++pos_;
         return b;
     }
 
@@ -53,8 +66,9 @@ public:
     void read(uint8_t* dest, std::size_t n) {
         std::size_t i = 0;
         if (!unsync_) {
-            i = std::min(n, left_);
-            if (i > 0) std::memcpy(dest, bytes_.data + pos_, i);
+            const ByteSpan got = source_.bytes(static_cast<int64_t>(pos_), std::min(n, left_));
+            i = got.size;
+            if (i > 0) std::memcpy(dest, got.data, i);
             pos_ += i;
             left_ -= i;
         }
@@ -69,9 +83,10 @@ public:
     }
 
     // Whether the bytes still to come stand in the tag as they are
-    // delivered (no unsynchronisation to undo): then rest() holds them.
+    // delivered (no unsynchronisation to undo): then rest() holds them,
+    // valid until the next read.
     bool is_plain() const { return !unsync_; }
-    ByteSpan rest() const { return bytes_.from(pos_).first(left_); }
+    ByteSpan rest() const { return source_.bytes(static_cast<int64_t>(pos_), left_); }
 
     // A cursor over the next n bytes only (fewer at the end); this cursor
     // does not move.
@@ -82,12 +97,11 @@ public:
     }
 
 private:
-    bool is_stuffed_zero(ByteSpan bytes, std::size_t i, uint8_t previous) const {
-        return unsync_ && previous == 0xFF && i < bytes.size && bytes.data[i] == 0;
+    bool is_stuffed_zero(std::size_t i, uint8_t previous) const {
+        return previous == 0xFF && i < bytes_.size && bytes_.data[i] == 0;
     }
 
-    std::size_t delivered_count(ByteSpan bytes, bool unsync) const {
-        if (!unsync) return bytes.size;
+    static std::size_t delivered_count(ByteSpan bytes) {
         std::size_t count = 0;
         for (std::size_t i = 0; i < bytes.size; ++count) {
             uint8_t b = bytes.data[i++];
@@ -96,10 +110,11 @@ private:
         return count;
     }
 
-    ByteSpan bytes_;
+    ByteSource& source_;
     bool unsync_;
-    std::size_t left_;
+    ByteSpan bytes_;  // the whole tag, with unsynchronisation only
     std::size_t pos_ = 0;
+    std::size_t left_ = 0;
 };
 
 // Where a frame header keeps its parts, by tag version.
@@ -195,19 +210,25 @@ void read_text(TagCursor& body, uint8_t encoding, TagRecord::Text& out) {
 }  // namespace
 
 int32_t TagRecord::LoadTag2(ByteSpan buffer, int32_t iLength) {
+    SpanSource source(buffer);
+    return LoadTag2(source, std::min<int64_t>(iLength, static_cast<int64_t>(buffer.size)));
+}
+
+int32_t TagRecord::LoadTag2(ByteSource& source, int64_t iLength) {
     for (Text* field : {&v2_title, &v2_album, &v2_artist, &v2_comment, &v2_genre, &v2_track,
                         &v2_year}) {
         std::memset(*field, 0, sizeof *field);
     }
-    const int32_t iVersion = buffer.at(3);
+    const ByteSpan head = source.bytes(0, Id3v2Header::kSize);
+    const int32_t iVersion = head.at(3);
     if (iVersion != 2 && iVersion != 3) return 0;
     const bool v23 = iVersion == 3;
     const FrameLayout& layout = v23 ? kLayoutV23 : kLayoutV22;
 
-    const ByteSpan tag = buffer.first(iLength > 0 ? static_cast<std::size_t>(iLength) : 0);
-    const uint8_t flags = tag.at(5);
-    TagCursor walk(tag.from(kTagHeaderSize), (flags & kFlagUnsynchronisation) != 0);
-    if (v23 && (flags & kFlagExtendedHeader)) {
+    const uint8_t flags = iLength > 5 ? head.at(5) : 0;
+    TagCursor walk(source, Id3v2Header::kSize, iLength,
+                   (flags & Id3v2Header::kFlagUnsynchronisation) != 0);
+    if (v23 && (flags & Id3v2Header::kFlagExtendedHeader)) {
         const uint32_t extended_size = walk.read_be(4);
         if (extended_size > walk.left()) return 0;
         walk.skip(extended_size);

@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "stream/byte_span.h"
+#include "base/byte_source.h"
+#include "base/byte_span.h"
+#include "base/sentinels.h"
 
 namespace velkor {
 
@@ -27,7 +29,7 @@ public:
     Text album = {};
     Text comment = {};
     int32_t year = 0;
-    int32_t track = -1;    // -1: no track
+    int32_t track = kNoTrack;
     float version = 0.0f;  // 1.0f or 1.1f once an ID3v1 tag was read or set
     int32_t valid = 0;
     Text v2_title = {};
@@ -37,7 +39,7 @@ public:
     Text v2_genre = {};
     Text v2_track = {};
     Text v2_year = {};
-    uint8_t genre = 255;   // 255: no genre ("not supported")
+    uint8_t genre = kGenreNotSupported;
 
     // ID3v1 ------------------------------------------------------------
     // Parses the last 128 bytes of a file. Returns 1 when they hold a tag
@@ -72,9 +74,11 @@ public:
     void genre_name(char (&out)[kGenreNameSize]) const;
 
     // ID3v2 ------------------------------------------------------------
-    // Reads the texts of an ID3v2.2/2.3 tag that starts at buffer[0],
-    // examining at most iLength bytes (header included). Returns 1 when a
-    // frame of interest was stored.
+    // Reads the texts of an ID3v2.2/2.3 tag that starts at offset 0 of the
+    // source, examining at most iLength bytes (header included). Returns 1
+    // when a frame of interest was stored.
+    int32_t LoadTag2(ByteSource& tag, int64_t iLength);
+    // The same for a tag held in memory.
     int32_t LoadTag2(ByteSpan buffer, int32_t iLength);
 
     // Editing ----------------------------------------------------------
