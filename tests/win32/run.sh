@@ -64,6 +64,7 @@ AddNums
 CompareNums
 DisplayStringByRef
 DisplayStringByVal
+DllMain
 FillString
 InStrRev
 MultiplyNums
@@ -73,9 +74,9 @@ VkGetSonvexStruct
 VkOpenMp3File
 EOF
 if diff -u "$work/expected_exports.txt" "$work/exports.txt"; then
-  pass "exports are exactly the eleven plain names"
+  pass "exports are exactly the twelve plain names"
 else
-  fail "exports are exactly the eleven plain names"
+  fail "exports are exactly the twelve plain names"
 fi
 if grep -q '@' "$work/exports.txt"; then
   fail "no decorated Name@N export"

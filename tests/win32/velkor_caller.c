@@ -580,7 +580,12 @@ static DWORD WINAPI add_on_thread(LPVOID api) { return (DWORD)((const Api *)api)
 
 /* The entry point must accept every notification, or loading, a second
  * thread or unloading fails. */
+typedef BOOL(WINAPI *EntryPointFn)(HINSTANCE, DWORD, LPVOID);
+
 static void check_entry_point(HMODULE library, const Api *api, const char *path) {
+    EntryPointFn entry = (EntryPointFn)(void *)GetProcAddress(library, "DllMain");
+    check(entry != NULL && entry(library, DLL_THREAD_ATTACH, NULL) == TRUE,
+          "DllMain is exported by its plain name and accepts a notification", NULL);
     DWORD code = 0;
     HANDLE thread = CreateThread(NULL, 0, add_on_thread, (LPVOID)api, 0, NULL);
     check(thread != NULL && WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0 &&
