@@ -6,13 +6,18 @@
  *
  * Calling convention: __stdcall on 32-bit Windows (the functions are
  * exported there by their plain, undecorated names), the platform's default
- * elsewhere. All strings are 8-bit and zero-terminated; all integers are
- * signed 32-bit unless stated otherwise.
+ * elsewhere. Strings are zero-terminated: 8-bit for the analysis exports
+ * and the samples, UTF-8 for velkor's own interface. Integers are signed
+ * 32-bit unless stated otherwise.
  */
 #ifndef VELKOR_H
 #define VELKOR_H
 
+#include <stddef.h>
 #include <stdint.h>
+#if defined(_WIN32)
+#include <wchar.h>
+#endif
 
 #if defined(_WIN32) && !defined(_WIN64)
 #define VK_CALL __stdcall
@@ -130,6 +135,194 @@ VK_API int32_t VK_CALL DisplayStringByRef(const char **ref);
 VK_API int32_t VK_CALL DisplayStringByVal(const char *text);
 /* Writes the first 7 characters of "kvzt4821" into both fields. */
 VK_API void VK_CALL MyStructProc(SampleRecord *record);
+
+/* velkor's own interface ----------------------------------------------- */
+
+/*
+ * Every fact of one file: the stream, the VBR header and the encoder's
+ * gapless figures, ID3v1 and ID3v2.2/2.3/2.4 tags with their texts whole
+ * and in UTF-8, and the pictures. A file is analysed once, by VkFileOpen;
+ * its facts stay with the handle until VkFileClose. Handles are
+ * independent of each other and the library keeps no state between calls,
+ * so any number of threads may use it at once (one handle per thread at a
+ * time). Nothing here ever shows a notice: failures are statuses.
+ *
+ * Records carry their own size in their first field: the caller sets it to
+ * sizeof the record it knows, and the library fills no more than that, so
+ * callers built against an older velkor.h keep working when fields are
+ * added at the end.
+ */
+typedef struct VkFile VkFile;
+
+/* Statuses. */
+#define VK_OK 0
+#define VK_ERROR_NOT_FOUND 1     /* no such file (or a folder on its path is missing) */
+#define VK_ERROR_NOT_PERMITTED 2 /* no permission to read (or write) it */
+#define VK_ERROR_NOT_REGULAR 3   /* a folder, device, FIFO or socket */
+#define VK_ERROR_NO_AUDIO 4      /* read, but no MPEG audio frames in it */
+#define VK_ERROR_READ 5          /* any other failure to open or read it */
+#define VK_ERROR_NO_MEMORY 6
+#define VK_ERROR_ARGUMENT 7      /* a NULL pointer, unknown option, index or field */
+#define VK_ERROR_READ_ONLY 8     /* writing: the file system is read-only */
+#define VK_ERROR_NO_SPACE 9      /* writing: no room left (disk full, size limit) */
+#define VK_ERROR_WRITE 10        /* writing: any other failure; the file is left as it was */
+
+/* The status in plain words: "not found", "permission denied", ... */
+VK_API const char *VK_CALL VkStatusText(int32_t status);
+
+/* Options of VkFileOpen. */
+#define VK_OPEN_COUNT_FRAMES 0x1u /* count every frame (exact figures without a VBR header) */
+
+/*
+ * Analyses the file at path (UTF-8; on Windows converted to UTF-16 and
+ * opened with the wide API, so a name in any script opens). On VK_OK *file
+ * is a new handle, else NULL. Reads only what the facts need: pictures are
+ * skipped, not read.
+ */
+VK_API int32_t VK_CALL VkFileOpen(const char *path, uint32_t options, VkFile **file);
+/* Releases the handle and every text it gave out. NULL is ignored. */
+VK_API void VK_CALL VkFileClose(VkFile *file);
+
+/* Channel modes, VBR headers. */
+#define VK_MODE_STEREO 0
+#define VK_MODE_JOINT_STEREO 1
+#define VK_MODE_DUAL_CHANNEL 2
+#define VK_MODE_SINGLE_CHANNEL 3
+#define VK_VBR_NONE 0
+#define VK_VBR_XING 1
+#define VK_VBR_INFO 2 /* the Xing layout an encoder writes into a CBR stream */
+#define VK_VBR_VBRI 3
+
+/* The numeric facts of a file. Unknown figures are -1. */
+typedef struct VkFacts {
+    uint32_t size;            /* set by the caller: sizeof(VkFacts) */
+    int32_t mpeg_version;     /* 10 MPEG-1, 20 MPEG-2, 25 MPEG-2.5 */
+    int32_t layer;            /* 1, 2 or 3 */
+    int32_t sampling_rate_hz;
+    int32_t channel_mode;     /* VK_MODE_... */
+    int32_t channels;         /* 1 or 2 */
+    int32_t bitrate_kbps;     /* the average when a VBR header or the count gives one */
+    int32_t vbr_header;       /* VK_VBR_... */
+    int32_t frames_exact;     /* 1: frames from a VBR header or counted; 0: estimated */
+    int32_t encoder_delay;    /* samples, from the encoder's tag; -1 */
+    int32_t encoder_padding;  /* samples, from the encoder's tag; -1 */
+    int32_t id3v1;            /* 0 none, 10 ID3v1.0, 11 ID3v1.1 */
+    int32_t id3v1_track;      /* ID3v1.1 track, -1 */
+    int32_t id3v1_genre;      /* the genre byte, 255 for none */
+    int32_t id3v2_version;    /* 0 none, 2, 3 or 4 */
+    int32_t picture_count;
+    int64_t file_size;
+    int64_t first_frame_offset;
+    int64_t audio_bytes;      /* from the first frame to the end of the audio */
+    int64_t frames;
+    int64_t duration_ms;      /* frames x samples per frame / sampling rate */
+    int64_t gapless_duration_ms; /* less the encoder's delay and padding; -1 */
+} VkFacts;
+
+/* The 64-bit figures start 8-byte aligned on every platform. */
+#if defined(__cplusplus)
+static_assert(offsetof(VkFacts, file_size) == 64, "VkFacts: no padding before file_size");
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+_Static_assert(offsetof(VkFacts, file_size) == 64, "VkFacts: no padding before file_size");
+#endif
+
+/* Fills facts (as far as facts->size reaches). */
+VK_API int32_t VK_CALL VkFileFacts(const VkFile *file, VkFacts *facts);
+
+/* Texts. VK_ID3V2_* come from the ID3v2 tag (several values of one frame
+ * joined by "; "; numeric genre references resolved to names; the comment
+ * without a description preferred), VK_ID3V1_* from the ID3v1 tag (Latin-1
+ * as stored, converted), the rest from the stream. */
+#define VK_ID3V2_TITLE 1
+#define VK_ID3V2_ARTIST 2
+#define VK_ID3V2_ALBUM 3
+#define VK_ID3V2_ALBUM_ARTIST 4
+#define VK_ID3V2_YEAR 5     /* TYER, TDRC or TYE as stored ("2004", "2004-05-01") */
+#define VK_ID3V2_TRACK 6    /* as stored: "7" or "7/12" */
+#define VK_ID3V2_DISC 7
+#define VK_ID3V2_GENRE 8
+#define VK_ID3V2_COMPOSER 9
+#define VK_ID3V2_COMMENT 10
+#define VK_ID3V1_TITLE 21
+#define VK_ID3V1_ARTIST 22
+#define VK_ID3V1_ALBUM 23
+#define VK_ID3V1_YEAR 24
+#define VK_ID3V1_COMMENT 25
+#define VK_ID3V1_GENRE 26   /* the genre's name, "not supported" for 126 and up */
+#define VK_STREAM_ENCODER 41 /* "LAME3.100" and the like, from the encoder's tag */
+#define VK_STREAM_VERSION 42 /* "MPEG 1 Layer III" */
+#define VK_STREAM_MODE 43    /* "Joint Stereo" */
+
+/*
+ * The text, zero-terminated UTF-8, valid until VkFileClose; "" when the
+ * file has none. NULL for a NULL handle or an unknown field.
+ */
+VK_API const char *VK_CALL VkFileText(const VkFile *file, int32_t field);
+/*
+ * Copies the text into buffer (size bytes; cut at a character's boundary,
+ * always zero-terminated when size > 0). Returns the size the whole text
+ * needs, zero byte included, or 0 for a NULL handle or an unknown field.
+ */
+VK_API int32_t VK_CALL VkFileGetText(const VkFile *file, int32_t field, char *buffer, int32_t size);
+
+/* Pictures of the ID3v2 tag, index 0 to picture_count - 1. */
+typedef struct VkPicture {
+    uint32_t size;     /* set by the caller: sizeof(VkPicture) */
+    int32_t type;      /* the APIC picture type: 3 front cover, 4 back cover, ... */
+    int32_t bytes;     /* size of the picture data */
+} VkPicture;
+#define VK_PICTURE_MIME 1        /* "image/jpeg" */
+#define VK_PICTURE_DESCRIPTION 2
+VK_API int32_t VK_CALL VkFilePicture(const VkFile *file, int32_t index, VkPicture *picture);
+/* The picture's MIME type or description, as VkFileText gives texts. */
+VK_API const char *VK_CALL VkFilePictureText(const VkFile *file, int32_t index, int32_t field);
+/*
+ * Reads the picture's data from the file into buffer (size bytes). Returns
+ * VK_OK when all of it fitted, VK_ERROR_ARGUMENT when buffer is too small
+ * (nothing is read), or the status of the failed read.
+ */
+VK_API int32_t VK_CALL VkFileReadPicture(const VkFile *file, int32_t index, void *buffer, int32_t size);
+
+/* The name of genre number 0 to 125 ("Blues" ...), else NULL. */
+VK_API const char *VK_CALL VkGenreName(int32_t genre);
+/* The number of a genre name (letter case ignored), or -1000. */
+VK_API int32_t VK_CALL VkGenreNumber(const char *name);
+
+/* What VkWriteId3v1 stores: the fields named in `fields`; the others keep
+ * what the file's tag holds (or are empty when it has none). */
+#define VK_FIELD_TITLE 0x01u
+#define VK_FIELD_ARTIST 0x02u
+#define VK_FIELD_ALBUM 0x04u
+#define VK_FIELD_YEAR 0x08u
+#define VK_FIELD_COMMENT 0x10u
+#define VK_FIELD_TRACK 0x20u
+#define VK_FIELD_GENRE 0x40u
+typedef struct VkId3v1 {
+    uint32_t size;        /* set by the caller: sizeof(VkId3v1) */
+    uint32_t fields;      /* VK_FIELD_... */
+    const char *title;    /* UTF-8, stored as Latin-1 ('?' for others), 30 bytes at most */
+    const char *artist;
+    const char *album;
+    const char *comment;  /* 30 bytes, 28 with a track */
+    int32_t year;         /* 0 to 9999 */
+    int32_t track;        /* 1 to 255; 0 removes it (ID3v1.0) */
+    int32_t genre;        /* 0 to 255; 255 for none */
+} VkId3v1;
+
+/*
+ * Writes the ID3v1 tag of the file at path (UTF-8): over the tag it ends
+ * with, or appended. Nothing else in the file changes, and a failed write
+ * leaves the file as it was. VK_ERROR_ARGUMENT for a value out of range.
+ */
+VK_API int32_t VK_CALL VkWriteId3v1(const char *path, const VkId3v1 *tag);
+
+#if defined(_WIN32)
+/* The same with UTF-16 paths and texts. VkFileGetTextW returns the UTF-16
+ * code units the whole text needs, zero included. */
+VK_API int32_t VK_CALL VkFileOpenW(const wchar_t *path, uint32_t options, VkFile **file);
+VK_API int32_t VK_CALL VkFileGetTextW(const VkFile *file, int32_t field, wchar_t *buffer, int32_t size);
+VK_API int32_t VK_CALL VkWriteId3v1W(const wchar_t *path, const VkId3v1 *tag);
+#endif
 
 #if !defined(_WIN32)
 /* Notices (Linux and other non-Windows systems only) -------------------- */
