@@ -1,0 +1,87 @@
+"""velkor.read against the velkor command on the samples, and on files made
+here: errors by status, an ID3v2 picture, the facts record's size field."""
+import ctypes
+import json
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+from dataclasses import fields, is_dataclass
+from pathlib import Path
+
+import velkor
+from velkor import _native
+
+SAMPLES = os.path.join(os.path.dirname(__file__), "..", "..", "samples")
+COMMAND = os.environ.get("VELKOR_COMMAND")
+
+
+class ReadTest(unittest.TestCase):
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, self.tmp)
+
+    def assertAgrees(self, mine, theirs: dict, where: str):
+        """Keys the command does not (yet) write are not compared."""
+        for field in fields(mine):
+            key = "mode" if field.name == "channel_mode" else field.name
+            value, expected = getattr(mine, field.name), theirs.get(key, ...)
+            if is_dataclass(value) and isinstance(expected, dict):
+                self.assertAgrees(value, expected, f"{where}.{key}")
+            elif expected is not ...:
+                # The command writes the ID3v1 year as a number.
+                self.assertEqual(value, str(expected) if isinstance(value, str) and
+                                 isinstance(expected, int) else expected, f"{where}.{key}")
+
+    @unittest.skipUnless(COMMAND, "VELKOR_COMMAND is not set")
+    def test_samples_agree_with_the_command(self):
+        for name in sorted(n for n in os.listdir(SAMPLES) if n.endswith(".mp3")):
+            path = os.path.join(SAMPLES, name)
+            with self.subTest(name):
+                out = subprocess.run([COMMAND, "--json", path], capture_output=True, check=True)
+                theirs = json.loads(out.stdout)
+                self.assertEqual(theirs.get("status", 0), 0)
+                self.assertAgrees(velkor.read(path), theirs, name)
+
+    def test_errors_carry_status_and_path(self):
+        zeros = os.path.join(self.tmp, "zeros.mp3")
+        Path(zeros).write_bytes(bytes(5000))
+        for path, kind, status in [(zeros + ".not", velkor.NotFoundError, _native.NOT_FOUND),
+                                   (self.tmp, velkor.NotRegularError, _native.NOT_REGULAR),
+                                   (zeros, velkor.NoAudioError, _native.NO_AUDIO)]:
+            with self.subTest(kind.__name__), self.assertRaises(kind) as caught:
+                velkor.read(path)
+            error = caught.exception
+            self.assertEqual((error.status, error.path, str(error)),
+                             (status, path, f"{path}: {_native.status_text(status)}"))
+
+    def test_an_id3v2_tag_with_a_picture(self):
+        def frame(name: bytes, body: bytes) -> bytes:
+            return name + len(body).to_bytes(4, "big") + b"\x00\x00" + body
+        data = bytes(range(256)) * 3
+        tag = frame(b"APIC", b"\x00image/png\x00\x03front\x00" + data)
+        size = bytes((len(tag) >> shift) & 0x7F for shift in (21, 14, 7, 0))
+        path = os.path.join(self.tmp, "cover.mp3")
+        audio = Path(SAMPLES, "vbr_xing.mp3").read_bytes()
+        Path(path).write_bytes(b"ID3\x03\x00\x00" + size + tag + audio)
+        facts = velkor.read(path)
+        self.assertEqual((facts.vbr_header, facts.id3v2.version), ("Xing", "2.3"))
+        self.assertEqual(facts.id3v2.pictures, (velkor.Picture(3, "image/png", "front", 768),))
+        self.assertEqual(velkor.read_picture(path, 0), data)
+        self.assertRaises(IndexError, velkor.read_picture, path, 1)
+
+    def test_the_library_fills_no_more_than_the_size_field_says(self):
+        lib, handle = _native.library(), ctypes.c_void_p()
+        path = os.fsencode(os.path.join(SAMPLES, "cbr_id3v11.mp3"))
+        self.assertEqual(lib.VkFileOpen(path, 0, ctypes.byref(handle)), _native.OK)
+        self.addCleanup(lib.VkFileClose, handle)
+        room = bytearray(b"\xa5" * 112)
+        facts = _native.VkFacts.from_buffer(room)
+        facts.size = known = _native.VkFacts.sampling_rate_hz.offset  # an older caller's
+        self.assertEqual(lib.VkFileFacts(handle, ctypes.byref(facts)), _native.OK)
+        self.assertEqual((facts.layer, room[known:]), (3, b"\xa5" * (112 - known)))
+
+
+if __name__ == "__main__":
+    unittest.main()
