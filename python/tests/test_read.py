@@ -15,6 +15,7 @@ from velkor import _native
 
 SAMPLES = os.path.join(os.path.dirname(__file__), "..", "..", "samples")
 COMMAND = os.environ.get("VELKOR_COMMAND")
+JSON_NAMES = {"channel_mode": "mode", "size": "bytes"}  # where the command's keys differ
 
 
 class ReadTest(unittest.TestCase):
@@ -25,10 +26,14 @@ class ReadTest(unittest.TestCase):
     def assertAgrees(self, mine, theirs: dict, where: str):
         """Keys the command does not (yet) write are not compared."""
         for field in fields(mine):
-            key = "mode" if field.name == "channel_mode" else field.name
+            key = JSON_NAMES.get(field.name, field.name)
             value, expected = getattr(mine, field.name), theirs.get(key, ...)
             if is_dataclass(value) and isinstance(expected, dict):
                 self.assertAgrees(value, expected, f"{where}.{key}")
+            elif isinstance(value, tuple) and isinstance(expected, list):
+                self.assertEqual(len(value), len(expected), f"{where}.{key}")
+                for i, (item, its) in enumerate(zip(value, expected)):
+                    self.assertAgrees(item, its, f"{where}.{key}[{i}]")
             elif expected is not ...:
                 # The command writes the ID3v1 year as a number.
                 self.assertEqual(value, str(expected) if isinstance(value, str) and
@@ -41,6 +46,8 @@ class ReadTest(unittest.TestCase):
             with self.subTest(name):
                 out = subprocess.run([COMMAND, "--json", path], capture_output=True, check=True)
                 theirs = json.loads(out.stdout)
+                if "vbr_header" not in theirs:  # the command before velkor.h reads no ID3v2.4
+                    theirs.pop("id3v2")
                 self.assertEqual(theirs.get("status", 0), 0)
                 self.assertAgrees(velkor.read(path), theirs, name)
 
