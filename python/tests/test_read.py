@@ -54,6 +54,7 @@ class ReadTest(unittest.TestCase):
     def test_errors_carry_status_and_path(self):
         zeros = os.path.join(self.tmp, "zeros.mp3")
         Path(zeros).write_bytes(bytes(5000))
+        self.assertRaises(ValueError, velkor.read, zeros + "\0.txt")  # not zeros.mp3
         for path, kind, status in [(zeros + ".not", velkor.NotFoundError, _native.NOT_FOUND),
                                    (self.tmp, velkor.NotRegularError, _native.NOT_REGULAR),
                                    (zeros, velkor.NoAudioError, _native.NO_AUDIO)]:

@@ -164,7 +164,11 @@ class Facts:
 def _encode(path: PathLike) -> bytes:
     # os.fsencode gives the bytes the name has on disk on POSIX (names that
     # are not UTF-8 included) and UTF-8 on Windows, which the library wants.
-    return os.fsencode(path)
+    raw = os.fsencode(path)
+    if b"\0" in raw:
+        # The library would read the name only up to it: another file.
+        raise ValueError(f"embedded null byte in path {path!r}")
+    return raw
 
 
 def _display(path: PathLike) -> str:

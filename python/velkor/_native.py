@@ -9,7 +9,7 @@ import ctypes.util
 import os
 import sys
 import threading
-from typing import List, Optional
+from typing import Any, List, Optional, Type
 
 # Statuses (VK_OK, VK_ERROR_... in velkor.h).
 OK = 0
@@ -48,7 +48,7 @@ ENVIRONMENT_VARIABLE = "VELKOR_LIBRARY"
 
 # The exports are stdcall only in a 32-bit Windows process.
 _STDCALL = sys.platform == "win32" and ctypes.sizeof(ctypes.c_void_p) == 4
-_LOADER = ctypes.WinDLL if _STDCALL else ctypes.CDLL  # type: ignore[attr-defined]
+_LOADER: Type[ctypes.CDLL] = ctypes.WinDLL if _STDCALL else ctypes.CDLL  # type: ignore[attr-defined]
 
 _i32, _u32, _i64 = ctypes.c_int32, ctypes.c_uint32, ctypes.c_int64
 
@@ -137,7 +137,7 @@ def _open_library() -> ctypes.CDLL:
         "system finds libraries (tried: " + ", ".join(tried) + ")")
 
 
-def _declare(lib: ctypes.CDLL, name: str, restype, *argtypes) -> None:
+def _declare(lib: ctypes.CDLL, name: str, restype: Any, *argtypes: Any) -> None:
     try:
         function = getattr(lib, name)
     except AttributeError:
