@@ -28,9 +28,8 @@ class ScanTest(unittest.TestCase):
         self.assertEqual(names(velkor.scan(root)), [
             ("A.MP3", "Facts"), (os.path.join("a", "z.mpga"), "Facts"), ("b.mp3", "Facts"),
             ("c.mp2", "NoAudioError"), ("ln.mp3", "Facts"), ("\udcff.mp3", "Facts")])
-        self.assertEqual(names(velkor.scan(root, recursive=False, errors="skip")),
-                         [("A.MP3", "Facts"), ("b.mp3", "Facts"), ("ln.mp3", "Facts"),
-                          ("\udcff.mp3", "Facts")])
+        self.assertEqual(names(velkor.scan(root, recursive=False, errors="skip")), [
+            ("A.MP3", "Facts"), ("b.mp3", "Facts"), ("ln.mp3", "Facts"), ("\udcff.mp3", "Facts")])
         scan = velkor.scan(root, errors="raise")
         self.assertEqual(len([next(scan) for _ in range(3)]), 3)
         self.assertRaises(velkor.NoAudioError, next, scan)

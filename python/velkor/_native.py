@@ -48,7 +48,8 @@ ENVIRONMENT_VARIABLE = "VELKOR_LIBRARY"
 
 # The exports are stdcall only in a 32-bit Windows process.
 _STDCALL = sys.platform == "win32" and ctypes.sizeof(ctypes.c_void_p) == 4
-_LOADER: Type[ctypes.CDLL] = ctypes.WinDLL if _STDCALL else ctypes.CDLL  # type: ignore[attr-defined]
+_LOADER: Type[ctypes.CDLL] = (
+    ctypes.WinDLL if _STDCALL else ctypes.CDLL)  # type: ignore[attr-defined]
 
 _i32, _u32, _i64 = ctypes.c_int32, ctypes.c_uint32, ctypes.c_int64
 
