@@ -316,6 +316,31 @@ typedef struct VkId3v1 {
  */
 VK_API int32_t VK_CALL VkWriteId3v1(const char *path, const VkId3v1 *tag);
 
+/*
+ * Many files at once. A scan analyses the files named in paths (count of
+ * them) or, with VK_SCAN_RECURSIVE, the audio files beneath the folders
+ * among them (depth first, each folder's entries sorted by name; .mp3,
+ * .mp2, .mp1 and .mpga; links to folders not followed), several at a time
+ * on `threads` threads (0: the library's choice; 1: one after the other on
+ * the caller's thread), and hands the results out in that order. Memory
+ * stays the same however many files there are.
+ */
+#define VK_SCAN_RECURSIVE 0x100u
+typedef struct VkScan VkScan;
+/* options: VK_SCAN_RECURSIVE and VkFileOpen's options. */
+VK_API int32_t VK_CALL VkScanOpen(const char *const *paths, int32_t count, uint32_t options,
+                                  int32_t threads, VkScan **scan);
+/*
+ * The next result: returns 1 with *path (valid until the next call) and
+ * either *status VK_OK and *file, a handle the caller closes, or *file NULL
+ * and *status saying why the file (or a folder on the way) could not be
+ * analysed; a folder named without VK_SCAN_RECURSIVE is VK_ERROR_NOT_REGULAR.
+ * Returns 0 when every result was handed out.
+ */
+VK_API int32_t VK_CALL VkScanNext(VkScan *scan, const char **path, VkFile **file, int32_t *status);
+/* Stops the scan (results not taken are dropped) and releases it. */
+VK_API void VK_CALL VkScanClose(VkScan *scan);
+
 #if defined(_WIN32)
 /* The same with UTF-16 paths and texts. VkFileGetTextW returns the UTF-16
  * code units the whole text needs, zero included. */

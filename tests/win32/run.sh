@@ -84,6 +84,9 @@ VkGenreName
 VkGenreNumber
 VkGetSonvexStruct
 VkOpenMp3File
+VkScanClose
+VkScanNext
+VkScanOpen
 VkStatusText
 VkWriteId3v1
 VkWriteId3v1W

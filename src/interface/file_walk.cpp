@@ -1,0 +1,99 @@
+// Walking operands and folders for a scan.
+#include "interface/file_walk.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "velkor.h"
+
+namespace velkor {
+
+namespace {
+
+using platform::EntryType;
+
+int32_t status_of(platform::ListProblem problem) {
+    switch (problem) {
+        case platform::ListProblem::kNone: return VK_OK;
+        case platform::ListProblem::kNotFound: return VK_ERROR_NOT_FOUND;
+        case platform::ListProblem::kNotPermitted: return VK_ERROR_NOT_PERMITTED;
+        default: return VK_ERROR_READ;
+    }
+}
+
+}  // namespace
+
+bool has_audio_extension(std::string_view name) {
+    const auto dot = name.rfind('.');
+    if (dot == std::string_view::npos || name.size() - dot > 5) return false;
+    char ext[4] = {};
+    for (std::size_t i = dot + 1; i < name.size(); ++i) {
+        const char c = name[i];
+        ext[i - dot - 1] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    const std::string_view lower(ext, name.size() - dot - 1);
+    return lower == "mp3" || lower == "mp2" || lower == "mp1" || lower == "mpga";
+}
+
+FileWalk::FileWalk(std::vector<std::string> operands, bool recursive)
+    : operands_(std::move(operands)), recursive_(recursive) {}
+
+bool FileWalk::enter(int32_t& status) {
+    Folder folder;
+    status = status_of(platform::list_directory(path_.c_str(), folder.listing));
+    if (status != VK_OK) return false;
+    const char* const names = folder.listing.names.data();
+    std::sort(folder.listing.entries.begin(), folder.listing.entries.end(),
+              [names](const auto& a, const auto& b) { return std::strcmp(names + a.name, names + b.name) < 0; });
+    // "dir/" + name, with no second separator behind one the path has.
+    if (!path_.empty() && path_.back() != '/') path_ += '/';
+    folder.path_length = path_.size();
+    folders_.push_back(std::move(folder));
+    return true;
+}
+
+bool FileWalk::next(std::string& path, int32_t& status) {
+    for (;;) {
+        if (folders_.empty()) {
+            if (next_operand_ == operands_.size()) return false;
+            path_ = operands_[next_operand_++];
+            if (platform::file_type(path_.c_str(), true) != EntryType::kDirectory) {
+                path = path_;  // the analysis tells what is wrong with it, if anything
+                status = VK_OK;
+                return true;
+            }
+            if (!recursive_ || !enter(status)) {
+                if (!recursive_) status = VK_ERROR_NOT_REGULAR;
+                path = path_;
+                return true;
+            }
+            continue;
+        }
+        Folder& folder = folders_.back();
+        if (folder.next == folder.listing.entries.size()) {
+            folders_.pop_back();
+            continue;
+        }
+        const auto& entry = folder.listing.entries[folder.next++];
+        const char* name = folder.listing.name_of(entry);
+        path_.replace(folder.path_length, std::string::npos, name);
+        EntryType type = entry.type;
+        if (type == EntryType::kUnknown) type = platform::file_type(path_.c_str(), false);
+        if (type == EntryType::kDirectory) {
+            if (!enter(status)) {
+                path = path_;
+                return true;
+            }
+        } else if (has_audio_extension(name)) {
+            // A link counts as the file it leads to (a link to a folder is not walked).
+            if (type == EntryType::kSymlink) type = platform::file_type(path_.c_str(), true);
+            if (type == EntryType::kRegular) {
+                path = path_;
+                status = VK_OK;
+                return true;
+            }
+        }
+    }
+}
+
+}  // namespace velkor

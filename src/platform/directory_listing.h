@@ -1,0 +1,38 @@
+// A directory's entries as the system lists them, for walking folders of
+// audio files. Names are UTF-8 on Windows, bytes as stored elsewhere.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace velkor::platform {
+
+enum class EntryType : uint8_t { kDirectory, kRegular, kSymlink, kOther, kUnknown };
+
+// The entries of one directory other than "." and "..". The names sit one
+// after the other in `names`, each with its zero byte, so that a listing
+// costs no allocation per entry.
+struct DirectoryListing {
+    struct Entry {
+        std::size_t name;  // offset of the name in `names`
+        EntryType type;    // as listed; kUnknown where the file system does not say
+    };
+    std::vector<char> names;
+    std::vector<Entry> entries;
+
+    const char* name_of(const Entry& entry) const { return names.data() + entry.name; }
+};
+
+// Why a directory could not be listed.
+enum class ListProblem { kNone, kNotFound, kNotPermitted, kOther };
+
+// Lists the directory at path into listing (emptied first, in the system's
+// order).
+ListProblem list_directory(const char* path, DirectoryListing& listing);
+
+// The type of the file at path, the link's target's when follow_link;
+// kOther when it cannot be examined.
+EntryType file_type(const char* path, bool follow_link);
+
+}  // namespace velkor::platform
