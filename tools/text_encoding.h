@@ -25,11 +25,10 @@ std::string utf8_to_latin1(std::string_view text, int* lost = nullptr);
 // as bytes_to_utf8 reads it: quote, backslash and every control character
 // (C0, DEL and C1) escaped.
 void append_json_string(TextBuffer& out, std::string_view text);
-// The same for 8-bit (Latin-1) text, as latin1_to_utf8 reads it.
-void append_json_latin1(TextBuffer& out, std::string_view latin1);
 
 // UTF-8 text made safe for a terminal: control characters (C0, DEL and C1)
 // shown as escapes such as \n or \x1b, so a tag cannot steer the terminal.
 std::string printable(std::string_view utf8);
+void append_printable(TextBuffer& out, std::string_view utf8);
 
 }  // namespace velkor::cli
