@@ -62,7 +62,7 @@ void print_tag_help() {
         "appended otherwise. Fields not given keep their value; the text \"n/a\"\n"
         "also leaves a field as it is.\n"
         "\n"
-        "Field options (at least one):\n"
+        "Field options (at least one; --year=1998 works as well as --year 1998):\n"
         "  --title T     title, at most 30 characters (longer texts are cut)\n"
         "  --artist A    artist, at most 30 characters\n"
         "  --album B     album, at most 30 characters\n"

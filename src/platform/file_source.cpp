@@ -8,6 +8,10 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include <string>
+
+#include "platform/wide_text.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,14 +29,52 @@ ReadCounter& FileSource::thread_counter() {
 
 #if defined(_WIN32)
 
+namespace {
+
+FileSource::OpenResult open_failure() {
+    switch (GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+            return FileSource::kNotFound;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            return FileSource::kNotPermitted;
+        default:
+            return FileSource::kNotOpened;
+    }
+}
+
+// Other processes may go on reading, writing, renaming or deleting the
+// file while we look at it.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+}  // namespace
+
 FileSource::OpenResult FileSource::open(const char* path) {
     close();
-    // Other processes may go on reading, writing, renaming or deleting the
-    // file while we look at it.
-    HANDLE handle = CreateFileA(path, GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return kNotOpened;
+    HANDLE handle = CreateFileA(path, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return open_failure();
+    return take(handle);
+}
+
+FileSource::OpenResult FileSource::open_utf8(const char* path) {
+    std::wstring wide;
+    if (!utf8_to_wide(path, wide)) return kNotFound;
+    return open_wide(wide.c_str());
+}
+
+FileSource::OpenResult FileSource::open_wide(const wchar_t* path) {
+    close();
+    HANDLE handle = CreateFileW(path, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return open_failure();
+    return take(handle);
+}
+
+FileSource::OpenResult FileSource::take(void* opened) {
+    HANDLE handle = static_cast<HANDLE>(opened);
     handle_ = handle;
 
     BY_HANDLE_FILE_INFORMATION info;
@@ -82,7 +124,19 @@ FileSource::OpenResult FileSource::open(const char* path) {
     close();
     // O_NONBLOCK: opening a FIFO without a writer must not wait for one.
     const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return kNotOpened;
+    if (fd < 0) {
+        switch (errno) {
+            case ENOENT:
+            case ENOTDIR:
+            case ENAMETOOLONG:
+                return kNotFound;
+            case EACCES:
+            case EPERM:
+                return kNotPermitted;
+            default:
+                return kNotOpened;
+        }
+    }
     fd_ = fd;
     struct stat info;
     if (fstat(fd, &info) != 0) {
@@ -96,6 +150,8 @@ FileSource::OpenResult FileSource::open(const char* path) {
     size_ = static_cast<int64_t>(info.st_size);
     return kOpened;
 }
+
+FileSource::OpenResult FileSource::open_utf8(const char* path) { return open(path); }
 
 void FileSource::close() {
     if (fd_ >= 0) ::close(fd_);

@@ -18,8 +18,10 @@ class FileSource {
 public:
     enum OpenResult {
         kOpened,
-        kNotOpened,   // missing, no access, or any other open failure
-        kNotRegular,  // directory, FIFO, device, socket: never read
+        kNotOpened,     // any other open failure
+        kNotRegular,    // directory, FIFO, device, socket: never read
+        kNotFound,      // no such file, or a folder on its path is missing
+        kNotPermitted,  // no permission to read it
     };
 
     FileSource() = default;
@@ -31,6 +33,12 @@ public:
     // itself never blocks (a FIFO without writer included); anything but a
     // regular file is closed again at once.
     OpenResult open(const char* path);
+    // The same for a path in UTF-8: on Windows converted to UTF-16 and
+    // opened with the wide API, elsewhere the same as open().
+    OpenResult open_utf8(const char* path);
+#if defined(_WIN32)
+    OpenResult open_wide(const wchar_t* path);
+#endif
     void close();
 
     // Size in bytes when opened.
@@ -45,6 +53,7 @@ public:
 
 private:
 #if defined(_WIN32)
+    OpenResult take(void* handle);
     void* handle_ = nullptr;
 #else
     int fd_ = -1;

@@ -2,8 +2,12 @@
 // resizing: the Windows runtime's own calls there, POSIX ones elsewhere.
 #include "platform/update_file.h"
 
+#include <cerrno>
+
 #if defined(_WIN32)
 #include <io.h>
+
+#include "platform/wide_text.h"
 #else
 #include <sys/types.h>
 #include <unistd.h>
@@ -41,32 +45,87 @@ bool resize_file(std::FILE* file, int64_t size) {
 
 #endif
 
+std::FILE* open_for_update(const std::string& path, bool utf8) {
+#if defined(_WIN32)
+    if (utf8) {
+        std::wstring wide;
+        if (!utf8_to_wide(path.c_str(), wide)) {
+            errno = ENOENT;
+            return nullptr;
+        }
+        return _wfopen(wide.c_str(), L"r+b");
+    }
+#else
+    (void)utf8;
+#endif
+    return std::fopen(path.c_str(), "r+b");
+}
+
+UpdateProblem problem_of(int error) {
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+        case ENAMETOOLONG:
+            return UpdateProblem::kNotFound;
+        case EACCES:
+        case EPERM:
+            return UpdateProblem::kNotPermitted;
+        case EISDIR:
+            return UpdateProblem::kNotRegular;
+        case EROFS:
+            return UpdateProblem::kReadOnly;
+        case ENOSPC:
+        case EFBIG:
+#if defined(EDQUOT)
+        case EDQUOT:
+#endif
+            return UpdateProblem::kNoSpace;
+        default:
+            return UpdateProblem::kOther;
+    }
+}
+
 }  // namespace
 
-UpdateFile::UpdateFile(const std::string& path) : file_(std::fopen(path.c_str(), "r+b")) {
+UpdateFile::UpdateFile(const std::string& path, bool utf8) {
+    errno = 0;
+    file_ = open_for_update(path, utf8);
     // Unbuffered, so that a failed write shows at once and nothing is left
     // for fclose to write after the file was cut back.
-    if (file_) std::setvbuf(file_, nullptr, _IONBF, 0);
+    if (file_) {
+        std::setvbuf(file_, nullptr, _IONBF, 0);
+    } else {
+        failed();
+    }
+}
+
+bool UpdateFile::failed() {
+    problem_ = problem_of(errno);
+    return false;
 }
 
 bool UpdateFile::close() {
     if (!file_) return true;
+    errno = 0;
     const bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
-    return closed;
+    return closed || failed();
 }
 
 int64_t UpdateFile::size() { return file_ ? size_of(file_) : -1; }
 
 bool UpdateFile::read_at(int64_t offset, uint8_t* dest, std::size_t count) {
-    return file_ && seek_to(file_, offset) && std::fread(dest, 1, count, file_) == count;
+    errno = 0;
+    return (file_ && seek_to(file_, offset) && std::fread(dest, 1, count, file_) == count) || failed();
 }
 
 bool UpdateFile::write_at(int64_t offset, const uint8_t* bytes, std::size_t count) {
-    return file_ && seek_to(file_, offset) && std::fwrite(bytes, 1, count, file_) == count &&
-           std::fflush(file_) == 0;
+    errno = 0;
+    return (file_ && seek_to(file_, offset) && std::fwrite(bytes, 1, count, file_) == count &&
+            std::fflush(file_) == 0) ||
+           failed();
 }
 
-bool UpdateFile::resize(int64_t size) { return file_ && resize_file(file_, size); }
+bool UpdateFile::resize(int64_t size) { return (file_ && resize_file(file_, size)) || failed(); }
 
 }  // namespace velkor::platform

@@ -9,10 +9,14 @@
 
 namespace velkor::platform {
 
+// Why the last operation failed, in the terms a user is told.
+enum class UpdateProblem { kNone, kNotFound, kNotPermitted, kNotRegular, kReadOnly, kNoSpace, kOther };
+
 class UpdateFile {
 public:
     // Opens an existing file for update; a vanished file is not created.
-    explicit UpdateFile(const std::string& path);
+    // A `utf8` path is opened by its UTF-16 form on Windows.
+    explicit UpdateFile(const std::string& path, bool utf8 = false);
     ~UpdateFile() { close(); }
     UpdateFile(const UpdateFile&) = delete;
     UpdateFile& operator=(const UpdateFile&) = delete;
@@ -34,8 +38,14 @@ public:
     // Cuts (or extends) the file to size bytes.
     bool resize(int64_t size);
 
+    // Why the open or the last failed operation failed.
+    UpdateProblem problem() const { return problem_; }
+
 private:
+    bool failed();
+
     std::FILE* file_;
+    UpdateProblem problem_ = UpdateProblem::kNone;
 };
 
 }  // namespace velkor::platform

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "platform/file_source.h"
+#include "stream/frame_count.h"
 #include "stream/frame_scan.h"
 #include "stream/mp3_file_info.h"
 #include "tags/id3v2_header.h"
@@ -157,6 +158,10 @@ int32_t Mp3FileInfo::load(const char* path_arg) {
         show_error_notice(kStatusOpenFailed, path_arg);
         return kStatusOpenFailed;
     }
+    return analyse(file, path_arg, LoadOptions());
+}
+
+int32_t Mp3FileInfo::analyse(platform::FileSource& file, const char* path_arg, const LoadOptions& options) {
     const int64_t size = file.size();
     file_size_ = size;
     path = path_arg;
@@ -167,7 +172,13 @@ int32_t Mp3FileInfo::load(const char* path_arg) {
     has_id3v2 = 0;
     id3v2 = Id3v2Header();
     if (parse_id3v2_header(bytes.head(), id3v2)) {
-        has_id3v2 = tag.LoadTag2(bytes, std::min(size, id3v2.tag_size())) ? 1 : 0;
+        const int64_t length = std::min(size, id3v2.tag_size());
+        if (options.full) {
+            id3v2_tag = read_id3v2_tag(bytes, length);
+            has_id3v2 = id3v2_tag.version != 0;
+        } else {
+            has_id3v2 = tag.LoadTag2(bytes, length) ? 1 : 0;
+        }
         if (id3v2.end() < size - 4) start = id3v2.end();
     }
 
@@ -216,6 +227,18 @@ int32_t Mp3FileInfo::load(const char* path_arg) {
         uint8_t vbri[VbrHeader::kVbriSize];
         bytes.read(found + VbrHeader::kVbriOffset, vbri, sizeof vbri);
         is_vbr = vbr.parse_vbri(ByteSpan(vbri, sizeof vbri));
+    }
+
+    if (options.full) vbr_info = read_vbr_info(bytes.bytes(found, VbrInfo::kFrameBytes), header);
+    if (options.count_frames) {
+        FrameCount count(found, header, audio_end);
+        ByteSpan window = bytes.held_from(found, complete);
+        while (!count.count(window, count.next(), complete)) {
+            window = bytes.read_from(count.next(), kScanBlock, complete);
+        }
+        counted_frames = count.frames();
+        counted_bytes = count.bytes();
+        counted_bitrate_varies = count.bitrate_varies();
     }
 
     // Read whatever happened behind the first frame: a VBR header read that

@@ -5,9 +5,12 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file_source.h"
 #include "stream/frame_header.h"
 #include "stream/vbr_header.h"
+#include "stream/vbr_info.h"
 #include "tags/id3v2_header.h"
+#include "tags/id3v2_tag.h"
 #include "tags/tag_record.h"
 
 namespace velkor {
@@ -24,6 +27,16 @@ enum Status : int32_t {
 // Shows the error notice for code 1, 2, 4 or 8 with the given caption;
 // nothing for any other code.
 void show_error_notice(int32_t code, const char* caption);
+
+// What an analysis finds beyond the exports' figures.
+struct LoadOptions {
+    // The ID3v2 tag whole, in UTF-8, with its pictures (in id3v2_tag; the
+    // exports' 30-character texts of `tag` are then left empty), and what
+    // the first frame says of the stream (vbr_info).
+    bool full = false;
+    // Every frame counted (counted_frames).
+    bool count_frames = false;
+};
 
 class Mp3FileInfo {
 public:
@@ -43,10 +56,19 @@ public:
     // there is none) and where the audio ends (before an ID3v1 tag).
     Id3v2Header id3v2;
     int64_t audio_end = 0;
+    // Filled as LoadOptions ask.
+    Id3v2Tag id3v2_tag;
+    VbrInfo vbr_info;
+    int64_t counted_frames = -1;
+    int64_t counted_bytes = 0;
+    bool counted_bitrate_varies = false;
 
     // Analyses the file: 0 success, 2 not opened (after the notice), 4 no
     // valid frame header.
     int32_t load(const char* path);
+    // Analyses a file already opened (no notice): 0 success, 4 no valid
+    // frame header. `path` is kept as the object's path.
+    int32_t analyse(platform::FileSource& file, const char* path, const LoadOptions& options);
 
     // Derived figures; meaningful after load returned 0.
     void version_text(char (&out)[FrameHeader::kVersionTextSize]) const;

@@ -16,7 +16,7 @@ public:
     // VBRI stands 32 bytes behind the 4-byte header, whatever the stream.
     static constexpr int64_t kVbriOffset = 36;
 
-    enum class Kind { kNone, kXing, kVbri };
+    enum class Kind { kNone, kXing, kVbri, kInfo };
 
     // Reads the 12 bytes behind the first frame's side information; bytes
     // missing from a short span count as zero. Returns 1 when the magic

@@ -1,24 +1,53 @@
-// Writing the ID3v1 tag back into the file an object was loaded from: the
-// only code that writes into a user's file. It changes nothing but the 128
+// Writing the ID3v1 tag back into the file an object was loaded from, and
+// rewriting a file's ID3v1 tag for velkor's own interface: the only code
+// that writes into a user's file. It changes nothing but the 128
 // bytes of the tag: it overwrites the last 128 bytes only while they still
 // hold a tag, otherwise appends, and undoes an append that fails part-way.
 #include <cstring>
 
+#include "stream/write_back.h"
+
+#include "base/decimal_text.h"
 #include "platform/update_file.h"
 #include "stream/mp3_file_info.h"
-#include "base/decimal_text.h"
 
 namespace velkor {
 
 namespace {
 
 constexpr std::size_t kBlockSize = TagRecord::kId3v1Size;
+constexpr std::size_t kYearAt = 93;
+constexpr std::size_t kYearWidth = 4;
 using Block = uint8_t[kBlockSize];
 
 // "n/a" leaves a field as it is; so does a missing text.
 bool is_skip(const char* text) { return text == nullptr || std::strcmp(text, kNotAvailable) == 0; }
 
 int32_t number_of(const char* text) { return decimal_value(text, static_cast<std::size_t>(-1)); }
+
+// The file's last 128 bytes, and whether they hold an ID3v1 tag.
+bool read_last_block(platform::UpdateFile& file, int64_t size, Block& old) {
+    return size >= static_cast<int64_t>(kBlockSize) && file.read_at(size - kBlockSize, old, kBlockSize) &&
+           std::memcmp(old, "TAG", 3) == 0;
+}
+
+// Writes the block over the tag the file ends with (`replace`, `old` being
+// that tag) or behind its last byte, then closes the file. A failed write
+// leaves the file as it was: an append is cut back to the old size, the old
+// tag is put back over a half-written one.
+bool write_block(platform::UpdateFile& file, int64_t size, bool replace, const Block& block,
+                 const Block& old) {
+    const int64_t offset = replace ? size - static_cast<int64_t>(kBlockSize) : size;
+    if (!file.write_at(offset, block, kBlockSize)) {
+        if (replace) {
+            file.write_at(offset, old, kBlockSize);
+        } else {
+            file.resize(size);
+        }
+        return false;
+    }
+    return file.close();
+}
 
 // Where the block goes: over the tag the file ends with when it was loaded
 // with one and still has it, else behind the file's last byte. `appended`
@@ -29,24 +58,33 @@ int32_t put_block(const std::string& path, bool had_tag, const Block& block, boo
     if (!file.is_open()) return kStatusWriteFailed;
     const int64_t size = file.size();
     if (size < 0) return kStatusWriteFailed;
-
     Block old = {};
-    const bool replace = had_tag && size >= static_cast<int64_t>(kBlockSize) &&
-                         file.read_at(size - kBlockSize, old, kBlockSize) && std::memcmp(old, "TAG", 3) == 0;
-    const int64_t offset = replace ? size - static_cast<int64_t>(kBlockSize) : size;
-    if (!file.write_at(offset, block, kBlockSize)) {
-        // Leave the file as it was: cut an append back to the old size, put
-        // the old tag back over a half-written one.
-        if (replace) {
-            file.write_at(offset, old, kBlockSize);
-        } else {
-            file.resize(size);
-        }
-        return kStatusWriteFailed;
-    }
-    if (!file.close()) return kStatusWriteFailed;
+    const bool replace = had_tag && read_last_block(file, size, old);
+    if (!write_block(file, size, replace, block, old)) return kStatusWriteFailed;
     appended = !replace;
     return kStatusOk;
+}
+
+// UTF-8 as Latin-1: code points up to U+00FF as their byte, others (and
+// bytes that are no UTF-8) as '?'; at most `room` bytes.
+std::string latin1_of(const char* text, std::size_t room) {
+    std::string out;
+    if (text == nullptr) return out;
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p != 0 && out.size() < room) {
+        uint32_t c = *p;
+        std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+        bool valid = length > 0;
+        if (length > 1) c &= 0x3F >> (length - 1);
+        for (std::size_t i = 1; valid && i < length; ++i) {
+            valid = (p[i] & 0xC0) == 0x80;
+            c = (c << 6) | (p[i] & 0x3F);
+        }
+        if (!valid) length = 1;
+        out += valid && c <= 0xFF ? static_cast<char>(c) : '?';
+        p += length;
+    }
+    return out;
 }
 
 }  // namespace
@@ -72,6 +110,44 @@ int32_t Mp3FileInfo::write_tag(const char* title, const char* artist, const char
         if (appended) has_id3v1 = 1;
     }
     if (result != kStatusOk) show_error_notice(result, "");
+    return result;
+}
+
+Rewrite rewrite_id3v1(const std::string& path, bool utf8_path, const Id3v1Edit& edit) {
+    Rewrite result;
+    platform::UpdateFile file(path, utf8_path);
+    const int64_t size = file.is_open() ? file.size() : -1;
+    if (size < 0) {
+        result.problem = file.problem();
+        return result;
+    }
+    Block old = {};
+    const bool replace = read_last_block(file, size, old);
+    TagRecord record;
+    if (replace) record.read_id3v1(ByteSpan(old, kBlockSize));
+    const bool kept_year = replace && old[kYearAt] != 0;
+
+    if (edit.fields & Id3v1Edit::kTitle) record.set_title(latin1_of(edit.title, TagRecord::kTextSize - 1).c_str());
+    if (edit.fields & Id3v1Edit::kArtist) record.set_artist(latin1_of(edit.artist, TagRecord::kTextSize - 1).c_str());
+    if (edit.fields & Id3v1Edit::kAlbum) record.set_album(latin1_of(edit.album, TagRecord::kTextSize - 1).c_str());
+    if (edit.fields & Id3v1Edit::kComment) record.set_comment(latin1_of(edit.comment, TagRecord::kTextSize - 1).c_str());
+    if (edit.fields & Id3v1Edit::kYear) record.year = edit.year;
+    if (edit.fields & Id3v1Edit::kTrack) record.set_track(edit.track == 0 ? kNoTrack : edit.track);
+    if (edit.fields & Id3v1Edit::kGenre) record.set_genre(edit.genre);
+    // A new tag without a track is an ID3v1.1 tag only when given one.
+    if (!replace && !(edit.fields & Id3v1Edit::kTrack)) record.set_track(kNoTrack);
+
+    Block block = {};
+    record.to_id3v1(block);
+    // Year 0 is no year: the field stays empty rather than "0".
+    const bool year_given = (edit.fields & Id3v1Edit::kYear) ? edit.year != 0 : kept_year;
+    if (!year_given) std::memset(block + kYearAt, 0, kYearWidth);
+    if (!write_block(file, size, replace, block, old)) {
+        result.problem = file.problem();
+        return result;
+    }
+    result.written = true;
+    result.appended = !replace;
     return result;
 }
 

@@ -8,6 +8,8 @@
 
 #include "base/decimal_text.h"
 #include "tags/id3v2_header.h"
+#include "tags/id3v2_frames.h"
+#include "tags/tag_cursor.h"
 #include "tags/tag_record.h"
 
 namespace velkor {
@@ -17,116 +19,6 @@ namespace {
 constexpr uint8_t kEncodingUtf16 = 1;
 constexpr std::size_t kLanguageSize = 3;
 constexpr std::size_t kMaxChars = TagRecord::kTextSize - 1;
-
-// The bytes behind the tag header, read front to back. Bytes are fetched
-// from the source only when they are read: skip() just moves on, so a
-// picture's bytes are never fetched. With the tag's unsynchronisation flag
-// (version 2.3 and before) every FF 00 pair is delivered as FF alone; as
-// the pairs shift every later offset, such a tag is fetched whole. left()
-// counts the bytes still to come after that undoing, so frame sizes are
-// checked against what the frames really have.
-class TagCursor {
-public:
-    // The tag's bytes from offset `from` up to `end`.
-    TagCursor(ByteSource& source, int64_t from, int64_t end, bool unsync)
-        : source_(source), unsync_(unsync) {
-        const std::size_t count = end > from ? static_cast<std::size_t>(end - from) : 0;
-        if (unsync_) {
-            bytes_ = source.bytes(from, count);
-            left_ = delivered_count(bytes_);
-        } else {
-            pos_ = static_cast<std::size_t>(from);
-            left_ = count;
-        }
-    }
-
-    std::size_t left() const { return left_; }
-
-    // The next byte, or 0 once nothing is left.
-    uint8_t next() {
-        if (left_ == 0) return 0;
-        --left_;
-        if (!unsync_) return source_.bytes(static_cast<int64_t>(pos_++), 1).at(0);
-        uint8_t b = bytes_.at(pos_++);
-        if (is_stuffed_zero(pos_, b)) ++pos_;
-        return b;
-    }
-
-    void skip(std::size_t n) {
-        n = std::min(n, left_);
-        if (!unsync_) {
-            pos_ += n;
-            left_ -= n;
-            return;
-        }
-        while (n-- > 0) next();
-    }
-
-    // The next n bytes into dest; zeros for those past the end.
-    void read(uint8_t* dest, std::size_t n) {
-        std::size_t i = 0;
-        if (!unsync_) {
-            const ByteSpan got = source_.bytes(static_cast<int64_t>(pos_), std::min(n, left_));
-            i = got.size;
-            if (i > 0) std::memcpy(dest, got.data, i);
-            pos_ += i;
-            left_ -= i;
-        }
-        for (; i < n; ++i) dest[i] = next();
-    }
-
-    // A big-endian number of `width` bytes.
-    uint32_t read_be(std::size_t width) {
-        uint32_t value = 0;
-        while (width-- > 0) value = (value << 8) | next();
-        return value;
-    }
-
-    // Whether the bytes still to come stand in the tag as they are
-    // delivered (no unsynchronisation to undo): then rest() holds them,
-    // valid until the next read.
-    bool is_plain() const { return !unsync_; }
-    ByteSpan rest() const { return source_.bytes(static_cast<int64_t>(pos_), left_); }
-
-    // A cursor over the next n bytes only (fewer at the end); this cursor
-    // does not move.
-    TagCursor first(std::size_t n) const {
-        TagCursor part = *this;
-        part.left_ = std::min(n, left_);
-        return part;
-    }
-
-private:
-    bool is_stuffed_zero(std::size_t i, uint8_t previous) const {
-        return previous == 0xFF && i < bytes_.size && bytes_.data[i] == 0;
-    }
-
-    static std::size_t delivered_count(ByteSpan bytes) {
-        std::size_t count = 0;
-        for (std::size_t i = 0; i < bytes.size; ++count) {
-            uint8_t b = bytes.data[i++];
-            if (b == 0xFF && i < bytes.size && bytes.data[i] == 0) ++i;
-        }
-        return count;
-    }
-
-    ByteSource& source_;
-    bool unsync_;
-    ByteSpan bytes_;  // the whole tag, with unsynchronisation only
-    std::size_t pos_ = 0;
-    std::size_t left_ = 0;
-};
-
-// Where a frame header keeps its parts, by tag version.
-struct FrameLayout {
-    std::size_t header_size;
-    std::size_t id_size;
-    std::size_t size_width;
-};
-constexpr FrameLayout kLayoutV22 = {6, 3, 3};
-constexpr FrameLayout kLayoutV23 = {10, 4, 4};
-static_assert(kLayoutV23.header_size >= kLayoutV22.header_size,
-              "frame headers are read into room for the larger");
 
 enum class FrameKind { kText, kNumber, kComment };
 
@@ -223,39 +115,18 @@ int32_t TagRecord::LoadTag2(ByteSource& source, int64_t iLength) {
     const int32_t iVersion = head.at(3);
     if (iVersion != 2 && iVersion != 3) return 0;
     const bool v23 = iVersion == 3;
-    const FrameLayout& layout = v23 ? kLayoutV23 : kLayoutV22;
 
-    const uint8_t flags = iLength > 5 ? head.at(5) : 0;
-    TagCursor walk(source, Id3v2Header::kSize, iLength,
-                   (flags & Id3v2Header::kFlagUnsynchronisation) != 0);
-    if (v23 && (flags & Id3v2Header::kFlagExtendedHeader)) {
-        const uint32_t extended_size = walk.read_be(4);
-        if (extended_size > walk.left()) return 0;
-        walk.skip(extended_size);
-    }
+    Id3v2Header header;
+    header.version = static_cast<uint8_t>(iVersion);
+    header.flags = iLength > 5 ? head.at(5) : 0;
+    Id3v2FrameWalk walk(source, header, iLength);
 
     int32_t result = 0;
     bool comment_has_empty_description = false;
-    // A frame is looked at while its header and its encoding byte are there.
-    while (walk.left() >= layout.header_size + 1) {
-        const std::size_t left_at_frame = walk.left();
-        uint8_t frame_header[kLayoutV23.header_size];
-        walk.read(frame_header, layout.header_size);
-        char sChunkId[5] = {};
-        bool id_has_zero = false;
-        for (std::size_t i = 0; i < layout.id_size; ++i) {
-            sChunkId[i] = static_cast<char>(frame_header[i]);
-            id_has_zero = id_has_zero || sChunkId[i] == '\0';
-        }
-        if (id_has_zero) break;  // padding behind the last frame
-        uint32_t iChunkLength = 0;
-        for (std::size_t i = 0; i < layout.size_width; ++i) {
-            iChunkLength = (iChunkLength << 8) | frame_header[layout.id_size + i];
-        }
-        if (iChunkLength < 1 || iChunkLength > left_at_frame) break;
-
-        if (const FrameRow* row = find_row(sChunkId, v23)) {
-            TagCursor body = walk.first(iChunkLength);
+    Id3v2Frame frame;
+    TagCursor body;
+    while (walk.next(frame, body)) {
+        if (const FrameRow* row = find_row(frame.id, v23)) {
             const uint8_t encoding = body.next();
             Text& field = this->*(row->field);
             if (row->kind == FrameKind::kComment) {
@@ -277,7 +148,6 @@ int32_t TagRecord::LoadTag2(ByteSource& source, int64_t iLength) {
             }
             result = 1;
         }
-        walk.skip(iChunkLength);
     }
     return result;
 }

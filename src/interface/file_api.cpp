@@ -1,0 +1,421 @@
+// velkor's own interface: a handle per analysed file, its facts as a
+// sized record, its texts in UTF-8, its pictures, and the ID3v1 write.
+// Nothing here shows a notice or keeps global state; every failure is a
+// status, and no exception crosses into the caller.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "base/decimal_text.h"
+#include "platform/file_source.h"
+#include "platform/wide_text.h"
+#include "stream/mp3_file_info.h"
+#include "stream/write_back.h"
+#include "tags/genre_table.h"
+#include "tags/id3v2_text.h"
+#include "velkor.h"
+
+using velkor::Mp3FileInfo;
+using velkor::platform::FileSource;
+
+namespace {
+
+// Fields of VkFileText, in the order of their numbers' ranges.
+constexpr int32_t kId3v2First = VK_ID3V2_TITLE, kId3v2Last = VK_ID3V2_COMMENT;
+constexpr int32_t kId3v1First = VK_ID3V1_TITLE, kId3v1Last = VK_ID3V1_GENRE;
+constexpr int32_t kStreamFirst = VK_STREAM_ENCODER, kStreamLast = VK_STREAM_MODE;
+constexpr int32_t kId3v2Count = kId3v2Last - kId3v2First + 1;
+constexpr int32_t kId3v1Count = kId3v1Last - kId3v1First + 1;
+constexpr int32_t kStreamCount = kStreamLast - kStreamFirst + 1;
+
+int32_t status_of(FileSource::OpenResult result) {
+    switch (result) {
+        case FileSource::kOpened: return VK_OK;
+        case FileSource::kNotFound: return VK_ERROR_NOT_FOUND;
+        case FileSource::kNotPermitted: return VK_ERROR_NOT_PERMITTED;
+        case FileSource::kNotRegular: return VK_ERROR_NOT_REGULAR;
+        default: return VK_ERROR_READ;
+    }
+}
+
+int32_t status_of(velkor::platform::UpdateProblem problem) {
+    using velkor::platform::UpdateProblem;
+    switch (problem) {
+        case UpdateProblem::kNotFound: return VK_ERROR_NOT_FOUND;
+        case UpdateProblem::kNotPermitted: return VK_ERROR_NOT_PERMITTED;
+        case UpdateProblem::kNotRegular: return VK_ERROR_NOT_REGULAR;
+        case UpdateProblem::kReadOnly: return VK_ERROR_READ_ONLY;
+        case UpdateProblem::kNoSpace: return VK_ERROR_NO_SPACE;
+        default: return VK_ERROR_WRITE;
+    }
+}
+
+std::string latin1_to_utf8(const char* text) {
+    std::string out;
+    for (const auto* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) velkor::append_utf8(*p, out);
+    return out;
+}
+
+// Samples per frame: Layer I 384, Layer II 1152, Layer III 1152 in MPEG-1
+// and 576 below it.
+int64_t samples_per_frame(const velkor::FrameHeader& header) {
+    if (header.layer_bits() == 3) return 384;
+    if (header.layer_bits() == 2 || header.version_bits() == 3) return 1152;
+    return 576;
+}
+
+// Copies a record of `size` bytes (the caller's) from ours, the size field
+// kept as the caller set it.
+template <typename Record>
+int32_t copy_record(const Record& ours, Record* theirs) {
+    if (theirs == nullptr || theirs->size < sizeof(uint32_t)) return VK_ERROR_ARGUMENT;
+    const uint32_t size = theirs->size;
+    std::memcpy(reinterpret_cast<char*>(theirs) + sizeof(uint32_t),
+                reinterpret_cast<const char*>(&ours) + sizeof(uint32_t),
+                std::min<std::size_t>(size, sizeof(Record)) - sizeof(uint32_t));
+    return VK_OK;
+}
+
+// Copies text into buffer, cut at a character's boundary; returns the
+// room the whole text needs.
+int32_t copy_text(const std::string& text, char* buffer, int32_t size) {
+    if (buffer != nullptr && size > 0) {
+        std::size_t n = std::min(text.size(), static_cast<std::size_t>(size) - 1);
+        while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+        std::memcpy(buffer, text.data(), n);
+        buffer[n] = '\0';
+    }
+    return static_cast<int32_t>(std::min<std::size_t>(text.size() + 1, 0x7FFFFFFF));
+}
+
+}  // namespace
+
+struct VkFile {
+    Mp3FileInfo info;
+    VkFacts facts = {};
+    std::string id3v2[kId3v2Count];
+    std::string id3v1[kId3v1Count];
+    std::string stream[kStreamCount];
+#if defined(_WIN32)
+    std::wstring wide_path;  // pictures are read again by the path opened
+#endif
+
+    const std::string* text(int32_t field) const {
+        if (field >= kId3v2First && field <= kId3v2Last) return &id3v2[field - kId3v2First];
+        if (field >= kId3v1First && field <= kId3v1Last) return &id3v1[field - kId3v1First];
+        if (field >= kStreamFirst && field <= kStreamLast) return &stream[field - kStreamFirst];
+        return nullptr;
+    }
+
+    const velkor::Id3v2Picture* picture(int32_t index) const {
+        const auto& pictures = info.id3v2_tag.pictures;
+        return index >= 0 && static_cast<std::size_t>(index) < pictures.size() ? &pictures[index] : nullptr;
+    }
+
+    void gather();
+};
+
+void VkFile::gather() {
+    const velkor::FrameHeader& header = info.header;
+    const velkor::Id3v2Tag& v2 = info.id3v2_tag;
+    const velkor::VbrInfo& vbr = info.vbr_info;
+    VkFacts& f = facts;
+    f.size = sizeof(VkFacts);
+    f.mpeg_version = header.version_bits() == 3 ? 10 : header.version_bits() == 2 ? 20 : 25;
+    f.layer = header.layer_number();
+    f.sampling_rate_hz = info.frequency_hz();
+    f.channel_mode = header.mode_bits();
+    f.channels = header.mode_bits() == 3 ? 1 : 2;
+    f.vbr_header = vbr.kind == velkor::VbrHeader::Kind::kXing   ? VK_VBR_XING
+                   : vbr.kind == velkor::VbrHeader::Kind::kInfo ? VK_VBR_INFO
+                   : vbr.kind == velkor::VbrHeader::Kind::kVbri ? VK_VBR_VBRI
+                                                                : VK_VBR_NONE;
+    const int64_t per_frame = samples_per_frame(header);
+    const int64_t rate = f.sampling_rate_hz;
+    f.bitrate_kbps = info.bitrate_kbps();
+    if (info.counted_frames >= 0) {
+        // The frame holding a VBR header is no audio.
+        f.frames = std::max<int64_t>(0, info.counted_frames - (f.vbr_header != VK_VBR_NONE ? 1 : 0));
+        f.frames_exact = 1;
+        if (info.counted_bitrate_varies && info.counted_frames > 0) {
+            f.bitrate_kbps = static_cast<int32_t>(info.counted_bytes * 8 * rate / (info.counted_frames * per_frame) / 1000);
+        }
+    } else if (vbr.frames > 0) {
+        f.frames = vbr.frames;
+        f.frames_exact = 1;
+    } else {
+        f.frames = info.frame_count();
+        f.frames_exact = 0;
+    }
+    f.duration_ms = rate > 0 ? f.frames * per_frame * 1000 / rate : 0;
+    f.encoder_delay = vbr.delay;
+    f.encoder_padding = vbr.padding;
+    f.gapless_duration_ms = -1;
+    if (vbr.delay >= 0 && f.frames_exact && rate > 0) {
+        f.gapless_duration_ms = std::max<int64_t>(0, f.frames * per_frame - vbr.delay - vbr.padding) * 1000 / rate;
+    }
+    const bool v11 = info.has_id3v1 && info.tag.get_track() >= 0;
+    f.id3v1 = info.has_id3v1 ? (v11 ? 11 : 10) : 0;
+    f.id3v1_track = v11 ? info.tag.get_track() : -1;
+    f.id3v1_genre = info.has_id3v1 ? info.tag.genre : velkor::kGenreNotSupported;
+    f.id3v2_version = v2.version;
+    f.picture_count = static_cast<int32_t>(v2.pictures.size());
+    f.file_size = info.file_size();
+    f.first_frame_offset = info.header_pos - 1;
+    f.audio_bytes = info.audio_end - f.first_frame_offset;
+
+    const std::string* v2_texts[kId3v2Count] = {&v2.title, &v2.artist,  &v2.album, &v2.album_artist,
+                                                &v2.year,  &v2.track,   &v2.disc,  &v2.genre,
+                                                &v2.composer, &v2.comment};
+    for (int32_t i = 0; i < kId3v2Count; ++i) id3v2[i] = *v2_texts[i];
+    if (info.has_id3v1) {
+        const velkor::TagRecord& t = info.tag;
+        id3v1[VK_ID3V1_TITLE - kId3v1First] = latin1_to_utf8(t.title);
+        id3v1[VK_ID3V1_ARTIST - kId3v1First] = latin1_to_utf8(t.artist);
+        id3v1[VK_ID3V1_ALBUM - kId3v1First] = latin1_to_utf8(t.album);
+        if (t.year > 0) {
+            char year[velkor::kDecimalTextSize];
+            velkor::decimal_text(t.year, year);
+            id3v1[VK_ID3V1_YEAR - kId3v1First] = year;
+        }
+        id3v1[VK_ID3V1_COMMENT - kId3v1First] = latin1_to_utf8(t.comment);
+        char genre[velkor::TagRecord::kGenreNameSize];
+        t.genre_name(genre);
+        id3v1[VK_ID3V1_GENRE - kId3v1First] = genre;
+    }
+    stream[VK_STREAM_ENCODER - kStreamFirst] = vbr.encoder;
+    char version[velkor::FrameHeader::kVersionTextSize];
+    info.version_text(version);
+    stream[VK_STREAM_VERSION - kStreamFirst] = version;
+    char mode[velkor::FrameHeader::kModeNameSize];
+    info.mode_text(mode);
+    stream[VK_STREAM_MODE - kStreamFirst] = mode;
+}
+
+namespace {
+
+// Opens and analyses; `open` opens the FileSource by the caller's path.
+template <typename Open>
+int32_t open_file(const char* utf8_path, uint32_t options, VkFile** out, Open open) {
+    if (out == nullptr) return VK_ERROR_ARGUMENT;
+    *out = nullptr;
+    if (utf8_path == nullptr || (options & ~VK_OPEN_COUNT_FRAMES) != 0) return VK_ERROR_ARGUMENT;
+    try {
+        FileSource source;
+        const int32_t opened = status_of(open(source));
+        if (opened != VK_OK) return opened;
+        std::unique_ptr<VkFile> file(new VkFile);
+        velkor::LoadOptions load;
+        load.full = true;
+        load.count_frames = (options & VK_OPEN_COUNT_FRAMES) != 0;
+        if (file->info.analyse(source, utf8_path, load) != velkor::kStatusOk) return VK_ERROR_NO_AUDIO;
+        file->gather();
+        *out = file.release();
+        return VK_OK;
+    } catch (const std::bad_alloc&) {
+        return VK_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VK_ERROR_READ;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+VK_API const char* VK_CALL VkStatusText(int32_t status) {
+    switch (status) {
+        case VK_OK: return "success";
+        case VK_ERROR_NOT_FOUND: return "no such file";
+        case VK_ERROR_NOT_PERMITTED: return "permission denied";
+        case VK_ERROR_NOT_REGULAR: return "not a regular file";
+        case VK_ERROR_NO_AUDIO: return "no MPEG audio in it";
+        case VK_ERROR_READ: return "cannot be read";
+        case VK_ERROR_NO_MEMORY: return "out of memory";
+        case VK_ERROR_ARGUMENT: return "invalid argument";
+        case VK_ERROR_READ_ONLY: return "read-only file system";
+        case VK_ERROR_NO_SPACE: return "no space left";
+        case VK_ERROR_WRITE: return "cannot be written";
+        default: return "unknown status";
+    }
+}
+
+VK_API int32_t VK_CALL VkFileOpen(const char* path, uint32_t options, VkFile** file) {
+    return open_file(path, options, file, [&](FileSource& source) { return source.open_utf8(path); });
+}
+
+VK_API void VK_CALL VkFileClose(VkFile* file) { delete file; }
+
+VK_API int32_t VK_CALL VkFileFacts(const VkFile* file, VkFacts* facts) {
+    if (file == nullptr) return VK_ERROR_ARGUMENT;
+    return copy_record(file->facts, facts);
+}
+
+VK_API const char* VK_CALL VkFileText(const VkFile* file, int32_t field) {
+    const std::string* text = file ? file->text(field) : nullptr;
+    return text ? text->c_str() : nullptr;
+}
+
+VK_API int32_t VK_CALL VkFileGetText(const VkFile* file, int32_t field, char* buffer, int32_t size) {
+    const std::string* text = file ? file->text(field) : nullptr;
+    if (text == nullptr) {
+        if (buffer != nullptr && size > 0) buffer[0] = '\0';
+        return 0;
+    }
+    return copy_text(*text, buffer, size);
+}
+
+VK_API int32_t VK_CALL VkFilePicture(const VkFile* file, int32_t index, VkPicture* picture) {
+    const velkor::Id3v2Picture* found = file ? file->picture(index) : nullptr;
+    if (found == nullptr) return VK_ERROR_ARGUMENT;
+    VkPicture ours = {};
+    ours.type = found->type;
+    ours.bytes = static_cast<int32_t>(std::min<int64_t>(found->bytes, 0x7FFFFFFF));
+    return copy_record(ours, picture);
+}
+
+VK_API const char* VK_CALL VkFilePictureText(const VkFile* file, int32_t index, int32_t field) {
+    const velkor::Id3v2Picture* found = file ? file->picture(index) : nullptr;
+    if (found == nullptr) return nullptr;
+    if (field == VK_PICTURE_MIME) return found->mime.c_str();
+    if (field == VK_PICTURE_DESCRIPTION) return found->description.c_str();
+    return nullptr;
+}
+
+VK_API int32_t VK_CALL VkFileReadPicture(const VkFile* file, int32_t index, void* buffer, int32_t size) {
+    const velkor::Id3v2Picture* found = file ? file->picture(index) : nullptr;
+    if (found == nullptr || buffer == nullptr || size < 0 || found->bytes > size) return VK_ERROR_ARGUMENT;
+    try {
+        FileSource source;
+#if defined(_WIN32)
+        const FileSource::OpenResult opened = file->wide_path.empty()
+                                                  ? source.open_utf8(file->info.path.c_str())
+                                                  : source.open_wide(file->wide_path.c_str());
+#else
+        const FileSource::OpenResult opened = source.open_utf8(file->info.path.c_str());
+#endif
+        if (opened != FileSource::kOpened) return status_of(opened);
+        // Resynchronising takes up to twice the bytes the body decodes to.
+        const int64_t want = found->unsynchronised ? 2 * static_cast<int64_t>(found->stored_size)
+                                                   : static_cast<int64_t>(found->stored_size);
+        const int64_t count = std::max<int64_t>(0, std::min(want, source.size() - found->body_offset));
+        std::vector<uint8_t> stored(static_cast<std::size_t>(count));
+        const std::size_t got = source.read_at(found->body_offset, stored.data(), stored.size());
+        const std::string data = velkor::picture_data(*found, velkor::ByteSpan(stored.data(), got));
+        if (static_cast<int64_t>(data.size()) != found->bytes) return VK_ERROR_READ;
+        std::memcpy(buffer, data.data(), data.size());
+        return VK_OK;
+    } catch (const std::bad_alloc&) {
+        return VK_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VK_ERROR_READ;
+    }
+}
+
+VK_API const char* VK_CALL VkGenreName(int32_t genre) { return velkor::GenreTable::name(genre); }
+
+VK_API int32_t VK_CALL VkGenreNumber(const char* name) {
+    const int32_t number = velkor::GenreTable::find(name);
+    return number < 0 ? velkor::kNotAGenre : number;
+}
+
+}  // extern "C"
+
+namespace {
+
+int32_t write_id3v1(const std::string& path, bool utf8_path, const VkId3v1* tag) {
+    if (tag == nullptr || tag->size < sizeof(VkId3v1)) return VK_ERROR_ARGUMENT;
+    if ((tag->fields & ~0x7Fu) != 0 || tag->year < 0 || tag->year > 9999 || tag->track < 0 ||
+        tag->track > 255 || tag->genre < 0 || tag->genre > 255) {
+        return VK_ERROR_ARGUMENT;
+    }
+    velkor::Id3v1Edit edit;
+    edit.fields = tag->fields;
+    edit.title = tag->title;
+    edit.artist = tag->artist;
+    edit.album = tag->album;
+    edit.comment = tag->comment;
+    edit.year = tag->year;
+    edit.track = tag->track;
+    edit.genre = tag->genre;
+    try {
+        const velkor::Rewrite result = velkor::rewrite_id3v1(path, utf8_path, edit);
+        return result.written ? VK_OK : status_of(result.problem);
+    } catch (const std::bad_alloc&) {
+        return VK_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VK_ERROR_WRITE;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+VK_API int32_t VK_CALL VkWriteId3v1(const char* path, const VkId3v1* tag) {
+    if (path == nullptr) return VK_ERROR_ARGUMENT;
+    return write_id3v1(path, true, tag);
+}
+
+#if defined(_WIN32)
+
+VK_API int32_t VK_CALL VkFileOpenW(const wchar_t* path, uint32_t options, VkFile** file) {
+    if (path == nullptr) {
+        if (file != nullptr) *file = nullptr;
+        return VK_ERROR_ARGUMENT;
+    }
+    std::string utf8;
+    try {
+        utf8 = velkor::platform::wide_to_utf8(path);
+    } catch (...) {
+        return VK_ERROR_NO_MEMORY;
+    }
+    const int32_t status = open_file(utf8.c_str(), options, file,
+                                     [&](FileSource& source) { return source.open_wide(path); });
+    if (status == VK_OK) {
+        try {
+            (*file)->wide_path = path;
+        } catch (...) {
+            VkFileClose(*file);
+            *file = nullptr;
+            return VK_ERROR_NO_MEMORY;
+        }
+    }
+    return status;
+}
+
+VK_API int32_t VK_CALL VkFileGetTextW(const VkFile* file, int32_t field, wchar_t* buffer, int32_t size) {
+    const std::string* text = file ? file->text(field) : nullptr;
+    if (buffer != nullptr && size > 0) buffer[0] = L'\0';
+    if (text == nullptr) return 0;
+    try {
+        std::wstring wide;
+        velkor::platform::utf8_to_wide(text->c_str(), wide);
+        if (buffer != nullptr && size > 0) {
+            std::size_t n = std::min(wide.size(), static_cast<std::size_t>(size) - 1);
+            // Never split a surrogate pair.
+            if (n > 0 && n < wide.size() && wide[n - 1] >= 0xD800 && wide[n - 1] <= 0xDBFF) --n;
+            std::memcpy(buffer, wide.data(), n * sizeof(wchar_t));
+            buffer[n] = L'\0';
+        }
+        return static_cast<int32_t>(wide.size() + 1);
+    } catch (...) {
+        return 0;
+    }
+}
+
+VK_API int32_t VK_CALL VkWriteId3v1W(const wchar_t* path, const VkId3v1* tag) {
+    if (path == nullptr) return VK_ERROR_ARGUMENT;
+    try {
+        return write_id3v1(velkor::platform::wide_to_utf8(path), true, tag);
+    } catch (...) {
+        return VK_ERROR_NO_MEMORY;
+    }
+}
+
+#endif
+
+}  // extern "C"

@@ -1,0 +1,40 @@
+// Counting a stream's frames by walking from one header to the next: exact
+// figures for a VBR file without a VBR header. Fed one window of the file's
+// bytes at a time, like the scan for the first frame.
+#pragma once
+
+#include <cstdint>
+
+#include "base/byte_span.h"
+#include "stream/frame_header.h"
+
+namespace velkor {
+
+class FrameCount {
+public:
+    // The stream whose first frame has `first` at offset `at`; the audio
+    // ends at audio_end (before an ID3v1 tag).
+    FrameCount(int64_t at, const FrameHeader& first, int64_t audio_end);
+
+    // Counts the frames whose headers lie in `window`, the file's bytes from
+    // window_offset (at most next()) on. Returns true when the count is
+    // done: the audio ends, or a frame is not followed by a header of the
+    // same stream. `complete`: nothing lies beyond the window.
+    bool count(ByteSpan window, int64_t window_offset, bool complete);
+
+    int64_t next() const { return next_; }
+    int64_t frames() const { return frames_; }
+    // The bytes the counted frames take, and whether their bitrates differ.
+    int64_t bytes() const { return next_ - first_; }
+    bool bitrate_varies() const { return varies_; }
+
+private:
+    FrameHeader first_header_;
+    int64_t first_;
+    int64_t next_;
+    int64_t audio_end_;
+    int64_t frames_ = 0;
+    bool varies_ = false;
+};
+
+}  // namespace velkor

@@ -1,0 +1,48 @@
+// Everything velkor's own interface gives of an ID3v2 tag (versions 2.2,
+// 2.3 and 2.4): the texts whole and in UTF-8, and the pictures, described
+// but not read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/byte_source.h"
+#include "base/byte_span.h"
+
+namespace velkor {
+
+struct Id3v2Picture {
+    int32_t type = 0;  // 3: front cover, ...
+    std::string mime;
+    std::string description;
+    int64_t bytes = 0;  // the picture data's size
+    // Where the frame's body stands in the tag's source, how many bytes of
+    // it are stored there, and how to get the data back from them.
+    int64_t body_offset = 0;
+    uint32_t stored_size = 0;
+    bool unsynchronised = false;  // the stored bytes must be resynchronised
+    uint32_t data_at = 0;         // the data's offset in the decoded body
+};
+
+struct Id3v2Tag {
+    int32_t version = 0;  // 2, 3 or 4; 0 when there is no tag
+    std::string title, artist, album, album_artist, year, track, disc, genre, composer, comment;
+    std::vector<Id3v2Picture> pictures;
+};
+
+// Reads the tag at offset 0 of source, `length` bytes of it (header
+// included). Frame headers and the bodies of the frames it keeps are
+// fetched; picture data is not. A tag of another version gives version 0.
+Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length);
+
+// The picture's data out of the frame body's stored bytes (which start at
+// body_offset): what read_id3v2_tag found, decoded again. Empty when the
+// bytes are short.
+std::string picture_data(const Id3v2Picture& picture, ByteSpan stored);
+
+// The genre text with ID3v1 numeric references, "(17)", "17", "(RX)",
+// "(CR)", resolved to names; several genres joined by "; ".
+std::string resolve_genre(const std::string& text);
+
+}  // namespace velkor

@@ -1,0 +1,124 @@
+// A cursor over the bytes of an ID3v2 tag, fetched from a ByteSource as
+// they are read, with the tag-wide unsynchronisation of versions 2.2 and
+// 2.3 undone on the way.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "base/byte_source.h"
+
+namespace velkor {
+
+// The bytes behind the tag header, read front to back. Bytes are fetched
+// from the source only when they are read: skip() just moves on, so a
+// picture's bytes are never fetched. With the tag's unsynchronisation flag
+// (version 2.3 and before) every FF 00 pair is delivered as FF alone; as
+// the pairs shift every later offset, such a tag is fetched whole. left()
+// counts the bytes still to come after that undoing, so frame sizes are
+// checked against what the frames really have.
+class TagCursor {
+public:
+    // An empty cursor.
+    TagCursor() = default;
+    // The tag's bytes from offset `from` up to `end`.
+    TagCursor(ByteSource& source, int64_t from, int64_t end, bool unsync)
+        : source_(&source), unsync_(unsync) {
+        const std::size_t count = end > from ? static_cast<std::size_t>(end - from) : 0;
+        if (unsync_) {
+            from_ = from;
+            bytes_ = source.bytes(from, count);
+            left_ = delivered_count(bytes_);
+        } else {
+            pos_ = static_cast<std::size_t>(from);
+            left_ = count;
+        }
+    }
+
+    std::size_t left() const { return left_; }
+    // Where the next byte stands in the source, and whether the bytes from
+    // there must be resynchronised to be read.
+    int64_t source_offset() const { return unsync_ ? from_ + static_cast<int64_t>(pos_) : static_cast<int64_t>(pos_); }
+    bool unsynchronised() const { return unsync_; }
+
+    // The next byte, or 0 once nothing is left.
+    uint8_t next() {
+        if (left_ == 0) return 0;
+        --left_;
+        if (!unsync_) return source_->bytes(static_cast<int64_t>(pos_++), 1).at(0);
+        uint8_t b = bytes_.at(pos_++);
+        if (is_stuffed_zero(pos_, b)) ++pos_;
+        return b;
+    }
+
+    void skip(std::size_t n) {
+        n = std::min(n, left_);
+        if (!unsync_) {
+            pos_ += n;
+            left_ -= n;
+            return;
+        }
+        while (n-- > 0) next();
+    }
+
+    // The next n bytes into dest; zeros for those past the end.
+    void read(uint8_t* dest, std::size_t n) {
+        std::size_t i = 0;
+        if (!unsync_ && left_ > 0) {
+            const ByteSpan got = source_->bytes(static_cast<int64_t>(pos_), std::min(n, left_));
+            i = got.size;
+            if (i > 0) std::memcpy(dest, got.data, i);
+            pos_ += i;
+            left_ -= i;
+        }
+        for (; i < n; ++i) dest[i] = next();
+    }
+
+    // A big-endian number of `width` bytes.
+    uint32_t read_be(std::size_t width) {
+        uint32_t value = 0;
+        while (width-- > 0) value = (value << 8) | next();
+        return value;
+    }
+
+    // Whether the bytes still to come stand in the tag as they are
+    // delivered (no unsynchronisation to undo): then rest() holds them,
+    // valid until the next read.
+    bool is_plain() const { return !unsync_; }
+    ByteSpan rest() const {
+        return left_ > 0 ? source_->bytes(static_cast<int64_t>(pos_), left_) : ByteSpan();
+    }
+
+    // A cursor over the next n bytes only (fewer at the end); this cursor
+    // does not move.
+    TagCursor first(std::size_t n) const {
+        TagCursor part = *this;
+        part.left_ = std::min(n, left_);
+        return part;
+    }
+
+private:
+    bool is_stuffed_zero(std::size_t i, uint8_t previous) const {
+        return previous == 0xFF && i < bytes_.size && bytes_.data[i] == 0;
+    }
+
+    static std::size_t delivered_count(ByteSpan bytes) {
+        std::size_t count = 0;
+        for (std::size_t i = 0; i < bytes.size; ++count) {
+            uint8_t b = bytes.data[i++];
+            if (b == 0xFF && i < bytes.size && bytes.data[i] == 0) ++i;
+        }
+        return count;
+    }
+
+    ByteSource* source_ = nullptr;
+    bool unsync_ = false;
+    ByteSpan bytes_;  // the whole tag, with unsynchronisation only
+    int64_t from_ = 0;
+    std::size_t pos_ = 0;
+    std::size_t left_ = 0;
+};
+
+}  // namespace velkor

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Makes the Debian packages from a Release build (the `release` presets, into
+# build-release/) and checks them with dpkg-deb: every package holds exactly
+# its files and links, its control fields are right, and the command and the
+# library taken out of them work.
+#
+# usage: bash tests/package_test.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --preset release >/dev/null
+cmake --build --preset release >/dev/null
+rm -f build-release/*.deb
+cpack --preset release >build-release/cpack.log 2>&1 || { cat build-release/cpack.log; exit 1; }
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-release/CMakeCache.txt)
+major=${version%%.*}
+arch=$(dpkg --print-architecture)
+libdir=usr/lib/$(gcc -print-multiarch)
+
+# What each package must hold, files and links alike (folders aside); a link
+# is "name -> target".
+expected_contents() {
+  case $1 in
+    libvelkor$major) printf '%s\n' \
+      "$libdir/libvelkor.so.$major -> libvelkor.so.$version" \
+      "$libdir/libvelkor.so.$version" ;;
+    libvelkor-dev) printf '%s\n' \
+      "$libdir/cmake/velkor/velkorConfig.cmake" \
+      "$libdir/cmake/velkor/velkorConfigVersion.cmake" \
+      "$libdir/cmake/velkor/velkorTargets-release.cmake" \
+      "$libdir/cmake/velkor/velkorTargets.cmake" \
+      "$libdir/libvelkor.so -> libvelkor.so.$major" \
+      "$libdir/pkgconfig/velkor.pc" \
+      "usr/include/velkor.h" ;;
+    velkor) printf '%s\n' "usr/bin/velkor" "usr/share/man/man1/velkor.1" ;;
+  esac
+}
+# The Depends field: the runtimes dpkg-shlibdeps found, or the library.
+expected_depends() {
+  case $1 in
+    libvelkor-dev) echo "^libvelkor$major \(= $version\)$" ;;
+    *) echo "(^|, )libc6 \(>= [0-9.]+\)(,|$)" ;;
+  esac
+}
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+for package in "libvelkor$major" libvelkor-dev velkor; do
+  deb=build-release/${package}_${version}_${arch}.deb
+  [ -f "$deb" ] || fail "$deb was not made (cpack made: $(ls build-release/*.deb))"
+  diff -u <(expected_contents "$package" | LC_ALL=C sort) \
+    <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { $1 = $2 = $3 = $4 = $5 = ""; sub(/^ *\.\//, ""); print }' | LC_ALL=C sort) ||
+    fail "contents of $deb"
+  for field in "Package=$package" "Version=$version" "Architecture=$arch"; do
+    [ "$(dpkg-deb -f "$deb" "${field%%=*}")" = "${field#*=}" ] ||
+      fail "$deb: ${field%%=*} is '$(dpkg-deb -f "$deb" "${field%%=*}")', not '${field#*=}'"
+  done
+  dpkg-deb -f "$deb" Depends | grep -qE "$(expected_depends "$package")" ||
+    fail "$deb: Depends is '$(dpkg-deb -f "$deb" Depends)'"
+  dpkg-deb -x "$deb" "$root"
+done
+dpkg-deb --ctrl-tarfile "build-release/libvelkor${major}_${version}_${arch}.deb" | tar -xO ./shlibs |
+  grep -qx "libvelkor $major libvelkor$major (= $version)" || fail "shlibs of libvelkor$major"
+
+# Taken out of the packages, the pieces work together.
+readelf -d "$root/$libdir/libvelkor.so.$version" | grep -q "SONAME.*\[libvelkor.so.$major\]" ||
+  fail "SONAME is not libvelkor.so.$major"
+"$root/usr/bin/velkor" --version | grep -qxF "velkor $version" || fail "velkor --version"
+"$root/usr/bin/velkor" --json samples/cbr_id3v11.mp3 | grep -q '"status":0' || fail "velkor on a sample"
+echo "package: ok ($(cd build-release && echo ./*.deb))"
