@@ -72,7 +72,7 @@ public:
     int run() {
         const int32_t status = file_.open(path_.c_str(), 0);
         if (status != VK_OK) {
-            say(std::string("cannot read it: ") + VkStatusText(status) + "; the tag is not written");
+            say(std::string(VkStatusText(status)) + "; the tag is not written");
             return kExitFailed;
         }
         take_texts();
