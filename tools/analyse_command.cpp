@@ -75,7 +75,8 @@ void export_failure(const std::string& path, FileOutput& output) {
 }
 
 // Analyses the file at path in the chosen format into output.
-void analyse_file(const AnalyseOptions& options, const std::string& path, bool with_path, FileOutput& output) {
+void analyse_file(const AnalyseOptions& options, const std::string& path, bool with_path,
+                  FileOutput& output) {
     output.clear();
     if (options.format == Format::kReport || options.format == Format::kRecord) {
         const ExportOutput result = options.format == Format::kReport ? report_output(path, with_path)

@@ -30,7 +30,7 @@ public:
     }
 
 private:
-    static std::string_view view(const char* text) { return text ? std::string_view(text) : std::string_view(); }
+    static std::string_view view(const char* text) { return text ? text : std::string_view(); }
 
     VkFile* file_ = nullptr;
     VkFacts facts_{};

@@ -1,7 +1,6 @@
 // The JSON object of one file's facts.
 #include "json_output.h"
 
-#include <charconv>
 #include <cstring>
 
 #include "text_encoding.h"
@@ -31,12 +30,15 @@ public:
         append_json_string(out_, text);
         return *this;
     }
+    // A text, or null when there is none.
+    template <std::size_t N>
+    JsonObject& text_or_null(const char (&key)[N], std::string_view text) {
+        return text.empty() ? raw(key, "null") : this->text(key, text);
+    }
     template <std::size_t N>
     JsonObject& number(const char (&key)[N], int64_t value) {
         this->key(key);
-        constexpr std::size_t kDigits = 20;  // an int64_t with its sign
-        char* at = out_.room(kDigits);
-        out_.grow_to(std::to_chars(at, at + kDigits, value).ptr);
+        out_.append_number(value);
         return *this;
     }
     template <std::size_t N>
@@ -93,16 +95,6 @@ private:
 };
 
 
-// Writes key: the text, or null when there is none.
-template <std::size_t N>
-void text_or_null(JsonObject& object, const char (&key)[N], std::string_view text) {
-    if (text.empty()) {
-        object.raw(key, "null");
-    } else {
-        object.text(key, text);
-    }
-}
-
 const char* vbr_header_name(int32_t header) {
     switch (header) {
         case VK_VBR_XING: return "\"Xing\"";
@@ -144,11 +136,12 @@ void put_id3v2(JsonObject object, const AnalysedFile& file) {
         .text("composer", file.text(VK_ID3V2_COMPOSER))
         .list("pictures");
     for (int32_t i = 0; i < f.picture_count; ++i) {
+        const VkPicture picture = file.picture(i);
         object.element()
-            .number("type", file.picture(i).type)
+            .number("type", picture.type)
             .text("mime", file.picture_text(i, VK_PICTURE_MIME))
             .text("description", file.picture_text(i, VK_PICTURE_DESCRIPTION))
-            .number("bytes", file.picture(i).bytes)
+            .number("bytes", picture.bytes)
             .done();
     }
     object.close_list().done();
@@ -170,8 +163,9 @@ void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile
     } else {
         object.number("mpeg_version", f.mpeg_version / 10);
     }
-    char length[24];
     const int64_t seconds = f.duration_ms / 1000;
+    char length[24];
+    const auto length_size = static_cast<std::size_t>(format_length(seconds, length) - length);
     object.number("layer", f.layer)
         .number("bitrate_kbps", f.bitrate_kbps)
         .boolean("vbr", vbr_average(f))
@@ -180,11 +174,11 @@ void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile
         .number("sampling_rate_hz", f.sampling_rate_hz)
         .text("mode", file.text(VK_STREAM_MODE))
         .number("length_seconds", seconds)
-        .text("length", std::string_view(length, static_cast<std::size_t>(format_length(seconds, length) - length)))
+        .text("length", std::string_view(length, length_size))
         .number("duration_ms", f.duration_ms)
-        .number_or_null("gapless_duration_ms", f.gapless_duration_ms, -1);
-    text_or_null(object, "encoder", file.text(VK_STREAM_ENCODER));
-    object.number_or_null("encoder_delay", f.encoder_delay, -1)
+        .number_or_null("gapless_duration_ms", f.gapless_duration_ms, -1)
+        .text_or_null("encoder", file.text(VK_STREAM_ENCODER))
+        .number_or_null("encoder_delay", f.encoder_delay, -1)
         .number_or_null("encoder_padding", f.encoder_padding, -1)
         .number("file_size", f.file_size)
         .number("size_kb", f.file_size / 1024)

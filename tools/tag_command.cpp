@@ -42,7 +42,8 @@ std::string cut(const std::string& utf8, std::size_t limit) {
 
 // A whole number of at most nine digits, or -1.
 int32_t whole_number(const std::string& text) {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return -1;
+    const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits || text.size() > 9) return -1;
     return static_cast<int32_t>(leading_number(text, -1));
 }
 
@@ -81,9 +82,13 @@ public:
         take_genre();
         fit_comment();
         if (tag_.fields == 0) {
-            if (!refused_) std::printf("%s: nothing to change (every field given as n/a)\n", shown_path().c_str());
+            if (!refused_) std::printf("%s: nothing to change (n/a keeps a field)\n", shown_path().c_str());
             return refused_ ? kExitFailed : kExitOk;
         }
+        tag_.title = title_.c_str();
+        tag_.artist = artist_.c_str();
+        tag_.album = album_.c_str();
+        tag_.comment = comment_.c_str();
         const int32_t written = VkWriteId3v1(path_.c_str(), &tag_);
         if (written != VK_OK) {
             say(std::string("the tag is not written: ") + VkStatusText(written));
@@ -117,36 +122,29 @@ private:
         return file_.facts().id3v1 == 11;
     }
 
-    void take_text(const std::optional<std::string>& value, uint32_t field, const char* name, std::string& kept,
-                   const char*& slot) {
+    // Letters beyond Latin-1 become '?' in the tag and texts are cut to its
+    // room (the comment's depends on the track, see fit_comment); the notes
+    // say so once the tag is written.
+    void take_text(const std::optional<std::string>& value, uint32_t field, const char* name,
+                   std::string& kept) {
         if (!requested(value)) return;
-        int lost = 0;
-        utf8_to_latin1(*value, &lost);
-        if (lost > 0) {
+        kept = *value;
+        if (const int lost = beyond_latin1(kept)) {
             notes_.push_back(std::string(name) + ": " + std::to_string(lost) +
                              " character(s) beyond Latin-1 stored as '?'");
         }
-        kept = *value;
-        slot = kept.c_str();
+        if (field != VK_FIELD_COMMENT && characters(kept) > kTextLimit) {
+            kept = cut(kept, kTextLimit);
+            notes_.push_back(std::string(name) + ": longer than 30 characters, cut to 30");
+        }
         mark(field, name);
     }
 
-    // Texts beyond the tag's room are cut here, so that the note says what
-    // the tag holds; the comment's room depends on the track.
     void take_texts() {
-        take_text(options_.title, VK_FIELD_TITLE, "title", title_, tag_.title);
-        take_text(options_.artist, VK_FIELD_ARTIST, "artist", artist_, tag_.artist);
-        take_text(options_.album, VK_FIELD_ALBUM, "album", album_, tag_.album);
-        take_text(options_.comment, VK_FIELD_COMMENT, "comment", comment_, tag_.comment);
-        for (auto [text, name] : {std::pair{&title_, "title"}, {&artist_, "artist"}, {&album_, "album"}}) {
-            if (characters(*text) > kTextLimit) {
-                *text = cut(*text, kTextLimit);
-                notes_.push_back(std::string(name) + ": longer than 30 characters, cut to 30");
-            }
-        }
-        tag_.title = title_.c_str();
-        tag_.artist = artist_.c_str();
-        tag_.album = album_.c_str();
+        take_text(options_.title, VK_FIELD_TITLE, "title", title_);
+        take_text(options_.artist, VK_FIELD_ARTIST, "artist", artist_);
+        take_text(options_.album, VK_FIELD_ALBUM, "album", album_);
+        take_text(options_.comment, VK_FIELD_COMMENT, "comment", comment_);
     }
 
     void take_year() {
@@ -215,10 +213,7 @@ private:
         const std::size_t limit = track ? kCommentLimitWithTrack : kTextLimit;
         const bool mine = (tag_.fields & VK_FIELD_COMMENT) != 0;
         if (characters(mine ? std::string_view(comment_) : file_.text(VK_ID3V1_COMMENT)) <= limit) return;
-        if (mine) {
-            comment_ = cut(comment_, limit);
-            tag_.comment = comment_.c_str();
-        }
+        if (mine) comment_ = cut(comment_, limit);
         notes_.push_back(track ? "comment: longer than 28 characters, cut to 28 to make room for the track"
                                : "comment: longer than 30 characters, cut to 30");
     }
@@ -234,13 +229,15 @@ private:
                 differing += name;
             }
         };
-        const auto text_differs = [](const std::string& mine) {
-            return [&mine](std::string_view v2) { return v2 != mine; };
+        // Against the texts as given: the ID3v1 tag holds them cut and in
+        // Latin-1, which the ID3v2 tag need not.
+        const auto text_differs = [](const std::optional<std::string>& given) {
+            return [mine = given.value_or("")](std::string_view v2) { return v2 != mine; };
         };
-        check(VK_FIELD_TITLE, VK_ID3V2_TITLE, "title", text_differs(title_));
-        check(VK_FIELD_ARTIST, VK_ID3V2_ARTIST, "artist", text_differs(artist_));
-        check(VK_FIELD_ALBUM, VK_ID3V2_ALBUM, "album", text_differs(album_));
-        check(VK_FIELD_COMMENT, VK_ID3V2_COMMENT, "comment", text_differs(comment_));
+        check(VK_FIELD_TITLE, VK_ID3V2_TITLE, "title", text_differs(options_.title));
+        check(VK_FIELD_ARTIST, VK_ID3V2_ARTIST, "artist", text_differs(options_.artist));
+        check(VK_FIELD_ALBUM, VK_ID3V2_ALBUM, "album", text_differs(options_.album));
+        check(VK_FIELD_COMMENT, VK_ID3V2_COMMENT, "comment", text_differs(options_.comment));
         check(VK_FIELD_YEAR, VK_ID3V2_YEAR, "year",
               [&](std::string_view v2) { return leading_number(v2, -1) != tag_.year; });
         check(VK_FIELD_TRACK, VK_ID3V2_TRACK, "track",

@@ -139,26 +139,10 @@ std::string latin1_to_utf8(std::string_view text) {
     return out;
 }
 
-std::string bytes_to_utf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    convert_text(text, out, [&](std::string& o, std::size_t& i) { append_utf8(o, next_char(text, i)); });
-    return out;
-}
-
-std::string utf8_to_latin1(std::string_view text, int* lost) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const char32_t cp = next_char(text, i);
-        if (cp > 0xFF) {
-            out += '?';
-            if (lost) ++*lost;
-        } else {
-            out += static_cast<char>(cp);
-        }
-    }
-    return out;
+int beyond_latin1(std::string_view text) {
+    int beyond = 0;
+    for (std::size_t i = 0; i < text.size();) beyond += next_char(text, i) > 0xFF;
+    return beyond;
 }
 
 void append_json_string(TextBuffer& out, std::string_view utf8) {

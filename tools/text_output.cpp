@@ -2,7 +2,6 @@
 #include "text_output.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -57,12 +56,6 @@ void optional_line(TextBuffer& out, std::string_view name, std::string_view utf8
     if (!utf8.empty()) text_line(out, "    ", name, utf8);
 }
 
-void append_number(TextBuffer& out, int64_t value) {
-    constexpr std::size_t kDigits = 20;
-    char* at = out.room(kDigits);
-    out.grow_to(std::to_chars(at, at + kDigits, value).ptr);
-}
-
 // ".t": the tenths of a second of a length in milliseconds, cut as the
 // seconds are.
 void append_tenths(TextBuffer& out, int64_t ms) {
@@ -71,8 +64,6 @@ void append_tenths(TextBuffer& out, int64_t ms) {
 }
 
 std::string tag_text(std::string_view latin1) { return printable(latin1_to_utf8(latin1)); }
-
-std::string path_text(std::string_view path) { return printable(bytes_to_utf8(path)); }
 
 // A fixed record field: its text up to the zero byte, never past the field.
 template <std::size_t N>
@@ -113,7 +104,7 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
     text_line(out, "  ", "version", file.text(VK_STREAM_VERSION));
 
     label(out, "  ", "bitrate");
-    append_number(out, f.bitrate_kbps);
+    out.append_number(f.bitrate_kbps);
     out += " kbps";
     if (vbr_average(f)) {
         out += " (VBR, average)\n";
@@ -126,7 +117,7 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
     }
 
     label(out, "  ", "sampling");
-    append_number(out, f.sampling_rate_hz);
+    out.append_number(f.sampling_rate_hz);
     out += " Hz\n";
     text_line(out, "  ", "mode", file.text(VK_STREAM_MODE));
 
@@ -136,24 +127,24 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
     out.grow_to(format_length(seconds, at));
     append_tenths(out, f.duration_ms);
     out += " (";
-    append_number(out, seconds);
+    out.append_number(seconds);
     append_tenths(out, f.duration_ms);
     out += " s";
     if (f.gapless_duration_ms >= 0) {
         out += ", gapless ";
-        append_number(out, f.gapless_duration_ms / 1000);
+        out.append_number(f.gapless_duration_ms / 1000);
         append_tenths(out, f.gapless_duration_ms);
         out += " s";
     }
     out += ")\n";
 
     label(out, "  ", "size");
-    append_number(out, f.file_size / 1024);
+    out.append_number(f.file_size / 1024);
     out += " kB (";
-    append_number(out, f.file_size);
+    out.append_number(f.file_size);
     out += " bytes)\n";
     label(out, "  ", "frames");
-    append_number(out, f.frames);
+    out.append_number(f.frames);
     out += '\n';
 
     const std::string_view encoder = file.text(VK_STREAM_ENCODER);
@@ -162,9 +153,9 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
         append_printable(out, encoder.empty() ? std::string_view("unknown") : encoder);
         if (f.encoder_delay >= 0) {
             out += " (delay ";
-            append_number(out, f.encoder_delay);
+            out.append_number(f.encoder_delay);
             out += ", padding ";
-            append_number(out, f.encoder_padding);
+            out.append_number(f.encoder_padding);
             out += " samples)";
         }
         out += '\n';
@@ -181,13 +172,13 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
         text_line(out, "    ", "comment", file.text(VK_ID3V1_COMMENT));
         if (f.id3v1 == 11) {
             label(out, "    ", "track");
-            append_number(out, f.id3v1_track);
+            out.append_number(f.id3v1_track);
             out += '\n';
         }
         label(out, "    ", "genre");
         append_printable(out, file.text(VK_ID3V1_GENRE));
         out += " (";
-        append_number(out, f.id3v1_genre);
+        out.append_number(f.id3v1_genre);
         out += ")\n";
     }
 
@@ -196,7 +187,7 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
         return;
     }
     out += "  ID3v2.";
-    append_number(out, f.id3v2_version);
+    out.append_number(f.id3v2_version);
     out += '\n';
     // The texts most files have are always listed, so that a missing one
     // shows; the rarer ones only when they are there.
@@ -212,7 +203,7 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
     optional_line(out, "composer", file.text(VK_ID3V2_COMPOSER));
     if (f.picture_count > 0) {
         label(out, "    ", "pictures");
-        append_number(out, f.picture_count);
+        out.append_number(f.picture_count);
         for (int32_t i = 0; i < f.picture_count; ++i) {
             const VkPicture picture = file.picture(i);
             out += i == 0 ? " (" : "; ";
@@ -223,7 +214,7 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
                 append_printable(out, mime);
             }
             out += ", ";
-            append_number(out, picture.bytes);
+            out.append_number(picture.bytes);
             out += " bytes";
         }
         out += ")\n";
@@ -236,7 +227,7 @@ ExportOutput report_output(const std::string& path, bool with_path) {
     output.ok = VkOpenMp3File(path.c_str(), report, 0) == 1;
     report[sizeof report - 1] = '\0';
     if (output.ok) output.length_seconds = seconds_of(report_item(report, 4));
-    if (with_path) output.text = path_text(path) + ": ";
+    if (with_path) output.text = printable(path) + ": ";
     output.text += tag_text(report) + '\n';
     return output;
 }
@@ -250,7 +241,7 @@ ExportOutput record_output(const std::string& path) {
     output.length_seconds = std::atoll(field(record.length).c_str());
 
     std::string& out = output.text;
-    out = path_text(path) + '\n';
+    out = printable(path) + '\n';
     line(out, "  ", "status", field(record.status));
     line(out, "  ", "track", field(record.track));
     line(out, "  ", "year", field(record.year));
