@@ -62,16 +62,11 @@ struct FileOutput {
     }
 };
 
-const char* status_text(int32_t status) {
-    const char* text = VkStatusText(status);
-    return text ? text : "cannot be analysed";
-}
-
 // The exports say only that a file failed; the reason is the interface's.
 void export_failure(const std::string& path, FileOutput& output) {
     AnalysedFile file;
     const int32_t status = file.open(path.c_str(), 0);
-    output.problem = status == VK_OK ? "cannot be analysed" : status_text(status);
+    output.problem = status == VK_OK ? "cannot be analysed" : VkStatusText(status);
 }
 
 // Analyses the file at path in the chosen format into output.
@@ -91,7 +86,7 @@ void analyse_file(const AnalyseOptions& options, const std::string& path, bool w
     const int32_t status = file.open(path.c_str(), options.exact ? VK_OPEN_COUNT_FRAMES : 0);
     output.ok = status == VK_OK;
     if (!output.ok) {
-        output.problem = status_text(status);
+        output.problem = VkStatusText(status);
         if (options.format == Format::kJson) {
             append_json_failure(output.text, path, json_status(status), output.problem);
         }
