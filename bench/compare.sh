@@ -190,6 +190,12 @@ record open_mp3_file "VkOpenMp3File loop (in process)" "$files" \
   "$(seconds_of "$(grep '^VkOpenMp3File' <<<"$out")")"
 record sonvex_struct "VkGetSonvexStruct loop (in process)" "$files" \
   "$(seconds_of "$(grep '^VkGetSonvexStruct' <<<"$out")")"
+record file_open "VkFileOpen+VkFileFacts+VkFileClose loop (in process)" "$files" \
+  "$(seconds_of "$(grep '^VkFileOpen' <<<"$out")")"
+out=$("$build/velkor_export_bench" "$covered_list" "$passes")
+covered_count_run=$(wc -l <"$covered_list")
+record file_open_covered "the same over files with a 1 MiB cover" "$covered_count_run" \
+  "$(seconds_of "$(grep '^VkFileOpen' <<<"$out")")"
 
 record velkor_each "velkor --json FILE (process per file)" "$peer_count" \
   "$(best_seconds "$peer_passes" per_file "$build/velkor" --json)"
@@ -296,10 +302,13 @@ verdict() {
   if ((quick)); then echo "-"; elif awk "BEGIN { exit !($1) }"; then echo "holds"; else echo "MISSED"; fi
 }
 cost_vs_floor() { awk -v f="${rate[floor]}" -v r="${rate[$1]}" 'BEGIN { printf "%.2f", f / r }'; }
-for key in open_mp3_file sonvex_struct velkor; do
+for key in open_mp3_file sonvex_struct file_open velkor; do
   c=$(cost_vs_floor "$key")
   printf '  %-6s %s at most 1.5x the floor: %sx\n' "$(verdict "$c <= 1.5")" "${labels[$key]}" "$c"
 done
+covered_cost=$(awk -v a="${rate[file_open]}" -v c="${rate[file_open_covered]}" 'BEGIN { printf "%.2f", a / c }')
+printf '  %-6s a file with a 1 MiB cover at most 1.5x one without: %sx\n' \
+  "$(verdict "$covered_cost <= 1.5")" "$covered_cost"
 echo "         (velkor --json -r against the floor with a directory walk:" \
   "$(awk -v w="${rate[floor_walk]}" -v v="${rate[velkor]}" 'BEGIN { printf "%.2f", w / v }')x)"
 printf '  %-6s no-header file at 1 GB/s or more: %s GB/s\n' \
@@ -311,7 +320,7 @@ if [[ $rss_small != "?" ]]; then
 fi
 not_led=""
 for key in "${rows[@]}"; do
-  case $key in floor | floor_walk | velkor | open_mp3_file | sonvex_struct | velkor_each) continue ;; esac
+  case $key in floor | floor_walk | velkor | open_mp3_file | sonvex_struct | file_open | file_open_covered | velkor_each) continue ;; esac
   awk -v r="${rate[$key]}" -v v="${rate[velkor]}" 'BEGIN { exit !(r >= v) }' && not_led+=" ${labels[$key]}"
 done
 if [[ -z $not_led ]]; then
@@ -322,7 +331,7 @@ fi
 ((${#skipped[@]} == 0)) || echo "  (not measured: ${skipped[*]})"
 
 # The script's own check: velkor's rows must have numbers.
-for key in floor velkor open_mp3_file sonvex_struct; do
+for key in floor velkor open_mp3_file sonvex_struct file_open file_open_covered; do
   awk -v r="${rate[$key]}" 'BEGIN { exit !(r > 0) }' ||
     { echo "compare.sh: no measurement for ${labels[$key]}" >&2; exit 1; }
 done

@@ -1,7 +1,7 @@
 /*
- * Both analysis exports over the same files from one process, as an
- * application calls them: one export at a time over the whole list, best of
- * several passes, in files per second.
+ * Both analysis exports and velkor's own interface over the same files from
+ * one process, as an application calls them: one way at a time over the
+ * whole list, best of several passes, in files per second.
  *
  * usage: velkor_export_bench FILE_LIST [PASSES]
  */
@@ -20,6 +20,17 @@ static void get_sonvex_struct(const char *path) {
     InfoRecord record;
     VkGetSonvexStruct(path, &record);
     checksum += (unsigned char)record.status[0];
+}
+
+/* A handle's whole life: open, the figures, a text, close. */
+static void file_open(const char *path) {
+    VkFile *file;
+    if (VkFileOpen(path, 0, &file) != VK_OK) return;
+    VkFacts facts;
+    facts.size = sizeof facts;
+    VkFileFacts(file, &facts);
+    checksum += (unsigned long)facts.frames + (unsigned char)VkFileText(file, VK_ID3V2_TITLE)[0];
+    VkFileClose(file);
 }
 
 static void measure(const char *name, void (*analyse)(const char *), const FileList *list,
@@ -52,6 +63,7 @@ int main(int argc, char **argv) {
     const int passes = pass_count(argc, argv);
     measure("VkOpenMp3File", open_mp3_file, &list, passes);
     measure("VkGetSonvexStruct", get_sonvex_struct, &list, passes);
+    measure("VkFileOpen", file_open, &list, passes);
     if (checksum == 1) puts("");
     free(list.paths);
     free(list.text);

@@ -15,12 +15,15 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <string>
 
 #include "base/byte_span.h"
 #include "stream/frame_header.h"
 #include "stream/frame_scan.h"
 #include "stream/vbr_header.h"
 #include "base/decimal_text.h"
+#include "stream/vbr_info.h"
+#include "tags/id3v2_tag.h"
 #include "tags/tag_record.h"
 
 #define VELKOR_FUZZ_STR2(x) #x
@@ -151,6 +154,21 @@ inline Failure check_frame_scan(ByteSpan bytes) {
     return nullptr;
 }
 
+// The first frame's facts for the velkor interface: whatever the bytes,
+// delay and padding are 12-bit numbers or both unknown, the encoder's name
+// is printable text, and a count is only there with a header.
+inline Failure check_vbr_info(ByteSpan frame) {
+    FrameHeader header;
+    header.set_bytes(frame.at(0), frame.at(1), frame.at(2), frame.at(3));
+    const VbrInfo info = read_vbr_info(frame, header);
+    VELKOR_FUZZ_CHECK((info.delay == -1) == (info.padding == -1));
+    VELKOR_FUZZ_CHECK(info.delay >= -1 && info.delay <= 4095 && info.padding <= 4095);
+    VELKOR_FUZZ_CHECK(terminated(info.encoder));
+    for (const char* c = info.encoder; *c != '\0'; ++c) VELKOR_FUZZ_CHECK(*c >= 0x20 && *c <= 0x7E);
+    if (info.kind == VbrHeader::Kind::kNone) VELKOR_FUZZ_CHECK(info.frames == -1 && info.delay == -1);
+    return nullptr;
+}
+
 // The first 4 bytes as a frame header and the rest as the bytes behind it,
 // where a Xing header would be; every 4-byte window as a header too, and
 // the whole as bytes to search for a header.
@@ -160,6 +178,7 @@ inline Failure check_frame_header(const uint8_t* data, std::size_t size) {
     }
     const ExactCopy whole(data, size);
     if (Failure failure = check_frame_scan(whole.span())) return failure;
+    if (Failure failure = check_vbr_info(whole.span())) return failure;
     const std::size_t behind = size < 4 ? 0 : 4;
     const ExactCopy xing(data + behind, size - behind);
     return check_xing(xing.span());
@@ -231,6 +250,49 @@ inline bool same_v2_texts(const TagRecord& a, const TagRecord& b) {
            equal_text(a.v2_year, b.v2_year);
 }
 
+// Whether text is valid UTF-8 (shortest forms, no surrogates).
+inline bool valid_utf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<uint8_t>(text[i]);
+        std::size_t n = b < 0x80 ? 1 : (b >= 0xC2 && b <= 0xDF) ? 2 : (b >= 0xE0 && b <= 0xEF) ? 3
+                                                        : (b >= 0xF0 && b <= 0xF4) ? 4 : 0;
+        if (n == 0 || i + n > text.size()) return false;
+        uint32_t c = n == 1 ? b : b & (0x7F >> n);
+        for (std::size_t k = 1; k < n; ++k) {
+            const auto next = static_cast<uint8_t>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            c = c << 6 | (next & 0x3F);
+        }
+        const uint32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (c < least[n] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        i += n;
+    }
+    return true;
+}
+
+// The full reader over the same bytes: every text valid UTF-8, a zero byte
+// nowhere inside one, and every picture's data where the reader says it is.
+inline Failure check_id3v2_tag(ByteSpan bytes) {
+    SpanSource source(bytes);
+    const Id3v2Tag tag = read_id3v2_tag(source, static_cast<int64_t>(bytes.size));
+    VELKOR_FUZZ_CHECK(tag.version == 0 || (tag.version >= 2 && tag.version <= 4));
+    for (const std::string* text : {&tag.title, &tag.artist, &tag.album, &tag.album_artist, &tag.year,
+                                    &tag.track, &tag.disc, &tag.genre, &tag.composer, &tag.comment}) {
+        VELKOR_FUZZ_CHECK(valid_utf8(*text) && text->find('\0') == std::string::npos);
+    }
+    for (const Id3v2Picture& picture : tag.pictures) {
+        VELKOR_FUZZ_CHECK(valid_utf8(picture.mime) && valid_utf8(picture.description));
+        VELKOR_FUZZ_CHECK(picture.bytes >= 0 && picture.body_offset >= 10);
+        VELKOR_FUZZ_CHECK(picture.body_offset <= static_cast<int64_t>(bytes.size));
+        const ByteSpan stored = bytes.from(static_cast<std::size_t>(picture.body_offset))
+                                    .first(picture.unsynchronised ? 2 * std::size_t{picture.stored_size}
+                                                                  : picture.stored_size);
+        const std::string data = picture_data(picture, stored);
+        VELKOR_FUZZ_CHECK(data.empty() || static_cast<int64_t>(data.size()) == picture.bytes);
+    }
+    return nullptr;
+}
+
 // The input as the start of a file, tag header included. The reader may
 // examine every byte; its fields stay terminated, the ID3v1 fields are not
 // its business, and a length beyond the bytes or below zero is harmless.
@@ -273,7 +335,7 @@ inline Failure check_id3v2(const uint8_t* data, std::size_t size) {
     TagRecord negative;
     VELKOR_FUZZ_CHECK(negative.LoadTag2(buffer.span(), -1) == 0);
     VELKOR_FUZZ_CHECK(negative.v2_title[0] == '\0' && negative.v2_year[0] == '\0');
-    return nullptr;
+    return check_id3v2_tag(buffer.span());
 }
 
 }  // namespace velkor::fuzzing

@@ -82,6 +82,10 @@ def frame_header_inputs():
         "layer2_info": MPEG1_L2 + xing(0x0F, 99, magic=b"Info"),
         "reserved_bits": bytes([0xFF, 0xE9, 0xFC, 0x02]) + b"xing",
         "jukebox_marker": MPEG1_L3 + b"RealJukebox\0" + MPEG2_L3 + b"x" * 20 + b"RealJukebox",
+        "xing_lame": MPEG1_L3 + bytes(32) + xing(0x0F, 500) + bytes(108) + b"LAME3.100" + bytes(12)
+                     + bytes([0x24, 0x03, 0xA8]) + bytes(12),
+        "info_partial": MPEG1_L3 + bytes(32) + xing(0x01, 7, magic=b"Info") + b"Lavf58.76" + bytes(15),
+        "vbri": MPEG1_L3 + bytes(32) + b"VBRI\0\x01\x04\x40\0\x4b" + struct.pack(">II", 100000, 321),
     }
 
 
@@ -95,6 +99,24 @@ def id3v1_inputs():
         "short": id3v1(b"Title")[:127],
         "year_odd": id3v1(year=b"12 4", comment=b"x" * 28 + b"\0\x01", genre=126),
     }
+
+
+def frame24(fid, body, flags=0):
+    return fid + syncsafe(len(body)) + struct.pack(">H", flags) + body
+
+
+# Version 2.4: UTF-8 and several values, a frame unsynchronised with a data
+# length indicator, a picture, the recording time, and a footer.
+V24_FRAMES = b"".join([
+    frame24(b"TIT2", b"\x03T\xc3\xadtulo\0"),
+    frame24(b"TPE1", b"\x03One\0Two\0"),
+    frame24(b"TPE2", b"\x02\0A\0l\0l"),
+    frame24(b"TDRC", b"\x032004-05-01"),
+    frame24(b"TCON", b"\x0017\0(18)Tech"),
+    frame24(b"TPOS", struct.pack(">I", 4) + unsynchronise(b"\x001/2"), flags=0x0003),
+    frame24(b"APIC", b"\x03image/png\0\x03Cover\0\x89PNG\xff\xe0" + bytes(20)),
+    frame24(b"COMM", b"\x03eng\0A comment"),
+]) + bytes(8)
 
 
 def id3v2_inputs():
@@ -123,6 +145,8 @@ def id3v2_inputs():
                                     b"TPE1" + struct.pack(">I", 0x7FFFFFF0) + b"\0\0x"]),
         "v23_top_bit_size": id3v2([b"TIT2" + struct.pack(">I", 0x80000005) + b"\0\0\0abcd"]),
         "v24": id3v2(v23, version=4),
+        "v24_full": b"ID3\x04\x00\x10" + syncsafe(len(V24_FRAMES)) + V24_FRAMES
+                    + b"3DI\x04\x00\x10" + syncsafe(len(V24_FRAMES)),
         "v23_unknown_between": id3v2([v23[0], frame23(b"PRIV", b"owner\0" + bytes(40)), v23[1]]),
     }
 

@@ -167,7 +167,7 @@ typedef struct VkFile VkFile;
 #define VK_ERROR_NO_SPACE 9      /* writing: no room left (disk full, size limit) */
 #define VK_ERROR_WRITE 10        /* writing: any other failure; the file is left as it was */
 
-/* The status in plain words: "not found", "permission denied", ... */
+/* The status in plain words: "no such file", "permission denied", ... */
 VK_API const char *VK_CALL VkStatusText(int32_t status);
 
 /* Options of VkFileOpen. */

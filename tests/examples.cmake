@@ -8,3 +8,8 @@ foreach(language c python pascal)
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/examples_test.sh ${language}
       ${CMAKE_BINARY_DIR} ${CMAKE_C_COMPILER} "${VELKOR_EXAMPLE_FLAGS}")
 endforeach()
+
+# velkor's own interface from C.
+add_test(NAME examples.c_facts
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/facts_example_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_C_COMPILER}
+    "${VELKOR_EXAMPLE_FLAGS}")

@@ -114,7 +114,8 @@ void read_picture(const Id3v2Frame& frame, TagCursor body, const BodyLayout& lay
     std::size_t pos = 1;
     if (version == 2) {
         // A three-letter image format in place of the MIME type.
-        const std::string format(reinterpret_cast<const char*>(bytes.data + 1), std::min<std::size_t>(3, bytes.size - 1));
+        std::string format;
+        decode_id3v2_text(0, bytes.from(1).first(3), 0, format);
         picture.mime = format == "JPG" ? "image/jpeg" : format == "PNG" ? "image/png" : "image/" + format;
         pos = 4;
     } else {

@@ -599,6 +599,71 @@ static void check_entry_point(HMODULE library, const Api *api, const char *path)
 }
 #endif
 
+/* ---- velkor's own interface ----------------------------------------------- */
+
+typedef int32_t(CALLER_CALL *FileOpenFn)(const char *, uint32_t, VkFile **);
+typedef void(CALLER_CALL *FileCloseFn)(VkFile *);
+typedef int32_t(CALLER_CALL *FileFactsFn)(const VkFile *, VkFacts *);
+typedef const char *(CALLER_CALL *FileTextFn)(const VkFile *, int32_t);
+typedef int32_t(CALLER_CALL *WriteId3v1Fn)(const char *, const VkId3v1 *);
+
+/* The handles, facts, UTF-8 texts and the ID3v1 write, looked up by name;
+ * on Windows also a file whose name is in other scripts, by its UTF-16 path. */
+static void check_own_interface(LibraryHandle library) {
+    FileOpenFn open_file = (FileOpenFn)find_export(library, "VkFileOpen");
+    FileCloseFn close_file = (FileCloseFn)find_export(library, "VkFileClose");
+    FileFactsFn file_facts = (FileFactsFn)find_export(library, "VkFileFacts");
+    FileTextFn file_text = (FileTextFn)find_export(library, "VkFileText");
+    WriteId3v1Fn write_id3v1 = (WriteId3v1Fn)find_export(library, "VkWriteId3v1");
+    check(open_file && close_file && file_facts && file_text && write_id3v1,
+          "velkor's own interface is exported by its plain names", NULL);
+    if (!(open_file && close_file && file_facts && file_text && write_id3v1)) return;
+
+    VkFile *file = NULL;
+    check_int(open_file("caller_tagged.mp3", 0, &file), VK_OK, "VkFileOpen opens a file");
+    VkFacts facts;
+    memset(&facts, 0, sizeof facts);
+    facts.size = sizeof facts;
+    check_int(file_facts(file, &facts), VK_OK, "VkFileFacts");
+    check_int((long)facts.frames, 12, "VkFacts: frames");
+    check_int(facts.id3v1, 11, "VkFacts: an ID3v1.1 tag");
+    const char *comment = file ? file_text(file, VK_ID3V1_COMMENT) : NULL;
+    check(comment != NULL && strcmp(comment, "tab\there \xC3\xA9") == 0,
+          "VkFileText: the ID3v1 comment in UTF-8", comment);
+    close_file(file);
+    check_int(open_file("caller_missing.mp3", 0, &file), VK_ERROR_NOT_FOUND,
+              "VkFileOpen: a missing file is not found, and no notice is shown");
+    check_int(open_file("caller_no_frame.bin", 0, &file), VK_ERROR_NO_AUDIO,
+              "VkFileOpen: a file without MPEG audio");
+
+    VkId3v1 tag;
+    memset(&tag, 0, sizeof tag);
+    tag.size = sizeof tag;
+    tag.fields = VK_FIELD_TITLE;
+    tag.title = "Written \xC3\xA9";
+    check(write_file("caller_written.mp3", (const unsigned char *)"", 0) &&
+              write_id3v1("caller_written.mp3", &tag) == VK_OK &&
+              open_file("caller_written.mp3", 0, &file) == VK_ERROR_NO_AUDIO,
+          "VkWriteId3v1 appends a tag", NULL);
+#if defined(_WIN32)
+    typedef int32_t(CALLER_CALL * FileOpenWFn)(const wchar_t *, uint32_t, VkFile **);
+    typedef int32_t(CALLER_CALL * FileGetTextWFn)(const VkFile *, int32_t, wchar_t *, int32_t);
+    FileOpenWFn open_wide = (FileOpenWFn)find_export(library, "VkFileOpenW");
+    FileGetTextWFn text_wide = (FileGetTextWFn)find_export(library, "VkFileGetTextW");
+    static const wchar_t kName[] = L"caller_\x00fc\x0431\x65e5\x672c.mp3";
+    const char *kNameUtf8 = "caller_\xC3\xBC\xD0\xB1\xE6\x97\xA5\xE6\x9C\xAC.mp3";
+    check(CopyFileW(L"caller_tagged.mp3", kName, FALSE) != 0, "a file named in several scripts", NULL);
+    wchar_t title[32] = {0};
+    check(open_wide && text_wide && open_wide(kName, 0, &file) == VK_OK &&
+              text_wide(file, VK_ID3V1_TITLE, title, 32) == 13 && wcscmp(title, L"Caller Title") == 0,
+          "VkFileOpenW and VkFileGetTextW", NULL);
+    if (close_file) close_file(file);
+    check_int(open_file(kNameUtf8, 0, &file), VK_OK, "VkFileOpen: the same name in UTF-8");
+    close_file(file);
+    DeleteFileW(kName);
+#endif
+}
+
 static int find_api(LibraryHandle library, Api *api) {
     static const char *const kNames[] = {
         "VkOpenMp3File", "VkGetSonvexStruct", "AddNums", "SubtractNums",
@@ -661,6 +726,7 @@ int main(int argc, char **argv) {
     check_samples(&api);
     check_analysis(&api);
     check_stack(&api);
+    check_own_interface(library);
 #if defined(_WIN32)
     check_entry_point(library, &api, argv[1]);
 #endif

@@ -1,0 +1,392 @@
+"""velkor: the technical facts and tags of MPEG audio files, from Python.
+
+    import velkor
+
+    facts = velkor.read("song.mp3")
+    print(facts.bitrate_kbps, facts.duration_ms, facts.id3v2 and facts.id3v2.title)
+
+    for item in velkor.scan("Music"):
+        if isinstance(item, velkor.Error):
+            print(item.path, item.status, item)
+        else:
+            print(item.path, item.sampling_rate_hz)
+
+A thin layer over libvelkor's C interface (ctypes, nothing else). The
+library is found through the VELKOR_LIBRARY environment variable (a path),
+else beside this package, else where the system finds libraries.
+"""
+import ctypes
+import enum
+import os
+from dataclasses import dataclass
+from typing import Iterator, Literal, Optional, Tuple, Union, overload
+
+from . import _native
+
+__version__ = "0.1.0"
+
+__all__ = [
+    "ChannelMode", "Error", "Facts", "Id3v1", "Id3v2", "NoAudioError", "NotFoundError",
+    "NotPermittedError", "NotRegularError", "Picture", "genre_name", "genre_number",
+    "read", "read_picture", "scan",
+]
+
+PathLike = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
+
+
+class Error(Exception):
+    """A file velkor could not analyse. `status` is the library's status
+    (velkor.h's VK_ERROR_...), `path` the file's path."""
+
+    def __init__(self, status: int, path: Optional[str] = None, message: Optional[str] = None):
+        self.status = status
+        self.path = path
+        self.message = message or _native.status_text(status)
+        super().__init__(status, path, self.message)
+
+    def __str__(self) -> str:
+        return f"{self.path}: {self.message}" if self.path is not None else self.message
+
+
+class NotFoundError(Error):
+    """No such file, or a folder on its path is missing."""
+
+
+class NotPermittedError(Error):
+    """No permission to read the file."""
+
+
+class NotRegularError(Error):
+    """A folder, device, FIFO or socket, not a file."""
+
+
+class NoAudioError(Error):
+    """The file was read but holds no MPEG audio frames."""
+
+
+_ERRORS = {
+    _native.NOT_FOUND: NotFoundError,
+    _native.NOT_PERMITTED: NotPermittedError,
+    _native.NOT_REGULAR: NotRegularError,
+    _native.NO_AUDIO: NoAudioError,
+}
+
+
+def _error(status: int, path: Optional[str], message: Optional[str] = None) -> Error:
+    return _ERRORS.get(status, Error)(status, path, message)
+
+
+class ChannelMode(str, enum.Enum):
+    """The channel mode of the stream; compares equal to its text."""
+    STEREO = "Stereo"
+    JOINT_STEREO = "Joint Stereo"
+    DUAL_CHANNEL = "Dual Channel"
+    SINGLE_CHANNEL = "Single Channel"
+
+    def __str__(self) -> str:
+        return self.value
+
+
+# In the order of VK_MODE_... and VK_VBR_...
+_MODES = list(ChannelMode)
+_VBR_HEADERS = [None, "Xing", "Info", "VBRI"]
+
+
+@dataclass(frozen=True)
+class Picture:
+    """A picture of the ID3v2 tag. Its data stays in the file:
+    read_picture(path, index) reads it."""
+    type: int  # the APIC picture type: 3 front cover, 4 back cover, ...
+    mime: str
+    description: str
+    size: int  # bytes of picture data
+
+
+@dataclass(frozen=True)
+class Id3v1:
+    """The ID3v1 tag at the end of the file. Texts are as stored (Latin-1),
+    without the padding."""
+    version: str  # "1.0" or "1.1"
+    title: str
+    artist: str
+    album: str
+    year: str
+    comment: str
+    track: Optional[int]  # ID3v1.1 only
+    genre: int  # the genre byte, 255 for none
+    genre_name: Optional[str]
+
+
+@dataclass(frozen=True)
+class Id3v2:
+    """The ID3v2 tag at the start of the file. Texts are "" when the tag
+    lacks them; several values of one frame are joined by "; "."""
+    version: str  # "2.2", "2.3" or "2.4"
+    title: str
+    artist: str
+    album: str
+    album_artist: str
+    year: str  # as stored: "2004" or "2004-05-01"
+    track: str  # as stored: "7" or "7/12"
+    disc: str
+    genre: str  # numeric references already resolved to names
+    composer: str
+    comment: str
+    pictures: Tuple[Picture, ...]
+
+
+@dataclass(frozen=True)
+class Facts:
+    """Everything velkor knows of one file. The gapless figures are None
+    when the encoder left no tag with them."""
+    path: str
+    mpeg_version: float  # 1.0, 2.0 or 2.5
+    layer: int
+    sampling_rate_hz: int
+    channel_mode: ChannelMode
+    channels: int
+    bitrate_kbps: int  # the average when a VBR header or the frame count gives one
+    vbr_header: Optional[str]  # "Xing", "Info" (a CBR stream's Xing header) or "VBRI"
+    frames: int
+    frames_exact: bool  # from a VBR header or counted, not estimated from the size
+    duration_ms: int
+    encoder: Optional[str]
+    encoder_delay: Optional[int]  # samples
+    encoder_padding: Optional[int]  # samples
+    gapless_duration_ms: Optional[int]
+    file_size: int
+    first_frame_offset: int
+    audio_bytes: int
+    id3v1: Optional[Id3v1]
+    id3v2: Optional[Id3v2]
+
+
+def _encode(path: PathLike) -> bytes:
+    # os.fsencode gives the bytes the name has on disk on POSIX (names that
+    # are not UTF-8 included) and UTF-8 on Windows, which the library wants.
+    raw = os.fsencode(path)
+    if b"\0" in raw:
+        # The library would read the name only up to it: another file.
+        raise ValueError(f"embedded null byte in path {path!r}")
+    return raw
+
+
+def _display(path: PathLike) -> str:
+    return os.fsdecode(path)
+
+
+def _known(value: int) -> Optional[int]:
+    return None if value == -1 else value
+
+
+class _OpenFile:
+    """A library handle, closed on leaving the with block."""
+
+    def __init__(self, path: PathLike, options: int = 0):
+        self.lib = _native.library()
+        self.path = _display(path)
+        handle = ctypes.c_void_p()
+        status = self.lib.VkFileOpen(_encode(path), options, ctypes.byref(handle))
+        if status != _native.OK:
+            raise _error(status, self.path)
+        self.handle = handle
+
+    def __enter__(self) -> "_OpenFile":
+        return self
+
+    def __exit__(self, *_: object) -> None:
+        self.lib.VkFileClose(self.handle)
+
+    def text(self, field: int) -> str:
+        return _native.decode(self.lib.VkFileText(self.handle, field))
+
+    def facts(self) -> _native.VkFacts:
+        facts = _native.VkFacts(size=ctypes.sizeof(_native.VkFacts))
+        status = self.lib.VkFileFacts(self.handle, ctypes.byref(facts))
+        if status != _native.OK:
+            raise _error(status, self.path)
+        return facts
+
+    def picture(self, index: int) -> Picture:
+        info = _native.VkPicture(size=ctypes.sizeof(_native.VkPicture))
+        status = self.lib.VkFilePicture(self.handle, index, ctypes.byref(info))
+        if status != _native.OK:
+            raise _error(status, self.path)
+
+        def text(field: int) -> str:
+            return _native.decode(self.lib.VkFilePictureText(self.handle, index, field))
+
+        return Picture(info.type, text(_native.PICTURE_MIME),
+                       text(_native.PICTURE_DESCRIPTION), info.bytes)
+
+
+def _id3v1(file: _OpenFile, raw: _native.VkFacts) -> Optional[Id3v1]:
+    if raw.id3v1 == 0:
+        return None
+    t = file.text
+    return Id3v1(
+        version="1.1" if raw.id3v1 == 11 else "1.0",
+        title=t(_native.ID3V1_TITLE), artist=t(_native.ID3V1_ARTIST),
+        album=t(_native.ID3V1_ALBUM), year=t(_native.ID3V1_YEAR),
+        comment=t(_native.ID3V1_COMMENT), track=_known(raw.id3v1_track),
+        genre=raw.id3v1_genre, genre_name=t(_native.ID3V1_GENRE) or None)
+
+
+def _id3v2(file: _OpenFile, raw: _native.VkFacts) -> Optional[Id3v2]:
+    if raw.id3v2_version == 0:
+        return None
+    t = file.text
+    return Id3v2(
+        version=f"2.{raw.id3v2_version}",
+        title=t(_native.ID3V2_TITLE), artist=t(_native.ID3V2_ARTIST),
+        album=t(_native.ID3V2_ALBUM), album_artist=t(_native.ID3V2_ALBUM_ARTIST),
+        year=t(_native.ID3V2_YEAR), track=t(_native.ID3V2_TRACK),
+        disc=t(_native.ID3V2_DISC), genre=t(_native.ID3V2_GENRE),
+        composer=t(_native.ID3V2_COMPOSER), comment=t(_native.ID3V2_COMMENT),
+        pictures=tuple(file.picture(i) for i in range(raw.picture_count)))
+
+
+def read(path: PathLike, *, count_frames: bool = False) -> Facts:
+    """Analyses one file. count_frames counts every frame, for exact figures
+    in a stream without a VBR header (it reads the whole file).
+
+    Raises Error (NotFoundError, NoAudioError, ...) when the file cannot be
+    analysed; OSError when libvelkor cannot be loaded."""
+    options = _native.OPEN_COUNT_FRAMES if count_frames else 0
+    with _OpenFile(path, options) as file:
+        raw = file.facts()
+        return Facts(
+            path=file.path,
+            mpeg_version=raw.mpeg_version / 10,
+            layer=raw.layer,
+            sampling_rate_hz=raw.sampling_rate_hz,
+            channel_mode=_MODES[raw.channel_mode],
+            channels=raw.channels,
+            bitrate_kbps=raw.bitrate_kbps,
+            vbr_header=_VBR_HEADERS[raw.vbr_header],
+            frames=raw.frames,
+            frames_exact=bool(raw.frames_exact),
+            duration_ms=raw.duration_ms,
+            encoder=file.text(_native.STREAM_ENCODER) or None,
+            encoder_delay=_known(raw.encoder_delay),
+            encoder_padding=_known(raw.encoder_padding),
+            gapless_duration_ms=_known(raw.gapless_duration_ms),
+            file_size=raw.file_size,
+            first_frame_offset=raw.first_frame_offset,
+            audio_bytes=raw.audio_bytes,
+            id3v1=_id3v1(file, raw),
+            id3v2=_id3v2(file, raw))
+
+
+def read_picture(path: PathLike, index: int = 0) -> bytes:
+    """The data of the file's picture number index (0 is the first of
+    Facts.id3v2.pictures). IndexError when there is no such picture."""
+    with _OpenFile(path) as file:
+        count = file.facts().picture_count
+        if not 0 <= index < count:
+            raise IndexError(f"{file.path}: picture {index} of {count}")
+        size = file.picture(index).size
+        data = ctypes.create_string_buffer(size)
+        status = file.lib.VkFileReadPicture(file.handle, index, data, size)
+        if status != _native.OK:
+            raise _error(status, file.path)
+        return data.raw
+
+
+def genre_name(number: int) -> Optional[str]:
+    """The name of ID3v1 genre number 0 to 125, else None."""
+    return _native.decode(_native.library().VkGenreName(number)) or None
+
+
+def genre_number(name: str) -> Optional[int]:
+    """The ID3v1 genre number of a name (letter case ignored), else None."""
+    number = _native.library().VkGenreNumber(name.encode("utf-8"))
+    return None if number == -1000 else number
+
+
+_AUDIO_EXTENSIONS = (".mp3", ".mp2", ".mp1", ".mpga")
+
+
+def _errno_status(error: OSError) -> int:
+    if isinstance(error, FileNotFoundError):
+        return _native.NOT_FOUND
+    if isinstance(error, PermissionError):
+        return _native.NOT_PERMITTED
+    return _native.READ
+
+
+def _walk(folder: str, recursive: bool) -> Iterator[Union[str, Error]]:
+    """The audio files under folder, depth first, each folder's entries in
+    the byte order of their names (as `velkor -r` takes them); a folder that
+    cannot be listed comes as an Error in its place."""
+    try:
+        with os.scandir(folder) as listing:
+            entries = sorted(listing, key=lambda entry: os.fsencode(entry.name))
+    except OSError as error:
+        yield _error(_errno_status(error), folder, f"cannot read the folder: {error.strerror}")
+        return
+    for entry in entries:
+        try:
+            # A link to a folder is not walked: it could lead in a circle.
+            if entry.is_dir(follow_symlinks=False):
+                if recursive:
+                    yield from _walk(entry.path, recursive)
+            elif entry.name.lower().endswith(_AUDIO_EXTENSIONS) and entry.is_file():
+                yield entry.path
+        except OSError as error:
+            yield _error(_errno_status(error), entry.path, error.strerror)
+
+
+@overload
+def scan(folder: PathLike, *, recursive: bool = ..., count_frames: bool = ...,
+         errors: Literal["yield"] = ..., jobs: Optional[int] = ...
+         ) -> Iterator[Union[Facts, Error]]: ...
+
+
+@overload
+def scan(folder: PathLike, *, recursive: bool = ..., count_frames: bool = ...,
+         errors: Literal["skip", "raise"], jobs: Optional[int] = ...
+         ) -> Iterator[Facts]: ...
+
+
+def scan(folder: PathLike, *, recursive: bool = True, count_frames: bool = False,
+         errors: str = "yield", jobs: Optional[int] = None
+         ) -> Iterator[Union[Facts, Error]]:
+    """The facts of every .mp3, .mp2, .mp1 and .mpga file in folder (letter
+    case ignored), and in its subfolders unless recursive is False: depth
+    first, each folder in the byte order of its names, links to files
+    followed and links to folders not.
+
+    A file that cannot be analysed (and a subfolder that cannot be listed)
+    comes as its Error in the file's place with errors="yield", the default;
+    errors="skip" leaves it out, errors="raise" raises it (ending the scan).
+    The folder itself must exist: its OSError is raised by the call.
+
+    jobs is reserved for analysing several files at once; today files are
+    analysed one after the other, in order."""
+    if errors not in ("yield", "skip", "raise"):
+        raise ValueError(f"errors must be 'yield', 'skip' or 'raise', not {errors!r}")
+    if jobs is not None and jobs < 1:
+        raise ValueError(f"jobs must be 1 or more, not {jobs}")
+    top = _display(folder)
+    if not os.path.isdir(top):
+        # The OS's own error (missing, not a folder, ...), raised here rather
+        # than on the first next(), where it would pass for one file's.
+        os.scandir(top).close()
+    _native.library()  # a missing library fails the call, not the iteration
+    return _scan(top, recursive, count_frames, errors)
+
+
+def _scan(top: str, recursive: bool, count_frames: bool, errors: str
+          ) -> Iterator[Union[Facts, Error]]:
+    for item in _walk(top, recursive):
+        if isinstance(item, str):
+            try:
+                yield read(item, count_frames=count_frames)
+                continue
+            except Error as error:
+                item = error
+        if errors == "raise":
+            raise item
+        if errors == "yield":
+            yield item

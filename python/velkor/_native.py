@@ -1,0 +1,178 @@
+"""libvelkor through ctypes: finding the library, its records and exports.
+
+Nothing here is public. The library is loaded on first use, not on import,
+so that ``import velkor`` works (for help(), type checkers, the version)
+on a machine that has no libvelkor yet.
+"""
+import ctypes
+import ctypes.util
+import os
+import sys
+import threading
+from typing import Any, List, Optional, Type
+
+# Statuses (VK_OK, VK_ERROR_... in velkor.h).
+OK = 0
+NOT_FOUND = 1
+NOT_PERMITTED = 2
+NOT_REGULAR = 3
+NO_AUDIO = 4
+READ = 5
+NO_MEMORY = 6
+ARGUMENT = 7
+
+OPEN_COUNT_FRAMES = 0x1
+
+ID3V2_TITLE = 1
+ID3V2_ARTIST = 2
+ID3V2_ALBUM = 3
+ID3V2_ALBUM_ARTIST = 4
+ID3V2_YEAR = 5
+ID3V2_TRACK = 6
+ID3V2_DISC = 7
+ID3V2_GENRE = 8
+ID3V2_COMPOSER = 9
+ID3V2_COMMENT = 10
+ID3V1_TITLE = 21
+ID3V1_ARTIST = 22
+ID3V1_ALBUM = 23
+ID3V1_YEAR = 24
+ID3V1_COMMENT = 25
+ID3V1_GENRE = 26
+STREAM_ENCODER = 41
+
+PICTURE_MIME = 1
+PICTURE_DESCRIPTION = 2
+
+ENVIRONMENT_VARIABLE = "VELKOR_LIBRARY"
+
+# The exports are stdcall only in a 32-bit Windows process.
+_STDCALL = sys.platform == "win32" and ctypes.sizeof(ctypes.c_void_p) == 4
+_LOADER: Type[ctypes.CDLL] = (
+    ctypes.WinDLL if _STDCALL else ctypes.CDLL)  # type: ignore[attr-defined]
+
+_i32, _u32, _i64 = ctypes.c_int32, ctypes.c_uint32, ctypes.c_int64
+
+
+class VkFacts(ctypes.Structure):
+    """struct VkFacts: the library fills no more than `size` says, so an
+    older library leaves the fields it does not know at their defaults."""
+    _fields_ = [
+        ("size", _u32),
+        ("mpeg_version", _i32),
+        ("layer", _i32),
+        ("sampling_rate_hz", _i32),
+        ("channel_mode", _i32),
+        ("channels", _i32),
+        ("bitrate_kbps", _i32),
+        ("vbr_header", _i32),
+        ("frames_exact", _i32),
+        ("encoder_delay", _i32),
+        ("encoder_padding", _i32),
+        ("id3v1", _i32),
+        ("id3v1_track", _i32),
+        ("id3v1_genre", _i32),
+        ("id3v2_version", _i32),
+        ("picture_count", _i32),
+        ("file_size", _i64),
+        ("first_frame_offset", _i64),
+        ("audio_bytes", _i64),
+        ("frames", _i64),
+        ("duration_ms", _i64),
+        ("gapless_duration_ms", _i64),
+    ]
+
+
+class VkPicture(ctypes.Structure):
+    """struct VkPicture."""
+    _fields_ = [("size", _u32), ("type", _i32), ("bytes", _i32)]
+
+
+_handle = ctypes.c_void_p
+_lock = threading.Lock()
+_library = None  # type: Optional[ctypes.CDLL]
+
+
+def _names_beside_package() -> List[str]:
+    if sys.platform == "win32":
+        return ["velkor.dll"]
+    if sys.platform == "darwin":
+        return ["libvelkor.0.dylib", "libvelkor.dylib"]
+    return ["libvelkor.so.0", "libvelkor.so"]
+
+
+def _system_names() -> List[str]:
+    # The versioned name first: the plain libvelkor.so is only there when
+    # the development files are installed.
+    names = {"win32": ["velkor.dll"], "darwin": ["libvelkor.0.dylib", "libvelkor.dylib"]}
+    found = ctypes.util.find_library("velkor")
+    listed = names.get(sys.platform, ["libvelkor.so.0", "libvelkor.so"])
+    return listed + ([found] if found and found not in listed else [])
+
+
+def _open_library() -> ctypes.CDLL:
+    path = os.environ.get(ENVIRONMENT_VARIABLE)
+    if path:
+        # A path set on purpose is the one to use: falling back to another
+        # library would hide the mistake.
+        try:
+            return _LOADER(path)
+        except OSError as error:
+            raise OSError(f"velkor: cannot load {ENVIRONMENT_VARIABLE}={path}: {error}") from None
+    here = os.path.dirname(os.path.abspath(__file__))
+    tried = []
+    for name in _names_beside_package():
+        candidate = os.path.join(here, name)
+        tried.append(candidate)
+        if os.path.exists(candidate):
+            return _LOADER(candidate)
+    for name in _system_names():
+        tried.append(name)
+        try:
+            return _LOADER(name)
+        except OSError:
+            pass
+    raise OSError(
+        "velkor: libvelkor not found; set " + ENVIRONMENT_VARIABLE +
+        " to its path, copy it beside the package, or install it where the "
+        "system finds libraries (tried: " + ", ".join(tried) + ")")
+
+
+def _declare(lib: ctypes.CDLL, name: str, restype: Any, *argtypes: Any) -> None:
+    try:
+        function = getattr(lib, name)
+    except AttributeError:
+        raise OSError(f"velkor: {lib._name} has no {name}: it is older than this package") from None
+    function.restype = restype
+    function.argtypes = argtypes
+
+
+def library() -> ctypes.CDLL:
+    """The loaded library, its exports declared."""
+    global _library
+    with _lock:
+        if _library is None:
+            lib = _open_library()
+            text = ctypes.c_char_p
+            _declare(lib, "VkStatusText", text, _i32)
+            _declare(lib, "VkFileOpen", _i32, text, _u32, ctypes.POINTER(_handle))
+            _declare(lib, "VkFileClose", None, _handle)
+            _declare(lib, "VkFileFacts", _i32, _handle, ctypes.POINTER(VkFacts))
+            _declare(lib, "VkFileText", text, _handle, _i32)
+            _declare(lib, "VkFilePicture", _i32, _handle, _i32, ctypes.POINTER(VkPicture))
+            _declare(lib, "VkFilePictureText", text, _handle, _i32, _i32)
+            _declare(lib, "VkFileReadPicture", _i32, _handle, _i32, ctypes.c_void_p, _i32)
+            _declare(lib, "VkGenreName", text, _i32)
+            _declare(lib, "VkGenreNumber", _i32, text)
+            _library = lib
+        return _library
+
+
+def decode(text: Optional[bytes]) -> str:
+    # The library hands out UTF-8; a stray byte must not make a whole file
+    # unreadable from Python.
+    return text.decode("utf-8", "replace") if text else ""
+
+
+def status_text(status: int) -> str:
+    return decode(library().VkStatusText(status)) or f"status {status}"

@@ -1,0 +1,268 @@
+// velkor's own interface: ID3v2 versions and encodings byte by byte, the
+// stream facts of the sample files, the sized records, the ID3v1 write and
+// the statuses that say why something failed.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "test_files.h"
+#include "velkor.h"
+
+namespace {
+
+using velkor::testing::Bytes;
+using velkor::testing::put;
+using velkor::testing::put_header;
+using velkor::testing::TempDir;
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+Bytes syncsafe(uint32_t n) { return {uint8_t(n >> 21 & 0x7F), uint8_t(n >> 14 & 0x7F), uint8_t(n >> 7 & 0x7F), uint8_t(n & 0x7F)}; }
+Bytes be32(uint32_t n) { return {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)}; }
+
+// A frame of version 2, 3 or 4, with its flags.
+Bytes frame(int version, const std::string& id, const Bytes& body, uint16_t flags = 0) {
+    if (version == 2) return text(id) + Bytes{0, uint8_t(body.size() >> 8), uint8_t(body.size())} + body;
+    return text(id) + (version == 4 ? syncsafe(uint32_t(body.size())) : be32(uint32_t(body.size()))) +
+           Bytes{uint8_t(flags >> 8), uint8_t(flags)} + body;
+}
+
+Bytes tag(int version, const Bytes& frames, uint8_t flags = 0) {
+    return Bytes{'I', 'D', '3', uint8_t(version), 0, flags} + syncsafe(uint32_t(frames.size() + 16)) + frames +
+           Bytes(16, 0);
+}
+
+// A file of the tag and a short stream behind it.
+std::string file_with(const TempDir& dir, const Bytes& head) {
+    Bytes bytes = head;
+    put_header(bytes, bytes.size());
+    bytes.resize(bytes.size() + 417);
+    return dir.write("tagged.mp3", bytes);
+}
+
+struct Opened {
+    VkFile* file = nullptr;
+    int32_t status;
+    explicit Opened(const std::string& path, uint32_t options = 0) : status(VkFileOpen(path.c_str(), options, &file)) {}
+    ~Opened() { VkFileClose(file); }
+    std::string text(int32_t field) const { return VkFileText(file, field); }
+    VkFacts facts() const {
+        VkFacts f;
+        f.size = sizeof f;
+        EXPECT_EQ(VkFileFacts(file, &f), VK_OK);
+        return f;
+    }
+};
+
+const Bytes kUtf16Title = Bytes{1, 0xFF, 0xFE, 'F', 0, 'i', 0, 'n', 0, ' ', 0, 0x14, 0x20, ' ', 0, 0x3D, 0xD8, 0x00, 0xDE};
+
+struct TagCase {
+    const char* name;
+    Bytes head;
+    int32_t field;
+    const char* expected;
+};
+
+const TagCase kTagCases[] = {
+    {"Latin1", tag(3, frame(3, "TIT2", Bytes{0, 'C', 'a', 'f', 0xE9})), VK_ID3V2_TITLE, "Caf\u00e9"},
+    {"Utf16WithBomAndSurrogates", tag(3, frame(3, "TIT2", kUtf16Title)), VK_ID3V2_TITLE, "Fin \u2014 \U0001F600"},
+    {"Utf16BigEndian", tag(4, frame(4, "TPE1", Bytes{2, 0x30, 0x42, 0x30, 0x44})), VK_ID3V2_ARTIST, "\u3042\u3044"},
+    {"Utf8SeveralValues", tag(4, frame(4, "TPE1", Bytes{3} + text("One") + Bytes{0} + text("Two") + Bytes{0})),
+     VK_ID3V2_ARTIST, "One; Two"},
+    {"Utf8InvalidBytesReplaced", tag(4, frame(4, "TALB", Bytes{3, 'a', 0xC3, 'b'})), VK_ID3V2_ALBUM, "a\uFFFDb"},
+    {"TitleLongerThan30", tag(3, frame(3, "TIT2", Bytes{0} + text(std::string(200, 'x')))), VK_ID3V2_TITLE,
+     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+     "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
+    {"V22Frames", tag(2, frame(2, "TP2", Bytes{0} + text("Band")) + frame(2, "TCM", Bytes{0} + text("Bach"))),
+     VK_ID3V2_ALBUM_ARTIST, "Band"},
+    {"RecordingTimeIsTheYear", tag(4, frame(4, "TDRC", Bytes{3} + text("2004-05-01"))), VK_ID3V2_YEAR, "2004-05-01"},
+    {"GenreReferences", tag(3, frame(3, "TCON", Bytes{0} + text("(17)(18)Acid Rock"))), VK_ID3V2_GENRE,
+     "Rock; Techno; Acid Rock"},
+    {"GenreNumbersInV24", tag(4, frame(4, "TCON", Bytes{3} + text("17") + Bytes{0} + text("Jazz"))), VK_ID3V2_GENRE,
+     "Rock; Jazz"},
+    {"CommentWithoutDescriptionWins",
+     tag(3, frame(3, "COMM", Bytes{0} + text("engiTunNORM") + Bytes{0} + text("0001")) +
+                frame(3, "COMM", Bytes{0} + text("eng") + Bytes{0} + text("mine"))),
+     VK_ID3V2_COMMENT, "mine"},
+    // Per-frame unsynchronisation with a data length indicator, grouping.
+    {"V24FrameUnsyncAndDataLength",
+     tag(4, frame(4, "TPOS", Bytes{0x07} + syncsafe(5) + Bytes{0, '1', 0xFF, 0x00, '2'}, 0x0043)), VK_ID3V2_DISC,
+     "1\u00ff2"},
+    // The tag-wide unsynchronisation of 2.3.
+    {"V23TagUnsync", tag(3, frame(3, "TCOM", Bytes{0, 0xFF, 0x00, 'z'}), 0x80), VK_ID3V2_COMPOSER, "\u00ffz"},
+    // Sizes some taggers wrote as plain numbers in 2.4 (here 200: 00 00 00 C8).
+    {"V24PlainSize",
+     tag(4, text("TIT2") + be32(200) + Bytes{0, 0, 0} + text(std::string(199, 'p')) + frame(4, "TPE1", Bytes{3, 'A'})),
+     VK_ID3V2_ARTIST, "A"},
+    {"V24ExtendedHeaderAndFooter",
+     Bytes{'I', 'D', '3', 4, 0, 0x50} + syncsafe(6 + 10 + 10) + syncsafe(6) + Bytes{1, 0} +
+         frame(4, "TIT2", Bytes{3} + text("Foot")) + Bytes(10, 0) + Bytes{'3', 'D', 'I', 4, 0, 0x50} + syncsafe(26),
+     VK_ID3V2_TITLE, "Foot"},
+};
+
+void PrintTo(const TagCase& c, std::ostream* os) { *os << c.name; }
+
+class Id3v2Texts : public ::testing::TestWithParam<TagCase> {};
+
+TEST_P(Id3v2Texts, ReadWholeInUtf8) {
+    TempDir dir;
+    const Opened opened(file_with(dir, GetParam().head));
+    ASSERT_EQ(opened.status, VK_OK);
+    EXPECT_EQ(opened.text(GetParam().field), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Id3v2Texts, ::testing::ValuesIn(kTagCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FileApi, PicturesAreDescribedAndReadOnDemand) {
+    TempDir dir;
+    const Bytes data = Bytes{0x89, 'P', 'N', 'G', 0xFF, 0x00, 0xFF} + Bytes(300000, 0xAB);
+    const Bytes apic = Bytes{3} + text("image/png") + Bytes{0, 3} + text("Front") + Bytes{0} + data;
+    const Bytes pic22 = Bytes{0} + text("JPG") + Bytes{4} + text("Back") + Bytes{0} + Bytes(10, 1);
+    const Opened v24(file_with(dir, tag(4, frame(4, "APIC", apic) + frame(4, "TIT2", Bytes{3, 'T'}))));
+    ASSERT_EQ(v24.status, VK_OK);
+    EXPECT_EQ(v24.facts().picture_count, 1);
+    EXPECT_EQ(v24.text(VK_ID3V2_TITLE), "T");
+    VkPicture picture;
+    picture.size = sizeof picture;
+    ASSERT_EQ(VkFilePicture(v24.file, 0, &picture), VK_OK);
+    EXPECT_EQ(picture.type, 3);
+    EXPECT_EQ(picture.bytes, static_cast<int32_t>(data.size()));
+    EXPECT_STREQ(VkFilePictureText(v24.file, 0, VK_PICTURE_MIME), "image/png");
+    EXPECT_STREQ(VkFilePictureText(v24.file, 0, VK_PICTURE_DESCRIPTION), "Front");
+    Bytes read(data.size());
+    EXPECT_EQ(VkFileReadPicture(v24.file, 0, read.data(), static_cast<int32_t>(read.size()) - 1), VK_ERROR_ARGUMENT);
+    ASSERT_EQ(VkFileReadPicture(v24.file, 0, read.data(), static_cast<int32_t>(read.size())), VK_OK);
+    EXPECT_EQ(read, data);
+    EXPECT_EQ(VkFilePicture(v24.file, 1, &picture), VK_ERROR_ARGUMENT);
+
+    const Opened v22(file_with(dir, tag(2, frame(2, "PIC", pic22))));
+    ASSERT_EQ(VkFilePicture(v22.file, 0, &picture), VK_OK);
+    EXPECT_EQ(picture.type, 4);
+    EXPECT_EQ(picture.bytes, 10);
+    EXPECT_STREQ(VkFilePictureText(v22.file, 0, VK_PICTURE_MIME), "image/jpeg");
+}
+
+std::string sample(const char* name) { return std::string(VELKOR_SAMPLES_DIR) + "/" + name; }
+
+TEST(FileApi, SampleFiles) {
+    struct Expected {
+        const char* name;
+        int32_t version, rate, vbr_header, exact, id3v1, id3v2;
+        int64_t frames, duration_ms, gapless_ms;
+        const char* title;
+    };
+    const Expected cases[] = {
+        {"cbr_id3v11.mp3", 10, 32000, VK_VBR_NONE, 0, 11, 0, 196, 7056, -1, ""},
+        {"vbr_xing.mp3", 10, 44100, VK_VBR_XING, 1, 0, 0, 231, 6034, 6000, ""},
+        {"mpeg2_id3v10.mp3", 20, 22050, VK_VBR_NONE, 0, 10, 0, 348, 9090, -1, ""},
+        {"id3v23_utf16.mp3", 10, 44100, VK_VBR_NONE, 0, 0, 3, 193, 5041, -1, "Caf\u00e9 au Lait"},
+        {"id3v24_utf8_cover.mp3", 25, 11025, VK_VBR_NONE, 0, 0, 4, 155, 8097, -1, "\u0141\u00f3d\u017a Nocturne"},
+    };
+    for (const Expected& e : cases) {
+        SCOPED_TRACE(e.name);
+        const Opened opened(sample(e.name));
+        ASSERT_EQ(opened.status, VK_OK);
+        const VkFacts f = opened.facts();
+        EXPECT_EQ(f.mpeg_version, e.version);
+        EXPECT_EQ(f.sampling_rate_hz, e.rate);
+        EXPECT_EQ(f.vbr_header, e.vbr_header);
+        EXPECT_EQ(f.frames_exact, e.exact);
+        EXPECT_EQ(f.id3v1, e.id3v1);
+        EXPECT_EQ(f.id3v2_version, e.id3v2);
+        EXPECT_EQ(f.frames, e.frames);
+        EXPECT_EQ(f.duration_ms, e.duration_ms);
+        EXPECT_EQ(f.gapless_duration_ms, e.gapless_ms);
+        EXPECT_EQ(opened.text(VK_ID3V2_TITLE), e.title);
+        // Counting every frame: exact, and no fewer than the estimate's stream holds.
+        const Opened counted(sample(e.name), VK_OPEN_COUNT_FRAMES);
+        const VkFacts c = counted.facts();
+        EXPECT_EQ(c.frames_exact, 1);
+        if (e.exact) {
+            EXPECT_EQ(c.frames, e.frames);
+        }
+    }
+    const Opened lame(sample("vbr_xing.mp3"));
+    EXPECT_EQ(lame.text(VK_STREAM_ENCODER), "LAME3.100");
+    EXPECT_EQ(lame.facts().encoder_delay, 576);
+}
+
+TEST(FileApi, RecordsAndTextsFitTheCallersRoom) {
+    const Opened opened(sample("id3v23_utf16.mp3"));
+    // A caller that knows only the first fields gets only those.
+    VkFacts facts;
+    std::memset(&facts, 0x5A, sizeof facts);
+    facts.size = offsetof(VkFacts, layer);
+    ASSERT_EQ(VkFileFacts(opened.file, &facts), VK_OK);
+    EXPECT_EQ(facts.mpeg_version, 10);
+    EXPECT_EQ(facts.layer, 0x5A5A5A5A);
+    // Cut at a character's boundary; the needed room is told.
+    char room[5];
+    EXPECT_EQ(VkFileGetText(opened.file, VK_ID3V2_TITLE, room, sizeof room), 14);
+    EXPECT_STREQ(room, "Caf");
+    EXPECT_EQ(VkFileGetText(opened.file, 999, room, sizeof room), 0);
+    EXPECT_EQ(VkFileText(opened.file, 999), nullptr);
+    EXPECT_EQ(VkFileText(nullptr, VK_ID3V2_TITLE), nullptr);
+}
+
+TEST(FileApi, StatusesSayWhy) {
+    TempDir dir;
+    VkFile* file = reinterpret_cast<VkFile*>(1);
+    EXPECT_EQ(VkFileOpen(dir.path("missing.mp3").c_str(), 0, &file), VK_ERROR_NOT_FOUND);
+    EXPECT_EQ(file, nullptr);
+    EXPECT_EQ(VkFileOpen(dir.path("").c_str(), 0, &file), VK_ERROR_NOT_REGULAR);
+    EXPECT_EQ(VkFileOpen(dir.write("zeros.mp3", Bytes(5000, 0)).c_str(), 0, &file), VK_ERROR_NO_AUDIO);
+    EXPECT_EQ(VkFileOpen(sample("vbr_xing.mp3").c_str(), 0x80, &file), VK_ERROR_ARGUMENT);
+    EXPECT_EQ(VkFileOpen(nullptr, 0, &file), VK_ERROR_ARGUMENT);
+    if (geteuid() != 0) {
+        const std::string locked = dir.write("locked.mp3", Bytes(10, 0));
+        chmod(locked.c_str(), 0);
+        EXPECT_EQ(VkFileOpen(locked.c_str(), 0, &file), VK_ERROR_NOT_PERMITTED);
+    }
+    EXPECT_STREQ(VkStatusText(VK_ERROR_READ_ONLY), "read-only file system");
+}
+
+TEST(FileApi, WriteId3v1KeepsWhatIsNotGiven) {
+    TempDir dir;
+    std::ifstream in(sample("mpeg2_id3v10.mp3"), std::ios::binary);
+    const Bytes original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string path = dir.write("song.mp3", original);
+
+    VkId3v1 edit = {};
+    edit.size = sizeof edit;
+    edit.fields = VK_FIELD_TITLE | VK_FIELD_TRACK;
+    edit.title = "\u0141\u00f3d\u017a";  // beyond Latin-1: '?'
+    edit.track = 9;
+    ASSERT_EQ(VkWriteId3v1(path.c_str(), &edit), VK_OK);
+    Opened after(path);
+    EXPECT_EQ(after.text(VK_ID3V1_TITLE), "?\u00f3d?");
+    EXPECT_EQ(after.text(VK_ID3V1_ARTIST), "Velkor Samples");
+    EXPECT_EQ(after.text(VK_ID3V1_YEAR), "1999");
+    EXPECT_EQ(after.facts().id3v1_track, 9);
+    EXPECT_EQ(after.facts().file_size, static_cast<int64_t>(original.size()));
+
+    // A file without a tag gets one; out-of-range values and missing files are refused.
+    const std::string bare = file_with(dir, {});
+    edit.fields = VK_FIELD_YEAR;
+    edit.year = 2024;
+    ASSERT_EQ(VkWriteId3v1(bare.c_str(), &edit), VK_OK);
+    EXPECT_EQ(Opened(bare).text(VK_ID3V1_YEAR), "2024");
+    edit.year = 10000;
+    EXPECT_EQ(VkWriteId3v1(bare.c_str(), &edit), VK_ERROR_ARGUMENT);
+    edit.year = 1;
+    EXPECT_EQ(VkWriteId3v1(dir.path("gone.mp3").c_str(), &edit), VK_ERROR_NOT_FOUND);
+    EXPECT_EQ(VkGenreNumber("rock"), 17);
+    EXPECT_EQ(VkGenreNumber("Polka Punk Fusion"), -1000);
+    EXPECT_STREQ(VkGenreName(0), "Blues");
+    EXPECT_EQ(VkGenreName(126), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,18 @@
+# The Python package's tests (python/tests) against the library and the
+# command just built.
+set(VELKOR_PYTHON_ENV PYTHONDONTWRITEBYTECODE=1 VELKOR_LIBRARY=$<TARGET_FILE:velkor>)
+if(TARGET velkor_cli)
+  list(APPEND VELKOR_PYTHON_ENV VELKOR_COMMAND=$<TARGET_FILE:velkor_cli>)
+endif()
+if(VELKOR_SANITIZE)
+  # The interpreter is not instrumented: the sanitizers' runtimes must load
+  # first, and their leak checker would report Python's own allocations.
+  foreach(runtime asan ubsan)
+    execute_process(COMMAND ${CMAKE_C_COMPILER} -print-file-name=lib${runtime}.so
+      OUTPUT_VARIABLE VELKOR_${runtime} OUTPUT_STRIP_TRAILING_WHITESPACE)
+  endforeach()
+  list(APPEND VELKOR_PYTHON_ENV "LD_PRELOAD=${VELKOR_asan} ${VELKOR_ubsan}" ASAN_OPTIONS=detect_leaks=0)
+endif()
+add_test(NAME python COMMAND python3 -m unittest discover -s tests -v
+  WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/python)
+set_tests_properties(python PROPERTIES ENVIRONMENT "${VELKOR_PYTHON_ENV}")
