@@ -1,15 +1,14 @@
 // velkor [OPTION]... FILE...: one output block, line or object per file.
 #include <cstdio>
+#include <string>
 
-#include "cli_notices.h"
 #include "cli_options.h"
 #include "commands.h"
 #include "file_facts.h"
 #include "file_walk.h"
 #include "json_output.h"
-#include "terminal.h"
 #include "progress.h"
-#include "stream/mp3_file_info.h"
+#include "terminal.h"
 #include "text_encoding.h"
 #include "text_output.h"
 #include "usage.h"
@@ -45,32 +44,60 @@ private:
     bool each_file_;
 };
 
+// What one file gives: the text for stdout and, when it failed, why, for
+// stderr. It is made from the file's path alone, so files can be analysed
+// apart from the writing of their outputs, which keeps their order. One
+// output is reused from file to file, keeping its room.
 struct FileOutput {
-    std::string text;         // for stdout, in the formats other than JSON
-    FileFacts facts;          // what JSON and the readable block are made from
-    std::string problem;      // for stderr, when the library has not told it
+    TextBuffer text;
+    std::string problem;
     bool ok = false;
     int64_t length_seconds = 0;
+
+    void clear() {
+        text.clear();
+        problem.clear();
+        ok = false;
+        length_seconds = 0;
+    }
 };
 
-// Analyses one file in the chosen format into a fresh output.
-void analyse_one(const AnalyseOptions& options, const std::string& path, bool with_path,
-                 FileAnalyser& analyser, FileOutput& result) {
+// The exports say only that a file failed; the reason is the interface's.
+void export_failure(const std::string& path, FileOutput& output) {
+    AnalysedFile file;
+    const int32_t status = file.open(path.c_str(), 0);
+    output.problem = status == VK_OK ? "cannot be analysed" : VkStatusText(status);
+}
+
+// Analyses the file at path in the chosen format into output.
+void analyse_file(const AnalyseOptions& options, const std::string& path, bool with_path,
+                  FileOutput& output) {
+    output.clear();
     if (options.format == Format::kReport || options.format == Format::kRecord) {
-        ExportOutput output = options.format == Format::kReport ? report_output(path, with_path)
-                                                                : record_output(path);
-        result.text = std::move(output.text);
-        result.ok = output.ok;
-        result.length_seconds = output.length_seconds;
-        if (!output.ok && !output.notice_shown) result.problem = "could not be analysed";
+        const ExportOutput result = options.format == Format::kReport ? report_output(path, with_path)
+                                                                      : record_output(path);
+        output.text += result.text;
+        output.ok = result.ok;
+        output.length_seconds = result.length_seconds;
+        if (!result.ok) export_failure(path, output);
         return;
     }
-    const int before = notices_shown();
-    analyser.analyse(path, result.facts);
-    result.ok = result.facts.status == kStatusOk;
-    result.length_seconds = result.facts.length_seconds;
-    if (options.format == Format::kBlock && result.ok) result.text = block_text(result.facts);
-    if (!result.ok && notices_shown() == before) result.problem = status_problem(result.facts.status);
+    AnalysedFile file;
+    const int32_t status = file.open(path.c_str(), options.exact ? VK_OPEN_COUNT_FRAMES : 0);
+    output.ok = status == VK_OK;
+    if (!output.ok) {
+        output.problem = VkStatusText(status);
+        if (options.format == Format::kJson) {
+            append_json_failure(output.text, path, json_status(status), output.problem);
+        }
+        return;
+    }
+    output.length_seconds = file.facts().duration_ms / 1000;
+    if (options.format == Format::kJson) {
+        append_json_line(output.text, path, file);
+    } else {
+        append_block(output.text, path, file);
+    }
 }
 
 }  // namespace
@@ -92,38 +119,30 @@ int run_analyse_command(const std::vector<std::string>& args) {
     if (show_progress) walk_files(options.files, options.recursive, [&total](const WalkItem&) { ++total; });
     Progress progress(total, show_progress);
     StdoutWriter out(stdout_is_terminal());
-    install_notice_handler({});
-    set_before_notice([&progress, &out] {
-        out.flush();
-        progress.clear();
-    });
+    silence_export_notices();
 
     const bool with_path = options.files.size() > 1 || options.recursive;
     bool any_block = false;
     bool all_ok = true;
-    FileAnalyser analyser;
+    FileOutput output;
     walk_files(options.files, options.recursive, [&](const WalkItem& item) {
-        FileOutput output;
         if (item.problem.empty()) {
-            analyse_one(options, item.path, with_path, analyser, output);
+            analyse_file(options, item.path, with_path, output);
         } else {
+            output.clear();
             output.problem = item.problem;
-            output.facts.path = item.path;
-            output.facts.status = kStatusOpenFailed;
+            if (options.format == Format::kJson) append_json_failure(output.text, item.path, 2, item.problem);
         }
         if (!output.problem.empty()) {
             out.flush();
             progress.clear();
-            std::fprintf(stderr, "velkor: %s: %s\n", printable(bytes_to_utf8(item.path)).c_str(),
-                         output.problem.c_str());
+            std::fprintf(stderr, "velkor: %s: %s\n", printable(item.path).c_str(), output.problem.c_str());
         }
-        if (options.format == Format::kJson) {
-            append_json_line(out.buffer(), output.facts, item.problem);
-        } else if (!output.text.empty()) {
+        if (!output.text.empty()) {
             // Readable blocks are set apart by an empty line.
             if (options.format == Format::kBlock && any_block) out.buffer() += '\n';
             any_block = true;
-            out.buffer() += output.text;
+            out.buffer() += output.text.view();
         }
         if (out.due()) {
             progress.clear();

@@ -50,6 +50,8 @@ AnalyseOptions parse_analyse_options(const std::vector<std::string>& args) {
             if (options.action != Action::kHelp) options.action = Action::kVersion;
         } else if (name == "-r" || name == "--recursive") {
             options.recursive = true;
+        } else if (name == "--exact") {
+            options.exact = true;
         } else if (name == "--report") {
             options.format = Format::kReport, ++formats;
         } else if (name == "--record") {
@@ -62,6 +64,9 @@ AnalyseOptions parse_analyse_options(const std::vector<std::string>& args) {
     }
     if (options.action != Action::kRun) return options;
     if (formats > 1) return usage_error<AnalyseOptions>("--report, --record and --json exclude each other");
+    if (options.exact && (options.format == Format::kReport || options.format == Format::kRecord)) {
+        return usage_error<AnalyseOptions>("--exact goes with the readable block and --json only");
+    }
     if (options.files.empty()) return usage_error<AnalyseOptions>("no file given");
     return options;
 }

@@ -23,11 +23,12 @@ struct AnalyseOptions {
     std::string error;  // for kUsageError
     Format format = Format::kBlock;
     bool recursive = false;
+    bool exact = false;  // --exact: count every frame
     std::vector<std::string> files;
 };
 
-// The seven texts write_tag takes; an option not given stays empty and is
-// passed on as "n/a".
+// The fields to change, as given; an option not given, or given as "n/a",
+// leaves its field as it is.
 struct TagOptions {
     Action action = Action::kRun;
     std::string error;

@@ -1,67 +1,80 @@
-// Gathering one file's facts through Mp3FileInfo.
+// The library's handle and the readings of its facts.
 #include "file_facts.h"
+
+#include <charconv>
+#include <cstdint>
+#include <iterator>
 
 namespace velkor::cli {
 
-const char* status_problem(int32_t status) {
+int32_t AnalysedFile::open(const char* path, uint32_t options) {
+    VkFileClose(file_);
+    file_ = nullptr;
+    facts_ = VkFacts{};
+    facts_.size = sizeof facts_;
+    const int32_t status = VkFileOpen(path, options, &file_);
+    if (status != VK_OK) return status;
+    return VkFileFacts(file_, &facts_);
+}
+
+VkPicture AnalysedFile::picture(int32_t index) const {
+    VkPicture picture{};
+    picture.size = sizeof picture;
+    if (VkFilePicture(file_, index, &picture) != VK_OK) picture.bytes = 0;
+    return picture;
+}
+
+int json_status(int32_t status) {
     switch (status) {
-        case kStatusOpenFailed: return "the file cannot be opened";
-        case kStatusNoFrame: return "no valid MPEG audio frame header";
-        default: return "the file could not be analysed";
+        case VK_OK: return 0;
+        case VK_ERROR_NO_AUDIO: return 4;
+        default: return 2;
     }
 }
 
-void FileAnalyser::analyse(const std::string& path, FileFacts& facts) {
-    facts.path = path;
-    // A fresh object's state for every file; assigning it keeps the
-    // path's room.
-    Mp3FileInfo& info = info_;
-    info = Mp3FileInfo();
-    facts.status = info.load(path.c_str());
-    if (facts.status != kStatusOk) return;
+bool vbr_average(const VkFacts& facts) {
+    return (facts.vbr_header == VK_VBR_XING || facts.vbr_header == VK_VBR_VBRI) && facts.frames_exact;
+}
 
-    info.version_text(facts.version);
-    info.mode_text(facts.mode);
-    info.length_text(facts.length);
-    facts.mpeg_version = info.header.version_number();
-    facts.layer = info.header.layer_number();
-    facts.bitrate_kbps = info.bitrate_kbps();
-    facts.vbr = info.is_vbr != 0;
-    facts.sampling_rate_hz = info.frequency_hz();
-    facts.length_seconds = info.length_seconds();
-    facts.file_size = info.file_size();
-    facts.first_frame_offset = info.header_pos - 1;
-    facts.frames = info.frame_count();
-    facts.track = info.tag_track();
+int64_t leading_number(std::string_view text, int64_t none) {
+    int64_t number = none;
+    const char* const end = text.data() + text.size();
+    if (std::from_chars(text.data(), end, number).ec != std::errc()) return none;
+    return number;
+}
 
-    Id3v1Facts& v1 = facts.id3v1;
-    v1.present = info.has_id3v1 != 0;
-    if (v1.present) {
-        info.tag_title(v1.title);
-        info.tag_artist(v1.artist);
-        info.tag_album(v1.album);
-        info.tag_comment(v1.comment);
-        v1.year = info.tag_year();
-        v1.track = info.tag_track();
-        v1.v11 = v1.track >= 0;
-        v1.genre = info.tag.genre;
-        info.tag_genre_name(v1.genre_name);
+int32_t combined_track(const AnalysedFile& file) {
+    const VkFacts& facts = file.facts();
+    if (facts.id3v1 == 11) return facts.id3v1_track;
+    if (facts.id3v1 == 10) return -1;
+    const int64_t track = leading_number(file.text(VK_ID3V2_TRACK), -1);
+    return track >= 0 && track <= INT32_MAX ? static_cast<int32_t>(track) : -1;
+}
+
+char* format_length(int64_t seconds, char* out) {
+    if (seconds < 0) seconds = 0;
+    const int64_t h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
+    auto two_digits = [&out](int64_t value) {
+        if (value < 10) *out++ = '0';
+        out = std::to_chars(out, out + 20, value).ptr;
+    };
+    if (h > 0) {
+        two_digits(h);
+        *out++ = ':';
     }
+    two_digits(m);
+    *out++ = ':';
+    two_digits(s);
+    return out;
+}
 
-    Id3v2Facts& v2 = facts.id3v2;
-    v2.present = info.has_id3v2 != 0;
-    if (v2.present) {
-        info.tag_v2_title(v2.title);
-        info.tag_v2_artist(v2.artist);
-        info.tag_v2_album(v2.album);
-        info.tag_v2_comment(v2.comment);
-        // The object has no queries for these: their fields are copied as
-        // they stand (text() never reads past a field).
-        std::memcpy(v2.genre, info.tag.v2_genre, sizeof v2.genre);
-        std::memcpy(v2.track, info.tag.v2_track, sizeof v2.track);
-        std::memcpy(v2.year, info.tag.v2_year, sizeof v2.year);
-        v2.genre_index = info.tag_v2_genre_index();
-    }
+const char* picture_type_name(int32_t type) {
+    static constexpr const char* kNames[] = {
+        "other", "file icon", "other file icon", "front cover", "back cover", "leaflet page",
+        "media", "lead artist", "artist", "conductor", "band", "composer", "lyricist",
+        "recording location", "during recording", "during performance", "video screen capture",
+        "bright coloured fish", "illustration", "band logo", "publisher logo"};
+    return type >= 0 && type < static_cast<int32_t>(std::size(kNames)) ? kNames[type] : "other";
 }
 
 }  // namespace velkor::cli

@@ -1,76 +1,62 @@
-// One file's analysis, gathered from the library's file-information object
-// into plain values for the output formats. Texts are as stored (8-bit), in
-// fixed fields ended by a zero byte, so that gathering them allocates
-// nothing; text() gives their view.
+// One file as the library's interface gives it: the open handle, its facts
+// and texts, and the readings of them that the readable block and JSON
+// share (the VBR mark, the track, the length text).
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string_view>
 
-#include "stream/frame_header.h"
-#include "stream/mp3_file_info.h"
-#include "tags/tag_record.h"
+#include "velkor.h"
 
 namespace velkor::cli {
 
-using Text = TagRecord::Text;
-
-// The text of a fixed field: up to its zero byte, never past the field.
-template <std::size_t N>
-std::string_view text(const char (&field)[N]) {
-    return std::string_view(field, strnlen(field, N));
-}
-
-struct Id3v1Facts {
-    bool present = false;
-    bool v11 = false;  // ID3v1.1: the tag holds a track number
-    Text title = {}, artist = {}, album = {}, comment = {};
-    int32_t year = 0;
-    int32_t track = -1;
-    int32_t genre = 255;  // the genre byte as stored
-    char genre_name[TagRecord::kGenreNameSize] = {};  // or "not supported"
-};
-
-struct Id3v2Facts {
-    bool present = false;
-    Text title = {}, artist = {}, album = {}, comment = {}, genre = {}, track = {}, year = {};
-    int32_t genre_index = -1000;  // -1000: not a genre of the table
-};
-
-struct FileFacts {
-    std::string_view path;  // the caller's, which must outlive the facts
-    int32_t status = 0;     // of load: 0, 2 not opened, 4 no frame header
-    char version[FrameHeader::kVersionTextSize] = {};
-    float mpeg_version = 0;
-    int32_t layer = 0;
-    int32_t bitrate_kbps = 0;
-    bool vbr = false;
-    int32_t sampling_rate_hz = 0;
-    char mode[FrameHeader::kModeNameSize] = {};
-    int32_t length_seconds = 0;
-    char length[Mp3FileInfo::kLengthTextSize] = {};
-    int64_t file_size = 0;
-    int64_t first_frame_offset = 0;
-    int32_t frames = 0;
-    int32_t track = -1;  // from either tag, as the exports give it
-    Id3v1Facts id3v1;
-    Id3v2Facts id3v2;
-};
-
-// Analyses files one after the other, reusing its working memory (the
-// library's object keeps the path's room from file to file).
-class FileAnalyser {
+class AnalysedFile {
 public:
-    // Analyses the file at path into facts, which must be fresh; the facts
-    // beyond path and status are filled only when status is 0.
-    void analyse(const std::string& path, FileFacts& facts);
+    AnalysedFile() = default;
+    ~AnalysedFile() { VkFileClose(file_); }
+    AnalysedFile(const AnalysedFile&) = delete;
+    AnalysedFile& operator=(const AnalysedFile&) = delete;
+
+    // Analyses the file at path (VK_OPEN_... options); the library's status.
+    // The facts and texts are there only after VK_OK.
+    int32_t open(const char* path, uint32_t options);
+
+    const VkFacts& facts() const { return facts_; }
+    // A VK_ID3V1_..., VK_ID3V2_... or VK_STREAM_... text; empty when absent.
+    std::string_view text(int32_t field) const { return view(VkFileText(file_, field)); }
+    VkPicture picture(int32_t index) const;
+    std::string_view picture_text(int32_t index, int32_t field) const {
+        return view(VkFilePictureText(file_, index, field));
+    }
 
 private:
-    Mp3FileInfo info_;
+    static std::string_view view(const char* text) { return text ? text : std::string_view(); }
+
+    VkFile* file_ = nullptr;
+    VkFacts facts_{};
 };
 
-// A short description of a failed status for the person.
-const char* status_problem(int32_t status);
+// The statuses of --json, as they were before the library told the reasons
+// apart: 0 analysed, 2 not opened or read, 4 no MPEG audio frame.
+int json_status(int32_t status);
+
+// True when the bitrate is a VBR header's average over the whole stream; a
+// header without the frame count leaves the first frame's bitrate.
+bool vbr_average(const VkFacts& facts);
+
+// The track as the analysis exports give it: an ID3v1.1 tag's, none for an
+// ID3v1.0 tag, else the ID3v2 tag's number; -1 for none.
+int32_t combined_track(const AnalysedFile& file);
+
+// The number a text starts with ("7" of "7/12"), or none when it starts
+// with no digit.
+int64_t leading_number(std::string_view text, int64_t none);
+
+// "mm:ss", or "hh:mm:ss" from an hour on, into out (at least 24 bytes);
+// returns the end of the text.
+char* format_length(int64_t seconds, char* out);
+
+// The name of an ID3v2 picture type ("front cover"), "other" for unknown ones.
+const char* picture_type_name(int32_t type);
 
 }  // namespace velkor::cli

@@ -1,7 +1,6 @@
 // The JSON object of one file's facts.
 #include "json_output.h"
 
-#include <charconv>
 #include <cstring>
 
 #include "text_encoding.h"
@@ -26,23 +25,20 @@ public:
         return *this;
     }
     template <std::size_t N>
-    JsonObject& latin1(const char (&key)[N], std::string_view text) {
-        this->key(key);
-        append_json_latin1(out_, text);
-        return *this;
-    }
-    template <std::size_t N>
     JsonObject& text(const char (&key)[N], std::string_view text) {
         this->key(key);
         append_json_string(out_, text);
         return *this;
     }
+    // A text, or null when there is none.
+    template <std::size_t N>
+    JsonObject& text_or_null(const char (&key)[N], std::string_view text) {
+        return text.empty() ? raw(key, "null") : this->text(key, text);
+    }
     template <std::size_t N>
     JsonObject& number(const char (&key)[N], int64_t value) {
         this->key(key);
-        constexpr std::size_t kDigits = 20;  // an int64_t with its sign
-        char* at = out_.room(kDigits);
-        out_.grow_to(std::to_chars(at, at + kDigits, value).ptr);
+        out_.append_number(value);
         return *this;
     }
     template <std::size_t N>
@@ -58,6 +54,23 @@ public:
     JsonObject nested(const char (&key)[N]) {
         this->key(key);
         return JsonObject(out_);
+    }
+    // A member whose value is a list of objects: each element is filled in
+    // turn through the object element() gives, and close_list() ends it.
+    template <std::size_t N>
+    JsonObject& list(const char (&key)[N]) {
+        this->key(key);
+        out_ += '[';
+        elements_ = 0;
+        return *this;
+    }
+    JsonObject element() {
+        if (elements_++ > 0) out_ += ',';
+        return JsonObject(out_);
+    }
+    JsonObject& close_list() {
+        out_ += ']';
+        return *this;
     }
     void done() { out_ += first_ ? std::string_view("{}") : std::string_view("}"); }
 
@@ -78,70 +91,107 @@ private:
 
     TextBuffer& out_;
     bool first_ = true;
+    int elements_ = 0;
 };
 
 
-void put_id3v1(JsonObject object, const Id3v1Facts& v1) {
-    object.text("version", v1.v11 ? "1.1" : "1.0")
-        .latin1("title", text(v1.title))
-        .latin1("artist", text(v1.artist))
-        .latin1("album", text(v1.album))
-        .number("year", v1.year)
-        .latin1("comment", text(v1.comment))
-        .number_or_null("track", v1.track, -1)
-        .number("genre", v1.genre)
-        .text("genre_name", text(v1.genre_name))
+const char* vbr_header_name(int32_t header) {
+    switch (header) {
+        case VK_VBR_XING: return "\"Xing\"";
+        case VK_VBR_INFO: return "\"Info\"";
+        case VK_VBR_VBRI: return "\"VBRI\"";
+        default: return "null";
+    }
+}
+
+void put_id3v1(JsonObject object, const AnalysedFile& file) {
+    const VkFacts& f = file.facts();
+    object.text("version", f.id3v1 == 11 ? "1.1" : "1.0")
+        .text("title", file.text(VK_ID3V1_TITLE))
+        .text("artist", file.text(VK_ID3V1_ARTIST))
+        .text("album", file.text(VK_ID3V1_ALBUM))
+        .number("year", leading_number(file.text(VK_ID3V1_YEAR), 0))
+        .text("comment", file.text(VK_ID3V1_COMMENT))
+        .number_or_null("track", f.id3v1_track, -1)
+        .number("genre", f.id3v1_genre)
+        .text("genre_name", file.text(VK_ID3V1_GENRE))
         .done();
 }
 
-void put_id3v2(JsonObject object, const Id3v2Facts& v2) {
-    object.latin1("title", text(v2.title))
-        .latin1("artist", text(v2.artist))
-        .latin1("album", text(v2.album))
-        .latin1("year", text(v2.year))
-        .latin1("comment", text(v2.comment))
-        .latin1("track", text(v2.track))
-        .latin1("genre", text(v2.genre))
-        .number_or_null("genre_index", v2.genre_index, -1000)
-        .done();
+void put_id3v2(JsonObject object, const AnalysedFile& file) {
+    const VkFacts& f = file.facts();
+    const char version[] = {'2', '.', static_cast<char>('0' + f.id3v2_version)};
+    const std::string_view genre = file.text(VK_ID3V2_GENRE);
+    object.text("version", std::string_view(version, sizeof version))
+        .text("title", file.text(VK_ID3V2_TITLE))
+        .text("artist", file.text(VK_ID3V2_ARTIST))
+        .text("album", file.text(VK_ID3V2_ALBUM))
+        .text("album_artist", file.text(VK_ID3V2_ALBUM_ARTIST))
+        .text("year", file.text(VK_ID3V2_YEAR))
+        .text("comment", file.text(VK_ID3V2_COMMENT))
+        .text("track", file.text(VK_ID3V2_TRACK))
+        .text("disc", file.text(VK_ID3V2_DISC))
+        .text("genre", genre)
+        .number_or_null("genre_index", genre.empty() ? -1000 : VkGenreNumber(genre.data()), -1000)
+        .text("composer", file.text(VK_ID3V2_COMPOSER))
+        .list("pictures");
+    for (int32_t i = 0; i < f.picture_count; ++i) {
+        const VkPicture picture = file.picture(i);
+        object.element()
+            .number("type", picture.type)
+            .text("mime", file.picture_text(i, VK_PICTURE_MIME))
+            .text("description", file.picture_text(i, VK_PICTURE_DESCRIPTION))
+            .number("bytes", picture.bytes)
+            .done();
+    }
+    object.close_list().done();
 }
 
 }  // namespace
 
-void append_json_line(TextBuffer& out, const FileFacts& f, std::string_view problem) {
+void append_json_failure(TextBuffer& out, std::string_view path, int status, std::string_view error) {
+    JsonObject(out).text("file", path).number("status", status).text("error", error).done();
+    out += '\n';
+}
+
+void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile& file) {
+    const VkFacts& f = file.facts();
     JsonObject object(out);
-    object.text("file", f.path).number("status", f.status);
-    if (f.status != 0 || !problem.empty()) {
-        object.text("error", problem.empty() ? std::string_view(status_problem(f.status)) : problem).done();
-        out += '\n';
-        return;
-    }
-    object.text("version", text(f.version));
-    // The version is 1, 2, 2.5 or 0, written as "%g" writes them.
-    if (f.mpeg_version == 2.5f) {
+    object.text("file", path).number("status", 0).text("version", file.text(VK_STREAM_VERSION));
+    if (f.mpeg_version == 25) {
         object.raw("mpeg_version", "2.5");
     } else {
-        object.number("mpeg_version", static_cast<int64_t>(f.mpeg_version));
+        object.number("mpeg_version", f.mpeg_version / 10);
     }
+    const int64_t seconds = f.duration_ms / 1000;
+    char length[24];
+    const auto length_size = static_cast<std::size_t>(format_length(seconds, length) - length);
     object.number("layer", f.layer)
         .number("bitrate_kbps", f.bitrate_kbps)
-        .boolean("vbr", f.vbr)
+        .boolean("vbr", vbr_average(f))
+        .raw("vbr_header", vbr_header_name(f.vbr_header))
+        .boolean("frames_exact", f.frames_exact != 0)
         .number("sampling_rate_hz", f.sampling_rate_hz)
-        .text("mode", text(f.mode))
-        .number("length_seconds", f.length_seconds)
-        .text("length", text(f.length))
+        .text("mode", file.text(VK_STREAM_MODE))
+        .number("length_seconds", seconds)
+        .text("length", std::string_view(length, length_size))
+        .number("duration_ms", f.duration_ms)
+        .number_or_null("gapless_duration_ms", f.gapless_duration_ms, -1)
+        .text_or_null("encoder", file.text(VK_STREAM_ENCODER))
+        .number_or_null("encoder_delay", f.encoder_delay, -1)
+        .number_or_null("encoder_padding", f.encoder_padding, -1)
         .number("file_size", f.file_size)
         .number("size_kb", f.file_size / 1024)
         .number("frames", f.frames)
         .number("first_frame_offset", f.first_frame_offset)
-        .number_or_null("track", f.track, -1);
-    if (f.id3v1.present) {
-        put_id3v1(object.nested("id3v1"), f.id3v1);
+        .number_or_null("track", combined_track(file), -1);
+    if (f.id3v1 != 0) {
+        put_id3v1(object.nested("id3v1"), file);
     } else {
         object.raw("id3v1", "null");
     }
-    if (f.id3v2.present) {
-        put_id3v2(object.nested("id3v2"), f.id3v2);
+    if (f.id3v2_version != 0) {
+        put_id3v2(object.nested("id3v2"), file);
     } else {
         object.raw("id3v2", "null");
     }

@@ -8,9 +8,10 @@
 
 namespace velkor::cli {
 
-// Appends the JSON object for one file and its line break to out. A failed
-// file carries its status and an "error" text and no figures; problem, when
-// not empty, overrides the error text (for operands never analysed).
-void append_json_line(TextBuffer& out, const FileFacts& facts, std::string_view problem = {});
+// Appends the JSON object of an analysed file and its line break to out.
+void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile& file);
+
+// The line of a file that was not analysed: its --json status and why.
+void append_json_failure(TextBuffer& out, std::string_view path, int status, std::string_view error);
 
 }  // namespace velkor::cli

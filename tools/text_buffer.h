@@ -2,7 +2,9 @@
 // in one, file after file, and written out in large pieces.
 #pragma once
 
+#include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -35,6 +37,12 @@ public:
     }
     TextBuffer& append(std::string_view text) { return append(text.data(), text.size()); }
     TextBuffer& operator+=(std::string_view text) { return append(text); }
+    TextBuffer& append_number(int64_t value) {
+        constexpr std::size_t kDigits = 20;  // an int64_t with its sign
+        char* at = room(kDigits);
+        grow_to(std::to_chars(at, at + kDigits, value).ptr);
+        return *this;
+    }
     TextBuffer& operator+=(char c) {
         *room(1) = c;
         ++size_;

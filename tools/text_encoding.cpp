@@ -139,26 +139,10 @@ std::string latin1_to_utf8(std::string_view text) {
     return out;
 }
 
-std::string bytes_to_utf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    convert_text(text, out, [&](std::string& o, std::size_t& i) { append_utf8(o, next_char(text, i)); });
-    return out;
-}
-
-std::string utf8_to_latin1(std::string_view text, int* lost) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const char32_t cp = next_char(text, i);
-        if (cp > 0xFF) {
-            out += '?';
-            if (lost) ++*lost;
-        } else {
-            out += static_cast<char>(cp);
-        }
-    }
-    return out;
+int beyond_latin1(std::string_view text) {
+    int beyond = 0;
+    for (std::size_t i = 0; i < text.size();) beyond += next_char(text, i) > 0xFF;
+    return beyond;
 }
 
 void append_json_string(TextBuffer& out, std::string_view utf8) {
@@ -167,18 +151,12 @@ void append_json_string(TextBuffer& out, std::string_view utf8) {
     out += '"';
 }
 
-void append_json_latin1(TextBuffer& out, std::string_view latin1) {
-    out += '"';
-    convert_text(latin1, out, [&](TextBuffer& o, std::size_t& i) {
-        append_json_char(o, static_cast<uint8_t>(latin1[i++]));
-    });
-    out += '"';
-}
+namespace {
 
-std::string printable(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    convert_text(utf8, out, [&](std::string& o, std::size_t& i) {
+// A character a terminal must not receive raw is written as an escape.
+template <typename Out>
+void append_printable_to(Out& out, std::string_view utf8) {
+    convert_text(utf8, out, [&](Out& o, std::size_t& i) {
         const char32_t cp = next_char(utf8, i);
         if (cp == '\n') {
             o += "\\n";
@@ -190,12 +168,22 @@ std::string printable(std::string_view utf8) {
             char escape[8];
             std::snprintf(escape, sizeof escape, cp < 0x80 ? "\\x%02x" : "\\u%04x",
                           static_cast<unsigned>(cp));
-            o += escape;
+            o += std::string_view(escape);
         } else {
             append_utf8(o, cp);
         }
     });
+}
+
+}  // namespace
+
+std::string printable(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    append_printable_to(out, utf8);
     return out;
 }
+
+void append_printable(TextBuffer& out, std::string_view utf8) { append_printable_to(out, utf8); }
 
 }  // namespace velkor::cli

@@ -12,24 +12,20 @@ namespace velkor::cli {
 // Each byte taken as a Latin-1 character, written as UTF-8.
 std::string latin1_to_utf8(std::string_view text);
 
-// For texts from outside (file names, command arguments): valid UTF-8
-// sequences pass through, every other byte is taken as Latin-1.
-std::string bytes_to_utf8(std::string_view text);
+// The functions below read UTF-8 that may not be valid, as file names and
+// command arguments can be: valid sequences are characters, every other
+// byte is taken as a Latin-1 character.
 
-// The reverse for texts going into an 8-bit tag: valid UTF-8 sequences
-// become their Latin-1 byte, or '?' beyond U+00FF (counted in *lost);
-// bytes that do not form valid UTF-8 are kept as they are.
-std::string utf8_to_latin1(std::string_view text, int* lost = nullptr);
+// How many characters lie beyond U+00FF: an 8-bit tag cannot hold them.
+int beyond_latin1(std::string_view text);
 
-// Appends the JSON string literal, quotes included, of a text from outside
-// as bytes_to_utf8 reads it: quote, backslash and every control character
-// (C0, DEL and C1) escaped.
+// Appends the JSON string literal, quotes included: quote, backslash and
+// every control character (C0, DEL and C1) escaped.
 void append_json_string(TextBuffer& out, std::string_view text);
-// The same for 8-bit (Latin-1) text, as latin1_to_utf8 reads it.
-void append_json_latin1(TextBuffer& out, std::string_view latin1);
 
-// UTF-8 text made safe for a terminal: control characters (C0, DEL and C1)
+// The text made safe for a terminal: control characters (C0, DEL and C1)
 // shown as escapes such as \n or \x1b, so a tag cannot steer the terminal.
 std::string printable(std::string_view utf8);
+void append_printable(TextBuffer& out, std::string_view utf8);
 
 }  // namespace velkor::cli

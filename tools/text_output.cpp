@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string_view>
 
-#include "cli_notices.h"
 #include "text_encoding.h"
 #include "velkor.h"
 
@@ -14,8 +13,11 @@ namespace velkor::cli {
 
 namespace {
 
-// The label column is as wide as the longest label, "frequency:".
+// The record's label column is as wide as its longest label, "frequency:".
 constexpr std::size_t kLabelWidth = 10;
+// The block's values start in one column, behind its longest label,
+// "    album artist:".
+constexpr std::size_t kBlockColumn = 17;
 
 void line(std::string& out, const char* indent, const char* label, const std::string& utf8_value) {
     std::string labelled = std::string(indent) + label + ":";
@@ -26,14 +28,47 @@ void line(std::string& out, const char* indent, const char* label, const std::st
     out += labelled + '\n';
 }
 
-std::string tag_text(std::string_view latin1) { return printable(latin1_to_utf8(latin1)); }
+// "<indent><name>:" padded to the block's value column, and the space
+// before the value.
+void label(TextBuffer& out, std::string_view indent, std::string_view name) {
+    out += indent;
+    out += name;
+    out += ':';
+    for (std::size_t n = indent.size() + name.size() + 1; n < kBlockColumn; ++n) out += ' ';
+    out += ' ';
+}
 
-std::string path_text(std::string_view path) { return printable(bytes_to_utf8(path)); }
+// A line of the block with a text; the label alone when it is empty.
+void text_line(TextBuffer& out, std::string_view indent, std::string_view name, std::string_view utf8) {
+    if (utf8.empty()) {
+        out += indent;
+        out += name;
+        out += ":\n";
+        return;
+    }
+    label(out, indent, name);
+    append_printable(out, utf8);
+    out += '\n';
+}
+
+// An ID3v2 text only few files have: no line when the file has none.
+void optional_line(TextBuffer& out, std::string_view name, std::string_view utf8) {
+    if (!utf8.empty()) text_line(out, "    ", name, utf8);
+}
+
+// ".t": the tenths of a second of a length in milliseconds, cut as the
+// seconds are.
+void append_tenths(TextBuffer& out, int64_t ms) {
+    out += '.';
+    out += static_cast<char>('0' + (ms < 0 ? 0 : ms % 1000 / 100));
+}
+
+std::string tag_text(std::string_view latin1) { return printable(latin1_to_utf8(latin1)); }
 
 // A fixed record field: its text up to the zero byte, never past the field.
 template <std::size_t N>
 std::string field(const char (&value)[N]) {
-    return tag_text(text(value));
+    return tag_text(std::string_view(value, strnlen(value, N)));
 }
 
 // Seconds of a "mm:ss" or "hh:mm:ss" length text.
@@ -62,57 +97,137 @@ std::string_view report_item(std::string_view report, int index) {
 
 }  // namespace
 
-std::string block_text(const FileFacts& f) {
-    std::string out = path_text(f.path) + '\n';
-    line(out, "  ", "version", std::string(text(f.version)));
-    line(out, "  ", "bitrate",
-         std::to_string(f.bitrate_kbps) + " kbps" + (f.vbr ? " (VBR, average)" : " (CBR)"));
-    line(out, "  ", "sampling", std::to_string(f.sampling_rate_hz) + " Hz");
-    line(out, "  ", "mode", std::string(text(f.mode)));
-    line(out, "  ", "length", std::string(text(f.length)) + " (" + std::to_string(f.length_seconds) + " s)");
-    line(out, "  ", "size",
-         std::to_string(f.file_size / 1024) + " kB (" + std::to_string(f.file_size) + " bytes)");
-    line(out, "  ", "frames", std::to_string(f.frames));
+void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& file) {
+    const VkFacts& f = file.facts();
+    append_printable(out, path);
+    out += '\n';
+    text_line(out, "  ", "version", file.text(VK_STREAM_VERSION));
 
-    const Id3v1Facts& v1 = f.id3v1;
-    if (!v1.present) {
-        line(out, "  ", "ID3v1", "none");
+    label(out, "  ", "bitrate");
+    out.append_number(f.bitrate_kbps);
+    out += " kbps";
+    if (vbr_average(f)) {
+        out += " (VBR, average)\n";
+    } else if (f.vbr_header == VK_VBR_XING || f.vbr_header == VK_VBR_VBRI) {
+        out += " (first frame; the VBR header has no frame count)\n";
+    } else if (f.frames_exact && f.vbr_header == VK_VBR_NONE) {
+        out += " (average, frames counted)\n";
     } else {
-        out += v1.v11 ? "  ID3v1.1\n" : "  ID3v1.0\n";
-        line(out, "    ", "title", tag_text(text(v1.title)));
-        line(out, "    ", "artist", tag_text(text(v1.artist)));
-        line(out, "    ", "album", tag_text(text(v1.album)));
-        line(out, "    ", "year", std::to_string(v1.year));
-        line(out, "    ", "comment", tag_text(text(v1.comment)));
-        if (v1.v11) line(out, "    ", "track", std::to_string(v1.track));
-        line(out, "    ", "genre", std::string(text(v1.genre_name)) + " (" + std::to_string(v1.genre) + ")");
+        out += " (CBR)\n";
     }
 
-    const Id3v2Facts& v2 = f.id3v2;
-    if (!v2.present) {
-        line(out, "  ", "ID3v2", "none");
-    } else {
-        out += "  ID3v2\n";
-        line(out, "    ", "title", tag_text(text(v2.title)));
-        line(out, "    ", "artist", tag_text(text(v2.artist)));
-        line(out, "    ", "album", tag_text(text(v2.album)));
-        line(out, "    ", "year", tag_text(text(v2.year)));
-        line(out, "    ", "comment", tag_text(text(v2.comment)));
-        line(out, "    ", "track", tag_text(text(v2.track)));
-        line(out, "    ", "genre", tag_text(text(v2.genre)));
+    label(out, "  ", "sampling");
+    out.append_number(f.sampling_rate_hz);
+    out += " Hz\n";
+    text_line(out, "  ", "mode", file.text(VK_STREAM_MODE));
+
+    label(out, "  ", "length");
+    const int64_t seconds = f.duration_ms / 1000;
+    char* at = out.room(24);
+    out.grow_to(format_length(seconds, at));
+    append_tenths(out, f.duration_ms);
+    out += " (";
+    out.append_number(seconds);
+    append_tenths(out, f.duration_ms);
+    out += " s";
+    if (f.gapless_duration_ms >= 0) {
+        out += ", gapless ";
+        out.append_number(f.gapless_duration_ms / 1000);
+        append_tenths(out, f.gapless_duration_ms);
+        out += " s";
     }
-    return out;
+    out += ")\n";
+
+    label(out, "  ", "size");
+    out.append_number(f.file_size / 1024);
+    out += " kB (";
+    out.append_number(f.file_size);
+    out += " bytes)\n";
+    label(out, "  ", "frames");
+    out.append_number(f.frames);
+    out += '\n';
+
+    const std::string_view encoder = file.text(VK_STREAM_ENCODER);
+    if (!encoder.empty() || f.encoder_delay >= 0) {
+        label(out, "  ", "encoder");
+        append_printable(out, encoder.empty() ? std::string_view("unknown") : encoder);
+        if (f.encoder_delay >= 0) {
+            out += " (delay ";
+            out.append_number(f.encoder_delay);
+            out += ", padding ";
+            out.append_number(f.encoder_padding);
+            out += " samples)";
+        }
+        out += '\n';
+    }
+
+    if (f.id3v1 == 0) {
+        text_line(out, "  ", "ID3v1", "none");
+    } else {
+        out += f.id3v1 == 11 ? "  ID3v1.1\n" : "  ID3v1.0\n";
+        text_line(out, "    ", "title", file.text(VK_ID3V1_TITLE));
+        text_line(out, "    ", "artist", file.text(VK_ID3V1_ARTIST));
+        text_line(out, "    ", "album", file.text(VK_ID3V1_ALBUM));
+        text_line(out, "    ", "year", file.text(VK_ID3V1_YEAR));
+        text_line(out, "    ", "comment", file.text(VK_ID3V1_COMMENT));
+        if (f.id3v1 == 11) {
+            label(out, "    ", "track");
+            out.append_number(f.id3v1_track);
+            out += '\n';
+        }
+        label(out, "    ", "genre");
+        append_printable(out, file.text(VK_ID3V1_GENRE));
+        out += " (";
+        out.append_number(f.id3v1_genre);
+        out += ")\n";
+    }
+
+    if (f.id3v2_version == 0) {
+        text_line(out, "  ", "ID3v2", "none");
+        return;
+    }
+    out += "  ID3v2.";
+    out.append_number(f.id3v2_version);
+    out += '\n';
+    // The texts most files have are always listed, so that a missing one
+    // shows; the rarer ones only when they are there.
+    text_line(out, "    ", "title", file.text(VK_ID3V2_TITLE));
+    text_line(out, "    ", "artist", file.text(VK_ID3V2_ARTIST));
+    text_line(out, "    ", "album", file.text(VK_ID3V2_ALBUM));
+    optional_line(out, "album artist", file.text(VK_ID3V2_ALBUM_ARTIST));
+    text_line(out, "    ", "year", file.text(VK_ID3V2_YEAR));
+    text_line(out, "    ", "comment", file.text(VK_ID3V2_COMMENT));
+    text_line(out, "    ", "track", file.text(VK_ID3V2_TRACK));
+    optional_line(out, "disc", file.text(VK_ID3V2_DISC));
+    text_line(out, "    ", "genre", file.text(VK_ID3V2_GENRE));
+    optional_line(out, "composer", file.text(VK_ID3V2_COMPOSER));
+    if (f.picture_count > 0) {
+        label(out, "    ", "pictures");
+        out.append_number(f.picture_count);
+        for (int32_t i = 0; i < f.picture_count; ++i) {
+            const VkPicture picture = file.picture(i);
+            out += i == 0 ? " (" : "; ";
+            out += picture_type_name(picture.type);
+            const std::string_view mime = file.picture_text(i, VK_PICTURE_MIME);
+            if (!mime.empty()) {
+                out += ", ";
+                append_printable(out, mime);
+            }
+            out += ", ";
+            out.append_number(picture.bytes);
+            out += " bytes";
+        }
+        out += ")\n";
+    }
 }
 
 ExportOutput report_output(const std::string& path, bool with_path) {
     char report[VK_REPORT_SIZE] = {};
-    const int before = notices_shown();
     ExportOutput output;
     output.ok = VkOpenMp3File(path.c_str(), report, 0) == 1;
     report[sizeof report - 1] = '\0';
-    output.notice_shown = notices_shown() != before;
     if (output.ok) output.length_seconds = seconds_of(report_item(report, 4));
-    if (with_path) output.text = path_text(path) + ": ";
+    if (with_path) output.text = printable(path) + ": ";
     output.text += tag_text(report) + '\n';
     return output;
 }
@@ -120,15 +235,13 @@ ExportOutput report_output(const std::string& path, bool with_path) {
 ExportOutput record_output(const std::string& path) {
     InfoRecord record;
     std::memset(&record, 0, sizeof record);
-    const int before = notices_shown();
     VkGetSonvexStruct(path.c_str(), &record);
     ExportOutput output;
     output.ok = std::strcmp(record.status, "Success") == 0;
-    output.notice_shown = notices_shown() != before;
     output.length_seconds = std::atoll(field(record.length).c_str());
 
     std::string& out = output.text;
-    out = path_text(path) + '\n';
+    out = printable(path) + '\n';
     line(out, "  ", "status", field(record.status));
     line(out, "  ", "track", field(record.track));
     line(out, "  ", "year", field(record.year));
@@ -146,5 +259,15 @@ ExportOutput record_output(const std::string& path) {
     line(out, "  ", "title", field(record.title));
     return output;
 }
+
+namespace {
+
+int32_t VK_CALL quiet(const char*, const char*, uint32_t style, void*) {
+    return (style & 0xFu) == VK_NOTICE_BUTTONS_YESNO ? VK_ANSWER_NO : VK_ANSWER_OK;
+}
+
+}  // namespace
+
+void silence_export_notices() { VkSetNoticeHandler(&quiet, nullptr); }
 
 }  // namespace velkor::cli

@@ -4,19 +4,20 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "file_facts.h"
+#include "text_buffer.h"
 
 namespace velkor::cli {
 
-// A block of "label: value" lines under the file name. Only for status 0.
-std::string block_text(const FileFacts& facts);
+// Appends a block of "label: value" lines under the file name.
+void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& file);
 
 // One export call's output and outcome.
 struct ExportOutput {
     std::string text;
     bool ok = false;
-    bool notice_shown = false;  // the library already told the person why it failed
     int64_t length_seconds = 0;
 };
 
@@ -26,5 +27,9 @@ ExportOutput report_output(const std::string& path, bool with_path);
 // VkGetSonvexStruct's record, one "field: value" line per field under the
 // file name.
 ExportOutput record_output(const std::string& path);
+
+// The exports tell a failure in a notice of their own words; the command
+// tells it instead, so they are kept quiet.
+void silence_export_notices();
 
 }  // namespace velkor::cli

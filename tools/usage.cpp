@@ -27,6 +27,8 @@ void print_help() {
         "  --record         print the fields of the library's fixed-field record\n"
         "  --json           print one JSON object per file and line (JSON Lines),\n"
         "                   every figure and tag; a failed file with its status\n"
+        "  --exact          count every frame: exact frames, length and average\n"
+        "                   bitrate for files without a VBR header (reads them whole)\n"
         "  -r, --recursive  walk directories, in sorted order; inside them only\n"
         "                   .mp3, .mp2, .mp1 and .mpga files are taken. A progress\n"
         "                   line (when stderr is a terminal) and a summary of\n"
@@ -64,10 +66,11 @@ void print_tag_help() {
         "  --title T     title, at most 30 characters (longer texts are cut)\n"
         "  --artist A    artist, at most 30 characters\n"
         "  --album B     album, at most 30 characters\n"
-        "  --year Y      year from 1000 to 3000; another year is refused with a\n"
-        "                warning and the old year stays\n"
+        "  --year Y      year from 1000 to 3000; another year is refused and the\n"
+        "                old year stays\n"
         "  --comment C   comment, at most 30 characters (28 with a track)\n"
-        "  --track N     track 0 to 255 (ID3v1.1), or -1 for none (ID3v1.0)\n"
+        "  --track N     track 1 to 255 (ID3v1.1), or 'none' to remove it (ID3v1.0);\n"
+        "                another number is refused\n"
         "  --genre G     genre name (letter case ignored) or number 0 to 125; an\n"
         "                unknown name asks whether to store \"not supported\"\n"
         "Other options:\n"
@@ -81,8 +84,8 @@ void print_tag_help() {
         "Example:\n"
         "  velkor tag song.mp3 --artist \"Nina\" --year 1962 --genre jazz\n"
         "\n"
-        "Exit status: 0 when the tag was written, 1 when the file could not be\n"
-        "analysed or the tag not written, 2 for a wrong option or argument.\n",
+        "Exit status: 0 when the tag was written with every change asked for, 1\n"
+        "when a change was refused or the tag not written, 2 for a wrong option.\n",
         stdout);
 }
 
