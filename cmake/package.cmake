@@ -3,8 +3,9 @@
 #   libvelkor0     the shared library and its SONAME link
 #   libvelkor-dev  the header, the development link, CMake package, velkor.pc
 #   velkor         the command and its manual page
-# The command links the library's code in, so it needs only the C and C++
-# runtimes; dpkg-shlibdeps (Debian: dpkg-dev) works out those dependencies.
+# The command uses the shared library like any other program, so its package
+# depends on libvelkor0; dpkg-shlibdeps (Debian: dpkg-dev) works out the
+# dependencies on the C and C++ runtimes.
 # Configure with -DCMAKE_INSTALL_PREFIX=/usr so the library lands in the
 # multiarch folder (/usr/lib/x86_64-linux-gnu), where Debian keeps its own.
 if(WIN32 OR CMAKE_CROSSCOMPILING)
@@ -58,4 +59,7 @@ The velkor command shows version and layer, bitrate, sampling rate, mode,
 playing time, size, frame count and tags of MPEG audio files, as text or
 JSON Lines, for single files or whole folders, and rewrites ID3v1 tags.")
 
+# dpkg-shlibdeps finds the library the command links in the build folder.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR})
+set(CPACK_COMPONENT_TOOL_DEPENDS lib)
 include(CPack)

@@ -41,6 +41,7 @@ expected_contents() {
 expected_depends() {
   case $1 in
     libvelkor-dev) echo "^libvelkor$major \(= $version\)$" ;;
+    velkor) echo "(^|, )libvelkor$major \(= $version\)(,|$)" ;;
     *) echo "(^|, )libc6 \(>= [0-9.]+\)(,|$)" ;;
   esac
 }
@@ -67,6 +68,7 @@ dpkg-deb --ctrl-tarfile "build-release/libvelkor${major}_${version}_${arch}.deb"
 # Taken out of the packages, the pieces work together.
 readelf -d "$root/$libdir/libvelkor.so.$version" | grep -q "SONAME.*\[libvelkor.so.$major\]" ||
   fail "SONAME is not libvelkor.so.$major"
-"$root/usr/bin/velkor" --version | grep -qxF "velkor $version" || fail "velkor --version"
-"$root/usr/bin/velkor" --json samples/cbr_id3v11.mp3 | grep -q '"status":0' || fail "velkor on a sample"
+velkor() { LD_LIBRARY_PATH="$root/$libdir" "$root/usr/bin/velkor" "$@"; }
+velkor --version | grep -qxF "velkor $version" || fail "velkor --version"
+velkor --json samples/cbr_id3v11.mp3 | grep -q '"status":0' || fail "velkor on a sample"
 echo "package: ok ($(cd build-release && echo ./*.deb))"
