@@ -326,8 +326,11 @@ VK_API int32_t VK_CALL VkWriteId3v1(const char *path, const VkId3v1 *tag);
  * stays the same however many files there are.
  */
 #define VK_SCAN_RECURSIVE 0x100u
+/* Only the walk: each file's path with VK_OK and no handle (a folder's
+ * problems as they are), for a caller that analyses the files itself. */
+#define VK_SCAN_PATHS_ONLY 0x200u
 typedef struct VkScan VkScan;
-/* options: VK_SCAN_RECURSIVE and VkFileOpen's options. */
+/* options: VK_SCAN_... and VkFileOpen's options. */
 VK_API int32_t VK_CALL VkScanOpen(const char *const *paths, int32_t count, uint32_t options,
                                   int32_t threads, VkScan **scan);
 /*

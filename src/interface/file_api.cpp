@@ -55,7 +55,13 @@ int32_t status_of(velkor::platform::UpdateProblem problem) {
 
 std::string latin1_to_utf8(const char* text) {
     std::string out;
-    for (const auto* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) velkor::append_utf8(*p, out);
+    for (const auto* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) {
+        if (*p < 0x80) {
+            out += static_cast<char>(*p);
+        } else {
+            velkor::append_utf8(*p, out);
+        }
+    }
     return out;
 }
 
@@ -167,10 +173,12 @@ void VkFile::gather() {
     f.first_frame_offset = info.header_pos - 1;
     f.audio_bytes = info.audio_end - f.first_frame_offset;
 
-    const std::string* v2_texts[kId3v2Count] = {&v2.title, &v2.artist,  &v2.album, &v2.album_artist,
-                                                &v2.year,  &v2.track,   &v2.disc,  &v2.genre,
-                                                &v2.composer, &v2.comment};
-    for (int32_t i = 0; i < kId3v2Count; ++i) id3v2[i] = *v2_texts[i];
+    // The tag's texts move over; the tag keeps its pictures.
+    velkor::Id3v2Tag& tag = info.id3v2_tag;
+    std::string* v2_texts[kId3v2Count] = {&tag.title, &tag.artist,  &tag.album, &tag.album_artist,
+                                          &tag.year,  &tag.track,   &tag.disc,  &tag.genre,
+                                          &tag.composer, &tag.comment};
+    for (int32_t i = 0; i < kId3v2Count; ++i) id3v2[i] = std::move(*v2_texts[i]);
     if (info.has_id3v1) {
         const velkor::TagRecord& t = info.tag;
         id3v1[VK_ID3V1_TITLE - kId3v1First] = latin1_to_utf8(t.title);

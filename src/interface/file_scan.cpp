@@ -8,6 +8,7 @@
 // the same however many files there are, and a slow reader of the results
 // holds everything back rather than letting results pile up.
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -24,6 +25,30 @@ namespace {
 // for the figures behind it); more only adds threads.
 constexpr int32_t kDefaultThreads = 16;
 constexpr int32_t kMaxThreads = 256;
+// The most files a worker takes at once.
+constexpr uint64_t kMaxTake = 8;
+// An analysis slower than this waited for a disk.
+constexpr int64_t kSlowFileNs = 50'000;
+
+// The scan's lock: held for a few instructions at a time, so a thread that
+// finds it taken tries again for a moment before it sleeps; sleeping and
+// waking cost more than the work it guards.
+class ScanMutex {
+public:
+    void lock() {
+        for (int i = 0; i < kTries; ++i) {
+            if (mutex_.try_lock()) return;
+            std::this_thread::yield();
+        }
+        mutex_.lock();
+    }
+    bool try_lock() { return mutex_.try_lock(); }
+    void unlock() { mutex_.unlock(); }
+
+private:
+    static constexpr int kTries = 16;
+    std::mutex mutex_;
+};
 
 struct Slot {
     enum State { kEmpty, kWaiting, kWorking, kDone };
@@ -39,12 +64,13 @@ struct VkScan {
     VkScan(std::vector<std::string> operands, uint32_t options, int32_t threads)
         : walk(std::move(operands), (options & VK_SCAN_RECURSIVE) != 0),
           open_options(options & VK_OPEN_COUNT_FRAMES),
+          paths_only((options & VK_SCAN_PATHS_ONLY) != 0),
           ring(static_cast<std::size_t>(std::max(64, threads * 8))),
           thread_count(threads) {}
 
     ~VkScan() {
         {
-            std::lock_guard<std::mutex> lock(mutex);
+            std::lock_guard<ScanMutex> lock(mutex);
             stopping = true;
         }
         room.notify_all();
@@ -54,42 +80,58 @@ struct VkScan {
     }
 
     void start() {
-        if (thread_count <= 1) return;  // one at a time, on the caller's thread
+        // One at a time on the caller's thread; a walk alone gains nothing
+        // from threads.
+        if (thread_count <= 1 || paths_only) return;
         threads.emplace_back([this] { walk_files(); });
         for (int32_t i = 0; i < thread_count; ++i) threads.emplace_back([this] { analyse_files(); });
     }
 
     Slot& slot_of(uint64_t number) { return ring[number % ring.size()]; }
 
-    // The walk: numbers each file and waits for room in the ring. A walk
-    // that runs out of memory ends there.
+    // The walk: numbers the files and waits for room in the ring. Files go
+    // in a few at a time, for fewer turns at the lock. A walk that runs out
+    // of memory ends there.
     void walk_files() {
-        std::string path;
-        int32_t status;
-        for (;;) {
-            bool more = false;
+        constexpr std::size_t kBatch = 16;
+        std::vector<std::pair<std::string, int32_t>> batch(kBatch);
+        for (bool more = true; more;) {
+            std::size_t count = 0;
             try {
-                more = walk.next(path, status);
+                while (count < kBatch && (more = walk.next(batch[count].first, batch[count].second))) ++count;
             } catch (...) {
+                more = false;
             }
-            std::unique_lock<std::mutex> lock(mutex);
-            if (!more) {
-                walk_done = true;
-                break;
+            std::unique_lock<ScanMutex> lock(mutex);
+            for (std::size_t i = 0; i < count; ++i) {
+                if (found - given >= ring.size()) {
+                    // Wait for half the ring to be free, then fill it: one
+                    // wake-up for many files.
+                    walk_waiting = true;
+                    room.wait(lock, [&] { return stopping || found - given <= ring.size() / 2; });
+                    walk_waiting = false;
+                }
+                if (stopping) return;
+                Slot& slot = slot_of(found++);
+                slot.path.swap(batch[i].first);
+                slot.status = batch[i].second;
+                slot.state = slot.status == VK_OK ? Slot::kWaiting : Slot::kDone;
             }
-            if (found - given >= ring.size()) {
-                walk_waiting = true;
-                room.wait(lock, [&] { return stopping || found - given < ring.size(); });
-                walk_waiting = false;
-            }
-            if (stopping) return;
-            Slot& slot = slot_of(found++);
-            slot.path.swap(path);
-            slot.status = status;
-            slot.state = status == VK_OK ? Slot::kWaiting : Slot::kDone;
-            // Wake only who waits: a wake-up costs more than a warm analysis.
-            if (slot.state == Slot::kDone && reader_waiting) ready.notify_one();
-            if (slot.state == Slot::kWaiting && idle_workers > 0) work.notify_one();
+            if (!more) walk_done = true;
+            // Wake only who waits: a wake-up costs more than a warm
+            // analysis. Another worker only when the files waiting outnumber
+            // those at work: warm files go faster than wake-ups, while slow
+            // reads (a cold disk) let the files pile up and bring all in.
+            if (reader_waiting) ready.notify_one();
+            const uint64_t waiting = found - std::max(claimed, given);
+            const uint64_t busy = static_cast<uint64_t>(thread_count - idle_workers);
+            // Files that come from memory take microseconds: more threads
+            // than cores then only take turns. Files that wait for a disk
+            // want every thread there is.
+            const uint64_t limit = average_ns > kSlowFileNs ? static_cast<uint64_t>(thread_count) : cores;
+            const uint64_t wanted = std::min<uint64_t>(
+                {waiting > busy ? waiting - busy : 0, static_cast<uint64_t>(idle_workers), limit > busy ? limit - busy : 0});
+            for (uint64_t i = 0; i < wanted; ++i) work.notify_one();
         }
         work.notify_all();
         ready.notify_all();
@@ -97,7 +139,7 @@ struct VkScan {
 
     // A worker: takes the files in their order and analyses them.
     void analyse_files() {
-        std::unique_lock<std::mutex> lock(mutex);
+        std::unique_lock<ScanMutex> lock(mutex);
         for (;;) {
             if (!(stopping || claimed < found || walk_done)) {
                 ++idle_workers;
@@ -112,39 +154,64 @@ struct VkScan {
                 if (walk_done) return;
                 continue;
             }
-            const uint64_t number = claimed++;
-            Slot& slot = slot_of(number);
-            slot.state = Slot::kWorking;
-            const std::string path = slot.path;
-            lock.unlock();
-            VkFile* file = nullptr;
-            const int32_t status = VkFileOpen(path.c_str(), open_options, &file);  // never throws
-            lock.lock();
-            slot.file = file;
-            slot.status = status;
-            slot.state = Slot::kDone;
-            if (number == given && reader_waiting) ready.notify_one();
+            // A few files at a time: fewer turns at the lock and fewer
+            // wake-ups, while enough stay for the other workers.
+            const uint64_t waiting = found - claimed;
+            const uint64_t take = std::max<uint64_t>(1, std::min<uint64_t>(kMaxTake, waiting / thread_count));
+            uint64_t end = claimed;
+            while (end < found && end - claimed < take && slot_of(end).state == Slot::kWaiting) {
+                slot_of(end++).state = Slot::kWorking;
+            }
+            const uint64_t first = claimed;
+            claimed = end;
+            for (uint64_t number = first; number < end; ++number) analyse(number, lock);
         }
+    }
+
+    // Analyses file `number`, waiting, with the lock held on the way in and
+    // out but not during the analysis.
+    void analyse(uint64_t number, std::unique_lock<ScanMutex>& lock) {
+        Slot& slot = slot_of(number);
+        slot.state = Slot::kWorking;  // (already, when a worker took it)
+        const std::string path = slot.path;
+        lock.unlock();
+        VkFile* file = nullptr;
+        const auto start = std::chrono::steady_clock::now();
+        const int32_t status = VkFileOpen(path.c_str(), open_options, &file);  // never throws
+        const auto took = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
+        lock.lock();
+        average_ns += (static_cast<int64_t>(took.count()) - average_ns) / 8;
+        slot.file = file;
+        slot.status = status;
+        slot.state = Slot::kDone;
+        if (number == given && reader_waiting) ready.notify_one();
     }
 
     // The next result in order; false at the end.
     bool next(const char*& path, VkFile*& file, int32_t& status) {
-        if (thread_count <= 1) return next_here(path, file, status);
-        std::unique_lock<std::mutex> lock(mutex);
+        if (thread_count <= 1 || paths_only) return next_here(path, file, status);
+        std::unique_lock<ScanMutex> lock(mutex);
         // The slot handed out last is free again.
         if (handed_out) {
             Slot& last = slot_of(given++);
             last.state = Slot::kEmpty;
             last.file = nullptr;
             handed_out = false;
-            if (walk_waiting) room.notify_one();
+            if (walk_waiting && found - given <= ring.size() / 2) room.notify_one();
         }
         const auto has_next = [&] {
             return (given < found && slot_of(given).state == Slot::kDone) || (walk_done && given == found);
         };
-        if (!has_next()) {
+        const auto unclaimed = [&] { return given < found && slot_of(given).state == Slot::kWaiting; };
+        while (!has_next()) {
+            if (unclaimed()) {
+                // The next file is not taken yet: analysing it here costs
+                // less than waking a worker and waiting for it.
+                analyse(given, lock);
+                continue;
+            }
             reader_waiting = true;
-            ready.wait(lock, has_next);
+            ready.wait(lock, [&] { return has_next() || unclaimed(); });
             reader_waiting = false;
         }
         if (given == found) return false;
@@ -162,7 +229,7 @@ struct VkScan {
         Slot& slot = ring[0];
         if (!walk.next(slot.path, slot.status)) return false;
         slot.file = nullptr;
-        if (slot.status == VK_OK) slot.status = VkFileOpen(slot.path.c_str(), open_options, &slot.file);
+        if (slot.status == VK_OK && !paths_only) slot.status = VkFileOpen(slot.path.c_str(), open_options, &slot.file);
         path = slot.path.c_str();
         file = slot.file;
         slot.file = nullptr;  // the caller's now
@@ -172,14 +239,15 @@ struct VkScan {
 
     velkor::FileWalk walk;
     uint32_t open_options;
+    bool paths_only;
     std::vector<Slot> ring;
     int32_t thread_count;
     std::vector<std::thread> threads;
 
-    std::mutex mutex;
-    std::condition_variable room;   // the walk waits for a free slot
-    std::condition_variable work;   // workers wait for files
-    std::condition_variable ready;  // the reader waits for the next result
+    ScanMutex mutex;
+    std::condition_variable_any room;   // the walk waits for a free slot
+    std::condition_variable_any work;   // workers wait for files
+    std::condition_variable_any ready;  // the reader waits for the next result
     uint64_t found = 0;    // files numbered by the walk
     uint64_t claimed = 0;  // files a worker took (or passed over: nothing to analyse)
     uint64_t given = 0;    // results handed out and done with
@@ -188,6 +256,10 @@ struct VkScan {
     bool walk_waiting = false;
     bool reader_waiting = false;
     int32_t idle_workers = 0;
+    // How long an analysis takes, on average over the last few; a scan
+    // starts out as if the disk were slow.
+    int64_t average_ns = kSlowFileNs * 2;
+    const uint64_t cores = std::max<uint64_t>(1, std::thread::hardware_concurrency());
     bool stopping = false;
 };
 
@@ -198,7 +270,7 @@ VK_API int32_t VK_CALL VkScanOpen(const char* const* paths, int32_t count, uint3
     if (scan == nullptr) return VK_ERROR_ARGUMENT;
     *scan = nullptr;
     if ((paths == nullptr && count > 0) || count < 0 || threads < 0 || threads > kMaxThreads ||
-        (options & ~(VK_SCAN_RECURSIVE | VK_OPEN_COUNT_FRAMES)) != 0) {
+        (options & ~(VK_SCAN_RECURSIVE | VK_SCAN_PATHS_ONLY | VK_OPEN_COUNT_FRAMES)) != 0) {
         return VK_ERROR_ARGUMENT;
     }
     try {

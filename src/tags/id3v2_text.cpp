@@ -63,6 +63,14 @@ std::size_t decode_id3v2_text(uint8_t encoding, ByteSpan bytes, std::size_t pos,
     const std::size_t end = bytes.size;
     if (!is_utf16(encoding)) {
         while (pos < end) {
+            // Plain ASCII, the usual text, goes across in one piece.
+            std::size_t run = pos;
+            while (run < end && bytes.data[run] != 0 && bytes.data[run] < 0x80) ++run;
+            if (run > pos) {
+                out.append(reinterpret_cast<const char*>(bytes.data + pos), run - pos);
+                pos = run;
+                continue;
+            }
             const uint8_t b = bytes.data[pos];
             if (b == 0) return pos + 1;
             if (encoding == kLatin1 || b < 0x80) {

@@ -1,0 +1,134 @@
+// VkScan: the same results in the same order whatever the number of
+// threads, failures in their place, a look-ahead that stays bounded, and a
+// scan stopped half-way.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "test_files.h"
+#include "velkor.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using velkor::testing::Bytes;
+using velkor::testing::put_header;
+using velkor::testing::TempDir;
+
+using Result = std::tuple<std::string, int32_t, int64_t>;  // path, status, frames
+
+std::vector<Result> scan(const std::vector<std::string>& operands, uint32_t options, int32_t threads) {
+    std::vector<const char*> paths;
+    for (const std::string& operand : operands) paths.push_back(operand.c_str());
+    VkScan* scan = nullptr;
+    EXPECT_EQ(VkScanOpen(paths.data(), static_cast<int32_t>(paths.size()), options, threads, &scan), VK_OK);
+    std::vector<Result> results;
+    const char* path;
+    VkFile* file;
+    int32_t status;
+    while (VkScanNext(scan, &path, &file, &status)) {
+        VkFacts facts = {};
+        facts.size = sizeof facts;
+        if (file) VkFileFacts(file, &facts);
+        results.emplace_back(path, status, facts.frames);
+        VkFileClose(file);
+    }
+    VkScanClose(scan);
+    return results;
+}
+
+Bytes stream(std::size_t size) {
+    Bytes bytes(size, 0);
+    put_header(bytes, 0);
+    bytes.resize(size);
+    return bytes;
+}
+
+TEST(FileScan, SameResultsInTheSameOrderWhateverTheThreads) {
+    TempDir dir;
+    fs::create_directories(dir.path("music/b/inner"));
+    fs::create_directories(dir.path("music/a"));
+    for (int i = 0; i < 150; ++i) {
+        dir.write("music/b/" + std::to_string(1000 + i) + ".mp3", stream(2000 + 417 * (i % 7)));
+    }
+    dir.write("music/a/zeros.MP3", Bytes(3000, 0));  // no audio: a failure in its place
+    dir.write("music/a/cover.jpg", stream(2000));    // not an audio file name
+    dir.write("music/b/inner/x.mpga", stream(5000));
+    fs::create_directory_symlink(dir.path("music"), dir.path("music/b/loop"));
+    const std::vector<std::string> operands = {dir.path("music"), dir.path("missing.mp3"), dir.path("music/a")};
+
+    const std::vector<Result> one = scan(operands, VK_SCAN_RECURSIVE, 1);
+    ASSERT_EQ(one.size(), 154u);
+    EXPECT_EQ(one[0], Result(dir.path("music/a/zeros.MP3"), VK_ERROR_NO_AUDIO, 0));
+    EXPECT_EQ(std::get<0>(one[1]), dir.path("music/b/1000.mp3"));
+    EXPECT_EQ(std::get<0>(one[151]), dir.path("music/b/inner/x.mpga"));
+    EXPECT_EQ(one[152], Result(dir.path("missing.mp3"), VK_ERROR_NOT_FOUND, 0));
+    for (int32_t threads : {2, 7, 32, 0}) {
+        EXPECT_EQ(scan(operands, VK_SCAN_RECURSIVE, threads), one) << threads << " threads";
+    }
+    // Without recursion a folder is no file; the walk alone gives paths.
+    EXPECT_EQ(scan({dir.path("music")}, 0, 4), (std::vector<Result>{{dir.path("music"), VK_ERROR_NOT_REGULAR, 0}}));
+    const std::vector<Result> paths = scan(operands, VK_SCAN_RECURSIVE | VK_SCAN_PATHS_ONLY, 4);
+    ASSERT_EQ(paths.size(), one.size());
+    EXPECT_EQ(paths[0], Result(dir.path("music/a/zeros.MP3"), VK_OK, 0));
+}
+
+// The scan runs ahead of its reader only so far: files taken out of the
+// folder while the reader waits are found missing, not read beforehand.
+TEST(FileScan, LooksAheadOnlyAFewFiles) {
+    TempDir dir;
+    fs::create_directories(dir.path("many"));
+    const Bytes bytes = stream(1000);
+    for (int i = 0; i < 1000; ++i) dir.write("many/" + std::to_string(10000 + i) + ".mp3", bytes);
+    const std::string folder = dir.path("many");
+    const char* operand = folder.c_str();
+    VkScan* scan = nullptr;
+    ASSERT_EQ(VkScanOpen(&operand, 1, VK_SCAN_RECURSIVE, 4, &scan), VK_OK);
+    const char* path;
+    VkFile* file;
+    int32_t status;
+    ASSERT_TRUE(VkScanNext(scan, &path, &file, &status));
+    VkFileClose(file);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    fs::remove_all(folder);
+    int analysed = 1, missing = 0;
+    while (VkScanNext(scan, &path, &file, &status)) {
+        analysed += status == VK_OK;
+        missing += status == VK_ERROR_NOT_FOUND;
+        VkFileClose(file);
+    }
+    VkScanClose(scan);
+    EXPECT_LE(analysed, 200);
+    EXPECT_EQ(analysed + missing, 1000);
+}
+
+TEST(FileScan, StopsHalfWayAndRefusesNonsense) {
+    TempDir dir;
+    for (int i = 0; i < 300; ++i) dir.write(std::to_string(i) + ".mp3", stream(1000));
+    const std::string folder = dir.path("");
+    const char* operand = folder.c_str();
+    VkScan* scan = nullptr;
+    ASSERT_EQ(VkScanOpen(&operand, 1, VK_SCAN_RECURSIVE, 8, &scan), VK_OK);
+    const char* path;
+    VkFile* file;
+    int32_t status;
+    for (int i = 0; i < 3 && VkScanNext(scan, &path, &file, &status); ++i) VkFileClose(file);
+    VkScanClose(scan);  // results not taken are released
+
+    EXPECT_EQ(VkScanOpen(&operand, 1, 0x8000, 1, &scan), VK_ERROR_ARGUMENT);
+    EXPECT_EQ(scan, nullptr);
+    EXPECT_EQ(VkScanOpen(&operand, 1, 0, 1000, &scan), VK_ERROR_ARGUMENT);
+    EXPECT_EQ(VkScanOpen(nullptr, 1, 0, 1, &scan), VK_ERROR_ARGUMENT);
+    EXPECT_EQ(VkScanNext(nullptr, &path, &file, &status), 0);
+    ASSERT_EQ(VkScanOpen(nullptr, 0, 0, 4, &scan), VK_OK);
+    EXPECT_EQ(VkScanNext(scan, &path, &file, &status), 0);
+    VkScanClose(scan);
+}
+
+}  // namespace
