@@ -541,6 +541,9 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
              {"--json", "--report", sample("cbr_id3v11.mp3")},
              {"--json=yes", sample("cbr_id3v11.mp3")},
              {"--exact", "--record", sample("cbr_id3v11.mp3")},
+             {"-j", "0", sample("cbr_id3v11.mp3")},
+             {"--jobs=many", sample("cbr_id3v11.mp3")},
+             {sample("cbr_id3v11.mp3"), "-j"},
              {"tag"},
              {"tag", sample("cbr_id3v11.mp3")},
              {"tag", sample("cbr_id3v11.mp3"), "--title"},
@@ -558,7 +561,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
 TEST_F(CliTest, HelpDescribesEveryOptionAndVersionIsShown) {
     Outcome run = velkor({"--help"});
     EXPECT_EQ(run.status, 0);
-    for (const char* option : {"--report", "--record", "--json", "--exact", "--recursive", "--help",
+    for (const char* option : {"--report", "--record", "--json", "--exact", "--recursive", "--jobs", "--help",
                                "--version",
                                "velkor tag", "Example"}) {
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
@@ -603,6 +606,17 @@ TEST_F(CliTest, RecursiveWalkIsSortedAndTakesOnlyAudioFiles) {
     EXPECT_NE(run.err.find("velkor: 7 files: 6 analysed, 1 failed, total playing time 01:07:18\n"),
               std::string::npos)
         << run.err;
+
+    // Whatever the number of files at once, the output is the same, errors
+    // in their place.
+    for (const char* format : {"--json", "--record"}) {
+        const Outcome one = velkor({format, "-r", "-j", "1", path("music")});
+        for (const char* jobs : {"-j2", "--jobs=16"}) {
+            const Outcome many = velkor({format, "-r", jobs, path("music")});
+            EXPECT_EQ(many.out, one.out) << format << jobs;
+            EXPECT_EQ(many.err, one.err) << format << jobs;
+        }
+    }
 
     // Without -r a directory is refused.
     run = velkor({path("music")});

@@ -1,11 +1,13 @@
 // velkor [OPTION]... FILE...: one output block, line or object per file.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli_options.h"
 #include "commands.h"
 #include "file_facts.h"
-#include "file_walk.h"
 #include "json_output.h"
 #include "progress.h"
 #include "terminal.h"
@@ -69,10 +71,24 @@ void export_failure(const std::string& path, FileOutput& output) {
     output.problem = status == VK_OK ? "cannot be analysed" : VkStatusText(status);
 }
 
-// Analyses the file at path in the chosen format into output.
-void analyse_file(const AnalyseOptions& options, const std::string& path, bool with_path,
-                  FileOutput& output) {
+bool is_directory(const char* path) {
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// One result of the scan in the chosen format into output: the scan's
+// analysis (`file`, which output takes over), or, for --report and
+// --record, the exports' own.
+void file_output(const AnalyseOptions& options, const char* path, VkFile* file, int32_t status,
+                 bool with_path, FileOutput& output) {
     output.clear();
+    if (status != VK_OK) {
+        output.problem = status == VK_ERROR_NOT_REGULAR && !options.recursive && is_directory(path)
+                             ? "is a directory (-r walks it)"
+                             : VkStatusText(status);
+        if (options.format == Format::kJson) append_json_failure(output.text, path, json_status(status), output.problem);
+        return;
+    }
     if (options.format == Format::kReport || options.format == Format::kRecord) {
         const ExportOutput result = options.format == Format::kReport ? report_output(path, with_path)
                                                                       : record_output(path);
@@ -82,22 +98,43 @@ void analyse_file(const AnalyseOptions& options, const std::string& path, bool w
         if (!result.ok) export_failure(path, output);
         return;
     }
-    AnalysedFile file;
-    const int32_t status = file.open(path.c_str(), options.exact ? VK_OPEN_COUNT_FRAMES : 0);
-    output.ok = status == VK_OK;
-    if (!output.ok) {
-        output.problem = VkStatusText(status);
-        if (options.format == Format::kJson) {
-            append_json_failure(output.text, path, json_status(status), output.problem);
-        }
-        return;
-    }
-    output.length_seconds = file.facts().duration_ms / 1000;
+    AnalysedFile analysed;
+    analysed.adopt(file);
+    output.ok = true;
+    output.length_seconds = analysed.facts().duration_ms / 1000;
     if (options.format == Format::kJson) {
-        append_json_line(output.text, path, file);
+        append_json_line(output.text, path, analysed);
     } else {
-        append_block(output.text, path, file);
+        append_block(output.text, path, analysed);
     }
+}
+
+// The library's scan of the operands, released at the end.
+class Scan {
+public:
+    Scan(const std::vector<std::string>& operands, uint32_t options, int jobs) {
+        std::vector<const char*> paths;
+        for (const std::string& operand : operands) paths.push_back(operand.c_str());
+        status_ = VkScanOpen(paths.data(), static_cast<int32_t>(paths.size()), options, jobs, &scan_);
+    }
+    ~Scan() { VkScanClose(scan_); }
+    Scan(const Scan&) = delete;
+    Scan& operator=(const Scan&) = delete;
+
+    int32_t status() const { return status_; }
+    bool next(const char*& path, VkFile*& file, int32_t& status) {
+        return scan_ != nullptr && VkScanNext(scan_, &path, &file, &status) != 0;
+    }
+
+private:
+    VkScan* scan_ = nullptr;
+    int32_t status_;
+};
+
+uint32_t scan_options(const AnalyseOptions& options) {
+    uint32_t scan = options.recursive ? VK_SCAN_RECURSIVE : 0;
+    if (options.format == Format::kReport || options.format == Format::kRecord) return scan | VK_SCAN_PATHS_ONLY;
+    return scan | (options.exact ? VK_OPEN_COUNT_FRAMES : 0);
 }
 
 }  // namespace
@@ -111,32 +148,37 @@ int run_analyse_command(const std::vector<std::string>& args) {
         case Action::kRun: break;
     }
 
-    // The progress line shows the total, which takes a walk of its own; the
-    // files are then analysed as the walk finds them, so that memory stays
-    // the same however many there are.
+    // The progress line shows the total, which takes a walk of its own.
     const bool show_progress = options.recursive && stderr_is_terminal();
     std::size_t total = 0;
-    if (show_progress) walk_files(options.files, options.recursive, [&total](const WalkItem&) { ++total; });
+    const char* path;
+    VkFile* file;
+    int32_t status;
+    if (show_progress) {
+        Scan count(options.files, VK_SCAN_RECURSIVE | VK_SCAN_PATHS_ONLY, 1);
+        while (count.next(path, file, status)) ++total;
+    }
     Progress progress(total, show_progress);
     StdoutWriter out(stdout_is_terminal());
     silence_export_notices();
 
+    // The library analyses several files at once, the walk beside them,
+    // and hands the results out in order.
+    Scan scan(options.files, scan_options(options), options.jobs);
+    if (scan.status() != VK_OK) {
+        std::fprintf(stderr, "velkor: %s\n", VkStatusText(scan.status()));
+        return kExitFailed;
+    }
     const bool with_path = options.files.size() > 1 || options.recursive;
     bool any_block = false;
     bool all_ok = true;
     FileOutput output;
-    walk_files(options.files, options.recursive, [&](const WalkItem& item) {
-        if (item.problem.empty()) {
-            analyse_file(options, item.path, with_path, output);
-        } else {
-            output.clear();
-            output.problem = item.problem;
-            if (options.format == Format::kJson) append_json_failure(output.text, item.path, 2, item.problem);
-        }
+    while (scan.next(path, file, status)) {
+        file_output(options, path, file, status, with_path, output);
         if (!output.problem.empty()) {
             out.flush();
             progress.clear();
-            std::fprintf(stderr, "velkor: %s: %s\n", printable(item.path).c_str(), output.problem.c_str());
+            std::fprintf(stderr, "velkor: %s: %s\n", printable(path).c_str(), output.problem.c_str());
         }
         if (!output.text.empty()) {
             // Readable blocks are set apart by an empty line.
@@ -150,7 +192,7 @@ int run_analyse_command(const std::vector<std::string>& args) {
         }
         all_ok = all_ok && output.ok;
         progress.file_done(output.ok, output.length_seconds);
-    });
+    }
     out.flush();
     if (options.recursive) progress.print_summary();
     return all_ok ? kExitOk : kExitFailed;

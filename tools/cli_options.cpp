@@ -28,19 +28,39 @@ Options usage_error(std::string message) {
     return options;
 }
 
+// The number of -j: 1 to 256.
+bool parse_jobs(const std::string& text, int& jobs) {
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    jobs = std::stoi(text);
+    return jobs >= 1 && jobs <= 256;
+}
+
 }  // namespace
 
 AnalyseOptions parse_analyse_options(const std::vector<std::string>& args) {
     AnalyseOptions options;
     int formats = 0;
     bool operands_only = false;
-    for (const std::string& arg : args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (operands_only || !is_option(arg)) {
             options.files.push_back(arg);
             continue;
         }
         std::optional<std::string> value;
         const std::string_view name = option_name(arg, value);
+        // -j N, -jN, --jobs N, --jobs=N
+        if (name == "--jobs" || name.rfind("-j", 0) == 0) {
+            if (!value && name.size() > 2 && name[1] == 'j') value = std::string(name.substr(2));
+            if (!value) {
+                if (i + 1 == args.size()) return usage_error<AnalyseOptions>("option '-j' needs a number");
+                value = args[++i];
+            }
+            if (!parse_jobs(*value, options.jobs)) {
+                return usage_error<AnalyseOptions>("-j takes a number of files at once from 1 to 256, not '" + *value + "'");
+            }
+            continue;
+        }
         if (value) return usage_error<AnalyseOptions>("option '" + std::string(name) + "' takes no value");
         if (name == "--") {
             operands_only = true;

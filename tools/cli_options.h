@@ -24,6 +24,7 @@ struct AnalyseOptions {
     Format format = Format::kBlock;
     bool recursive = false;
     bool exact = false;  // --exact: count every frame
+    int jobs = 0;        // -j: files analysed at once; 0 for the library's choice
     std::vector<std::string> files;
 };
 

@@ -17,6 +17,14 @@ int32_t AnalysedFile::open(const char* path, uint32_t options) {
     return VkFileFacts(file_, &facts_);
 }
 
+void AnalysedFile::adopt(VkFile* file) {
+    VkFileClose(file_);
+    file_ = file;
+    facts_ = VkFacts{};
+    facts_.size = sizeof facts_;
+    VkFileFacts(file_, &facts_);
+}
+
 VkPicture AnalysedFile::picture(int32_t index) const {
     VkPicture picture{};
     picture.size = sizeof picture;

@@ -20,6 +20,8 @@ public:
     // Analyses the file at path (VK_OPEN_... options); the library's status.
     // The facts and texts are there only after VK_OK.
     int32_t open(const char* path, uint32_t options);
+    // Takes over a handle analysed elsewhere (a scan's).
+    void adopt(VkFile* file);
 
     const VkFacts& facts() const { return facts_; }
     // A VK_ID3V1_..., VK_ID3V2_... or VK_STREAM_... text; empty when absent.
