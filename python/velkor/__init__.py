@@ -19,7 +19,7 @@ import ctypes
 import enum
 import os
 from dataclasses import dataclass
-from typing import Iterator, Literal, Optional, Tuple, Union, overload
+from typing import Iterator, List, Literal, Optional, Tuple, Union, overload
 
 from . import _native
 
@@ -182,13 +182,15 @@ def _known(value: int) -> Optional[int]:
 class _OpenFile:
     """A library handle, closed on leaving the with block."""
 
-    def __init__(self, path: PathLike, options: int = 0):
+    def __init__(self, path: PathLike, options: int = 0, handle: Optional[ctypes.c_void_p] = None):
         self.lib = _native.library()
         self.path = _display(path)
-        handle = ctypes.c_void_p()
-        status = self.lib.VkFileOpen(_encode(path), options, ctypes.byref(handle))
-        if status != _native.OK:
-            raise _error(status, self.path)
+        if handle is None:
+            # Opened here; otherwise a scan's, taken over.
+            handle = ctypes.c_void_p()
+            status = self.lib.VkFileOpen(_encode(path), options, ctypes.byref(handle))
+            if status != _native.OK:
+                raise _error(status, self.path)
         self.handle = handle
 
     def __enter__(self) -> "_OpenFile":
@@ -254,28 +256,32 @@ def read(path: PathLike, *, count_frames: bool = False) -> Facts:
     analysed; OSError when libvelkor cannot be loaded."""
     options = _native.OPEN_COUNT_FRAMES if count_frames else 0
     with _OpenFile(path, options) as file:
-        raw = file.facts()
-        return Facts(
-            path=file.path,
-            mpeg_version=raw.mpeg_version / 10,
-            layer=raw.layer,
-            sampling_rate_hz=raw.sampling_rate_hz,
-            channel_mode=_MODES[raw.channel_mode],
-            channels=raw.channels,
-            bitrate_kbps=raw.bitrate_kbps,
-            vbr_header=_VBR_HEADERS[raw.vbr_header],
-            frames=raw.frames,
-            frames_exact=bool(raw.frames_exact),
-            duration_ms=raw.duration_ms,
-            encoder=file.text(_native.STREAM_ENCODER) or None,
-            encoder_delay=_known(raw.encoder_delay),
-            encoder_padding=_known(raw.encoder_padding),
-            gapless_duration_ms=_known(raw.gapless_duration_ms),
-            file_size=raw.file_size,
-            first_frame_offset=raw.first_frame_offset,
-            audio_bytes=raw.audio_bytes,
-            id3v1=_id3v1(file, raw),
-            id3v2=_id3v2(file, raw))
+        return _facts_of(file)
+
+
+def _facts_of(file: "_OpenFile") -> Facts:
+    raw = file.facts()
+    return Facts(
+        path=file.path,
+        mpeg_version=raw.mpeg_version / 10,
+        layer=raw.layer,
+        sampling_rate_hz=raw.sampling_rate_hz,
+        channel_mode=_MODES[raw.channel_mode],
+        channels=raw.channels,
+        bitrate_kbps=raw.bitrate_kbps,
+        vbr_header=_VBR_HEADERS[raw.vbr_header],
+        frames=raw.frames,
+        frames_exact=bool(raw.frames_exact),
+        duration_ms=raw.duration_ms,
+        encoder=file.text(_native.STREAM_ENCODER) or None,
+        encoder_delay=_known(raw.encoder_delay),
+        encoder_padding=_known(raw.encoder_padding),
+        gapless_duration_ms=_known(raw.gapless_duration_ms),
+        file_size=raw.file_size,
+        first_frame_offset=raw.first_frame_offset,
+        audio_bytes=raw.audio_bytes,
+        id3v1=_id3v1(file, raw),
+        id3v2=_id3v2(file, raw))
 
 
 def read_picture(path: PathLike, index: int = 0) -> bytes:
@@ -304,37 +310,16 @@ def genre_number(name: str) -> Optional[int]:
     return None if number == -1000 else number
 
 
-_AUDIO_EXTENSIONS = (".mp3", ".mp2", ".mp1", ".mpga")
+_AUDIO_EXTENSIONS_BYTES = (b".mp3", b".mp2", b".mp1", b".mpga")
 
 
-def _errno_status(error: OSError) -> int:
-    if isinstance(error, FileNotFoundError):
-        return _native.NOT_FOUND
-    if isinstance(error, PermissionError):
-        return _native.NOT_PERMITTED
-    return _native.READ
-
-
-def _walk(folder: str, recursive: bool) -> Iterator[Union[str, Error]]:
-    """The audio files under folder, depth first, each folder's entries in
-    the byte order of their names (as `velkor -r` takes them); a folder that
-    cannot be listed comes as an Error in its place."""
-    try:
-        with os.scandir(folder) as listing:
-            entries = sorted(listing, key=lambda entry: os.fsencode(entry.name))
-    except OSError as error:
-        yield _error(_errno_status(error), folder, f"cannot read the folder: {error.strerror}")
-        return
-    for entry in entries:
-        try:
-            # A link to a folder is not walked: it could lead in a circle.
-            if entry.is_dir(follow_symlinks=False):
-                if recursive:
-                    yield from _walk(entry.path, recursive)
-            elif entry.name.lower().endswith(_AUDIO_EXTENSIONS) and entry.is_file():
-                yield entry.path
-        except OSError as error:
-            yield _error(_errno_status(error), entry.path, error.strerror)
+def _top_files(folder: str) -> List[bytes]:
+    """The audio files directly in folder, in the byte order of their names
+    (links to files followed), as the operands of a scan."""
+    with os.scandir(os.fsencode(folder)) as listing:
+        entries = sorted(listing, key=lambda entry: entry.name)
+    return [entry.path for entry in entries
+            if entry.name.lower().endswith(_AUDIO_EXTENSIONS_BYTES) and entry.is_file()]
 
 
 @overload
@@ -362,8 +347,9 @@ def scan(folder: PathLike, *, recursive: bool = True, count_frames: bool = False
     errors="skip" leaves it out, errors="raise" raises it (ending the scan).
     The folder itself must exist: its OSError is raised by the call.
 
-    jobs is reserved for analysing several files at once; today files are
-    analysed one after the other, in order."""
+    The library analyses up to jobs files at once (None: its own choice,
+    1: one after the other) and hands them out in order, so a first scan of
+    a collection not yet in memory keeps the disk busy."""
     if errors not in ("yield", "skip", "raise"):
         raise ValueError(f"errors must be 'yield', 'skip' or 'raise', not {errors!r}")
     if jobs is not None and jobs < 1:
@@ -373,20 +359,37 @@ def scan(folder: PathLike, *, recursive: bool = True, count_frames: bool = False
         # The OS's own error (missing, not a folder, ...), raised here rather
         # than on the first next(), where it would pass for one file's.
         os.scandir(top).close()
+    if jobs is not None and jobs > 256:
+        raise ValueError(f"jobs must be 256 or less, not {jobs}")
     _native.library()  # a missing library fails the call, not the iteration
-    return _scan(top, recursive, count_frames, errors)
+    operands = [os.fsencode(top)] if recursive else _top_files(top)
+    options = (_native.SCAN_RECURSIVE if recursive else 0) | (_native.OPEN_COUNT_FRAMES if count_frames else 0)
+    return _scan(operands, options, jobs or 0, errors)
 
 
-def _scan(top: str, recursive: bool, count_frames: bool, errors: str
+def _scan(operands: List[bytes], options: int, jobs: int, errors: str
           ) -> Iterator[Union[Facts, Error]]:
-    for item in _walk(top, recursive):
-        if isinstance(item, str):
-            try:
-                yield read(item, count_frames=count_frames)
-                continue
-            except Error as error:
-                item = error
-        if errors == "raise":
-            raise item
-        if errors == "yield":
+    lib = _native.library()
+    paths = (ctypes.c_char_p * max(1, len(operands)))(*operands)
+    scan = ctypes.c_void_p()
+    status = lib.VkScanOpen(paths, len(operands), options, jobs, ctypes.byref(scan))
+    if status != _native.OK:
+        raise _error(status, None)
+    try:
+        path, handle, status_out = ctypes.c_char_p(), ctypes.c_void_p(), ctypes.c_int32()
+        while lib.VkScanNext(scan, ctypes.byref(path), ctypes.byref(handle), ctypes.byref(status_out)):
+            name = os.fsdecode(path.value or b"")
+            item: Union[Facts, Error]
+            if status_out.value == _native.OK:
+                with _OpenFile(name, handle=ctypes.c_void_p(handle.value)) as file:
+                    item = _facts_of(file)
+            else:
+                item = _error(status_out.value, name)
+            if isinstance(item, Error):
+                if errors == "raise":
+                    raise item
+                if errors == "skip":
+                    continue
             yield item
+    finally:
+        lib.VkScanClose(scan)

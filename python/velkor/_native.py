@@ -22,6 +22,7 @@ NO_MEMORY = 6
 ARGUMENT = 7
 
 OPEN_COUNT_FRAMES = 0x1
+SCAN_RECURSIVE = 0x100
 
 ID3V2_TITLE = 1
 ID3V2_ARTIST = 2
@@ -164,6 +165,11 @@ def library() -> ctypes.CDLL:
             _declare(lib, "VkFileReadPicture", _i32, _handle, _i32, ctypes.c_void_p, _i32)
             _declare(lib, "VkGenreName", text, _i32)
             _declare(lib, "VkGenreNumber", _i32, text)
+            _declare(lib, "VkScanOpen", _i32, ctypes.POINTER(text), _i32, _u32, _i32,
+                     ctypes.POINTER(_handle))
+            _declare(lib, "VkScanNext", _i32, _handle, ctypes.POINTER(text), ctypes.POINTER(_handle),
+                     ctypes.POINTER(_i32))
+            _declare(lib, "VkScanClose", None, _handle)
             _library = lib
         return _library
 
