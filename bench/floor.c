@@ -5,24 +5,29 @@
  *
  * usage: velkor_floor FILE_LIST [PASSES]
  *        velkor_floor --walk DIR [PASSES]
+ *        velkor_floor --threads N FILE_LIST [PASSES]
  *
  * With --walk the files are not listed beforehand but found as a directory
  * walk finds them (opendir and readdir, the types from the listing, every
- * *.mp3): the floor of a command that is handed a folder.
+ * *.mp3): the floor of a command that is handed a folder. With --threads
+ * the listed files are read by N threads at once, each taking the next
+ * file: what a disk can serve when it is kept busy.
  */
 #define _FILE_OFFSET_BITS 64
 #define _GNU_SOURCE
 #include <dirent.h>
+#include <pthread.h>
+#include <stdatomic.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "file_list.h"
 
-static unsigned char head[4096], tail[128];
-static unsigned long checksum; /* keeps the reads from being thought useless */
+static _Atomic unsigned long checksum; /* keeps the reads from being thought useless */
 
 static void read_floor(const char *path) {
+    unsigned char head[4096], tail[128];
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
     struct stat info;
@@ -60,14 +65,42 @@ static size_t walk(const char *dir) {
     return files;
 }
 
+static FileList shared_list;
+static atomic_size_t next_file;
+
+static void *read_files(void *unused) {
+    (void)unused;
+    for (size_t i; (i = atomic_fetch_add(&next_file, 1)) < shared_list.count;) read_floor(shared_list.paths[i]);
+    return NULL;
+}
+
+/* The listed files read by `threads` threads at once. */
+static void read_in_threads(int threads) {
+    pthread_t ids[256];
+    atomic_store(&next_file, 0);
+    int started = 0;
+    for (; started < threads && pthread_create(&ids[started], NULL, read_files, NULL) == 0; ++started) {
+    }
+    for (int i = 0; i < started; ++i) pthread_join(ids[i], NULL);
+}
+
 int main(int argc, char **argv) {
     const int walking = argc > 1 && strcmp(argv[1], "--walk") == 0;
+    int threads = 0;
+    if (argc > 2 && strcmp(argv[1], "--threads") == 0) {
+        threads = atoi(argv[2]);
+        if (threads < 1 || threads > 256) threads = 1;
+        argc -= 2;
+        argv += 2;
+    }
     if (argc < 2 + walking) {
-        fprintf(stderr, "usage: %s FILE_LIST [PASSES]\n       %s --walk DIR [PASSES]\n", argv[0], argv[0]);
+        fprintf(stderr, "usage: %s FILE_LIST [PASSES]\n       %s --walk DIR [PASSES]\n"
+                        "       %s --threads N FILE_LIST [PASSES]\n", argv[0], argv[0], argv[0]);
         return 2;
     }
     FileList list = {NULL, NULL, 0};
     if (!walking) list = file_list_read(argv[1]);
+    shared_list = list;
     const int passes = pass_count(argc - walking, argv + walking);
     size_t files = list.count;
     double best = 0;
@@ -75,6 +108,8 @@ int main(int argc, char **argv) {
         const double start = seconds_now();
         if (walking) {
             files = walk(argv[2]);
+        } else if (threads > 0) {
+            read_in_threads(threads);
         } else {
             for (size_t i = 0; i < list.count; ++i) read_floor(list.paths[i]);
         }
@@ -82,7 +117,7 @@ int main(int argc, char **argv) {
         if (elapsed > 0 && (best == 0 || elapsed < best)) best = elapsed;
     }
     printf("floor files=%zu seconds=%.6f files_per_s=%.1f check=%lu\n", files, best,
-           (double)files / best, checksum % 10);
+           (double)files / best, atomic_load(&checksum) % 10);
     free(list.paths);
     free(list.text);
     return 0;
