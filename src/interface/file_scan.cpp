@@ -28,7 +28,7 @@ constexpr int32_t kMaxThreads = 256;
 // The most files a worker takes at once.
 constexpr uint64_t kMaxTake = 8;
 // An analysis slower than this waited for a disk.
-constexpr int64_t kSlowFileNs = 50'000;
+constexpr int64_t kSlowFileNs = 100'000;
 
 // The scan's lock: held for a few instructions at a time, so a thread that
 // finds it taken tries again for a moment before it sleeps; sleeping and
@@ -75,7 +75,9 @@ struct VkScan {
         }
         room.notify_all();
         work.notify_all();
-        for (std::thread& thread : threads) thread.join();
+        // The walk starts the workers: once it has ended, their list is final.
+        if (walker.joinable()) walker.join();
+        for (std::thread& worker : workers) worker.join();
         for (Slot& slot : ring) VkFileClose(slot.file);
     }
 
@@ -83,8 +85,9 @@ struct VkScan {
         // One at a time on the caller's thread; a walk alone gains nothing
         // from threads.
         if (thread_count <= 1 || paths_only) return;
-        threads.emplace_back([this] { walk_files(); });
-        for (int32_t i = 0; i < thread_count; ++i) threads.emplace_back([this] { analyse_files(); });
+        // Workers are started as the files call for them (see walk_files):
+        // one file needs none, files in memory need no more than the cores.
+        walker = std::thread([this] { walk_files(); });
     }
 
     Slot& slot_of(uint64_t number) { return ring[number % ring.size()]; }
@@ -124,17 +127,30 @@ struct VkScan {
             // reads (a cold disk) let the files pile up and bring all in.
             if (reader_waiting) ready.notify_one();
             const uint64_t waiting = found - std::max(claimed, given);
-            const uint64_t busy = static_cast<uint64_t>(thread_count - idle_workers);
+            const uint64_t busy = static_cast<uint64_t>(started - idle_workers);
             // Files that come from memory take microseconds: more threads
             // than cores then only take turns. Files that wait for a disk
             // want every thread there is.
             const uint64_t limit = average_ns > kSlowFileNs ? static_cast<uint64_t>(thread_count) : cores;
-            const uint64_t wanted = std::min<uint64_t>(
-                {waiting > busy ? waiting - busy : 0, static_cast<uint64_t>(idle_workers), limit > busy ? limit - busy : 0});
-            for (uint64_t i = 0; i < wanted; ++i) work.notify_one();
+            const uint64_t wanted =
+                std::min<uint64_t>(waiting > busy ? waiting - busy : 0, limit > busy ? limit - busy : 0);
+            const uint64_t woken = std::min<uint64_t>(wanted, static_cast<uint64_t>(idle_workers));
+            for (uint64_t i = 0; i < woken; ++i) work.notify_one();
+            for (uint64_t i = woken; i < wanted && started < thread_count; ++i) start_worker();
         }
         work.notify_all();
         ready.notify_all();
+    }
+
+    // A new worker, if the system lets us have another thread; without any
+    // the reader analyses every file itself.
+    void start_worker() {
+        try {
+            workers.emplace_back([this] { analyse_files(); });
+            ++started;
+        } catch (...) {
+            thread_count = started;
+        }
     }
 
     // A worker: takes the files in their order and analyses them.
@@ -180,7 +196,7 @@ struct VkScan {
         const int32_t status = VkFileOpen(path.c_str(), open_options, &file);  // never throws
         const auto took = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
         lock.lock();
-        average_ns += (static_cast<int64_t>(took.count()) - average_ns) / 8;
+        average_ns += (static_cast<int64_t>(took.count()) - average_ns) / 32;
         slot.file = file;
         slot.status = status;
         slot.state = Slot::kDone;
@@ -242,7 +258,9 @@ struct VkScan {
     bool paths_only;
     std::vector<Slot> ring;
     int32_t thread_count;
-    std::vector<std::thread> threads;
+    std::thread walker;
+    std::vector<std::thread> workers;  // started by the walk, under the lock
+    int32_t started = 0;
 
     ScanMutex mutex;
     std::condition_variable_any room;   // the walk waits for a free slot
@@ -256,9 +274,10 @@ struct VkScan {
     bool walk_waiting = false;
     bool reader_waiting = false;
     int32_t idle_workers = 0;
-    // How long an analysis takes, on average over the last few; a scan
-    // starts out as if the disk were slow.
-    int64_t average_ns = kSlowFileNs * 2;
+    // How long an analysis takes, on average over the last few dozen; a scan
+    // starts out as if the files were in memory, and the first slow reads
+    // bring in more threads.
+    int64_t average_ns = 0;
     const uint64_t cores = std::max<uint64_t>(1, std::thread::hardware_concurrency());
     bool stopping = false;
 };
