@@ -54,14 +54,18 @@ int32_t status_of(velkor::platform::UpdateProblem problem) {
 }
 
 std::string latin1_to_utf8(const char* text) {
+    const std::size_t length = std::strlen(text);
     std::string out;
-    for (const auto* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) {
-        if (*p < 0x80) {
-            out += static_cast<char>(*p);
-        } else {
-            velkor::append_utf8(*p, out);
-        }
+    out.reserve(length * 2);
+    std::size_t run = 0;  // plain ASCII goes across in runs
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) continue;
+        out.append(text + run, i - run);
+        velkor::append_utf8(c, out);
+        run = i + 1;
     }
+    out.append(text + run, length - run);
     return out;
 }
 

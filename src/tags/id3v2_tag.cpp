@@ -22,8 +22,8 @@ enum class Field { kTitle, kArtist, kAlbum, kAlbumArtist, kYear, kRecorded, kTra
                    kComposer, kComment, kPicture };
 
 struct FrameName {
-    const char* v23;  // also 2.4
-    const char* v22;
+    char v23[5];  // also 2.4
+    char v22[5];  // "" where 2.2 has no such frame
     Field field;
 };
 
@@ -37,8 +37,10 @@ constexpr FrameName kFrames[] = {
 };
 
 const FrameName* find_frame(const Id3v2Frame& frame, int version) {
+    // Ids are exactly the version's length (the zero behind a 2.2 id is
+    // compared too), so one fixed-size comparison settles each.
     for (const FrameName& name : kFrames) {
-        if (std::strcmp(frame.id, version == 2 ? name.v22 : name.v23) == 0) return &name;
+        if (std::memcmp(frame.id, version == 2 ? name.v22 : name.v23, 4) == 0) return &name;
     }
     return nullptr;
 }
@@ -81,22 +83,23 @@ std::string resynchronised(ByteSpan bytes) {
 }
 
 // The frame's content, decoded: the body's bytes behind its prefix, at
-// most `limit` of them (read in full, or just the start of a picture).
-std::string content_of(TagCursor body, const BodyLayout& layout, std::size_t limit) {
+// most `limit` of them (all, or just the start of a picture). They come
+// straight from the source where nothing needs undoing (valid until the
+// next fetch), else through `storage`.
+ByteSpan content_of(TagCursor body, const BodyLayout& layout, std::size_t limit, std::string& storage) {
     body.skip(layout.prefix);
+    if (!layout.unsynchronised && body.is_plain()) return body.rest().first(limit);
     // Resynchronising shrinks the bytes by at most half.
     const std::size_t take = layout.unsynchronised ? limit * 2 : limit;
     std::string raw(std::min(take, body.left()), '\0');
     body.read(reinterpret_cast<uint8_t*>(&raw[0]), raw.size());
-    if (!layout.unsynchronised) return raw;
-    std::string decoded =
-        resynchronised(ByteSpan(reinterpret_cast<const uint8_t*>(raw.data()), raw.size()));
-    if (decoded.size() > limit) decoded.resize(limit);
-    return decoded;
-}
-
-ByteSpan span_of(const std::string& bytes) {
-    return ByteSpan(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    if (!layout.unsynchronised) {
+        storage = std::move(raw);
+    } else {
+        storage = resynchronised(ByteSpan(reinterpret_cast<const uint8_t*>(raw.data()), raw.size()));
+        if (storage.size() > limit) storage.resize(limit);
+    }
+    return ByteSpan(reinterpret_cast<const uint8_t*>(storage.data()), storage.size());
 }
 
 // A picture frame's description: type, MIME type, description, and where
@@ -106,8 +109,8 @@ constexpr std::size_t kPictureHead = 2048;
 void read_picture(const Id3v2Frame& frame, TagCursor body, const BodyLayout& layout, int version,
                   std::vector<Id3v2Picture>& pictures) {
     const int64_t body_offset = body.source_offset();
-    const std::string head = content_of(body, layout, kPictureHead);
-    const ByteSpan bytes = span_of(head);
+    std::string storage;
+    const ByteSpan bytes = content_of(body, layout, kPictureHead, storage);
     if (bytes.size < 2) return;
     Id3v2Picture picture;
     const uint8_t encoding = bytes.at(0);
@@ -133,7 +136,8 @@ void read_picture(const Id3v2Frame& frame, TagCursor body, const BodyLayout& lay
     } else if (!layout.unsynchronised && !body.unsynchronised()) {
         decoded = static_cast<int64_t>(body.left()) - static_cast<int64_t>(layout.prefix);
     } else {
-        decoded = static_cast<int64_t>(content_of(body, layout, body.left()).size());
+        std::string whole;
+        decoded = static_cast<int64_t>(content_of(body, layout, body.left(), whole).size);
     }
     picture.bytes = std::max<int64_t>(0, decoded - static_cast<int64_t>(pos));
     picture.body_offset = body_offset;
@@ -222,8 +226,8 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
             read_picture(frame, body, layout, header.version, tag.pictures);
             continue;
         }
-        const std::string content = content_of(body, layout, body.left());
-        const ByteSpan bytes = span_of(content);
+        std::string storage;
+        const ByteSpan bytes = content_of(body, layout, body.left(), storage);
         if (bytes.size == 0) continue;
         const uint8_t encoding = bytes.at(0);
         if (name->field == Field::kComment) {
