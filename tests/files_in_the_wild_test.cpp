@@ -133,6 +133,14 @@ TEST_P(FilesInTheWild, AnalysisAndBothExports) {
     ASSERT_EQ(info.load(path.c_str()), c.status);
     if (c.most_bytes_read > 0) {
         EXPECT_LE(FileSource::thread_counter().bytes, c.most_bytes_read);
+        // velkor's own interface reads the whole tag's texts and pictures'
+        // descriptions, and no more of the picture.
+        FileSource::thread_counter() = {};
+        VkFile* file = nullptr;
+        ASSERT_EQ(VkFileOpen(path.c_str(), 0, &file), VK_OK);
+        EXPECT_LE(FileSource::thread_counter().bytes, c.most_bytes_read);
+        EXPECT_STREQ(VkFileText(file, VK_ID3V2_ARTIST), c.artist);
+        VkFileClose(file);
     }
 
     InfoRecord record;

@@ -88,7 +88,7 @@ std::string resynchronised(ByteSpan bytes) {
 // next fetch), else through `storage`.
 ByteSpan content_of(TagCursor body, const BodyLayout& layout, std::size_t limit, std::string& storage) {
     body.skip(layout.prefix);
-    if (!layout.unsynchronised && body.is_plain()) return body.rest().first(limit);
+    if (!layout.unsynchronised && body.is_plain()) return body.first(limit).rest();
     // Resynchronising shrinks the bytes by at most half.
     const std::size_t take = layout.unsynchronised ? limit * 2 : limit;
     std::string raw(std::min(take, body.left()), '\0');
