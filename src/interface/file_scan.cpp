@@ -173,7 +173,7 @@ struct VkScan {
             // A few files at a time: fewer turns at the lock and fewer
             // wake-ups, while enough stay for the other workers.
             const uint64_t waiting = found - claimed;
-            const uint64_t take = std::max<uint64_t>(1, std::min<uint64_t>(kMaxTake, waiting / thread_count));
+            const uint64_t take = std::max<uint64_t>(1, std::min<uint64_t>(kMaxTake, waiting / static_cast<uint64_t>(std::max(1, started))));
             uint64_t end = claimed;
             while (end < found && end - claimed < take && slot_of(end).state == Slot::kWaiting) {
                 slot_of(end++).state = Slot::kWorking;
