@@ -18,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using velkor::testing::Bytes;
-using velkor::testing::put_header;
+using velkor::testing::frame_file;
 using velkor::testing::TempDir;
 
 using Result = std::tuple<std::string, int32_t, int64_t>;  // path, status, frames
@@ -43,23 +43,16 @@ std::vector<Result> scan(const std::vector<std::string>& operands, uint32_t opti
     return results;
 }
 
-Bytes stream(std::size_t size) {
-    Bytes bytes(size, 0);
-    put_header(bytes, 0);
-    bytes.resize(size);
-    return bytes;
-}
-
 TEST(FileScan, SameResultsInTheSameOrderWhateverTheThreads) {
     TempDir dir;
     fs::create_directories(dir.path("music/b/inner"));
     fs::create_directories(dir.path("music/a"));
     for (int i = 0; i < 150; ++i) {
-        dir.write("music/b/" + std::to_string(1000 + i) + ".mp3", stream(2000 + 417 * (i % 7)));
+        dir.write("music/b/" + std::to_string(1000 + i) + ".mp3", frame_file(2000 + 417 * (i % 7)));
     }
     dir.write("music/a/zeros.MP3", Bytes(3000, 0));  // no audio: a failure in its place
-    dir.write("music/a/cover.jpg", stream(2000));    // not an audio file name
-    dir.write("music/b/inner/x.mpga", stream(5000));
+    dir.write("music/a/cover.jpg", frame_file(2000));    // not an audio file name
+    dir.write("music/b/inner/x.mpga", frame_file(5000));
     fs::create_directory_symlink(dir.path("music"), dir.path("music/b/loop"));
     const std::vector<std::string> operands = {dir.path("music"), dir.path("missing.mp3"), dir.path("music/a")};
 
@@ -84,7 +77,7 @@ TEST(FileScan, SameResultsInTheSameOrderWhateverTheThreads) {
 TEST(FileScan, LooksAheadOnlyAFewFiles) {
     TempDir dir;
     fs::create_directories(dir.path("many"));
-    const Bytes bytes = stream(1000);
+    const Bytes bytes = frame_file(1000);
     for (int i = 0; i < 1000; ++i) dir.write("many/" + std::to_string(10000 + i) + ".mp3", bytes);
     const std::string folder = dir.path("many");
     const char* operand = folder.c_str();
@@ -110,7 +103,7 @@ TEST(FileScan, LooksAheadOnlyAFewFiles) {
 
 TEST(FileScan, StopsHalfWayAndRefusesNonsense) {
     TempDir dir;
-    for (int i = 0; i < 300; ++i) dir.write(std::to_string(i) + ".mp3", stream(1000));
+    for (int i = 0; i < 300; ++i) dir.write(std::to_string(i) + ".mp3", frame_file(1000));
     const std::string folder = dir.path("");
     const char* operand = folder.c_str();
     VkScan* scan = nullptr;

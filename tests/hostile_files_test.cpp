@@ -31,6 +31,7 @@ using velkor::testing::id3v2_header;
 using velkor::testing::id3v2_text_frame;
 using velkor::testing::NoticeRecorder;
 using velkor::testing::put;
+using velkor::testing::frame_file;
 using velkor::testing::put_header;
 using velkor::testing::TempDir;
 
@@ -96,13 +97,6 @@ Bytes random_bytes(std::size_t size, unsigned salt) {
     std::mt19937 random(salt);
     Bytes bytes(size);
     for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
-    return bytes;
-}
-
-Bytes frame_file(std::size_t size) {
-    Bytes bytes(size, 0);
-    put_header(bytes, 0);
-    bytes.resize(size);
     return bytes;
 }
 

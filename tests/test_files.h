@@ -58,6 +58,15 @@ inline void put_header(Bytes& bytes, std::size_t offset, const uint8_t (&header)
     }
 }
 
+// A file of `size` bytes opening with a stream of frames (as many of the
+// three as fit), zeros behind them.
+inline Bytes frame_file(std::size_t size) {
+    Bytes bytes(size, 0);
+    put_header(bytes, 0);
+    bytes.resize(size);
+    return bytes;
+}
+
 // A header alone, with nothing behind it to confirm it.
 inline void put_lone_header(Bytes& bytes, std::size_t offset, const uint8_t (&header)[4] = kMpeg1Header) {
     put(bytes, offset, Bytes(header, header + 4));
