@@ -97,7 +97,8 @@ TEST(FileScan, LooksAheadOnlyAFewFiles) {
         VkFileClose(file);
     }
     VkScanClose(scan);
-    EXPECT_LE(analysed, 200);
+    // The ring (256 files at 4 threads) and the walk's batch in hand.
+    EXPECT_LE(analysed, 400);
     EXPECT_EQ(analysed + missing, 1000);
 }
 

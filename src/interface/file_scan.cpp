@@ -26,7 +26,7 @@ namespace {
 constexpr int32_t kDefaultThreads = 16;
 constexpr int32_t kMaxThreads = 256;
 // The most files a worker takes at once.
-constexpr uint64_t kMaxTake = 8;
+constexpr uint64_t kMaxTake = 32;
 // An analysis slower than this waited for a disk.
 constexpr int64_t kSlowFileNs = 100'000;
 
@@ -65,7 +65,7 @@ struct VkScan {
         : walk(std::move(operands), (options & VK_SCAN_RECURSIVE) != 0),
           open_options(options & VK_OPEN_COUNT_FRAMES),
           paths_only((options & VK_SCAN_PATHS_ONLY) != 0),
-          ring(static_cast<std::size_t>(std::max(64, threads * 8))),
+          ring(static_cast<std::size_t>(std::max(256, threads * 16))),
           thread_count(threads) {}
 
     ~VkScan() {
@@ -93,10 +93,10 @@ struct VkScan {
     Slot& slot_of(uint64_t number) { return ring[number % ring.size()]; }
 
     // The walk: numbers the files and waits for room in the ring. Files go
-    // in a few at a time, for fewer turns at the lock. A walk that runs out
+    // in many at a time, for fewer turns at the lock. A walk that runs out
     // of memory ends there.
     void walk_files() {
-        constexpr std::size_t kBatch = 16;
+        constexpr std::size_t kBatch = 64;
         std::vector<std::pair<std::string, int32_t>> batch(kBatch);
         for (bool more = true; more;) {
             std::size_t count = 0;
