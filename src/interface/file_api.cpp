@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "base/decimal_text.h"
+#include "base/utf8.h"
 #include "platform/file_source.h"
 #include "platform/wide_text.h"
 #include "stream/mp3_file_info.h"
 #include "stream/write_back.h"
 #include "tags/genre_table.h"
-#include "tags/id3v2_text.h"
 #include "velkor.h"
 
 using velkor::Mp3FileInfo;
@@ -67,14 +67,6 @@ std::string latin1_to_utf8(const char* text) {
     }
     out.append(text + run, length - run);
     return out;
-}
-
-// Samples per frame: Layer I 384, Layer II 1152, Layer III 1152 in MPEG-1
-// and 576 below it.
-int64_t samples_per_frame(const velkor::FrameHeader& header) {
-    if (header.layer_bits() == 3) return 384;
-    if (header.layer_bits() == 2 || header.version_bits() == 3) return 1152;
-    return 576;
 }
 
 // Copies a record of `size` bytes (the caller's) from ours, the size field
@@ -143,7 +135,7 @@ void VkFile::gather() {
                    : vbr.kind == velkor::VbrHeader::Kind::kInfo ? VK_VBR_INFO
                    : vbr.kind == velkor::VbrHeader::Kind::kVbri ? VK_VBR_VBRI
                                                                 : VK_VBR_NONE;
-    const int64_t per_frame = samples_per_frame(header);
+    const int64_t per_frame = header.samples_per_frame();
     const int64_t rate = f.sampling_rate_hz;
     f.bitrate_kbps = info.bitrate_kbps();
     if (info.counted_frames >= 0) {

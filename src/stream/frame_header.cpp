@@ -107,6 +107,17 @@ int32_t FrameHeader::frame_length() const {
     }
 }
 
+int32_t FrameHeader::xing_offset() const {
+    const bool single_channel = mode_bits() == 3;
+    if (version_bits() == kVersionMpeg1) return 4 + (single_channel ? 17 : 32);
+    return 4 + (single_channel ? 9 : 17);
+}
+
+int32_t FrameHeader::samples_per_frame() const {
+    if (layer_bits() == 3) return 384;
+    return layer_bits() == 2 || version_bits() == kVersionMpeg1 ? 1152 : 576;
+}
+
 void FrameHeader::mode_name(char (&out)[kModeNameSize]) const {
     append(out, kModeNameSize, 0, kModeName[mode_bits()]);
 }

@@ -40,6 +40,13 @@ public:
     // Bytes of the frame this header opens, header included (integer
     // arithmetic, padding slot counted); 0 for a header that failed is_valid.
     int32_t frame_length() const;
+    // Where a Xing header stands from the header's first byte: behind the
+    // side information (17 or 32 bytes in MPEG-1, 9 or 17 below it, the
+    // smaller for a single channel), whatever the layer.
+    int32_t xing_offset() const;
+    // Samples each frame holds: 384 (Layer I), 1152 (Layer II, and Layer III
+    // in MPEG-1), 576 (Layer III below MPEG-1).
+    int32_t samples_per_frame() const;
     // Whether other has the same version, layer and sampling index: a frame
     // of the same stream.
     bool same_stream(const FrameHeader& other) const {

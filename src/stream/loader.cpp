@@ -142,13 +142,6 @@ private:
     int64_t window_offset_ = 0;
 };
 
-// Bytes of side information between the frame header and a Xing header.
-int64_t side_info_size(const FrameHeader& header) {
-    const bool single_channel = header.mode_bits() == 3;
-    if (header.version_bits() == 3) return single_channel ? 17 : 32;
-    return single_channel ? 9 : 17;
-}
-
 }  // namespace
 
 int32_t Mp3FileInfo::load(const char* path_arg) {
@@ -221,7 +214,7 @@ int32_t Mp3FileInfo::analyse(platform::FileSource& file, const char* path_arg, c
     header_pos = found + 1;
 
     uint8_t xing[VbrHeader::kSize];
-    bytes.read(found + 4 + side_info_size(header), xing, sizeof xing);
+    bytes.read(found + header.xing_offset(), xing, sizeof xing);
     is_vbr = vbr.parse(ByteSpan(xing, sizeof xing));
     if (!is_vbr) {
         uint8_t vbri[VbrHeader::kVbriSize];

@@ -14,12 +14,6 @@ constexpr std::size_t kTocSize = 100;
 constexpr std::size_t kDelayAt = 21;  // in the encoder's tag: 12 bits delay, 12 bits padding
 constexpr std::size_t kVbriFramesAt = 14;
 
-std::size_t side_info_size(const FrameHeader& header) {
-    const bool single_channel = header.mode_bits() == 3;
-    if (header.version_bits() == 3) return single_channel ? 17 : 32;
-    return single_channel ? 9 : 17;
-}
-
 bool magic_at(ByteSpan bytes, std::size_t at, const char* magic) {
     for (std::size_t i = 0; i < 4; ++i) {
         if (bytes.at(at + i) != static_cast<uint8_t>(magic[i])) return false;
@@ -37,7 +31,7 @@ bool known_encoder(const char* name) {
 
 VbrInfo read_vbr_info(ByteSpan frame, const FrameHeader& header) {
     VbrInfo info;
-    const std::size_t xing = 4 + side_info_size(header);
+    const auto xing = static_cast<std::size_t>(header.xing_offset());
     const bool is_xing = magic_at(frame, xing, "Xing");
     if (is_xing || magic_at(frame, xing, "Info")) {
         info.kind = is_xing ? VbrHeader::Kind::kXing : VbrHeader::Kind::kInfo;

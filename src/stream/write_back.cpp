@@ -8,6 +8,7 @@
 #include "stream/write_back.h"
 
 #include "base/decimal_text.h"
+#include "base/utf8.h"
 #include "platform/update_file.h"
 #include "stream/mp3_file_info.h"
 
@@ -70,19 +71,12 @@ int32_t put_block(const std::string& path, bool had_tag, const Block& block, boo
 std::string latin1_of(const char* text, std::size_t room) {
     std::string out;
     if (text == nullptr) return out;
-    const auto* p = reinterpret_cast<const unsigned char*>(text);
-    while (*p != 0 && out.size() < room) {
-        uint32_t c = *p;
-        std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        bool valid = length > 0;
-        if (length > 1) c &= 0x3F >> (length - 1);
-        for (std::size_t i = 1; valid && i < length; ++i) {
-            valid = (p[i] & 0xC0) == 0x80;
-            c = (c << 6) | (p[i] & 0x3F);
-        }
-        if (!valid) length = 1;
-        out += valid && c <= 0xFF ? static_cast<char>(c) : '?';
-        p += length;
+    const ByteSpan bytes(reinterpret_cast<const uint8_t*>(text), std::strlen(text));
+    for (std::size_t pos = 0; pos < bytes.size && out.size() < room;) {
+        uint32_t c = 0;
+        const std::size_t length = next_utf8(bytes, pos, c);
+        out += length > 0 && c <= 0xFF ? static_cast<char>(c) : '?';
+        pos += length > 0 ? length : 1;
     }
     return out;
 }

@@ -1,6 +1,8 @@
 // Decoding ID3v2 texts into UTF-8.
 #include "tags/id3v2_text.h"
 
+#include "base/utf8.h"
+
 namespace velkor {
 
 namespace {
@@ -8,56 +10,11 @@ namespace {
 constexpr uint8_t kLatin1 = 0;
 constexpr uint8_t kUtf16 = 1;
 constexpr uint8_t kUtf16BigEndian = 2;
-constexpr uint32_t kReplacement = 0xFFFD;
+constexpr uint32_t kReplacement = kReplacementCharacter;
 
 bool is_utf16(uint8_t encoding) { return encoding == kUtf16 || encoding == kUtf16BigEndian; }
 
-// A valid UTF-8 sequence at bytes[pos..end): its length, or 0.
-std::size_t utf8_sequence(ByteSpan bytes, std::size_t pos, std::size_t end) {
-    const uint8_t lead = bytes.data[pos];
-    std::size_t length;
-    uint32_t min;
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, min = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, min = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (end - pos < length) return 0;
-    uint32_t code = lead & (0x3F >> (length - 1));
-    for (std::size_t i = 1; i < length; ++i) {
-        const uint8_t b = bytes.data[pos + i];
-        if ((b & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (b & 0x3F);
-    }
-    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-    return code >= min && code <= 0x10FFFF && !surrogate ? length : 0;
-}
-
 }  // namespace
-
-void append_utf8(uint32_t c, std::string& out) {
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacement;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 std::size_t decode_id3v2_text(uint8_t encoding, ByteSpan bytes, std::size_t pos, std::string& out) {
     const std::size_t end = bytes.size;
@@ -79,7 +36,8 @@ std::size_t decode_id3v2_text(uint8_t encoding, ByteSpan bytes, std::size_t pos,
                 continue;
             }
             // UTF-8 (and any unknown encoding byte, which taggers use for it)
-            const std::size_t length = utf8_sequence(bytes, pos, end);
+            uint32_t code_point;
+            const std::size_t length = next_utf8(bytes.first(end), pos, code_point);
             if (length == 0) {
                 append_utf8(kReplacement, out);
                 ++pos;

@@ -21,7 +21,4 @@ std::size_t decode_id3v2_text(uint8_t encoding, ByteSpan bytes, std::size_t pos,
 // with "; ". Empty values at the end are dropped.
 std::string decode_id3v2_texts(uint8_t encoding, ByteSpan bytes, std::size_t pos);
 
-// Appends the code point as UTF-8 (U+FFFD for one that cannot be).
-void append_utf8(uint32_t code_point, std::string& out);
-
 }  // namespace velkor
