@@ -190,12 +190,12 @@ record open_mp3_file "VkOpenMp3File loop (in process)" "$files" \
   "$(seconds_of "$(grep '^VkOpenMp3File' <<<"$out")")"
 record sonvex_struct "VkGetSonvexStruct loop (in process)" "$files" \
   "$(seconds_of "$(grep '^VkGetSonvexStruct' <<<"$out")")"
-record file_open "VkFileOpen+VkFileFacts+VkFileClose loop (in process)" "$files" \
-  "$(seconds_of "$(grep '^VkFileOpen' <<<"$out")")"
+record file_open "velkor_open+velkor_facts+velkor_close loop (in process)" "$files" \
+  "$(seconds_of "$(grep '^velkor_open' <<<"$out")")"
 out=$("$build/velkor_export_bench" "$covered_list" "$passes")
 covered_count_run=$(wc -l <"$covered_list")
 record file_open_covered "the same over files with a 1 MiB cover" "$covered_count_run" \
-  "$(seconds_of "$(grep '^VkFileOpen' <<<"$out")")"
+  "$(seconds_of "$(grep '^velkor_open' <<<"$out")")"
 
 record velkor_each "velkor --json FILE (process per file)" "$peer_count" \
   "$(best_seconds "$peer_passes" per_file "$build/velkor" --json)"

@@ -12,25 +12,25 @@
 static unsigned long checksum; /* keeps the calls from being thought useless */
 
 static void open_mp3_file(const char *path) {
-    char report[VK_REPORT_SIZE];
+    char report[VELKOR_REPORT_SIZE];
     checksum += (unsigned long)VkOpenMp3File(path, report, 0) + (unsigned char)report[0];
 }
 
 static void get_sonvex_struct(const char *path) {
-    InfoRecord record;
+    velkor_info_record record;
     VkGetSonvexStruct(path, &record);
     checksum += (unsigned char)record.status[0];
 }
 
 /* A handle's whole life: open, the figures, a text, close. */
 static void file_open(const char *path) {
-    VkFile *file;
-    if (VkFileOpen(path, 0, &file) != VK_OK) return;
-    VkFacts facts;
+    velkor_file *file;
+    if (velkor_open(path, 0, &file) != VELKOR_OK) return;
+    velkor_file_facts facts;
     facts.size = sizeof facts;
-    VkFileFacts(file, &facts);
-    checksum += (unsigned long)facts.frames + (unsigned char)VkFileText(file, VK_ID3V2_TITLE)[0];
-    VkFileClose(file);
+    velkor_facts(file, &facts);
+    checksum += (unsigned long)facts.frames + (unsigned char)velkor_text(file, VELKOR_ID3V2_TITLE)[0];
+    velkor_close(file);
 }
 
 static void measure(const char *name, void (*analyse)(const char *), const FileList *list,
@@ -46,10 +46,10 @@ static void measure(const char *name, void (*analyse)(const char *), const FileL
            (double)list->count / best);
 }
 
-static int VK_CALL quiet_notice(const char *text, const char *caption, uint32_t style,
+static int VELKOR_CALL quiet_notice(const char *text, const char *caption, uint32_t style,
                                 void *context) {
     (void)text, (void)caption, (void)style, (void)context;
-    return VK_ANSWER_OK;
+    return VELKOR_ANSWER_OK;
 }
 
 int main(int argc, char **argv) {
@@ -58,12 +58,12 @@ int main(int argc, char **argv) {
         return 2;
     }
     /* A file that vanished would otherwise print a line per call. */
-    VkSetNoticeHandler(quiet_notice, NULL);
+    velkor_set_notice_handler(quiet_notice, NULL);
     FileList list = file_list_read(argv[1]);
     const int passes = pass_count(argc, argv);
     measure("VkOpenMp3File", open_mp3_file, &list, passes);
     measure("VkGetSonvexStruct", get_sonvex_struct, &list, passes);
-    measure("VkFileOpen", file_open, &list, passes);
+    measure("velkor_open", file_open, &list, passes);
     if (checksum == 1) puts("");
     free(list.paths);
     free(list.text);

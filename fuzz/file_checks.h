@@ -203,10 +203,10 @@ inline Failure check_analysis(ByteSpan bytes) {
     }
 
     // The text report, into a buffer of exactly the documented room.
-    std::unique_ptr<char[]> report(new char[VK_REPORT_SIZE]);
-    std::memset(report.get(), 'x', VK_REPORT_SIZE);
+    std::unique_ptr<char[]> report(new char[VELKOR_REPORT_SIZE]);
+    std::memset(report.get(), 'x', VELKOR_REPORT_SIZE);
     const int32_t written = VkOpenMp3File(file.path(), report.get(), 0);
-    VELKOR_FUZZ_CHECK(std::memchr(report.get(), 0, VK_REPORT_SIZE) != nullptr);
+    VELKOR_FUZZ_CHECK(std::memchr(report.get(), 0, VELKOR_REPORT_SIZE) != nullptr);
     const std::string text = report.get();
     if (status != kStatusOk) {
         VELKOR_FUZZ_CHECK(written == 0 && text == "Unable to open file");
@@ -231,13 +231,13 @@ inline Failure check_analysis(ByteSpan bytes) {
 
     // The record: every field written stays inside its width; on failure
     // only the status changes.
-    std::unique_ptr<InfoRecord> record(new InfoRecord);
-    std::memset(record.get(), 'x', sizeof(InfoRecord));
+    std::unique_ptr<velkor_info_record> record(new velkor_info_record);
+    std::memset(record.get(), 'x', sizeof(velkor_info_record));
     VkGetSonvexStruct(file.path(), record.get());
-    InfoRecord& r = *record;
+    velkor_info_record& r = *record;
     if (status != kStatusOk) {
         VELKOR_FUZZ_CHECK(field_is(r.status, "Unable to open file (4)"));
-        VELKOR_FUZZ_CHECK(untouched(r.track, sizeof(InfoRecord) - sizeof r.status));
+        VELKOR_FUZZ_CHECK(untouched(r.track, sizeof(velkor_info_record) - sizeof r.status));
         return nullptr;
     }
     VELKOR_FUZZ_CHECK(field_is(r.status, "Success"));

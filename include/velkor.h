@@ -20,21 +20,21 @@
 #endif
 
 #if defined(_WIN32) && !defined(_WIN64)
-#define VK_CALL __stdcall
+#define VELKOR_CALL __stdcall
 #else
-#define VK_CALL
+#define VELKOR_CALL
 #endif
 
 #if defined(_WIN32)
 #if defined(VELKOR_BUILDING)
-#define VK_API __declspec(dllexport)
+#define VELKOR_API __declspec(dllexport)
 #else
-#define VK_API __declspec(dllimport)
+#define VELKOR_API __declspec(dllimport)
 #endif
 #elif defined(__GNUC__)
-#define VK_API __attribute__((visibility("default")))
+#define VELKOR_API __attribute__((visibility("default")))
 #else
-#define VK_API
+#define VELKOR_API
 #endif
 
 #ifdef __cplusplus
@@ -46,7 +46,7 @@ extern "C" {
  * text fields, no padding. Every field holds a zero-terminated string of at
  * most its width minus one characters.
  */
-typedef struct InfoRecord {
+typedef struct velkor_info_record {
     char status[33];    /* "Success" or "Unable to open file (N)" */
     char track[5];
     char year[9];
@@ -62,23 +62,23 @@ typedef struct InfoRecord {
     char mode[33];
     char version[33];
     char title[33];
-} InfoRecord;
+} velkor_info_record;
 
 /* The 16-byte record of the MyStructProc sample: two 8-byte text fields. */
-typedef struct SampleRecord {
+typedef struct velkor_sample_record {
     char first[8];
     char second[8];
-} SampleRecord;
+} velkor_sample_record;
 
 #if defined(__cplusplus)
-static_assert(sizeof(InfoRecord) == 363, "InfoRecord must be 363 bytes");
-static_assert(sizeof(SampleRecord) == 16, "SampleRecord must be 16 bytes");
+static_assert(sizeof(velkor_info_record) == 363, "velkor_info_record must be 363 bytes");
+static_assert(sizeof(velkor_sample_record) == 16, "velkor_sample_record must be 16 bytes");
 #elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
-_Static_assert(sizeof(InfoRecord) == 363, "InfoRecord must be 363 bytes");
-_Static_assert(sizeof(SampleRecord) == 16, "SampleRecord must be 16 bytes");
+_Static_assert(sizeof(velkor_info_record) == 363, "velkor_info_record must be 363 bytes");
+_Static_assert(sizeof(velkor_sample_record) == 16, "velkor_sample_record must be 16 bytes");
 #else
-typedef char velkor_info_record_size_check[sizeof(InfoRecord) == 363 ? 1 : -1];
-typedef char velkor_sample_record_size_check[sizeof(SampleRecord) == 16 ? 1 : -1];
+typedef char velkor_info_record_size_check[sizeof(velkor_info_record) == 363 ? 1 : -1];
+typedef char velkor_sample_record_size_check[sizeof(velkor_sample_record) == 16 ? 1 : -1];
 #endif
 
 /*
@@ -101,48 +101,48 @@ typedef char velkor_sample_record_size_check[sizeof(SampleRecord) == 16 ? 1 : -1
  *   zero byte                                                1
  * Figures are never negative and are capped at 2147483647.
  */
-#define VK_REPORT_SIZE 357
+#define VELKOR_REPORT_SIZE 357
 
 /* Analysis ------------------------------------------------------------- */
 
 /*
  * Analyses the file at path and writes a report of "<sep>"-closed items into
- * report (at most VK_REPORT_SIZE bytes). Returns 1 when the report was written,
+ * report (at most VELKOR_REPORT_SIZE bytes). Returns 1 when the report was written,
  * 0 when the text "Unable to open file" was written instead. reserved is
  * never read.
  */
-VK_API int32_t VK_CALL VkOpenMp3File(const char *path, char *report, int32_t reserved);
+VELKOR_API int32_t VELKOR_CALL VkOpenMp3File(const char *path, char *report, int32_t reserved);
 
 /*
  * Analyses the file at path and fills record. On failure only the status
  * field changes ("Unable to open file (2)" or "(4)").
  */
-VK_API void VK_CALL VkGetSonvexStruct(const char *path, InfoRecord *record);
+VELKOR_API void VELKOR_CALL VkGetSonvexStruct(const char *path, velkor_info_record *record);
 
 /* Interoperability samples --------------------------------------------- */
 
-VK_API int32_t VK_CALL AddNums(int32_t a, int32_t b);
-VK_API int32_t VK_CALL SubtractNums(int32_t a, int32_t b);
-VK_API int32_t VK_CALL MultiplyNums(int32_t a, int32_t b);
+VELKOR_API int32_t VELKOR_CALL AddNums(int32_t a, int32_t b);
+VELKOR_API int32_t VELKOR_CALL SubtractNums(int32_t a, int32_t b);
+VELKOR_API int32_t VELKOR_CALL MultiplyNums(int32_t a, int32_t b);
 /* The larger of a and b (b when they are equal). */
-VK_API int32_t VK_CALL CompareNums(int32_t a, int32_t b);
+VELKOR_API int32_t VELKOR_CALL CompareNums(int32_t a, int32_t b);
 /* Copies "Hello from the C DLL!" into buffer when size is 22 or more. */
-VK_API void VK_CALL FillString(char *buffer, uint32_t size);
+VELKOR_API void VELKOR_CALL FillString(char *buffer, uint32_t size);
 /* 1-based position of the last byte equal to the low 8 bits of ch, or 0. */
-VK_API int32_t VK_CALL InStrRev(const char *text, int32_t ch);
+VELKOR_API int32_t VELKOR_CALL InStrRev(const char *text, int32_t ch);
 /* Show text in a notice; return the notice's answer. */
-VK_API int32_t VK_CALL DisplayStringByRef(const char **ref);
-VK_API int32_t VK_CALL DisplayStringByVal(const char *text);
+VELKOR_API int32_t VELKOR_CALL DisplayStringByRef(const char **ref);
+VELKOR_API int32_t VELKOR_CALL DisplayStringByVal(const char *text);
 /* Writes the first 7 characters of "kvzt4821" into both fields. */
-VK_API void VK_CALL MyStructProc(SampleRecord *record);
+VELKOR_API void VELKOR_CALL MyStructProc(velkor_sample_record *record);
 
 /* velkor's own interface ----------------------------------------------- */
 
 /*
  * Every fact of one file: the stream, the VBR header and the encoder's
  * gapless figures, ID3v1 and ID3v2.2/2.3/2.4 tags with their texts whole
- * and in UTF-8, and the pictures. A file is analysed once, by VkFileOpen;
- * its facts stay with the handle until VkFileClose. Handles are
+ * and in UTF-8, and the pictures. A file is analysed once, by velkor_open;
+ * its facts stay with the handle until velkor_close. Handles are
  * independent of each other and the library keeps no state between calls,
  * so any number of threads may use it at once (one handle per thread at a
  * time). Nothing here ever shows a notice: failures are statuses.
@@ -152,57 +152,57 @@ VK_API void VK_CALL MyStructProc(SampleRecord *record);
  * callers built against an older velkor.h keep working when fields are
  * added at the end.
  */
-typedef struct VkFile VkFile;
+typedef struct velkor_file velkor_file;
 
 /* Statuses. */
-#define VK_OK 0
-#define VK_ERROR_NOT_FOUND 1     /* no such file (or a folder on its path is missing) */
-#define VK_ERROR_NOT_PERMITTED 2 /* no permission to read (or write) it */
-#define VK_ERROR_NOT_REGULAR 3   /* a folder, device, FIFO or socket */
-#define VK_ERROR_NO_AUDIO 4      /* read, but no MPEG audio frames in it */
-#define VK_ERROR_READ 5          /* any other failure to open or read it */
-#define VK_ERROR_NO_MEMORY 6
-#define VK_ERROR_ARGUMENT 7      /* a NULL pointer, unknown option, index or field */
-#define VK_ERROR_READ_ONLY 8     /* writing: the file system is read-only */
-#define VK_ERROR_NO_SPACE 9      /* writing: no room left (disk full, size limit) */
-#define VK_ERROR_WRITE 10        /* writing: any other failure; the file is left as it was */
+#define VELKOR_OK 0
+#define VELKOR_ERROR_NOT_FOUND 1     /* no such file (or a folder on its path is missing) */
+#define VELKOR_ERROR_NOT_PERMITTED 2 /* no permission to read (or write) it */
+#define VELKOR_ERROR_NOT_REGULAR 3   /* a folder, device, FIFO or socket */
+#define VELKOR_ERROR_NO_AUDIO 4      /* read, but no MPEG audio frames in it */
+#define VELKOR_ERROR_READ 5          /* any other failure to open or read it */
+#define VELKOR_ERROR_NO_MEMORY 6
+#define VELKOR_ERROR_ARGUMENT 7      /* a NULL pointer, unknown option, index or field */
+#define VELKOR_ERROR_READ_ONLY 8     /* writing: the file system is read-only */
+#define VELKOR_ERROR_NO_SPACE 9      /* writing: no room left (disk full, size limit) */
+#define VELKOR_ERROR_WRITE 10        /* writing: any other failure; the file is left as it was */
 
 /* The status in plain words: "no such file", "permission denied", ... */
-VK_API const char *VK_CALL VkStatusText(int32_t status);
+VELKOR_API const char *VELKOR_CALL velkor_status_text(int32_t status);
 
-/* Options of VkFileOpen. */
-#define VK_OPEN_COUNT_FRAMES 0x1u /* count every frame (exact figures without a VBR header) */
+/* Options of velkor_open. */
+#define VELKOR_OPEN_COUNT_FRAMES 0x1u /* count every frame (exact figures without a VBR header) */
 
 /*
  * Analyses the file at path (UTF-8; on Windows converted to UTF-16 and
- * opened with the wide API, so a name in any script opens). On VK_OK *file
+ * opened with the wide API, so a name in any script opens). On VELKOR_OK *file
  * is a new handle, else NULL. Reads only what the facts need: pictures are
  * skipped, not read.
  */
-VK_API int32_t VK_CALL VkFileOpen(const char *path, uint32_t options, VkFile **file);
+VELKOR_API int32_t VELKOR_CALL velkor_open(const char *path, uint32_t options, velkor_file **file);
 /* Releases the handle and every text it gave out. NULL is ignored. */
-VK_API void VK_CALL VkFileClose(VkFile *file);
+VELKOR_API void VELKOR_CALL velkor_close(velkor_file *file);
 
 /* Channel modes, VBR headers. */
-#define VK_MODE_STEREO 0
-#define VK_MODE_JOINT_STEREO 1
-#define VK_MODE_DUAL_CHANNEL 2
-#define VK_MODE_SINGLE_CHANNEL 3
-#define VK_VBR_NONE 0
-#define VK_VBR_XING 1
-#define VK_VBR_INFO 2 /* the Xing layout an encoder writes into a CBR stream */
-#define VK_VBR_VBRI 3
+#define VELKOR_MODE_STEREO 0
+#define VELKOR_MODE_JOINT_STEREO 1
+#define VELKOR_MODE_DUAL_CHANNEL 2
+#define VELKOR_MODE_SINGLE_CHANNEL 3
+#define VELKOR_VBR_NONE 0
+#define VELKOR_VBR_XING 1
+#define VELKOR_VBR_INFO 2 /* the Xing layout an encoder writes into a CBR stream */
+#define VELKOR_VBR_VBRI 3
 
 /* The numeric facts of a file. Unknown figures are -1. */
-typedef struct VkFacts {
-    uint32_t size;            /* set by the caller: sizeof(VkFacts) */
+typedef struct velkor_file_facts {
+    uint32_t size;            /* set by the caller: sizeof(velkor_file_facts) */
     int32_t mpeg_version;     /* 10 MPEG-1, 20 MPEG-2, 25 MPEG-2.5 */
     int32_t layer;            /* 1, 2 or 3 */
     int32_t sampling_rate_hz;
-    int32_t channel_mode;     /* VK_MODE_... */
+    int32_t channel_mode;     /* VELKOR_MODE_... */
     int32_t channels;         /* 1 or 2 */
     int32_t bitrate_kbps;     /* the average when a VBR header or the count gives one */
-    int32_t vbr_header;       /* VK_VBR_... */
+    int32_t vbr_header;       /* VELKOR_VBR_... */
     int32_t frames_exact;     /* 1: frames from a VBR header or counted; 0: estimated */
     int32_t encoder_delay;    /* samples, from the encoder's tag; -1 */
     int32_t encoder_padding;  /* samples, from the encoder's tag; -1 */
@@ -217,89 +217,89 @@ typedef struct VkFacts {
     int64_t frames;
     int64_t duration_ms;      /* frames x samples per frame / sampling rate */
     int64_t gapless_duration_ms; /* less the encoder's delay and padding; -1 */
-} VkFacts;
+} velkor_file_facts;
 
 /* The 64-bit figures start 8-byte aligned on every platform. */
 #if defined(__cplusplus)
-static_assert(offsetof(VkFacts, file_size) == 64, "VkFacts: no padding before file_size");
+static_assert(offsetof(velkor_file_facts, file_size) == 64, "velkor_file_facts: no padding before file_size");
 #elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
-_Static_assert(offsetof(VkFacts, file_size) == 64, "VkFacts: no padding before file_size");
+_Static_assert(offsetof(velkor_file_facts, file_size) == 64, "velkor_file_facts: no padding before file_size");
 #endif
 
 /* Fills facts (as far as facts->size reaches). */
-VK_API int32_t VK_CALL VkFileFacts(const VkFile *file, VkFacts *facts);
+VELKOR_API int32_t VELKOR_CALL velkor_facts(const velkor_file *file, velkor_file_facts *facts);
 
-/* Texts. VK_ID3V2_* come from the ID3v2 tag (several values of one frame
+/* Texts. VELKOR_ID3V2_* come from the ID3v2 tag (several values of one frame
  * joined by "; "; numeric genre references resolved to names; the comment
- * without a description preferred), VK_ID3V1_* from the ID3v1 tag (Latin-1
+ * without a description preferred), VELKOR_ID3V1_* from the ID3v1 tag (Latin-1
  * as stored, converted), the rest from the stream. */
-#define VK_ID3V2_TITLE 1
-#define VK_ID3V2_ARTIST 2
-#define VK_ID3V2_ALBUM 3
-#define VK_ID3V2_ALBUM_ARTIST 4
-#define VK_ID3V2_YEAR 5     /* TYER, TDRC or TYE as stored ("2004", "2004-05-01") */
-#define VK_ID3V2_TRACK 6    /* as stored: "7" or "7/12" */
-#define VK_ID3V2_DISC 7
-#define VK_ID3V2_GENRE 8
-#define VK_ID3V2_COMPOSER 9
-#define VK_ID3V2_COMMENT 10
-#define VK_ID3V1_TITLE 21
-#define VK_ID3V1_ARTIST 22
-#define VK_ID3V1_ALBUM 23
-#define VK_ID3V1_YEAR 24
-#define VK_ID3V1_COMMENT 25
-#define VK_ID3V1_GENRE 26   /* the genre's name, "not supported" for 126 and up */
-#define VK_STREAM_ENCODER 41 /* "LAME3.100" and the like, from the encoder's tag */
-#define VK_STREAM_VERSION 42 /* "MPEG 1 Layer III" */
-#define VK_STREAM_MODE 43    /* "Joint Stereo" */
+#define VELKOR_ID3V2_TITLE 1
+#define VELKOR_ID3V2_ARTIST 2
+#define VELKOR_ID3V2_ALBUM 3
+#define VELKOR_ID3V2_ALBUM_ARTIST 4
+#define VELKOR_ID3V2_YEAR 5     /* TYER, TDRC or TYE as stored ("2004", "2004-05-01") */
+#define VELKOR_ID3V2_TRACK 6    /* as stored: "7" or "7/12" */
+#define VELKOR_ID3V2_DISC 7
+#define VELKOR_ID3V2_GENRE 8
+#define VELKOR_ID3V2_COMPOSER 9
+#define VELKOR_ID3V2_COMMENT 10
+#define VELKOR_ID3V1_TITLE 21
+#define VELKOR_ID3V1_ARTIST 22
+#define VELKOR_ID3V1_ALBUM 23
+#define VELKOR_ID3V1_YEAR 24
+#define VELKOR_ID3V1_COMMENT 25
+#define VELKOR_ID3V1_GENRE 26   /* the genre's name, "not supported" for 126 and up */
+#define VELKOR_STREAM_ENCODER 41 /* "LAME3.100" and the like, from the encoder's tag */
+#define VELKOR_STREAM_VERSION 42 /* "MPEG 1 Layer III" */
+#define VELKOR_STREAM_MODE 43    /* "Joint Stereo" */
 
 /*
- * The text, zero-terminated UTF-8, valid until VkFileClose; "" when the
+ * The text, zero-terminated UTF-8, valid until velkor_close; "" when the
  * file has none. NULL for a NULL handle or an unknown field.
  */
-VK_API const char *VK_CALL VkFileText(const VkFile *file, int32_t field);
+VELKOR_API const char *VELKOR_CALL velkor_text(const velkor_file *file, int32_t field);
 /*
  * Copies the text into buffer (size bytes; cut at a character's boundary,
  * always zero-terminated when size > 0). Returns the size the whole text
  * needs, zero byte included, or 0 for a NULL handle or an unknown field.
  */
-VK_API int32_t VK_CALL VkFileGetText(const VkFile *file, int32_t field, char *buffer, int32_t size);
+VELKOR_API int32_t VELKOR_CALL velkor_get_text(const velkor_file *file, int32_t field, char *buffer, int32_t size);
 
 /* Pictures of the ID3v2 tag, index 0 to picture_count - 1. */
-typedef struct VkPicture {
-    uint32_t size;     /* set by the caller: sizeof(VkPicture) */
+typedef struct velkor_picture_info {
+    uint32_t size;     /* set by the caller: sizeof(velkor_picture_info) */
     int32_t type;      /* the APIC picture type: 3 front cover, 4 back cover, ... */
     int32_t bytes;     /* size of the picture data */
-} VkPicture;
-#define VK_PICTURE_MIME 1        /* "image/jpeg" */
-#define VK_PICTURE_DESCRIPTION 2
-VK_API int32_t VK_CALL VkFilePicture(const VkFile *file, int32_t index, VkPicture *picture);
-/* The picture's MIME type or description, as VkFileText gives texts. */
-VK_API const char *VK_CALL VkFilePictureText(const VkFile *file, int32_t index, int32_t field);
+} velkor_picture_info;
+#define VELKOR_PICTURE_MIME 1        /* "image/jpeg" */
+#define VELKOR_PICTURE_DESCRIPTION 2
+VELKOR_API int32_t VELKOR_CALL velkor_picture(const velkor_file *file, int32_t index, velkor_picture_info *picture);
+/* The picture's MIME type or description, as velkor_text gives texts. */
+VELKOR_API const char *VELKOR_CALL velkor_picture_text(const velkor_file *file, int32_t index, int32_t field);
 /*
  * Reads the picture's data from the file into buffer (size bytes). Returns
- * VK_OK when all of it fitted, VK_ERROR_ARGUMENT when buffer is too small
+ * VELKOR_OK when all of it fitted, VELKOR_ERROR_ARGUMENT when buffer is too small
  * (nothing is read), or the status of the failed read.
  */
-VK_API int32_t VK_CALL VkFileReadPicture(const VkFile *file, int32_t index, void *buffer, int32_t size);
+VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file *file, int32_t index, void *buffer, int32_t size);
 
 /* The name of genre number 0 to 125 ("Blues" ...), else NULL. */
-VK_API const char *VK_CALL VkGenreName(int32_t genre);
+VELKOR_API const char *VELKOR_CALL velkor_genre_name(int32_t genre);
 /* The number of a genre name (letter case ignored), or -1000. */
-VK_API int32_t VK_CALL VkGenreNumber(const char *name);
+VELKOR_API int32_t VELKOR_CALL velkor_genre_number(const char *name);
 
-/* What VkWriteId3v1 stores: the fields named in `fields`; the others keep
+/* What velkor_write_id3v1 stores: the fields named in `fields`; the others keep
  * what the file's tag holds (or are empty when it has none). */
-#define VK_FIELD_TITLE 0x01u
-#define VK_FIELD_ARTIST 0x02u
-#define VK_FIELD_ALBUM 0x04u
-#define VK_FIELD_YEAR 0x08u
-#define VK_FIELD_COMMENT 0x10u
-#define VK_FIELD_TRACK 0x20u
-#define VK_FIELD_GENRE 0x40u
-typedef struct VkId3v1 {
-    uint32_t size;        /* set by the caller: sizeof(VkId3v1) */
-    uint32_t fields;      /* VK_FIELD_... */
+#define VELKOR_FIELD_TITLE 0x01u
+#define VELKOR_FIELD_ARTIST 0x02u
+#define VELKOR_FIELD_ALBUM 0x04u
+#define VELKOR_FIELD_YEAR 0x08u
+#define VELKOR_FIELD_COMMENT 0x10u
+#define VELKOR_FIELD_TRACK 0x20u
+#define VELKOR_FIELD_GENRE 0x40u
+typedef struct velkor_id3v1_fields {
+    uint32_t size;        /* set by the caller: sizeof(velkor_id3v1_fields) */
+    uint32_t fields;      /* VELKOR_FIELD_... */
     const char *title;    /* UTF-8, stored as Latin-1 ('?' for others), 30 bytes at most */
     const char *artist;
     const char *album;
@@ -307,49 +307,49 @@ typedef struct VkId3v1 {
     int32_t year;         /* 0 to 9999 */
     int32_t track;        /* 1 to 255; 0 removes it (ID3v1.0) */
     int32_t genre;        /* 0 to 255; 255 for none */
-} VkId3v1;
+} velkor_id3v1_fields;
 
 /*
  * Writes the ID3v1 tag of the file at path (UTF-8): over the tag it ends
  * with, or appended. Nothing else in the file changes, and a failed write
- * leaves the file as it was. VK_ERROR_ARGUMENT for a value out of range.
+ * leaves the file as it was. VELKOR_ERROR_ARGUMENT for a value out of range.
  */
-VK_API int32_t VK_CALL VkWriteId3v1(const char *path, const VkId3v1 *tag);
+VELKOR_API int32_t VELKOR_CALL velkor_write_id3v1(const char *path, const velkor_id3v1_fields *tag);
 
 /*
  * Many files at once. A scan analyses the files named in paths (count of
- * them) or, with VK_SCAN_RECURSIVE, the audio files beneath the folders
+ * them) or, with VELKOR_SCAN_RECURSIVE, the audio files beneath the folders
  * among them (depth first, each folder's entries sorted by name; .mp3,
  * .mp2, .mp1 and .mpga; links to folders not followed), several at a time
  * on `threads` threads (0: the library's choice; 1: one after the other on
  * the caller's thread), and hands the results out in that order. Memory
  * stays the same however many files there are.
  */
-#define VK_SCAN_RECURSIVE 0x100u
-/* Only the walk: each file's path with VK_OK and no handle (a folder's
+#define VELKOR_SCAN_RECURSIVE 0x100u
+/* Only the walk: each file's path with VELKOR_OK and no handle (a folder's
  * problems as they are), for a caller that analyses the files itself. */
-#define VK_SCAN_PATHS_ONLY 0x200u
-typedef struct VkScan VkScan;
-/* options: VK_SCAN_... and VkFileOpen's options. */
-VK_API int32_t VK_CALL VkScanOpen(const char *const *paths, int32_t count, uint32_t options,
-                                  int32_t threads, VkScan **scan);
+#define VELKOR_SCAN_PATHS_ONLY 0x200u
+typedef struct velkor_scan velkor_scan;
+/* options: VELKOR_SCAN_... and velkor_open's options. */
+VELKOR_API int32_t VELKOR_CALL velkor_scan_open(const char *const *paths, int32_t count, uint32_t options,
+                                  int32_t threads, velkor_scan **scan);
 /*
  * The next result: returns 1 with *path (valid until the next call) and
- * either *status VK_OK and *file, a handle the caller closes, or *file NULL
+ * either *status VELKOR_OK and *file, a handle the caller closes, or *file NULL
  * and *status saying why the file (or a folder on the way) could not be
- * analysed; a folder named without VK_SCAN_RECURSIVE is VK_ERROR_NOT_REGULAR.
+ * analysed; a folder named without VELKOR_SCAN_RECURSIVE is VELKOR_ERROR_NOT_REGULAR.
  * Returns 0 when every result was handed out.
  */
-VK_API int32_t VK_CALL VkScanNext(VkScan *scan, const char **path, VkFile **file, int32_t *status);
+VELKOR_API int32_t VELKOR_CALL velkor_scan_next(velkor_scan *scan, const char **path, velkor_file **file, int32_t *status);
 /* Stops the scan (results not taken are dropped) and releases it. */
-VK_API void VK_CALL VkScanClose(VkScan *scan);
+VELKOR_API void VELKOR_CALL velkor_scan_close(velkor_scan *scan);
 
 #if defined(_WIN32)
-/* The same with UTF-16 paths and texts. VkFileGetTextW returns the UTF-16
+/* The same with UTF-16 paths and texts. velkor_get_text_w returns the UTF-16
  * code units the whole text needs, zero included. */
-VK_API int32_t VK_CALL VkFileOpenW(const wchar_t *path, uint32_t options, VkFile **file);
-VK_API int32_t VK_CALL VkFileGetTextW(const VkFile *file, int32_t field, wchar_t *buffer, int32_t size);
-VK_API int32_t VK_CALL VkWriteId3v1W(const wchar_t *path, const VkId3v1 *tag);
+VELKOR_API int32_t VELKOR_CALL velkor_open_w(const wchar_t *path, uint32_t options, velkor_file **file);
+VELKOR_API int32_t VELKOR_CALL velkor_get_text_w(const velkor_file *file, int32_t field, wchar_t *buffer, int32_t size);
+VELKOR_API int32_t VELKOR_CALL velkor_write_id3v1_w(const wchar_t *path, const velkor_id3v1_fields *tag);
 #endif
 
 #if !defined(_WIN32)
@@ -364,30 +364,30 @@ VK_API int32_t VK_CALL VkWriteId3v1W(const wchar_t *path, const VkId3v1 *tag);
  *
  * style holds the message-box style bits below (buttons in the low four
  * bits, the icon in the next four). The handler returns the answer:
- * VK_ANSWER_OK for a notice with one button, VK_ANSWER_YES or VK_ANSWER_NO
+ * VELKOR_ANSWER_OK for a notice with one button, VELKOR_ANSWER_YES or VELKOR_ANSWER_NO
  * for a question. text may hold line feeds. context is the pointer given to
- * VkSetNoticeHandler. The handler runs on the thread that called into the
+ * velkor_set_notice_handler. The handler runs on the thread that called into the
  * library.
  */
-#define VK_NOTICE_BUTTONS_OK 0x0u
-#define VK_NOTICE_BUTTONS_YESNO 0x4u
-#define VK_NOTICE_ICON_QUESTION 0x20u
-#define VK_NOTICE_ICON_WARNING 0x30u
-#define VK_NOTICE_ICON_INFORMATION 0x40u
-#define VK_NOTICE_SYSTEM_MODAL 0x1000u
+#define VELKOR_NOTICE_BUTTONS_OK 0x0u
+#define VELKOR_NOTICE_BUTTONS_YESNO 0x4u
+#define VELKOR_NOTICE_ICON_QUESTION 0x20u
+#define VELKOR_NOTICE_ICON_WARNING 0x30u
+#define VELKOR_NOTICE_ICON_INFORMATION 0x40u
+#define VELKOR_NOTICE_SYSTEM_MODAL 0x1000u
 
-#define VK_ANSWER_OK 1
-#define VK_ANSWER_YES 6
-#define VK_ANSWER_NO 7
+#define VELKOR_ANSWER_OK 1
+#define VELKOR_ANSWER_YES 6
+#define VELKOR_ANSWER_NO 7
 
-typedef int32_t (VK_CALL *VkNoticeHandler)(const char *text, const char *caption,
+typedef int32_t (VELKOR_CALL *velkor_notice_handler)(const char *text, const char *caption,
                                            uint32_t style, void *context);
 
 /*
  * Sends every later notice of the process to handler, with context; NULL
  * restores the default stderr line. Safe to call from any thread.
  */
-VK_API void VK_CALL VkSetNoticeHandler(VkNoticeHandler handler, void *context);
+VELKOR_API void VELKOR_CALL velkor_set_notice_handler(velkor_notice_handler handler, void *context);
 #endif
 
 #ifdef __cplusplus

@@ -42,7 +42,7 @@ Bytes id3v2_tag(std::initializer_list<std::pair<std::string, std::string>> frame
 }
 
 std::string report_of(const std::string& path, int32_t* result = nullptr) {
-    char report[VK_REPORT_SIZE];
+    char report[VELKOR_REPORT_SIZE];
     std::memset(report, 'Q', sizeof report);
     const int32_t r = VkOpenMp3File(path.c_str(), report, 0);
     if (result) *result = r;
@@ -128,7 +128,7 @@ TEST(TextReport, Failures) {
     // No frame: no notice.
     EXPECT_EQ(report_of(dir.write("zeros.mp3", Bytes(5000, 0)), &result), "Unable to open file");
     EXPECT_EQ(result, 0);
-    char report[VK_REPORT_SIZE];
+    char report[VELKOR_REPORT_SIZE];
     EXPECT_EQ(VkOpenMp3File(nullptr, report, 0), 0);
     EXPECT_STREQ(report, "Unable to open file");
     EXPECT_EQ(VkOpenMp3File(write_mp3(dir, "fine.mp3", {}, {}).c_str(), nullptr, 0), 0);
@@ -136,7 +136,7 @@ TEST(TextReport, Failures) {
 }
 
 // Each item at its longest, over objects set up by hand: together they must
-// fill VK_REPORT_SIZE exactly.
+// fill VELKOR_REPORT_SIZE exactly.
 TEST(TextReport, LongestItemsMakeTheReportSize) {
     using velkor::Mp3FileInfo;
     std::vector<Mp3FileInfo> extremes(3);
@@ -165,7 +165,7 @@ TEST(TextReport, LongestItemsMakeTheReportSize) {
 
     std::vector<std::size_t> longest(15, 0);
     for (const Mp3FileInfo& info : extremes) {
-        char report[VK_REPORT_SIZE];
+        char report[VELKOR_REPORT_SIZE];
         velkor::build_text_report(info, report);
         const std::vector<std::string> items = items_of(report);
         ASSERT_EQ(items.size(), 15u) << report;
@@ -181,18 +181,18 @@ TEST(TextReport, LongestItemsMakeTheReportSize) {
     EXPECT_EQ(longest[14], 11u + 5);  // -2147483648
     std::size_t total = 1;  // the zero byte
     for (std::size_t length : longest) total += length;
-    EXPECT_EQ(total, static_cast<std::size_t>(VK_REPORT_SIZE));
+    EXPECT_EQ(total, static_cast<std::size_t>(VELKOR_REPORT_SIZE));
 }
 
-InfoRecord fresh_record() {
-    InfoRecord record;
+velkor_info_record fresh_record() {
+    velkor_info_record record;
     std::memset(&record, 'Q', sizeof record);
     return record;
 }
 
 TEST(InfoRecordExport, FileWithId3v11Tag) {
     TempDir dir;
-    InfoRecord record = fresh_record();
+    velkor_info_record record = fresh_record();
     VkGetSonvexStruct(
         write_mp3(dir, "v11.mp3", {}, id3v1("Title", "Artist", "Album", "2001", "Line\nTab\t\xE9\x7F!", 7, 17))
             .c_str(),
@@ -217,7 +217,7 @@ TEST(InfoRecordExport, FileWithId3v11Tag) {
 TEST(InfoRecordExport, TagFallbacks) {
     TempDir dir;
     // Only ID3v2: its texts, its track, the index of its genre text; no year.
-    InfoRecord record = fresh_record();
+    velkor_info_record record = fresh_record();
     const Bytes tag = id3v2_tag({{"TIT2", "V2 Title"}, {"TPE1", "V2 Artist"}, {"TALB", "V2 Album"},
                                  {"TCON", "rock"}, {"TRCK", "5/12"}, {"TYER", "1987"}});
     VkGetSonvexStruct(write_mp3(dir, "v2.mp3", tag, {}).c_str(), &record);
@@ -254,10 +254,10 @@ TEST(InfoRecordExport, TagFallbacks) {
 TEST(InfoRecordExport, FailuresTouchOnlyTheStatus) {
     TempDir dir;
     NoticeRecorder recorder;
-    InfoRecord record = fresh_record();
+    velkor_info_record record = fresh_record();
     VkGetSonvexStruct(dir.path("missing.mp3").c_str(), &record);
     EXPECT_STREQ(record.status, "Unable to open file (2)");
-    const InfoRecord untouched = fresh_record();
+    const velkor_info_record untouched = fresh_record();
     EXPECT_EQ(std::memcmp(record.track, untouched.track, sizeof record - sizeof record.status), 0);
     EXPECT_EQ(recorder.notices().size(), 1u);
 
@@ -280,7 +280,7 @@ int32_t note_current(const char*, const char*, uint32_t, void*) {
 TEST(AnalysisExports, CurrentObjectLivesForTheCallOnly) {
     velkor::platform::set_notice_handler(note_current);
     notices_with_current = 0;
-    char report[VK_REPORT_SIZE];
+    char report[VELKOR_REPORT_SIZE];
     VkOpenMp3File("/nonexistent/velkor/file.mp3", report, 0);
     velkor::platform::set_notice_handler(nullptr);
     EXPECT_EQ(notices_with_current.load(), 1);
@@ -292,7 +292,7 @@ TEST(AnalysisExports, ManyThreadsAtOnce) {
     constexpr int kThreads = 8;
     std::vector<std::string> paths;
     std::vector<std::string> reports;
-    std::vector<InfoRecord> records;
+    std::vector<velkor_info_record> records;
     for (int i = 0; i < kThreads; ++i) {
         const std::string title = "Title " + std::to_string(i);
         paths.push_back(write_mp3(dir, "t" + std::to_string(i) + ".mp3", {},
@@ -310,7 +310,7 @@ TEST(AnalysisExports, ManyThreadsAtOnce) {
             for (int round = 0; round < 50; ++round) {
                 const int i = (t + round) % kThreads;
                 if (report_of(paths[i]) != reports[i]) ++mismatches;
-                InfoRecord record = fresh_record();
+                velkor_info_record record = fresh_record();
                 VkGetSonvexStruct(paths[i].c_str(), &record);
                 if (std::memcmp(&record, &records[i], sizeof record) != 0) ++mismatches;
             }

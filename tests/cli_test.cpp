@@ -480,9 +480,9 @@ TEST_F(CliTest, FailedFilesAreToldOnceAndSetTheExitStatus) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("Sine Tone"), std::string::npos);
     EXPECT_EQ(run.out.find("missing"), std::string::npos);
-    EXPECT_EQ(run.err, "velkor: " + missing + ": " + VkStatusText(VK_ERROR_NOT_FOUND) + "\nvelkor: " +
+    EXPECT_EQ(run.err, "velkor: " + missing + ": " + velkor_status_text(VELKOR_ERROR_NOT_FOUND) + "\nvelkor: " +
                            path("noise.mp3") + ": " +
-                           VkStatusText(VK_ERROR_NO_AUDIO) + "\n");
+                           velkor_status_text(VELKOR_ERROR_NO_AUDIO) + "\n");
 
     // A failed file stays in the JSON Lines with its status.
     run = velkor({"--json", missing, path("noise.mp3"), sample("vbr_xing.mp3")});
@@ -499,12 +499,12 @@ TEST_F(CliTest, FailedFilesAreToldOnceAndSetTheExitStatus) {
     run = velkor({"--report", path("noise.mp3")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "Unable to open file\n");
-    EXPECT_EQ(run.err, "velkor: " + path("noise.mp3") + ": " + VkStatusText(VK_ERROR_NO_AUDIO) + "\n");
+    EXPECT_EQ(run.err, "velkor: " + path("noise.mp3") + ": " + velkor_status_text(VELKOR_ERROR_NO_AUDIO) + "\n");
 
     run = velkor({"--record", missing});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("  status:    Unable to open file (2)\n"), std::string::npos);
-    EXPECT_EQ(run.err, "velkor: " + missing + ": " + VkStatusText(VK_ERROR_NOT_FOUND) + "\n");
+    EXPECT_EQ(run.err, "velkor: " + missing + ": " + velkor_status_text(VELKOR_ERROR_NOT_FOUND) + "\n");
 }
 
 // Output is written in large pieces, but a message on stderr still comes
@@ -512,8 +512,8 @@ TEST_F(CliTest, FailedFilesAreToldOnceAndSetTheExitStatus) {
 TEST_F(CliTest, MessagesAndOutputKeepTheirOrderInOneFile) {
     write_file(path("noise.mp3"), std::string(3000, 'x'));
     const std::string missing = path("missing.mp3");
-    const std::string first = "velkor: " + missing + ": " + VkStatusText(VK_ERROR_NOT_FOUND) + "\n";
-    const std::string second = "velkor: " + path("noise.mp3") + ": " + VkStatusText(VK_ERROR_NO_AUDIO) + "\n";
+    const std::string first = "velkor: " + missing + ": " + velkor_status_text(VELKOR_ERROR_NOT_FOUND) + "\n";
+    const std::string second = "velkor: " + path("noise.mp3") + ": " + velkor_status_text(VELKOR_ERROR_NO_AUDIO) + "\n";
 
     Outcome run = velkor(
         {"--json", missing, sample("cbr_id3v11.mp3"), path("noise.mp3"), sample("vbr_xing.mp3")},
@@ -772,14 +772,14 @@ TEST_F(CliTest, UnknownGenreIsAskedOnTheTerminal) {
 TEST_F(CliTest, TagFailuresExitWithOne) {
     Outcome run = velkor({"tag", path("missing.mp3"), "--title", "x"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "velkor: " + path("missing.mp3") + ": " + VkStatusText(VK_ERROR_NOT_FOUND) +
+    EXPECT_EQ(run.err, "velkor: " + path("missing.mp3") + ": " + velkor_status_text(VELKOR_ERROR_NOT_FOUND) +
                            "; the tag is not written\n");
     EXPECT_FALSE(fs::exists(path("missing.mp3")));
 
     write_file(path("noise.mp3"), std::string(3000, 'x'));
     run = velkor({"tag", path("noise.mp3"), "--title", "x"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find(VkStatusText(VK_ERROR_NO_AUDIO)), std::string::npos);
+    EXPECT_NE(run.err.find(velkor_status_text(VELKOR_ERROR_NO_AUDIO)), std::string::npos);
     EXPECT_EQ(read_file(path("noise.mp3")), std::string(3000, 'x'));
 
     // A write the system refuses (here: beyond the file size limit, which
@@ -792,7 +792,7 @@ TEST_F(CliTest, TagFailuresExitWithOne) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     EXPECT_EQ(read_file(path("out")), "");
     EXPECT_EQ(read_file(path("err")), "velkor: " + file + ": the tag is not written: " +
-                                          VkStatusText(VK_ERROR_NO_SPACE) + "\n");
+                                          velkor_status_text(VELKOR_ERROR_NO_SPACE) + "\n");
     EXPECT_EQ(read_file(file), frames(8));
 }
 

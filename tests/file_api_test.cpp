@@ -49,15 +49,15 @@ std::string file_with(const TempDir& dir, const Bytes& head) {
 }
 
 struct Opened {
-    VkFile* file = nullptr;
+    velkor_file* file = nullptr;
     int32_t status;
-    explicit Opened(const std::string& path, uint32_t options = 0) : status(VkFileOpen(path.c_str(), options, &file)) {}
-    ~Opened() { VkFileClose(file); }
-    std::string text(int32_t field) const { return VkFileText(file, field); }
-    VkFacts facts() const {
-        VkFacts f;
+    explicit Opened(const std::string& path, uint32_t options = 0) : status(velkor_open(path.c_str(), options, &file)) {}
+    ~Opened() { velkor_close(file); }
+    std::string text(int32_t field) const { return velkor_text(file, field); }
+    velkor_file_facts facts() const {
+        velkor_file_facts f;
         f.size = sizeof f;
-        EXPECT_EQ(VkFileFacts(file, &f), VK_OK);
+        EXPECT_EQ(velkor_facts(file, &f), VELKOR_OK);
         return f;
     }
 };
@@ -72,40 +72,40 @@ struct TagCase {
 };
 
 const TagCase kTagCases[] = {
-    {"Latin1", tag(3, frame(3, "TIT2", Bytes{0, 'C', 'a', 'f', 0xE9})), VK_ID3V2_TITLE, "Caf\u00e9"},
-    {"Utf16WithBomAndSurrogates", tag(3, frame(3, "TIT2", kUtf16Title)), VK_ID3V2_TITLE, "Fin \u2014 \U0001F600"},
-    {"Utf16BigEndian", tag(4, frame(4, "TPE1", Bytes{2, 0x30, 0x42, 0x30, 0x44})), VK_ID3V2_ARTIST, "\u3042\u3044"},
+    {"Latin1", tag(3, frame(3, "TIT2", Bytes{0, 'C', 'a', 'f', 0xE9})), VELKOR_ID3V2_TITLE, "Caf\u00e9"},
+    {"Utf16WithBomAndSurrogates", tag(3, frame(3, "TIT2", kUtf16Title)), VELKOR_ID3V2_TITLE, "Fin \u2014 \U0001F600"},
+    {"Utf16BigEndian", tag(4, frame(4, "TPE1", Bytes{2, 0x30, 0x42, 0x30, 0x44})), VELKOR_ID3V2_ARTIST, "\u3042\u3044"},
     {"Utf8SeveralValues", tag(4, frame(4, "TPE1", Bytes{3} + text("One") + Bytes{0} + text("Two") + Bytes{0})),
-     VK_ID3V2_ARTIST, "One; Two"},
-    {"Utf8InvalidBytesReplaced", tag(4, frame(4, "TALB", Bytes{3, 'a', 0xC3, 'b'})), VK_ID3V2_ALBUM, "a\uFFFDb"},
-    {"TitleLongerThan30", tag(3, frame(3, "TIT2", Bytes{0} + text(std::string(200, 'x')))), VK_ID3V2_TITLE,
+     VELKOR_ID3V2_ARTIST, "One; Two"},
+    {"Utf8InvalidBytesReplaced", tag(4, frame(4, "TALB", Bytes{3, 'a', 0xC3, 'b'})), VELKOR_ID3V2_ALBUM, "a\uFFFDb"},
+    {"TitleLongerThan30", tag(3, frame(3, "TIT2", Bytes{0} + text(std::string(200, 'x')))), VELKOR_ID3V2_TITLE,
      "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
      "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"},
     {"V22Frames", tag(2, frame(2, "TP2", Bytes{0} + text("Band")) + frame(2, "TCM", Bytes{0} + text("Bach"))),
-     VK_ID3V2_ALBUM_ARTIST, "Band"},
-    {"RecordingTimeIsTheYear", tag(4, frame(4, "TDRC", Bytes{3} + text("2004-05-01"))), VK_ID3V2_YEAR, "2004-05-01"},
-    {"GenreReferences", tag(3, frame(3, "TCON", Bytes{0} + text("(17)(18)Acid Rock"))), VK_ID3V2_GENRE,
+     VELKOR_ID3V2_ALBUM_ARTIST, "Band"},
+    {"RecordingTimeIsTheYear", tag(4, frame(4, "TDRC", Bytes{3} + text("2004-05-01"))), VELKOR_ID3V2_YEAR, "2004-05-01"},
+    {"GenreReferences", tag(3, frame(3, "TCON", Bytes{0} + text("(17)(18)Acid Rock"))), VELKOR_ID3V2_GENRE,
      "Rock; Techno; Acid Rock"},
-    {"GenreNumbersInV24", tag(4, frame(4, "TCON", Bytes{3} + text("17") + Bytes{0} + text("Jazz"))), VK_ID3V2_GENRE,
+    {"GenreNumbersInV24", tag(4, frame(4, "TCON", Bytes{3} + text("17") + Bytes{0} + text("Jazz"))), VELKOR_ID3V2_GENRE,
      "Rock; Jazz"},
     {"CommentWithoutDescriptionWins",
      tag(3, frame(3, "COMM", Bytes{0} + text("engiTunNORM") + Bytes{0} + text("0001")) +
                 frame(3, "COMM", Bytes{0} + text("eng") + Bytes{0} + text("mine"))),
-     VK_ID3V2_COMMENT, "mine"},
+     VELKOR_ID3V2_COMMENT, "mine"},
     // Per-frame unsynchronisation with a data length indicator, grouping.
     {"V24FrameUnsyncAndDataLength",
-     tag(4, frame(4, "TPOS", Bytes{0x07} + syncsafe(5) + Bytes{0, '1', 0xFF, 0x00, '2'}, 0x0043)), VK_ID3V2_DISC,
+     tag(4, frame(4, "TPOS", Bytes{0x07} + syncsafe(5) + Bytes{0, '1', 0xFF, 0x00, '2'}, 0x0043)), VELKOR_ID3V2_DISC,
      "1\u00ff2"},
     // The tag-wide unsynchronisation of 2.3.
-    {"V23TagUnsync", tag(3, frame(3, "TCOM", Bytes{0, 0xFF, 0x00, 'z'}), 0x80), VK_ID3V2_COMPOSER, "\u00ffz"},
+    {"V23TagUnsync", tag(3, frame(3, "TCOM", Bytes{0, 0xFF, 0x00, 'z'}), 0x80), VELKOR_ID3V2_COMPOSER, "\u00ffz"},
     // Sizes some taggers wrote as plain numbers in 2.4 (here 200: 00 00 00 C8).
     {"V24PlainSize",
      tag(4, text("TIT2") + be32(200) + Bytes{0, 0, 0} + text(std::string(199, 'p')) + frame(4, "TPE1", Bytes{3, 'A'})),
-     VK_ID3V2_ARTIST, "A"},
+     VELKOR_ID3V2_ARTIST, "A"},
     {"V24ExtendedHeaderAndFooter",
      Bytes{'I', 'D', '3', 4, 0, 0x50} + syncsafe(6 + 10 + 10) + syncsafe(6) + Bytes{1, 0} +
          frame(4, "TIT2", Bytes{3} + text("Foot")) + Bytes(10, 0) + Bytes{'3', 'D', 'I', 4, 0, 0x50} + syncsafe(26),
-     VK_ID3V2_TITLE, "Foot"},
+     VELKOR_ID3V2_TITLE, "Foot"},
 };
 
 void PrintTo(const TagCase& c, std::ostream* os) { *os << c.name; }
@@ -115,7 +115,7 @@ class Id3v2Texts : public ::testing::TestWithParam<TagCase> {};
 TEST_P(Id3v2Texts, ReadWholeInUtf8) {
     TempDir dir;
     const Opened opened(file_with(dir, GetParam().head));
-    ASSERT_EQ(opened.status, VK_OK);
+    ASSERT_EQ(opened.status, VELKOR_OK);
     EXPECT_EQ(opened.text(GetParam().field), GetParam().expected);
 }
 
@@ -128,27 +128,27 @@ TEST(FileApi, PicturesAreDescribedAndReadOnDemand) {
     const Bytes apic = Bytes{3} + text("image/png") + Bytes{0, 3} + text("Front") + Bytes{0} + data;
     const Bytes pic22 = Bytes{0} + text("JPG") + Bytes{4} + text("Back") + Bytes{0} + Bytes(10, 1);
     const Opened v24(file_with(dir, tag(4, frame(4, "APIC", apic) + frame(4, "TIT2", Bytes{3, 'T'}))));
-    ASSERT_EQ(v24.status, VK_OK);
+    ASSERT_EQ(v24.status, VELKOR_OK);
     EXPECT_EQ(v24.facts().picture_count, 1);
-    EXPECT_EQ(v24.text(VK_ID3V2_TITLE), "T");
-    VkPicture picture;
+    EXPECT_EQ(v24.text(VELKOR_ID3V2_TITLE), "T");
+    velkor_picture_info picture;
     picture.size = sizeof picture;
-    ASSERT_EQ(VkFilePicture(v24.file, 0, &picture), VK_OK);
+    ASSERT_EQ(velkor_picture(v24.file, 0, &picture), VELKOR_OK);
     EXPECT_EQ(picture.type, 3);
     EXPECT_EQ(picture.bytes, static_cast<int32_t>(data.size()));
-    EXPECT_STREQ(VkFilePictureText(v24.file, 0, VK_PICTURE_MIME), "image/png");
-    EXPECT_STREQ(VkFilePictureText(v24.file, 0, VK_PICTURE_DESCRIPTION), "Front");
+    EXPECT_STREQ(velkor_picture_text(v24.file, 0, VELKOR_PICTURE_MIME), "image/png");
+    EXPECT_STREQ(velkor_picture_text(v24.file, 0, VELKOR_PICTURE_DESCRIPTION), "Front");
     Bytes read(data.size());
-    EXPECT_EQ(VkFileReadPicture(v24.file, 0, read.data(), static_cast<int32_t>(read.size()) - 1), VK_ERROR_ARGUMENT);
-    ASSERT_EQ(VkFileReadPicture(v24.file, 0, read.data(), static_cast<int32_t>(read.size())), VK_OK);
+    EXPECT_EQ(velkor_read_picture(v24.file, 0, read.data(), static_cast<int32_t>(read.size()) - 1), VELKOR_ERROR_ARGUMENT);
+    ASSERT_EQ(velkor_read_picture(v24.file, 0, read.data(), static_cast<int32_t>(read.size())), VELKOR_OK);
     EXPECT_EQ(read, data);
-    EXPECT_EQ(VkFilePicture(v24.file, 1, &picture), VK_ERROR_ARGUMENT);
+    EXPECT_EQ(velkor_picture(v24.file, 1, &picture), VELKOR_ERROR_ARGUMENT);
 
     const Opened v22(file_with(dir, tag(2, frame(2, "PIC", pic22))));
-    ASSERT_EQ(VkFilePicture(v22.file, 0, &picture), VK_OK);
+    ASSERT_EQ(velkor_picture(v22.file, 0, &picture), VELKOR_OK);
     EXPECT_EQ(picture.type, 4);
     EXPECT_EQ(picture.bytes, 10);
-    EXPECT_STREQ(VkFilePictureText(v22.file, 0, VK_PICTURE_MIME), "image/jpeg");
+    EXPECT_STREQ(velkor_picture_text(v22.file, 0, VELKOR_PICTURE_MIME), "image/jpeg");
 }
 
 std::string sample(const char* name) { return std::string(VELKOR_SAMPLES_DIR) + "/" + name; }
@@ -161,17 +161,17 @@ TEST(FileApi, SampleFiles) {
         const char* title;
     };
     const Expected cases[] = {
-        {"cbr_id3v11.mp3", 10, 32000, VK_VBR_NONE, 0, 11, 0, 196, 7056, -1, ""},
-        {"vbr_xing.mp3", 10, 44100, VK_VBR_XING, 1, 0, 0, 231, 6034, 6000, ""},
-        {"mpeg2_id3v10.mp3", 20, 22050, VK_VBR_NONE, 0, 10, 0, 348, 9090, -1, ""},
-        {"id3v23_utf16.mp3", 10, 44100, VK_VBR_NONE, 0, 0, 3, 193, 5041, -1, "Caf\u00e9 au Lait"},
-        {"id3v24_utf8_cover.mp3", 25, 11025, VK_VBR_NONE, 0, 0, 4, 155, 8097, -1, "\u0141\u00f3d\u017a Nocturne"},
+        {"cbr_id3v11.mp3", 10, 32000, VELKOR_VBR_NONE, 0, 11, 0, 196, 7056, -1, ""},
+        {"vbr_xing.mp3", 10, 44100, VELKOR_VBR_XING, 1, 0, 0, 231, 6034, 6000, ""},
+        {"mpeg2_id3v10.mp3", 20, 22050, VELKOR_VBR_NONE, 0, 10, 0, 348, 9090, -1, ""},
+        {"id3v23_utf16.mp3", 10, 44100, VELKOR_VBR_NONE, 0, 0, 3, 193, 5041, -1, "Caf\u00e9 au Lait"},
+        {"id3v24_utf8_cover.mp3", 25, 11025, VELKOR_VBR_NONE, 0, 0, 4, 155, 8097, -1, "\u0141\u00f3d\u017a Nocturne"},
     };
     for (const Expected& e : cases) {
         SCOPED_TRACE(e.name);
         const Opened opened(sample(e.name));
-        ASSERT_EQ(opened.status, VK_OK);
-        const VkFacts f = opened.facts();
+        ASSERT_EQ(opened.status, VELKOR_OK);
+        const velkor_file_facts f = opened.facts();
         EXPECT_EQ(f.mpeg_version, e.version);
         EXPECT_EQ(f.sampling_rate_hz, e.rate);
         EXPECT_EQ(f.vbr_header, e.vbr_header);
@@ -181,53 +181,53 @@ TEST(FileApi, SampleFiles) {
         EXPECT_EQ(f.frames, e.frames);
         EXPECT_EQ(f.duration_ms, e.duration_ms);
         EXPECT_EQ(f.gapless_duration_ms, e.gapless_ms);
-        EXPECT_EQ(opened.text(VK_ID3V2_TITLE), e.title);
+        EXPECT_EQ(opened.text(VELKOR_ID3V2_TITLE), e.title);
         // Counting every frame: exact, and no fewer than the estimate's stream holds.
-        const Opened counted(sample(e.name), VK_OPEN_COUNT_FRAMES);
-        const VkFacts c = counted.facts();
+        const Opened counted(sample(e.name), VELKOR_OPEN_COUNT_FRAMES);
+        const velkor_file_facts c = counted.facts();
         EXPECT_EQ(c.frames_exact, 1);
         if (e.exact) {
             EXPECT_EQ(c.frames, e.frames);
         }
     }
     const Opened lame(sample("vbr_xing.mp3"));
-    EXPECT_EQ(lame.text(VK_STREAM_ENCODER), "LAME3.100");
+    EXPECT_EQ(lame.text(VELKOR_STREAM_ENCODER), "LAME3.100");
     EXPECT_EQ(lame.facts().encoder_delay, 576);
 }
 
 TEST(FileApi, RecordsAndTextsFitTheCallersRoom) {
     const Opened opened(sample("id3v23_utf16.mp3"));
     // A caller that knows only the first fields gets only those.
-    VkFacts facts;
+    velkor_file_facts facts;
     std::memset(&facts, 0x5A, sizeof facts);
-    facts.size = offsetof(VkFacts, layer);
-    ASSERT_EQ(VkFileFacts(opened.file, &facts), VK_OK);
+    facts.size = offsetof(velkor_file_facts, layer);
+    ASSERT_EQ(velkor_facts(opened.file, &facts), VELKOR_OK);
     EXPECT_EQ(facts.mpeg_version, 10);
     EXPECT_EQ(facts.layer, 0x5A5A5A5A);
     // Cut at a character's boundary; the needed room is told.
     char room[5];
-    EXPECT_EQ(VkFileGetText(opened.file, VK_ID3V2_TITLE, room, sizeof room), 14);
+    EXPECT_EQ(velkor_get_text(opened.file, VELKOR_ID3V2_TITLE, room, sizeof room), 14);
     EXPECT_STREQ(room, "Caf");
-    EXPECT_EQ(VkFileGetText(opened.file, 999, room, sizeof room), 0);
-    EXPECT_EQ(VkFileText(opened.file, 999), nullptr);
-    EXPECT_EQ(VkFileText(nullptr, VK_ID3V2_TITLE), nullptr);
+    EXPECT_EQ(velkor_get_text(opened.file, 999, room, sizeof room), 0);
+    EXPECT_EQ(velkor_text(opened.file, 999), nullptr);
+    EXPECT_EQ(velkor_text(nullptr, VELKOR_ID3V2_TITLE), nullptr);
 }
 
 TEST(FileApi, StatusesSayWhy) {
     TempDir dir;
-    VkFile* file = reinterpret_cast<VkFile*>(1);
-    EXPECT_EQ(VkFileOpen(dir.path("missing.mp3").c_str(), 0, &file), VK_ERROR_NOT_FOUND);
+    velkor_file* file = reinterpret_cast<velkor_file*>(1);
+    EXPECT_EQ(velkor_open(dir.path("missing.mp3").c_str(), 0, &file), VELKOR_ERROR_NOT_FOUND);
     EXPECT_EQ(file, nullptr);
-    EXPECT_EQ(VkFileOpen(dir.path("").c_str(), 0, &file), VK_ERROR_NOT_REGULAR);
-    EXPECT_EQ(VkFileOpen(dir.write("zeros.mp3", Bytes(5000, 0)).c_str(), 0, &file), VK_ERROR_NO_AUDIO);
-    EXPECT_EQ(VkFileOpen(sample("vbr_xing.mp3").c_str(), 0x80, &file), VK_ERROR_ARGUMENT);
-    EXPECT_EQ(VkFileOpen(nullptr, 0, &file), VK_ERROR_ARGUMENT);
+    EXPECT_EQ(velkor_open(dir.path("").c_str(), 0, &file), VELKOR_ERROR_NOT_REGULAR);
+    EXPECT_EQ(velkor_open(dir.write("zeros.mp3", Bytes(5000, 0)).c_str(), 0, &file), VELKOR_ERROR_NO_AUDIO);
+    EXPECT_EQ(velkor_open(sample("vbr_xing.mp3").c_str(), 0x80, &file), VELKOR_ERROR_ARGUMENT);
+    EXPECT_EQ(velkor_open(nullptr, 0, &file), VELKOR_ERROR_ARGUMENT);
     if (geteuid() != 0) {
         const std::string locked = dir.write("locked.mp3", Bytes(10, 0));
         chmod(locked.c_str(), 0);
-        EXPECT_EQ(VkFileOpen(locked.c_str(), 0, &file), VK_ERROR_NOT_PERMITTED);
+        EXPECT_EQ(velkor_open(locked.c_str(), 0, &file), VELKOR_ERROR_NOT_PERMITTED);
     }
-    EXPECT_STREQ(VkStatusText(VK_ERROR_READ_ONLY), "read-only file system");
+    EXPECT_STREQ(velkor_status_text(VELKOR_ERROR_READ_ONLY), "read-only file system");
 }
 
 TEST(FileApi, WriteId3v1KeepsWhatIsNotGiven) {
@@ -236,33 +236,33 @@ TEST(FileApi, WriteId3v1KeepsWhatIsNotGiven) {
     const Bytes original((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::string path = dir.write("song.mp3", original);
 
-    VkId3v1 edit = {};
+    velkor_id3v1_fields edit = {};
     edit.size = sizeof edit;
-    edit.fields = VK_FIELD_TITLE | VK_FIELD_TRACK;
+    edit.fields = VELKOR_FIELD_TITLE | VELKOR_FIELD_TRACK;
     edit.title = "\u0141\u00f3d\u017a";  // beyond Latin-1: '?'
     edit.track = 9;
-    ASSERT_EQ(VkWriteId3v1(path.c_str(), &edit), VK_OK);
+    ASSERT_EQ(velkor_write_id3v1(path.c_str(), &edit), VELKOR_OK);
     Opened after(path);
-    EXPECT_EQ(after.text(VK_ID3V1_TITLE), "?\u00f3d?");
-    EXPECT_EQ(after.text(VK_ID3V1_ARTIST), "Velkor Samples");
-    EXPECT_EQ(after.text(VK_ID3V1_YEAR), "1999");
+    EXPECT_EQ(after.text(VELKOR_ID3V1_TITLE), "?\u00f3d?");
+    EXPECT_EQ(after.text(VELKOR_ID3V1_ARTIST), "Velkor Samples");
+    EXPECT_EQ(after.text(VELKOR_ID3V1_YEAR), "1999");
     EXPECT_EQ(after.facts().id3v1_track, 9);
     EXPECT_EQ(after.facts().file_size, static_cast<int64_t>(original.size()));
 
     // A file without a tag gets one; out-of-range values and missing files are refused.
     const std::string bare = file_with(dir, {});
-    edit.fields = VK_FIELD_YEAR;
+    edit.fields = VELKOR_FIELD_YEAR;
     edit.year = 2024;
-    ASSERT_EQ(VkWriteId3v1(bare.c_str(), &edit), VK_OK);
-    EXPECT_EQ(Opened(bare).text(VK_ID3V1_YEAR), "2024");
+    ASSERT_EQ(velkor_write_id3v1(bare.c_str(), &edit), VELKOR_OK);
+    EXPECT_EQ(Opened(bare).text(VELKOR_ID3V1_YEAR), "2024");
     edit.year = 10000;
-    EXPECT_EQ(VkWriteId3v1(bare.c_str(), &edit), VK_ERROR_ARGUMENT);
+    EXPECT_EQ(velkor_write_id3v1(bare.c_str(), &edit), VELKOR_ERROR_ARGUMENT);
     edit.year = 1;
-    EXPECT_EQ(VkWriteId3v1(dir.path("gone.mp3").c_str(), &edit), VK_ERROR_NOT_FOUND);
-    EXPECT_EQ(VkGenreNumber("rock"), 17);
-    EXPECT_EQ(VkGenreNumber("Polka Punk Fusion"), -1000);
-    EXPECT_STREQ(VkGenreName(0), "Blues");
-    EXPECT_EQ(VkGenreName(126), nullptr);
+    EXPECT_EQ(velkor_write_id3v1(dir.path("gone.mp3").c_str(), &edit), VELKOR_ERROR_NOT_FOUND);
+    EXPECT_EQ(velkor_genre_number("rock"), 17);
+    EXPECT_EQ(velkor_genre_number("Polka Punk Fusion"), -1000);
+    EXPECT_STREQ(velkor_genre_name(0), "Blues");
+    EXPECT_EQ(velkor_genre_name(126), nullptr);
 }
 
 }  // namespace

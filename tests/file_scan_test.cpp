@@ -1,4 +1,4 @@
-// VkScan: the same results in the same order whatever the number of
+// velkor_scan: the same results in the same order whatever the number of
 // threads, failures in their place, a look-ahead that stays bounded, and a
 // scan stopped half-way.
 #include <gtest/gtest.h>
@@ -26,20 +26,20 @@ using Result = std::tuple<std::string, int32_t, int64_t>;  // path, status, fram
 std::vector<Result> scan(const std::vector<std::string>& operands, uint32_t options, int32_t threads) {
     std::vector<const char*> paths;
     for (const std::string& operand : operands) paths.push_back(operand.c_str());
-    VkScan* scan = nullptr;
-    EXPECT_EQ(VkScanOpen(paths.data(), static_cast<int32_t>(paths.size()), options, threads, &scan), VK_OK);
+    velkor_scan* scan = nullptr;
+    EXPECT_EQ(velkor_scan_open(paths.data(), static_cast<int32_t>(paths.size()), options, threads, &scan), VELKOR_OK);
     std::vector<Result> results;
     const char* path;
-    VkFile* file;
+    velkor_file* file;
     int32_t status;
-    while (VkScanNext(scan, &path, &file, &status)) {
-        VkFacts facts = {};
+    while (velkor_scan_next(scan, &path, &file, &status)) {
+        velkor_file_facts facts = {};
         facts.size = sizeof facts;
-        if (file) VkFileFacts(file, &facts);
+        if (file) velkor_facts(file, &facts);
         results.emplace_back(path, status, facts.frames);
-        VkFileClose(file);
+        velkor_close(file);
     }
-    VkScanClose(scan);
+    velkor_scan_close(scan);
     return results;
 }
 
@@ -56,20 +56,20 @@ TEST(FileScan, SameResultsInTheSameOrderWhateverTheThreads) {
     fs::create_directory_symlink(dir.path("music"), dir.path("music/b/loop"));
     const std::vector<std::string> operands = {dir.path("music"), dir.path("missing.mp3"), dir.path("music/a")};
 
-    const std::vector<Result> one = scan(operands, VK_SCAN_RECURSIVE, 1);
+    const std::vector<Result> one = scan(operands, VELKOR_SCAN_RECURSIVE, 1);
     ASSERT_EQ(one.size(), 154u);
-    EXPECT_EQ(one[0], Result(dir.path("music/a/zeros.MP3"), VK_ERROR_NO_AUDIO, 0));
+    EXPECT_EQ(one[0], Result(dir.path("music/a/zeros.MP3"), VELKOR_ERROR_NO_AUDIO, 0));
     EXPECT_EQ(std::get<0>(one[1]), dir.path("music/b/1000.mp3"));
     EXPECT_EQ(std::get<0>(one[151]), dir.path("music/b/inner/x.mpga"));
-    EXPECT_EQ(one[152], Result(dir.path("missing.mp3"), VK_ERROR_NOT_FOUND, 0));
+    EXPECT_EQ(one[152], Result(dir.path("missing.mp3"), VELKOR_ERROR_NOT_FOUND, 0));
     for (int32_t threads : {2, 7, 32, 0}) {
-        EXPECT_EQ(scan(operands, VK_SCAN_RECURSIVE, threads), one) << threads << " threads";
+        EXPECT_EQ(scan(operands, VELKOR_SCAN_RECURSIVE, threads), one) << threads << " threads";
     }
     // Without recursion a folder is no file; the walk alone gives paths.
-    EXPECT_EQ(scan({dir.path("music")}, 0, 4), (std::vector<Result>{{dir.path("music"), VK_ERROR_NOT_REGULAR, 0}}));
-    const std::vector<Result> paths = scan(operands, VK_SCAN_RECURSIVE | VK_SCAN_PATHS_ONLY, 4);
+    EXPECT_EQ(scan({dir.path("music")}, 0, 4), (std::vector<Result>{{dir.path("music"), VELKOR_ERROR_NOT_REGULAR, 0}}));
+    const std::vector<Result> paths = scan(operands, VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_PATHS_ONLY, 4);
     ASSERT_EQ(paths.size(), one.size());
-    EXPECT_EQ(paths[0], Result(dir.path("music/a/zeros.MP3"), VK_OK, 0));
+    EXPECT_EQ(paths[0], Result(dir.path("music/a/zeros.MP3"), VELKOR_OK, 0));
 }
 
 // The scan runs ahead of its reader only so far: files taken out of the
@@ -81,22 +81,22 @@ TEST(FileScan, LooksAheadOnlyAFewFiles) {
     for (int i = 0; i < 1000; ++i) dir.write("many/" + std::to_string(10000 + i) + ".mp3", bytes);
     const std::string folder = dir.path("many");
     const char* operand = folder.c_str();
-    VkScan* scan = nullptr;
-    ASSERT_EQ(VkScanOpen(&operand, 1, VK_SCAN_RECURSIVE, 4, &scan), VK_OK);
+    velkor_scan* scan = nullptr;
+    ASSERT_EQ(velkor_scan_open(&operand, 1, VELKOR_SCAN_RECURSIVE, 4, &scan), VELKOR_OK);
     const char* path;
-    VkFile* file;
+    velkor_file* file;
     int32_t status;
-    ASSERT_TRUE(VkScanNext(scan, &path, &file, &status));
-    VkFileClose(file);
+    ASSERT_TRUE(velkor_scan_next(scan, &path, &file, &status));
+    velkor_close(file);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     fs::remove_all(folder);
     int analysed = 1, missing = 0;
-    while (VkScanNext(scan, &path, &file, &status)) {
-        analysed += status == VK_OK;
-        missing += status == VK_ERROR_NOT_FOUND;
-        VkFileClose(file);
+    while (velkor_scan_next(scan, &path, &file, &status)) {
+        analysed += status == VELKOR_OK;
+        missing += status == VELKOR_ERROR_NOT_FOUND;
+        velkor_close(file);
     }
-    VkScanClose(scan);
+    velkor_scan_close(scan);
     // The ring (256 files at 4 threads) and the walk's batch in hand.
     EXPECT_LE(analysed, 400);
     EXPECT_EQ(analysed + missing, 1000);
@@ -107,22 +107,22 @@ TEST(FileScan, StopsHalfWayAndRefusesNonsense) {
     for (int i = 0; i < 300; ++i) dir.write(std::to_string(i) + ".mp3", frame_file(1000));
     const std::string folder = dir.path("");
     const char* operand = folder.c_str();
-    VkScan* scan = nullptr;
-    ASSERT_EQ(VkScanOpen(&operand, 1, VK_SCAN_RECURSIVE, 8, &scan), VK_OK);
+    velkor_scan* scan = nullptr;
+    ASSERT_EQ(velkor_scan_open(&operand, 1, VELKOR_SCAN_RECURSIVE, 8, &scan), VELKOR_OK);
     const char* path;
-    VkFile* file;
+    velkor_file* file;
     int32_t status;
-    for (int i = 0; i < 3 && VkScanNext(scan, &path, &file, &status); ++i) VkFileClose(file);
-    VkScanClose(scan);  // results not taken are released
+    for (int i = 0; i < 3 && velkor_scan_next(scan, &path, &file, &status); ++i) velkor_close(file);
+    velkor_scan_close(scan);  // results not taken are released
 
-    EXPECT_EQ(VkScanOpen(&operand, 1, 0x8000, 1, &scan), VK_ERROR_ARGUMENT);
+    EXPECT_EQ(velkor_scan_open(&operand, 1, 0x8000, 1, &scan), VELKOR_ERROR_ARGUMENT);
     EXPECT_EQ(scan, nullptr);
-    EXPECT_EQ(VkScanOpen(&operand, 1, 0, 1000, &scan), VK_ERROR_ARGUMENT);
-    EXPECT_EQ(VkScanOpen(nullptr, 1, 0, 1, &scan), VK_ERROR_ARGUMENT);
-    EXPECT_EQ(VkScanNext(nullptr, &path, &file, &status), 0);
-    ASSERT_EQ(VkScanOpen(nullptr, 0, 0, 4, &scan), VK_OK);
-    EXPECT_EQ(VkScanNext(scan, &path, &file, &status), 0);
-    VkScanClose(scan);
+    EXPECT_EQ(velkor_scan_open(&operand, 1, 0, 1000, &scan), VELKOR_ERROR_ARGUMENT);
+    EXPECT_EQ(velkor_scan_open(nullptr, 1, 0, 1, &scan), VELKOR_ERROR_ARGUMENT);
+    EXPECT_EQ(velkor_scan_next(nullptr, &path, &file, &status), 0);
+    ASSERT_EQ(velkor_scan_open(nullptr, 0, 0, 4, &scan), VELKOR_OK);
+    EXPECT_EQ(velkor_scan_next(scan, &path, &file, &status), 0);
+    velkor_scan_close(scan);
 }
 
 }  // namespace

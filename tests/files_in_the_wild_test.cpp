@@ -136,16 +136,16 @@ TEST_P(FilesInTheWild, AnalysisAndBothExports) {
         // velkor's own interface reads the whole tag's texts and pictures'
         // descriptions, and no more of the picture.
         FileSource::thread_counter() = {};
-        VkFile* file = nullptr;
-        ASSERT_EQ(VkFileOpen(path.c_str(), 0, &file), VK_OK);
+        velkor_file* file = nullptr;
+        ASSERT_EQ(velkor_open(path.c_str(), 0, &file), VELKOR_OK);
         EXPECT_LE(FileSource::thread_counter().bytes, c.most_bytes_read);
-        EXPECT_STREQ(VkFileText(file, VK_ID3V2_ARTIST), c.artist);
-        VkFileClose(file);
+        EXPECT_STREQ(velkor_text(file, VELKOR_ID3V2_ARTIST), c.artist);
+        velkor_close(file);
     }
 
-    InfoRecord record;
+    velkor_info_record record;
     VkGetSonvexStruct(path.c_str(), &record);
-    char report[VK_REPORT_SIZE];
+    char report[VELKOR_REPORT_SIZE];
     const int32_t written = VkOpenMp3File(path.c_str(), report, 0);
     if (c.status != 0) {
         EXPECT_STREQ(record.status, "Unable to open file (4)");

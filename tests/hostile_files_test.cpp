@@ -51,7 +51,7 @@ struct Expected {
     int64_t has_id3v1 = kAny;
     int64_t has_id3v2 = kAny;
     // Further checks on the results, when the case has any.
-    std::function<void(const Mp3FileInfo&, const std::string& report, const InfoRecord&)> more;
+    std::function<void(const Mp3FileInfo&, const std::string& report, const velkor_info_record&)> more;
 };
 
 struct Built {
@@ -207,7 +207,7 @@ const HostileCase kCatalogue[] = {
          e.bitrate = 128;
          e.frames = 10276044;
          e.length = 268435;
-         e.more = [](const Mp3FileInfo& info, const std::string& report, const InfoRecord& record) {
+         e.more = [](const Mp3FileInfo& info, const std::string& report, const velkor_info_record& record) {
              EXPECT_EQ(info.file_size(), 4 * kGiB);
              EXPECT_NE(report.find("<sep>74:33:55<sep>4194304 kB<sep>"), std::string::npos) << report;
              EXPECT_STREQ(record.size, "4194304");
@@ -225,7 +225,7 @@ const HostileCase kCatalogue[] = {
          Expected e;
          e.header_pos = 201;
          e.has_id3v2 = 1;
-         e.more = [](const Mp3FileInfo& info, const std::string&, const InfoRecord& record) {
+         e.more = [](const Mp3FileInfo& info, const std::string&, const velkor_info_record& record) {
              EXPECT_STREQ(info.tag.v2_title, "Title");
              EXPECT_STREQ(record.title, "Title");
          };
@@ -255,7 +255,7 @@ const HostileCase kCatalogue[] = {
          Expected e;
          e.header_pos = 10 + static_cast<int64_t>(body.size()) + 1;
          e.has_id3v2 = 1;
-         e.more = [](const Mp3FileInfo& info, const std::string&, const InfoRecord&) {
+         e.more = [](const Mp3FileInfo& info, const std::string&, const velkor_info_record&) {
              EXPECT_STREQ(info.tag.v2_title, "Outer");
              EXPECT_STREQ(info.tag.v2_artist, "");
              EXPECT_STREQ(info.tag.v2_album, "Album");
@@ -273,7 +273,7 @@ const HostileCase kCatalogue[] = {
          Expected e;
          e.header_pos = 10 + static_cast<int64_t>(body.size()) + 1;
          e.has_id3v2 = 1;
-         e.more = [](const Mp3FileInfo& info, const std::string&, const InfoRecord&) {
+         e.more = [](const Mp3FileInfo& info, const std::string&, const velkor_info_record&) {
              EXPECT_STREQ(info.tag.v2_title, "Title");
              EXPECT_STREQ(info.tag.v2_artist, "");
              EXPECT_STREQ(info.tag.v2_album, "");
@@ -289,7 +289,7 @@ const HostileCase kCatalogue[] = {
          Expected e;
          e.header_pos = 10 + static_cast<int64_t>(body.size()) + 1;
          e.has_id3v2 = 1;
-         e.more = [](const Mp3FileInfo& info, const std::string&, const InfoRecord&) {
+         e.more = [](const Mp3FileInfo& info, const std::string&, const velkor_info_record&) {
              EXPECT_STREQ(info.tag.v2_album, "Album");
              EXPECT_STREQ(info.tag.v2_title, "");
          };
@@ -318,7 +318,7 @@ const HostileCase kCatalogue[] = {
          e.bitrate = 128;
          e.frames = 0;
          e.length = 0;
-         e.more = [](const Mp3FileInfo& info, const std::string&, const InfoRecord&) {
+         e.more = [](const Mp3FileInfo& info, const std::string&, const velkor_info_record&) {
              EXPECT_EQ(info.vbr.frames(), -1);
          };
          return Built{d.write("xing_cut.mp3", bytes), e};
@@ -351,7 +351,7 @@ const HostileCase kCatalogue[] = {
          Expected e;
          e.header_pos = 1;
          e.has_id3v1 = 1;
-         e.more = [](const Mp3FileInfo& info, const std::string& report, const InfoRecord& record) {
+         e.more = [](const Mp3FileInfo& info, const std::string& report, const velkor_info_record& record) {
              EXPECT_EQ(text_of(info.tag.title), std::string(30, '\xFF'));
              EXPECT_EQ(info.tag_genre_index(), -1000);
              EXPECT_EQ(info.tag_track(), -1);
@@ -370,7 +370,7 @@ const HostileCase kCatalogue[] = {
          const std::string path = long_path(d, 4095, true);
          Expected e;
          e.header_pos = 1;
-         e.more = [path](const Mp3FileInfo& info, const std::string&, const InfoRecord&) {
+         e.more = [path](const Mp3FileInfo& info, const std::string&, const velkor_info_record&) {
              EXPECT_EQ(info.path.size(), 4095u);
              EXPECT_EQ(info.path, path);
          };
@@ -457,14 +457,14 @@ TEST_P(HostileFiles, GiveTheirStatusInBoundedTime) {
     Mp3FileInfo info;
     std::string report;
     int32_t written = -1;
-    std::unique_ptr<InfoRecord> record(new InfoRecord);
-    std::memset(record.get(), 'x', sizeof(InfoRecord));
+    std::unique_ptr<velkor_info_record> record(new velkor_info_record);
+    std::memset(record.get(), 'x', sizeof(velkor_info_record));
     const auto start = std::chrono::steady_clock::now();
     {
         std::unique_ptr<OtherUser> user(hostile.as_other_user ? new OtherUser : nullptr);
         if (user && user->error()) GTEST_SKIP() << "cannot drop to another user: " << user->error();
         const int32_t status = info.load(path);
-        std::unique_ptr<char[]> buffer(new char[VK_REPORT_SIZE]);
+        std::unique_ptr<char[]> buffer(new char[VELKOR_REPORT_SIZE]);
         written = VkOpenMp3File(path, buffer.get(), 0);
         report = buffer.get();
         VkGetSonvexStruct(path, record.get());
@@ -485,8 +485,8 @@ TEST_P(HostileFiles, GiveTheirStatusInBoundedTime) {
         EXPECT_EQ(written, 0);
         EXPECT_EQ(report, "Unable to open file");
         EXPECT_EQ(text_of(record->status), "Unable to open file (" + std::to_string(expected.status) + ")");
-        EXPECT_EQ(std::string(record->track, sizeof(InfoRecord) - sizeof record->status),
-                  std::string(sizeof(InfoRecord) - sizeof record->status, 'x'));
+        EXPECT_EQ(std::string(record->track, sizeof(velkor_info_record) - sizeof record->status),
+                  std::string(sizeof(velkor_info_record) - sizeof record->status, 'x'));
     } else {
         EXPECT_EQ(written, 1);
         EXPECT_EQ(report.rfind("SUCCESS: File opened successfully<sep>", 0), 0u) << report;
@@ -518,13 +518,13 @@ TEST(HostileCalls, FileRemovedOrReplacedBetweenCalls) {
     TempDir dir;
     NoticeRecorder recorder;
     const std::string path = dir.write("song.mp3", frame_file(3000));
-    char report[VK_REPORT_SIZE];
+    char report[VELKOR_REPORT_SIZE];
     ASSERT_EQ(VkOpenMp3File(path.c_str(), report, 0), 1);
 
     ASSERT_EQ(::unlink(path.c_str()), 0);
     EXPECT_EQ(VkOpenMp3File(path.c_str(), report, 0), 0);
     EXPECT_STREQ(report, "Unable to open file");
-    InfoRecord record;
+    velkor_info_record record;
     VkGetSonvexStruct(path.c_str(), &record);
     EXPECT_STREQ(record.status, "Unable to open file (2)");
     EXPECT_EQ(recorder.notices().size(), 2u);

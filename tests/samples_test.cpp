@@ -58,7 +58,7 @@ TEST(InStrRev, FindsTheLastOccurrence) {
 }
 
 TEST(MyStructProc, WritesSevenCharactersIntoBothFields) {
-    SampleRecord record;
+    velkor_sample_record record;
     std::memset(&record, 'x', sizeof record);
     MyStructProc(&record);
     EXPECT_STREQ(record.first, "kvzt482");

@@ -48,21 +48,21 @@ long run_threads(Body body) {
 std::atomic<long> yes_notices{0};
 std::atomic<long> no_notices{0};
 
-int32_t VK_CALL answer_yes(const char*, const char*, uint32_t, void* context) {
+int32_t VELKOR_CALL answer_yes(const char*, const char*, uint32_t, void* context) {
     ++*static_cast<std::atomic<long>*>(context);
-    return VK_ANSWER_YES;
+    return VELKOR_ANSWER_YES;
 }
-int32_t VK_CALL answer_no(const char*, const char*, uint32_t, void* context) {
+int32_t VELKOR_CALL answer_no(const char*, const char*, uint32_t, void* context) {
     ++*static_cast<std::atomic<long>*>(context);
-    return VK_ANSWER_NO;
+    return VELKOR_ANSWER_NO;
 }
 
 TEST(ThreadStress, NoticesWhileTheHandlerChanges) {
-    VkSetNoticeHandler(answer_yes, &yes_notices);
+    velkor_set_notice_handler(answer_yes, &yes_notices);
     std::atomic<bool> done{false};
     std::thread switcher([&] {
         for (bool yes = false; !done; yes = !yes) {
-            VkSetNoticeHandler(yes ? answer_yes : answer_no, yes ? &yes_notices : &no_notices);
+            velkor_set_notice_handler(yes ? answer_yes : answer_no, yes ? &yes_notices : &no_notices);
             std::this_thread::yield();
         }
     });
@@ -71,9 +71,9 @@ TEST(ThreadStress, NoticesWhileTheHandlerChanges) {
     std::atomic<long> other_answers{0};
     const long calls = run_threads([&](int) {
         const int32_t answer = DisplayStringByVal("stress");
-        if (answer == VK_ANSWER_YES) {
+        if (answer == VELKOR_ANSWER_YES) {
             ++yes_answers;
-        } else if (answer == VK_ANSWER_NO) {
+        } else if (answer == VELKOR_ANSWER_NO) {
             ++no_answers;
         } else {
             ++other_answers;
@@ -81,7 +81,7 @@ TEST(ThreadStress, NoticesWhileTheHandlerChanges) {
     });
     done = true;
     switcher.join();
-    VkSetNoticeHandler(nullptr, nullptr);
+    velkor_set_notice_handler(nullptr, nullptr);
 
     // Each notice reached exactly one handler, with that handler's context.
     EXPECT_EQ(other_answers, 0);
@@ -103,13 +103,13 @@ struct Analysis {
     std::string path;
     int32_t written = 0;
     std::string report;
-    InfoRecord record;
+    velkor_info_record record;
 };
 
 Analysis analyse(const std::string& path) {
     Analysis a;
     a.path = path;
-    char report[VK_REPORT_SIZE];
+    char report[VELKOR_REPORT_SIZE];
     a.written = VkOpenMp3File(path.c_str(), report, 0);
     a.report = report;
     std::memset(&a.record, 'x', sizeof a.record);
@@ -157,15 +157,15 @@ std::vector<std::string> varied_files(const TempDir& dir) {
 std::atomic<long> open_notices{0};
 std::atomic<long> notices_without_object{0};
 
-int32_t VK_CALL count_notice(const char*, const char*, uint32_t, void*) {
+int32_t VELKOR_CALL count_notice(const char*, const char*, uint32_t, void*) {
     ++open_notices;
     if (velkor::current_object() == nullptr) ++notices_without_object;
-    return VK_ANSWER_OK;
+    return VELKOR_ANSWER_OK;
 }
 
 TEST(ThreadStress, BothExportsOnDifferentFilesAtOnce) {
     TempDir dir;
-    VkSetNoticeHandler(count_notice, nullptr);
+    velkor_set_notice_handler(count_notice, nullptr);
     std::vector<Analysis> alone;
     for (const std::string& path : varied_files(dir)) alone.push_back(analyse(path));
     ASSERT_EQ(alone.front().written, 1);
@@ -187,7 +187,7 @@ TEST(ThreadStress, BothExportsOnDifferentFilesAtOnce) {
         }
         if (expected.path == alone.back().path) ++missing_calls;
     });
-    VkSetNoticeHandler(nullptr, nullptr);
+    velkor_set_notice_handler(nullptr, nullptr);
 
     EXPECT_GT(calls, static_cast<long>(alone.size()));
     EXPECT_EQ(mismatches, 0);

@@ -68,7 +68,7 @@ struct FileOutput {
 void export_failure(const std::string& path, FileOutput& output) {
     AnalysedFile file;
     const int32_t status = file.open(path.c_str(), 0);
-    output.problem = status == VK_OK ? "cannot be analysed" : VkStatusText(status);
+    output.problem = status == VELKOR_OK ? "cannot be analysed" : velkor_status_text(status);
 }
 
 bool is_directory(const char* path) {
@@ -79,13 +79,13 @@ bool is_directory(const char* path) {
 // One result of the scan in the chosen format into output: the scan's
 // analysis (`file`, which output takes over), or, for --report and
 // --record, the exports' own.
-void file_output(const AnalyseOptions& options, const char* path, VkFile* file, int32_t status,
+void file_output(const AnalyseOptions& options, const char* path, velkor_file* file, int32_t status,
                  bool with_path, FileOutput& output) {
     output.clear();
-    if (status != VK_OK) {
-        output.problem = status == VK_ERROR_NOT_REGULAR && !options.recursive && is_directory(path)
+    if (status != VELKOR_OK) {
+        output.problem = status == VELKOR_ERROR_NOT_REGULAR && !options.recursive && is_directory(path)
                              ? "is a directory (-r walks it)"
-                             : VkStatusText(status);
+                             : velkor_status_text(status);
         if (options.format == Format::kJson) append_json_failure(output.text, path, json_status(status), output.problem);
         return;
     }
@@ -115,26 +115,26 @@ public:
     Scan(const std::vector<std::string>& operands, uint32_t options, int jobs) {
         std::vector<const char*> paths;
         for (const std::string& operand : operands) paths.push_back(operand.c_str());
-        status_ = VkScanOpen(paths.data(), static_cast<int32_t>(paths.size()), options, jobs, &scan_);
+        status_ = velkor_scan_open(paths.data(), static_cast<int32_t>(paths.size()), options, jobs, &scan_);
     }
-    ~Scan() { VkScanClose(scan_); }
+    ~Scan() { velkor_scan_close(scan_); }
     Scan(const Scan&) = delete;
     Scan& operator=(const Scan&) = delete;
 
     int32_t status() const { return status_; }
-    bool next(const char*& path, VkFile*& file, int32_t& status) {
-        return scan_ != nullptr && VkScanNext(scan_, &path, &file, &status) != 0;
+    bool next(const char*& path, velkor_file*& file, int32_t& status) {
+        return scan_ != nullptr && velkor_scan_next(scan_, &path, &file, &status) != 0;
     }
 
 private:
-    VkScan* scan_ = nullptr;
+    velkor_scan* scan_ = nullptr;
     int32_t status_;
 };
 
 uint32_t scan_options(const AnalyseOptions& options) {
-    uint32_t scan = options.recursive ? VK_SCAN_RECURSIVE : 0;
-    if (options.format == Format::kReport || options.format == Format::kRecord) return scan | VK_SCAN_PATHS_ONLY;
-    return scan | (options.exact ? VK_OPEN_COUNT_FRAMES : 0);
+    uint32_t scan = options.recursive ? VELKOR_SCAN_RECURSIVE : 0;
+    if (options.format == Format::kReport || options.format == Format::kRecord) return scan | VELKOR_SCAN_PATHS_ONLY;
+    return scan | (options.exact ? VELKOR_OPEN_COUNT_FRAMES : 0);
 }
 
 }  // namespace
@@ -152,10 +152,10 @@ int run_analyse_command(const std::vector<std::string>& args) {
     const bool show_progress = options.recursive && stderr_is_terminal();
     std::size_t total = 0;
     const char* path;
-    VkFile* file;
+    velkor_file* file;
     int32_t status;
     if (show_progress) {
-        Scan count(options.files, VK_SCAN_RECURSIVE | VK_SCAN_PATHS_ONLY, 1);
+        Scan count(options.files, VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_PATHS_ONLY, 1);
         while (count.next(path, file, status)) ++total;
     }
     Progress progress(total, show_progress);
@@ -165,8 +165,8 @@ int run_analyse_command(const std::vector<std::string>& args) {
     // The library analyses several files at once, the walk beside them,
     // and hands the results out in order.
     Scan scan(options.files, scan_options(options), options.jobs);
-    if (scan.status() != VK_OK) {
-        std::fprintf(stderr, "velkor: %s\n", VkStatusText(scan.status()));
+    if (scan.status() != VELKOR_OK) {
+        std::fprintf(stderr, "velkor: %s\n", velkor_status_text(scan.status()));
         return kExitFailed;
     }
     const bool with_path = options.files.size() > 1 || options.recursive;

@@ -8,40 +8,40 @@
 namespace velkor::cli {
 
 int32_t AnalysedFile::open(const char* path, uint32_t options) {
-    VkFileClose(file_);
+    velkor_close(file_);
     file_ = nullptr;
-    facts_ = VkFacts{};
+    facts_ = velkor_file_facts{};
     facts_.size = sizeof facts_;
-    const int32_t status = VkFileOpen(path, options, &file_);
-    if (status != VK_OK) return status;
-    return VkFileFacts(file_, &facts_);
+    const int32_t status = velkor_open(path, options, &file_);
+    if (status != VELKOR_OK) return status;
+    return velkor_facts(file_, &facts_);
 }
 
-void AnalysedFile::adopt(VkFile* file) {
-    VkFileClose(file_);
+void AnalysedFile::adopt(velkor_file* file) {
+    velkor_close(file_);
     file_ = file;
-    facts_ = VkFacts{};
+    facts_ = velkor_file_facts{};
     facts_.size = sizeof facts_;
-    VkFileFacts(file_, &facts_);
+    velkor_facts(file_, &facts_);
 }
 
-VkPicture AnalysedFile::picture(int32_t index) const {
-    VkPicture picture{};
+velkor_picture_info AnalysedFile::picture(int32_t index) const {
+    velkor_picture_info picture{};
     picture.size = sizeof picture;
-    if (VkFilePicture(file_, index, &picture) != VK_OK) picture.bytes = 0;
+    if (velkor_picture(file_, index, &picture) != VELKOR_OK) picture.bytes = 0;
     return picture;
 }
 
 int json_status(int32_t status) {
     switch (status) {
-        case VK_OK: return 0;
-        case VK_ERROR_NO_AUDIO: return 4;
+        case VELKOR_OK: return 0;
+        case VELKOR_ERROR_NO_AUDIO: return 4;
         default: return 2;
     }
 }
 
-bool vbr_average(const VkFacts& facts) {
-    return (facts.vbr_header == VK_VBR_XING || facts.vbr_header == VK_VBR_VBRI) && facts.frames_exact;
+bool vbr_average(const velkor_file_facts& facts) {
+    return (facts.vbr_header == VELKOR_VBR_XING || facts.vbr_header == VELKOR_VBR_VBRI) && facts.frames_exact;
 }
 
 int64_t leading_number(std::string_view text, int64_t none) {
@@ -52,10 +52,10 @@ int64_t leading_number(std::string_view text, int64_t none) {
 }
 
 int32_t combined_track(const AnalysedFile& file) {
-    const VkFacts& facts = file.facts();
+    const velkor_file_facts& facts = file.facts();
     if (facts.id3v1 == 11) return facts.id3v1_track;
     if (facts.id3v1 == 10) return -1;
-    const int64_t track = leading_number(file.text(VK_ID3V2_TRACK), -1);
+    const int64_t track = leading_number(file.text(VELKOR_ID3V2_TRACK), -1);
     return track >= 0 && track <= INT32_MAX ? static_cast<int32_t>(track) : -1;
 }
 

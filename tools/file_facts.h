@@ -13,29 +13,29 @@ namespace velkor::cli {
 class AnalysedFile {
 public:
     AnalysedFile() = default;
-    ~AnalysedFile() { VkFileClose(file_); }
+    ~AnalysedFile() { velkor_close(file_); }
     AnalysedFile(const AnalysedFile&) = delete;
     AnalysedFile& operator=(const AnalysedFile&) = delete;
 
-    // Analyses the file at path (VK_OPEN_... options); the library's status.
-    // The facts and texts are there only after VK_OK.
+    // Analyses the file at path (VELKOR_OPEN_... options); the library's status.
+    // The facts and texts are there only after VELKOR_OK.
     int32_t open(const char* path, uint32_t options);
     // Takes over a handle analysed elsewhere (a scan's).
-    void adopt(VkFile* file);
+    void adopt(velkor_file* file);
 
-    const VkFacts& facts() const { return facts_; }
-    // A VK_ID3V1_..., VK_ID3V2_... or VK_STREAM_... text; empty when absent.
-    std::string_view text(int32_t field) const { return view(VkFileText(file_, field)); }
-    VkPicture picture(int32_t index) const;
+    const velkor_file_facts& facts() const { return facts_; }
+    // A VELKOR_ID3V1_..., VELKOR_ID3V2_... or VELKOR_STREAM_... text; empty when absent.
+    std::string_view text(int32_t field) const { return view(velkor_text(file_, field)); }
+    velkor_picture_info picture(int32_t index) const;
     std::string_view picture_text(int32_t index, int32_t field) const {
-        return view(VkFilePictureText(file_, index, field));
+        return view(velkor_picture_text(file_, index, field));
     }
 
 private:
     static std::string_view view(const char* text) { return text ? text : std::string_view(); }
 
-    VkFile* file_ = nullptr;
-    VkFacts facts_{};
+    velkor_file* file_ = nullptr;
+    velkor_file_facts facts_{};
 };
 
 // The statuses of --json, as they were before the library told the reasons
@@ -44,7 +44,7 @@ int json_status(int32_t status);
 
 // True when the bitrate is a VBR header's average over the whole stream; a
 // header without the frame count leaves the first frame's bitrate.
-bool vbr_average(const VkFacts& facts);
+bool vbr_average(const velkor_file_facts& facts);
 
 // The track as the analysis exports give it: an ID3v1.1 tag's, none for an
 // ID3v1.0 tag, else the ID3v2 tag's number; -1 for none.

@@ -97,50 +97,50 @@ private:
 
 const char* vbr_header_name(int32_t header) {
     switch (header) {
-        case VK_VBR_XING: return "\"Xing\"";
-        case VK_VBR_INFO: return "\"Info\"";
-        case VK_VBR_VBRI: return "\"VBRI\"";
+        case VELKOR_VBR_XING: return "\"Xing\"";
+        case VELKOR_VBR_INFO: return "\"Info\"";
+        case VELKOR_VBR_VBRI: return "\"VBRI\"";
         default: return "null";
     }
 }
 
 void put_id3v1(JsonObject object, const AnalysedFile& file) {
-    const VkFacts& f = file.facts();
+    const velkor_file_facts& f = file.facts();
     object.text("version", f.id3v1 == 11 ? "1.1" : "1.0")
-        .text("title", file.text(VK_ID3V1_TITLE))
-        .text("artist", file.text(VK_ID3V1_ARTIST))
-        .text("album", file.text(VK_ID3V1_ALBUM))
-        .number("year", leading_number(file.text(VK_ID3V1_YEAR), 0))
-        .text("comment", file.text(VK_ID3V1_COMMENT))
+        .text("title", file.text(VELKOR_ID3V1_TITLE))
+        .text("artist", file.text(VELKOR_ID3V1_ARTIST))
+        .text("album", file.text(VELKOR_ID3V1_ALBUM))
+        .number("year", leading_number(file.text(VELKOR_ID3V1_YEAR), 0))
+        .text("comment", file.text(VELKOR_ID3V1_COMMENT))
         .number_or_null("track", f.id3v1_track, -1)
         .number("genre", f.id3v1_genre)
-        .text("genre_name", file.text(VK_ID3V1_GENRE))
+        .text("genre_name", file.text(VELKOR_ID3V1_GENRE))
         .done();
 }
 
 void put_id3v2(JsonObject object, const AnalysedFile& file) {
-    const VkFacts& f = file.facts();
+    const velkor_file_facts& f = file.facts();
     const char version[] = {'2', '.', static_cast<char>('0' + f.id3v2_version)};
-    const std::string_view genre = file.text(VK_ID3V2_GENRE);
+    const std::string_view genre = file.text(VELKOR_ID3V2_GENRE);
     object.text("version", std::string_view(version, sizeof version))
-        .text("title", file.text(VK_ID3V2_TITLE))
-        .text("artist", file.text(VK_ID3V2_ARTIST))
-        .text("album", file.text(VK_ID3V2_ALBUM))
-        .text("album_artist", file.text(VK_ID3V2_ALBUM_ARTIST))
-        .text("year", file.text(VK_ID3V2_YEAR))
-        .text("comment", file.text(VK_ID3V2_COMMENT))
-        .text("track", file.text(VK_ID3V2_TRACK))
-        .text("disc", file.text(VK_ID3V2_DISC))
+        .text("title", file.text(VELKOR_ID3V2_TITLE))
+        .text("artist", file.text(VELKOR_ID3V2_ARTIST))
+        .text("album", file.text(VELKOR_ID3V2_ALBUM))
+        .text("album_artist", file.text(VELKOR_ID3V2_ALBUM_ARTIST))
+        .text("year", file.text(VELKOR_ID3V2_YEAR))
+        .text("comment", file.text(VELKOR_ID3V2_COMMENT))
+        .text("track", file.text(VELKOR_ID3V2_TRACK))
+        .text("disc", file.text(VELKOR_ID3V2_DISC))
         .text("genre", genre)
-        .number_or_null("genre_index", genre.empty() ? -1000 : VkGenreNumber(genre.data()), -1000)
-        .text("composer", file.text(VK_ID3V2_COMPOSER))
+        .number_or_null("genre_index", genre.empty() ? -1000 : velkor_genre_number(genre.data()), -1000)
+        .text("composer", file.text(VELKOR_ID3V2_COMPOSER))
         .list("pictures");
     for (int32_t i = 0; i < f.picture_count; ++i) {
-        const VkPicture picture = file.picture(i);
+        const velkor_picture_info picture = file.picture(i);
         object.element()
             .number("type", picture.type)
-            .text("mime", file.picture_text(i, VK_PICTURE_MIME))
-            .text("description", file.picture_text(i, VK_PICTURE_DESCRIPTION))
+            .text("mime", file.picture_text(i, VELKOR_PICTURE_MIME))
+            .text("description", file.picture_text(i, VELKOR_PICTURE_DESCRIPTION))
             .number("bytes", picture.bytes)
             .done();
     }
@@ -155,9 +155,9 @@ void append_json_failure(TextBuffer& out, std::string_view path, int status, std
 }
 
 void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile& file) {
-    const VkFacts& f = file.facts();
+    const velkor_file_facts& f = file.facts();
     JsonObject object(out);
-    object.text("file", path).number("status", 0).text("version", file.text(VK_STREAM_VERSION));
+    object.text("file", path).number("status", 0).text("version", file.text(VELKOR_STREAM_VERSION));
     if (f.mpeg_version == 25) {
         object.raw("mpeg_version", "2.5");
     } else {
@@ -172,12 +172,12 @@ void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile
         .raw("vbr_header", vbr_header_name(f.vbr_header))
         .boolean("frames_exact", f.frames_exact != 0)
         .number("sampling_rate_hz", f.sampling_rate_hz)
-        .text("mode", file.text(VK_STREAM_MODE))
+        .text("mode", file.text(VELKOR_STREAM_MODE))
         .number("length_seconds", seconds)
         .text("length", std::string_view(length, length_size))
         .number("duration_ms", f.duration_ms)
         .number_or_null("gapless_duration_ms", f.gapless_duration_ms, -1)
-        .text_or_null("encoder", file.text(VK_STREAM_ENCODER))
+        .text_or_null("encoder", file.text(VELKOR_STREAM_ENCODER))
         .number_or_null("encoder_delay", f.encoder_delay, -1)
         .number_or_null("encoder_padding", f.encoder_padding, -1)
         .number("file_size", f.file_size)

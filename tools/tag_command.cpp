@@ -72,8 +72,8 @@ public:
 
     int run() {
         const int32_t status = file_.open(path_.c_str(), 0);
-        if (status != VK_OK) {
-            say(std::string(VkStatusText(status)) + "; the tag is not written");
+        if (status != VELKOR_OK) {
+            say(std::string(velkor_status_text(status)) + "; the tag is not written");
             return kExitFailed;
         }
         take_texts();
@@ -89,9 +89,9 @@ public:
         tag_.artist = artist_.c_str();
         tag_.album = album_.c_str();
         tag_.comment = comment_.c_str();
-        const int32_t written = VkWriteId3v1(path_.c_str(), &tag_);
-        if (written != VK_OK) {
-            say(std::string("the tag is not written: ") + VkStatusText(written));
+        const int32_t written = velkor_write_id3v1(path_.c_str(), &tag_);
+        if (written != VELKOR_OK) {
+            say(std::string("the tag is not written: ") + velkor_status_text(written));
             return kExitFailed;
         }
         for (const std::string& note : notes_) say(note);
@@ -118,7 +118,7 @@ private:
 
     // Whether the written tag holds a track (ID3v1.1).
     bool tag_has_track() const {
-        if (tag_.fields & VK_FIELD_TRACK) return tag_.track > 0;
+        if (tag_.fields & VELKOR_FIELD_TRACK) return tag_.track > 0;
         return file_.facts().id3v1 == 11;
     }
 
@@ -133,7 +133,7 @@ private:
             notes_.push_back(std::string(name) + ": " + std::to_string(lost) +
                              " character(s) beyond Latin-1 stored as '?'");
         }
-        if (field != VK_FIELD_COMMENT && characters(kept) > kTextLimit) {
+        if (field != VELKOR_FIELD_COMMENT && characters(kept) > kTextLimit) {
             kept = cut(kept, kTextLimit);
             notes_.push_back(std::string(name) + ": longer than 30 characters, cut to 30");
         }
@@ -141,10 +141,10 @@ private:
     }
 
     void take_texts() {
-        take_text(options_.title, VK_FIELD_TITLE, "title", title_);
-        take_text(options_.artist, VK_FIELD_ARTIST, "artist", artist_);
-        take_text(options_.album, VK_FIELD_ALBUM, "album", album_);
-        take_text(options_.comment, VK_FIELD_COMMENT, "comment", comment_);
+        take_text(options_.title, VELKOR_FIELD_TITLE, "title", title_);
+        take_text(options_.artist, VELKOR_FIELD_ARTIST, "artist", artist_);
+        take_text(options_.album, VELKOR_FIELD_ALBUM, "album", album_);
+        take_text(options_.comment, VELKOR_FIELD_COMMENT, "comment", comment_);
     }
 
     void take_year() {
@@ -155,14 +155,14 @@ private:
             return;
         }
         tag_.year = year;
-        mark(VK_FIELD_YEAR, "year");
+        mark(VELKOR_FIELD_YEAR, "year");
     }
 
     void take_track() {
         if (!requested(options_.track)) return;
         if (*options_.track == "none") {
             tag_.track = 0;
-            mark(VK_FIELD_TRACK, "track (removed)");
+            mark(VELKOR_FIELD_TRACK, "track (removed)");
             return;
         }
         const int32_t track = whole_number(*options_.track);
@@ -172,17 +172,17 @@ private:
             return;
         }
         tag_.track = track;
-        mark(VK_FIELD_TRACK, "track");
+        mark(VELKOR_FIELD_TRACK, "track");
     }
 
     void take_genre() {
         if (!requested(options_.genre)) return;
         const std::string& name = *options_.genre;
         int32_t genre = whole_number(name);
-        if (genre < 0 || !VkGenreName(genre)) genre = VkGenreNumber(name.c_str());
+        if (genre < 0 || !velkor_genre_name(genre)) genre = velkor_genre_number(name.c_str());
         if (genre < 0 && !store_unsupported(name)) return;
         tag_.genre = genre < 0 ? 255 : genre;
-        mark(VK_FIELD_GENRE, "genre");
+        mark(VELKOR_FIELD_GENRE, "genre");
     }
 
     // An unknown genre may be stored as "not supported" when the person
@@ -211,8 +211,8 @@ private:
     void fit_comment() {
         const bool track = tag_has_track();
         const std::size_t limit = track ? kCommentLimitWithTrack : kTextLimit;
-        const bool mine = (tag_.fields & VK_FIELD_COMMENT) != 0;
-        if (characters(mine ? std::string_view(comment_) : file_.text(VK_ID3V1_COMMENT)) <= limit) return;
+        const bool mine = (tag_.fields & VELKOR_FIELD_COMMENT) != 0;
+        if (characters(mine ? std::string_view(comment_) : file_.text(VELKOR_ID3V1_COMMENT)) <= limit) return;
         if (mine) comment_ = cut(comment_, limit);
         notes_.push_back(track ? "comment: longer than 28 characters, cut to 28 to make room for the track"
                                : "comment: longer than 30 characters, cut to 30");
@@ -234,16 +234,16 @@ private:
         const auto text_differs = [](const std::optional<std::string>& given) {
             return [mine = given.value_or("")](std::string_view v2) { return v2 != mine; };
         };
-        check(VK_FIELD_TITLE, VK_ID3V2_TITLE, "title", text_differs(options_.title));
-        check(VK_FIELD_ARTIST, VK_ID3V2_ARTIST, "artist", text_differs(options_.artist));
-        check(VK_FIELD_ALBUM, VK_ID3V2_ALBUM, "album", text_differs(options_.album));
-        check(VK_FIELD_COMMENT, VK_ID3V2_COMMENT, "comment", text_differs(options_.comment));
-        check(VK_FIELD_YEAR, VK_ID3V2_YEAR, "year",
+        check(VELKOR_FIELD_TITLE, VELKOR_ID3V2_TITLE, "title", text_differs(options_.title));
+        check(VELKOR_FIELD_ARTIST, VELKOR_ID3V2_ARTIST, "artist", text_differs(options_.artist));
+        check(VELKOR_FIELD_ALBUM, VELKOR_ID3V2_ALBUM, "album", text_differs(options_.album));
+        check(VELKOR_FIELD_COMMENT, VELKOR_ID3V2_COMMENT, "comment", text_differs(options_.comment));
+        check(VELKOR_FIELD_YEAR, VELKOR_ID3V2_YEAR, "year",
               [&](std::string_view v2) { return leading_number(v2, -1) != tag_.year; });
-        check(VK_FIELD_TRACK, VK_ID3V2_TRACK, "track",
+        check(VELKOR_FIELD_TRACK, VELKOR_ID3V2_TRACK, "track",
               [&](std::string_view v2) { return leading_number(v2, -1) != tag_.track; });
-        check(VK_FIELD_GENRE, VK_ID3V2_GENRE, "genre", [&](std::string_view v2) {
-            const char* name = VkGenreName(tag_.genre);
+        check(VELKOR_FIELD_GENRE, VELKOR_ID3V2_GENRE, "genre", [&](std::string_view v2) {
+            const char* name = velkor_genre_name(tag_.genre);
             return !name || !same_letters(v2, name);
         });
         if (differing.empty()) return;
@@ -254,7 +254,7 @@ private:
     const TagOptions& options_;
     const std::string& path_;
     AnalysedFile file_;
-    VkId3v1 tag_{sizeof(VkId3v1), 0, "", "", "", "", 0, 0, 255};
+    velkor_id3v1_fields tag_{sizeof(velkor_id3v1_fields), 0, "", "", "", "", 0, 0, 255};
     std::string title_, artist_, album_, comment_;
     std::string written_fields_;
     std::vector<std::string> notes_;  // told once the tag is written

@@ -98,19 +98,19 @@ std::string_view report_item(std::string_view report, int index) {
 }  // namespace
 
 void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& file) {
-    const VkFacts& f = file.facts();
+    const velkor_file_facts& f = file.facts();
     append_printable(out, path);
     out += '\n';
-    text_line(out, "  ", "version", file.text(VK_STREAM_VERSION));
+    text_line(out, "  ", "version", file.text(VELKOR_STREAM_VERSION));
 
     label(out, "  ", "bitrate");
     out.append_number(f.bitrate_kbps);
     out += " kbps";
     if (vbr_average(f)) {
         out += " (VBR, average)\n";
-    } else if (f.vbr_header == VK_VBR_XING || f.vbr_header == VK_VBR_VBRI) {
+    } else if (f.vbr_header == VELKOR_VBR_XING || f.vbr_header == VELKOR_VBR_VBRI) {
         out += " (first frame; the VBR header has no frame count)\n";
-    } else if (f.frames_exact && f.vbr_header == VK_VBR_NONE) {
+    } else if (f.frames_exact && f.vbr_header == VELKOR_VBR_NONE) {
         out += " (average, frames counted)\n";
     } else {
         out += " (CBR)\n";
@@ -119,7 +119,7 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
     label(out, "  ", "sampling");
     out.append_number(f.sampling_rate_hz);
     out += " Hz\n";
-    text_line(out, "  ", "mode", file.text(VK_STREAM_MODE));
+    text_line(out, "  ", "mode", file.text(VELKOR_STREAM_MODE));
 
     label(out, "  ", "length");
     const int64_t seconds = f.duration_ms / 1000;
@@ -147,7 +147,7 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
     out.append_number(f.frames);
     out += '\n';
 
-    const std::string_view encoder = file.text(VK_STREAM_ENCODER);
+    const std::string_view encoder = file.text(VELKOR_STREAM_ENCODER);
     if (!encoder.empty() || f.encoder_delay >= 0) {
         label(out, "  ", "encoder");
         append_printable(out, encoder.empty() ? std::string_view("unknown") : encoder);
@@ -165,18 +165,18 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
         text_line(out, "  ", "ID3v1", "none");
     } else {
         out += f.id3v1 == 11 ? "  ID3v1.1\n" : "  ID3v1.0\n";
-        text_line(out, "    ", "title", file.text(VK_ID3V1_TITLE));
-        text_line(out, "    ", "artist", file.text(VK_ID3V1_ARTIST));
-        text_line(out, "    ", "album", file.text(VK_ID3V1_ALBUM));
-        text_line(out, "    ", "year", file.text(VK_ID3V1_YEAR));
-        text_line(out, "    ", "comment", file.text(VK_ID3V1_COMMENT));
+        text_line(out, "    ", "title", file.text(VELKOR_ID3V1_TITLE));
+        text_line(out, "    ", "artist", file.text(VELKOR_ID3V1_ARTIST));
+        text_line(out, "    ", "album", file.text(VELKOR_ID3V1_ALBUM));
+        text_line(out, "    ", "year", file.text(VELKOR_ID3V1_YEAR));
+        text_line(out, "    ", "comment", file.text(VELKOR_ID3V1_COMMENT));
         if (f.id3v1 == 11) {
             label(out, "    ", "track");
             out.append_number(f.id3v1_track);
             out += '\n';
         }
         label(out, "    ", "genre");
-        append_printable(out, file.text(VK_ID3V1_GENRE));
+        append_printable(out, file.text(VELKOR_ID3V1_GENRE));
         out += " (";
         out.append_number(f.id3v1_genre);
         out += ")\n";
@@ -191,24 +191,24 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
     out += '\n';
     // The texts most files have are always listed, so that a missing one
     // shows; the rarer ones only when they are there.
-    text_line(out, "    ", "title", file.text(VK_ID3V2_TITLE));
-    text_line(out, "    ", "artist", file.text(VK_ID3V2_ARTIST));
-    text_line(out, "    ", "album", file.text(VK_ID3V2_ALBUM));
-    optional_line(out, "album artist", file.text(VK_ID3V2_ALBUM_ARTIST));
-    text_line(out, "    ", "year", file.text(VK_ID3V2_YEAR));
-    text_line(out, "    ", "comment", file.text(VK_ID3V2_COMMENT));
-    text_line(out, "    ", "track", file.text(VK_ID3V2_TRACK));
-    optional_line(out, "disc", file.text(VK_ID3V2_DISC));
-    text_line(out, "    ", "genre", file.text(VK_ID3V2_GENRE));
-    optional_line(out, "composer", file.text(VK_ID3V2_COMPOSER));
+    text_line(out, "    ", "title", file.text(VELKOR_ID3V2_TITLE));
+    text_line(out, "    ", "artist", file.text(VELKOR_ID3V2_ARTIST));
+    text_line(out, "    ", "album", file.text(VELKOR_ID3V2_ALBUM));
+    optional_line(out, "album artist", file.text(VELKOR_ID3V2_ALBUM_ARTIST));
+    text_line(out, "    ", "year", file.text(VELKOR_ID3V2_YEAR));
+    text_line(out, "    ", "comment", file.text(VELKOR_ID3V2_COMMENT));
+    text_line(out, "    ", "track", file.text(VELKOR_ID3V2_TRACK));
+    optional_line(out, "disc", file.text(VELKOR_ID3V2_DISC));
+    text_line(out, "    ", "genre", file.text(VELKOR_ID3V2_GENRE));
+    optional_line(out, "composer", file.text(VELKOR_ID3V2_COMPOSER));
     if (f.picture_count > 0) {
         label(out, "    ", "pictures");
         out.append_number(f.picture_count);
         for (int32_t i = 0; i < f.picture_count; ++i) {
-            const VkPicture picture = file.picture(i);
+            const velkor_picture_info picture = file.picture(i);
             out += i == 0 ? " (" : "; ";
             out += picture_type_name(picture.type);
-            const std::string_view mime = file.picture_text(i, VK_PICTURE_MIME);
+            const std::string_view mime = file.picture_text(i, VELKOR_PICTURE_MIME);
             if (!mime.empty()) {
                 out += ", ";
                 append_printable(out, mime);
@@ -222,7 +222,7 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
 }
 
 ExportOutput report_output(const std::string& path, bool with_path) {
-    char report[VK_REPORT_SIZE] = {};
+    char report[VELKOR_REPORT_SIZE] = {};
     ExportOutput output;
     output.ok = VkOpenMp3File(path.c_str(), report, 0) == 1;
     report[sizeof report - 1] = '\0';
@@ -233,7 +233,7 @@ ExportOutput report_output(const std::string& path, bool with_path) {
 }
 
 ExportOutput record_output(const std::string& path) {
-    InfoRecord record;
+    velkor_info_record record;
     std::memset(&record, 0, sizeof record);
     VkGetSonvexStruct(path.c_str(), &record);
     ExportOutput output;
@@ -262,12 +262,12 @@ ExportOutput record_output(const std::string& path) {
 
 namespace {
 
-int32_t VK_CALL quiet(const char*, const char*, uint32_t style, void*) {
-    return (style & 0xFu) == VK_NOTICE_BUTTONS_YESNO ? VK_ANSWER_NO : VK_ANSWER_OK;
+int32_t VELKOR_CALL quiet(const char*, const char*, uint32_t style, void*) {
+    return (style & 0xFu) == VELKOR_NOTICE_BUTTONS_YESNO ? VELKOR_ANSWER_NO : VELKOR_ANSWER_OK;
 }
 
 }  // namespace
 
-void silence_export_notices() { VkSetNoticeHandler(&quiet, nullptr); }
+void silence_export_notices() { velkor_set_notice_handler(&quiet, nullptr); }
 
 }  // namespace velkor::cli

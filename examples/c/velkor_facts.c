@@ -11,34 +11,34 @@
 int main(int argc, char **argv) {
     int failures = 0;
     for (int i = 1; i < argc; ++i) {
-        VkFile *file;
-        int32_t status = VkFileOpen(argv[i], VK_OPEN_COUNT_FRAMES, &file);
-        if (status != VK_OK) {
-            fprintf(stderr, "%s: %s\n", argv[i], VkStatusText(status));
+        velkor_file *file;
+        int32_t status = velkor_open(argv[i], VELKOR_OPEN_COUNT_FRAMES, &file);
+        if (status != VELKOR_OK) {
+            fprintf(stderr, "%s: %s\n", argv[i], velkor_status_text(status));
             ++failures;
             continue;
         }
-        VkFacts facts;
+        velkor_file_facts facts;
         facts.size = sizeof facts; /* the record's size, so newer libraries stay compatible */
-        VkFileFacts(file, &facts);
+        velkor_facts(file, &facts);
         printf("%s\n", argv[i]);
-        printf("  %s, %d Hz, %s, %d kbit/s\n", VkFileText(file, VK_STREAM_VERSION),
-               (int)facts.sampling_rate_hz, VkFileText(file, VK_STREAM_MODE), (int)facts.bitrate_kbps);
+        printf("  %s, %d Hz, %s, %d kbit/s\n", velkor_text(file, VELKOR_STREAM_VERSION),
+               (int)facts.sampling_rate_hz, velkor_text(file, VELKOR_STREAM_MODE), (int)facts.bitrate_kbps);
         printf("  %lld frames, %lld.%03lld s\n", (long long)facts.frames,
                (long long)(facts.duration_ms / 1000), (long long)(facts.duration_ms % 1000));
         if (facts.id3v2_version != 0) {
-            printf("  ID3v2.%d: %s / %s / %s\n", (int)facts.id3v2_version, VkFileText(file, VK_ID3V2_TITLE),
-                   VkFileText(file, VK_ID3V2_ARTIST), VkFileText(file, VK_ID3V2_ALBUM));
+            printf("  ID3v2.%d: %s / %s / %s\n", (int)facts.id3v2_version, velkor_text(file, VELKOR_ID3V2_TITLE),
+                   velkor_text(file, VELKOR_ID3V2_ARTIST), velkor_text(file, VELKOR_ID3V2_ALBUM));
         }
         for (int32_t p = 0; p < facts.picture_count; ++p) {
-            VkPicture picture;
+            velkor_picture_info picture;
             picture.size = sizeof picture;
-            VkFilePicture(file, p, &picture);
+            velkor_picture(file, p, &picture);
             printf("  picture %d: type %d, %s, %d bytes\n", (int)p, (int)picture.type,
-                   VkFilePictureText(file, p, VK_PICTURE_MIME), (int)picture.bytes);
+                   velkor_picture_text(file, p, VELKOR_PICTURE_MIME), (int)picture.bytes);
         }
-        if (facts.id3v1 != 0) printf("  ID3v1: %s\n", VkFileText(file, VK_ID3V1_TITLE));
-        VkFileClose(file);
+        if (facts.id3v1 != 0) printf("  ID3v1: %s\n", velkor_text(file, VELKOR_ID3V1_TITLE));
+        velkor_close(file);
     }
     return failures == 0 ? 0 : 1;
 }

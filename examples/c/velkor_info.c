@@ -5,7 +5,7 @@
  *   cc velkor_info.c $(pkg-config --cflags --libs velkor) -o velkor_info
  *   ./velkor_info song.mp3
  *
- * velkor.h declares every export with VK_CALL, the calling convention the
+ * velkor.h declares every export with VELKOR_CALL, the calling convention the
  * library uses: __stdcall on 32-bit Windows, the C default (cdecl)
  * elsewhere. A callback handed to the library uses it too.
  */
@@ -16,14 +16,14 @@
 
 #if !defined(_WIN32)
 /* Receives the library's notices (on Windows they are message boxes). */
-static int32_t VK_CALL print_notice(const char *text, const char *caption, uint32_t style,
+static int32_t VELKOR_CALL print_notice(const char *text, const char *caption, uint32_t style,
                                     void *context) {
     (void)style;
     (void)context;
     printf("  notice: %s: ", caption);
     for (; *text; ++text) putchar(*text == '\n' ? ' ' : *text);
     putchar('\n');
-    return VK_ANSWER_OK;
+    return VELKOR_ANSWER_OK;
 }
 #endif
 
@@ -34,8 +34,8 @@ static const char *const report_items[] = {
 };
 
 static void print_report(const char *path) {
-    /* The caller owns the buffer; VK_REPORT_SIZE bytes hold any report. */
-    char report[VK_REPORT_SIZE];
+    /* The caller owns the buffer; VELKOR_REPORT_SIZE bytes hold any report. */
+    char report[VELKOR_REPORT_SIZE];
     int32_t ok = VkOpenMp3File(path, report, 0);
     printf("  VkOpenMp3File: %d\n", (int)ok);
     if (!ok) {
@@ -58,7 +58,7 @@ static void print_report(const char *path) {
 static int print_record(const char *path) {
     /* 363 bytes of fixed-width fields, each zero-terminated. On failure only
      * status changes, so the record starts out empty. */
-    InfoRecord r;
+    velkor_info_record r;
     memset(&r, 0, sizeof r);
     VkGetSonvexStruct(path, &r);
     printf("  VkGetSonvexStruct:\n    status=%s\n", r.status);
@@ -77,7 +77,7 @@ int main(int argc, char **argv) {
         return 2;
     }
 #if !defined(_WIN32)
-    VkSetNoticeHandler(print_notice, NULL);
+    velkor_set_notice_handler(print_notice, NULL);
 #endif
     int failed = 0;
     for (int i = 1; i < argc; ++i) {

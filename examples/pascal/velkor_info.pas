@@ -20,7 +20,7 @@ program velkor_info;
 
 const
   VelkorLib = {$IFDEF WINDOWS}'velkor.dll'{$ELSE}'velkor'{$ENDIF};
-  { Room VkOpenMp3File's report buffer needs (VK_REPORT_SIZE in velkor.h). }
+  { Room VkOpenMp3File's report buffer needs (VELKOR_REPORT_SIZE in velkor.h). }
   ReportSize = 357;
   Sep = '<sep>';
   ReportItems: array[0..14] of AnsiString = ('status', 'version', 'bitrate',
@@ -62,7 +62,7 @@ procedure VkGetSonvexStruct(Path: PAnsiChar; var Rec: TInfoRecord);
   VKCALL; external VelkorLib;
 {$IFNDEF WINDOWS}
 { Notices come to the host here; on Windows they are message boxes. }
-procedure VkSetNoticeHandler(Handler: TNoticeHandler; Context: Pointer);
+procedure velkor_set_notice_handler(Handler: TNoticeHandler; Context: Pointer);
   VKCALL; external VelkorLib;
 
 function PrintNotice(Text, Caption: PAnsiChar; Style: LongWord;
@@ -144,7 +144,7 @@ begin
     Halt(2);
   end;
 {$IFNDEF WINDOWS}
-  VkSetNoticeHandler(@PrintNotice, nil);
+  velkor_set_notice_handler(@PrintNotice, nil);
 {$ENDIF}
   for I := 1 to ParamCount do
   begin

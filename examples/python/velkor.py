@@ -23,11 +23,11 @@ def _load():
 
 lib = _load()
 
-# Room VkOpenMp3File's report buffer needs (VK_REPORT_SIZE in velkor.h).
+# Room VkOpenMp3File's report buffer needs (VELKOR_REPORT_SIZE in velkor.h).
 REPORT_SIZE = 357
 
 
-class InfoRecord(ctypes.Structure):
+class velkor_info_record(ctypes.Structure):
     """The 363-byte record of VkGetSonvexStruct: zero-terminated text fields
     of fixed width, packed without gaps."""
     _pack_ = 1
@@ -50,13 +50,13 @@ class InfoRecord(ctypes.Structure):
     ]
 
 
-class SampleRecord(ctypes.Structure):
+class velkor_sample_record(ctypes.Structure):
     """The 16-byte record of the MyStructProc sample."""
     _fields_ = [("first", ctypes.c_char * 8), ("second", ctypes.c_char * 8)]
 
 
-assert ctypes.sizeof(InfoRecord) == 363
-assert ctypes.sizeof(SampleRecord) == 16
+assert ctypes.sizeof(velkor_info_record) == 363
+assert ctypes.sizeof(velkor_sample_record) == 16
 
 _i32, _u32, _str = ctypes.c_int32, ctypes.c_uint32, ctypes.c_char_p
 
@@ -68,14 +68,14 @@ def _declare(name, restype, *argtypes):
 
 
 _declare("VkOpenMp3File", _i32, _str, ctypes.c_char_p, _i32)
-_declare("VkGetSonvexStruct", None, _str, ctypes.POINTER(InfoRecord))
+_declare("VkGetSonvexStruct", None, _str, ctypes.POINTER(velkor_info_record))
 for _name in ("AddNums", "SubtractNums", "MultiplyNums", "CompareNums"):
     _declare(_name, _i32, _i32, _i32)
 _declare("FillString", None, ctypes.c_char_p, _u32)
 _declare("InStrRev", _i32, _str, _i32)
 _declare("DisplayStringByVal", _i32, _str)
 _declare("DisplayStringByRef", _i32, ctypes.POINTER(_str))
-_declare("MyStructProc", None, ctypes.POINTER(SampleRecord))
+_declare("MyStructProc", None, ctypes.POINTER(velkor_sample_record))
 
 
 def _path(path):
@@ -90,20 +90,20 @@ def open_mp3_file(path):
 
 
 def get_record(path):
-    """VkGetSonvexStruct: the filled InfoRecord (only status on failure)."""
-    record = InfoRecord()
+    """VkGetSonvexStruct: the filled velkor_info_record (only status on failure)."""
+    record = velkor_info_record()
     lib.VkGetSonvexStruct(_path(path), ctypes.byref(record))
     return record
 
 
-# The notices reach a handler of the host on Linux (VkSetNoticeHandler);
+# The notices reach a handler of the host on Linux (velkor_set_notice_handler);
 # on Windows they are message boxes and the export does not exist.
 NOTICE_HANDLER = ctypes.CFUNCTYPE(_i32, _str, _str, _u32, ctypes.c_void_p)
 ANSWER_OK, ANSWER_YES, ANSWER_NO = 1, 6, 7
 _handler = None  # ctypes must keep the callback alive while it is installed
 
-if hasattr(lib, "VkSetNoticeHandler"):
-    _declare("VkSetNoticeHandler", None, NOTICE_HANDLER, ctypes.c_void_p)
+if hasattr(lib, "velkor_set_notice_handler"):
+    _declare("velkor_set_notice_handler", None, NOTICE_HANDLER, ctypes.c_void_p)
 
 
 def set_notice_handler(function):
@@ -112,7 +112,7 @@ def set_notice_handler(function):
     global _handler
     if function is None:
         _handler = None
-        lib.VkSetNoticeHandler(ctypes.cast(None, NOTICE_HANDLER), None)
+        lib.velkor_set_notice_handler(ctypes.cast(None, NOTICE_HANDLER), None)
         return
     _handler = NOTICE_HANDLER(lambda text, caption, style, _: function(text, caption, style))
-    lib.VkSetNoticeHandler(_handler, None)
+    lib.velkor_set_notice_handler(_handler, None)

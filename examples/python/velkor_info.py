@@ -41,7 +41,7 @@ def print_record(path):
     line(b"    status=" + record.status)
     if record.status != b"Success":
         return False
-    for name, _ in velkor.InfoRecord._fields_[1:]:
+    for name, _ in velkor.velkor_info_record._fields_[1:]:
         line(b"    " + name.encode() + b"=" + getattr(record, name))
     return True
 
@@ -50,7 +50,7 @@ def main(paths):
     if not paths:
         print("usage: velkor_info.py FILE...", file=sys.stderr)
         return 2
-    if hasattr(velkor.lib, "VkSetNoticeHandler"):
+    if hasattr(velkor.lib, "velkor_set_notice_handler"):
         velkor.set_notice_handler(print_notice)
     failed = False
     for path in paths:

@@ -29,13 +29,13 @@ print("FillString(21 bytes) =", repr(small.value.decode()))
 print("InStrRev('a.b.c', '.') =", lib.InStrRev(b"a.b.c", ord(".")))
 
 # A record of two 8-byte text fields, filled by the library.
-record = velkor.SampleRecord()
+record = velkor.velkor_sample_record()
 lib.MyStructProc(ctypes.byref(record))
 print("MyStructProc ->", record.first.decode(), record.second.decode())
 
 # A string by value and by reference (a pointer to the pointer). The notices
 # they show come to this handler instead of a message box.
-if hasattr(lib, "VkSetNoticeHandler"):
+if hasattr(lib, "velkor_set_notice_handler"):
     def show(text, caption, style):
         print("notice [%s, style 0x%x]: %s" % (caption.decode(), style, text.decode()))
         return velkor.ANSWER_OK

@@ -73,12 +73,12 @@ class ReadTest(unittest.TestCase):
     def test_the_library_fills_no_more_than_the_size_field_says(self):
         lib, handle = _native.library(), ctypes.c_void_p()
         path = os.fsencode(os.path.join(SAMPLES, "cbr_id3v11.mp3"))
-        self.assertEqual(lib.VkFileOpen(path, 0, ctypes.byref(handle)), _native.OK)
-        self.addCleanup(lib.VkFileClose, handle)
+        self.assertEqual(lib.velkor_open(path, 0, ctypes.byref(handle)), _native.OK)
+        self.addCleanup(lib.velkor_close, handle)
         room = bytearray(b"\xa5" * 112)
-        facts = _native.VkFacts.from_buffer(room)
-        facts.size = known = _native.VkFacts.sampling_rate_hz.offset  # an older caller's
-        self.assertEqual(lib.VkFileFacts(handle, ctypes.byref(facts)), _native.OK)
+        facts = _native.velkor_file_facts.from_buffer(room)
+        facts.size = known = _native.velkor_file_facts.sampling_rate_hz.offset  # an older caller's
+        self.assertEqual(lib.velkor_facts(handle, ctypes.byref(facts)), _native.OK)
         self.assertEqual((facts.layer, room[known:]), (3, b"\xa5" * (112 - known)))
 
 

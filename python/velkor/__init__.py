@@ -36,7 +36,7 @@ PathLike = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 class Error(Exception):
     """A file velkor could not analyse. `status` is the library's status
-    (velkor.h's VK_ERROR_...), `path` the file's path."""
+    (velkor.h's VELKOR_ERROR_...), `path` the file's path."""
 
     def __init__(self, status: int, path: Optional[str] = None, message: Optional[str] = None):
         self.status = status
@@ -87,7 +87,7 @@ class ChannelMode(str, enum.Enum):
         return self.value
 
 
-# In the order of VK_MODE_... and VK_VBR_...
+# In the order of VELKOR_MODE_... and VELKOR_VBR_...
 _MODES = list(ChannelMode)
 _VBR_HEADERS = [None, "Xing", "Info", "VBRI"]
 
@@ -188,7 +188,7 @@ class _OpenFile:
         if handle is None:
             # Opened here; otherwise a scan's, taken over.
             handle = ctypes.c_void_p()
-            status = self.lib.VkFileOpen(_encode(path), options, ctypes.byref(handle))
+            status = self.lib.velkor_open(_encode(path), options, ctypes.byref(handle))
             if status != _native.OK:
                 raise _error(status, self.path)
         self.handle = handle
@@ -197,32 +197,32 @@ class _OpenFile:
         return self
 
     def __exit__(self, *_: object) -> None:
-        self.lib.VkFileClose(self.handle)
+        self.lib.velkor_close(self.handle)
 
     def text(self, field: int) -> str:
-        return _native.decode(self.lib.VkFileText(self.handle, field))
+        return _native.decode(self.lib.velkor_text(self.handle, field))
 
-    def facts(self) -> _native.VkFacts:
-        facts = _native.VkFacts(size=ctypes.sizeof(_native.VkFacts))
-        status = self.lib.VkFileFacts(self.handle, ctypes.byref(facts))
+    def facts(self) -> _native.velkor_file_facts:
+        facts = _native.velkor_file_facts(size=ctypes.sizeof(_native.velkor_file_facts))
+        status = self.lib.velkor_facts(self.handle, ctypes.byref(facts))
         if status != _native.OK:
             raise _error(status, self.path)
         return facts
 
     def picture(self, index: int) -> Picture:
-        info = _native.VkPicture(size=ctypes.sizeof(_native.VkPicture))
-        status = self.lib.VkFilePicture(self.handle, index, ctypes.byref(info))
+        info = _native.velkor_picture_info(size=ctypes.sizeof(_native.velkor_picture_info))
+        status = self.lib.velkor_picture(self.handle, index, ctypes.byref(info))
         if status != _native.OK:
             raise _error(status, self.path)
 
         def text(field: int) -> str:
-            return _native.decode(self.lib.VkFilePictureText(self.handle, index, field))
+            return _native.decode(self.lib.velkor_picture_text(self.handle, index, field))
 
         return Picture(info.type, text(_native.PICTURE_MIME),
                        text(_native.PICTURE_DESCRIPTION), info.bytes)
 
 
-def _id3v1(file: _OpenFile, raw: _native.VkFacts) -> Optional[Id3v1]:
+def _id3v1(file: _OpenFile, raw: _native.velkor_file_facts) -> Optional[Id3v1]:
     if raw.id3v1 == 0:
         return None
     t = file.text
@@ -234,7 +234,7 @@ def _id3v1(file: _OpenFile, raw: _native.VkFacts) -> Optional[Id3v1]:
         genre=raw.id3v1_genre, genre_name=t(_native.ID3V1_GENRE) or None)
 
 
-def _id3v2(file: _OpenFile, raw: _native.VkFacts) -> Optional[Id3v2]:
+def _id3v2(file: _OpenFile, raw: _native.velkor_file_facts) -> Optional[Id3v2]:
     if raw.id3v2_version == 0:
         return None
     t = file.text
@@ -293,7 +293,7 @@ def read_picture(path: PathLike, index: int = 0) -> bytes:
             raise IndexError(f"{file.path}: picture {index} of {count}")
         size = file.picture(index).size
         data = ctypes.create_string_buffer(size)
-        status = file.lib.VkFileReadPicture(file.handle, index, data, size)
+        status = file.lib.velkor_read_picture(file.handle, index, data, size)
         if status != _native.OK:
             raise _error(status, file.path)
         return data.raw
@@ -301,12 +301,12 @@ def read_picture(path: PathLike, index: int = 0) -> bytes:
 
 def genre_name(number: int) -> Optional[str]:
     """The name of ID3v1 genre number 0 to 125, else None."""
-    return _native.decode(_native.library().VkGenreName(number)) or None
+    return _native.decode(_native.library().velkor_genre_name(number)) or None
 
 
 def genre_number(name: str) -> Optional[int]:
     """The ID3v1 genre number of a name (letter case ignored), else None."""
-    number = _native.library().VkGenreNumber(name.encode("utf-8"))
+    number = _native.library().velkor_genre_number(name.encode("utf-8"))
     return None if number == -1000 else number
 
 
@@ -372,12 +372,12 @@ def _scan(operands: List[bytes], options: int, jobs: int, errors: str
     lib = _native.library()
     paths = (ctypes.c_char_p * max(1, len(operands)))(*operands)
     scan = ctypes.c_void_p()
-    status = lib.VkScanOpen(paths, len(operands), options, jobs, ctypes.byref(scan))
+    status = lib.velkor_scan_open(paths, len(operands), options, jobs, ctypes.byref(scan))
     if status != _native.OK:
         raise _error(status, None)
     try:
         path, handle, status_out = ctypes.c_char_p(), ctypes.c_void_p(), ctypes.c_int32()
-        while lib.VkScanNext(scan, ctypes.byref(path), ctypes.byref(handle), ctypes.byref(status_out)):
+        while lib.velkor_scan_next(scan, ctypes.byref(path), ctypes.byref(handle), ctypes.byref(status_out)):
             name = os.fsdecode(path.value or b"")
             item: Union[Facts, Error]
             if status_out.value == _native.OK:
@@ -392,4 +392,4 @@ def _scan(operands: List[bytes], options: int, jobs: int, errors: str
                     continue
             yield item
     finally:
-        lib.VkScanClose(scan)
+        lib.velkor_scan_close(scan)

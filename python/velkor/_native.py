@@ -11,7 +11,7 @@ import sys
 import threading
 from typing import Any, List, Optional, Type
 
-# Statuses (VK_OK, VK_ERROR_... in velkor.h).
+# Statuses (VELKOR_OK, VELKOR_ERROR_... in velkor.h).
 OK = 0
 NOT_FOUND = 1
 NOT_PERMITTED = 2
@@ -55,8 +55,8 @@ _LOADER: Type[ctypes.CDLL] = (
 _i32, _u32, _i64 = ctypes.c_int32, ctypes.c_uint32, ctypes.c_int64
 
 
-class VkFacts(ctypes.Structure):
-    """struct VkFacts: the library fills no more than `size` says, so an
+class velkor_file_facts(ctypes.Structure):
+    """struct velkor_file_facts: the library fills no more than `size` says, so an
     older library leaves the fields it does not know at their defaults."""
     _fields_ = [
         ("size", _u32),
@@ -84,8 +84,8 @@ class VkFacts(ctypes.Structure):
     ]
 
 
-class VkPicture(ctypes.Structure):
-    """struct VkPicture."""
+class velkor_picture_info(ctypes.Structure):
+    """struct velkor_picture_info."""
     _fields_ = [("size", _u32), ("type", _i32), ("bytes", _i32)]
 
 
@@ -155,21 +155,21 @@ def library() -> ctypes.CDLL:
         if _library is None:
             lib = _open_library()
             text = ctypes.c_char_p
-            _declare(lib, "VkStatusText", text, _i32)
-            _declare(lib, "VkFileOpen", _i32, text, _u32, ctypes.POINTER(_handle))
-            _declare(lib, "VkFileClose", None, _handle)
-            _declare(lib, "VkFileFacts", _i32, _handle, ctypes.POINTER(VkFacts))
-            _declare(lib, "VkFileText", text, _handle, _i32)
-            _declare(lib, "VkFilePicture", _i32, _handle, _i32, ctypes.POINTER(VkPicture))
-            _declare(lib, "VkFilePictureText", text, _handle, _i32, _i32)
-            _declare(lib, "VkFileReadPicture", _i32, _handle, _i32, ctypes.c_void_p, _i32)
-            _declare(lib, "VkGenreName", text, _i32)
-            _declare(lib, "VkGenreNumber", _i32, text)
-            _declare(lib, "VkScanOpen", _i32, ctypes.POINTER(text), _i32, _u32, _i32,
+            _declare(lib, "velkor_status_text", text, _i32)
+            _declare(lib, "velkor_open", _i32, text, _u32, ctypes.POINTER(_handle))
+            _declare(lib, "velkor_close", None, _handle)
+            _declare(lib, "velkor_facts", _i32, _handle, ctypes.POINTER(velkor_file_facts))
+            _declare(lib, "velkor_text", text, _handle, _i32)
+            _declare(lib, "velkor_picture", _i32, _handle, _i32, ctypes.POINTER(velkor_picture_info))
+            _declare(lib, "velkor_picture_text", text, _handle, _i32, _i32)
+            _declare(lib, "velkor_read_picture", _i32, _handle, _i32, ctypes.c_void_p, _i32)
+            _declare(lib, "velkor_genre_name", text, _i32)
+            _declare(lib, "velkor_genre_number", _i32, text)
+            _declare(lib, "velkor_scan_open", _i32, ctypes.POINTER(text), _i32, _u32, _i32,
                      ctypes.POINTER(_handle))
-            _declare(lib, "VkScanNext", _i32, _handle, ctypes.POINTER(text), ctypes.POINTER(_handle),
+            _declare(lib, "velkor_scan_next", _i32, _handle, ctypes.POINTER(text), ctypes.POINTER(_handle),
                      ctypes.POINTER(_i32))
-            _declare(lib, "VkScanClose", None, _handle)
+            _declare(lib, "velkor_scan_close", None, _handle)
             _library = lib
         return _library
 
@@ -181,4 +181,4 @@ def decode(text: Optional[bytes]) -> str:
 
 
 def status_text(status: int) -> str:
-    return decode(library().VkStatusText(status)) or f"status {status}"
+    return decode(library().velkor_status_text(status)) or f"status {status}"

@@ -23,33 +23,33 @@ using velkor::platform::FileSource;
 
 namespace {
 
-// Fields of VkFileText, in the order of their numbers' ranges.
-constexpr int32_t kId3v2First = VK_ID3V2_TITLE, kId3v2Last = VK_ID3V2_COMMENT;
-constexpr int32_t kId3v1First = VK_ID3V1_TITLE, kId3v1Last = VK_ID3V1_GENRE;
-constexpr int32_t kStreamFirst = VK_STREAM_ENCODER, kStreamLast = VK_STREAM_MODE;
+// Fields of velkor_text, in the order of their numbers' ranges.
+constexpr int32_t kId3v2First = VELKOR_ID3V2_TITLE, kId3v2Last = VELKOR_ID3V2_COMMENT;
+constexpr int32_t kId3v1First = VELKOR_ID3V1_TITLE, kId3v1Last = VELKOR_ID3V1_GENRE;
+constexpr int32_t kStreamFirst = VELKOR_STREAM_ENCODER, kStreamLast = VELKOR_STREAM_MODE;
 constexpr int32_t kId3v2Count = kId3v2Last - kId3v2First + 1;
 constexpr int32_t kId3v1Count = kId3v1Last - kId3v1First + 1;
 constexpr int32_t kStreamCount = kStreamLast - kStreamFirst + 1;
 
 int32_t status_of(FileSource::OpenResult result) {
     switch (result) {
-        case FileSource::kOpened: return VK_OK;
-        case FileSource::kNotFound: return VK_ERROR_NOT_FOUND;
-        case FileSource::kNotPermitted: return VK_ERROR_NOT_PERMITTED;
-        case FileSource::kNotRegular: return VK_ERROR_NOT_REGULAR;
-        default: return VK_ERROR_READ;
+        case FileSource::kOpened: return VELKOR_OK;
+        case FileSource::kNotFound: return VELKOR_ERROR_NOT_FOUND;
+        case FileSource::kNotPermitted: return VELKOR_ERROR_NOT_PERMITTED;
+        case FileSource::kNotRegular: return VELKOR_ERROR_NOT_REGULAR;
+        default: return VELKOR_ERROR_READ;
     }
 }
 
 int32_t status_of(velkor::platform::UpdateProblem problem) {
     using velkor::platform::UpdateProblem;
     switch (problem) {
-        case UpdateProblem::kNotFound: return VK_ERROR_NOT_FOUND;
-        case UpdateProblem::kNotPermitted: return VK_ERROR_NOT_PERMITTED;
-        case UpdateProblem::kNotRegular: return VK_ERROR_NOT_REGULAR;
-        case UpdateProblem::kReadOnly: return VK_ERROR_READ_ONLY;
-        case UpdateProblem::kNoSpace: return VK_ERROR_NO_SPACE;
-        default: return VK_ERROR_WRITE;
+        case UpdateProblem::kNotFound: return VELKOR_ERROR_NOT_FOUND;
+        case UpdateProblem::kNotPermitted: return VELKOR_ERROR_NOT_PERMITTED;
+        case UpdateProblem::kNotRegular: return VELKOR_ERROR_NOT_REGULAR;
+        case UpdateProblem::kReadOnly: return VELKOR_ERROR_READ_ONLY;
+        case UpdateProblem::kNoSpace: return VELKOR_ERROR_NO_SPACE;
+        default: return VELKOR_ERROR_WRITE;
     }
 }
 
@@ -73,12 +73,12 @@ std::string latin1_to_utf8(const char* text) {
 // kept as the caller set it.
 template <typename Record>
 int32_t copy_record(const Record& ours, Record* theirs) {
-    if (theirs == nullptr || theirs->size < sizeof(uint32_t)) return VK_ERROR_ARGUMENT;
+    if (theirs == nullptr || theirs->size < sizeof(uint32_t)) return VELKOR_ERROR_ARGUMENT;
     const uint32_t size = theirs->size;
     std::memcpy(reinterpret_cast<char*>(theirs) + sizeof(uint32_t),
                 reinterpret_cast<const char*>(&ours) + sizeof(uint32_t),
                 std::min<std::size_t>(size, sizeof(Record)) - sizeof(uint32_t));
-    return VK_OK;
+    return VELKOR_OK;
 }
 
 // Copies text into buffer, cut at a character's boundary; returns the
@@ -95,9 +95,9 @@ int32_t copy_text(const std::string& text, char* buffer, int32_t size) {
 
 }  // namespace
 
-struct VkFile {
+struct velkor_file {
     Mp3FileInfo info;
-    VkFacts facts = {};
+    velkor_file_facts facts = {};
     std::string id3v2[kId3v2Count];
     std::string id3v1[kId3v1Count];
     std::string stream[kStreamCount];
@@ -120,27 +120,27 @@ struct VkFile {
     void gather();
 };
 
-void VkFile::gather() {
+void velkor_file::gather() {
     const velkor::FrameHeader& header = info.header;
     const velkor::Id3v2Tag& v2 = info.id3v2_tag;
     const velkor::VbrInfo& vbr = info.vbr_info;
-    VkFacts& f = facts;
-    f.size = sizeof(VkFacts);
+    velkor_file_facts& f = facts;
+    f.size = sizeof(velkor_file_facts);
     f.mpeg_version = header.version_bits() == 3 ? 10 : header.version_bits() == 2 ? 20 : 25;
     f.layer = header.layer_number();
     f.sampling_rate_hz = info.frequency_hz();
     f.channel_mode = header.mode_bits();
     f.channels = header.mode_bits() == 3 ? 1 : 2;
-    f.vbr_header = vbr.kind == velkor::VbrHeader::Kind::kXing   ? VK_VBR_XING
-                   : vbr.kind == velkor::VbrHeader::Kind::kInfo ? VK_VBR_INFO
-                   : vbr.kind == velkor::VbrHeader::Kind::kVbri ? VK_VBR_VBRI
-                                                                : VK_VBR_NONE;
+    f.vbr_header = vbr.kind == velkor::VbrHeader::Kind::kXing   ? VELKOR_VBR_XING
+                   : vbr.kind == velkor::VbrHeader::Kind::kInfo ? VELKOR_VBR_INFO
+                   : vbr.kind == velkor::VbrHeader::Kind::kVbri ? VELKOR_VBR_VBRI
+                                                                : VELKOR_VBR_NONE;
     const int64_t per_frame = header.samples_per_frame();
     const int64_t rate = f.sampling_rate_hz;
     f.bitrate_kbps = info.bitrate_kbps();
     if (info.counted_frames >= 0) {
         // The frame holding a VBR header is no audio.
-        f.frames = std::max<int64_t>(0, info.counted_frames - (f.vbr_header != VK_VBR_NONE ? 1 : 0));
+        f.frames = std::max<int64_t>(0, info.counted_frames - (f.vbr_header != VELKOR_VBR_NONE ? 1 : 0));
         f.frames_exact = 1;
         if (info.counted_bitrate_varies && info.counted_frames > 0) {
             f.bitrate_kbps = static_cast<int32_t>(info.counted_bytes * 8 * rate / (info.counted_frames * per_frame) / 1000);
@@ -177,52 +177,52 @@ void VkFile::gather() {
     for (int32_t i = 0; i < kId3v2Count; ++i) id3v2[i] = std::move(*v2_texts[i]);
     if (info.has_id3v1) {
         const velkor::TagRecord& t = info.tag;
-        id3v1[VK_ID3V1_TITLE - kId3v1First] = latin1_to_utf8(t.title);
-        id3v1[VK_ID3V1_ARTIST - kId3v1First] = latin1_to_utf8(t.artist);
-        id3v1[VK_ID3V1_ALBUM - kId3v1First] = latin1_to_utf8(t.album);
+        id3v1[VELKOR_ID3V1_TITLE - kId3v1First] = latin1_to_utf8(t.title);
+        id3v1[VELKOR_ID3V1_ARTIST - kId3v1First] = latin1_to_utf8(t.artist);
+        id3v1[VELKOR_ID3V1_ALBUM - kId3v1First] = latin1_to_utf8(t.album);
         if (t.year > 0) {
             char year[velkor::kDecimalTextSize];
             velkor::decimal_text(t.year, year);
-            id3v1[VK_ID3V1_YEAR - kId3v1First] = year;
+            id3v1[VELKOR_ID3V1_YEAR - kId3v1First] = year;
         }
-        id3v1[VK_ID3V1_COMMENT - kId3v1First] = latin1_to_utf8(t.comment);
+        id3v1[VELKOR_ID3V1_COMMENT - kId3v1First] = latin1_to_utf8(t.comment);
         char genre[velkor::TagRecord::kGenreNameSize];
         t.genre_name(genre);
-        id3v1[VK_ID3V1_GENRE - kId3v1First] = genre;
+        id3v1[VELKOR_ID3V1_GENRE - kId3v1First] = genre;
     }
-    stream[VK_STREAM_ENCODER - kStreamFirst] = vbr.encoder;
+    stream[VELKOR_STREAM_ENCODER - kStreamFirst] = vbr.encoder;
     char version[velkor::FrameHeader::kVersionTextSize];
     info.version_text(version);
-    stream[VK_STREAM_VERSION - kStreamFirst] = version;
+    stream[VELKOR_STREAM_VERSION - kStreamFirst] = version;
     char mode[velkor::FrameHeader::kModeNameSize];
     info.mode_text(mode);
-    stream[VK_STREAM_MODE - kStreamFirst] = mode;
+    stream[VELKOR_STREAM_MODE - kStreamFirst] = mode;
 }
 
 namespace {
 
 // Opens and analyses; `open` opens the FileSource by the caller's path.
 template <typename Open>
-int32_t open_file(const char* utf8_path, uint32_t options, VkFile** out, Open open) {
-    if (out == nullptr) return VK_ERROR_ARGUMENT;
+int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Open open) {
+    if (out == nullptr) return VELKOR_ERROR_ARGUMENT;
     *out = nullptr;
-    if (utf8_path == nullptr || (options & ~VK_OPEN_COUNT_FRAMES) != 0) return VK_ERROR_ARGUMENT;
+    if (utf8_path == nullptr || (options & ~VELKOR_OPEN_COUNT_FRAMES) != 0) return VELKOR_ERROR_ARGUMENT;
     try {
         FileSource source;
         const int32_t opened = status_of(open(source));
-        if (opened != VK_OK) return opened;
-        std::unique_ptr<VkFile> file(new VkFile);
+        if (opened != VELKOR_OK) return opened;
+        std::unique_ptr<velkor_file> file(new velkor_file);
         velkor::LoadOptions load;
         load.full = true;
-        load.count_frames = (options & VK_OPEN_COUNT_FRAMES) != 0;
-        if (file->info.analyse(source, utf8_path, load) != velkor::kStatusOk) return VK_ERROR_NO_AUDIO;
+        load.count_frames = (options & VELKOR_OPEN_COUNT_FRAMES) != 0;
+        if (file->info.analyse(source, utf8_path, load) != velkor::kStatusOk) return VELKOR_ERROR_NO_AUDIO;
         file->gather();
         *out = file.release();
-        return VK_OK;
+        return VELKOR_OK;
     } catch (const std::bad_alloc&) {
-        return VK_ERROR_NO_MEMORY;
+        return VELKOR_ERROR_NO_MEMORY;
     } catch (...) {
-        return VK_ERROR_READ;
+        return VELKOR_ERROR_READ;
     }
 }
 
@@ -230,40 +230,40 @@ int32_t open_file(const char* utf8_path, uint32_t options, VkFile** out, Open op
 
 extern "C" {
 
-VK_API const char* VK_CALL VkStatusText(int32_t status) {
+VELKOR_API const char* VELKOR_CALL velkor_status_text(int32_t status) {
     switch (status) {
-        case VK_OK: return "success";
-        case VK_ERROR_NOT_FOUND: return "no such file";
-        case VK_ERROR_NOT_PERMITTED: return "permission denied";
-        case VK_ERROR_NOT_REGULAR: return "not a regular file";
-        case VK_ERROR_NO_AUDIO: return "no MPEG audio in it";
-        case VK_ERROR_READ: return "cannot be read";
-        case VK_ERROR_NO_MEMORY: return "out of memory";
-        case VK_ERROR_ARGUMENT: return "invalid argument";
-        case VK_ERROR_READ_ONLY: return "read-only file system";
-        case VK_ERROR_NO_SPACE: return "no space left";
-        case VK_ERROR_WRITE: return "cannot be written";
+        case VELKOR_OK: return "success";
+        case VELKOR_ERROR_NOT_FOUND: return "no such file";
+        case VELKOR_ERROR_NOT_PERMITTED: return "permission denied";
+        case VELKOR_ERROR_NOT_REGULAR: return "not a regular file";
+        case VELKOR_ERROR_NO_AUDIO: return "no MPEG audio in it";
+        case VELKOR_ERROR_READ: return "cannot be read";
+        case VELKOR_ERROR_NO_MEMORY: return "out of memory";
+        case VELKOR_ERROR_ARGUMENT: return "invalid argument";
+        case VELKOR_ERROR_READ_ONLY: return "read-only file system";
+        case VELKOR_ERROR_NO_SPACE: return "no space left";
+        case VELKOR_ERROR_WRITE: return "cannot be written";
         default: return "unknown status";
     }
 }
 
-VK_API int32_t VK_CALL VkFileOpen(const char* path, uint32_t options, VkFile** file) {
+VELKOR_API int32_t VELKOR_CALL velkor_open(const char* path, uint32_t options, velkor_file** file) {
     return open_file(path, options, file, [&](FileSource& source) { return source.open_utf8(path); });
 }
 
-VK_API void VK_CALL VkFileClose(VkFile* file) { delete file; }
+VELKOR_API void VELKOR_CALL velkor_close(velkor_file* file) { delete file; }
 
-VK_API int32_t VK_CALL VkFileFacts(const VkFile* file, VkFacts* facts) {
-    if (file == nullptr) return VK_ERROR_ARGUMENT;
+VELKOR_API int32_t VELKOR_CALL velkor_facts(const velkor_file* file, velkor_file_facts* facts) {
+    if (file == nullptr) return VELKOR_ERROR_ARGUMENT;
     return copy_record(file->facts, facts);
 }
 
-VK_API const char* VK_CALL VkFileText(const VkFile* file, int32_t field) {
+VELKOR_API const char* VELKOR_CALL velkor_text(const velkor_file* file, int32_t field) {
     const std::string* text = file ? file->text(field) : nullptr;
     return text ? text->c_str() : nullptr;
 }
 
-VK_API int32_t VK_CALL VkFileGetText(const VkFile* file, int32_t field, char* buffer, int32_t size) {
+VELKOR_API int32_t VELKOR_CALL velkor_get_text(const velkor_file* file, int32_t field, char* buffer, int32_t size) {
     const std::string* text = file ? file->text(field) : nullptr;
     if (text == nullptr) {
         if (buffer != nullptr && size > 0) buffer[0] = '\0';
@@ -272,26 +272,26 @@ VK_API int32_t VK_CALL VkFileGetText(const VkFile* file, int32_t field, char* bu
     return copy_text(*text, buffer, size);
 }
 
-VK_API int32_t VK_CALL VkFilePicture(const VkFile* file, int32_t index, VkPicture* picture) {
+VELKOR_API int32_t VELKOR_CALL velkor_picture(const velkor_file* file, int32_t index, velkor_picture_info* picture) {
     const velkor::Id3v2Picture* found = file ? file->picture(index) : nullptr;
-    if (found == nullptr) return VK_ERROR_ARGUMENT;
-    VkPicture ours = {};
+    if (found == nullptr) return VELKOR_ERROR_ARGUMENT;
+    velkor_picture_info ours = {};
     ours.type = found->type;
     ours.bytes = static_cast<int32_t>(std::min<int64_t>(found->bytes, 0x7FFFFFFF));
     return copy_record(ours, picture);
 }
 
-VK_API const char* VK_CALL VkFilePictureText(const VkFile* file, int32_t index, int32_t field) {
+VELKOR_API const char* VELKOR_CALL velkor_picture_text(const velkor_file* file, int32_t index, int32_t field) {
     const velkor::Id3v2Picture* found = file ? file->picture(index) : nullptr;
     if (found == nullptr) return nullptr;
-    if (field == VK_PICTURE_MIME) return found->mime.c_str();
-    if (field == VK_PICTURE_DESCRIPTION) return found->description.c_str();
+    if (field == VELKOR_PICTURE_MIME) return found->mime.c_str();
+    if (field == VELKOR_PICTURE_DESCRIPTION) return found->description.c_str();
     return nullptr;
 }
 
-VK_API int32_t VK_CALL VkFileReadPicture(const VkFile* file, int32_t index, void* buffer, int32_t size) {
+VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file* file, int32_t index, void* buffer, int32_t size) {
     const velkor::Id3v2Picture* found = file ? file->picture(index) : nullptr;
-    if (found == nullptr || buffer == nullptr || size < 0 || found->bytes > size) return VK_ERROR_ARGUMENT;
+    if (found == nullptr || buffer == nullptr || size < 0 || found->bytes > size) return VELKOR_ERROR_ARGUMENT;
     try {
         FileSource source;
 #if defined(_WIN32)
@@ -309,19 +309,19 @@ VK_API int32_t VK_CALL VkFileReadPicture(const VkFile* file, int32_t index, void
         std::vector<uint8_t> stored(static_cast<std::size_t>(count));
         const std::size_t got = source.read_at(found->body_offset, stored.data(), stored.size());
         const std::string data = velkor::picture_data(*found, velkor::ByteSpan(stored.data(), got));
-        if (static_cast<int64_t>(data.size()) != found->bytes) return VK_ERROR_READ;
+        if (static_cast<int64_t>(data.size()) != found->bytes) return VELKOR_ERROR_READ;
         std::memcpy(buffer, data.data(), data.size());
-        return VK_OK;
+        return VELKOR_OK;
     } catch (const std::bad_alloc&) {
-        return VK_ERROR_NO_MEMORY;
+        return VELKOR_ERROR_NO_MEMORY;
     } catch (...) {
-        return VK_ERROR_READ;
+        return VELKOR_ERROR_READ;
     }
 }
 
-VK_API const char* VK_CALL VkGenreName(int32_t genre) { return velkor::GenreTable::name(genre); }
+VELKOR_API const char* VELKOR_CALL velkor_genre_name(int32_t genre) { return velkor::GenreTable::name(genre); }
 
-VK_API int32_t VK_CALL VkGenreNumber(const char* name) {
+VELKOR_API int32_t VELKOR_CALL velkor_genre_number(const char* name) {
     const int32_t number = velkor::GenreTable::find(name);
     return number < 0 ? velkor::kNotAGenre : number;
 }
@@ -330,11 +330,11 @@ VK_API int32_t VK_CALL VkGenreNumber(const char* name) {
 
 namespace {
 
-int32_t write_id3v1(const std::string& path, bool utf8_path, const VkId3v1* tag) {
-    if (tag == nullptr || tag->size < sizeof(VkId3v1)) return VK_ERROR_ARGUMENT;
+int32_t write_id3v1(const std::string& path, bool utf8_path, const velkor_id3v1_fields* tag) {
+    if (tag == nullptr || tag->size < sizeof(velkor_id3v1_fields)) return VELKOR_ERROR_ARGUMENT;
     if ((tag->fields & ~0x7Fu) != 0 || tag->year < 0 || tag->year > 9999 || tag->track < 0 ||
         tag->track > 255 || tag->genre < 0 || tag->genre > 255) {
-        return VK_ERROR_ARGUMENT;
+        return VELKOR_ERROR_ARGUMENT;
     }
     velkor::Id3v1Edit edit;
     edit.fields = tag->fields;
@@ -347,11 +347,11 @@ int32_t write_id3v1(const std::string& path, bool utf8_path, const VkId3v1* tag)
     edit.genre = tag->genre;
     try {
         const velkor::Rewrite result = velkor::rewrite_id3v1(path, utf8_path, edit);
-        return result.written ? VK_OK : status_of(result.problem);
+        return result.written ? VELKOR_OK : status_of(result.problem);
     } catch (const std::bad_alloc&) {
-        return VK_ERROR_NO_MEMORY;
+        return VELKOR_ERROR_NO_MEMORY;
     } catch (...) {
-        return VK_ERROR_WRITE;
+        return VELKOR_ERROR_WRITE;
     }
 }
 
@@ -359,39 +359,39 @@ int32_t write_id3v1(const std::string& path, bool utf8_path, const VkId3v1* tag)
 
 extern "C" {
 
-VK_API int32_t VK_CALL VkWriteId3v1(const char* path, const VkId3v1* tag) {
-    if (path == nullptr) return VK_ERROR_ARGUMENT;
+VELKOR_API int32_t VELKOR_CALL velkor_write_id3v1(const char* path, const velkor_id3v1_fields* tag) {
+    if (path == nullptr) return VELKOR_ERROR_ARGUMENT;
     return write_id3v1(path, true, tag);
 }
 
 #if defined(_WIN32)
 
-VK_API int32_t VK_CALL VkFileOpenW(const wchar_t* path, uint32_t options, VkFile** file) {
+VELKOR_API int32_t VELKOR_CALL velkor_open_w(const wchar_t* path, uint32_t options, velkor_file** file) {
     if (path == nullptr) {
         if (file != nullptr) *file = nullptr;
-        return VK_ERROR_ARGUMENT;
+        return VELKOR_ERROR_ARGUMENT;
     }
     std::string utf8;
     try {
         utf8 = velkor::platform::wide_to_utf8(path);
     } catch (...) {
-        return VK_ERROR_NO_MEMORY;
+        return VELKOR_ERROR_NO_MEMORY;
     }
     const int32_t status = open_file(utf8.c_str(), options, file,
                                      [&](FileSource& source) { return source.open_wide(path); });
-    if (status == VK_OK) {
+    if (status == VELKOR_OK) {
         try {
             (*file)->wide_path = path;
         } catch (...) {
-            VkFileClose(*file);
+            velkor_close(*file);
             *file = nullptr;
-            return VK_ERROR_NO_MEMORY;
+            return VELKOR_ERROR_NO_MEMORY;
         }
     }
     return status;
 }
 
-VK_API int32_t VK_CALL VkFileGetTextW(const VkFile* file, int32_t field, wchar_t* buffer, int32_t size) {
+VELKOR_API int32_t VELKOR_CALL velkor_get_text_w(const velkor_file* file, int32_t field, wchar_t* buffer, int32_t size) {
     const std::string* text = file ? file->text(field) : nullptr;
     if (buffer != nullptr && size > 0) buffer[0] = L'\0';
     if (text == nullptr) return 0;
@@ -411,12 +411,12 @@ VK_API int32_t VK_CALL VkFileGetTextW(const VkFile* file, int32_t field, wchar_t
     }
 }
 
-VK_API int32_t VK_CALL VkWriteId3v1W(const wchar_t* path, const VkId3v1* tag) {
-    if (path == nullptr) return VK_ERROR_ARGUMENT;
+VELKOR_API int32_t VELKOR_CALL velkor_write_id3v1_w(const wchar_t* path, const velkor_id3v1_fields* tag) {
+    if (path == nullptr) return VELKOR_ERROR_ARGUMENT;
     try {
         return write_id3v1(velkor::platform::wide_to_utf8(path), true, tag);
     } catch (...) {
-        return VK_ERROR_NO_MEMORY;
+        return VELKOR_ERROR_NO_MEMORY;
     }
 }
 

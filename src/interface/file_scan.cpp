@@ -1,8 +1,8 @@
-// VkScan: many files analysed at once, handed out in order.
+// velkor_scan: many files analysed at once, handed out in order.
 //
 // A disk serves many reads at once far faster than one after the other, so
 // a scan keeps several analyses under way: one thread walks the folders and
-// numbers the files it finds, worker threads analyse them, and VkScanNext
+// numbers the files it finds, worker threads analyse them, and velkor_scan_next
 // hands the results out in the walk's order. A ring of slots bounds what is
 // held at any time: the walk waits while the ring is full, so memory stays
 // the same however many files there are, and a slow reader of the results
@@ -54,21 +54,21 @@ struct Slot {
     enum State { kEmpty, kWaiting, kWorking, kDone };
     State state = kEmpty;
     std::string path;
-    int32_t status = VK_OK;
-    VkFile* file = nullptr;
+    int32_t status = VELKOR_OK;
+    velkor_file* file = nullptr;
 };
 
 }  // namespace
 
-struct VkScan {
-    VkScan(std::vector<std::string> operands, uint32_t options, int32_t threads)
-        : walk(std::move(operands), (options & VK_SCAN_RECURSIVE) != 0),
-          open_options(options & VK_OPEN_COUNT_FRAMES),
-          paths_only((options & VK_SCAN_PATHS_ONLY) != 0),
+struct velkor_scan {
+    velkor_scan(std::vector<std::string> operands, uint32_t options, int32_t threads)
+        : walk(std::move(operands), (options & VELKOR_SCAN_RECURSIVE) != 0),
+          open_options(options & VELKOR_OPEN_COUNT_FRAMES),
+          paths_only((options & VELKOR_SCAN_PATHS_ONLY) != 0),
           ring(static_cast<std::size_t>(std::max(256, threads * 16))),
           thread_count(threads) {}
 
-    ~VkScan() {
+    ~velkor_scan() {
         {
             std::lock_guard<ScanMutex> lock(mutex);
             stopping = true;
@@ -78,7 +78,7 @@ struct VkScan {
         // The walk starts the workers: once it has ended, their list is final.
         if (walker.joinable()) walker.join();
         for (std::thread& worker : workers) worker.join();
-        for (Slot& slot : ring) VkFileClose(slot.file);
+        for (Slot& slot : ring) velkor_close(slot.file);
     }
 
     void start() {
@@ -118,7 +118,7 @@ struct VkScan {
                 Slot& slot = slot_of(found++);
                 slot.path.swap(batch[i].first);
                 slot.status = batch[i].second;
-                slot.state = slot.status == VK_OK ? Slot::kWaiting : Slot::kDone;
+                slot.state = slot.status == VELKOR_OK ? Slot::kWaiting : Slot::kDone;
             }
             if (!more) walk_done = true;
             // Wake only who waits: a wake-up costs more than a warm
@@ -191,9 +191,9 @@ struct VkScan {
         slot.state = Slot::kWorking;  // (already, when a worker took it)
         const std::string path = slot.path;
         lock.unlock();
-        VkFile* file = nullptr;
+        velkor_file* file = nullptr;
         const auto start = std::chrono::steady_clock::now();
-        const int32_t status = VkFileOpen(path.c_str(), open_options, &file);  // never throws
+        const int32_t status = velkor_open(path.c_str(), open_options, &file);  // never throws
         const auto took = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
         lock.lock();
         average_ns += (static_cast<int64_t>(took.count()) - average_ns) / 32;
@@ -204,7 +204,7 @@ struct VkScan {
     }
 
     // The next result in order; false at the end.
-    bool next(const char*& path, VkFile*& file, int32_t& status) {
+    bool next(const char*& path, velkor_file*& file, int32_t& status) {
         if (thread_count <= 1 || paths_only) return next_here(path, file, status);
         std::unique_lock<ScanMutex> lock(mutex);
         // The slot handed out last is free again.
@@ -241,11 +241,11 @@ struct VkScan {
     }
 
     // One thread: the walk and each analysis when asked for.
-    bool next_here(const char*& path, VkFile*& file, int32_t& status) {
+    bool next_here(const char*& path, velkor_file*& file, int32_t& status) {
         Slot& slot = ring[0];
         if (!walk.next(slot.path, slot.status)) return false;
         slot.file = nullptr;
-        if (slot.status == VK_OK && !paths_only) slot.status = VkFileOpen(slot.path.c_str(), open_options, &slot.file);
+        if (slot.status == VELKOR_OK && !paths_only) slot.status = velkor_open(slot.path.c_str(), open_options, &slot.file);
         path = slot.path.c_str();
         file = slot.file;
         slot.file = nullptr;  // the caller's now
@@ -284,32 +284,32 @@ struct VkScan {
 
 extern "C" {
 
-VK_API int32_t VK_CALL VkScanOpen(const char* const* paths, int32_t count, uint32_t options, int32_t threads,
-                                  VkScan** scan) {
-    if (scan == nullptr) return VK_ERROR_ARGUMENT;
+VELKOR_API int32_t VELKOR_CALL velkor_scan_open(const char* const* paths, int32_t count, uint32_t options, int32_t threads,
+                                  velkor_scan** scan) {
+    if (scan == nullptr) return VELKOR_ERROR_ARGUMENT;
     *scan = nullptr;
     if ((paths == nullptr && count > 0) || count < 0 || threads < 0 || threads > kMaxThreads ||
-        (options & ~(VK_SCAN_RECURSIVE | VK_SCAN_PATHS_ONLY | VK_OPEN_COUNT_FRAMES)) != 0) {
-        return VK_ERROR_ARGUMENT;
+        (options & ~(VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_PATHS_ONLY | VELKOR_OPEN_COUNT_FRAMES)) != 0) {
+        return VELKOR_ERROR_ARGUMENT;
     }
     try {
         std::vector<std::string> operands;
         for (int32_t i = 0; i < count; ++i) {
-            if (paths[i] == nullptr) return VK_ERROR_ARGUMENT;
+            if (paths[i] == nullptr) return VELKOR_ERROR_ARGUMENT;
             operands.emplace_back(paths[i]);
         }
-        std::unique_ptr<VkScan> made(new VkScan(std::move(operands), options, threads == 0 ? kDefaultThreads : threads));
+        std::unique_ptr<velkor_scan> made(new velkor_scan(std::move(operands), options, threads == 0 ? kDefaultThreads : threads));
         made->start();
         *scan = made.release();
-        return VK_OK;
+        return VELKOR_OK;
     } catch (const std::bad_alloc&) {
-        return VK_ERROR_NO_MEMORY;
+        return VELKOR_ERROR_NO_MEMORY;
     } catch (...) {
-        return VK_ERROR_NO_MEMORY;  // no thread could be started
+        return VELKOR_ERROR_NO_MEMORY;  // no thread could be started
     }
 }
 
-VK_API int32_t VK_CALL VkScanNext(VkScan* scan, const char** path, VkFile** file, int32_t* status) {
+VELKOR_API int32_t VELKOR_CALL velkor_scan_next(velkor_scan* scan, const char** path, velkor_file** file, int32_t* status) {
     if (scan == nullptr || path == nullptr || file == nullptr || status == nullptr) return 0;
     try {
         return scan->next(*path, *file, *status) ? 1 : 0;
@@ -318,6 +318,6 @@ VK_API int32_t VK_CALL VkScanNext(VkScan* scan, const char** path, VkFile** file
     }
 }
 
-VK_API void VK_CALL VkScanClose(VkScan* scan) { delete scan; }
+VELKOR_API void VELKOR_CALL velkor_scan_close(velkor_scan* scan) { delete scan; }
 
 }  // extern "C"

@@ -14,10 +14,10 @@ using platform::EntryType;
 
 int32_t status_of(platform::ListProblem problem) {
     switch (problem) {
-        case platform::ListProblem::kNone: return VK_OK;
-        case platform::ListProblem::kNotFound: return VK_ERROR_NOT_FOUND;
-        case platform::ListProblem::kNotPermitted: return VK_ERROR_NOT_PERMITTED;
-        default: return VK_ERROR_READ;
+        case platform::ListProblem::kNone: return VELKOR_OK;
+        case platform::ListProblem::kNotFound: return VELKOR_ERROR_NOT_FOUND;
+        case platform::ListProblem::kNotPermitted: return VELKOR_ERROR_NOT_PERMITTED;
+        default: return VELKOR_ERROR_READ;
     }
 }
 
@@ -41,7 +41,7 @@ FileWalk::FileWalk(std::vector<std::string> operands, bool recursive)
 bool FileWalk::enter(int32_t& status) {
     Folder folder;
     status = status_of(platform::list_directory(path_.c_str(), folder.listing));
-    if (status != VK_OK) return false;
+    if (status != VELKOR_OK) return false;
     const char* const names = folder.listing.names.data();
     std::sort(folder.listing.entries.begin(), folder.listing.entries.end(),
               [names](const auto& a, const auto& b) { return std::strcmp(names + a.name, names + b.name) < 0; });
@@ -59,11 +59,11 @@ bool FileWalk::next(std::string& path, int32_t& status) {
             path_ = operands_[next_operand_++];
             if (platform::file_type(path_.c_str(), true) != EntryType::kDirectory) {
                 path = path_;  // the analysis tells what is wrong with it, if anything
-                status = VK_OK;
+                status = VELKOR_OK;
                 return true;
             }
             if (!recursive_ || !enter(status)) {
-                if (!recursive_) status = VK_ERROR_NOT_REGULAR;
+                if (!recursive_) status = VELKOR_ERROR_NOT_REGULAR;
                 path = path_;
                 return true;
             }
@@ -89,7 +89,7 @@ bool FileWalk::next(std::string& path, int32_t& status) {
             if (type == EntryType::kSymlink) type = platform::file_type(path_.c_str(), true);
             if (type == EntryType::kRegular) {
                 path = path_;
-                status = VK_OK;
+                status = VELKOR_OK;
                 return true;
             }
         }

@@ -22,7 +22,7 @@ class FileWalk {
 public:
     FileWalk(std::vector<std::string> operands, bool recursive);
 
-    // The next file: true with its path and VK_OK, or with the path of an
+    // The next file: true with its path and VELKOR_OK, or with the path of an
     // operand or folder that cannot be walked and the status saying why
     // (a folder without recursion is not a regular file). False at the end.
     bool next(std::string& path, int32_t& status);

@@ -28,7 +28,7 @@ void sanitize_text(char* text) {
     }
 }
 
-void fill_record(const Mp3FileInfo& info, InfoRecord& record) {
+void fill_record(const Mp3FileInfo& info, velkor_info_record& record) {
     char version[FrameHeader::kVersionTextSize];
     info.version_text(version);
     bounded_copy(record.version, version);
@@ -75,7 +75,7 @@ void fill_record(const Mp3FileInfo& info, InfoRecord& record) {
     bounded_copy(record.status, "Success");
 }
 
-void fail_record(InfoRecord& record, int32_t status) {
+void fail_record(velkor_info_record& record, int32_t status) {
     char text[sizeof record.status];
     std::snprintf(text, sizeof text, "Unable to open file (%d)", static_cast<int>(status));
     bounded_copy(record.status, text);
@@ -85,7 +85,7 @@ void fail_record(InfoRecord& record, int32_t status) {
 
 }  // namespace velkor
 
-extern "C" VK_API void VK_CALL VkGetSonvexStruct(const char* path, InfoRecord* record) {
+extern "C" VELKOR_API void VELKOR_CALL VkGetSonvexStruct(const char* path, velkor_info_record* record) {
     using namespace velkor;
     if (record == nullptr) return;
     try {

@@ -19,27 +19,27 @@ constexpr uint32_t kInfoStyle = velkor::platform::kIconInformation | velkor::pla
 extern "C" {
 
 // Arithmetic wraps modulo 2^32: done in unsigned, where overflow is defined.
-VK_API int32_t VK_CALL AddNums(int32_t a, int32_t b) {
+VELKOR_API int32_t VELKOR_CALL AddNums(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 
-VK_API int32_t VK_CALL SubtractNums(int32_t a, int32_t b) {
+VELKOR_API int32_t VELKOR_CALL SubtractNums(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
 }
 
-VK_API int32_t VK_CALL MultiplyNums(int32_t a, int32_t b) {
+VELKOR_API int32_t VELKOR_CALL MultiplyNums(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
 
-VK_API int32_t VK_CALL CompareNums(int32_t a, int32_t b) { return a > b ? a : b; }
+VELKOR_API int32_t VELKOR_CALL CompareNums(int32_t a, int32_t b) { return a > b ? a : b; }
 
-VK_API void VK_CALL FillString(char* buffer, uint32_t size) {
+VELKOR_API void VELKOR_CALL FillString(char* buffer, uint32_t size) {
     // The zero byte must fit too: a capacity of exactly 21 gets nothing.
     if (buffer == nullptr || size <= kFillLength) return;
     std::memcpy(buffer, kFillText, sizeof(kFillText));
 }
 
-VK_API int32_t VK_CALL InStrRev(const char* text, int32_t ch) {
+VELKOR_API int32_t VELKOR_CALL InStrRev(const char* text, int32_t ch) {
     if (text == nullptr) return 0;
     const char wanted = static_cast<char>(ch & 0xFF);
     // The terminating zero takes part, so a wanted zero byte finds it.
@@ -50,16 +50,16 @@ VK_API int32_t VK_CALL InStrRev(const char* text, int32_t ch) {
     return 0;
 }
 
-VK_API int32_t VK_CALL DisplayStringByVal(const char* text) {
+VELKOR_API int32_t VELKOR_CALL DisplayStringByVal(const char* text) {
     return velkor::platform::show_notice(text, "Display String ByVal", kInfoStyle);
 }
 
-VK_API int32_t VK_CALL DisplayStringByRef(const char** ref) {
+VELKOR_API int32_t VELKOR_CALL DisplayStringByRef(const char** ref) {
     return velkor::platform::show_notice(ref ? *ref : nullptr, "Display String ByRef",
                                          kInfoStyle);
 }
 
-VK_API void VK_CALL MyStructProc(SampleRecord* record) {
+VELKOR_API void VELKOR_CALL MyStructProc(velkor_sample_record* record) {
     if (record == nullptr) return;
     velkor::bounded_copy(record->first, kRecordText);
     velkor::bounded_copy(record->second, kRecordText);

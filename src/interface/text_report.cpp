@@ -15,14 +15,14 @@ constexpr char kFailureText[] = "Unable to open file";
 
 // Appends text and keeps the zero byte behind it; never writes past the
 // report's room, which is already the longest report there can be.
-void append(char (&report)[VK_REPORT_SIZE], std::size_t& used, const char* text) {
-    while (*text != '\0' && used + 1 < VK_REPORT_SIZE) report[used++] = *text++;
+void append(char (&report)[VELKOR_REPORT_SIZE], std::size_t& used, const char* text) {
+    while (*text != '\0' && used + 1 < VELKOR_REPORT_SIZE) report[used++] = *text++;
     report[used] = '\0';
 }
 
 class Report {
 public:
-    explicit Report(char (&out)[VK_REPORT_SIZE]) : out_(out) { out_[0] = '\0'; }
+    explicit Report(char (&out)[VELKOR_REPORT_SIZE]) : out_(out) { out_[0] = '\0'; }
     void item(const char* text) {
         append(out_, used_, text);
         append(out_, used_, kSeparator);
@@ -37,13 +37,13 @@ public:
     void prefix(const char* text) { append(out_, used_, text); }
 
 private:
-    char (&out_)[VK_REPORT_SIZE];
+    char (&out_)[VELKOR_REPORT_SIZE];
     std::size_t used_ = 0;
 };
 
 }  // namespace
 
-void build_text_report(const Mp3FileInfo& info, char (&out)[VK_REPORT_SIZE]) {
+void build_text_report(const Mp3FileInfo& info, char (&out)[VELKOR_REPORT_SIZE]) {
     Report report(out);
     report.prefix("SUCCESS: ");
     report.item("File opened successfully");
@@ -94,14 +94,14 @@ void build_text_report(const Mp3FileInfo& info, char (&out)[VK_REPORT_SIZE]) {
 
 }  // namespace velkor
 
-extern "C" VK_API int32_t VK_CALL VkOpenMp3File(const char* path, char* report, int32_t) {
+extern "C" VELKOR_API int32_t VELKOR_CALL VkOpenMp3File(const char* path, char* report, int32_t) {
     using namespace velkor;
     if (report == nullptr) return 0;
     try {
         Mp3FileInfo info;
         CurrentObjectScope current(info);
         if (info.load(path) == kStatusOk) {
-            char built[VK_REPORT_SIZE];
+            char built[VELKOR_REPORT_SIZE];
             build_text_report(info, built);
             std::strcpy(report, built);
             return 1;

@@ -8,6 +8,6 @@ namespace velkor {
 
 // Writes the report of a loaded file: "SUCCESS: " and fifteen items, each
 // closed by "<sep>".
-void build_text_report(const Mp3FileInfo& info, char (&out)[VK_REPORT_SIZE]);
+void build_text_report(const Mp3FileInfo& info, char (&out)[VELKOR_REPORT_SIZE]);
 
 }  // namespace velkor

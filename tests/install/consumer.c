@@ -5,17 +5,17 @@
 
 #include <velkor.h>
 
-static int32_t VK_CALL count_notice(const char *text, const char *caption, uint32_t style,
+static int32_t VELKOR_CALL count_notice(const char *text, const char *caption, uint32_t style,
                                     void *context) {
     (void)text;
     (void)caption;
     (void)style;
     ++*(int *)context;
-    return VK_ANSWER_YES;
+    return VELKOR_ANSWER_YES;
 }
 
 int main(void) {
-    char buffer[VK_REPORT_SIZE];
+    char buffer[VELKOR_REPORT_SIZE];
     int notices = 0;
     int failures = 0;
 
@@ -23,16 +23,16 @@ int main(void) {
     FillString(buffer, sizeof buffer);
     if (strcmp(buffer, "Hello from the C DLL!") != 0) ++failures;
 
-    VkSetNoticeHandler(count_notice, &notices);
-    if (DisplayStringByVal("installed") != VK_ANSWER_YES || notices != 1) ++failures;
+    velkor_set_notice_handler(count_notice, &notices);
+    if (DisplayStringByVal("installed") != VELKOR_ANSWER_YES || notices != 1) ++failures;
     /* A missing file: the analysis exports answer, with one notice each. */
-    InfoRecord record;
+    velkor_info_record record;
     memset(&record, 0, sizeof record);
     VkGetSonvexStruct("/nonexistent/velkor-consumer.mp3", &record);
     if (strcmp(record.status, "Unable to open file (2)") != 0) ++failures;
     if (VkOpenMp3File("/nonexistent/velkor-consumer.mp3", buffer, 0) != 0) ++failures;
     if (notices != 3) ++failures;
-    VkSetNoticeHandler(NULL, NULL);
+    velkor_set_notice_handler(NULL, NULL);
 
     printf("consumer: %s\n", failures ? "FAILED" : "ok");
     return failures ? 1 : 0;

@@ -10,9 +10,9 @@
 #include "velkor.h"
 
 int main(void) {
-    char text[VK_REPORT_SIZE] = "";
-    InfoRecord record;
-    SampleRecord sample;
+    char text[VELKOR_REPORT_SIZE] = "";
+    velkor_info_record record;
+    velkor_sample_record sample;
     int faults = 0;
 
     faults += AddNums(2147483647, 1) != (-2147483647 - 1);
@@ -29,8 +29,8 @@ int main(void) {
     VkGetSonvexStruct("caller_no_frame.bin", &record);
     faults += strcmp(record.status, "Unable to open file (4)") != 0;
     /* These show a message box; linking them is enough here. */
-    int32_t(VK_CALL *volatile by_val)(const char *) = DisplayStringByVal;
-    int32_t(VK_CALL *volatile by_ref)(const char **) = DisplayStringByRef;
+    int32_t(VELKOR_CALL *volatile by_val)(const char *) = DisplayStringByVal;
+    int32_t(VELKOR_CALL *volatile by_ref)(const char **) = DisplayStringByRef;
     faults += by_val == NULL || by_ref == NULL;
 
     printf("linked caller: %d faults\n", faults);

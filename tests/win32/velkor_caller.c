@@ -168,7 +168,7 @@ static LoopResult loop_strings(const Api *api) {
 
 static LoopResult loop_analysis(const Api *api, const char *path) {
     LoopResult r = {0, 0};
-    char report[VK_REPORT_SIZE];
+    char report[VELKOR_REPORT_SIZE];
     unsigned char record[kRecordSize];
     uintptr_t before, after;
     READ_STACK_POINTER(before);
@@ -191,7 +191,7 @@ static int32_t __cdecl cdecl_add(int32_t a, int32_t b) { return a + b; }
  * On Windows the library shows notices with USER32's MessageBoxA, which
  * blocks until a person answers. The caller replaces that import of the
  * loaded library with a recorder; elsewhere it installs the recorder with
- * VkSetNoticeHandler. Either way every notice is checked for its text,
+ * velkor_set_notice_handler. Either way every notice is checked for its text,
  * caption and style, and nothing waits for a person. */
 typedef struct Notice {
     char text[128], caption[128];
@@ -265,9 +265,9 @@ typedef void (*SetNoticeHandlerFn)(int32_t (*)(const char *, const char *, uint3
                                    void *);
 
 static int capture_notices(LibraryHandle library) {
-    SetNoticeHandlerFn set_handler = (SetNoticeHandlerFn)find_export(library, "VkSetNoticeHandler");
+    SetNoticeHandlerFn set_handler = (SetNoticeHandlerFn)find_export(library, "velkor_set_notice_handler");
     if (set_handler == NULL) {
-        printf("FAILED export VkSetNoticeHandler not found\n");
+        printf("FAILED export velkor_set_notice_handler not found\n");
         return 0;
     }
     set_handler(record_handler, NULL);
@@ -402,7 +402,7 @@ static void print_escaped(const unsigned char *bytes, size_t size) {
 
 /* Everything the library wrote for one file, in a form to compare. */
 static void dump_file(const Api *api, const char *path) {
-    char report[VK_REPORT_SIZE];
+    char report[VELKOR_REPORT_SIZE];
     unsigned char record[kRecordSize];
     memset(report, kUntouched, sizeof report);
     int32_t result = api->open_mp3_file(path, report, 0);
@@ -465,7 +465,7 @@ static void check_samples(const Api *api) {
 }
 
 static void check_analysis(const Api *api) {
-    char report[VK_REPORT_SIZE];
+    char report[VELKOR_REPORT_SIZE];
     char item[64];
     unsigned char record[kRecordSize];
 
@@ -508,11 +508,11 @@ static void check_analysis(const Api *api) {
     }
     check_int(notice_count, 0, "no notice for a good file");
 
-    /* The longest report must leave room in a VK_REPORT_SIZE buffer. */
-    char wide[VK_REPORT_SIZE + 256];
+    /* The longest report must leave room in a VELKOR_REPORT_SIZE buffer. */
+    char wide[VELKOR_REPORT_SIZE + 256];
     memset(wide, kUntouched, sizeof wide);
     check_int(api->open_mp3_file("caller_long.mp3", wide, 0), 1, "VkOpenMp3File of long texts");
-    check(strnlen(wide, sizeof wide) < VK_REPORT_SIZE, "longest report fits VK_REPORT_SIZE", NULL);
+    check(strnlen(wide, sizeof wide) < VELKOR_REPORT_SIZE, "longest report fits VELKOR_REPORT_SIZE", NULL);
     report_item(wide, 11, item, sizeof item);
     check_text(item, "CCCCCCCCCCCCCCCCCCCCCCCCCCCCCC", "report keeps a 30-character comment");
     memset(record, kUntouched, sizeof record);
@@ -601,64 +601,64 @@ static void check_entry_point(HMODULE library, const Api *api, const char *path)
 
 /* ---- velkor's own interface ----------------------------------------------- */
 
-typedef int32_t(CALLER_CALL *FileOpenFn)(const char *, uint32_t, VkFile **);
-typedef void(CALLER_CALL *FileCloseFn)(VkFile *);
-typedef int32_t(CALLER_CALL *FileFactsFn)(const VkFile *, VkFacts *);
-typedef const char *(CALLER_CALL *FileTextFn)(const VkFile *, int32_t);
-typedef int32_t(CALLER_CALL *WriteId3v1Fn)(const char *, const VkId3v1 *);
+typedef int32_t(CALLER_CALL *FileOpenFn)(const char *, uint32_t, velkor_file **);
+typedef void(CALLER_CALL *FileCloseFn)(velkor_file *);
+typedef int32_t(CALLER_CALL *FileFactsFn)(const velkor_file *, velkor_file_facts *);
+typedef const char *(CALLER_CALL *FileTextFn)(const velkor_file *, int32_t);
+typedef int32_t(CALLER_CALL *WriteId3v1Fn)(const char *, const velkor_id3v1_fields *);
 
 /* The handles, facts, UTF-8 texts and the ID3v1 write, looked up by name;
  * on Windows also a file whose name is in other scripts, by its UTF-16 path. */
 static void check_own_interface(LibraryHandle library) {
-    FileOpenFn open_file = (FileOpenFn)find_export(library, "VkFileOpen");
-    FileCloseFn close_file = (FileCloseFn)find_export(library, "VkFileClose");
-    FileFactsFn file_facts = (FileFactsFn)find_export(library, "VkFileFacts");
-    FileTextFn file_text = (FileTextFn)find_export(library, "VkFileText");
-    WriteId3v1Fn write_id3v1 = (WriteId3v1Fn)find_export(library, "VkWriteId3v1");
+    FileOpenFn open_file = (FileOpenFn)find_export(library, "velkor_open");
+    FileCloseFn close_file = (FileCloseFn)find_export(library, "velkor_close");
+    FileFactsFn file_facts = (FileFactsFn)find_export(library, "velkor_facts");
+    FileTextFn file_text = (FileTextFn)find_export(library, "velkor_text");
+    WriteId3v1Fn write_id3v1 = (WriteId3v1Fn)find_export(library, "velkor_write_id3v1");
     check(open_file && close_file && file_facts && file_text && write_id3v1,
           "velkor's own interface is exported by its plain names", NULL);
     if (!(open_file && close_file && file_facts && file_text && write_id3v1)) return;
 
-    VkFile *file = NULL;
-    check_int(open_file("caller_tagged.mp3", 0, &file), VK_OK, "VkFileOpen opens a file");
-    VkFacts facts;
+    velkor_file *file = NULL;
+    check_int(open_file("caller_tagged.mp3", 0, &file), VELKOR_OK, "velkor_open opens a file");
+    velkor_file_facts facts;
     memset(&facts, 0, sizeof facts);
     facts.size = sizeof facts;
-    check_int(file_facts(file, &facts), VK_OK, "VkFileFacts");
-    check_int((long)facts.frames, 12, "VkFacts: frames");
-    check_int(facts.id3v1, 11, "VkFacts: an ID3v1.1 tag");
-    const char *comment = file ? file_text(file, VK_ID3V1_COMMENT) : NULL;
+    check_int(file_facts(file, &facts), VELKOR_OK, "velkor_facts");
+    check_int((long)facts.frames, 12, "velkor_file_facts: frames");
+    check_int(facts.id3v1, 11, "velkor_file_facts: an ID3v1.1 tag");
+    const char *comment = file ? file_text(file, VELKOR_ID3V1_COMMENT) : NULL;
     check(comment != NULL && strcmp(comment, "tab\there \xC3\xA9") == 0,
-          "VkFileText: the ID3v1 comment in UTF-8", comment);
+          "velkor_text: the ID3v1 comment in UTF-8", comment);
     close_file(file);
-    check_int(open_file("caller_missing.mp3", 0, &file), VK_ERROR_NOT_FOUND,
-              "VkFileOpen: a missing file is not found, and no notice is shown");
-    check_int(open_file("caller_no_frame.bin", 0, &file), VK_ERROR_NO_AUDIO,
-              "VkFileOpen: a file without MPEG audio");
+    check_int(open_file("caller_missing.mp3", 0, &file), VELKOR_ERROR_NOT_FOUND,
+              "velkor_open: a missing file is not found, and no notice is shown");
+    check_int(open_file("caller_no_frame.bin", 0, &file), VELKOR_ERROR_NO_AUDIO,
+              "velkor_open: a file without MPEG audio");
 
-    VkId3v1 tag;
+    velkor_id3v1_fields tag;
     memset(&tag, 0, sizeof tag);
     tag.size = sizeof tag;
-    tag.fields = VK_FIELD_TITLE;
+    tag.fields = VELKOR_FIELD_TITLE;
     tag.title = "Written \xC3\xA9";
     check(write_file("caller_written.mp3", (const unsigned char *)"", 0) &&
-              write_id3v1("caller_written.mp3", &tag) == VK_OK &&
-              open_file("caller_written.mp3", 0, &file) == VK_ERROR_NO_AUDIO,
-          "VkWriteId3v1 appends a tag", NULL);
+              write_id3v1("caller_written.mp3", &tag) == VELKOR_OK &&
+              open_file("caller_written.mp3", 0, &file) == VELKOR_ERROR_NO_AUDIO,
+          "velkor_write_id3v1 appends a tag", NULL);
 #if defined(_WIN32)
-    typedef int32_t(CALLER_CALL * FileOpenWFn)(const wchar_t *, uint32_t, VkFile **);
-    typedef int32_t(CALLER_CALL * FileGetTextWFn)(const VkFile *, int32_t, wchar_t *, int32_t);
-    FileOpenWFn open_wide = (FileOpenWFn)find_export(library, "VkFileOpenW");
-    FileGetTextWFn text_wide = (FileGetTextWFn)find_export(library, "VkFileGetTextW");
+    typedef int32_t(CALLER_CALL * FileOpenWFn)(const wchar_t *, uint32_t, velkor_file **);
+    typedef int32_t(CALLER_CALL * FileGetTextWFn)(const velkor_file *, int32_t, wchar_t *, int32_t);
+    FileOpenWFn open_wide = (FileOpenWFn)find_export(library, "velkor_open_w");
+    FileGetTextWFn text_wide = (FileGetTextWFn)find_export(library, "velkor_get_text_w");
     static const wchar_t kName[] = L"caller_\x00fc\x0431\x65e5\x672c.mp3";
     const char *kNameUtf8 = "caller_\xC3\xBC\xD0\xB1\xE6\x97\xA5\xE6\x9C\xAC.mp3";
     check(CopyFileW(L"caller_tagged.mp3", kName, FALSE) != 0, "a file named in several scripts", NULL);
     wchar_t title[32] = {0};
-    check(open_wide && text_wide && open_wide(kName, 0, &file) == VK_OK &&
-              text_wide(file, VK_ID3V1_TITLE, title, 32) == 13 && wcscmp(title, L"Caller Title") == 0,
-          "VkFileOpenW and VkFileGetTextW", NULL);
+    check(open_wide && text_wide && open_wide(kName, 0, &file) == VELKOR_OK &&
+              text_wide(file, VELKOR_ID3V1_TITLE, title, 32) == 13 && wcscmp(title, L"Caller Title") == 0,
+          "velkor_open_w and velkor_get_text_w", NULL);
     if (close_file) close_file(file);
-    check_int(open_file(kNameUtf8, 0, &file), VK_OK, "VkFileOpen: the same name in UTF-8");
+    check_int(open_file(kNameUtf8, 0, &file), VELKOR_OK, "velkor_open: the same name in UTF-8");
     close_file(file);
     DeleteFileW(kName);
 #endif
@@ -720,9 +720,9 @@ int main(int argc, char **argv) {
         return 2;
     }
     check(write_fixtures(), "test files written", NULL);
-    check(offsetof(InfoRecord, title) == 330 && sizeof(InfoRecord) == kRecordSize &&
-              offsetof(InfoRecord, genre) == 231,
-          "velkor.h's InfoRecord matches the documented layout", NULL);
+    check(offsetof(velkor_info_record, title) == 330 && sizeof(velkor_info_record) == kRecordSize &&
+              offsetof(velkor_info_record, genre) == 231,
+          "velkor.h's velkor_info_record matches the documented layout", NULL);
     check_samples(&api);
     check_analysis(&api);
     check_stack(&api);
