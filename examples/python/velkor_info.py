@@ -7,7 +7,7 @@ and prints what they return (the same lines as the C and Pascal examples).
 import os
 import sys
 
-import velkor
+import velkor_exports
 
 REPORT_ITEMS = ("status", "version", "bitrate", "frequency", "length", "size", "mode",
                 "title", "artist", "album", "genre", "comment", "frames", "year", "track")
@@ -21,11 +21,11 @@ def line(text):
 
 def print_notice(text, caption, style):
     line(b"  notice: " + caption + b": " + text.replace(b"\n", b" "))
-    return velkor.ANSWER_OK
+    return velkor_exports.ANSWER_OK
 
 
 def print_report(path):
-    ok, report = velkor.open_mp3_file(path)
+    ok, report = velkor_exports.open_mp3_file(path)
     line(b"  VkOpenMp3File: %d" % ok)
     if not ok:
         line(b"    " + report)
@@ -36,12 +36,12 @@ def print_report(path):
 
 
 def print_record(path):
-    record = velkor.get_record(path)
+    record = velkor_exports.get_record(path)
     line(b"  VkGetSonvexStruct:")
     line(b"    status=" + record.status)
     if record.status != b"Success":
         return False
-    for name, _ in velkor.velkor_info_record._fields_[1:]:
+    for name, _ in velkor_exports.velkor_info_record._fields_[1:]:
         line(b"    " + name.encode() + b"=" + getattr(record, name))
     return True
 
@@ -50,8 +50,8 @@ def main(paths):
     if not paths:
         print("usage: velkor_info.py FILE...", file=sys.stderr)
         return 2
-    if hasattr(velkor.lib, "velkor_set_notice_handler"):
-        velkor.set_notice_handler(print_notice)
+    if hasattr(velkor_exports.lib, "velkor_set_notice_handler"):
+        velkor_exports.set_notice_handler(print_notice)
     failed = False
     for path in paths:
         line(os.fsencode(path))

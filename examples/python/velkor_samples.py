@@ -7,9 +7,9 @@ boundary, and the notices they show.
 """
 import ctypes
 
-import velkor
+import velkor_exports
 
-lib = velkor.lib
+lib = velkor_exports.lib
 
 # Signed 32-bit integers; the arithmetic wraps around.
 print("AddNums(2147483647, 1) =", lib.AddNums(2147483647, 1))
@@ -29,7 +29,7 @@ print("FillString(21 bytes) =", repr(small.value.decode()))
 print("InStrRev('a.b.c', '.') =", lib.InStrRev(b"a.b.c", ord(".")))
 
 # A record of two 8-byte text fields, filled by the library.
-record = velkor.velkor_sample_record()
+record = velkor_exports.velkor_sample_record()
 lib.MyStructProc(ctypes.byref(record))
 print("MyStructProc ->", record.first.decode(), record.second.decode())
 
@@ -38,10 +38,10 @@ print("MyStructProc ->", record.first.decode(), record.second.decode())
 if hasattr(lib, "velkor_set_notice_handler"):
     def show(text, caption, style):
         print("notice [%s, style 0x%x]: %s" % (caption.decode(), style, text.decode()))
-        return velkor.ANSWER_OK
+        return velkor_exports.ANSWER_OK
 
-    velkor.set_notice_handler(show)
+    velkor_exports.set_notice_handler(show)
     print("DisplayStringByVal ->", lib.DisplayStringByVal(b"by value"))
     text = ctypes.c_char_p(b"by reference")
     print("DisplayStringByRef ->", lib.DisplayStringByRef(ctypes.byref(text)))
-    velkor.set_notice_handler(None)
+    velkor_exports.set_notice_handler(None)

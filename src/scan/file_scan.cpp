@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "interface/file_walk.h"
+#include "scan/file_walk.h"
 #include "velkor.h"
 
 namespace {

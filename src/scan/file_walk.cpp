@@ -1,5 +1,5 @@
 // Walking operands and folders for a scan.
-#include "interface/file_walk.h"
+#include "scan/file_walk.h"
 
 #include <algorithm>
 #include <cstring>
