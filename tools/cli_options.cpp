@@ -1,6 +1,9 @@
-// Argument parsing: GNU-style options anywhere among the operands, "--name
-// value" or "--name=value", and "--" ending the options.
+// Argument parsing with getopt_long: GNU-style options anywhere among the
+// operands, bundled short options ("-rj4"), "-jN" or "-j N", "--name=value"
+// or "--name value", and "--" ending the options. "-" alone is an operand.
 #include "cli_options.h"
+
+#include <getopt.h>
 
 #include <string_view>
 
@@ -8,17 +11,78 @@ namespace velkor::cli {
 
 namespace {
 
-bool is_option(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
-
-// Splits "--name=value" into name and value; other arguments have no value.
-std::string_view option_name(const std::string& arg, std::optional<std::string>& inline_value) {
-    const auto eq = arg.find('=');
-    if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-        inline_value = arg.substr(eq + 1);
-        return std::string_view(arg).substr(0, eq);
+// One pass of getopt_long over a copy of args. The option string starts
+// with "-:": operands come back in their place as 1, whatever
+// POSIXLY_CORRECT says (the tag form has its file before the options), and
+// a missing value comes back as ':' rather than '?'. getopt itself prints
+// nothing; the messages are the command's own.
+class Getopt {
+public:
+    Getopt(const std::vector<std::string>& args, const char* optstring, const option* longopts)
+        : args_(args), optstring_(optstring), longopts_(longopts) {
+        argv_.push_back(program_.data());
+        for (std::string& arg : args_) argv_.push_back(arg.data());
+        argv_.push_back(nullptr);
+        // 0, not 1: glibc then starts over, its inner state included, so
+        // that one process can parse several command lines.
+        optind = 0;
+        opterr = 0;
     }
-    return arg;
-}
+
+    int next() { return getopt_long(argc(), argv_.data(), optstring_, longopts_, nullptr); }
+
+    // The arguments behind "--", once next() has returned -1.
+    void take_rest(std::vector<std::string>& operands) const {
+        for (int i = optind; i < argc(); ++i) operands.emplace_back(argv_[static_cast<std::size_t>(i)]);
+    }
+
+    // The long option whose value getopt_long returned, or null.
+    const option* long_option(int val) const {
+        for (const option* o = longopts_; o->name; ++o) {
+            if (o->val == val) return o;
+        }
+        return nullptr;
+    }
+
+    // What was wrong with the argument getopt_long refused with '?'.
+    std::string refusal(const char* unknown_suffix) const {
+        if (optopt == 0) {
+            // An unknown or ambiguous long option; optind is past it.
+            std::string_view arg = argv_[static_cast<std::size_t>(optind - 1)];
+            arg = arg.substr(0, arg.find('='));
+            const std::string fits = fitting(arg.substr(2));
+            if (!fits.empty()) return "option '" + std::string(arg) + "' is ambiguous: " + fits;
+            return "unknown option '" + std::string(arg) + "'" + unknown_suffix;
+        }
+        if (const option* known = long_option(optopt)) {
+            return "option '--" + std::string(known->name) + "' takes no value";
+        }
+        return "unknown option '-" + std::string(1, static_cast<char>(optopt)) + "'" + unknown_suffix;
+    }
+
+private:
+    int argc() const { return static_cast<int>(argv_.size()) - 1; }
+
+    // getopt_long takes an abbreviation of one long option; for one that
+    // fits several, the names it fits, else "".
+    std::string fitting(std::string_view prefix) const {
+        std::string fits;
+        int count = 0;
+        for (const option* o = longopts_; o->name; ++o) {
+            if (prefix.empty() || std::string_view(o->name).substr(0, prefix.size()) != prefix) continue;
+            fits += (count++ ? ", --" : "--") + std::string(o->name);
+        }
+        return count > 1 ? fits : "";
+    }
+
+    std::string program_ = "velkor";
+    std::vector<std::string> args_;
+    std::vector<char*> argv_;
+    const char* optstring_;
+    const option* longopts_;
+};
+
+constexpr int kOperand = 1;
 
 template <typename Options>
 Options usage_error(std::string message) {
@@ -38,50 +102,41 @@ bool parse_jobs(const std::string& text, int& jobs) {
 }  // namespace
 
 AnalyseOptions parse_analyse_options(const std::vector<std::string>& args) {
+    // Long options without a letter have values beyond any character.
+    enum : int { kExact = 256, kReport, kRecord, kJson };
+    static const option kLongOptions[] = {
+        {"help", no_argument, nullptr, 'h'},       {"version", no_argument, nullptr, 'V'},
+        {"recursive", no_argument, nullptr, 'r'},  {"jobs", required_argument, nullptr, 'j'},
+        {"exact", no_argument, nullptr, kExact},   {"report", no_argument, nullptr, kReport},
+        {"record", no_argument, nullptr, kRecord}, {"json", no_argument, nullptr, kJson},
+        {nullptr, 0, nullptr, 0},
+    };
     AnalyseOptions options;
     int formats = 0;
-    bool operands_only = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (operands_only || !is_option(arg)) {
-            options.files.push_back(arg);
-            continue;
-        }
-        std::optional<std::string> value;
-        const std::string_view name = option_name(arg, value);
-        // -j N, -jN, --jobs N, --jobs=N
-        if (name == "--jobs" || name.rfind("-j", 0) == 0) {
-            if (!value && name.size() > 2 && name[1] == 'j') value = std::string(name.substr(2));
-            if (!value) {
-                if (i + 1 == args.size()) return usage_error<AnalyseOptions>("option '-j' needs a number");
-                value = args[++i];
-            }
-            if (!parse_jobs(*value, options.jobs)) {
-                return usage_error<AnalyseOptions>("-j takes a number of files at once from 1 to 256, not '" + *value + "'");
-            }
-            continue;
-        }
-        if (value) return usage_error<AnalyseOptions>("option '" + std::string(name) + "' takes no value");
-        if (name == "--") {
-            operands_only = true;
-        } else if (name == "-h" || name == "--help") {
-            options.action = Action::kHelp;
-        } else if (name == "-V" || name == "--version") {
-            if (options.action != Action::kHelp) options.action = Action::kVersion;
-        } else if (name == "-r" || name == "--recursive") {
-            options.recursive = true;
-        } else if (name == "--exact") {
-            options.exact = true;
-        } else if (name == "--report") {
-            options.format = Format::kReport, ++formats;
-        } else if (name == "--record") {
-            options.format = Format::kRecord, ++formats;
-        } else if (name == "--json") {
-            options.format = Format::kJson, ++formats;
-        } else {
-            return usage_error<AnalyseOptions>("unknown option '" + arg + "'");
+    Getopt getopt(args, "-:hVrj:", kLongOptions);
+    for (int c; (c = getopt.next()) != -1;) {
+        switch (c) {
+            case kOperand: options.files.emplace_back(optarg); break;
+            case 'j':
+                if (!parse_jobs(optarg, options.jobs)) {
+                    return usage_error<AnalyseOptions>("-j takes a number of files at once from 1 to 256, not '" +
+                                                       std::string(optarg) + "'");
+                }
+                break;
+            case 'h': options.action = Action::kHelp; break;
+            case 'V':
+                if (options.action != Action::kHelp) options.action = Action::kVersion;
+                break;
+            case 'r': options.recursive = true; break;
+            case kExact: options.exact = true; break;
+            case kReport: options.format = Format::kReport, ++formats; break;
+            case kRecord: options.format = Format::kRecord, ++formats; break;
+            case kJson: options.format = Format::kJson, ++formats; break;
+            case ':': return usage_error<AnalyseOptions>("option '-j' needs a number");
+            default: return usage_error<AnalyseOptions>(getopt.refusal(""));
         }
     }
+    getopt.take_rest(options.files);
     if (options.action != Action::kRun) return options;
     if (formats > 1) return usage_error<AnalyseOptions>("--report, --record and --json exclude each other");
     if (options.exact && (options.format == Format::kReport || options.format == Format::kRecord)) {
@@ -92,49 +147,40 @@ AnalyseOptions parse_analyse_options(const std::vector<std::string>& args) {
 }
 
 TagOptions parse_tag_options(const std::vector<std::string>& args) {
+    enum : int { kTitle = 256, kArtist, kAlbum, kYear, kComment, kTrack, kGenre };
+    static const option kLongOptions[] = {
+        {"title", required_argument, nullptr, kTitle},     {"artist", required_argument, nullptr, kArtist},
+        {"album", required_argument, nullptr, kAlbum},     {"year", required_argument, nullptr, kYear},
+        {"comment", required_argument, nullptr, kComment}, {"track", required_argument, nullptr, kTrack},
+        {"genre", required_argument, nullptr, kGenre},     {"help", no_argument, nullptr, 'h'},
+        {"yes", no_argument, nullptr, 'y'},                {nullptr, 0, nullptr, 0},
+    };
     TagOptions options;
     std::vector<std::string> operands;
-    bool operands_only = false;
     int fields = 0;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (operands_only || !is_option(arg)) {
-            operands.push_back(arg);
-            continue;
-        }
-        std::optional<std::string> value;
-        const std::string_view name = option_name(arg, value);
+    Getopt getopt(args, "-:hy", kLongOptions);
+    for (int c; (c = getopt.next()) != -1;) {
         std::optional<std::string>* field = nullptr;
-        if (name == "--title") field = &options.title;
-        else if (name == "--artist") field = &options.artist;
-        else if (name == "--album") field = &options.album;
-        else if (name == "--year") field = &options.year;
-        else if (name == "--comment") field = &options.comment;
-        else if (name == "--track") field = &options.track;
-        else if (name == "--genre") field = &options.genre;
-
-        if (field) {
-            if (!value) {
-                if (i + 1 == args.size()) {
-                    return usage_error<TagOptions>("option '" + std::string(name) + "' needs a value");
-                }
-                value = args[++i];
-            }
-            *field = std::move(value);
-            ++fields;
-            continue;
+        switch (c) {
+            case kOperand: operands.emplace_back(optarg); continue;
+            case kTitle: field = &options.title; break;
+            case kArtist: field = &options.artist; break;
+            case kAlbum: field = &options.album; break;
+            case kYear: field = &options.year; break;
+            case kComment: field = &options.comment; break;
+            case kTrack: field = &options.track; break;
+            case kGenre: field = &options.genre; break;
+            case 'h': options.action = Action::kHelp; continue;
+            case 'y': options.assume_yes = true; continue;
+            case ':':
+                return usage_error<TagOptions>("option '--" + std::string(getopt.long_option(optopt)->name) +
+                                               "' needs a value");
+            default: return usage_error<TagOptions>(getopt.refusal(" for 'velkor tag'"));
         }
-        if (value) return usage_error<TagOptions>("option '" + std::string(name) + "' takes no value");
-        if (name == "--") {
-            operands_only = true;
-        } else if (name == "-h" || name == "--help") {
-            options.action = Action::kHelp;
-        } else if (name == "-y" || name == "--yes") {
-            options.assume_yes = true;
-        } else {
-            return usage_error<TagOptions>("unknown option '" + arg + "' for 'velkor tag'");
-        }
+        *field = optarg;
+        ++fields;
     }
+    getopt.take_rest(operands);
     if (options.action == Action::kHelp) return options;
     if (operands.empty()) return usage_error<TagOptions>("'velkor tag' needs a file");
     if (operands.size() > 1) return usage_error<TagOptions>("'velkor tag' takes one file, not " + std::to_string(operands.size()));
