@@ -558,6 +558,50 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
     }
 }
 
+// Options in every form getopt_long takes, before and behind the operands;
+// behind "--", and "-" alone, an argument is a file whatever it looks like.
+TEST_F(CliTest, OptionFormsAndTheirMessages) {
+    fs::create_directory(dir_ / "d");
+    const std::string a = copy_sample("cbr_id3v11.mp3"), d = path("d");
+    fs::copy_file(a, dir_ / "d" / "b.mp3");
+    const std::string missing = std::string(": ") + velkor_status_text(VELKOR_ERROR_NOT_FOUND) + "\n";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string out, err;  // parts of stdout and stderr; for status 2 stderr's first line
+    } cases[] = {
+        {{"-rj4", "--json", d}, 0, "\"file\":\"" + d + "/b.mp3\"", "1 files: 1 analysed"},
+        {{"--json", "-j4", a}, 0, "\"file\":\"" + a, ""},
+        {{"-j", "4", "--json", a}, 0, "\"file\":\"" + a, ""},
+        {{a, "--jobs=4", "--json"}, 0, "\"file\":\"" + a, ""},
+        {{"--jobs", "4", "--js", a}, 0, "\"file\":\"" + a, ""},
+        {{"--json", "--", "-r", "--json"}, 1, "\"file\":\"--json\"", "velkor: -r" + missing},
+        {{"--json", "-"}, 1, "\"file\":\"-\"", "velkor: -" + missing},
+        {{"tag", "--title=T", "-y", "--", a}, 0, a + ": ID3v1 tag written: title\n", ""},
+        {{"-rx", a}, 2, "", "velkor: unknown option '-x'"},
+        {{"--bogus=1", a}, 2, "", "velkor: unknown option '--bogus'"},
+        {{"--json=yes", a}, 2, "", "velkor: option '--json' takes no value"},
+        {{"--rec", a}, 2, "", "velkor: option '--rec' is ambiguous: --recursive, --record"},
+        {{a, "-rj"}, 2, "", "velkor: option '-j' needs a number"},
+        {{a, "--jobs"}, 2, "", "velkor: option '-j' needs a number"},
+        {{"-j0", a}, 2, "", "velkor: -j takes a number of files at once from 1 to 256, not '0'"},
+        {{"tag", a, "--title"}, 2, "", "velkor: option '--title' needs a value"},
+        {{"tag", a, "-yx"}, 2, "", "velkor: unknown option '-x' for 'velkor tag'"},
+        {{"tag", a, "--yes=1"}, 2, "", "velkor: option '--yes' takes no value"},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = velkor(c.args);
+        const std::string name = ::testing::PrintToString(c.args);
+        EXPECT_EQ(run.status, c.status) << name << run.err;
+        EXPECT_NE(run.out.find(c.out), std::string::npos) << name << run.out;
+        if (c.status == 2) {
+            EXPECT_EQ(run.err.substr(0, run.err.find('\n')), c.err) << name;
+        } else {
+            EXPECT_NE(run.err.find(c.err), std::string::npos) << name << run.err;
+        }
+    }
+}
+
 TEST_F(CliTest, HelpDescribesEveryOptionAndVersionIsShown) {
     Outcome run = velkor({"--help"});
     EXPECT_EQ(run.status, 0);
