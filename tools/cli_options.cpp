@@ -28,6 +28,9 @@ public:
         optind = 0;
         opterr = 0;
     }
+    // argv_ points into args_.
+    Getopt(const Getopt&) = delete;
+    Getopt& operator=(const Getopt&) = delete;
 
     int next() { return getopt_long(argc(), argv_.data(), optstring_, longopts_, nullptr); }
 
