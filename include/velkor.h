@@ -15,6 +15,8 @@
 
 #include <stddef.h>
 #include <stdint.h>
+
+#include "velkor_version.h"
 #if defined(_WIN32)
 #include <wchar.h>
 #endif
@@ -137,6 +139,12 @@ VELKOR_API int32_t VELKOR_CALL DisplayStringByVal(const char *text);
 VELKOR_API void VELKOR_CALL MyStructProc(velkor_sample_record *record);
 
 /* velkor's own interface ----------------------------------------------- */
+
+/*
+ * The release number of the library loaded, "0.2.0" (static): it may be
+ * newer than the VELKOR_VERSION of the velkor.h a program was built with.
+ */
+VELKOR_API const char *VELKOR_CALL velkor_version(void);
 
 /*
  * Every fact of one file: the stream, the VBR header and the encoder's

@@ -23,12 +23,15 @@ from typing import Iterator, List, Literal, Optional, Tuple, Union, overload
 
 from . import _native
 
-__version__ = "0.1.0"
+# The release this package belongs to: the C project's version (a test holds
+# the two, and the loaded library's velkor_version(), together). A literal,
+# so that importing and installing the package need no library.
+__version__ = "0.2.0"
 
 __all__ = [
     "ChannelMode", "Error", "Facts", "Id3v1", "Id3v2", "NoAudioError", "NotFoundError",
     "NotPermittedError", "NotRegularError", "Picture", "genre_name", "genre_number",
-    "read", "read_picture", "scan",
+    "library_version", "read", "read_picture", "scan",
 ]
 
 PathLike = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
@@ -297,6 +300,12 @@ def read_picture(path: PathLike, index: int = 0) -> bytes:
         if status != _native.OK:
             raise _error(status, file.path)
         return data.raw
+
+
+def library_version() -> str:
+    """The release number of the libvelkor this package loaded ("0.2.0"),
+    which may differ from the package's own __version__."""
+    return _native.decode(_native.library().velkor_version())
 
 
 def genre_name(number: int) -> Optional[str]:
