@@ -386,7 +386,14 @@ def _scan(operands: List[bytes], options: int, jobs: int, errors: str
         raise _error(status, None)
     try:
         path, handle, status_out = ctypes.c_char_p(), ctypes.c_void_p(), ctypes.c_int32()
-        while lib.velkor_scan_next(scan, ctypes.byref(path), ctypes.byref(handle), ctypes.byref(status_out)):
+        while True:
+            more = lib.velkor_scan_next(scan, ctypes.byref(path), ctypes.byref(handle), ctypes.byref(status_out))
+            if more == 0:
+                break
+            if more < 0:
+                # The scan itself failed (out of memory): the files after it
+                # were never reached, so this is no file's error to skip.
+                raise _error(status_out.value, None)
             name = os.fsdecode(path.value or b"")
             item: Union[Facts, Error]
             if status_out.value == _native.OK:
