@@ -211,11 +211,14 @@ struct velkor_scan {
     void analyse(uint64_t number, std::unique_lock<ScanMutex>& lock) {
         Slot& slot = slot_of(number);
         slot.state = Slot::kWorking;  // (already, when a worker took it)
-        const std::string path = slot.path;
+        // Its path is read without the lock, and not copied (a copy could
+        // throw on a worker's thread): a slot at work is this thread's
+        // alone, as the walk fills only slots the reader has freed.
+        const char* const path = slot.path.c_str();
         lock.unlock();
         velkor_file* file = nullptr;
         const auto start = std::chrono::steady_clock::now();
-        const int32_t status = velkor_open(path.c_str(), open_options, &file);  // never throws
+        const int32_t status = velkor_open(path, open_options, &file);  // never throws
         const auto took = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
         lock.lock();
         average_ns += (static_cast<int64_t>(took.count()) - average_ns) / 32;
