@@ -65,7 +65,7 @@ for package in "libvelkor$abi" libvelkor-dev velkor; do
     fail "$deb: Depends is '$(dpkg-deb -f "$deb" Depends)'"
   dpkg-deb -x "$deb" "$root"
 done
-dpkg-deb --ctrl-tarfile "build-release/libvelkor${major}_${version}_${arch}.deb" | tar -xO ./shlibs |
+dpkg-deb --ctrl-tarfile "build-release/libvelkor${abi}_${version}_${arch}.deb" | tar -xO ./shlibs |
   grep -qx "libvelkor $abi libvelkor$abi (= $version)" || fail "shlibs of libvelkor$abi"
 
 # Taken out of the packages, the pieces work together.
