@@ -147,8 +147,9 @@ VELKOR_API void VELKOR_CALL MyStructProc(velkor_sample_record *record);
 /* velkor's own interface ----------------------------------------------- */
 
 /*
- * The release number of the library loaded, "0.2.0" (static): it may be
- * newer than the VELKOR_VERSION of the velkor.h a program was built with.
+ * The release number of the library loaded, such as "0.2.0" (static): it
+ * may be newer than the VELKOR_VERSION of the velkor.h a program was built
+ * with.
  */
 VELKOR_API const char *VELKOR_CALL velkor_version(void);
 
