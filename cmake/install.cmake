@@ -9,20 +9,14 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-# Inside this build the header comes from the source tree; once installed,
-# from the include folder beside the library.
-set_property(TARGET velkor PROPERTY INTERFACE_INCLUDE_DIRECTORIES
-  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
-  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 set_property(TARGET velkor PROPERTY EXPORT_NAME velkor)
-add_library(velkor::velkor ALIAS velkor)
 
 install(TARGETS velkor EXPORT velkorTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT lib
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
-install(FILES ${PROJECT_SOURCE_DIR}/include/velkor.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
-  COMPONENT dev)
+install(FILES ${PROJECT_SOURCE_DIR}/include/velkor.h ${PROJECT_BINARY_DIR}/include/velkor_version.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
 
 if(TARGET velkor_cli)
   install(TARGETS velkor_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
@@ -36,8 +30,8 @@ install(EXPORT velkorTargets NAMESPACE velkor::
   DESTINATION ${VELKOR_CMAKE_DIR} COMPONENT dev)
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/velkorConfig.cmake.in
   ${PROJECT_BINARY_DIR}/velkorConfig.cmake INSTALL_DESTINATION ${VELKOR_CMAKE_DIR})
-# Until 1.0 a minor release may change the interface (the SONAME carries the
-# major number only), so a request matches only its own major.minor.
+# Until 1.0 a minor release may change the interface (and then moves the
+# SONAME's VELKOR_ABI_VERSION), so a request matches only its own major.minor.
 write_basic_package_version_file(${PROJECT_BINARY_DIR}/velkorConfigVersion.cmake
   COMPATIBILITY SameMinorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/velkorConfig.cmake

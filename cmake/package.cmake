@@ -1,10 +1,11 @@
 # Debian packages made by `cpack -G DEB` in a build folder, one per install
 # component (see install.cmake), named the way Debian names a library's parts:
-#   libvelkor0     the shared library and its SONAME link
+#   libvelkor1     the shared library and its SONAME link (the name follows
+#                  the SONAME's VELKOR_ABI_VERSION)
 #   libvelkor-dev  the header, the development link, CMake package, velkor.pc
 #   velkor         the command and its manual page
 # The command uses the shared library like any other program, so its package
-# depends on libvelkor0; dpkg-shlibdeps (Debian: dpkg-dev) works out the
+# depends on libvelkor1; dpkg-shlibdeps (Debian: dpkg-dev) works out the
 # dependencies on the C and C++ runtimes.
 # Configure with -DCMAKE_INSTALL_PREFIX=/usr so the library lands in the
 # multiarch folder (/usr/lib/x86_64-linux-gnu), where Debian keeps its own.
@@ -37,7 +38,7 @@ if(TARGET velkor_cli)
   list(APPEND CPACK_COMPONENTS_ALL tool)
 endif()
 
-set(CPACK_DEBIAN_LIB_PACKAGE_NAME libvelkor${PROJECT_VERSION_MAJOR})
+set(CPACK_DEBIAN_LIB_PACKAGE_NAME libvelkor${VELKOR_ABI_VERSION})
 set(CPACK_DEBIAN_LIB_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_LIB_DESCRIPTION "technical facts and tags of MPEG audio files - library
 velkor reads the frame header, Xing VBR header, bitrate, sampling rate,
@@ -60,6 +61,6 @@ playing time, size, frame count and tags of MPEG audio files, as text or
 JSON Lines, for single files or whole folders, and rewrites ID3v1 tags.")
 
 # dpkg-shlibdeps finds the library the command links in the build folder.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR})
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR})
 set(CPACK_COMPONENT_TOOL_DEPENDS lib)
 include(CPack)

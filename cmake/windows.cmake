@@ -1,6 +1,6 @@
 # The 32-bit Windows DLL: velkor.dll, exporting exactly the plain names of
-# velkor.def and depending on nothing but system DLLs.
-set(VELKOR_DEF_FILE ${PROJECT_SOURCE_DIR}/cmake/velkor.def)
+# the .def file made from exports.txt (exports.cmake) and depending on
+# nothing but system DLLs.
 
 # No "lib" prefix and no version suffix: callers load "velkor.dll".
 set_target_properties(velkor PROPERTIES PREFIX "" OUTPUT_NAME velkor)

@@ -9,12 +9,20 @@
  * elsewhere. Strings are zero-terminated: 8-bit for the analysis exports
  * and the samples, UTF-8 for velkor's own interface. Integers are signed
  * 32-bit unless stated otherwise.
+ *
+ * How long a pointer the library returns stays valid: static texts
+ * (velkor_version, velkor_status_text, velkor_genre_name) for as long as
+ * the library is loaded; a file's texts until velkor_close of its handle;
+ * a scan's path until the next velkor_scan_next or velkor_scan_close. The
+ * caller never frees any of them.
  */
 #ifndef VELKOR_H
 #define VELKOR_H
 
 #include <stddef.h>
 #include <stdint.h>
+
+#include "velkor_version.h"
 #if defined(_WIN32)
 #include <wchar.h>
 #endif
@@ -139,6 +147,13 @@ VELKOR_API void VELKOR_CALL MyStructProc(velkor_sample_record *record);
 /* velkor's own interface ----------------------------------------------- */
 
 /*
+ * The release number of the library loaded, such as "0.2.0" (static): it
+ * may be newer than the VELKOR_VERSION of the velkor.h a program was built
+ * with.
+ */
+VELKOR_API const char *VELKOR_CALL velkor_version(void);
+
+/*
  * Every fact of one file: the stream, the VBR header and the encoder's
  * gapless figures, ID3v1 and ID3v2.2/2.3/2.4 tags with their texts whole
  * and in UTF-8, and the pictures. A file is analysed once, by velkor_open;
@@ -148,9 +163,12 @@ VELKOR_API void VELKOR_CALL MyStructProc(velkor_sample_record *record);
  * time). Nothing here ever shows a notice: failures are statuses.
  *
  * Records carry their own size in their first field: the caller sets it to
- * sizeof the record it knows, and the library fills no more than that, so
- * callers built against an older velkor.h keep working when fields are
- * added at the end.
+ * sizeof the record it knows. New fields are only ever added at the end, so
+ * callers built against an older velkor.h keep working: a record the
+ * library fills is filled no further than its size, and in a record the
+ * caller hands in, the fields past its size take their defaults (given for
+ * each record). A record larger than the library knows is read as far as
+ * the library knows it.
  */
 typedef struct velkor_file velkor_file;
 
@@ -167,7 +185,8 @@ typedef struct velkor_file velkor_file;
 #define VELKOR_ERROR_NO_SPACE 9      /* writing: no room left (disk full, size limit) */
 #define VELKOR_ERROR_WRITE 10        /* writing: any other failure; the file is left as it was */
 
-/* The status in plain words: "no such file", "permission denied", ... */
+/* The status in plain words: "no such file", "permission denied", ...
+ * (static; "unknown status" for a number not listed here). */
 VELKOR_API const char *VELKOR_CALL velkor_status_text(int32_t status);
 
 /* Options of velkor_open. */
@@ -180,7 +199,8 @@ VELKOR_API const char *VELKOR_CALL velkor_status_text(int32_t status);
  * skipped, not read.
  */
 VELKOR_API int32_t VELKOR_CALL velkor_open(const char *path, uint32_t options, velkor_file **file);
-/* Releases the handle and every text it gave out. NULL is ignored. */
+/* Releases the handle and every text it gave out (velkor_text,
+ * velkor_picture_text). NULL is ignored. */
 VELKOR_API void VELKOR_CALL velkor_close(velkor_file *file);
 
 /* Channel modes, VBR headers. */
@@ -274,7 +294,8 @@ typedef struct velkor_picture_info {
 #define VELKOR_PICTURE_MIME 1        /* "image/jpeg" */
 #define VELKOR_PICTURE_DESCRIPTION 2
 VELKOR_API int32_t VELKOR_CALL velkor_picture(const velkor_file *file, int32_t index, velkor_picture_info *picture);
-/* The picture's MIME type or description, as velkor_text gives texts. */
+/* The picture's MIME type or description, as velkor_text gives texts
+ * (valid until velkor_close). */
 VELKOR_API const char *VELKOR_CALL velkor_picture_text(const velkor_file *file, int32_t index, int32_t field);
 /*
  * Reads the picture's data from the file into buffer (size bytes). Returns
@@ -283,7 +304,7 @@ VELKOR_API const char *VELKOR_CALL velkor_picture_text(const velkor_file *file, 
  */
 VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file *file, int32_t index, void *buffer, int32_t size);
 
-/* The name of genre number 0 to 125 ("Blues" ...), else NULL. */
+/* The name of genre number 0 to 125 ("Blues" ...; static), else NULL. */
 VELKOR_API const char *VELKOR_CALL velkor_genre_name(int32_t genre);
 /* The number of a genre name (letter case ignored), or -1000. */
 VELKOR_API int32_t VELKOR_CALL velkor_genre_number(const char *name);
@@ -298,7 +319,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_genre_number(const char *name);
 #define VELKOR_FIELD_TRACK 0x20u
 #define VELKOR_FIELD_GENRE 0x40u
 typedef struct velkor_id3v1_fields {
-    uint32_t size;        /* set by the caller: sizeof(velkor_id3v1_fields) */
+    uint32_t size;        /* set by the caller: sizeof(velkor_id3v1_fields), at least 8 */
     uint32_t fields;      /* VELKOR_FIELD_... */
     const char *title;    /* UTF-8, stored as Latin-1 ('?' for others), 30 bytes at most */
     const char *artist;
@@ -312,7 +333,9 @@ typedef struct velkor_id3v1_fields {
 /*
  * Writes the ID3v1 tag of the file at path (UTF-8): over the tag it ends
  * with, or appended. Nothing else in the file changes, and a failed write
- * leaves the file as it was. VELKOR_ERROR_ARGUMENT for a value out of range.
+ * leaves the file as it was. VELKOR_ERROR_ARGUMENT for a value out of range
+ * or a size below 8. A field past tag->size is not written, as if it were
+ * not named in `fields`: the file's tag keeps it.
  */
 VELKOR_API int32_t VELKOR_CALL velkor_write_id3v1(const char *path, const velkor_id3v1_fields *tag);
 
@@ -334,11 +357,21 @@ typedef struct velkor_scan velkor_scan;
 VELKOR_API int32_t VELKOR_CALL velkor_scan_open(const char *const *paths, int32_t count, uint32_t options,
                                   int32_t threads, velkor_scan **scan);
 /*
- * The next result: returns 1 with *path (valid until the next call) and
- * either *status VELKOR_OK and *file, a handle the caller closes, or *file NULL
- * and *status saying why the file (or a folder on the way) could not be
- * analysed; a folder named without VELKOR_SCAN_RECURSIVE is VELKOR_ERROR_NOT_REGULAR.
- * Returns 0 when every result was handed out.
+ * The next result. Returns
+ *    1  a result: *path (valid until the next call or velkor_scan_close) and
+ *       either *status VELKOR_OK and *file, a handle the caller closes (it
+ *       outlives the scan), or *file NULL and *status saying why the file
+ *       (or a folder on the way) could not be analysed; a folder named
+ *       without VELKOR_SCAN_RECURSIVE is VELKOR_ERROR_NOT_REGULAR;
+ *    0  done: every result was handed out (*path and *file NULL, *status
+ *       VELKOR_OK);
+ *   -1  the scan itself failed and hands out nothing more (*path and *file
+ *       NULL; *status VELKOR_ERROR_NO_MEMORY when the walk ran out of
+ *       memory, VELKOR_ERROR_READ for any other failure of the walk,
+ *       VELKOR_ERROR_ARGUMENT for a NULL argument). Every result before the
+ *       failure was handed out; later calls return -1 again.
+ * A loop takes results while the call returns 1, then tells the end from a
+ * failure by the return.
  */
 VELKOR_API int32_t VELKOR_CALL velkor_scan_next(velkor_scan *scan, const char **path, velkor_file **file, int32_t *status);
 /* Stops the scan (results not taken are dropped) and releases it. */

@@ -26,7 +26,7 @@ fi
 case $language in
   c)
     # shellcheck disable=SC2086  # the flag list is meant to split
-    "$cc" -std=c99 -Wall -Wextra -Werror -pedantic $cflags -I"$source_dir/include" \
+    "$cc" -std=c99 -Wall -Wextra -Werror -pedantic $cflags -I"$source_dir/include" -I"$build/include" \
       "$examples/c/velkor_info.c" -L"$build" -lvelkor -o velkor_info
     run() { LD_LIBRARY_PATH=$build "$tmp/velkor_info" "$@"; } ;;
   python)

@@ -10,7 +10,7 @@ source_dir=$(cd "$(dirname "$0")/.." && pwd)
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 # shellcheck disable=SC2086  # the flag list is meant to split
-"$cc" -std=c99 -Wall -Wextra -Werror -pedantic $cflags -I"$source_dir/include" \
+"$cc" -std=c99 -Wall -Wextra -Werror -pedantic $cflags -I"$source_dir/include" -I"$build/include" \
   "$source_dir/examples/c/velkor_facts.c" -L"$build" -lvelkor -o "$tmp/velkor_facts"
 out=$(LD_LIBRARY_PATH=$build "$tmp/velkor_facts" "$source_dir"/samples/*.mp3)
 status=0

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -263,6 +264,42 @@ TEST(FileApi, WriteId3v1KeepsWhatIsNotGiven) {
     EXPECT_EQ(velkor_genre_number("Polka Punk Fusion"), -1000);
     EXPECT_STREQ(velkor_genre_name(0), "Blues");
     EXPECT_EQ(velkor_genre_name(126), nullptr);
+}
+
+// A record from an older velkor.h ends before the fields added since: those
+// are not written, whatever the bytes behind the record and its flags say.
+TEST(FileApi, WriteId3v1TakesAShorterRecord) {
+    TempDir dir;
+    std::ifstream in(sample("mpeg2_id3v10.mp3"), std::ios::binary);
+    const std::string path =
+        dir.write("song.mp3", Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+    const int32_t genre_before = Opened(path).facts().id3v1_genre;
+
+    velkor_id3v1_fields edit = {};
+    edit.size = offsetof(velkor_id3v1_fields, year);  // the texts, not the numbers
+    edit.fields = VELKOR_FIELD_TITLE | VELKOR_FIELD_YEAR | VELKOR_FIELD_GENRE;
+    edit.title = "Older caller";
+    edit.year = 10000;  // out of range, but past the record
+    edit.genre = 17;
+    ASSERT_EQ(velkor_write_id3v1(path.c_str(), &edit), VELKOR_OK);
+    Opened after(path);
+    EXPECT_EQ(after.text(VELKOR_ID3V1_TITLE), "Older caller");
+    EXPECT_EQ(after.text(VELKOR_ID3V1_YEAR), "1999");
+    EXPECT_EQ(after.facts().id3v1_genre, genre_before);
+
+    // Too short to name a field; longer than today's: read as far as known.
+    edit.size = sizeof(uint32_t);
+    EXPECT_EQ(velkor_write_id3v1(path.c_str(), &edit), VELKOR_ERROR_ARGUMENT);
+    struct {
+        velkor_id3v1_fields fields;
+        int32_t newer;
+    } longer = {};
+    longer.fields = edit;
+    longer.fields.size = sizeof longer;
+    longer.fields.year = 2001;
+    longer.newer = -1;
+    ASSERT_EQ(velkor_write_id3v1(path.c_str(), &longer.fields), VELKOR_OK);
+    EXPECT_EQ(Opened(path).text(VELKOR_ID3V1_YEAR), "2001");
 }
 
 }  // namespace

@@ -32,13 +32,16 @@ std::vector<Result> scan(const std::vector<std::string>& operands, uint32_t opti
     const char* path;
     velkor_file* file;
     int32_t status;
-    while (velkor_scan_next(scan, &path, &file, &status)) {
+    int32_t more;
+    while ((more = velkor_scan_next(scan, &path, &file, &status)) == 1) {
         velkor_file_facts facts = {};
         facts.size = sizeof facts;
         if (file) velkor_facts(file, &facts);
         results.emplace_back(path, status, facts.frames);
         velkor_close(file);
     }
+    EXPECT_EQ(more, 0) << "the scan failed: " << velkor_status_text(status);
+    EXPECT_EQ(status, VELKOR_OK);
     velkor_scan_close(scan);
     return results;
 }
@@ -86,12 +89,12 @@ TEST(FileScan, LooksAheadOnlyAFewFiles) {
     const char* path;
     velkor_file* file;
     int32_t status;
-    ASSERT_TRUE(velkor_scan_next(scan, &path, &file, &status));
+    ASSERT_EQ(velkor_scan_next(scan, &path, &file, &status), 1);
     velkor_close(file);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     fs::remove_all(folder);
     int analysed = 1, missing = 0;
-    while (velkor_scan_next(scan, &path, &file, &status)) {
+    while (velkor_scan_next(scan, &path, &file, &status) == 1) {
         analysed += status == VELKOR_OK;
         missing += status == VELKOR_ERROR_NOT_FOUND;
         velkor_close(file);
@@ -112,14 +115,15 @@ TEST(FileScan, StopsHalfWayAndRefusesNonsense) {
     const char* path;
     velkor_file* file;
     int32_t status;
-    for (int i = 0; i < 3 && velkor_scan_next(scan, &path, &file, &status); ++i) velkor_close(file);
+    for (int i = 0; i < 3 && velkor_scan_next(scan, &path, &file, &status) == 1; ++i) velkor_close(file);
     velkor_scan_close(scan);  // results not taken are released
 
     EXPECT_EQ(velkor_scan_open(&operand, 1, 0x8000, 1, &scan), VELKOR_ERROR_ARGUMENT);
     EXPECT_EQ(scan, nullptr);
     EXPECT_EQ(velkor_scan_open(&operand, 1, 0, 1000, &scan), VELKOR_ERROR_ARGUMENT);
     EXPECT_EQ(velkor_scan_open(nullptr, 1, 0, 1, &scan), VELKOR_ERROR_ARGUMENT);
-    EXPECT_EQ(velkor_scan_next(nullptr, &path, &file, &status), 0);
+    EXPECT_EQ(velkor_scan_next(nullptr, &path, &file, &status), -1);
+    EXPECT_EQ(status, VELKOR_ERROR_ARGUMENT);
     ASSERT_EQ(velkor_scan_open(nullptr, 0, 0, 4, &scan), VELKOR_OK);
     EXPECT_EQ(velkor_scan_next(scan, &path, &file, &status), 0);
     velkor_scan_close(scan);

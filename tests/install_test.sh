@@ -3,11 +3,11 @@
 # builds a small C program against the installed library twice: through the
 # CMake package and through pkg-config. Both programs must run.
 #
-# usage: install_test.sh BUILD_DIR VERSION C_COMPILER [EXTRA_C_FLAGS]
+# usage: install_test.sh BUILD_DIR VERSION ABI_VERSION C_COMPILER [EXTRA_C_FLAGS]
+# (ABI_VERSION: the SONAME's number, apart from the release's)
 set -euo pipefail
-build=$1 version=$2 cc=$3 cflags=${4:-}
+build=$1 version=$2 abi=$3 cc=$4 cflags=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
-major=${version%%.*}
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -19,17 +19,19 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 # What a user of the library gets. LIBDIR may be lib or lib/<multiarch>.
 header=$prefix/include/velkor.h
 [ -f "$header" ] || fail "header not installed"
+grep -qF "#define VELKOR_VERSION \"$version\"" "$prefix/include/velkor_version.h" ||
+  fail "velkor_version.h not installed beside velkor.h, or not of $version"
 lib=$(find "$prefix" -name "libvelkor.so.$version" | head -n1)
 [ -n "$lib" ] || fail "libvelkor.so.$version not installed"
 libdir=$(dirname "$lib")
-[ "$(readlink "$libdir/libvelkor.so.$major")" = "libvelkor.so.$version" ] || fail "SONAME link"
-[ "$(readlink "$libdir/libvelkor.so")" = "libvelkor.so.$major" ] || fail "development link"
-readelf -d "$lib" | grep -q "SONAME.*\[libvelkor.so.$major\]" || fail "SONAME is not libvelkor.so.$major"
+[ "$(readlink "$libdir/libvelkor.so.$abi")" = "libvelkor.so.$version" ] || fail "SONAME link"
+[ "$(readlink "$libdir/libvelkor.so")" = "libvelkor.so.$abi" ] || fail "development link"
+readelf -d "$lib" | grep -q "SONAME.*\[libvelkor.so.$abi\]" || fail "SONAME is not libvelkor.so.$abi"
 [ -f "$libdir/cmake/velkor/velkorConfig.cmake" ] || fail "CMake package not installed"
 [ -f "$libdir/pkgconfig/velkor.pc" ] || fail "pkg-config file not installed"
 if [ -e "$prefix/bin/velkor" ]; then
   [ -f "$prefix/share/man/man1/velkor.1" ] || fail "manual page not installed"
-  "$prefix/bin/velkor" --version | grep -qF "$version" || fail "velkor --version lacks $version"
+  [ "$("$prefix/bin/velkor" --version)" = "velkor $version" ] || fail "velkor --version is not $version"
   # The manual page keeps up with the command: every option its help shows.
   for option in $({ "$prefix/bin/velkor" --help; "$prefix/bin/velkor" tag --help; } |
                   grep -oE -- '(^|[ [])--?[a-zA-Z][-a-zA-Z]*' | tr -d ' [' | sort -u); do

@@ -15,7 +15,9 @@ rm -f build-release/*.deb
 cpack --preset release >build-release/cpack.log 2>&1 || { cat build-release/cpack.log; exit 1; }
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-release/CMakeCache.txt)
-major=${version%%.*}
+# The SONAME's number, which names the library's package; apart from the release.
+abi=$(sed -n 's/^set(VELKOR_ABI_VERSION \([0-9]*\))$/\1/p' CMakeLists.txt)
+[ -n "$abi" ] || fail "no VELKOR_ABI_VERSION in CMakeLists.txt"
 arch=$(dpkg --print-architecture)
 libdir=usr/lib/$(gcc -print-multiarch)
 
@@ -23,32 +25,33 @@ libdir=usr/lib/$(gcc -print-multiarch)
 # is "name -> target".
 expected_contents() {
   case $1 in
-    libvelkor$major) printf '%s\n' \
-      "$libdir/libvelkor.so.$major -> libvelkor.so.$version" \
+    libvelkor$abi) printf '%s\n' \
+      "$libdir/libvelkor.so.$abi -> libvelkor.so.$version" \
       "$libdir/libvelkor.so.$version" ;;
     libvelkor-dev) printf '%s\n' \
       "$libdir/cmake/velkor/velkorConfig.cmake" \
       "$libdir/cmake/velkor/velkorConfigVersion.cmake" \
       "$libdir/cmake/velkor/velkorTargets-release.cmake" \
       "$libdir/cmake/velkor/velkorTargets.cmake" \
-      "$libdir/libvelkor.so -> libvelkor.so.$major" \
+      "$libdir/libvelkor.so -> libvelkor.so.$abi" \
       "$libdir/pkgconfig/velkor.pc" \
-      "usr/include/velkor.h" ;;
+      "usr/include/velkor.h" \
+      "usr/include/velkor_version.h" ;;
     velkor) printf '%s\n' "usr/bin/velkor" "usr/share/man/man1/velkor.1" ;;
   esac
 }
 # The Depends field: the runtimes dpkg-shlibdeps found, or the library.
 expected_depends() {
   case $1 in
-    libvelkor-dev) echo "^libvelkor$major \(= $version\)$" ;;
-    velkor) echo "(^|, )libvelkor$major \(= $version\)(,|$)" ;;
+    libvelkor-dev) echo "^libvelkor$abi \(= $version\)$" ;;
+    velkor) echo "(^|, )libvelkor$abi \(= $version\)(,|$)" ;;
     *) echo "(^|, )libc6 \(>= [0-9.]+\)(,|$)" ;;
   esac
 }
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
-for package in "libvelkor$major" libvelkor-dev velkor; do
+for package in "libvelkor$abi" libvelkor-dev velkor; do
   deb=build-release/${package}_${version}_${arch}.deb
   [ -f "$deb" ] || fail "$deb was not made (cpack made: $(ls build-release/*.deb))"
   diff -u <(expected_contents "$package" | LC_ALL=C sort) \
@@ -62,12 +65,12 @@ for package in "libvelkor$major" libvelkor-dev velkor; do
     fail "$deb: Depends is '$(dpkg-deb -f "$deb" Depends)'"
   dpkg-deb -x "$deb" "$root"
 done
-dpkg-deb --ctrl-tarfile "build-release/libvelkor${major}_${version}_${arch}.deb" | tar -xO ./shlibs |
-  grep -qx "libvelkor $major libvelkor$major (= $version)" || fail "shlibs of libvelkor$major"
+dpkg-deb --ctrl-tarfile "build-release/libvelkor${abi}_${version}_${arch}.deb" | tar -xO ./shlibs |
+  grep -qx "libvelkor $abi libvelkor$abi (= $version)" || fail "shlibs of libvelkor$abi"
 
 # Taken out of the packages, the pieces work together.
-readelf -d "$root/$libdir/libvelkor.so.$version" | grep -q "SONAME.*\[libvelkor.so.$major\]" ||
-  fail "SONAME is not libvelkor.so.$major"
+readelf -d "$root/$libdir/libvelkor.so.$version" | grep -q "SONAME.*\[libvelkor.so.$abi\]" ||
+  fail "SONAME is not libvelkor.so.$abi"
 velkor() { LD_LIBRARY_PATH="$root/$libdir" "$root/usr/bin/velkor" "$@"; }
 velkor --version | grep -qxF "velkor $version" || fail "velkor --version"
 velkor --json samples/cbr_id3v11.mp3 | grep -q '"status":0' || fail "velkor on a sample"

@@ -122,13 +122,20 @@ public:
     Scan& operator=(const Scan&) = delete;
 
     int32_t status() const { return status_; }
+    // The next result; false at the end, and when the scan failed, with
+    // failure() saying why.
     bool next(const char*& path, velkor_file*& file, int32_t& status) {
-        return scan_ != nullptr && velkor_scan_next(scan_, &path, &file, &status) != 0;
+        if (scan_ == nullptr || failure_ != VELKOR_OK) return false;
+        const int32_t result = velkor_scan_next(scan_, &path, &file, &status);
+        if (result < 0) failure_ = status;
+        return result == 1;
     }
+    int32_t failure() const { return failure_; }
 
 private:
     velkor_scan* scan_ = nullptr;
     int32_t status_;
+    int32_t failure_ = VELKOR_OK;
 };
 
 uint32_t scan_options(const AnalyseOptions& options) {
@@ -194,6 +201,12 @@ int run_analyse_command(const std::vector<std::string>& args) {
         progress.file_done(output.ok, output.length_seconds);
     }
     out.flush();
+    if (scan.failure() != VELKOR_OK) {
+        // The files after the failure were never reached: the run is not whole.
+        progress.clear();
+        std::fprintf(stderr, "velkor: the scan stopped: %s\n", velkor_status_text(scan.failure()));
+        all_ok = false;
+    }
     if (options.recursive) progress.print_summary();
     return all_ok ? kExitOk : kExitFailed;
 }

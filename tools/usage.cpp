@@ -4,10 +4,7 @@
 #include <cstdio>
 
 #include "cli_options.h"
-
-#ifndef VELKOR_VERSION
-#error "VELKOR_VERSION must be defined by the build"
-#endif
+#include "velkor.h"
 
 namespace velkor::cli {
 
@@ -93,7 +90,9 @@ void print_tag_help() {
         stdout);
 }
 
-void print_version() { std::printf("velkor %s\n", VELKOR_VERSION); }
+// The library's own number: the command is a thin layer over the library it
+// loads, which may be newer than the one it was built with.
+void print_version() { std::printf("velkor %s\n", velkor_version()); }
 
 int usage_error(const std::string& message, bool tag_command) {
     std::fprintf(stderr, "velkor: %s\nTry 'velkor %s--help' for more information.\n",

@@ -17,7 +17,7 @@ def _load():
     path = os.environ.get("VELKOR_LIBRARY")
     if not path:
         path = ctypes.util.find_library("velkor") or (
-            "velkor.dll" if sys.platform == "win32" else "libvelkor.so.0")
+            "velkor.dll" if sys.platform == "win32" else "libvelkor.so.1")
     return (ctypes.WinDLL if _STDCALL else ctypes.CDLL)(path)
 
 

@@ -34,16 +34,21 @@ class PackageTest(unittest.TestCase):
         with open(os.path.join(SOURCE, "CMakeLists.txt")) as file:
             self.assertIn(f"project(velkor VERSION {velkor.__version__} ", file.read())
 
+    @unittest.skipUnless(LIBRARY, "needs VELKOR_LIBRARY")
+    def test_version_is_the_librarys(self):
+        self.assertEqual(velkor.library_version(), velkor.__version__)
+
     @unittest.skipUnless(LIBRARY and sys.platform.startswith("linux"), "needs VELKOR_LIBRARY")
     def test_library_lookup_order(self):
-        beside = os.path.join(self.tmp, "velkor", "libvelkor.so.0")
+        soname = f"libvelkor.so.{velkor._native.ABI_VERSION}"
+        beside = os.path.join(self.tmp, "velkor", soname)
         shutil.copytree(os.path.dirname(velkor.__file__), os.path.dirname(beside))
         code, python = "import velkor._native as n; print(n.library()._name)", sys.executable
         # A path set on purpose that does not load is an error, not a hint.
         self.assertIn("VELKOR_LIBRARY=/nothing.so",
                       self.run_python(python, code, self.tmp, VELKOR_LIBRARY="/nothing.so"))
         system = self.run_python(python, code, self.tmp, LD_LIBRARY_PATH=os.path.dirname(LIBRARY))
-        self.assertEqual(system, "libvelkor.so.0")
+        self.assertEqual(system, soname)
         shutil.copy(LIBRARY, beside)
         self.assertEqual(self.run_python(python, code, self.tmp), beside)
 

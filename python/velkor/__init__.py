@@ -23,12 +23,15 @@ from typing import Iterator, List, Literal, Optional, Tuple, Union, overload
 
 from . import _native
 
-__version__ = "0.1.0"
+# The release this package belongs to: the C project's version (a test holds
+# the two, and the loaded library's velkor_version(), together). A literal,
+# so that importing and installing the package need no library.
+__version__ = "0.2.0"
 
 __all__ = [
     "ChannelMode", "Error", "Facts", "Id3v1", "Id3v2", "NoAudioError", "NotFoundError",
     "NotPermittedError", "NotRegularError", "Picture", "genre_name", "genre_number",
-    "read", "read_picture", "scan",
+    "library_version", "read", "read_picture", "scan",
 ]
 
 PathLike = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
@@ -299,6 +302,12 @@ def read_picture(path: PathLike, index: int = 0) -> bytes:
         return data.raw
 
 
+def library_version() -> str:
+    """The release number of the libvelkor this package loaded ("0.2.0"),
+    which may differ from the package's own __version__."""
+    return _native.decode(_native.library().velkor_version())
+
+
 def genre_name(number: int) -> Optional[str]:
     """The name of ID3v1 genre number 0 to 125, else None."""
     return _native.decode(_native.library().velkor_genre_name(number)) or None
@@ -377,7 +386,14 @@ def _scan(operands: List[bytes], options: int, jobs: int, errors: str
         raise _error(status, None)
     try:
         path, handle, status_out = ctypes.c_char_p(), ctypes.c_void_p(), ctypes.c_int32()
-        while lib.velkor_scan_next(scan, ctypes.byref(path), ctypes.byref(handle), ctypes.byref(status_out)):
+        while True:
+            more = lib.velkor_scan_next(scan, ctypes.byref(path), ctypes.byref(handle), ctypes.byref(status_out))
+            if more == 0:
+                break
+            if more < 0:
+                # The scan itself failed (out of memory): the files after it
+                # were never reached, so this is no file's error to skip.
+                raise _error(status_out.value, None)
             name = os.fsdecode(path.value or b"")
             item: Union[Facts, Error]
             if status_out.value == _native.OK:

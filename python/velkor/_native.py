@@ -89,6 +89,10 @@ class velkor_picture_info(ctypes.Structure):
     _fields_ = [("size", _u32), ("type", _i32), ("bytes", _i32)]
 
 
+# The interface's number, the N of libvelkor.so.N (VELKOR_ABI_VERSION in
+# CMakeLists.txt): the library this package's declarations fit.
+ABI_VERSION = 1
+
 _handle = ctypes.c_void_p
 _lock = threading.Lock()
 _library = None  # type: Optional[ctypes.CDLL]
@@ -98,16 +102,16 @@ def _names_beside_package() -> List[str]:
     if sys.platform == "win32":
         return ["velkor.dll"]
     if sys.platform == "darwin":
-        return ["libvelkor.0.dylib", "libvelkor.dylib"]
-    return ["libvelkor.so.0", "libvelkor.so"]
+        return [f"libvelkor.{ABI_VERSION}.dylib", "libvelkor.dylib"]
+    return [f"libvelkor.so.{ABI_VERSION}", "libvelkor.so"]
 
 
 def _system_names() -> List[str]:
     # The versioned name first: the plain libvelkor.so is only there when
     # the development files are installed.
-    names = {"win32": ["velkor.dll"], "darwin": ["libvelkor.0.dylib", "libvelkor.dylib"]}
+    names = {"win32": ["velkor.dll"], "darwin": [f"libvelkor.{ABI_VERSION}.dylib", "libvelkor.dylib"]}
     found = ctypes.util.find_library("velkor")
-    listed = names.get(sys.platform, ["libvelkor.so.0", "libvelkor.so"])
+    listed = names.get(sys.platform, [f"libvelkor.so.{ABI_VERSION}", "libvelkor.so"])
     return listed + ([found] if found and found not in listed else [])
 
 
@@ -155,6 +159,7 @@ def library() -> ctypes.CDLL:
         if _library is None:
             lib = _open_library()
             text = ctypes.c_char_p
+            _declare(lib, "velkor_version", text)
             _declare(lib, "velkor_status_text", text, _i32)
             _declare(lib, "velkor_open", _i32, text, _u32, ctypes.POINTER(_handle))
             _declare(lib, "velkor_close", None, _handle)

@@ -80,16 +80,21 @@ ListProblem list_directory(const char* path, DirectoryListing& listing) {
         return error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY ? ListProblem::kNotFound
                                                                           : ListProblem::kOther;
     }
-    do {
-        const std::string name = wide_to_utf8(found.cFileName);
-        if (is_dot_or_dot_dot(name.c_str())) continue;
-        const DWORD attributes = found.dwFileAttributes;
-        // Junctions and directory links are not walked, like links elsewhere.
-        const EntryType type = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryType::kSymlink
-                               : (attributes & FILE_ATTRIBUTE_DIRECTORY)  ? EntryType::kDirectory
-                                                                          : EntryType::kRegular;
-        add(listing, name.c_str(), type);
-    } while (FindNextFileW(find, &found));
+    try {
+        do {
+            const std::string name = wide_to_utf8(found.cFileName);
+            if (is_dot_or_dot_dot(name.c_str())) continue;
+            const DWORD attributes = found.dwFileAttributes;
+            // Junctions and directory links are not walked, like links elsewhere.
+            const EntryType type = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryType::kSymlink
+                                   : (attributes & FILE_ATTRIBUTE_DIRECTORY)  ? EntryType::kDirectory
+                                                                              : EntryType::kRegular;
+            add(listing, name.c_str(), type);
+        } while (FindNextFileW(find, &found));
+    } catch (...) {
+        FindClose(find);  // out of memory: the folder is not left open
+        throw;
+    }
     FindClose(find);
     return ListProblem::kNone;
 }
@@ -111,14 +116,19 @@ ListProblem list_directory(const char* path, DirectoryListing& listing) {
     DIR* dir = opendir(path);
     if (dir == nullptr) return problem_of(errno);
     int error = 0;
-    for (;;) {
-        errno = 0;
-        const dirent* entry = readdir(dir);
-        if (entry == nullptr) {
-            error = errno;
-            break;
+    try {
+        for (;;) {
+            errno = 0;
+            const dirent* entry = readdir(dir);
+            if (entry == nullptr) {
+                error = errno;
+                break;
+            }
+            if (!is_dot_or_dot_dot(entry->d_name)) add(listing, entry->d_name, listed_type(entry->d_type));
         }
-        if (!is_dot_or_dot_dot(entry->d_name)) add(listing, entry->d_name, listed_type(entry->d_type));
+    } catch (...) {
+        closedir(dir);  // out of memory: the folder is not left open
+        throw;
     }
     closedir(dir);
     return problem_of(error);

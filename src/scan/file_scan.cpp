@@ -7,11 +7,16 @@
 // held at any time: the walk waits while the ring is full, so memory stays
 // the same however many files there are, and a slow reader of the results
 // holds everything back rather than letting results pile up.
+//
+// A walk that fails (out of memory) ends the scan: the results found before
+// it are handed out, then the failure, so a reader never takes a scan cut
+// short for a finished one.
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,6 +54,17 @@ private:
     static constexpr int kTries = 16;
     std::mutex mutex_;
 };
+
+// The status of the exception being handled, for a failed walk.
+int32_t walk_failure() noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return VELKOR_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VELKOR_ERROR_READ;
+    }
+}
 
 struct Slot {
     enum State { kEmpty, kWaiting, kWorking, kDone };
@@ -93,17 +109,20 @@ struct velkor_scan {
     Slot& slot_of(uint64_t number) { return ring[number % ring.size()]; }
 
     // The walk: numbers the files and waits for room in the ring. Files go
-    // in many at a time, for fewer turns at the lock. A walk that runs out
-    // of memory ends there.
+    // in many at a time, for fewer turns at the lock. A walk that fails
+    // ends there, its failure kept for the reader behind the files found.
     void walk_files() {
         constexpr std::size_t kBatch = 64;
-        std::vector<std::pair<std::string, int32_t>> batch(kBatch);
+        std::vector<std::pair<std::string, int32_t>> batch;
+        int32_t failed = VELKOR_OK;
         for (bool more = true; more;) {
             std::size_t count = 0;
             try {
+                batch.resize(kBatch);  // the first time round
                 while (count < kBatch && (more = walk.next(batch[count].first, batch[count].second))) ++count;
             } catch (...) {
                 more = false;
+                failed = walk_failure();
             }
             std::unique_lock<ScanMutex> lock(mutex);
             for (std::size_t i = 0; i < count; ++i) {
@@ -120,7 +139,10 @@ struct velkor_scan {
                 slot.status = batch[i].second;
                 slot.state = slot.status == VELKOR_OK ? Slot::kWaiting : Slot::kDone;
             }
-            if (!more) walk_done = true;
+            if (!more) {
+                walk_done = true;
+                failure = failed;
+            }
             // Wake only who waits: a wake-up costs more than a warm
             // analysis. Another worker only when the files waiting outnumber
             // those at work: warm files go faster than wake-ups, while slow
@@ -189,11 +211,14 @@ struct velkor_scan {
     void analyse(uint64_t number, std::unique_lock<ScanMutex>& lock) {
         Slot& slot = slot_of(number);
         slot.state = Slot::kWorking;  // (already, when a worker took it)
-        const std::string path = slot.path;
+        // Its path is read without the lock, and not copied (a copy could
+        // throw on a worker's thread): a slot at work is this thread's
+        // alone, as the walk fills only slots the reader has freed.
+        const char* const path = slot.path.c_str();
         lock.unlock();
         velkor_file* file = nullptr;
         const auto start = std::chrono::steady_clock::now();
-        const int32_t status = velkor_open(path.c_str(), open_options, &file);  // never throws
+        const int32_t status = velkor_open(path, open_options, &file);  // never throws
         const auto took = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
         lock.lock();
         average_ns += (static_cast<int64_t>(took.count()) - average_ns) / 32;
@@ -203,8 +228,9 @@ struct velkor_scan {
         if (number == given && reader_waiting) ready.notify_one();
     }
 
-    // The next result in order; false at the end.
-    bool next(const char*& path, velkor_file*& file, int32_t& status) {
+    // The next result in order: 1 with it, 0 at the end, -1 with the
+    // walk's failure in status.
+    int32_t next(const char*& path, velkor_file*& file, int32_t& status) {
         if (thread_count <= 1 || paths_only) return next_here(path, file, status);
         std::unique_lock<ScanMutex> lock(mutex);
         // The slot handed out last is free again.
@@ -230,27 +256,41 @@ struct velkor_scan {
             ready.wait(lock, [&] { return has_next() || unclaimed(); });
             reader_waiting = false;
         }
-        if (given == found) return false;
+        if (given == found) {
+            status = failure;
+            return failure == VELKOR_OK ? 0 : -1;
+        }
         Slot& slot = slot_of(given);
         handed_out = true;
         path = slot.path.c_str();
         file = slot.file;
         slot.file = nullptr;  // the caller's now
         status = slot.status;
-        return true;
+        return 1;
     }
 
     // One thread: the walk and each analysis when asked for.
-    bool next_here(const char*& path, velkor_file*& file, int32_t& status) {
+    int32_t next_here(const char*& path, velkor_file*& file, int32_t& status) {
         Slot& slot = ring[0];
-        if (!walk.next(slot.path, slot.status)) return false;
+        bool more = false;
+        if (failure == VELKOR_OK) {
+            try {
+                more = walk.next(slot.path, slot.status);
+            } catch (...) {
+                failure = walk_failure();
+            }
+        }
+        if (!more) {
+            status = failure;
+            return failure == VELKOR_OK ? 0 : -1;
+        }
         slot.file = nullptr;
         if (slot.status == VELKOR_OK && !paths_only) slot.status = velkor_open(slot.path.c_str(), open_options, &slot.file);
         path = slot.path.c_str();
         file = slot.file;
         slot.file = nullptr;  // the caller's now
         status = slot.status;
-        return true;
+        return 1;
     }
 
     velkor::FileWalk walk;
@@ -280,6 +320,7 @@ struct velkor_scan {
     int64_t average_ns = 0;
     const uint64_t cores = std::max<uint64_t>(1, std::thread::hardware_concurrency());
     bool stopping = false;
+    int32_t failure = VELKOR_OK;  // the walk's, once it has ended
 };
 
 extern "C" {
@@ -310,11 +351,18 @@ VELKOR_API int32_t VELKOR_CALL velkor_scan_open(const char* const* paths, int32_
 }
 
 VELKOR_API int32_t VELKOR_CALL velkor_scan_next(velkor_scan* scan, const char** path, velkor_file** file, int32_t* status) {
-    if (scan == nullptr || path == nullptr || file == nullptr || status == nullptr) return 0;
+    if (path != nullptr) *path = nullptr;
+    if (file != nullptr) *file = nullptr;
+    if (status != nullptr) *status = VELKOR_ERROR_ARGUMENT;
+    if (scan == nullptr || path == nullptr || file == nullptr || status == nullptr) return -1;
+    *status = VELKOR_OK;
     try {
-        return scan->next(*path, *file, *status) ? 1 : 0;
+        return scan->next(*path, *file, *status);
     } catch (...) {
-        return 0;
+        // Only the lock can throw here, and only when the system is out of
+        // resources.
+        *status = VELKOR_ERROR_NO_MEMORY;
+        return -1;
     }
 }
 

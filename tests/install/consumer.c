@@ -20,6 +20,7 @@ int main(void) {
     int failures = 0;
 
     if (AddNums(40, 2) != 42) ++failures;
+    if (strcmp(velkor_version(), VELKOR_VERSION) != 0) ++failures;
     FillString(buffer, sizeof buffer);
     if (strcmp(buffer, "Hello from the C DLL!") != 0) ++failures;
 

@@ -32,6 +32,8 @@ int main(void) {
     int32_t(VELKOR_CALL *volatile by_val)(const char *) = DisplayStringByVal;
     int32_t(VELKOR_CALL *volatile by_ref)(const char **) = DisplayStringByRef;
     faults += by_val == NULL || by_ref == NULL;
+    /* The DLL's release is the header's (a call without arguments: @0). */
+    faults += strcmp(velkor_version(), VELKOR_VERSION) != 0;
 
     printf("linked caller: %d faults\n", faults);
     return faults == 0 ? 0 : 1;

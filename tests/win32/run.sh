@@ -37,10 +37,11 @@ cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >"$work/
 # The Linux library to compare with.
 { [ -f build/CMakeCache.txt ] || cmake --preset default; } >>"$work/cmake.log" 2>&1 &&
   cmake --build --preset default --target velkor >>"$work/cmake.log" 2>&1 || build_ok=0
-caller_flags=(-std=gnu11 -O0 -fno-omit-frame-pointer -Wall -Wextra -Werror -Iinclude)
+# velkor_version.h is made by the build, beside velkor.h once installed.
+caller_flags=(-std=gnu11 -O0 -fno-omit-frame-pointer -Wall -Wextra -Werror -Iinclude -Ibuild-win32/include)
 i686-w64-mingw32-gcc "${caller_flags[@]}" -static-libgcc tests/win32/velkor_caller.c \
   -o build-win32/velkor_caller.exe >>"$work/cmake.log" 2>&1 || build_ok=0
-i686-w64-mingw32-gcc -std=gnu11 -Wall -Wextra -Werror -Iinclude tests/win32/linked_caller.c \
+i686-w64-mingw32-gcc -std=gnu11 -Wall -Wextra -Werror -Iinclude -Ibuild-win32/include tests/win32/linked_caller.c \
   build-win32/libvelkor.dll.a -o build-win32/linked_caller.exe >>"$work/cmake.log" 2>&1 || build_ok=0
 gcc "${caller_flags[@]}" tests/win32/velkor_caller.c -o build-win32/velkor_caller_linux -ldl \
   >>"$work/cmake.log" 2>&1 || build_ok=0
@@ -59,38 +60,8 @@ i686-w64-mingw32-objdump -p "$dll" >"$work/objdump.txt"
 # blank line; the imported DLLs are the "DLL Name:" lines.
 sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' "$work/objdump.txt" |
   sed -n 's/^[[:space:]]*\[ *[0-9]*\] //p' | sort >"$work/exports.txt"
-sort >"$work/expected_exports.txt" <<'EOF'
-AddNums
-CompareNums
-DisplayStringByRef
-DisplayStringByVal
-DllMain
-FillString
-InStrRev
-MultiplyNums
-MyStructProc
-SubtractNums
-velkor_close
-velkor_facts
-velkor_get_text
-velkor_get_text_w
-velkor_open
-velkor_open_w
-velkor_picture
-velkor_picture_text
-velkor_read_picture
-velkor_text
-velkor_genre_name
-velkor_genre_number
-VkGetSonvexStruct
-VkOpenMp3File
-velkor_scan_close
-velkor_scan_next
-velkor_scan_open
-velkor_status_text
-velkor_write_id3v1
-velkor_write_id3v1_w
-EOF
+# Every name of the export list but the ones for other systems.
+awk '!/^[[:space:]]*(#|$)/ && $3 != "posix" { print $1 }' cmake/exports.txt | sort >"$work/expected_exports.txt"
 if diff -u "$work/expected_exports.txt" "$work/exports.txt"; then
   pass "exports are exactly the plain names of the list"
 else

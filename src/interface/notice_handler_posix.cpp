@@ -1,7 +1,6 @@
 // velkor_set_notice_handler: lets a host application take over the library's
-// notices. Not built for Windows, where the DLL keeps its fixed export list
-// and notices are real message boxes.
-#if !defined(_WIN32)
+// notices. Built for every system but Windows, where notices are real
+// message boxes.
 #include <type_traits>
 
 #include "platform/notice.h"
@@ -26,5 +25,3 @@ static_assert(VELKOR_ANSWER_OK == velkor::platform::kAnswerOk &&
 extern "C" VELKOR_API void VELKOR_CALL velkor_set_notice_handler(velkor_notice_handler handler, void* context) {
     velkor::platform::set_notice_handler(handler, context);
 }
-
-#endif

@@ -1,7 +1,6 @@
 // Conversions between UTF-8 and UTF-16 with the system's own functions.
 #include "platform/wide_text.h"
 
-#if defined(_WIN32)
 #include <windows.h>
 
 namespace velkor::platform {
@@ -29,4 +28,3 @@ std::string wide_to_utf8(const wchar_t* text) {
 }
 
 }  // namespace velkor::platform
-#endif
