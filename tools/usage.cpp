@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli_options.h"
+#include "standard_output.h"
 
 #ifndef VELKOR_VERSION
 #error "VELKOR_VERSION must be defined by the build"
@@ -12,7 +13,7 @@
 namespace velkor::cli {
 
 void print_help() {
-    std::fputs(
+    write_stdout(
         "Usage: velkor [OPTION]... FILE...\n"
         "       velkor tag FILE [FIELD OPTION]... [--yes]\n"
         "\n"
@@ -33,7 +34,7 @@ void print_help() {
         "                   .mp3, .mp2, .mp1 and .mpga files are taken. A progress\n"
         "                   line (when stderr is a terminal) and a summary of\n"
         "                   files analysed, failed and their playing time go\n"
-        "                   to stderr\n"
+        "                   to stderr; Ctrl-C stops the walk with the summary\n"
         "  -j, --jobs N     analyse up to N files at once (1 to 256; default 16):\n"
         "                   a disk serves many reads at once; the output keeps\n"
         "                   its order whatever N is, and -j 1 takes one file after\n"
@@ -53,12 +54,14 @@ void print_help() {
         "  velkor tag song.mp3 --title \"Blue\" --track 3\n"
         "\n"
         "Exit status: 0 when every file was analysed, 1 when a file could not be\n"
-        "analysed (or its tag not written), 2 for a wrong option or argument.\n",
-        stdout);
+        "analysed (or its tag not written) or the output could not be written,\n"
+        "2 for a wrong option or argument. When the reader of the output goes\n"
+        "away (velkor ... | head) velkor stops quietly, ended by SIGPIPE (141 in\n"
+        "the shell), and Ctrl-C ends it by SIGINT (130).\n");
 }
 
 void print_tag_help() {
-    std::fputs(
+    write_stdout(
         "Usage: velkor tag FILE [FIELD OPTION]... [--yes]\n"
         "\n"
         "Changes the given fields of FILE's ID3v1 tag and writes the tag: it\n"
@@ -89,11 +92,10 @@ void print_tag_help() {
         "  velkor tag song.mp3 --artist \"Nina\" --year 1962 --genre jazz\n"
         "\n"
         "Exit status: 0 when the tag was written with every change asked for, 1\n"
-        "when a change was refused or the tag not written, 2 for a wrong option.\n",
-        stdout);
+        "when a change was refused or the tag not written, 2 for a wrong option.\n");
 }
 
-void print_version() { std::printf("velkor %s\n", VELKOR_VERSION); }
+void print_version() { write_stdout("velkor " VELKOR_VERSION "\n"); }
 
 int usage_error(const std::string& message, bool tag_command) {
     std::fprintf(stderr, "velkor: %s\nTry 'velkor %s--help' for more information.\n",
