@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -144,6 +146,10 @@ protected:
     // both.
     Outcome velkor(const std::vector<std::string>& args, const std::string& stdin_path = "/dev/null",
                    bool one_file = false) {
+        return velkor_at(kVelkor, args, stdin_path, one_file);
+    }
+    Outcome velkor_at(const std::string& program, const std::vector<std::string>& args,
+                      const std::string& stdin_path = "/dev/null", bool one_file = false) {
         const fs::path out = dir_ / ".out", err = dir_ / ".err";
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
@@ -154,12 +160,12 @@ protected:
         } else {
             posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         }
-        std::vector<char*> argv{const_cast<char*>(kVelkor.c_str())};
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
         pid_t pid;
         Outcome run;
-        if (posix_spawn(&pid, kVelkor.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
             int wstatus = 0;
             waitpid(pid, &wstatus, 0);
             run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
@@ -168,6 +174,24 @@ protected:
         run.out = read_file(out);
         if (!one_file) run.err = read_file(err);
         return run;
+    }
+
+    // Runs a bash script with $VELKOR set, its output and errors kept.
+    Outcome bash(const std::string& script) {
+        setenv("VELKOR", kVelkor.c_str(), 1);
+        return velkor_at("/bin/bash", {"-c", script});
+    }
+
+    // count links to one sample as NNNNN.mp3 in a new folder; its path.
+    std::string many_files(int count) {
+        const fs::path folder = dir_ / "many";
+        fs::create_directory(folder);
+        for (int i = 0; i < count; ++i) {
+            char name[16];
+            std::snprintf(name, sizeof name, "%05d.mp3", i);
+            fs::create_hard_link(fs::path(kSamples) / "cbr_id3v11.mp3", folder / name);
+        }
+        return folder.string();
     }
 
     // A copy of a sample file in the temp dir.
@@ -702,6 +726,108 @@ TEST_F(CliTest, ManyFilesComeOutWholeAndInOrder) {
     EXPECT_GT(run.out.size(), 128u * 1024) << "more than the output held at a time";
     EXPECT_EQ(files_of(run.out), expected);
     EXPECT_EQ(count_of(run.out, "\"title\":\"Sine Tone\""), expected.size());
+}
+
+// --- output that cannot be written, and stopping early ----------------------
+
+// A lost write is told once with its reason and exits 1, whether it fails at
+// once, at the end or when the output is closed.
+TEST_F(CliTest, OutputThatCannotBeWrittenFailsLoudly) {
+    const std::string file = copy_sample("cbr_id3v11.mp3");
+    const std::string folder = many_files(300);
+    const std::string full = "velkor: standard output: No space left on device\n";
+    const struct {
+        std::string script;
+        std::string err;
+    } cases[] = {
+        {"\"$VELKOR\" --json " + file + " >/dev/full", full},
+        {"\"$VELKOR\" --help >/dev/full", full},
+        {"\"$VELKOR\" -r " + folder + " >/dev/full", full},  // fails long before the end: no summary
+        {"\"$VELKOR\" tag " + file + " --title x >/dev/full", full},
+        {"\"$VELKOR\" --record " + file + " >&-", "velkor: standard output: Bad file descriptor\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = bash(c.script);
+        EXPECT_EQ(run.status, 1) << c.script;
+        EXPECT_EQ(run.err, c.err) << c.script;
+    }
+    EXPECT_EQ(json_of(file)["id3v1"]["title"].text, "x");
+}
+
+// When the reader goes, the walk stops at once and quietly, as SIGPIPE ends
+// it, even with SIGPIPE ignored: the failing file at the end is not reached.
+TEST_F(CliTest, ReaderThatGoesEndsTheWalkQuietly) {
+    const std::string folder = many_files(600);
+    write_file(folder + "/zz_noise.mp3", "no audio");
+    for (const char* disposition : {"", "trap '' PIPE; "}) {
+        const Outcome run = bash(std::string(disposition) + "\"$VELKOR\" --json -r " + folder +
+                                 " | head -c 20; echo \" ${PIPESTATUS[0]}\"");
+        EXPECT_EQ(run.out, "{\"file\":\"" + folder.substr(0, 11) + " 141\n") << disposition;
+        EXPECT_EQ(run.err, "") << disposition;
+    }
+}
+
+// Ctrl-C ends a walk with the summary of the files done, all of their output
+// written, and the status of SIGINT.
+TEST_F(CliTest, InterruptGivesTheSummarySoFar) {
+    const std::string folder = many_files(3000);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        dup2(out[1], 1);
+        dup2(open(path("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+        close(out[0]);
+        execl(kVelkor.c_str(), kVelkor.c_str(), "--json", "-r", "-j1", folder.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    // The output waits in the full pipe while the interrupt comes.
+    char buffer[65536];
+    ASSERT_GT(read(out[0], buffer, 1), 0);
+    kill(pid, SIGINT);
+    std::string lines(1, buffer[0]);
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) lines.append(buffer, static_cast<std::size_t>(n));
+    close(out[0]);
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    EXPECT_TRUE(WIFSIGNALED(wstatus) && WTERMSIG(wstatus) == SIGINT) << wstatus;
+    const std::size_t done = count_of(lines, "\n");
+    ASSERT_GT(done, 0u);
+    EXPECT_LT(done, 3000u);
+    char last[16];
+    std::snprintf(last, sizeof last, "/%05zu.mp3", done - 1);
+    EXPECT_EQ(files_of(lines).back(), folder + last);
+    const std::string n = std::to_string(done);
+    EXPECT_EQ(read_file(path("err")).rfind("velkor: " + n + " files: " + n + " analysed, 0 failed, total", 0), 0u)
+        << read_file(path("err"));
+}
+
+// The progress line is drawn over itself and taken off only for the summary
+// when stdout goes to a file: it does not blink at each write of the output.
+TEST_F(CliTest, ProgressLineStaysWhileOutputGoesToAFile) {
+    const std::string folder = many_files(600);
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        dup2(open(path("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        execl(kVelkor.c_str(), kVelkor.c_str(), "--json", "-r", folder.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string screen;
+    char buffer[4096];
+    for (ssize_t n; (n = read(terminal, buffer, sizeof buffer)) > 0;) screen.append(buffer, static_cast<std::size_t>(n));
+    close(terminal);
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    EXPECT_TRUE(WIFEXITED(wstatus) && WEXITSTATUS(wstatus) == 0);
+    EXPECT_EQ(lines_of(read_file(path("out"))).size(), 600u);
+    EXPECT_EQ(screen.rfind("\rvelkor: ", 0), 0u) << screen;
+    EXPECT_NE(screen.find(" files/s, " + folder + "\033[K"), std::string::npos) << screen;
+    EXPECT_EQ(count_of(screen, "\r\033[K"), 1u) << screen;
+    EXPECT_NE(screen.find("\r\033[Kvelkor: 600 files: 600 analysed"), std::string::npos) << screen;
 }
 
 // --- velkor tag -------------------------------------------------------------

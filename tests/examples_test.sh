@@ -99,7 +99,6 @@ missing.mp3
   notice: missing.mp3: You tried to open a file that didn'"'"'t work
   VkOpenMp3File: 0
     Unable to open file
-  notice: missing.mp3: You tried to open a file that didn'"'"'t work
   VkGetSonvexStruct:
     status=Unable to open file (2)
 '

@@ -5,55 +5,95 @@
 # tests under ThreadSanitizer, the Debian packages, each fuzz target for a
 # short while when clang and its libFuzzer runtime are there, and the 32-bit
 # Windows DLL under Wine when MinGW-w64 and Wine are there.
+#
+# Each leg runs on its own: a failed leg does not stop the others. The last
+# line counts the legs, "N passed, N failed" and ", N skipped" when some
+# were, with the failed and skipped legs named on the lines before it; the
+# exit status is 1 when any leg failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tests/setup.sh
 
-# Without GoogleTest the builds still run; the tests are skipped.
-for preset in default asan; do
-  echo "== $preset"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
-  if [[ -x build/velkor_tests ]]; then
-    ctest --preset "$preset"
-  else
-    echo "skipped: no tests were built (GoogleTest not found, see above)"
-  fi
-done
+# A leg that cannot run here says why and ends with this status.
+readonly skipped_status=77
+skip() {
+  echo "skipped: $1"
+  exit "$skipped_status"
+}
 
-# The benchmarks built above, and their comparison script on a tiny set.
-echo "== bench (quick)"
-bash bench/compare.sh --quick
+# Without GoogleTest the builds still run; their tests are skipped.
+build_and_test() {
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1"
+  [[ -x build/velkor_tests ]] || skip "no tests were built (GoogleTest not found, see above)"
+  ctest --preset "$1"
+}
+leg_default() { build_and_test default; }
+leg_asan() { build_and_test asan; }
 
-echo "== tsan (thread tests)"
-if [[ -x build/velkor_tests ]]; then
+# The benchmarks built by the default leg, and their comparison script on a
+# tiny set.
+leg_bench() { bash bench/compare.sh --quick; }
+
+leg_tsan() {
+  [[ -x build/velkor_tests ]] || skip "GoogleTest not found"
   cmake --preset tsan >/dev/null
   cmake --build --preset tsan
   ctest --preset tsan
-else
-  echo "skipped: GoogleTest not found"
-fi
+}
 
-echo "== package"
-if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null && command -v file >/dev/null; then
+leg_package() {
+  local tool
+  for tool in dpkg-deb dpkg-shlibdeps file; do
+    command -v "$tool" >/dev/null || skip "the Debian packages need dpkg-deb, dpkg-shlibdeps (dpkg-dev) and file"
+  done
   bash tests/package_test.sh
-else
-  echo "skipped: the Debian packages need dpkg-deb, dpkg-shlibdeps (dpkg-dev) and file"
-fi
+}
 
-echo "== fuzz"
-if ! command -v clang++ >/dev/null; then
-  echo "skipped: clang++ is not installed"
-elif ! compgen -G "$(clang++ -print-resource-dir)/lib/linux/libclang_rt.fuzzer-*.a" >/dev/null; then
-  echo "skipped: the libFuzzer runtime (libclang-rt-dev) is not installed"
-else
+leg_fuzz() {
+  command -v clang++ >/dev/null || skip "clang++ is not installed"
+  compgen -G "$(clang++ -print-resource-dir)/lib/linux/libclang_rt.fuzzer-*.a" >/dev/null ||
+    skip "the libFuzzer runtime (libclang-rt-dev) is not installed"
   bash fuzz/run.sh 15
-fi
+}
 
-echo "== win32"
-if command -v i686-w64-mingw32-gcc >/dev/null && command -v wine >/dev/null; then
+leg_win32() {
+  local tool
+  for tool in i686-w64-mingw32-gcc wine; do
+    command -v "$tool" >/dev/null || skip "the Windows DLL leg needs i686-w64-mingw32-gcc and wine (see README)"
+  done
   bash tests/win32/run.sh
-else
-  echo "skipped: the Windows DLL leg needs i686-w64-mingw32-gcc and wine (see README)"
-fi
-echo "== all done in $((SECONDS / 60)) min $((SECONDS % 60)) s"
+}
+
+passed=() failed=() skipped=()
+for leg in default asan bench tsan package fuzz win32; do
+  echo "== $leg"
+  # The subshell stops at its first failing command (errexit, which a
+  # condition such as `if` or `||` around it would switch off); this shell
+  # goes on to the next leg.
+  set +e
+  (
+    set -e
+    "leg_$leg"
+  )
+  status=$?
+  set -e
+  case $status in
+    0) passed+=("$leg") ;;
+    "$skipped_status") skipped+=("$leg") ;;
+    *) failed+=("$leg"); echo "== $leg FAILED (exit status $status)" ;;
+  esac
+done
+
+echo "== all legs done in $((SECONDS / 60)) min $((SECONDS % 60)) s"
+names() {
+  local joined
+  printf -v joined '%s, ' "$@"
+  echo "${joined%, }"
+}
+((${#failed[@]} == 0)) || echo "failed: $(names "${failed[@]}")"
+((${#skipped[@]} == 0)) || echo "skipped: $(names "${skipped[@]}")"
+summary="${#passed[@]} passed, ${#failed[@]} failed"
+((${#skipped[@]} == 0)) || summary+=", ${#skipped[@]} skipped"
+echo "$summary"
+((${#failed[@]} == 0))

@@ -1,8 +1,11 @@
 // velkor [OPTION]... FILE...: one output block, line or object per file.
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli_options.h"
@@ -10,6 +13,8 @@
 #include "file_facts.h"
 #include "json_output.h"
 #include "progress.h"
+#include "signals.h"
+#include "standard_output.h"
 #include "terminal.h"
 #include "text_encoding.h"
 #include "text_output.h"
@@ -18,33 +23,6 @@
 namespace velkor::cli {
 
 namespace {
-
-// Output for stdout is held until there is a good deal of it, so that many
-// files cost one write rather than one each; a person at a terminal sees
-// each file's output at once. Whatever goes to stderr is preceded by what
-// is held, so the two streams keep their order when they share a file.
-class StdoutWriter {
-public:
-    explicit StdoutWriter(bool each_file) : each_file_(each_file) {}
-    ~StdoutWriter() { flush(); }
-    StdoutWriter(const StdoutWriter&) = delete;
-    StdoutWriter& operator=(const StdoutWriter&) = delete;
-
-    TextBuffer& buffer() { return buffer_; }
-    // Whether the output held so far is to be written now, one file's
-    // output having been added.
-    bool due() const { return each_file_ || buffer_.size() >= kHeldBytes; }
-    void flush() {
-        if (!buffer_.empty()) std::fwrite(buffer_.view().data(), 1, buffer_.size(), stdout);
-        buffer_.clear();
-        std::fflush(stdout);
-    }
-
-private:
-    static constexpr std::size_t kHeldBytes = 64 * 1024;
-    TextBuffer buffer_;
-    bool each_file_;
-};
 
 // What one file gives: the text for stdout and, when it failed, why, for
 // stderr. It is made from the file's path alone, so files can be analysed
@@ -138,6 +116,42 @@ private:
     int32_t failure_ = VELKOR_OK;
 };
 
+// The number of files a walk finds, counted on a thread of its own beside
+// the analysis: the progress line shows it once the count is done, and the
+// first results need not wait for it.
+class FileCount {
+public:
+    explicit FileCount(const std::vector<std::string>& operands)
+        : thread_([this, operands] { count(operands); }) {}
+    ~FileCount() {
+        stop_ = true;
+        thread_.join();
+    }
+    FileCount(const FileCount&) = delete;
+    FileCount& operator=(const FileCount&) = delete;
+
+    std::optional<std::size_t> total() const {
+        if (!done_) return std::nullopt;
+        return total_;
+    }
+
+private:
+    void count(const std::vector<std::string>& operands) {
+        Scan walk(operands, VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_PATHS_ONLY, 1);
+        const char* path;
+        velkor_file* file;
+        int32_t status;
+        std::size_t n = 0;
+        while (!stop_ && walk.next(path, file, status)) ++n;
+        total_ = n;
+        done_ = !stop_;
+    }
+
+    std::atomic<bool> stop_{false}, done_{false};
+    std::size_t total_ = 0;  // read once done_ is seen set
+    std::thread thread_;     // last: it starts with the members above made
+};
+
 uint32_t scan_options(const AnalyseOptions& options) {
     uint32_t scan = options.recursive ? VELKOR_SCAN_RECURSIVE : 0;
     if (options.format == Format::kReport || options.format == Format::kRecord) return scan | VELKOR_SCAN_PATHS_ONLY;
@@ -155,19 +169,11 @@ int run_analyse_command(const std::vector<std::string>& args) {
         case Action::kRun: break;
     }
 
-    // The progress line shows the total, which takes a walk of its own.
     const bool show_progress = options.recursive && stderr_is_terminal();
-    std::size_t total = 0;
-    const char* path;
-    velkor_file* file;
-    int32_t status;
-    if (show_progress) {
-        Scan count(options.files, VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_PATHS_ONLY, 1);
-        while (count.next(path, file, status)) ++total;
-    }
-    Progress progress(total, show_progress);
+    Progress progress(show_progress, stdout_and_stderr_share_terminal());
     StdoutWriter out(stdout_is_terminal());
     silence_export_notices();
+    catch_interrupt();
 
     // The library analyses several files at once, the walk beside them,
     // and hands the results out in order.
@@ -176,16 +182,28 @@ int run_analyse_command(const std::vector<std::string>& args) {
         std::fprintf(stderr, "velkor: %s\n", velkor_status_text(scan.status()));
         return kExitFailed;
     }
+    // The total for the progress line, counted beside the analysis.
+    std::optional<FileCount> count;
+    if (show_progress) count.emplace(options.files);
+    // Whatever is held goes out, below the progress line when they share a
+    // terminal.
+    const auto write_held = [&] { return out.flush(progress); };
+
     const bool with_path = options.files.size() > 1 || options.recursive;
     bool any_block = false;
     bool all_ok = true;
     FileOutput output;
-    while (scan.next(path, file, status)) {
+    const char* path;
+    velkor_file* file;
+    int32_t status;
+    // A failed write ends the walk at once: the output is lost, or its
+    // reader has gone.
+    while (!interrupted() && scan.next(path, file, status)) {
         file_output(options, path, file, status, with_path, output);
         if (!output.problem.empty()) {
-            out.flush();
-            progress.clear();
-            std::fprintf(stderr, "velkor: %s: %s\n", printable(path).c_str(), output.problem.c_str());
+            // The output before it first, for when both streams go to one file.
+            if (!write_held()) break;
+            progress.print_message(printable(path) + ": " + output.problem);
         }
         if (!output.text.empty()) {
             // Readable blocks are set apart by an empty line.
@@ -193,21 +211,24 @@ int run_analyse_command(const std::vector<std::string>& args) {
             any_block = true;
             out.buffer() += output.text.view();
         }
-        if (out.due()) {
-            progress.clear();
-            out.flush();
-        }
+        if (out.due() && !write_held()) break;
         all_ok = all_ok && output.ok;
-        progress.file_done(output.ok, output.length_seconds);
+        if (count) {
+            if (const auto total = count->total()) progress.set_total(*total);
+        }
+        progress.file_done(output.ok, output.length_seconds, path);
     }
-    out.flush();
+    count.reset();
+    if (!write_held()) return kExitFailed;
     if (scan.failure() != VELKOR_OK) {
         // The files after the failure were never reached: the run is not whole.
         progress.clear();
         std::fprintf(stderr, "velkor: the scan stopped: %s\n", velkor_status_text(scan.failure()));
         all_ok = false;
     }
+    // Ctrl-C too gives the summary of the files done so far.
     if (options.recursive) progress.print_summary();
+    if (interrupted()) return kExitInterrupted;
     return all_ok ? kExitOk : kExitFailed;
 }
 

@@ -10,8 +10,11 @@ namespace velkor::cli {
 
 enum ExitStatus : int {
     kExitOk = 0,
-    kExitFailed = 1,  // a file could not be analysed or its tag not written
+    kExitFailed = 1,  // a file could not be analysed, its tag not written, or output lost
     kExitUsage = 2,   // unknown option, missing argument
+    // Ctrl-C: the process then ends by SIGINT itself, which a shell shows
+    // as 130 and which stops a script's loop around the command.
+    kExitInterrupted = 130,
 };
 
 enum class Action { kRun, kHelp, kVersion, kUsageError };

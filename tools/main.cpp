@@ -1,5 +1,6 @@
 // The velkor command: analyses MPEG audio files, or with "tag" rewrites one
 // file's ID3v1 tag.
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -7,7 +8,10 @@
 #include <malloc.h>
 #endif
 
+#include "cli_options.h"
 #include "commands.h"
+#include "signals.h"
+#include "standard_output.h"
 
 int main(int argc, char** argv) {
 #if defined(__GLIBC__)
@@ -17,8 +21,10 @@ int main(int argc, char** argv) {
     mallopt(M_ARENA_MAX, 4);
 #endif
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (!args.empty() && args.front() == "tag") {
-        return velkor::cli::run_tag_command({args.begin() + 1, args.end()});
-    }
-    return velkor::cli::run_analyse_command(args);
+    const bool tag = !args.empty() && args.front() == "tag";
+    const int status = tag ? velkor::cli::run_tag_command({args.begin() + 1, args.end()})
+                           : velkor::cli::run_analyse_command(args);
+    const int exit_status = velkor::cli::finish_stdout(status);
+    if (exit_status == velkor::cli::kExitInterrupted) velkor::cli::end_by_signal(SIGINT);
+    return exit_status;
 }

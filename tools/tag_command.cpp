@@ -9,6 +9,7 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "file_facts.h"
+#include "standard_output.h"
 #include "terminal.h"
 #include "text_encoding.h"
 #include "usage.h"
@@ -82,7 +83,7 @@ public:
         take_genre();
         fit_comment();
         if (tag_.fields == 0) {
-            if (!refused_) std::printf("%s: nothing to change (n/a keeps a field)\n", shown_path().c_str());
+            if (!refused_) write_stdout(shown_path() + ": nothing to change (n/a keeps a field)\n");
             return refused_ ? kExitFailed : kExitOk;
         }
         tag_.title = title_.c_str();
@@ -95,8 +96,8 @@ public:
             return kExitFailed;
         }
         for (const std::string& note : notes_) say(note);
-        std::printf("%s: ID3v1 tag %s: %s\n", shown_path().c_str(), file_.facts().id3v1 ? "written" : "added",
-                    written_fields_.c_str());
+        write_stdout(shown_path() + ": ID3v1 tag " + (file_.facts().id3v1 ? "written" : "added") + ": " +
+                     written_fields_ + "\n");
         warn_about_id3v2();
         return refused_ ? kExitFailed : kExitOk;
     }

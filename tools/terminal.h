@@ -14,4 +14,11 @@ bool stdout_is_terminal();
 // True when standard error is a terminal.
 bool stderr_is_terminal();
 
+// True when standard output and standard error are one terminal: what is
+// written to one shows on the same screen as the other.
+bool stdout_and_stderr_share_terminal();
+
+// The width of the terminal on standard error, 80 when it tells none.
+int stderr_columns();
+
 }  // namespace velkor::cli

@@ -4,12 +4,13 @@
 #include <cstdio>
 
 #include "cli_options.h"
+#include "standard_output.h"
 #include "velkor.h"
 
 namespace velkor::cli {
 
 void print_help() {
-    std::fputs(
+    write_stdout(
         "Usage: velkor [OPTION]... FILE...\n"
         "       velkor tag FILE [FIELD OPTION]... [--yes]\n"
         "\n"
@@ -30,7 +31,7 @@ void print_help() {
         "                   .mp3, .mp2, .mp1 and .mpga files are taken. A progress\n"
         "                   line (when stderr is a terminal) and a summary of\n"
         "                   files analysed, failed and their playing time go\n"
-        "                   to stderr\n"
+        "                   to stderr; Ctrl-C stops the walk with the summary\n"
         "  -j, --jobs N     analyse up to N files at once (1 to 256; default 16):\n"
         "                   a disk serves many reads at once; the output keeps\n"
         "                   its order whatever N is, and -j 1 takes one file after\n"
@@ -50,12 +51,14 @@ void print_help() {
         "  velkor tag song.mp3 --title \"Blue\" --track 3\n"
         "\n"
         "Exit status: 0 when every file was analysed, 1 when a file could not be\n"
-        "analysed (or its tag not written), 2 for a wrong option or argument.\n",
-        stdout);
+        "analysed (or its tag not written) or the output could not be written,\n"
+        "2 for a wrong option or argument. When the reader of the output goes\n"
+        "away (velkor ... | head) velkor stops quietly, ended by SIGPIPE (141 in\n"
+        "the shell), and Ctrl-C ends it by SIGINT (130).\n");
 }
 
 void print_tag_help() {
-    std::fputs(
+    write_stdout(
         "Usage: velkor tag FILE [FIELD OPTION]... [--yes]\n"
         "\n"
         "Changes the given fields of FILE's ID3v1 tag and writes the tag: it\n"
@@ -86,13 +89,16 @@ void print_tag_help() {
         "  velkor tag song.mp3 --artist \"Nina\" --year 1962 --genre jazz\n"
         "\n"
         "Exit status: 0 when the tag was written with every change asked for, 1\n"
-        "when a change was refused or the tag not written, 2 for a wrong option.\n",
-        stdout);
+        "when a change was refused or the tag not written, 2 for a wrong option.\n");
 }
 
 // The library's own number: the command is a thin layer over the library it
 // loads, which may be newer than the one it was built with.
-void print_version() { std::printf("velkor %s\n", velkor_version()); }
+void print_version() {
+    write_stdout("velkor ");
+    write_stdout(velkor_version());
+    write_stdout("\n");
+}
 
 int usage_error(const std::string& message, bool tag_command) {
     std::fprintf(stderr, "velkor: %s\nTry 'velkor %s--help' for more information.\n",

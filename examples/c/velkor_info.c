@@ -15,17 +15,24 @@
 #include <velkor.h>
 
 #if !defined(_WIN32)
-/* Receives the library's notices (on Windows they are message boxes). */
+/* Receives the library's notices (on Windows they are message boxes).
+ * context points to a flag that is 0 at the start of each file: both exports
+ * tell of the same failed file, which is shown once. */
 static int32_t VELKOR_CALL print_notice(const char *text, const char *caption, uint32_t style,
                                     void *context) {
+    int *shown = context;
     (void)style;
-    (void)context;
+    if (*shown) return VELKOR_ANSWER_OK;
+    *shown = 1;
     printf("  notice: %s: ", caption);
     for (; *text; ++text) putchar(*text == '\n' ? ' ' : *text);
     putchar('\n');
     return VELKOR_ANSWER_OK;
 }
 #endif
+
+/* Whether the file at hand has had its notice shown. */
+static int notice_shown;
 
 /* The report's items, in the order the library writes them. */
 static const char *const report_items[] = {
@@ -77,10 +84,11 @@ int main(int argc, char **argv) {
         return 2;
     }
 #if !defined(_WIN32)
-    velkor_set_notice_handler(print_notice, NULL);
+    velkor_set_notice_handler(print_notice, &notice_shown);
 #endif
     int failed = 0;
     for (int i = 1; i < argc; ++i) {
+        notice_shown = 0;
         printf("%s\n", argv[i]);
         print_report(argv[i]);
         if (!print_record(argv[i])) failed = 1;

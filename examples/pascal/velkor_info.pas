@@ -61,7 +61,9 @@ function VkOpenMp3File(Path, Report: PAnsiChar; Reserved: LongInt): LongInt;
 procedure VkGetSonvexStruct(Path: PAnsiChar; var Rec: TInfoRecord);
   VKCALL; external VelkorLib;
 {$IFNDEF WINDOWS}
-{ Notices come to the host here; on Windows they are message boxes. }
+{ Notices come to the host here; on Windows they are message boxes. Context
+  points to a flag that is False at the start of each file: both exports
+  tell of the same failed file, which is shown once. }
 procedure velkor_set_notice_handler(Handler: TNoticeHandler; Context: Pointer);
   VKCALL; external VelkorLib;
 
@@ -71,11 +73,13 @@ var
   Line: RawByteString;
   I: Integer;
 begin
+  Result := 1; { OK }
+  if PBoolean(Context)^ then Exit;
+  PBoolean(Context)^ := True;
   Line := Text;
   for I := 1 to System.Length(Line) do
     if Line[I] = #10 then Line[I] := ' ';
   WriteLn('  notice: ', Caption, ': ', Line);
-  Result := 1; { OK }
 end;
 {$ENDIF}
 
@@ -137,6 +141,7 @@ var
   I: Integer;
   Path: RawByteString;
   Failed: Boolean = False;
+  NoticeShown: Boolean = False;
 begin
   if ParamCount < 1 then
   begin
@@ -144,11 +149,12 @@ begin
     Halt(2);
   end;
 {$IFNDEF WINDOWS}
-  velkor_set_notice_handler(@PrintNotice, nil);
+  velkor_set_notice_handler(@PrintNotice, @NoticeShown);
 {$ENDIF}
   for I := 1 to ParamCount do
   begin
     Path := ParamStr(I);
+    NoticeShown := False;
     WriteLn(Path);
     PrintReport(PAnsiChar(Path));
     if not PrintRecord(PAnsiChar(Path)) then Failed := True;

@@ -19,8 +19,14 @@ def line(text):
     out.write(text + b"\n")
 
 
+notice_shown = False  # both exports tell of the same failed file: shown once
+
+
 def print_notice(text, caption, style):
-    line(b"  notice: " + caption + b": " + text.replace(b"\n", b" "))
+    global notice_shown
+    if not notice_shown:
+        notice_shown = True
+        line(b"  notice: " + caption + b": " + text.replace(b"\n", b" "))
     return velkor_exports.ANSWER_OK
 
 
@@ -47,6 +53,7 @@ def print_record(path):
 
 
 def main(paths):
+    global notice_shown
     if not paths:
         print("usage: velkor_info.py FILE...", file=sys.stderr)
         return 2
@@ -54,6 +61,7 @@ def main(paths):
         velkor_exports.set_notice_handler(print_notice)
     failed = False
     for path in paths:
+        notice_shown = False
         line(os.fsencode(path))
         print_report(path)
         failed |= not print_record(path)

@@ -70,6 +70,17 @@ class ReadTest(unittest.TestCase):
         self.assertEqual((len(data), data[:8]), (258, b"\x89PNG\r\n\x1a\n"))
         self.assertRaises(IndexError, velkor.read_picture, cover, 1)
 
+    def test_genre_numbers_are_not_wrapped(self):
+        # 2**40 and 2**32 + 8 would reach the library as 0 and 8 if cut to 32 bits.
+        for number, name in [(0, "Blues"), (8, "Jazz"), (125, "Dance Hall"), (126, None), (255, None),
+                             (-1, None), (2**31 - 1, None), (-2**31, None)]:
+            with self.subTest(number):
+                self.assertEqual(velkor.genre_name(number), name)
+        for number in (2**40, 2**32 + 8, 2**31, -2**31 - 1):
+            with self.subTest(number):
+                self.assertRaises(ValueError, velkor.genre_name, number)
+        self.assertEqual(velkor.genre_number("jazz"), 8)
+
     def test_the_library_fills_no_more_than_the_size_field_says(self):
         lib, handle = _native.library(), ctypes.c_void_p()
         path = os.fsencode(os.path.join(SAMPLES, "cbr_id3v11.mp3"))

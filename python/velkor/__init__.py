@@ -17,6 +17,7 @@ else beside this package, else where the system finds libraries.
 """
 import ctypes
 import enum
+import operator
 import os
 from dataclasses import dataclass
 from typing import Iterator, List, Literal, Optional, Tuple, Union, overload
@@ -308,9 +309,22 @@ def library_version() -> str:
     return _native.decode(_native.library().velkor_version())
 
 
+_INT32_MIN, _INT32_MAX = -2**31, 2**31 - 1
+
+
+def _int32(what: str, value: int) -> int:
+    """value as the 32-bit integer the library takes. ctypes would keep only
+    its low 32 bits and so answer for another number."""
+    number = operator.index(value)
+    if not _INT32_MIN <= number <= _INT32_MAX:
+        raise ValueError(f"{what} must be from {_INT32_MIN} to {_INT32_MAX}, not {number}")
+    return number
+
+
 def genre_name(number: int) -> Optional[str]:
-    """The name of ID3v1 genre number 0 to 125, else None."""
-    return _native.decode(_native.library().velkor_genre_name(number)) or None
+    """The name of ID3v1 genre number 0 to 125, else None. ValueError for a
+    number beyond 32 bits."""
+    return _native.decode(_native.library().velkor_genre_name(_int32("a genre number", number))) or None
 
 
 def genre_number(name: str) -> Optional[int]:
