@@ -15,6 +15,9 @@ namespace {
 
 // zlib counts its input in uInt; larger spans are fed in pieces.
 constexpr std::size_t kMaxFeed = UINT_MAX;
+// The output starts this large and doubles as it fills, so a small frame
+// that declares a large size costs no more than it holds.
+constexpr std::size_t kFirstOutput = std::size_t{64} << 10;
 
 class Inflater {
 public:
@@ -45,11 +48,15 @@ InflatedFrame inflate_frame(ByteSpan zlib_data, uint32_t declared_size) {
     if (!inflater.ok()) return frame;
     z_stream& stream = inflater.stream();
     // One byte beyond the declared size: filling it shows the data holds more.
-    frame.bytes.resize(std::size_t{declared_size} + 1);
-    stream.next_out = frame.bytes.data();
-    stream.avail_out = static_cast<uInt>(frame.bytes.size());
+    const std::size_t room = std::size_t{declared_size} + 1;
     ByteSpan input = zlib_data;
     for (;;) {
+        if (stream.avail_out == 0) {
+            const std::size_t used = frame.bytes.size();
+            frame.bytes.resize(std::min(room, std::max(kFirstOutput, 2 * used)));
+            stream.next_out = frame.bytes.data() + used;
+            stream.avail_out = static_cast<uInt>(frame.bytes.size() - used);
+        }
         if (stream.avail_in == 0 && input.size > 0) {
             const std::size_t feed = std::min(input.size, kMaxFeed);
             stream.next_in = input.data;

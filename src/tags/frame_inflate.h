@@ -28,8 +28,9 @@ struct InflatedFrame {
 };
 
 // Inflates the zlib data of a frame that declares declared_size inflated
-// bytes. A stream that ends short of it is kept as it is. Memory: at most
-// min(declared_size, kMaxInflatedFrameSize) + 1 bytes and zlib's window.
+// bytes. A stream that ends short of it is kept as it is. Memory: zlib's
+// window and the output, grown as it fills to at most
+// min(declared_size, kMaxInflatedFrameSize) + 1 bytes.
 InflatedFrame inflate_frame(ByteSpan zlib_data, uint32_t declared_size);
 
 // A version 2.3 frame body: the big-endian inflated size, then zlib data.
