@@ -57,9 +57,9 @@ std::vector<std::string> text_values(ByteSpan value) {
 }
 
 void read_items(ByteSource& source, Apev2Tag& tag, uint32_t count) {
-    int64_t pos = tag.end - static_cast<int64_t>(Apev2Tag::kFooterSize);
-    const int64_t items_end = pos;
-    pos = tag.begin + (tag.has_header ? static_cast<int64_t>(Apev2Tag::kFooterSize) : 0);
+    const auto block_size = static_cast<int64_t>(Apev2Tag::kFooterSize);  // header or footer
+    const int64_t items_end = tag.end - block_size;
+    int64_t pos = tag.begin + (tag.has_header ? block_size : 0);
     std::size_t text_left = Apev2Tag::kMaxKeptText;
     for (uint32_t i = 0; i < count; ++i) {
         if (pos >= items_end || tag.items.size() == Apev2Tag::kMaxItems) {
