@@ -9,6 +9,7 @@ find.
 import os
 import shutil
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CORPUS = os.path.join(HERE, "corpus")
@@ -180,6 +181,60 @@ def file_inputs():
     }
 
 
+def ape_tag(items, count=None, header=True):
+    body = b"".join(struct.pack("<II", len(value), flags) + key + b"\0" + value
+                    for key, value, flags in items)
+    count = len(items) if count is None else count
+
+    def block(flags):
+        return b"APETAGEX" + struct.pack("<IIII", 2000, len(body) + 32, count, flags) + bytes(8)
+    return (block(0xA0000000) if header else b"") + body + block(0x80000000 if header else 0)
+
+
+def lyrics3v2(fields):
+    body = b"LYRICSBEGIN" + fields
+    return body + b"%06d" % len(body) + b"LYRICS200"
+
+
+def trailing_inputs():
+    items = [(b"Title", b"A\0B", 0), (b"Cover Art (Front)", b"\x89PNG", 2), (b"Link", b"x", 5)]
+    audio = frames(MPEG1_L3, 1, 200)
+    return {
+        "ape_id3v1": audio + ape_tag(items) + id3v1(title=b"T"),
+        "ape_footer_only": audio + ape_tag(items, header=False),
+        "ape_count_max": audio + ape_tag(items, count=0xFFFFFFFF),
+        "lyrics3v2_ape_id3v1": audio + lyrics3v2(b"IND0000210LYR00002hi") + ape_tag(items) + id3v1(),
+        "lyrics3v1": audio + b"LYRICSBEGINla laLYRICSEND" + id3v1(),
+    }
+
+
+def riff_chunk(cid, body):
+    return cid + struct.pack("<I", len(body)) + body + bytes(len(body) % 2)
+
+
+def format_inputs():
+    mpeg_fmt = riff_chunk(b"fmt ", struct.pack("<HHII", 0x55, 2, 44100, 16000))
+    data = riff_chunk(b"data", frames(MPEG1_L3, 1, 100))
+    return {
+        "wave_mpeg": b"RIFF" + bytes(4) + b"WAVE" + riff_chunk(b"LIST", b"odd") + mpeg_fmt + data,
+        "wave_pcm": b"RIFF" + bytes(4) + b"WAVE" + riff_chunk(b"fmt ", struct.pack("<H", 1)) + data,
+        "rmp3": b"RIFF" + bytes(4) + b"RMP3" + data,
+        "aifc": b"FORM" + bytes(4) + b"AIFC",
+        "mp4": bytes(4) + b"ftypM4A ",
+        "flac": b"fLaC" + bytes(8),
+    }
+
+
+def inflate_inputs():
+    text = b"\x03" + b"Title of the song " * 20
+    packed = zlib.compress(text)
+    return {
+        "v23_exact": struct.pack(">I", len(text)) + packed,
+        "v23_declared_small": struct.pack(">I", 10) + packed,
+        "v23_cut": struct.pack(">I", len(text)) + packed[:-6],
+    }
+
+
 def write(target, inputs):
     folder = os.path.join(CORPUS, target)
     shutil.rmtree(folder, ignore_errors=True)
@@ -194,6 +249,9 @@ def main():
     write("fuzz_id3v1", id3v1_inputs())
     write("fuzz_id3v2", id3v2_inputs())
     write("fuzz_file", file_inputs())
+    write("fuzz_trailing_tags", trailing_inputs())
+    write("fuzz_format_signature", format_inputs())
+    write("fuzz_frame_inflate", inflate_inputs())
 
 
 if __name__ == "__main__":

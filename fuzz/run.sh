@@ -38,12 +38,15 @@ max_len() {
     fuzz_frame_header) echo 64 ;;
     fuzz_id3v1) echo 256 ;;
     fuzz_id3v2) echo 4096 ;;
+    fuzz_format_signature) echo 1024 ;;
+    fuzz_frame_inflate) echo 4096 ;;
     *) echo 24576 ;;
   esac
 }
 
-# Starting inputs cut from the sample files: their tag at the start, their last 128
-# bytes, or the files themselves.
+# Starting inputs cut from the sample files: their tag at the start, their last bytes
+# (128 for ID3v1, as many as an input holds for the trailing tags), or the files
+# themselves.
 sample_inputs() {
   local target=$1 dir=$2
   mkdir -p "$dir"
@@ -54,7 +57,8 @@ sample_inputs() {
     case $target in
       fuzz_id3v1) tail -c 128 "$sample" >"$dir/$name" ;;
       fuzz_id3v2) head -c 4096 "$sample" >"$dir/$name" ;;
-      fuzz_frame_header) ;;
+      fuzz_frame_header | fuzz_format_signature | fuzz_frame_inflate) ;;
+      fuzz_trailing_tags) tail -c "$(max_len "$target")" "$sample" >"$dir/$name" ;;
       *) head -c "$(max_len "$target")" "$sample" >"$dir/$name" ;;
     esac
   done

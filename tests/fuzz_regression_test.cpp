@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../fuzz/file_checks.h"
+#include "../fuzz/parser_checks.h"
 
 namespace {
 
@@ -31,6 +32,9 @@ const FuzzTarget kTargets[] = {
     {"fuzz_id3v1", velkor::fuzzing::check_id3v1},
     {"fuzz_id3v2", velkor::fuzzing::check_id3v2},
     {"fuzz_file", velkor::fuzzing::check_file},
+    {"fuzz_trailing_tags", velkor::fuzzing::check_trailing_tags},
+    {"fuzz_format_signature", velkor::fuzzing::check_format_signature},
+    {"fuzz_frame_inflate", velkor::fuzzing::check_frame_inflate},
 };
 
 std::vector<fs::path> inputs_of(const std::string& target) {

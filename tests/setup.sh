@@ -11,6 +11,7 @@ command -v make >/dev/null || need+=(make)
 command -v g++ >/dev/null || need+=(g++)
 [ -f /usr/include/gtest/gtest.h ] || need+=(libgtest-dev)
 [ -f /usr/include/benchmark/benchmark.h ] || need+=(libbenchmark-dev)
+[ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
 command -v pkg-config >/dev/null || need+=(pkg-config)
 command -v python3 >/dev/null || need+=(python3)
 # The Python package's offline install test builds it with Debian's Python.
@@ -28,6 +29,7 @@ command -v file >/dev/null || need+=(file)
 # the i386 architecture); their recommends would pull in a desktop's worth.
 need_win32=()
 command -v i686-w64-mingw32-g++ >/dev/null || need_win32+=(g++-mingw-w64-i686)
+[ -f /usr/i686-w64-mingw32/include/zlib.h ] || need_win32+=(libz-mingw-w64-dev)
 # wine alone may be the 64-bit one, which cannot run a 32-bit program.
 if ! command -v wine >/dev/null ||
   ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed'; then
