@@ -123,7 +123,7 @@ struct velkor_file {
 void velkor_file::gather() {
     const velkor::FrameHeader& header = info.header;
     const velkor::Id3v2Tag& v2 = info.id3v2_tag;
-    const velkor::VbrInfo& vbr = info.vbr_info;
+    const velkor::VbrHeader& vbr = info.vbr;
     velkor_file_facts& f = facts;
     f.size = sizeof(velkor_file_facts);
     f.mpeg_version = header.version_bits() == 3 ? 10 : header.version_bits() == 2 ? 20 : 25;
@@ -131,34 +131,18 @@ void velkor_file::gather() {
     f.sampling_rate_hz = info.frequency_hz();
     f.channel_mode = header.mode_bits();
     f.channels = header.mode_bits() == 3 ? 1 : 2;
-    f.vbr_header = vbr.kind == velkor::VbrHeader::Kind::kXing   ? VELKOR_VBR_XING
-                   : vbr.kind == velkor::VbrHeader::Kind::kInfo ? VELKOR_VBR_INFO
-                   : vbr.kind == velkor::VbrHeader::Kind::kVbri ? VELKOR_VBR_VBRI
-                                                                : VELKOR_VBR_NONE;
-    const int64_t per_frame = header.samples_per_frame();
-    const int64_t rate = f.sampling_rate_hz;
-    f.bitrate_kbps = info.bitrate_kbps();
-    if (info.counted_frames >= 0) {
-        // The frame holding a VBR header is no audio.
-        f.frames = std::max<int64_t>(0, info.counted_frames - (f.vbr_header != VELKOR_VBR_NONE ? 1 : 0));
-        f.frames_exact = 1;
-        if (info.counted_bitrate_varies && info.counted_frames > 0) {
-            f.bitrate_kbps = static_cast<int32_t>(info.counted_bytes * 8 * rate / (info.counted_frames * per_frame) / 1000);
-        }
-    } else if (vbr.frames > 0) {
-        f.frames = vbr.frames;
-        f.frames_exact = 1;
-    } else {
-        f.frames = info.frame_count();
-        f.frames_exact = 0;
-    }
-    f.duration_ms = rate > 0 ? f.frames * per_frame * 1000 / rate : 0;
-    f.encoder_delay = vbr.delay;
-    f.encoder_padding = vbr.padding;
-    f.gapless_duration_ms = -1;
-    if (vbr.delay >= 0 && f.frames_exact && rate > 0) {
-        f.gapless_duration_ms = std::max<int64_t>(0, f.frames * per_frame - vbr.delay - vbr.padding) * 1000 / rate;
-    }
+    f.vbr_header = vbr.kind() == velkor::VbrHeader::Kind::kXing   ? VELKOR_VBR_XING
+                   : vbr.kind() == velkor::VbrHeader::Kind::kInfo ? VELKOR_VBR_INFO
+                   : vbr.kind() == velkor::VbrHeader::Kind::kVbri ? VELKOR_VBR_VBRI
+                                                                  : VELKOR_VBR_NONE;
+    const velkor::StreamFigures figures = info.stream_figures();
+    f.bitrate_kbps = figures.bitrate_kbps;
+    f.frames = figures.frames;
+    f.frames_exact = figures.frames_exact ? 1 : 0;
+    f.duration_ms = figures.duration_ms;
+    f.gapless_duration_ms = figures.gapless_duration_ms;
+    f.encoder_delay = vbr.delay();
+    f.encoder_padding = vbr.padding();
     const bool v11 = info.has_id3v1 && info.tag.get_track() >= 0;
     f.id3v1 = info.has_id3v1 ? (v11 ? 11 : 10) : 0;
     f.id3v1_track = v11 ? info.tag.get_track() : -1;
@@ -190,7 +174,7 @@ void velkor_file::gather() {
         t.genre_name(genre);
         id3v1[VELKOR_ID3V1_GENRE - kId3v1First] = genre;
     }
-    stream[VELKOR_STREAM_ENCODER - kStreamFirst] = vbr.encoder;
+    stream[VELKOR_STREAM_ENCODER - kStreamFirst] = vbr.encoder();
     char version[velkor::FrameHeader::kVersionTextSize];
     info.version_text(version);
     stream[VELKOR_STREAM_VERSION - kStreamFirst] = version;

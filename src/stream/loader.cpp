@@ -213,16 +213,9 @@ int32_t Mp3FileInfo::analyse(platform::FileSource& file, const char* path_arg, c
     header.set_bytes(word);
     header_pos = found + 1;
 
-    uint8_t xing[VbrHeader::kSize];
-    bytes.read(found + header.xing_offset(), xing, sizeof xing);
-    is_vbr = vbr.parse(ByteSpan(xing, sizeof xing));
-    if (!is_vbr) {
-        uint8_t vbri[VbrHeader::kVbriSize];
-        bytes.read(found + VbrHeader::kVbriOffset, vbri, sizeof vbri);
-        is_vbr = vbr.parse_vbri(ByteSpan(vbri, sizeof vbri));
-    }
+    vbr.read(bytes.bytes(found, VbrHeader::kFrameBytes), header);
+    is_vbr = vbr.marks_vbr() ? 1 : 0;
 
-    if (options.full) vbr_info = read_vbr_info(bytes.bytes(found, VbrInfo::kFrameBytes), header);
     if (options.count_frames) {
         FrameCount count(found, header, audio_end);
         ByteSpan window = bytes.held_from(found, complete);

@@ -8,7 +8,6 @@
 #include "platform/file_source.h"
 #include "stream/frame_header.h"
 #include "stream/vbr_header.h"
-#include "stream/vbr_info.h"
 #include "tags/id3v2_header.h"
 #include "tags/id3v2_tag.h"
 #include "tags/tag_record.h"
@@ -27,6 +26,17 @@ enum Status : int32_t {
 // Shows the error notice for code 1, 2, 4 or 8 with the given caption;
 // nothing for any other code.
 void show_error_notice(int32_t code, const char* caption);
+
+// The stream's figures as velkor's own interface gives them: exact where
+// every frame was counted or a VBR header gives the count, else estimated
+// from the first frame.
+struct StreamFigures {
+    int64_t frames = 0;
+    bool frames_exact = false;
+    int32_t bitrate_kbps = 0;        // average where it is known, else the first frame's
+    int64_t duration_ms = 0;         // frames x samples per frame / sampling rate
+    int64_t gapless_duration_ms = -1;  // less the encoder's delay and padding; -1 unknown
+};
 
 // What an analysis finds beyond the exports' figures.
 struct LoadOptions {
@@ -58,7 +68,6 @@ public:
     int64_t audio_end = 0;
     // Filled as LoadOptions ask.
     Id3v2Tag id3v2_tag;
-    VbrInfo vbr_info;
     int64_t counted_frames = -1;
     int64_t counted_bytes = 0;
     bool counted_bitrate_varies = false;
@@ -82,6 +91,8 @@ public:
     // The bytes from the first frame to the end of the file.
     int64_t audio_bytes() const { return file_size_ - (header_pos - 1); }
     const std::string& copy_path() const { return path; }
+    // The figures of velkor's own interface; meaningful after load returned 0.
+    StreamFigures stream_figures() const;
 
     // Tag queries, answered from `tag`.
     void tag_title(Text& out) const { tag.get_title(out); }
