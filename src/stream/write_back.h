@@ -1,5 +1,5 @@
-// Rewriting the ID3v1 tag of a file by path: what velkor's own interface
-// offers beside the analysis object's write_tag.
+// Rewriting the ID3v1 tag of a file by path for velkor's own interface;
+// the analysis object's write_tag goes through the same writer.
 #pragma once
 
 #include <cstdint>
