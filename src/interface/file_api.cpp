@@ -11,6 +11,7 @@
 
 #include "base/decimal_text.h"
 #include "base/utf8.h"
+#include "interface/file_status.h"
 #include "platform/file_source.h"
 #include "platform/wide_text.h"
 #include "stream/mp3_file_info.h"
@@ -30,28 +31,6 @@ constexpr int32_t kStreamFirst = VELKOR_STREAM_ENCODER, kStreamLast = VELKOR_STR
 constexpr int32_t kId3v2Count = kId3v2Last - kId3v2First + 1;
 constexpr int32_t kId3v1Count = kId3v1Last - kId3v1First + 1;
 constexpr int32_t kStreamCount = kStreamLast - kStreamFirst + 1;
-
-int32_t status_of(FileSource::OpenResult result) {
-    switch (result) {
-        case FileSource::kOpened: return VELKOR_OK;
-        case FileSource::kNotFound: return VELKOR_ERROR_NOT_FOUND;
-        case FileSource::kNotPermitted: return VELKOR_ERROR_NOT_PERMITTED;
-        case FileSource::kNotRegular: return VELKOR_ERROR_NOT_REGULAR;
-        default: return VELKOR_ERROR_READ;
-    }
-}
-
-int32_t status_of(velkor::platform::UpdateProblem problem) {
-    using velkor::platform::UpdateProblem;
-    switch (problem) {
-        case UpdateProblem::kNotFound: return VELKOR_ERROR_NOT_FOUND;
-        case UpdateProblem::kNotPermitted: return VELKOR_ERROR_NOT_PERMITTED;
-        case UpdateProblem::kNotRegular: return VELKOR_ERROR_NOT_REGULAR;
-        case UpdateProblem::kReadOnly: return VELKOR_ERROR_READ_ONLY;
-        case UpdateProblem::kNoSpace: return VELKOR_ERROR_NO_SPACE;
-        default: return VELKOR_ERROR_WRITE;
-    }
-}
 
 std::string latin1_to_utf8(const char* text) {
     const std::size_t length = std::strlen(text);
@@ -193,7 +172,7 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
     if (utf8_path == nullptr || (options & ~VELKOR_OPEN_COUNT_FRAMES) != 0) return VELKOR_ERROR_ARGUMENT;
     try {
         FileSource source;
-        const int32_t opened = status_of(open(source));
+        const int32_t opened = velkor::status_of(open(source), VELKOR_ERROR_READ);
         if (opened != VELKOR_OK) return opened;
         std::unique_ptr<velkor_file> file(new velkor_file);
         velkor::LoadOptions load;
@@ -279,13 +258,13 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file* file, int3
     try {
         FileSource source;
 #if defined(_WIN32)
-        const FileSource::OpenResult opened = file->wide_path.empty()
+        const velkor::platform::FileProblem opened = file->wide_path.empty()
                                                   ? source.open_utf8(file->info.path.c_str())
                                                   : source.open_wide(file->wide_path.c_str());
 #else
-        const FileSource::OpenResult opened = source.open_utf8(file->info.path.c_str());
+        const velkor::platform::FileProblem opened = source.open_utf8(file->info.path.c_str());
 #endif
-        if (opened != FileSource::kOpened) return status_of(opened);
+        if (opened != velkor::platform::FileProblem::kNone) return velkor::status_of(opened, VELKOR_ERROR_READ);
         // Resynchronising takes up to twice the bytes the body decodes to.
         const int64_t want = found->unsynchronised ? 2 * static_cast<int64_t>(found->stored_size)
                                                    : static_cast<int64_t>(found->stored_size);
@@ -331,7 +310,7 @@ int32_t write_id3v1(const std::string& path, bool utf8_path, const velkor_id3v1_
     edit.genre = tag->genre;
     try {
         const velkor::Rewrite result = velkor::rewrite_id3v1(path, utf8_path, edit);
-        return result.written ? VELKOR_OK : status_of(result.problem);
+        return result.written ? VELKOR_OK : velkor::status_of(result.problem, VELKOR_ERROR_WRITE);
     } catch (const std::bad_alloc&) {
         return VELKOR_ERROR_NO_MEMORY;
     } catch (...) {

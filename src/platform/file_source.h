@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/file_problem.h"
+
 namespace velkor::platform {
 
 // What FileSource read on the calling thread since the counter was last
@@ -16,28 +18,21 @@ struct ReadCounter {
 
 class FileSource {
 public:
-    enum OpenResult {
-        kOpened,
-        kNotOpened,     // any other open failure
-        kNotRegular,    // directory, FIFO, device, socket: never read
-        kNotFound,      // no such file, or a folder on its path is missing
-        kNotPermitted,  // no permission to read it
-    };
-
     FileSource() = default;
     ~FileSource() { close(); }
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
 
-    // Opens path for reading without locking other processes out. The open
-    // itself never blocks (a FIFO without writer included); anything but a
-    // regular file is closed again at once.
-    OpenResult open(const char* path);
+    // Opens path for reading without locking other processes out; kNone
+    // when it is open. The open itself never blocks (a FIFO without writer
+    // included); anything but a regular file is closed again at once
+    // (kNotRegular).
+    FileProblem open(const char* path);
     // The same for a path in UTF-8: on Windows converted to UTF-16 and
     // opened with the wide API, elsewhere the same as open().
-    OpenResult open_utf8(const char* path);
+    FileProblem open_utf8(const char* path);
 #if defined(_WIN32)
-    OpenResult open_wide(const wchar_t* path);
+    FileProblem open_wide(const wchar_t* path);
 #endif
     void close();
 
@@ -53,7 +48,7 @@ public:
 
 private:
 #if defined(_WIN32)
-    OpenResult take(void* handle);
+    FileProblem take(void* handle);
     void* handle_ = nullptr;
 #else
     int fd_ = -1;

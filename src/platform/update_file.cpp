@@ -61,30 +61,6 @@ std::FILE* open_for_update(const std::string& path, bool utf8) {
     return std::fopen(path.c_str(), "r+b");
 }
 
-UpdateProblem problem_of(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-        case ENAMETOOLONG:
-            return UpdateProblem::kNotFound;
-        case EACCES:
-        case EPERM:
-            return UpdateProblem::kNotPermitted;
-        case EISDIR:
-            return UpdateProblem::kNotRegular;
-        case EROFS:
-            return UpdateProblem::kReadOnly;
-        case ENOSPC:
-        case EFBIG:
-#if defined(EDQUOT)
-        case EDQUOT:
-#endif
-            return UpdateProblem::kNoSpace;
-        default:
-            return UpdateProblem::kOther;
-    }
-}
-
 }  // namespace
 
 UpdateFile::UpdateFile(const std::string& path, bool utf8) {
@@ -100,7 +76,8 @@ UpdateFile::UpdateFile(const std::string& path, bool utf8) {
 }
 
 bool UpdateFile::failed() {
-    problem_ = problem_of(errno);
+    problem_ = problem_of_errno(errno);
+    if (problem_ == FileProblem::kNone) problem_ = FileProblem::kOther;
     return false;
 }
 

@@ -147,7 +147,7 @@ private:
 int32_t Mp3FileInfo::load(const char* path_arg) {
     if (path_arg == nullptr) return kStatusOpenFailed;  // nothing to open or to name
     platform::FileSource file;
-    if (file.open(path_arg) != platform::FileSource::kOpened) {
+    if (file.open(path_arg) != platform::FileProblem::kNone) {
         show_error_notice(kStatusOpenFailed, path_arg);
         return kStatusOpenFailed;
     }

@@ -28,7 +28,7 @@ struct Id3v1Edit {
 struct Rewrite {
     bool written = false;
     bool appended = false;  // the file had no tag; one was added
-    platform::UpdateProblem problem = platform::UpdateProblem::kNone;
+    platform::FileProblem problem = platform::FileProblem::kNone;
 };
 
 // Stores the fields in the tag the file ends with (the others keep their
