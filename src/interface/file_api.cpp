@@ -32,22 +32,6 @@ constexpr int32_t kId3v2Count = kId3v2Last - kId3v2First + 1;
 constexpr int32_t kId3v1Count = kId3v1Last - kId3v1First + 1;
 constexpr int32_t kStreamCount = kStreamLast - kStreamFirst + 1;
 
-std::string latin1_to_utf8(const char* text) {
-    const std::size_t length = std::strlen(text);
-    std::string out;
-    out.reserve(length * 2);
-    std::size_t run = 0;  // plain ASCII goes across in runs
-    for (std::size_t i = 0; i < length; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) continue;
-        out.append(text + run, i - run);
-        velkor::append_utf8(c, out);
-        run = i + 1;
-    }
-    out.append(text + run, length - run);
-    return out;
-}
-
 // Copies a record of `size` bytes (the caller's) from ours, the size field
 // kept as the caller set it.
 template <typename Record>
@@ -140,15 +124,15 @@ void velkor_file::gather() {
     for (int32_t i = 0; i < kId3v2Count; ++i) id3v2[i] = std::move(*v2_texts[i]);
     if (info.has_id3v1) {
         const velkor::TagRecord& t = info.tag;
-        id3v1[VELKOR_ID3V1_TITLE - kId3v1First] = latin1_to_utf8(t.title);
-        id3v1[VELKOR_ID3V1_ARTIST - kId3v1First] = latin1_to_utf8(t.artist);
-        id3v1[VELKOR_ID3V1_ALBUM - kId3v1First] = latin1_to_utf8(t.album);
+        id3v1[VELKOR_ID3V1_TITLE - kId3v1First] = velkor::latin1_to_utf8(t.title);
+        id3v1[VELKOR_ID3V1_ARTIST - kId3v1First] = velkor::latin1_to_utf8(t.artist);
+        id3v1[VELKOR_ID3V1_ALBUM - kId3v1First] = velkor::latin1_to_utf8(t.album);
         if (t.year > 0) {
             char year[velkor::kDecimalTextSize];
             velkor::decimal_text(t.year, year);
             id3v1[VELKOR_ID3V1_YEAR - kId3v1First] = year;
         }
-        id3v1[VELKOR_ID3V1_COMMENT - kId3v1First] = latin1_to_utf8(t.comment);
+        id3v1[VELKOR_ID3V1_COMMENT - kId3v1First] = velkor::latin1_to_utf8(t.comment);
         char genre[velkor::TagRecord::kGenreNameSize];
         t.genre_name(genre);
         id3v1[VELKOR_ID3V1_GENRE - kId3v1First] = genre;

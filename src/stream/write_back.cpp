@@ -70,21 +70,6 @@ Rewrite write_block(const std::string& path, bool utf8_path, Make make) {
     return result;
 }
 
-// UTF-8 as Latin-1: code points up to U+00FF as their byte, others (and
-// bytes that are no UTF-8) as '?'; at most `room` bytes.
-std::string latin1_of(const char* text, std::size_t room) {
-    std::string out;
-    if (text == nullptr) return out;
-    const ByteSpan bytes(reinterpret_cast<const uint8_t*>(text), std::strlen(text));
-    for (std::size_t pos = 0; pos < bytes.size && out.size() < room;) {
-        uint32_t c = 0;
-        const std::size_t length = next_utf8(bytes, pos, c);
-        out += length > 0 && c <= 0xFF ? static_cast<char>(c) : '?';
-        pos += length > 0 ? length : 1;
-    }
-    return out;
-}
-
 }  // namespace
 
 int32_t Mp3FileInfo::write_tag(const char* title, const char* artist, const char* album,
@@ -120,10 +105,10 @@ Rewrite rewrite_id3v1(const std::string& path, bool utf8_path, const Id3v1Edit& 
         const bool kept_year = old && (*old)[kYearAt] != 0;
 
         const std::size_t room = TagRecord::kTextSize - 1;
-        if (edit.fields & Id3v1Edit::kTitle) record.set_title(latin1_of(edit.title, room).c_str());
-        if (edit.fields & Id3v1Edit::kArtist) record.set_artist(latin1_of(edit.artist, room).c_str());
-        if (edit.fields & Id3v1Edit::kAlbum) record.set_album(latin1_of(edit.album, room).c_str());
-        if (edit.fields & Id3v1Edit::kComment) record.set_comment(latin1_of(edit.comment, room).c_str());
+        if (edit.fields & Id3v1Edit::kTitle) record.set_title(utf8_to_latin1(edit.title, room).c_str());
+        if (edit.fields & Id3v1Edit::kArtist) record.set_artist(utf8_to_latin1(edit.artist, room).c_str());
+        if (edit.fields & Id3v1Edit::kAlbum) record.set_album(utf8_to_latin1(edit.album, room).c_str());
+        if (edit.fields & Id3v1Edit::kComment) record.set_comment(utf8_to_latin1(edit.comment, room).c_str());
         if (edit.fields & Id3v1Edit::kYear) record.year = edit.year;
         if (edit.fields & Id3v1Edit::kTrack) record.set_track(edit.track == 0 ? kNoTrack : edit.track);
         if (edit.fields & Id3v1Edit::kGenre) record.set_genre(edit.genre);
