@@ -162,7 +162,7 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
         velkor::LoadOptions load;
         load.full = true;
         load.count_frames = (options & VELKOR_OPEN_COUNT_FRAMES) != 0;
-        if (file->info.analyse(source, utf8_path, load) != velkor::kStatusOk) return VELKOR_ERROR_NO_AUDIO;
+        if (file->info.analyse(source, source.size(), utf8_path, load) != velkor::kStatusOk) return VELKOR_ERROR_NO_AUDIO;
         file->gather();
         *out = file.release();
         return VELKOR_OK;

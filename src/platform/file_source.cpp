@@ -6,6 +6,8 @@
 
 #include "platform/file_source.h"
 
+#include <algorithm>
+
 #if defined(_WIN32)
 #include <windows.h>
 
@@ -21,6 +23,13 @@
 #endif
 
 namespace velkor::platform {
+
+ByteSpan FileSource::bytes(int64_t offset, std::size_t n) {
+    if (offset < 0 || offset >= size_) return ByteSpan();
+    fetched_.resize(static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(n), size_ - offset)));
+    fetched_.resize(read_at(offset, fetched_.data(), fetched_.size()));
+    return ByteSpan(fetched_.data(), fetched_.size());
+}
 
 ReadCounter& FileSource::thread_counter() {
     static thread_local ReadCounter counter;

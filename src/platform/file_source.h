@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
+#include "base/byte_source.h"
 #include "platform/file_problem.h"
 
 namespace velkor::platform {
@@ -16,7 +18,7 @@ struct ReadCounter {
     uint64_t reads = 0;
 };
 
-class FileSource {
+class FileSource final : public ByteSource {
 public:
     FileSource() = default;
     ~FileSource() { close(); }
@@ -43,6 +45,10 @@ public:
     // the file or on a read error. Returns the number of bytes read.
     std::size_t read_at(int64_t offset, uint8_t* dest, std::size_t count);
 
+    // The file as a byte source for the analysis.
+    std::size_t read(int64_t offset, uint8_t* dest, std::size_t n) override { return read_at(offset, dest, n); }
+    ByteSpan bytes(int64_t offset, std::size_t n) override;
+
     // The counter of the calling thread.
     static ReadCounter& thread_counter();
 
@@ -54,6 +60,7 @@ private:
     int fd_ = -1;
 #endif
     int64_t size_ = 0;
+    std::vector<uint8_t> fetched_;  // what bytes() returned last
 };
 
 }  // namespace velkor::platform

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/file_source.h"
+#include "base/byte_source.h"
 #include "stream/frame_header.h"
 #include "stream/vbr_header.h"
 #include "tags/id3v2_header.h"
@@ -75,9 +75,10 @@ public:
     // Analyses the file: 0 success, 2 not opened (after the notice), 4 no
     // valid frame header.
     int32_t load(const char* path);
-    // Analyses a file already opened (no notice): 0 success, 4 no valid
-    // frame header. `path` is kept as the object's path.
-    int32_t analyse(platform::FileSource& file, const char* path, const LoadOptions& options);
+    // Analyses the `size` bytes of source, a file already opened or bytes
+    // in memory (no notice): 0 success, 4 no valid frame header. `path` is
+    // kept as the object's path.
+    int32_t analyse(ByteSource& source, int64_t size, const char* path, const LoadOptions& options);
 
     // Derived figures; meaningful after load returned 0.
     void version_text(char (&out)[FrameHeader::kVersionTextSize]) const;
