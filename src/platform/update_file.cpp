@@ -89,7 +89,12 @@ bool UpdateFile::close() {
     return closed || failed();
 }
 
-int64_t UpdateFile::size() { return file_ ? size_of(file_) : -1; }
+int64_t UpdateFile::size() {
+    errno = 0;
+    const int64_t size = file_ ? size_of(file_) : -1;
+    if (size < 0) failed();
+    return size;
+}
 
 bool UpdateFile::read_at(int64_t offset, uint8_t* dest, std::size_t count) {
     errno = 0;

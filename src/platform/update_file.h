@@ -25,7 +25,7 @@ public:
     // Closes the file; false when the system reports that the close failed.
     bool close();
 
-    // The file's size in bytes, or -1.
+    // The file's size in bytes, or -1 (with the problem).
     int64_t size();
 
     // Exactly count bytes at offset, or false.

@@ -26,12 +26,6 @@ bool is_skip(const char* text) { return text == nullptr || std::strcmp(text, kNo
 
 int32_t number_of(const char* text) { return decimal_value(text, static_cast<std::size_t>(-1)); }
 
-// The file's last 128 bytes, and whether they hold an ID3v1 tag.
-bool read_last_block(platform::UpdateFile& file, int64_t size, Block& old) {
-    return size >= static_cast<int64_t>(kBlockSize) && file.read_at(size - kBlockSize, old, kBlockSize) &&
-           std::memcmp(old, "TAG", 3) == 0;
-}
-
 // The one writer of ID3v1 tags. It opens the file, reads the tag the file
 // ends with now (whatever it held when it was analysed), has make(old,
 // block) build the new block from it (old is null without a tag), and
@@ -47,8 +41,15 @@ Rewrite write_block(const std::string& path, bool utf8_path, Make make) {
         result.problem = file.problem();
         return result;
     }
+    // A tag that cannot be read is not taken for none: a second tag would
+    // be appended behind it.
     Block old = {};
-    const bool replace = read_last_block(file, size, old);
+    const bool has_room = size >= static_cast<int64_t>(kBlockSize);
+    if (has_room && !file.read_at(size - static_cast<int64_t>(kBlockSize), old, kBlockSize)) {
+        result.problem = file.problem();
+        return result;
+    }
+    const bool replace = has_room && std::memcmp(old, "TAG", 3) == 0;
     Block block = {};
     make(replace ? &old : nullptr, block);
     const int64_t offset = replace ? size - static_cast<int64_t>(kBlockSize) : size;
