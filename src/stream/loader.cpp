@@ -1,5 +1,5 @@
-// Mp3FileInfo::load: walks a file for its ID3v2 tag, first frame, VBR header
-// and ID3v1 tag.
+// Mp3FileInfo::load and analyse: walk a file (or bytes in memory) for its
+// ID3v2 tag, first frame, VBR header and ID3v1 tag.
 //
 // It reads what the facts need and no more. A typical file costs one read
 // at its start and one at its end. An ID3v2 tag is walked frame by frame:

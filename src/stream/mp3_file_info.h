@@ -41,8 +41,7 @@ struct StreamFigures {
 // What an analysis finds beyond the exports' figures.
 struct LoadOptions {
     // The ID3v2 tag whole, in UTF-8, with its pictures (in id3v2_tag; the
-    // exports' 30-character texts of `tag` are then left empty), and what
-    // the first frame says of the stream (vbr_info).
+    // exports' 30-character texts of `tag` are then left empty).
     bool full = false;
     // Every frame counted (counted_frames).
     bool count_frames = false;
@@ -54,7 +53,7 @@ public:
     using Text = TagRecord::Text;
 
     FrameHeader header;
-    VbrHeader vbr;
+    VbrHeader vbr;  // what the first frame says of the stream (Xing, Info, VBRI)
     TagRecord tag;
     int32_t is_vbr = 0;
     int32_t has_id3v1 = 0;
