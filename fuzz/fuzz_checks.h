@@ -22,7 +22,6 @@
 #include "stream/frame_scan.h"
 #include "stream/vbr_header.h"
 #include "base/decimal_text.h"
-#include "stream/vbr_info.h"
 #include "tags/id3v2_tag.h"
 #include "tags/tag_record.h"
 
@@ -119,7 +118,8 @@ inline Failure check_xing(ByteSpan bytes) {
     } else {
         const uint32_t count = uint32_t{bytes.at(8)} << 24 | uint32_t{bytes.at(9)} << 16 |
                                uint32_t{bytes.at(10)} << 8 | uint32_t{bytes.at(11)};
-        VELKOR_FUZZ_CHECK(vbr.frames() == static_cast<int32_t>(count));
+        // A count of 2^31 or more is no count.
+        VELKOR_FUZZ_CHECK(vbr.frames() == (count <= 0x7FFFFFFFu ? static_cast<int32_t>(count) : -1));
     }
     return nullptr;
 }
@@ -157,15 +157,18 @@ inline Failure check_frame_scan(ByteSpan bytes) {
 // The first frame's facts for the velkor interface: whatever the bytes,
 // delay and padding are 12-bit numbers or both unknown, the encoder's name
 // is printable text, and a count is only there with a header.
-inline Failure check_vbr_info(ByteSpan frame) {
+inline Failure check_vbr_read(ByteSpan frame) {
     FrameHeader header;
     header.set_bytes(frame.at(0), frame.at(1), frame.at(2), frame.at(3));
-    const VbrInfo info = read_vbr_info(frame, header);
-    VELKOR_FUZZ_CHECK((info.delay == -1) == (info.padding == -1));
-    VELKOR_FUZZ_CHECK(info.delay >= -1 && info.delay <= 4095 && info.padding <= 4095);
-    VELKOR_FUZZ_CHECK(terminated(info.encoder));
-    for (const char* c = info.encoder; *c != '\0'; ++c) VELKOR_FUZZ_CHECK(*c >= 0x20 && *c <= 0x7E);
-    if (info.kind == VbrHeader::Kind::kNone) VELKOR_FUZZ_CHECK(info.frames == -1 && info.delay == -1);
+    VbrHeader vbr;
+    const VbrHeader::Kind kind = vbr.read(frame, header);
+    VELKOR_FUZZ_CHECK(kind == vbr.kind());
+    VELKOR_FUZZ_CHECK((vbr.delay() == -1) == (vbr.padding() == -1));
+    VELKOR_FUZZ_CHECK(vbr.delay() >= -1 && vbr.delay() <= 4095 && vbr.padding() <= 4095);
+    VELKOR_FUZZ_CHECK(std::strlen(vbr.encoder()) <= VbrHeader::kEncoderSize);
+    for (const char* c = vbr.encoder(); *c != '\0'; ++c) VELKOR_FUZZ_CHECK(*c >= 0x20 && *c <= 0x7E);
+    VELKOR_FUZZ_CHECK(vbr.frames() >= -1);
+    if (kind == VbrHeader::Kind::kNone) VELKOR_FUZZ_CHECK(vbr.frames() == -1 && vbr.delay() == -1);
     return nullptr;
 }
 
@@ -178,7 +181,7 @@ inline Failure check_frame_header(const uint8_t* data, std::size_t size) {
     }
     const ExactCopy whole(data, size);
     if (Failure failure = check_frame_scan(whole.span())) return failure;
-    if (Failure failure = check_vbr_info(whole.span())) return failure;
+    if (Failure failure = check_vbr_read(whole.span())) return failure;
     const std::size_t behind = size < 4 ? 0 : 4;
     const ExactCopy xing(data + behind, size - behind);
     return check_xing(xing.span());

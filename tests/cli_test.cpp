@@ -389,6 +389,20 @@ TEST_F(CliTest, VbrHeadersAndCountedFramesAreToldApart) {
     EXPECT_TRUE(json_of(path("a.mp3"))["encoder_delay"].is_null());
 }
 
+// A Xing count of 2^31 or more is no count: JSON, the report and the record
+// show the same estimate of 19 frames, and JSON does not call it exact.
+TEST_F(CliTest, ImpossibleXingCountIsTheSameEstimateInEveryOutput) {
+    write_file(path("a.mp3"), vbr_frame("Xing", 1, 0xFFFFFFF0u) + frames(19));
+    const JsonValue json = json_of(path("a.mp3"));
+    EXPECT_FALSE(json["frames_exact"].boolean);
+    EXPECT_FALSE(json["vbr"].boolean);
+    EXPECT_EQ(json["frames"].number, 19);
+    EXPECT_EQ(json["length"].text, "00:00");
+    EXPECT_NE(velkor({"--report", path("a.mp3")}).out.find("<sep>00:00<sep>"), std::string::npos);
+    EXPECT_NE(velkor({"--report", path("a.mp3")}).out.find("<sep>19<sep>n/a<sep>n/a<sep>"), std::string::npos);
+    EXPECT_NE(velkor({"--record", path("a.mp3")}).out.find("  frames:    19\n"), std::string::npos);
+}
+
 // ID3v2.4 texts come whole, in UTF-8, with the rarer texts and the pictures.
 TEST_F(CliTest, Id3v24TextsAndPicturesAreShownWhole) {
     const std::string title = "\u00dcber drei\u00dfig Zeichen \u2013 ein langer Titel \u266b";

@@ -302,4 +302,30 @@ TEST(FileApi, WriteId3v1TakesAShorterRecord) {
     EXPECT_EQ(Opened(path).text(VELKOR_ID3V1_YEAR), "2001");
 }
 
+// A Xing count of 2^31 or more is no count: the facts, the report and the
+// record all show the same estimate from the first frame, none as exact.
+TEST(FileApi, ImpossibleXingCountIsAnEstimateEverywhere) {
+    TempDir dir;
+    Bytes bytes = velkor::testing::frame_file(20 * 417);
+    put(bytes, 36, velkor::testing::xing(1, 0xFFFFFFF0u));
+    const std::string path = dir.write("huge_count.mp3", bytes);
+    const Opened opened(path);
+    ASSERT_EQ(opened.status, VELKOR_OK);
+    const velkor_file_facts f = opened.facts();
+    EXPECT_EQ(f.vbr_header, VELKOR_VBR_XING);
+    EXPECT_EQ(f.frames_exact, 0);
+    EXPECT_EQ(f.frames, 19);
+    EXPECT_EQ(f.bitrate_kbps, 128);
+    EXPECT_EQ(f.duration_ms, 19 * 1152 * 1000 / 44100);
+
+    char report[VELKOR_REPORT_SIZE];
+    ASSERT_EQ(VkOpenMp3File(path.c_str(), report, 0), 1);
+    EXPECT_NE(std::string(report).find("<sep>128 kbps<sep>44100 Hz<sep>00:00<sep>"), std::string::npos) << report;
+    EXPECT_NE(std::string(report).find("<sep>19<sep>n/a<sep>n/a<sep>"), std::string::npos) << report;
+    velkor_info_record record;
+    VkGetSonvexStruct(path.c_str(), &record);
+    EXPECT_STREQ(record.frames, "19");
+    EXPECT_STREQ(record.bitrate, "128");
+}
+
 }  // namespace

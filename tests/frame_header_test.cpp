@@ -233,8 +233,11 @@ TEST(VbrHeader, FrameCountFollowsFlagBitZero) {
     // All four count bytes take part, the top one as the sign.
     EXPECT_EQ(parse(vbr, {'X', 'i', 'n', 'g', 0, 0, 0, 1, 0x01, 0x02, 0x03, 0x04}), 1);
     EXPECT_EQ(vbr.frames(), 0x01020304);
-    EXPECT_EQ(parse(vbr, {'X', 'i', 'n', 'g', 0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFE}), 1);
-    EXPECT_EQ(vbr.frames(), -2);
+    // A count of 2^31 or more is no count.
+    EXPECT_EQ(parse(vbr, {'X', 'i', 'n', 'g', 0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xF0}), 1);
+    EXPECT_EQ(vbr.frames(), -1);
+    EXPECT_EQ(parse(vbr, {'X', 'i', 'n', 'g', 0, 0, 0, 1, 0x80, 0, 0, 0}), 1);
+    EXPECT_EQ(vbr.frames(), -1);
 }
 
 TEST(VbrHeader, MagicMustMatchExactly) {

@@ -3,8 +3,11 @@
 
 #include <sys/stat.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "notice_recorder.h"
 #include "platform/file_source.h"
@@ -355,3 +358,46 @@ TEST(FrameScan, FindsOnlyCandidatesInRange) {
 }
 
 }  // namespace
+
+// Bytes in memory are analysed as the same bytes in a file are: every
+// sample, with the interface's options, and files whose frame lies beyond
+// the first reads.
+TEST(LoaderMemory, BytesInMemoryAnalyseAsTheFile) {
+    TempDir dir;
+    std::vector<std::string> paths;
+    for (const char* name : {"cbr_id3v11.mp3", "id3v23_utf16.mp3", "id3v24_utf8_cover.mp3", "mpeg2_id3v10.mp3",
+                             "vbr_xing.mp3"}) {
+        paths.push_back(std::string(VELKOR_SAMPLES_DIR) + "/" + name);
+    }
+    Bytes far(150000, 0);
+    put_header(far, 120000);
+    paths.push_back(dir.write("far.mp3", far));
+    paths.push_back(dir.write("none.mp3", Bytes(70000, 0xFF)));
+
+    velkor::LoadOptions options;
+    options.full = true;
+    options.count_frames = true;
+    for (const std::string& path : paths) {
+        std::ifstream in(path, std::ios::binary);
+        const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        FileSource file;
+        ASSERT_EQ(file.open(path.c_str()), velkor::platform::FileProblem::kNone);
+        Mp3FileInfo from_file, from_memory;
+        velkor::SpanSource memory(velkor::ByteSpan(bytes.data(), bytes.size()));
+        const int32_t status = from_file.analyse(file, file.size(), path.c_str(), options);
+        EXPECT_EQ(from_memory.analyse(memory, static_cast<int64_t>(bytes.size()), path.c_str(), options), status);
+        SCOPED_TRACE(path);
+        EXPECT_EQ(from_memory.file_size(), from_file.file_size());
+        EXPECT_EQ(from_memory.header_pos, from_file.header_pos);
+        EXPECT_EQ(from_memory.header.word, from_file.header.word);
+        if (status != velkor::kStatusOk) continue;
+        EXPECT_EQ(from_memory.has_id3v1, from_file.has_id3v1);
+        EXPECT_EQ(from_memory.id3v2_tag.title, from_file.id3v2_tag.title);
+        EXPECT_EQ(from_memory.id3v2_tag.pictures.size(), from_file.id3v2_tag.pictures.size());
+        const velkor::StreamFigures a = from_memory.stream_figures(), b = from_file.stream_figures();
+        EXPECT_EQ(a.frames, b.frames);
+        EXPECT_EQ(a.bitrate_kbps, b.bitrate_kbps);
+        EXPECT_EQ(a.gapless_duration_ms, b.gapless_duration_ms);
+        EXPECT_STREQ(from_memory.vbr.encoder(), from_file.vbr.encoder());
+    }
+}

@@ -222,8 +222,7 @@ int run_analyse_command(const std::vector<std::string>& args) {
     if (!write_held()) return kExitFailed;
     if (scan.failure() != VELKOR_OK) {
         // The files after the failure were never reached: the run is not whole.
-        progress.clear();
-        std::fprintf(stderr, "velkor: the scan stopped: %s\n", velkor_status_text(scan.failure()));
+        progress.print_message(std::string("the scan stopped: ") + velkor_status_text(scan.failure()));
         all_ok = false;
     }
     // Ctrl-C too gives the summary of the files done so far.

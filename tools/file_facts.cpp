@@ -59,23 +59,6 @@ int32_t combined_track(const AnalysedFile& file) {
     return track >= 0 && track <= INT32_MAX ? static_cast<int32_t>(track) : -1;
 }
 
-char* format_length(int64_t seconds, char* out) {
-    if (seconds < 0) seconds = 0;
-    const int64_t h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
-    auto two_digits = [&out](int64_t value) {
-        if (value < 10) *out++ = '0';
-        out = std::to_chars(out, out + 20, value).ptr;
-    };
-    if (h > 0) {
-        two_digits(h);
-        *out++ = ':';
-    }
-    two_digits(m);
-    *out++ = ':';
-    two_digits(s);
-    return out;
-}
-
 const char* picture_type_name(int32_t type) {
     static constexpr const char* kNames[] = {
         "other", "file icon", "other file icon", "front cover", "back cover", "leaflet page",

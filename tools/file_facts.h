@@ -1,6 +1,6 @@
 // One file as the library's interface gives it: the open handle, its facts
 // and texts, and the readings of them that the readable block and JSON
-// share (the VBR mark, the track, the length text).
+// share (the VBR mark, the track).
 #pragma once
 
 #include <cstdint>
@@ -53,10 +53,6 @@ int32_t combined_track(const AnalysedFile& file);
 // The number a text starts with ("7" of "7/12"), or none when it starts
 // with no digit.
 int64_t leading_number(std::string_view text, int64_t none);
-
-// "mm:ss", or "hh:mm:ss" from an hour on, into out (at least 24 bytes);
-// returns the end of the text.
-char* format_length(int64_t seconds, char* out);
 
 // The name of an ID3v2 picture type ("front cover"), "other" for unknown ones.
 const char* picture_type_name(int32_t type);

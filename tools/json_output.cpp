@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "../src/base/duration_text.h"
 #include "text_encoding.h"
 
 namespace velkor::cli {
@@ -164,8 +165,8 @@ void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile
         object.number("mpeg_version", f.mpeg_version / 10);
     }
     const int64_t seconds = f.duration_ms / 1000;
-    char length[24];
-    const auto length_size = static_cast<std::size_t>(format_length(seconds, length) - length);
+    char length[kDurationTextSize];
+    const auto length_size = static_cast<std::size_t>(duration_text(seconds, length) - length);
     object.number("layer", f.layer)
         .number("bitrate_kbps", f.bitrate_kbps)
         .boolean("vbr", vbr_average(f))

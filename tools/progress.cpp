@@ -1,11 +1,11 @@
 // Progress line and summary.
 #include "progress.h"
 
-#include <cinttypes>
 #include <cstdio>
 
 #include "terminal.h"
 #include "text_encoding.h"
+#include "../src/base/duration_text.h"
 
 namespace velkor::cli {
 
@@ -118,13 +118,8 @@ std::string_view Progress::frame(std::string_view output) {
 void Progress::print_summary() {
     erase();
     show_line_ = false;
-    const int64_t s = seconds_ % 60, m = seconds_ / 60 % 60, h = seconds_ / 3600;
-    char time[48];
-    if (h > 0) {
-        std::snprintf(time, sizeof time, "%02" PRId64 ":%02" PRId64 ":%02" PRId64, h, m, s);
-    } else {
-        std::snprintf(time, sizeof time, "%02" PRId64 ":%02" PRId64, m, s);
-    }
+    char time[kDurationTextSize];
+    duration_text(seconds_, time);
     std::fprintf(stderr, "velkor: %zu files: %zu analysed, %zu failed, total playing time %s\n",
                  analysed_ + failed_, analysed_, failed_, time);
 }

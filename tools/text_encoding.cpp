@@ -1,5 +1,8 @@
-// Latin-1 and UTF-8 conversions, JSON string escaping and terminal-safe text.
+// JSON string escaping and terminal-safe text; UTF-8 is read and written
+// by the library's own helpers.
 #include "text_encoding.h"
+
+#include "../src/base/utf8.h"
 
 #include <array>
 #include <cstdint>
@@ -10,55 +13,16 @@ namespace velkor::cli {
 
 namespace {
 
-template <typename Out>
-void append_utf8(Out& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Decodes one character at text[i] and advances i past it. A byte that
 // does not start a valid, shortest-form sequence is returned as itself
 // (its Latin-1 reading), one byte consumed.
 char32_t next_char(std::string_view text, std::size_t& i) {
-    const auto byte = [&](std::size_t k) { return static_cast<uint8_t>(text[k]); };
-    const uint8_t lead = byte(i);
-    std::size_t extra = 0;
-    char32_t cp = 0;
-    char32_t min = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        extra = 1, cp = lead & 0x1F, min = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        extra = 2, cp = lead & 0x0F, min = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        extra = 3, cp = lead & 0x07, min = 0x10000;
-    }
-    if (extra > 0 && i + extra < text.size()) {
-        std::size_t k = 1;
-        for (; k <= extra; ++k) {
-            if ((byte(i + k) & 0xC0) != 0x80) break;
-            cp = (cp << 6) | (byte(i + k) & 0x3F);
-        }
-        const bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
-        if (k > extra && cp >= min && cp <= 0x10FFFF && !surrogate) {
-            i += extra + 1;
-            return cp;
-        }
-    }
-    ++i;
-    return lead;
+    uint32_t cp = 0;
+    const ByteSpan bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    const std::size_t length = next_utf8(bytes, i, cp);
+    if (length == 0) return static_cast<uint8_t>(text[i++]);
+    i += length;
+    return cp;
 }
 
 bool is_control(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F); }
@@ -123,21 +87,12 @@ void append_json_char(Out& out, char32_t cp) {
                 std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(cp));
                 out += std::string_view(escape);
             } else {
-                append_utf8(out, cp);
+                append_utf8(cp, out);
             }
     }
 }
 
 }  // namespace
-
-std::string latin1_to_utf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 4);
-    convert_text(text, out, [&](std::string& o, std::size_t& i) {
-        append_utf8(o, static_cast<uint8_t>(text[i++]));
-    });
-    return out;
-}
 
 int beyond_latin1(std::string_view text) {
     int beyond = 0;
@@ -170,7 +125,7 @@ void append_printable_to(Out& out, std::string_view utf8) {
                           static_cast<unsigned>(cp));
             o += std::string_view(escape);
         } else {
-            append_utf8(o, cp);
+            append_utf8(cp, o);
         }
     });
 }

@@ -1,5 +1,5 @@
-// Conversions between the library's 8-bit (Latin-1) texts and the UTF-8 of
-// terminals and JSON, and the escaping each output needs.
+// The escaping that terminals and JSON need, and what an 8-bit tag can hold
+// of a UTF-8 text.
 #pragma once
 
 #include <string>
@@ -8,9 +8,6 @@
 #include "text_buffer.h"
 
 namespace velkor::cli {
-
-// Each byte taken as a Latin-1 character, written as UTF-8.
-std::string latin1_to_utf8(std::string_view text);
 
 // The functions below read UTF-8 that may not be valid, as file names and
 // command arguments can be: valid sequences are characters, every other

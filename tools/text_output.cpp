@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "../src/base/duration_text.h"
+#include "../src/base/utf8.h"
 #include "text_encoding.h"
 #include "velkor.h"
 
@@ -63,7 +65,7 @@ void append_tenths(TextBuffer& out, int64_t ms) {
     out += static_cast<char>('0' + (ms < 0 ? 0 : ms % 1000 / 100));
 }
 
-std::string tag_text(std::string_view latin1) { return printable(latin1_to_utf8(latin1)); }
+std::string tag_text(std::string_view latin1) { return printable(velkor::latin1_to_utf8(latin1)); }
 
 // A fixed record field: its text up to the zero byte, never past the field.
 template <std::size_t N>
@@ -123,8 +125,8 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
 
     label(out, "  ", "length");
     const int64_t seconds = f.duration_ms / 1000;
-    char* at = out.room(24);
-    out.grow_to(format_length(seconds, at));
+    char* at = out.room(kDurationTextSize);
+    out.grow_to(duration_text(seconds, at));
     append_tenths(out, f.duration_ms);
     out += " (";
     out.append_number(seconds);

@@ -62,6 +62,18 @@ class ReadTest(unittest.TestCase):
             self.assertEqual((e.status, e.path, str(e)),
                              (status, path, f"{path}: {_native.status_text(status)}"))
 
+    def test_an_impossible_xing_count_is_an_estimate(self):
+        """A Xing count of 2^31 or more is no count: 19 frames estimated, not exact."""
+        tmp = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, tmp)
+        frame = b"\xff\xfb\x90\x64" + bytes(413)
+        first = bytearray(frame)
+        first[36:48] = b"Xing" + (1).to_bytes(4, "big") + (0xFFFFFFF0).to_bytes(4, "big")
+        path = os.path.join(tmp, "huge_count.mp3")
+        Path(path).write_bytes(bytes(first) + frame * 19)
+        facts = velkor.read(path)
+        self.assertEqual((facts.frames, facts.frames_exact), (19, False))
+
     def test_a_picture_read_back(self):
         cover = os.path.join(SAMPLES, "id3v24_utf8_cover.mp3")
         self.assertEqual(velkor.read(cover).id3v2.pictures,

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "base/byte_span.h"
 
@@ -16,6 +17,15 @@ public:
     // The bytes at [offset, offset + n), fewer where the source ends. The
     // span stays valid until the next call.
     virtual ByteSpan bytes(int64_t offset, std::size_t n) = 0;
+
+    // Copies up to n bytes at offset into dest, fewer where the source ends;
+    // returns how many. A source that fetches its bytes from elsewhere
+    // fetches them straight into dest.
+    virtual std::size_t read(int64_t offset, uint8_t* dest, std::size_t n) {
+        const ByteSpan got = bytes(offset, n);
+        if (got.size > 0) std::memcpy(dest, got.data, got.size);
+        return got.size;
+    }
 
 protected:
     ~ByteSource() = default;

@@ -11,6 +11,7 @@
 
 #include "base/decimal_text.h"
 #include "base/utf8.h"
+#include "interface/file_status.h"
 #include "platform/file_source.h"
 #include "platform/wide_text.h"
 #include "stream/mp3_file_info.h"
@@ -30,44 +31,6 @@ constexpr int32_t kStreamFirst = VELKOR_STREAM_ENCODER, kStreamLast = VELKOR_STR
 constexpr int32_t kId3v2Count = kId3v2Last - kId3v2First + 1;
 constexpr int32_t kId3v1Count = kId3v1Last - kId3v1First + 1;
 constexpr int32_t kStreamCount = kStreamLast - kStreamFirst + 1;
-
-int32_t status_of(FileSource::OpenResult result) {
-    switch (result) {
-        case FileSource::kOpened: return VELKOR_OK;
-        case FileSource::kNotFound: return VELKOR_ERROR_NOT_FOUND;
-        case FileSource::kNotPermitted: return VELKOR_ERROR_NOT_PERMITTED;
-        case FileSource::kNotRegular: return VELKOR_ERROR_NOT_REGULAR;
-        default: return VELKOR_ERROR_READ;
-    }
-}
-
-int32_t status_of(velkor::platform::UpdateProblem problem) {
-    using velkor::platform::UpdateProblem;
-    switch (problem) {
-        case UpdateProblem::kNotFound: return VELKOR_ERROR_NOT_FOUND;
-        case UpdateProblem::kNotPermitted: return VELKOR_ERROR_NOT_PERMITTED;
-        case UpdateProblem::kNotRegular: return VELKOR_ERROR_NOT_REGULAR;
-        case UpdateProblem::kReadOnly: return VELKOR_ERROR_READ_ONLY;
-        case UpdateProblem::kNoSpace: return VELKOR_ERROR_NO_SPACE;
-        default: return VELKOR_ERROR_WRITE;
-    }
-}
-
-std::string latin1_to_utf8(const char* text) {
-    const std::size_t length = std::strlen(text);
-    std::string out;
-    out.reserve(length * 2);
-    std::size_t run = 0;  // plain ASCII goes across in runs
-    for (std::size_t i = 0; i < length; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) continue;
-        out.append(text + run, i - run);
-        velkor::append_utf8(c, out);
-        run = i + 1;
-    }
-    out.append(text + run, length - run);
-    return out;
-}
 
 // Copies a record of `size` bytes (the caller's) from ours, the size field
 // kept as the caller set it.
@@ -123,7 +86,7 @@ struct velkor_file {
 void velkor_file::gather() {
     const velkor::FrameHeader& header = info.header;
     const velkor::Id3v2Tag& v2 = info.id3v2_tag;
-    const velkor::VbrInfo& vbr = info.vbr_info;
+    const velkor::VbrHeader& vbr = info.vbr;
     velkor_file_facts& f = facts;
     f.size = sizeof(velkor_file_facts);
     f.mpeg_version = header.version_bits() == 3 ? 10 : header.version_bits() == 2 ? 20 : 25;
@@ -131,34 +94,18 @@ void velkor_file::gather() {
     f.sampling_rate_hz = info.frequency_hz();
     f.channel_mode = header.mode_bits();
     f.channels = header.mode_bits() == 3 ? 1 : 2;
-    f.vbr_header = vbr.kind == velkor::VbrHeader::Kind::kXing   ? VELKOR_VBR_XING
-                   : vbr.kind == velkor::VbrHeader::Kind::kInfo ? VELKOR_VBR_INFO
-                   : vbr.kind == velkor::VbrHeader::Kind::kVbri ? VELKOR_VBR_VBRI
-                                                                : VELKOR_VBR_NONE;
-    const int64_t per_frame = header.samples_per_frame();
-    const int64_t rate = f.sampling_rate_hz;
-    f.bitrate_kbps = info.bitrate_kbps();
-    if (info.counted_frames >= 0) {
-        // The frame holding a VBR header is no audio.
-        f.frames = std::max<int64_t>(0, info.counted_frames - (f.vbr_header != VELKOR_VBR_NONE ? 1 : 0));
-        f.frames_exact = 1;
-        if (info.counted_bitrate_varies && info.counted_frames > 0) {
-            f.bitrate_kbps = static_cast<int32_t>(info.counted_bytes * 8 * rate / (info.counted_frames * per_frame) / 1000);
-        }
-    } else if (vbr.frames > 0) {
-        f.frames = vbr.frames;
-        f.frames_exact = 1;
-    } else {
-        f.frames = info.frame_count();
-        f.frames_exact = 0;
-    }
-    f.duration_ms = rate > 0 ? f.frames * per_frame * 1000 / rate : 0;
-    f.encoder_delay = vbr.delay;
-    f.encoder_padding = vbr.padding;
-    f.gapless_duration_ms = -1;
-    if (vbr.delay >= 0 && f.frames_exact && rate > 0) {
-        f.gapless_duration_ms = std::max<int64_t>(0, f.frames * per_frame - vbr.delay - vbr.padding) * 1000 / rate;
-    }
+    f.vbr_header = vbr.kind() == velkor::VbrHeader::Kind::kXing   ? VELKOR_VBR_XING
+                   : vbr.kind() == velkor::VbrHeader::Kind::kInfo ? VELKOR_VBR_INFO
+                   : vbr.kind() == velkor::VbrHeader::Kind::kVbri ? VELKOR_VBR_VBRI
+                                                                  : VELKOR_VBR_NONE;
+    const velkor::StreamFigures figures = info.stream_figures();
+    f.bitrate_kbps = figures.bitrate_kbps;
+    f.frames = figures.frames;
+    f.frames_exact = figures.frames_exact ? 1 : 0;
+    f.duration_ms = figures.duration_ms;
+    f.gapless_duration_ms = figures.gapless_duration_ms;
+    f.encoder_delay = vbr.delay();
+    f.encoder_padding = vbr.padding();
     const bool v11 = info.has_id3v1 && info.tag.get_track() >= 0;
     f.id3v1 = info.has_id3v1 ? (v11 ? 11 : 10) : 0;
     f.id3v1_track = v11 ? info.tag.get_track() : -1;
@@ -177,20 +124,20 @@ void velkor_file::gather() {
     for (int32_t i = 0; i < kId3v2Count; ++i) id3v2[i] = std::move(*v2_texts[i]);
     if (info.has_id3v1) {
         const velkor::TagRecord& t = info.tag;
-        id3v1[VELKOR_ID3V1_TITLE - kId3v1First] = latin1_to_utf8(t.title);
-        id3v1[VELKOR_ID3V1_ARTIST - kId3v1First] = latin1_to_utf8(t.artist);
-        id3v1[VELKOR_ID3V1_ALBUM - kId3v1First] = latin1_to_utf8(t.album);
+        id3v1[VELKOR_ID3V1_TITLE - kId3v1First] = velkor::latin1_to_utf8(t.title);
+        id3v1[VELKOR_ID3V1_ARTIST - kId3v1First] = velkor::latin1_to_utf8(t.artist);
+        id3v1[VELKOR_ID3V1_ALBUM - kId3v1First] = velkor::latin1_to_utf8(t.album);
         if (t.year > 0) {
             char year[velkor::kDecimalTextSize];
             velkor::decimal_text(t.year, year);
             id3v1[VELKOR_ID3V1_YEAR - kId3v1First] = year;
         }
-        id3v1[VELKOR_ID3V1_COMMENT - kId3v1First] = latin1_to_utf8(t.comment);
+        id3v1[VELKOR_ID3V1_COMMENT - kId3v1First] = velkor::latin1_to_utf8(t.comment);
         char genre[velkor::TagRecord::kGenreNameSize];
         t.genre_name(genre);
         id3v1[VELKOR_ID3V1_GENRE - kId3v1First] = genre;
     }
-    stream[VELKOR_STREAM_ENCODER - kStreamFirst] = vbr.encoder;
+    stream[VELKOR_STREAM_ENCODER - kStreamFirst] = vbr.encoder();
     char version[velkor::FrameHeader::kVersionTextSize];
     info.version_text(version);
     stream[VELKOR_STREAM_VERSION - kStreamFirst] = version;
@@ -209,13 +156,13 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
     if (utf8_path == nullptr || (options & ~VELKOR_OPEN_COUNT_FRAMES) != 0) return VELKOR_ERROR_ARGUMENT;
     try {
         FileSource source;
-        const int32_t opened = status_of(open(source));
+        const int32_t opened = velkor::status_of(open(source), VELKOR_ERROR_READ);
         if (opened != VELKOR_OK) return opened;
         std::unique_ptr<velkor_file> file(new velkor_file);
         velkor::LoadOptions load;
         load.full = true;
         load.count_frames = (options & VELKOR_OPEN_COUNT_FRAMES) != 0;
-        if (file->info.analyse(source, utf8_path, load) != velkor::kStatusOk) return VELKOR_ERROR_NO_AUDIO;
+        if (file->info.analyse(source, source.size(), utf8_path, load) != velkor::kStatusOk) return VELKOR_ERROR_NO_AUDIO;
         file->gather();
         *out = file.release();
         return VELKOR_OK;
@@ -295,13 +242,13 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file* file, int3
     try {
         FileSource source;
 #if defined(_WIN32)
-        const FileSource::OpenResult opened = file->wide_path.empty()
+        const velkor::platform::FileProblem opened = file->wide_path.empty()
                                                   ? source.open_utf8(file->info.path.c_str())
                                                   : source.open_wide(file->wide_path.c_str());
 #else
-        const FileSource::OpenResult opened = source.open_utf8(file->info.path.c_str());
+        const velkor::platform::FileProblem opened = source.open_utf8(file->info.path.c_str());
 #endif
-        if (opened != FileSource::kOpened) return status_of(opened);
+        if (opened != velkor::platform::FileProblem::kNone) return velkor::status_of(opened, VELKOR_ERROR_READ);
         // Resynchronising takes up to twice the bytes the body decodes to.
         const int64_t want = found->unsynchronised ? 2 * static_cast<int64_t>(found->stored_size)
                                                    : static_cast<int64_t>(found->stored_size);
@@ -377,7 +324,7 @@ int32_t write_id3v1(const std::string& path, bool utf8_path, const velkor_id3v1_
     edit.genre = tag.genre;
     try {
         const velkor::Rewrite result = velkor::rewrite_id3v1(path, utf8_path, edit);
-        return result.written ? VELKOR_OK : status_of(result.problem);
+        return result.written ? VELKOR_OK : velkor::status_of(result.problem, VELKOR_ERROR_WRITE);
     } catch (const std::bad_alloc&) {
         return VELKOR_ERROR_NO_MEMORY;
     } catch (...) {

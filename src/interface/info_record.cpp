@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "interface/current_object.h"
+#include "interface/text_report.h"
 #include "base/bounded_copy.h"
 #include "stream/mp3_file_info.h"
 #include "base/decimal_text.h"
@@ -27,6 +28,8 @@ void sanitize_text(char* text) {
         if (byte < 32 || byte > 126) *text = ' ';
     }
 }
+
+}  // namespace
 
 void fill_record(const Mp3FileInfo& info, velkor_info_record& record) {
     char version[FrameHeader::kVersionTextSize];
@@ -74,6 +77,8 @@ void fill_record(const Mp3FileInfo& info, velkor_info_record& record) {
     }
     bounded_copy(record.status, "Success");
 }
+
+namespace {
 
 void fail_record(velkor_info_record& record, int32_t status) {
     char text[sizeof record.status];

@@ -47,38 +47,25 @@ EntryType listed_type(unsigned char type) {
         default: return EntryType::kOther;
     }
 }
-
-ListProblem problem_of(int error) {
-    switch (error) {
-        case 0: return ListProblem::kNone;
-        case ENOENT:
-        case ENOTDIR: return ListProblem::kNotFound;
-        case EACCES:
-        case EPERM: return ListProblem::kNotPermitted;
-        default: return ListProblem::kOther;
-    }
-}
 #endif
 
 }  // namespace
 
 #if defined(_WIN32)
 
-ListProblem list_directory(const char* path, DirectoryListing& listing) {
+FileProblem list_directory(const char* path, DirectoryListing& listing) {
     listing.names.clear();
     listing.entries.clear();
     std::wstring pattern;
-    if (!utf8_to_wide(path, pattern)) return ListProblem::kNotFound;
+    if (!utf8_to_wide(path, pattern)) return FileProblem::kNotFound;
     if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
     pattern += L'*';
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW(pattern.c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND) return ListProblem::kNone;  // an empty drive
-        if (error == ERROR_ACCESS_DENIED) return ListProblem::kNotPermitted;
-        return error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY ? ListProblem::kNotFound
-                                                                          : ListProblem::kOther;
+        if (error == ERROR_FILE_NOT_FOUND) return FileProblem::kNone;  // an empty drive
+        return problem_of_system_error(error);
     }
     try {
         do {
@@ -96,7 +83,7 @@ ListProblem list_directory(const char* path, DirectoryListing& listing) {
         throw;
     }
     FindClose(find);
-    return ListProblem::kNone;
+    return FileProblem::kNone;
 }
 
 EntryType file_type(const char* path, bool follow_link) {
@@ -110,11 +97,11 @@ EntryType file_type(const char* path, bool follow_link) {
 
 #else
 
-ListProblem list_directory(const char* path, DirectoryListing& listing) {
+FileProblem list_directory(const char* path, DirectoryListing& listing) {
     listing.names.clear();
     listing.entries.clear();
     DIR* dir = opendir(path);
-    if (dir == nullptr) return problem_of(errno);
+    if (dir == nullptr) return problem_of_errno(errno);
     int error = 0;
     try {
         for (;;) {
@@ -131,7 +118,7 @@ ListProblem list_directory(const char* path, DirectoryListing& listing) {
         throw;
     }
     closedir(dir);
-    return problem_of(error);
+    return problem_of_errno(error);
 }
 
 EntryType file_type(const char* path, bool follow_link) {

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/file_problem.h"
+
 namespace velkor::platform {
 
 enum class EntryType : uint8_t { kDirectory, kRegular, kSymlink, kOther, kUnknown };
@@ -24,12 +26,9 @@ struct DirectoryListing {
     const char* name_of(const Entry& entry) const { return names.data() + entry.name; }
 };
 
-// Why a directory could not be listed.
-enum class ListProblem { kNone, kNotFound, kNotPermitted, kOther };
-
 // Lists the directory at path into listing (emptied first, in the system's
-// order).
-ListProblem list_directory(const char* path, DirectoryListing& listing);
+// order); kNone, or why it could not.
+FileProblem list_directory(const char* path, DirectoryListing& listing);
 
 // The type of the file at path, the link's target's when follow_link;
 // kOther when it cannot be examined.

@@ -6,6 +6,8 @@
 
 #include "platform/file_source.h"
 
+#include <algorithm>
+
 #if defined(_WIN32)
 #include <windows.h>
 
@@ -22,6 +24,13 @@
 
 namespace velkor::platform {
 
+ByteSpan FileSource::bytes(int64_t offset, std::size_t n) {
+    if (offset < 0 || offset >= size_) return ByteSpan();
+    fetched_.resize(static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(n), size_ - offset)));
+    fetched_.resize(read_at(offset, fetched_.data(), fetched_.size()));
+    return ByteSpan(fetched_.data(), fetched_.size());
+}
+
 ReadCounter& FileSource::thread_counter() {
     static thread_local ReadCounter counter;
     return counter;
@@ -31,18 +40,9 @@ ReadCounter& FileSource::thread_counter() {
 
 namespace {
 
-FileSource::OpenResult open_failure() {
-    switch (GetLastError()) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_NAME:
-            return FileSource::kNotFound;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION:
-            return FileSource::kNotPermitted;
-        default:
-            return FileSource::kNotOpened;
-    }
+FileProblem open_failure() {
+    const FileProblem problem = problem_of_system_error(GetLastError());
+    return problem == FileProblem::kNone ? FileProblem::kOther : problem;
 }
 
 // Other processes may go on reading, writing, renaming or deleting the
@@ -51,7 +51,7 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 }  // namespace
 
-FileSource::OpenResult FileSource::open(const char* path) {
+FileProblem FileSource::open(const char* path) {
     close();
     HANDLE handle = CreateFileA(path, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -59,13 +59,13 @@ FileSource::OpenResult FileSource::open(const char* path) {
     return take(handle);
 }
 
-FileSource::OpenResult FileSource::open_utf8(const char* path) {
+FileProblem FileSource::open_utf8(const char* path) {
     std::wstring wide;
-    if (!utf8_to_wide(path, wide)) return kNotFound;
+    if (!utf8_to_wide(path, wide)) return FileProblem::kNotFound;
     return open_wide(wide.c_str());
 }
 
-FileSource::OpenResult FileSource::open_wide(const wchar_t* path) {
+FileProblem FileSource::open_wide(const wchar_t* path) {
     close();
     HANDLE handle = CreateFileW(path, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -73,7 +73,7 @@ FileSource::OpenResult FileSource::open_wide(const wchar_t* path) {
     return take(handle);
 }
 
-FileSource::OpenResult FileSource::take(void* opened) {
+FileProblem FileSource::take(void* opened) {
     HANDLE handle = static_cast<HANDLE>(opened);
     handle_ = handle;
 
@@ -82,14 +82,14 @@ FileSource::OpenResult FileSource::take(void* opened) {
     if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
         close();
-        return kNotRegular;
+        return FileProblem::kNotRegular;
     }
     if (!GetFileSizeEx(handle, &size)) {
         close();
-        return kNotOpened;
+        return FileProblem::kOther;
     }
     size_ = size.QuadPart;
-    return kOpened;
+    return FileProblem::kNone;
 }
 
 void FileSource::close() {
@@ -120,38 +120,29 @@ std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count
 
 #else
 
-FileSource::OpenResult FileSource::open(const char* path) {
+FileProblem FileSource::open(const char* path) {
     close();
     // O_NONBLOCK: opening a FIFO without a writer must not wait for one.
     const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        switch (errno) {
-            case ENOENT:
-            case ENOTDIR:
-            case ENAMETOOLONG:
-                return kNotFound;
-            case EACCES:
-            case EPERM:
-                return kNotPermitted;
-            default:
-                return kNotOpened;
-        }
+        const FileProblem problem = problem_of_errno(errno);
+        return problem == FileProblem::kNone ? FileProblem::kOther : problem;
     }
     fd_ = fd;
     struct stat info;
     if (fstat(fd, &info) != 0) {
         close();
-        return kNotOpened;
+        return FileProblem::kOther;
     }
     if (!S_ISREG(info.st_mode)) {
         close();
-        return kNotRegular;
+        return FileProblem::kNotRegular;
     }
     size_ = static_cast<int64_t>(info.st_size);
-    return kOpened;
+    return FileProblem::kNone;
 }
 
-FileSource::OpenResult FileSource::open_utf8(const char* path) { return open(path); }
+FileProblem FileSource::open_utf8(const char* path) { return open(path); }
 
 void FileSource::close() {
     if (fd_ >= 0) ::close(fd_);

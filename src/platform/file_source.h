@@ -4,6 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "base/byte_source.h"
+#include "platform/file_problem.h"
 
 namespace velkor::platform {
 
@@ -14,30 +18,23 @@ struct ReadCounter {
     uint64_t reads = 0;
 };
 
-class FileSource {
+class FileSource final : public ByteSource {
 public:
-    enum OpenResult {
-        kOpened,
-        kNotOpened,     // any other open failure
-        kNotRegular,    // directory, FIFO, device, socket: never read
-        kNotFound,      // no such file, or a folder on its path is missing
-        kNotPermitted,  // no permission to read it
-    };
-
     FileSource() = default;
     ~FileSource() { close(); }
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
 
-    // Opens path for reading without locking other processes out. The open
-    // itself never blocks (a FIFO without writer included); anything but a
-    // regular file is closed again at once.
-    OpenResult open(const char* path);
+    // Opens path for reading without locking other processes out; kNone
+    // when it is open. The open itself never blocks (a FIFO without writer
+    // included); anything but a regular file is closed again at once
+    // (kNotRegular).
+    FileProblem open(const char* path);
     // The same for a path in UTF-8: on Windows converted to UTF-16 and
     // opened with the wide API, elsewhere the same as open().
-    OpenResult open_utf8(const char* path);
+    FileProblem open_utf8(const char* path);
 #if defined(_WIN32)
-    OpenResult open_wide(const wchar_t* path);
+    FileProblem open_wide(const wchar_t* path);
 #endif
     void close();
 
@@ -48,17 +45,22 @@ public:
     // the file or on a read error. Returns the number of bytes read.
     std::size_t read_at(int64_t offset, uint8_t* dest, std::size_t count);
 
+    // The file as a byte source for the analysis.
+    std::size_t read(int64_t offset, uint8_t* dest, std::size_t n) override { return read_at(offset, dest, n); }
+    ByteSpan bytes(int64_t offset, std::size_t n) override;
+
     // The counter of the calling thread.
     static ReadCounter& thread_counter();
 
 private:
 #if defined(_WIN32)
-    OpenResult take(void* handle);
+    FileProblem take(void* handle);
     void* handle_ = nullptr;
 #else
     int fd_ = -1;
 #endif
     int64_t size_ = 0;
+    std::vector<uint8_t> fetched_;  // what bytes() returned last
 };
 
 }  // namespace velkor::platform

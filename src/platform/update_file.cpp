@@ -61,30 +61,6 @@ std::FILE* open_for_update(const std::string& path, bool utf8) {
     return std::fopen(path.c_str(), "r+b");
 }
 
-UpdateProblem problem_of(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-        case ENAMETOOLONG:
-            return UpdateProblem::kNotFound;
-        case EACCES:
-        case EPERM:
-            return UpdateProblem::kNotPermitted;
-        case EISDIR:
-            return UpdateProblem::kNotRegular;
-        case EROFS:
-            return UpdateProblem::kReadOnly;
-        case ENOSPC:
-        case EFBIG:
-#if defined(EDQUOT)
-        case EDQUOT:
-#endif
-            return UpdateProblem::kNoSpace;
-        default:
-            return UpdateProblem::kOther;
-    }
-}
-
 }  // namespace
 
 UpdateFile::UpdateFile(const std::string& path, bool utf8) {
@@ -100,7 +76,8 @@ UpdateFile::UpdateFile(const std::string& path, bool utf8) {
 }
 
 bool UpdateFile::failed() {
-    problem_ = problem_of(errno);
+    problem_ = problem_of_errno(errno);
+    if (problem_ == FileProblem::kNone) problem_ = FileProblem::kOther;
     return false;
 }
 
@@ -112,7 +89,12 @@ bool UpdateFile::close() {
     return closed || failed();
 }
 
-int64_t UpdateFile::size() { return file_ ? size_of(file_) : -1; }
+int64_t UpdateFile::size() {
+    errno = 0;
+    const int64_t size = file_ ? size_of(file_) : -1;
+    if (size < 0) failed();
+    return size;
+}
 
 bool UpdateFile::read_at(int64_t offset, uint8_t* dest, std::size_t count) {
     errno = 0;

@@ -7,10 +7,9 @@
 #include <cstdio>
 #include <string>
 
-namespace velkor::platform {
+#include "platform/file_problem.h"
 
-// Why the last operation failed, in the terms a user is told.
-enum class UpdateProblem { kNone, kNotFound, kNotPermitted, kNotRegular, kReadOnly, kNoSpace, kOther };
+namespace velkor::platform {
 
 class UpdateFile {
 public:
@@ -26,7 +25,7 @@ public:
     // Closes the file; false when the system reports that the close failed.
     bool close();
 
-    // The file's size in bytes, or -1.
+    // The file's size in bytes, or -1 (with the problem).
     int64_t size();
 
     // Exactly count bytes at offset, or false.
@@ -39,13 +38,13 @@ public:
     bool resize(int64_t size);
 
     // Why the open or the last failed operation failed.
-    UpdateProblem problem() const { return problem_; }
+    FileProblem problem() const { return problem_; }
 
 private:
     bool failed();
 
     std::FILE* file_;
-    UpdateProblem problem_ = UpdateProblem::kNone;
+    FileProblem problem_ = FileProblem::kNone;
 };
 
 }  // namespace velkor::platform

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "interface/file_status.h"
 #include "velkor.h"
 
 namespace velkor {
@@ -11,15 +12,6 @@ namespace velkor {
 namespace {
 
 using platform::EntryType;
-
-int32_t status_of(platform::ListProblem problem) {
-    switch (problem) {
-        case platform::ListProblem::kNone: return VELKOR_OK;
-        case platform::ListProblem::kNotFound: return VELKOR_ERROR_NOT_FOUND;
-        case platform::ListProblem::kNotPermitted: return VELKOR_ERROR_NOT_PERMITTED;
-        default: return VELKOR_ERROR_READ;
-    }
-}
 
 }  // namespace
 
@@ -40,7 +32,7 @@ FileWalk::FileWalk(std::vector<std::string> operands, bool recursive)
 
 bool FileWalk::enter(int32_t& status) {
     Folder folder;
-    status = status_of(platform::list_directory(path_.c_str(), folder.listing));
+    status = status_of(platform::list_directory(path_.c_str(), folder.listing), VELKOR_ERROR_READ);
     if (status != VELKOR_OK) return false;
     const char* const names = folder.listing.names.data();
     std::sort(folder.listing.entries.begin(), folder.listing.entries.end(),

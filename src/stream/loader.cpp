@@ -1,5 +1,5 @@
-// Mp3FileInfo::load: walks a file for its ID3v2 tag, first frame, VBR header
-// and ID3v1 tag.
+// Mp3FileInfo::load and analyse: walk a file (or bytes in memory) for its
+// ID3v2 tag, first frame, VBR header and ID3v1 tag.
 //
 // It reads what the facts need and no more. A typical file costs one read
 // at its start and one at its end. An ID3v2 tag is walked frame by frame:
@@ -64,9 +64,9 @@ private:
 // the scan and the small reads behind the first frame share what was read.
 class FileBytes final : public ByteSource {
 public:
-    explicit FileBytes(platform::FileSource& file) : file_(file) {
-        head_.resize(static_cast<std::size_t>(std::min<int64_t>(kHeadRead, file.size())));
-        head_.resize(file_.read_at(0, head_.data(), head_.size()));
+    FileBytes(ByteSource& source, int64_t size) : source_(source), size_(size) {
+        head_.resize(static_cast<std::size_t>(std::max<int64_t>(0, std::min<int64_t>(kHeadRead, size))));
+        head_.resize(source_.read(0, head_.data(), head_.size()));
     }
 
     ByteSpan head() const { return ByteSpan(head_.data(), head_.size()); }
@@ -90,7 +90,7 @@ public:
         const ByteSpan rest = covers(held, held_offset, offset, 1)
                                   ? span(held, held_offset, offset, held.size())
                                   : ByteSpan();
-        complete = offset + static_cast<int64_t>(rest.size) >= file_.size();
+        complete = offset + static_cast<int64_t>(rest.size) >= size_;
         return rest;
     }
 
@@ -100,7 +100,7 @@ public:
     ByteSpan read_from(int64_t offset, std::size_t n, bool& complete) {
         n = clamp(offset, n);
         fill_window(offset, n);
-        complete = window_.size() < n || offset + static_cast<int64_t>(n) >= file_.size();
+        complete = window_.size() < n || offset + static_cast<int64_t>(n) >= size_;
         return ByteSpan(window_.data(), window_.size());
     }
 
@@ -116,7 +116,7 @@ public:
 private:
     // n, less what lies past the end of the file.
     std::size_t clamp(int64_t offset, std::size_t n) const {
-        return static_cast<std::size_t>(std::max<int64_t>(0, std::min<int64_t>(n, file_.size() - offset)));
+        return static_cast<std::size_t>(std::max<int64_t>(0, std::min<int64_t>(n, size_ - offset)));
     }
 
     static bool covers(const ReadBuffer& held, int64_t held_offset, int64_t offset, std::size_t n) {
@@ -133,10 +133,11 @@ private:
         n = clamp(offset, n);
         window_.resize(n);
         window_offset_ = offset;
-        window_.resize(file_.read_at(offset, window_.data(), n));
+        window_.resize(source_.read(offset, window_.data(), n));
     }
 
-    platform::FileSource& file_;
+    ByteSource& source_;
+    const int64_t size_;
     ReadBuffer head_;
     ReadBuffer window_;
     int64_t window_offset_ = 0;
@@ -147,18 +148,18 @@ private:
 int32_t Mp3FileInfo::load(const char* path_arg) {
     if (path_arg == nullptr) return kStatusOpenFailed;  // nothing to open or to name
     platform::FileSource file;
-    if (file.open(path_arg) != platform::FileSource::kOpened) {
+    if (file.open(path_arg) != platform::FileProblem::kNone) {
         show_error_notice(kStatusOpenFailed, path_arg);
         return kStatusOpenFailed;
     }
-    return analyse(file, path_arg, LoadOptions());
+    return analyse(file, file.size(), path_arg, LoadOptions());
 }
 
-int32_t Mp3FileInfo::analyse(platform::FileSource& file, const char* path_arg, const LoadOptions& options) {
-    const int64_t size = file.size();
+int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_arg, const LoadOptions& options) {
+    size = std::max<int64_t>(0, size);
     file_size_ = size;
     path = path_arg;
-    FileBytes bytes(file);
+    FileBytes bytes(source, size);
 
     // ID3v2: the reader walks the whole tag; the scan starts behind it.
     int64_t start = 0;
@@ -213,16 +214,9 @@ int32_t Mp3FileInfo::analyse(platform::FileSource& file, const char* path_arg, c
     header.set_bytes(word);
     header_pos = found + 1;
 
-    uint8_t xing[VbrHeader::kSize];
-    bytes.read(found + header.xing_offset(), xing, sizeof xing);
-    is_vbr = vbr.parse(ByteSpan(xing, sizeof xing));
-    if (!is_vbr) {
-        uint8_t vbri[VbrHeader::kVbriSize];
-        bytes.read(found + VbrHeader::kVbriOffset, vbri, sizeof vbri);
-        is_vbr = vbr.parse_vbri(ByteSpan(vbri, sizeof vbri));
-    }
+    vbr.read(bytes.bytes(found, VbrHeader::kFrameBytes), header);
+    is_vbr = vbr.marks_vbr() ? 1 : 0;
 
-    if (options.full) vbr_info = read_vbr_info(bytes.bytes(found, VbrInfo::kFrameBytes), header);
     if (options.count_frames) {
         FrameCount count(found, header, audio_end);
         ByteSpan window = bytes.held_from(found, complete);

@@ -1,9 +1,12 @@
-// The figures Mp3FileInfo derives from a loaded file: bitrate, frame count,
-// playing time and the header's texts.
+// The figures Mp3FileInfo derives from a loaded file: the exports' bitrate,
+// frame count and playing time, the header's texts, and the stream figures
+// of velkor's own interface. Every figure of a stream is worked out here.
 #include "stream/mp3_file_info.h"
 
-#include <charconv>
+#include <algorithm>
 #include <limits>
+
+#include "base/duration_text.h"
 
 namespace velkor {
 
@@ -63,8 +66,7 @@ int32_t Mp3FileInfo::frequency_hz() const { return header.sampling_rate_hz(); }
 int32_t Mp3FileInfo::bitrate_kbps() const {
     if (!has_xing_count(*this)) return header.table_bitrate_kbps();
     // The average over the audio, from the first frame on (a cover in the
-    // tag in front of it is no audio), rounded through single precision as
-    // the stored figures always were.
+    // tag in front of it is no audio), rounded through single precision.
     const float size = static_cast<float>(audio_bytes());
     const float average_frame = static_cast<float>(static_cast<double>(size) / vbr.frames());
     return to_int32(static_cast<double>(frequency_hz()) * average_frame /
@@ -84,36 +86,42 @@ int32_t Mp3FileInfo::frame_count() const {
 int32_t Mp3FileInfo::length_seconds() const {
     const int32_t bitrate = bitrate_kbps();
     if (bitrate <= 0) return 0;
-    // Whole kilobits first, then whole seconds, as the stored figures always
-    // did; in 64 bits so that files of any size fit. Bytes * 8 / 1000 is
+    // Whole kilobits first, then whole seconds; in 64 bits so that files of
+    // any size fit. Bytes * 8 / 1000 is
     // bytes / 125, which cannot overflow.
     const int64_t kilobits = (file_size_ - header_pos) / 125;
     return kilobits > 0 ? to_int32(kilobits / bitrate) : 0;
 }
 
 void Mp3FileInfo::length_text(char (&out)[kLengthTextSize]) const {
-    const int32_t length = length_seconds();
-    const int32_t s = length % 60;
-    const int32_t minutes = (length - s) / 60;
-    const int32_t m = minutes % 60;
-    const int32_t h = (minutes - m) / 60;
-    // "%02d:%02d:%02d" or "%02d:%02d", written without printf, which cost
-    // more than the rest of the figures together. The length is never
-    // negative; the hours take six digits at most.
-    char* at = out;
-    char* const end = out + sizeof out - 1;
-    auto two_digits = [&](int32_t value) {
-        if (value < 10) *at++ = '0';
-        at = std::to_chars(at, end, value).ptr;
-    };
-    if (h > 0) {
-        two_digits(h);
-        *at++ = ':';
+    static_assert(kLengthTextSize >= 13, "a 32-bit length takes up to 12 characters");
+    duration_text(length_seconds(), out);
+}
+
+StreamFigures Mp3FileInfo::stream_figures() const {
+    StreamFigures f;
+    const int64_t per_frame = header.samples_per_frame();
+    const int64_t rate = frequency_hz();
+    f.bitrate_kbps = bitrate_kbps();
+    if (counted_frames >= 0) {
+        // The frame holding a VBR header is no audio.
+        f.frames = std::max<int64_t>(0, counted_frames - (vbr.kind() != VbrHeader::Kind::kNone ? 1 : 0));
+        f.frames_exact = true;
+        if (counted_bitrate_varies && counted_frames > 0) {
+            f.bitrate_kbps = to_int32(counted_bytes * 8 * rate / (counted_frames * per_frame) / 1000);
+        }
+    } else if (vbr.frames() > 0) {
+        f.frames = vbr.frames();
+        f.frames_exact = true;
+    } else {
+        f.frames = frame_count();
     }
-    two_digits(m);
-    *at++ = ':';
-    two_digits(s);
-    *at = '\0';
+    f.duration_ms = rate > 0 ? f.frames * per_frame * 1000 / rate : 0;
+    if (vbr.delay() >= 0 && f.frames_exact && rate > 0) {
+        f.gapless_duration_ms =
+            std::max<int64_t>(0, f.frames * per_frame - vbr.delay() - vbr.padding()) * 1000 / rate;
+    }
+    return f;
 }
 
 }  // namespace velkor

@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/file_source.h"
+#include "base/byte_source.h"
 #include "stream/frame_header.h"
 #include "stream/vbr_header.h"
-#include "stream/vbr_info.h"
 #include "tags/id3v2_header.h"
 #include "tags/id3v2_tag.h"
 #include "tags/tag_record.h"
@@ -28,11 +27,21 @@ enum Status : int32_t {
 // nothing for any other code.
 void show_error_notice(int32_t code, const char* caption);
 
+// The stream's figures as velkor's own interface gives them: exact where
+// every frame was counted or a VBR header gives the count, else estimated
+// from the first frame.
+struct StreamFigures {
+    int64_t frames = 0;
+    bool frames_exact = false;
+    int32_t bitrate_kbps = 0;        // average where it is known, else the first frame's
+    int64_t duration_ms = 0;         // frames x samples per frame / sampling rate
+    int64_t gapless_duration_ms = -1;  // less the encoder's delay and padding; -1 unknown
+};
+
 // What an analysis finds beyond the exports' figures.
 struct LoadOptions {
     // The ID3v2 tag whole, in UTF-8, with its pictures (in id3v2_tag; the
-    // exports' 30-character texts of `tag` are then left empty), and what
-    // the first frame says of the stream (vbr_info).
+    // exports' 30-character texts of `tag` are then left empty).
     bool full = false;
     // Every frame counted (counted_frames).
     bool count_frames = false;
@@ -44,7 +53,7 @@ public:
     using Text = TagRecord::Text;
 
     FrameHeader header;
-    VbrHeader vbr;
+    VbrHeader vbr;  // what the first frame says of the stream (Xing, Info, VBRI)
     TagRecord tag;
     int32_t is_vbr = 0;
     int32_t has_id3v1 = 0;
@@ -58,7 +67,6 @@ public:
     int64_t audio_end = 0;
     // Filled as LoadOptions ask.
     Id3v2Tag id3v2_tag;
-    VbrInfo vbr_info;
     int64_t counted_frames = -1;
     int64_t counted_bytes = 0;
     bool counted_bitrate_varies = false;
@@ -66,9 +74,10 @@ public:
     // Analyses the file: 0 success, 2 not opened (after the notice), 4 no
     // valid frame header.
     int32_t load(const char* path);
-    // Analyses a file already opened (no notice): 0 success, 4 no valid
-    // frame header. `path` is kept as the object's path.
-    int32_t analyse(platform::FileSource& file, const char* path, const LoadOptions& options);
+    // Analyses the `size` bytes of source, a file already opened or bytes
+    // in memory (no notice): 0 success, 4 no valid frame header. `path` is
+    // kept as the object's path.
+    int32_t analyse(ByteSource& source, int64_t size, const char* path, const LoadOptions& options);
 
     // Derived figures; meaningful after load returned 0.
     void version_text(char (&out)[FrameHeader::kVersionTextSize]) const;
@@ -82,6 +91,8 @@ public:
     // The bytes from the first frame to the end of the file.
     int64_t audio_bytes() const { return file_size_ - (header_pos - 1); }
     const std::string& copy_path() const { return path; }
+    // The figures of velkor's own interface; meaningful after load returned 0.
+    StreamFigures stream_figures() const;
 
     // Tag queries, answered from `tag`.
     void tag_title(Text& out) const { tag.get_title(out); }

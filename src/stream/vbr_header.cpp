@@ -1,5 +1,7 @@
-// Decoding of the Xing and VBRI headers: magic and frame count.
+// Decoding the Xing/Info header with the encoder's tag, and VBRI.
 #include "stream/vbr_header.h"
+
+#include <cstring>
 
 #include "base/big_endian.h"
 
@@ -7,40 +9,85 @@ namespace velkor {
 
 namespace {
 
-constexpr uint8_t kXingMagic[4] = {'X', 'i', 'n', 'g'};
-constexpr uint8_t kVbriMagic[4] = {'V', 'B', 'R', 'I'};
-constexpr uint32_t kFlagFrameCount = 1;
-constexpr std::size_t kVbriFramesOffset = 14;  // behind magic, version, delay, quality, bytes
+constexpr uint32_t kFlagFrames = 1, kFlagBytes = 2, kFlagToc = 4, kFlagQuality = 8;
+constexpr std::size_t kTocSize = 100;
+constexpr std::size_t kDelayAt = 21;  // in the encoder's tag: 12 bits delay, 12 bits padding
+constexpr std::size_t kVbriFramesAt = 14;  // behind magic, version, delay, quality, bytes
 
-bool has_magic(ByteSpan bytes, const uint8_t (&magic)[4]) {
-    for (std::size_t i = 0; i < sizeof magic; ++i) {
-        if (bytes.at(i) != magic[i]) return false;
+bool magic_at(ByteSpan bytes, std::size_t at, const char* magic) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (bytes.at(at + i) != static_cast<uint8_t>(magic[i])) return false;
     }
     return true;
 }
 
+int32_t count_of(uint32_t stored) { return stored <= 0x7FFFFFFFu ? static_cast<int32_t>(stored) : -1; }
+
+// Encoders whose tag carries delay and padding where LAME puts them.
+bool known_encoder(const char* name) {
+    return std::strncmp(name, "LAME", 4) == 0 || std::strncmp(name, "Lavf", 4) == 0 ||
+           std::strncmp(name, "Lavc", 4) == 0;
+}
+
 }  // namespace
 
-int32_t VbrHeader::parse(ByteSpan bytes) {
+void VbrHeader::clear() {
     frames_ = -1;
     kind_ = Kind::kNone;
-    if (!has_magic(bytes, kXingMagic)) return 0;
-    kind_ = Kind::kXing;
-    if (big_endian32(bytes, 4) & kFlagFrameCount) {
-        // Stored as the signed field it is declared as: a count with its top
-        // bit set reads as negative, and the figures treat it as absent.
-        frames_ = static_cast<int32_t>(big_endian32(bytes, 8));
+    std::memset(encoder_, 0, sizeof encoder_);
+    delay_ = -1;
+    padding_ = -1;
+}
+
+void VbrHeader::read_xing(ByteSpan bytes, std::size_t at, bool with_tag) {
+    const uint32_t flags = big_endian32(bytes, at + 4);
+    at += 8;
+    if (flags & kFlagFrames) {
+        frames_ = count_of(big_endian32(bytes, at));
+        at += 4;
     }
+    if (!with_tag) return;
+    if (flags & kFlagBytes) at += 4;
+    if (flags & kFlagToc) at += kTocSize;
+    if (flags & kFlagQuality) at += 4;
+    // The encoder's tag follows the fields the flags announce.
+    std::size_t n = 0;
+    for (; n < kEncoderSize; ++n) {
+        const uint8_t c = bytes.at(at + n);
+        if (c < 0x20 || c > 0x7E) break;
+        encoder_[n] = static_cast<char>(c);
+    }
+    while (n > 0 && encoder_[n - 1] == ' ') encoder_[--n] = '\0';
+    if (known_encoder(encoder_)) {
+        const uint32_t both = big_endian(bytes, at + kDelayAt, 3);
+        delay_ = static_cast<int32_t>(both >> 12);
+        padding_ = static_cast<int32_t>(both & 0xFFF);
+    } else {
+        // Without a known encoder's tag these bytes are audio.
+        std::memset(encoder_, 0, sizeof encoder_);
+    }
+}
+
+int32_t VbrHeader::parse(ByteSpan bytes) {
+    clear();
+    if (!magic_at(bytes, 0, "Xing")) return 0;
+    kind_ = Kind::kXing;
+    read_xing(bytes, 0, false);
     return 1;
 }
 
-int32_t VbrHeader::parse_vbri(ByteSpan bytes) {
-    frames_ = -1;
-    kind_ = Kind::kNone;
-    if (!has_magic(bytes, kVbriMagic)) return 0;
-    kind_ = Kind::kVbri;
-    frames_ = static_cast<int32_t>(big_endian32(bytes, kVbriFramesOffset));
-    return 1;
+VbrHeader::Kind VbrHeader::read(ByteSpan frame, const FrameHeader& header) {
+    clear();
+    const auto xing = static_cast<std::size_t>(header.xing_offset());
+    const bool is_xing = magic_at(frame, xing, "Xing");
+    if (is_xing || magic_at(frame, xing, "Info")) {
+        kind_ = is_xing ? Kind::kXing : Kind::kInfo;
+        read_xing(frame, xing, true);
+    } else if (magic_at(frame, static_cast<std::size_t>(kVbriOffset), "VBRI")) {
+        kind_ = Kind::kVbri;
+        frames_ = count_of(big_endian32(frame, static_cast<std::size_t>(kVbriOffset) + kVbriFramesAt));
+    }
+    return kind_;
 }
 
 }  // namespace velkor

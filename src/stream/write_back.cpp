@@ -1,8 +1,8 @@
-// Writing the ID3v1 tag back into the file an object was loaded from, and
-// rewriting a file's ID3v1 tag for velkor's own interface: the only code
-// that writes into a user's file. It changes nothing but the 128
-// bytes of the tag: it overwrites the last 128 bytes only while they still
-// hold a tag, otherwise appends, and undoes an append that fails part-way.
+// Writing a file's ID3v1 tag: the analysis object's write_tag and the
+// rewrite behind velkor's own interface, both through one writer, the only
+// code that writes into a user's file. It changes nothing but the 128
+// bytes of the tag: it overwrites the last 128 bytes only while they hold
+// a tag, otherwise appends, and undoes a write that fails part-way.
 #include <cstring>
 
 #include "stream/write_back.h"
@@ -26,59 +26,49 @@ bool is_skip(const char* text) { return text == nullptr || std::strcmp(text, kNo
 
 int32_t number_of(const char* text) { return decimal_value(text, static_cast<std::size_t>(-1)); }
 
-// The file's last 128 bytes, and whether they hold an ID3v1 tag.
-bool read_last_block(platform::UpdateFile& file, int64_t size, Block& old) {
-    return size >= static_cast<int64_t>(kBlockSize) && file.read_at(size - kBlockSize, old, kBlockSize) &&
-           std::memcmp(old, "TAG", 3) == 0;
-}
-
-// Writes the block over the tag the file ends with (`replace`, `old` being
-// that tag) or behind its last byte, then closes the file. A failed write
-// leaves the file as it was: an append is cut back to the old size, the old
-// tag is put back over a half-written one.
-bool write_block(platform::UpdateFile& file, int64_t size, bool replace, const Block& block,
-                 const Block& old) {
+// The one writer of ID3v1 tags. It opens the file, reads the tag the file
+// ends with now (whatever it held when it was analysed), has make(old,
+// block) build the new block from it (old is null without a tag), and
+// writes the block over that tag or behind the file's last byte. A failed
+// write leaves the file as it was: an append is cut back to the old size,
+// the old tag is put back over a half-written one.
+template <typename Make>
+Rewrite write_block(const std::string& path, bool utf8_path, Make make) {
+    Rewrite result;
+    platform::UpdateFile file(path, utf8_path);
+    const int64_t size = file.is_open() ? file.size() : -1;
+    if (size < 0) {
+        result.problem = file.problem();
+        return result;
+    }
+    // A tag that cannot be read is not taken for none: a second tag would
+    // be appended behind it.
+    Block old = {};
+    const bool has_room = size >= static_cast<int64_t>(kBlockSize);
+    if (has_room && !file.read_at(size - static_cast<int64_t>(kBlockSize), old, kBlockSize)) {
+        result.problem = file.problem();
+        return result;
+    }
+    const bool replace = has_room && std::memcmp(old, "TAG", 3) == 0;
+    Block block = {};
+    make(replace ? &old : nullptr, block);
     const int64_t offset = replace ? size - static_cast<int64_t>(kBlockSize) : size;
     if (!file.write_at(offset, block, kBlockSize)) {
+        result.problem = file.problem();
         if (replace) {
             file.write_at(offset, old, kBlockSize);
         } else {
             file.resize(size);
         }
-        return false;
+        return result;
     }
-    return file.close();
-}
-
-// Where the block goes: over the tag the file ends with when it was loaded
-// with one and still has it, else behind the file's last byte. `appended`
-// tells which was done.
-int32_t put_block(const std::string& path, bool had_tag, const Block& block, bool& appended) {
-    appended = false;
-    platform::UpdateFile file(path);
-    if (!file.is_open()) return kStatusWriteFailed;
-    const int64_t size = file.size();
-    if (size < 0) return kStatusWriteFailed;
-    Block old = {};
-    const bool replace = had_tag && read_last_block(file, size, old);
-    if (!write_block(file, size, replace, block, old)) return kStatusWriteFailed;
-    appended = !replace;
-    return kStatusOk;
-}
-
-// UTF-8 as Latin-1: code points up to U+00FF as their byte, others (and
-// bytes that are no UTF-8) as '?'; at most `room` bytes.
-std::string latin1_of(const char* text, std::size_t room) {
-    std::string out;
-    if (text == nullptr) return out;
-    const ByteSpan bytes(reinterpret_cast<const uint8_t*>(text), std::strlen(text));
-    for (std::size_t pos = 0; pos < bytes.size && out.size() < room;) {
-        uint32_t c = 0;
-        const std::size_t length = next_utf8(bytes, pos, c);
-        out += length > 0 && c <= 0xFF ? static_cast<char>(c) : '?';
-        pos += length > 0 ? length : 1;
+    if (!file.close()) {
+        result.problem = file.problem();
+        return result;
     }
-    return out;
+    result.written = true;
+    result.appended = !replace;
+    return result;
 }
 
 }  // namespace
@@ -98,51 +88,39 @@ int32_t Mp3FileInfo::write_tag(const char* title, const char* artist, const char
     Block block = {};
     int32_t result = kStatusNoTagBlock;
     if (tag.to_id3v1(block)) {
-        bool appended = false;
-        result = put_block(path, has_id3v1 != 0, block, appended);
+        const Rewrite written = write_block(path, false, [&](const Block*, Block& out) {
+            std::memcpy(out, block, kBlockSize);
+        });
+        result = written.written ? kStatusOk : kStatusWriteFailed;
         // A second write then replaces this tag instead of adding another.
-        if (appended) has_id3v1 = 1;
+        if (written.appended) has_id3v1 = 1;
     }
     if (result != kStatusOk) show_error_notice(result, "");
     return result;
 }
 
 Rewrite rewrite_id3v1(const std::string& path, bool utf8_path, const Id3v1Edit& edit) {
-    Rewrite result;
-    platform::UpdateFile file(path, utf8_path);
-    const int64_t size = file.is_open() ? file.size() : -1;
-    if (size < 0) {
-        result.problem = file.problem();
-        return result;
-    }
-    Block old = {};
-    const bool replace = read_last_block(file, size, old);
-    TagRecord record;
-    if (replace) record.read_id3v1(ByteSpan(old, kBlockSize));
-    const bool kept_year = replace && old[kYearAt] != 0;
+    return write_block(path, utf8_path, [&edit](const Block* old, Block& block) {
+        TagRecord record;
+        if (old) record.read_id3v1(ByteSpan(*old, kBlockSize));
+        const bool kept_year = old && (*old)[kYearAt] != 0;
 
-    if (edit.fields & Id3v1Edit::kTitle) record.set_title(latin1_of(edit.title, TagRecord::kTextSize - 1).c_str());
-    if (edit.fields & Id3v1Edit::kArtist) record.set_artist(latin1_of(edit.artist, TagRecord::kTextSize - 1).c_str());
-    if (edit.fields & Id3v1Edit::kAlbum) record.set_album(latin1_of(edit.album, TagRecord::kTextSize - 1).c_str());
-    if (edit.fields & Id3v1Edit::kComment) record.set_comment(latin1_of(edit.comment, TagRecord::kTextSize - 1).c_str());
-    if (edit.fields & Id3v1Edit::kYear) record.year = edit.year;
-    if (edit.fields & Id3v1Edit::kTrack) record.set_track(edit.track == 0 ? kNoTrack : edit.track);
-    if (edit.fields & Id3v1Edit::kGenre) record.set_genre(edit.genre);
-    // A new tag without a track is an ID3v1.1 tag only when given one.
-    if (!replace && !(edit.fields & Id3v1Edit::kTrack)) record.set_track(kNoTrack);
+        const std::size_t room = TagRecord::kTextSize - 1;
+        if (edit.fields & Id3v1Edit::kTitle) record.set_title(utf8_to_latin1(edit.title, room).c_str());
+        if (edit.fields & Id3v1Edit::kArtist) record.set_artist(utf8_to_latin1(edit.artist, room).c_str());
+        if (edit.fields & Id3v1Edit::kAlbum) record.set_album(utf8_to_latin1(edit.album, room).c_str());
+        if (edit.fields & Id3v1Edit::kComment) record.set_comment(utf8_to_latin1(edit.comment, room).c_str());
+        if (edit.fields & Id3v1Edit::kYear) record.year = edit.year;
+        if (edit.fields & Id3v1Edit::kTrack) record.set_track(edit.track == 0 ? kNoTrack : edit.track);
+        if (edit.fields & Id3v1Edit::kGenre) record.set_genre(edit.genre);
+        // A new tag without a track is an ID3v1.1 tag only when given one.
+        if (!old && !(edit.fields & Id3v1Edit::kTrack)) record.set_track(kNoTrack);
 
-    Block block = {};
-    record.to_id3v1(block);
-    // Year 0 is no year: the field stays empty rather than "0".
-    const bool year_given = (edit.fields & Id3v1Edit::kYear) ? edit.year != 0 : kept_year;
-    if (!year_given) std::memset(block + kYearAt, 0, kYearWidth);
-    if (!write_block(file, size, replace, block, old)) {
-        result.problem = file.problem();
-        return result;
-    }
-    result.written = true;
-    result.appended = !replace;
-    return result;
+        record.to_id3v1(block);
+        // Year 0 is no year: the field stays empty rather than "0".
+        const bool year_given = (edit.fields & Id3v1Edit::kYear) ? edit.year != 0 : kept_year;
+        if (!year_given) std::memset(block + kYearAt, 0, kYearWidth);
+    });
 }
 
 }  // namespace velkor

@@ -1,5 +1,5 @@
-// Rewriting the ID3v1 tag of a file by path: what velkor's own interface
-// offers beside the analysis object's write_tag.
+// Rewriting the ID3v1 tag of a file by path for velkor's own interface;
+// the analysis object's write_tag goes through the same writer.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +28,7 @@ struct Id3v1Edit {
 struct Rewrite {
     bool written = false;
     bool appended = false;  // the file had no tag; one was added
-    platform::UpdateProblem problem = platform::UpdateProblem::kNone;
+    platform::FileProblem problem = platform::FileProblem::kNone;
 };
 
 // Stores the fields in the tag the file ends with (the others keep their
