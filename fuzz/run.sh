@@ -42,6 +42,13 @@ max_len() {
   esac
 }
 
+# The dictionary a target's mutations draw tokens from, if any.
+dict_args() {
+  case $1 in
+    fuzz_id3v2 | fuzz_file) echo "-dict=$root/fuzz/id3v2.dict" ;;
+  esac
+}
+
 # Starting inputs cut from the sample files: their tag at the start, their last 128
 # bytes, or the files themselves.
 sample_inputs() {
@@ -79,7 +86,7 @@ for target in "${targets[@]}"; do
   echo "== $target: $seconds s"
   status=0
   "$build/$target" -max_total_time="$seconds" -max_len="$(max_len "$target")" \
-    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 $(dict_args "$target") \
     -artifact_prefix="$artifacts/" "$corpus" "${starts[@]}" >"$log" 2>&1 || status=$?
 
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
