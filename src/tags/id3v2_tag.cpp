@@ -145,7 +145,7 @@ int64_t resynchronised_size(TagCursor body) {
 // size comes from the stored bytes (a data-length field is not trusted).
 constexpr std::size_t kPictureHead = 2048;
 
-void read_picture(const Id3v2Frame& frame, TagCursor body, const BodyLayout& layout, int version,
+void read_picture(TagCursor body, const BodyLayout& layout, int version,
                   std::vector<Id3v2Picture>& pictures) {
     const int64_t body_offset = body.source_offset();
     std::string storage;
@@ -178,7 +178,11 @@ void read_picture(const Id3v2Frame& frame, TagCursor body, const BodyLayout& lay
                                                   : static_cast<int64_t>(content.left());
     picture.bytes = std::max<int64_t>(0, decoded - static_cast<int64_t>(pos));
     picture.body_offset = body_offset;
-    picture.stored_size = frame.size;
+    // The bytes the body takes in the tag: more than the frame's size when
+    // the tag's unsynchronisation added pairs.
+    TagCursor end = body;
+    end.skip(end.left());
+    picture.stored_size = static_cast<uint32_t>(end.source_offset() - body_offset);
     picture.unsynchronised = layout.unsynchronised || body.unsynchronised();
     picture.data_at = static_cast<uint32_t>(layout.prefix + pos);
     pictures.push_back(std::move(picture));
@@ -265,7 +269,7 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
         if (name->field == Field::kPicture) {
             ++tag.picture_frames;
             if (tag.pictures.size() < kMaxPictures) {
-                read_picture(frame, body, layout, header.version, tag.pictures);
+                read_picture(body, layout, header.version, tag.pictures);
             } else {
                 tag.truncated = true;
             }
@@ -273,7 +277,9 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
         }
         std::string storage;
         bool whole = false;
-        const ByteSpan bytes = content_of(body, layout, kMaxTextBytes, storage, whole);
+        // The encoding byte and a text's worth; decoding may grow it, so
+        // the text is cut once more below.
+        const ByteSpan bytes = content_of(body, layout, kMaxTextBytes + 1, storage, whole);
         if (bytes.size == 0) continue;
         tag.truncated = tag.truncated || !whole;
         const uint8_t encoding = bytes.at(0);
