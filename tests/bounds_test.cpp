@@ -20,7 +20,7 @@ Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
-Bytes times(const Bytes& unit, std::size_t n) { Bytes out; while (n-- > 0) out = std::move(out) + unit; return out; }
+Bytes times(const Bytes& unit, std::size_t n) { Bytes out(unit.size() * n); for (std::size_t i = 0; i < out.size(); ++i) out[i] = unit[i % unit.size()]; return out; }
 uint32_t syncsafe(uint32_t n) { return (n & 0x7F) | (n << 1 & 0x7F00) | (n << 2 & 0x7F0000) | (n << 3 & 0x7F000000); }
 Bytes frame(const char* id, const Bytes& body, uint16_t flags = 0, uint32_t size = 0) {
     const uint32_t n = size ? size : uint32_t(body.size());  // 2.3 sizes; 2.4 ones of under 128 bytes
