@@ -44,6 +44,13 @@ max_len() {
   esac
 }
 
+# The dictionary a target's mutations draw tokens from, if any.
+dict_args() {
+  case $1 in
+    fuzz_id3v2 | fuzz_file) echo "-dict=$root/fuzz/id3v2.dict" ;;
+  esac
+}
+
 # Starting inputs cut from the sample files: their tag at the start, their last bytes
 # (128 for ID3v1, as many as an input holds for the trailing tags), or the files
 # themselves.
@@ -83,7 +90,7 @@ for target in "${targets[@]}"; do
   echo "== $target: $seconds s"
   status=0
   "$build/$target" -max_total_time="$seconds" -max_len="$(max_len "$target")" \
-    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 $(dict_args "$target") \
     -artifact_prefix="$artifacts/" "$corpus" "${starts[@]}" >"$log" 2>&1 || status=$?
 
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)

@@ -46,6 +46,19 @@ std::vector<Result> scan(const std::vector<std::string>& operands, uint32_t opti
     return results;
 }
 
+TEST(FileScan, ResultsPastTheByteBoundComeThroughInOrder) {
+    TempDir dir;  // 80 results of a 1 MiB title each pass the 64 MiB bound of waiting results
+    const Bytes title = velkor::testing::id3v2_text_frame("TIT2", std::string((1 << 20) - 1, 't'));
+    Bytes bytes = velkor::testing::id3v2_header(static_cast<uint32_t>(title.size()));
+    velkor::testing::put(bytes, bytes.size(), title);
+    velkor::testing::put_header(bytes, bytes.size());
+    std::vector<std::string> paths;
+    for (int i = 0; i < 80; ++i) paths.push_back(dir.write(std::to_string(100 + i) + ".mp3", bytes));
+    const std::vector<Result> results = scan(paths, 0, 4);
+    ASSERT_EQ(results.size(), 80u);
+    for (std::size_t i = 0; i < 80; ++i) EXPECT_EQ(std::get<0>(results[i]), paths[i]);
+}
+
 TEST(FileScan, SameResultsInTheSameOrderWhateverTheThreads) {
     TempDir dir;
     fs::create_directories(dir.path("music/b/inner"));

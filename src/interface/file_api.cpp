@@ -12,6 +12,7 @@
 #include "base/decimal_text.h"
 #include "base/utf8.h"
 #include "interface/file_status.h"
+#include "interface/file_memory.h"
 #include "platform/file_source.h"
 #include "platform/wide_text.h"
 #include "stream/mp3_file_info.h"
@@ -400,3 +401,19 @@ VELKOR_API int32_t VELKOR_CALL velkor_write_id3v1_w(const wchar_t* path, const v
 #endif
 
 }  // extern "C"
+
+namespace velkor {
+
+std::size_t held_bytes(const velkor_file* file) {
+    if (file == nullptr) return 0;
+    std::size_t held = sizeof *file;
+    for (const std::string& text : file->id3v2) held += text.capacity();
+    for (const std::string& text : file->id3v1) held += text.capacity();
+    for (const std::string& text : file->stream) held += text.capacity();
+    const std::vector<Id3v2Picture>& pictures = file->info.id3v2_tag.pictures;
+    held += pictures.capacity() * sizeof(Id3v2Picture);
+    for (const Id3v2Picture& picture : pictures) held += picture.mime.capacity() + picture.description.capacity();
+    return held;
+}
+
+}  // namespace velkor

@@ -6,7 +6,10 @@
 // hands the results out in the walk's order. A ring of slots bounds what is
 // held at any time: the walk waits while the ring is full, so memory stays
 // the same however many files there are, and a slow reader of the results
-// holds everything back rather than letting results pile up.
+// holds everything back rather than letting results pile up. Finished
+// results are bounded in bytes too (kMaxHeldBytes, estimated): past it the
+// walk and the workers wait, while the reader still analyses the next file
+// itself, so one result always gets through.
 //
 // A walk that fails (out of memory) ends the scan: the results found before
 // it are handed out, then the failure, so a reader never takes a scan cut
@@ -21,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "interface/file_memory.h"
 #include "scan/file_walk.h"
 #include "velkor.h"
 
@@ -34,6 +38,9 @@ constexpr int32_t kMaxThreads = 256;
 constexpr uint64_t kMaxTake = 32;
 // An analysis slower than this waited for a disk.
 constexpr int64_t kSlowFileNs = 100'000;
+// What finished results waiting in the ring may hold, estimated: a file
+// holds at most about 17 MiB (see Id3v2Tag), a typical one a few KiB.
+constexpr std::size_t kMaxHeldBytes = 64u * 1024 * 1024;
 
 // The scan's lock: held for a few instructions at a time, so a thread that
 // finds it taken tries again for a moment before it sleeps; sleeping and
@@ -72,6 +79,7 @@ struct Slot {
     std::string path;
     int32_t status = VELKOR_OK;
     velkor_file* file = nullptr;
+    std::size_t held = 0;  // what file holds, while it waits in the ring
 };
 
 }  // namespace
@@ -126,11 +134,11 @@ struct velkor_scan {
             }
             std::unique_lock<ScanMutex> lock(mutex);
             for (std::size_t i = 0; i < count; ++i) {
-                if (found - given >= ring.size()) {
+                if (found - given >= ring.size() || waiting_bytes >= kMaxHeldBytes) {
                     // Wait for half the ring to be free, then fill it: one
                     // wake-up for many files.
                     walk_waiting = true;
-                    room.wait(lock, [&] { return stopping || found - given <= ring.size() / 2; });
+                    room.wait(lock, [&] { return stopping || has_room(); });
                     walk_waiting = false;
                 }
                 if (stopping) return;
@@ -202,9 +210,25 @@ struct velkor_scan {
             }
             const uint64_t first = claimed;
             claimed = end;
-            for (uint64_t number = first; number < end; ++number) analyse(number, lock);
+            for (uint64_t number = first; number < end; ++number) {
+                if (waiting_bytes >= kMaxHeldBytes && number != given) {
+                    // Memory is full: the rest go back, for the reader to
+                    // take in turn.
+                    for (uint64_t back = number; back < end; ++back) slot_of(back).state = Slot::kWaiting;
+                    claimed = std::min(claimed, number);
+                    ++idle_workers;
+                    work.wait(lock, [&] { return stopping || waiting_bytes < kMaxHeldBytes; });
+                    --idle_workers;
+                    break;
+                }
+                analyse(number, lock);
+            }
         }
     }
+
+    // Whether the walk may go on: half the ring free, and the results
+    // waiting within their bytes.
+    bool has_room() const { return found - given <= ring.size() / 2 && waiting_bytes < kMaxHeldBytes; }
 
     // Analyses file `number`, waiting, with the lock held on the way in and
     // out but not during the analysis.
@@ -223,6 +247,8 @@ struct velkor_scan {
         lock.lock();
         average_ns += (static_cast<int64_t>(took.count()) - average_ns) / 32;
         slot.file = file;
+        slot.held = velkor::held_bytes(file);
+        waiting_bytes += slot.held;
         slot.status = status;
         slot.state = Slot::kDone;
         if (number == given && reader_waiting) ready.notify_one();
@@ -239,7 +265,11 @@ struct velkor_scan {
             last.state = Slot::kEmpty;
             last.file = nullptr;
             handed_out = false;
-            if (walk_waiting && found - given <= ring.size() / 2) room.notify_one();
+            const bool was_full = waiting_bytes >= kMaxHeldBytes;
+            waiting_bytes -= last.held;
+            last.held = 0;
+            if (was_full && waiting_bytes < kMaxHeldBytes) work.notify_all();
+            if (walk_waiting && has_room()) room.notify_one();
         }
         const auto has_next = [&] {
             return (given < found && slot_of(given).state == Slot::kDone) || (walk_done && given == found);
@@ -309,6 +339,7 @@ struct velkor_scan {
     uint64_t found = 0;    // files numbered by the walk
     uint64_t claimed = 0;  // files a worker took (or passed over: nothing to analyse)
     uint64_t given = 0;    // results handed out and done with
+    std::size_t waiting_bytes = 0;  // what the finished results not yet handed out hold
     bool handed_out = false;
     bool walk_done = false;
     bool walk_waiting = false;

@@ -63,13 +63,22 @@ void read_text(TagCursor& body, uint8_t encoding, TagRecord::Text& out) {
     };
     if (encoding != kEncodingUtf16) {
         if (body.is_plain()) {
-            // The usual case, taken at once rather than byte by byte.
-            const ByteSpan rest = body.rest();
-            const void* zero = rest.size > 0 ? std::memchr(rest.data, 0, rest.size) : nullptr;
-            const std::size_t length =
-                zero ? static_cast<std::size_t>(static_cast<const uint8_t*>(zero) - rest.data) : rest.size;
-            if (length > 0) std::memcpy(out, rest.data, std::min(length, kMaxChars));
-            body.skip(zero ? length + 1 : length);
+            // The usual case, taken a block at a time rather than byte by
+            // byte; a block, not the whole text, so a huge text is never
+            // fetched at once.
+            constexpr std::size_t kBlock = 64 * 1024;
+            while (body.left() > 0) {
+                const ByteSpan block = body.first(kBlock).rest();
+                if (block.size == 0) return;
+                const void* zero = std::memchr(block.data, 0, block.size);
+                const std::size_t length =
+                    zero ? static_cast<std::size_t>(static_cast<const uint8_t*>(zero) - block.data) : block.size;
+                const std::size_t taken = std::min(length, kMaxChars - n);
+                if (taken > 0) std::memcpy(out + n, block.data, taken);
+                n += taken;
+                body.skip(zero ? length + 1 : length);
+                if (zero) return;
+            }
             return;
         }
         while (body.left() > 0) {

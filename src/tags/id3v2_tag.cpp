@@ -2,8 +2,8 @@
 #include "tags/id3v2_tag.h"
 
 #include <cstring>
+#include <string_view>
 
-#include "base/big_endian.h"
 #include "tags/genre_table.h"
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_header.h"
@@ -51,10 +51,9 @@ struct BodyLayout {
     bool readable = true;  // not compressed, not encrypted
     std::size_t prefix = 0;
     bool unsynchronised = false;
-    uint32_t data_length = 0;  // the decoded size, when the frame gives it
 };
 
-BodyLayout layout_of(const Id3v2Frame& frame, int version, bool tag_unsynchronised, ByteSpan stored) {
+BodyLayout layout_of(const Id3v2Frame& frame, int version, bool tag_unsynchronised) {
     BodyLayout layout;
     if (version == 3) {
         layout.readable = !(frame.flags & (kV23Compressed | kV23Encrypted));
@@ -62,10 +61,8 @@ BodyLayout layout_of(const Id3v2Frame& frame, int version, bool tag_unsynchronis
     } else if (version == 4) {
         layout.readable = !(frame.flags & (kV24Compressed | kV24Encrypted));
         layout.prefix = (frame.flags & kV24Grouped) ? 1 : 0;
-        if (frame.flags & kV24DataLength) {
-            layout.data_length = syncsafe32(stored, layout.prefix);
-            layout.prefix += 4;
-        }
+        // A data-length field: the size is counted from the bytes instead.
+        if (frame.flags & kV24DataLength) layout.prefix += 4;
         layout.unsynchronised = tag_unsynchronised || (frame.flags & kV24Unsynchronised);
     }
     return layout;
@@ -83,34 +80,77 @@ std::string resynchronised(ByteSpan bytes) {
 }
 
 // The frame's content, decoded: the body's bytes behind its prefix, at
-// most `limit` of them (all, or just the start of a picture). They come
-// straight from the source where nothing needs undoing (valid until the
-// next fetch), else through `storage`.
-ByteSpan content_of(TagCursor body, const BodyLayout& layout, std::size_t limit, std::string& storage) {
+// most `limit` of them (a text's worth, or just the start of a picture).
+// They come straight from the source where nothing needs undoing (valid
+// until the next fetch), else through `storage`. `whole`: nothing was left
+// out.
+ByteSpan content_of(TagCursor body, const BodyLayout& layout, std::size_t limit, std::string& storage,
+                    bool& whole) {
     body.skip(layout.prefix);
-    if (!layout.unsynchronised && body.is_plain()) return body.first(limit).rest();
+    if (!layout.unsynchronised && body.is_plain()) {
+        whole = body.left() <= limit;
+        return body.first(limit).rest();
+    }
     // Resynchronising shrinks the bytes by at most half.
     const std::size_t take = layout.unsynchronised ? limit * 2 : limit;
     std::string raw(std::min(take, body.left()), '\0');
+    whole = raw.size() == body.left();
     body.read(reinterpret_cast<uint8_t*>(&raw[0]), raw.size());
     if (!layout.unsynchronised) {
         storage = std::move(raw);
     } else {
         storage = resynchronised(ByteSpan(reinterpret_cast<const uint8_t*>(raw.data()), raw.size()));
-        if (storage.size() > limit) storage.resize(limit);
+        if (storage.size() > limit) {
+            storage.resize(limit);
+            whole = false;
+        }
     }
     return ByteSpan(reinterpret_cast<const uint8_t*>(storage.data()), storage.size());
 }
 
+// Cuts text to at most `limit` bytes, at the start of a UTF-8 character.
+// True when anything was cut.
+bool cut_utf8(std::string& text, std::size_t limit) {
+    if (text.size() <= limit) return false;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<uint8_t>(text[end]) & 0xC0) == 0x80) --end;
+    text.resize(end);
+    return true;
+}
+
+// The decoded size of a frame body stored with unsynchronisation: its
+// stored bytes less one for every FF 00 pair, counted block by block so
+// that the body is never held whole.
+int64_t resynchronised_size(TagCursor body) {
+    constexpr std::size_t kBlock = 64 * 1024;
+    int64_t size = 0;
+    bool after_ff = false;  // the last byte of the block before was FF
+    while (body.left() > 0) {
+        const ByteSpan block = body.first(kBlock).rest();
+        if (block.size == 0) break;
+        std::size_t pairs = 0;
+        if (after_ff && block.data[0] == 0) ++pairs;
+        for (std::size_t i = 0; i + 1 < block.size; ++i) {
+            if (block.data[i] == 0xFF && block.data[i + 1] == 0) ++pairs;
+        }
+        after_ff = block.data[block.size - 1] == 0xFF;
+        size += static_cast<int64_t>(block.size - pairs);
+        body.skip(block.size);
+    }
+    return size;
+}
+
 // A picture frame's description: type, MIME type, description, and where
-// its data starts. Only the frame's first bytes are read for it.
+// its data starts. Only the frame's first bytes are read for it; the data's
+// size comes from the stored bytes (a data-length field is not trusted).
 constexpr std::size_t kPictureHead = 2048;
 
-void read_picture(const Id3v2Frame& frame, TagCursor body, const BodyLayout& layout, int version,
+void read_picture(TagCursor body, const BodyLayout& layout, int version,
                   std::vector<Id3v2Picture>& pictures) {
     const int64_t body_offset = body.source_offset();
     std::string storage;
-    const ByteSpan bytes = content_of(body, layout, kPictureHead, storage);
+    bool whole = false;
+    const ByteSpan bytes = content_of(body, layout, kPictureHead, storage, whole);
     if (bytes.size < 2) return;
     Id3v2Picture picture;
     const uint8_t encoding = bytes.at(0);
@@ -127,21 +167,22 @@ void read_picture(const Id3v2Frame& frame, TagCursor body, const BodyLayout& lay
     picture.type = bytes.at(pos++);
     pos = decode_id3v2_text(encoding, bytes, pos, picture.description);
     if (pos > bytes.size) return;
+    cut_utf8(picture.mime, kMaxPictureTextBytes);
+    cut_utf8(picture.description, kMaxPictureTextBytes);
 
-    // The decoded body's size: given, or (stored as is) the stored size;
-    // else counted from the stored bytes themselves.
-    int64_t decoded = 0;
-    if (layout.data_length > 0) {
-        decoded = layout.data_length;
-    } else if (!layout.unsynchronised && !body.unsynchronised()) {
-        decoded = static_cast<int64_t>(body.left()) - static_cast<int64_t>(layout.prefix);
-    } else {
-        std::string whole;
-        decoded = static_cast<int64_t>(content_of(body, layout, body.left(), whole).size);
-    }
+    // The decoded body's size: the stored size where nothing is undone or
+    // the tag's cursor undoes it; else counted over the stored bytes.
+    TagCursor content = body;
+    content.skip(layout.prefix);
+    const int64_t decoded = layout.unsynchronised ? resynchronised_size(content)
+                                                  : static_cast<int64_t>(content.left());
     picture.bytes = std::max<int64_t>(0, decoded - static_cast<int64_t>(pos));
     picture.body_offset = body_offset;
-    picture.stored_size = frame.size;
+    // The bytes the body takes in the tag: more than the frame's size when
+    // the tag's unsynchronisation added pairs.
+    TagCursor end = body;
+    end.skip(end.left());
+    picture.stored_size = static_cast<uint32_t>(end.source_offset() - body_offset);
     picture.unsynchronised = layout.unsynchronised || body.unsynchronised();
     picture.data_at = static_cast<uint32_t>(layout.prefix + pos);
     pictures.push_back(std::move(picture));
@@ -150,39 +191,45 @@ void read_picture(const Id3v2Frame& frame, TagCursor body, const BodyLayout& lay
 }  // namespace
 
 std::string resolve_genre(const std::string& text) {
+    // One pass over views of the text: nothing is erased or copied from the
+    // front, so a frame of a million references costs a million steps.
     std::string out;
-    auto add = [&](const std::string& genre) {
+    auto add = [&](std::string_view genre) {
         if (genre.empty()) return;
         if (!out.empty()) out += "; ";
         out += genre;
     };
-    auto number_name = [](const std::string& digits) -> std::string {
-        if (digits.empty() || digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos) {
-            return {};
+    auto number_name = [](std::string_view digits) -> const char* {
+        if (digits.empty() || digits.size() > 3) return nullptr;
+        int number = 0;
+        for (char c : digits) {
+            if (c < '0' || c > '9') return nullptr;
+            number = number * 10 + (c - '0');
         }
-        const char* name = GenreTable::name(std::stoi(digits));
-        return name ? name : "";
+        return GenreTable::name(number);
     };
+    const std::string_view all(text);
     // Version 2.4 separates genres by "; " already (from the zero bytes).
     std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find("; ", start);
-        if (end == std::string::npos) end = text.size();
-        std::string part = text.substr(start, end - start);
+    while (start <= all.size()) {
+        std::size_t end = all.find("; ", start);
+        if (end == std::string_view::npos) end = all.size();
+        std::string_view part = all.substr(start, end - start);
         // "(17)(18)Refinement": references first, a text of its own last.
-        std::string last_name;
+        std::string_view last_name;
         while (part.size() > 1 && part[0] == '(' && part[1] != '(') {
             const std::size_t close = part.find(')');
-            if (close == std::string::npos) break;
-            const std::string inner = part.substr(1, close - 1);
-            last_name = inner == "RX" ? "Remix" : inner == "CR" ? "Cover" : number_name(inner);
+            if (close == std::string_view::npos) break;
+            const std::string_view inner = part.substr(1, close - 1);
+            const char* name = inner == "RX" ? "Remix" : inner == "CR" ? "Cover" : number_name(inner);
+            last_name = name ? name : "";
             if (last_name.empty()) break;
             add(last_name);
-            part.erase(0, close + 1);
+            part.remove_prefix(close + 1);
         }
-        if (part.size() > 1 && part[0] == '(' && part[1] == '(') part.erase(0, 1);  // "((" escapes "("
-        const std::string name = number_name(part);
-        if (!name.empty()) {
+        if (part.size() > 1 && part[0] == '(' && part[1] == '(') part.remove_prefix(1);  // "((" escapes "("
+        const char* name = number_name(part);
+        if (name && *name) {
             add(name);
         } else if (part != last_name) {
             add(part);
@@ -217,18 +264,24 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
     while (walk.next(frame, body)) {
         const FrameName* name = find_frame(frame, header.version);
         if (!name) continue;
-        uint8_t prefix_bytes[5] = {};
-        body.first(sizeof prefix_bytes).read(prefix_bytes, sizeof prefix_bytes);
-        const BodyLayout layout = layout_of(frame, header.version, tag_unsynchronised,
-                                            ByteSpan(prefix_bytes, sizeof prefix_bytes));
+        const BodyLayout layout = layout_of(frame, header.version, tag_unsynchronised);
         if (!layout.readable) continue;
         if (name->field == Field::kPicture) {
-            read_picture(frame, body, layout, header.version, tag.pictures);
+            ++tag.picture_frames;
+            if (tag.pictures.size() < kMaxPictures) {
+                read_picture(body, layout, header.version, tag.pictures);
+            } else {
+                tag.truncated = true;
+            }
             continue;
         }
         std::string storage;
-        const ByteSpan bytes = content_of(body, layout, body.left(), storage);
+        bool whole = false;
+        // The encoding byte and a text's worth; decoding may grow it, so
+        // the text is cut once more below.
+        const ByteSpan bytes = content_of(body, layout, kMaxTextBytes + 1, storage, whole);
         if (bytes.size == 0) continue;
+        tag.truncated = tag.truncated || !whole;
         const uint8_t encoding = bytes.at(0);
         if (name->field == Field::kComment) {
             // Players keep their own data in comments with a description;
@@ -237,11 +290,13 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
             const std::size_t text_at = decode_id3v2_text(encoding, bytes, 4, description);
             if (description.empty() || !comment_has_empty_description) {
                 tag.comment = decode_id3v2_texts(encoding, bytes, text_at);
+                tag.truncated = cut_utf8(tag.comment, kMaxTextBytes) || tag.truncated;
             }
             comment_has_empty_description = comment_has_empty_description || description.empty();
             continue;
         }
         std::string text = decode_id3v2_texts(encoding, bytes, 1);
+        tag.truncated = cut_utf8(text, kMaxTextBytes) || tag.truncated;
         switch (name->field) {
             case Field::kTitle: tag.title = std::move(text); break;
             case Field::kArtist: tag.artist = std::move(text); break;
@@ -251,7 +306,10 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
             case Field::kRecorded: recorded = std::move(text); break;
             case Field::kTrack: tag.track = std::move(text); break;
             case Field::kDisc: tag.disc = std::move(text); break;
-            case Field::kGenre: tag.genre = resolve_genre(text); break;
+            case Field::kGenre:
+                tag.genre = resolve_genre(text);
+                tag.truncated = cut_utf8(tag.genre, kMaxTextBytes) || tag.truncated;
+                break;
             case Field::kComposer: tag.composer = std::move(text); break;
             default: break;
         }

@@ -3,6 +3,7 @@
 // but not read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,10 +26,21 @@ struct Id3v2Picture {
     uint32_t data_at = 0;         // the data's offset in the decoded body
 };
 
+// What one tag may cost, whatever its frames claim: a text is cut at
+// kMaxTextBytes of UTF-8 (at a character's start), a picture's MIME type and
+// description at kMaxPictureTextBytes, and no more than kMaxPictures
+// pictures are kept. So a tag holds at most about 17 MiB, and reading it
+// fetches no more than kMaxTextBytes of any frame at once.
+constexpr std::size_t kMaxTextBytes = 1024 * 1024;
+constexpr std::size_t kMaxPictureTextBytes = 1024;
+constexpr std::size_t kMaxPictures = 4096;
+
 struct Id3v2Tag {
     int32_t version = 0;  // 2, 3 or 4; 0 when there is no tag
     std::string title, artist, album, album_artist, year, track, disc, genre, composer, comment;
-    std::vector<Id3v2Picture> pictures;
+    std::vector<Id3v2Picture> pictures;  // the first kMaxPictures
+    int64_t picture_frames = 0;          // every readable picture frame, kept or not
+    bool truncated = false;              // a text was cut, or pictures were not kept
 };
 
 // Reads the tag at offset 0 of source, `length` bytes of it (header

@@ -15,10 +15,11 @@ namespace velkor {
 // The bytes behind the tag header, read front to back. Bytes are fetched
 // from the source only when they are read: skip() just moves on, so a
 // picture's bytes are never fetched. With the tag's unsynchronisation flag
-// (version 2.3 and before) every FF 00 pair is delivered as FF alone; as
-// the pairs shift every later offset, such a tag is fetched whole. left()
-// counts the bytes still to come after that undoing, so frame sizes are
-// checked against what the frames really have.
+// (version 2.3 and before) every FF 00 pair is delivered as FF alone; the
+// pairs are counted once, in blocks, and bytes are then fetched as they are
+// delivered, so such a tag is never held whole either. left() counts the
+// bytes still to come after that undoing, so frame sizes are checked
+// against what the frames really have.
 class TagCursor {
 public:
     // An empty cursor.
@@ -29,8 +30,7 @@ public:
         const std::size_t count = end > from ? static_cast<std::size_t>(end - from) : 0;
         if (unsync_) {
             from_ = from;
-            bytes_ = source.bytes(from, count);
-            left_ = delivered_count(bytes_);
+            left_ = delivered_count(source, from, count, raw_size_);
         } else {
             pos_ = static_cast<std::size_t>(from);
             left_ = count;
@@ -48,8 +48,8 @@ public:
         if (left_ == 0) return 0;
         --left_;
         if (!unsync_) return source_->bytes(static_cast<int64_t>(pos_++), 1).at(0);
-        uint8_t b = bytes_.at(pos_++);
-        if (is_stuffed_zero(pos_, b)) ++pos_;
+        uint8_t b = raw_byte(pos_++);
+        if (b == 0xFF && pos_ < raw_size_ && raw_byte(pos_) == 0) ++pos_;
         return b;
     }
 
@@ -100,22 +100,35 @@ public:
     }
 
 private:
-    bool is_stuffed_zero(std::size_t i, uint8_t previous) const {
-        return previous == 0xFF && i < bytes_.size && bytes_.data[i] == 0;
-    }
+    uint8_t raw_byte(std::size_t i) const { return source_->bytes(from_ + static_cast<int64_t>(i), 1).at(0); }
 
-    static std::size_t delivered_count(ByteSpan bytes) {
-        std::size_t count = 0;
-        for (std::size_t i = 0; i < bytes.size; ++count) {
-            uint8_t b = bytes.data[i++];
-            if (b == 0xFF && i < bytes.size && bytes.data[i] == 0) ++i;
+    // The bytes delivered from the `count` stored at `from` (fewer where
+    // the source ends, which sets raw_size), read in blocks.
+    static std::size_t delivered_count(ByteSource& source, int64_t from, std::size_t count, std::size_t& raw_size) {
+        constexpr std::size_t kBlock = 64 * 1024;
+        std::size_t delivered = 0;
+        bool after_ff = false;  // a 00 next is a stuffed one
+        raw_size = 0;
+        while (raw_size < count) {
+            const ByteSpan block = source.bytes(from + static_cast<int64_t>(raw_size), std::min(kBlock, count - raw_size));
+            if (block.size == 0) break;
+            for (std::size_t i = 0; i < block.size; ++i) {
+                const uint8_t b = block.data[i];
+                if (after_ff && b == 0) {
+                    after_ff = false;
+                    continue;
+                }
+                after_ff = b == 0xFF;
+                ++delivered;
+            }
+            raw_size += block.size;
         }
-        return count;
+        return delivered;
     }
 
     ByteSource* source_ = nullptr;
     bool unsync_ = false;
-    ByteSpan bytes_;  // the whole tag, with unsynchronisation only
+    std::size_t raw_size_ = 0;  // the stored bytes, with unsynchronisation only
     int64_t from_ = 0;
     std::size_t pos_ = 0;
     std::size_t left_ = 0;
