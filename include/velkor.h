@@ -184,6 +184,7 @@ typedef struct velkor_file velkor_file;
 #define VELKOR_ERROR_READ_ONLY 8     /* writing: the file system is read-only */
 #define VELKOR_ERROR_NO_SPACE 9      /* writing: no room left (disk full, size limit) */
 #define VELKOR_ERROR_WRITE 10        /* writing: any other failure; the file is left as it was */
+#define VELKOR_ERROR_CHANGED 11      /* the file changed or was replaced since velkor_open analysed it */
 
 /* The status in plain words: "no such file", "permission denied", ...
  * (static; "unknown status" for a number not listed here). */
@@ -300,7 +301,9 @@ VELKOR_API const char *VELKOR_CALL velkor_picture_text(const velkor_file *file, 
 /*
  * Reads the picture's data from the file into buffer (size bytes). Returns
  * VELKOR_OK when all of it fitted, VELKOR_ERROR_ARGUMENT when buffer is too small
- * (nothing is read), or the status of the failed read.
+ * (nothing is read), VELKOR_ERROR_CHANGED when the file at the path is no
+ * longer the one analysed (its size, modification time or, on POSIX
+ * systems, device and inode differ), or the status of the failed read.
  */
 VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file *file, int32_t index, void *buffer, int32_t size);
 
@@ -336,6 +339,16 @@ typedef struct velkor_id3v1_fields {
  * leaves the file as it was. VELKOR_ERROR_ARGUMENT for a value out of range
  * or a size below 8. A field past tag->size is not written, as if it were
  * not named in `fields`: the file's tag keeps it.
+ *
+ * The 128 bytes are written in one call and synced to storage before the
+ * file is closed, so even a process killed meanwhile leaves the file with
+ * its old bytes or all the new ones. VELKOR_ERROR_NOT_REGULAR for anything
+ * but a regular file (a device such as /dev/null, a FIFO, a folder);
+ * VELKOR_ERROR_NO_SPACE when the disk or the process's file size limit
+ * (ulimit -f) has no room for the tag: checked before writing, so the limit
+ * never raises SIGXFSZ. VELKOR_OK means the tag is in the file: an error
+ * the close reports after the synced write cannot concern its bytes and
+ * is not reported.
  */
 VELKOR_API int32_t VELKOR_CALL velkor_write_id3v1(const char *path, const velkor_id3v1_fields *tag);
 

@@ -19,6 +19,7 @@ namespace {
 using velkor::testing::Bytes;
 using velkor::testing::put;
 using velkor::testing::put_header;
+using velkor::testing::put_lone_header;
 using velkor::testing::TempDir;
 
 Bytes operator+(Bytes a, const Bytes& b) {
@@ -229,6 +230,55 @@ TEST(FileApi, StatusesSayWhy) {
         EXPECT_EQ(velkor_open(locked.c_str(), 0, &file), VELKOR_ERROR_NOT_PERMITTED);
     }
     EXPECT_STREQ(velkor_status_text(VELKOR_ERROR_READ_ONLY), "read-only file system");
+}
+
+// What is not the analysed file, or not a file: a write to a device or a
+// FIFO, a picture read from a file replaced or changed since, and a "frame"
+// that is the ID3v1 tag's bytes.
+TEST(FileApi, OnlyTheFileItselfIsReadOrWritten) {
+    TempDir dir;
+    const std::string fifo = dir.path("pipe.mp3");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    velkor_id3v1_fields edit = {};
+    edit.size = sizeof edit;
+    edit.fields = VELKOR_FIELD_TITLE;
+    edit.title = "X";
+    for (const std::string& path : {std::string("/dev/null"), fifo, dir.path("")}) {
+        EXPECT_EQ(velkor_write_id3v1(path.c_str(), &edit), VELKOR_ERROR_NOT_REGULAR) << path;
+    }
+
+    Bytes in_tag(21, 0);
+    put(in_tag, 21, velkor::testing::id3v1("", "", "", "", "", 0, 255));
+    put_lone_header(in_tag, 21 + 100);
+    velkor_file* file = nullptr;
+    EXPECT_EQ(velkor_open(dir.write("149.mp3", in_tag).c_str(), 0, &file), VELKOR_ERROR_NO_AUDIO);
+
+    const Bytes apic = Bytes{0} + text("image/png") + Bytes{0, 3, 0} + Bytes(1000, 0xAB);
+    const std::string path = file_with(dir, tag(3, frame(3, "APIC", apic)));
+    const Bytes bytes = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }();
+    struct {
+        const char* change;
+        void (*make)(const TempDir&, const std::string&, const Bytes&);
+        int32_t status;
+    } const rows[] = {
+        {"none", [](const TempDir&, const std::string&, const Bytes&) {}, VELKOR_OK},
+        {"replaced by a copy", [](const TempDir& d, const std::string& p, const Bytes& b) {
+             std::rename(d.write("copy.mp3", b).c_str(), p.c_str()); }, VELKOR_ERROR_CHANGED},
+        {"grown", [](const TempDir&, const std::string& p, const Bytes&) {
+             std::ofstream(p, std::ios::binary | std::ios::app) << 'x'; }, VELKOR_ERROR_CHANGED},
+    };
+    for (const auto& row : rows) {
+        dir.write("tagged.mp3", bytes);
+        const Opened opened(path);
+        ASSERT_EQ(opened.status, VELKOR_OK);
+        row.make(dir, path, bytes);
+        Bytes read(1000);
+        EXPECT_EQ(velkor_read_picture(opened.file, 0, read.data(), 1000), row.status) << row.change;
+    }
+    EXPECT_STREQ(velkor_status_text(VELKOR_ERROR_CHANGED), "the file changed since it was opened");
 }
 
 TEST(FileApi, WriteId3v1KeepsWhatIsNotGiven) {

@@ -30,7 +30,7 @@ from . import _native
 __version__ = "0.2.0"
 
 __all__ = [
-    "ChannelMode", "Error", "Facts", "Id3v1", "Id3v2", "NoAudioError", "NotFoundError",
+    "ChangedError", "ChannelMode", "Error", "Facts", "Id3v1", "Id3v2", "NoAudioError", "NotFoundError",
     "NotPermittedError", "NotRegularError", "Picture", "genre_name", "genre_number",
     "library_version", "read", "read_picture", "scan",
 ]
@@ -68,11 +68,16 @@ class NoAudioError(Error):
     """The file was read but holds no MPEG audio frames."""
 
 
+class ChangedError(Error):
+    """The file changed or was replaced since it was analysed (read_picture)."""
+
+
 _ERRORS = {
     _native.NOT_FOUND: NotFoundError,
     _native.NOT_PERMITTED: NotPermittedError,
     _native.NOT_REGULAR: NotRegularError,
     _native.NO_AUDIO: NoAudioError,
+    _native.CHANGED: ChangedError,
 }
 
 
@@ -290,7 +295,8 @@ def _facts_of(file: "_OpenFile") -> Facts:
 
 def read_picture(path: PathLike, index: int = 0) -> bytes:
     """The data of the file's picture number index (0 is the first of
-    Facts.id3v2.pictures). IndexError when there is no such picture."""
+    Facts.id3v2.pictures). IndexError when there is no such picture;
+    ChangedError when the file changed while it was being read."""
     with _OpenFile(path) as file:
         count = file.facts().picture_count
         if not 0 <= index < count:

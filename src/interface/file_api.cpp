@@ -65,6 +65,7 @@ struct velkor_file {
     std::string id3v2[kId3v2Count];
     std::string id3v1[kId3v1Count];
     std::string stream[kStreamCount];
+    velkor::platform::FileIdentity identity;  // the file analysed, for reading its pictures
 #if defined(_WIN32)
     std::wstring wide_path;  // pictures are read again by the path opened
 #endif
@@ -165,6 +166,7 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
         load.count_frames = (options & VELKOR_OPEN_COUNT_FRAMES) != 0;
         if (file->info.analyse(source, source.size(), utf8_path, load) != velkor::kStatusOk) return VELKOR_ERROR_NO_AUDIO;
         file->gather();
+        file->identity = source.identity();
         *out = file.release();
         return VELKOR_OK;
     } catch (const std::bad_alloc&) {
@@ -191,6 +193,7 @@ VELKOR_API const char* VELKOR_CALL velkor_status_text(int32_t status) {
         case VELKOR_ERROR_READ_ONLY: return "read-only file system";
         case VELKOR_ERROR_NO_SPACE: return "no space left";
         case VELKOR_ERROR_WRITE: return "cannot be written";
+        case VELKOR_ERROR_CHANGED: return "the file changed since it was opened";
         default: return "unknown status";
     }
 }
@@ -250,6 +253,9 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file* file, int3
         const velkor::platform::FileProblem opened = source.open_utf8(file->info.path.c_str());
 #endif
         if (opened != velkor::platform::FileProblem::kNone) return velkor::status_of(opened, VELKOR_ERROR_READ);
+        // The offsets are the analysed file's: another file's bytes there
+        // are no picture.
+        if (source.identity() != file->identity) return VELKOR_ERROR_CHANGED;
         // Resynchronising takes up to twice the bytes the body decodes to.
         const int64_t want = found->unsynchronised ? 2 * static_cast<int64_t>(found->stored_size)
                                                    : static_cast<int64_t>(found->stored_size);

@@ -1,5 +1,5 @@
 // Positioned reads from a regular file: POSIX open/fstat/pread, or the
-// Windows file API.
+// Windows file API; the identity of the file opened.
 #if !defined(_WIN32) && !defined(_FILE_OFFSET_BITS)
 #define _FILE_OFFSET_BITS 64  // sizes and offsets past 2 GiB on 32-bit systems too
 #endif
@@ -89,6 +89,11 @@ FileProblem FileSource::take(void* opened) {
         return FileProblem::kOther;
     }
     size_ = size.QuadPart;
+    identity_.size = size_;
+    identity_.modified_nanoseconds = static_cast<int64_t>(
+        (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime);
+    identity_.device = info.dwVolumeSerialNumber;
+    identity_.number = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return FileProblem::kNone;
 }
 
@@ -96,6 +101,7 @@ void FileSource::close() {
     if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
     handle_ = nullptr;
     size_ = 0;
+    identity_ = FileIdentity();
 }
 
 std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count) {
@@ -139,6 +145,16 @@ FileProblem FileSource::open(const char* path) {
         return FileProblem::kNotRegular;
     }
     size_ = static_cast<int64_t>(info.st_size);
+    identity_.size = size_;
+#if defined(__APPLE__)
+    identity_.modified_seconds = static_cast<int64_t>(info.st_mtimespec.tv_sec);
+    identity_.modified_nanoseconds = static_cast<int64_t>(info.st_mtimespec.tv_nsec);
+#else
+    identity_.modified_seconds = static_cast<int64_t>(info.st_mtim.tv_sec);
+    identity_.modified_nanoseconds = static_cast<int64_t>(info.st_mtim.tv_nsec);
+#endif
+    identity_.device = static_cast<uint64_t>(info.st_dev);
+    identity_.number = static_cast<uint64_t>(info.st_ino);
     return FileProblem::kNone;
 }
 
@@ -148,6 +164,7 @@ void FileSource::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     size_ = 0;
+    identity_ = FileIdentity();
 }
 
 std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count) {

@@ -18,6 +18,24 @@ struct ReadCounter {
     uint64_t reads = 0;
 };
 
+// What tells a file apart from another put in its place and from itself
+// changed: size, modification time (to the nanosecond where the system
+// keeps it) and, where known, the device and file number.
+struct FileIdentity {
+    int64_t size = -1;
+    int64_t modified_seconds = 0;
+    int64_t modified_nanoseconds = 0;
+    uint64_t device = 0;
+    uint64_t number = 0;
+
+    bool operator==(const FileIdentity& other) const {
+        return size == other.size && modified_seconds == other.modified_seconds &&
+               modified_nanoseconds == other.modified_nanoseconds && device == other.device &&
+               number == other.number;
+    }
+    bool operator!=(const FileIdentity& other) const { return !(*this == other); }
+};
+
 class FileSource final : public ByteSource {
 public:
     FileSource() = default;
@@ -40,6 +58,8 @@ public:
 
     // Size in bytes when opened.
     int64_t size() const { return size_; }
+    // The open file's identity, taken when it was opened.
+    const FileIdentity& identity() const { return identity_; }
 
     // Reads up to count bytes at offset into dest; fewer only at the end of
     // the file or on a read error. Returns the number of bytes read.
@@ -60,6 +80,7 @@ private:
     int fd_ = -1;
 #endif
     int64_t size_ = 0;
+    FileIdentity identity_;
     std::vector<uint8_t> fetched_;  // what bytes() returned last
 };
 

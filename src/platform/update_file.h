@@ -1,5 +1,5 @@
-// An existing file opened for reading and writing in place: what the ID3v1
-// write-back needs, and nothing more. It never creates a file.
+// An existing regular file opened for reading and writing in place: what
+// the ID3v1 write-back needs, and nothing more. It never creates a file.
 #pragma once
 
 #include <cstddef>
@@ -13,14 +13,16 @@ namespace velkor::platform {
 
 class UpdateFile {
 public:
-    // Opens an existing file for update; a vanished file is not created.
-    // A `utf8` path is opened by its UTF-16 form on Windows.
+    // Opens an existing file for update; a vanished file is not created,
+    // and anything but a regular file (a device, a FIFO, a folder) is
+    // closed again at once (kNotRegular). The open never blocks. A `utf8`
+    // path is opened by its UTF-16 form on Windows.
     explicit UpdateFile(const std::string& path, bool utf8 = false);
     ~UpdateFile() { close(); }
     UpdateFile(const UpdateFile&) = delete;
     UpdateFile& operator=(const UpdateFile&) = delete;
 
-    bool is_open() const { return file_ != nullptr; }
+    bool is_open() const;
 
     // Closes the file; false when the system reports that the close failed.
     bool close();
@@ -31,7 +33,17 @@ public:
     // Exactly count bytes at offset, or false.
     bool read_at(int64_t offset, uint8_t* dest, std::size_t count);
 
-    // Writes count bytes at offset and hands them to the system, or false.
+    // Whether bytes up to `end` may be written at all: false (kNoSpace)
+    // when the process's file size limit is below it, so that no write
+    // ever stops part-way at the limit. Where the file system can, room
+    // from the file's `size` to `end` is also reserved without changing
+    // the size, so that a full disk fails here rather than mid-write.
+    bool prepare(int64_t size, int64_t end);
+
+    // Writes count bytes at offset in one system call and hands them to
+    // the storage (data sync), or false. The file size limit's signal
+    // cannot end the process meanwhile. After a short write the bytes
+    // behind offset may have changed: the caller puts them back.
     bool write_at(int64_t offset, const uint8_t* bytes, std::size_t count);
 
     // Cuts (or extends) the file to size bytes.
@@ -42,8 +54,13 @@ public:
 
 private:
     bool failed();
+    bool failed(FileProblem problem);
 
-    std::FILE* file_;
+#if defined(_WIN32)
+    std::FILE* file_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
     FileProblem problem_ = FileProblem::kNone;
 };
 

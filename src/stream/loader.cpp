@@ -196,6 +196,8 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
         want = kScanBlock;
     }
 
+    // A header inside the ID3v1 tag is the tag's bytes, not audio.
+    if (step == FirstFrameScan::Step::kFound && scan.found() + 4 > audio_end) step = FirstFrameScan::Step::kNotFound;
     if (step != FirstFrameScan::Step::kFound) {
         // Keep the last candidate examined, as a plain scan would.
         if (scan.last() >= 0) {

@@ -2,7 +2,10 @@
 // rewrite behind velkor's own interface, both through one writer, the only
 // code that writes into a user's file. It changes nothing but the 128
 // bytes of the tag: it overwrites the last 128 bytes only while they hold
-// a tag, otherwise appends, and undoes a write that fails part-way.
+// a tag, otherwise appends, and undoes a write that fails part-way. Each
+// write is one call of all 128 bytes, after the room for it was checked
+// (and reserved where the file system can), so that a process killed at
+// any moment leaves the file with its old bytes or the new ones.
 #include <cstring>
 
 #include "stream/write_back.h"
@@ -31,7 +34,8 @@ int32_t number_of(const char* text) { return decimal_value(text, static_cast<std
 // block) build the new block from it (old is null without a tag), and
 // writes the block over that tag or behind the file's last byte. A failed
 // write leaves the file as it was: an append is cut back to the old size,
-// the old tag is put back over a half-written one.
+// the old tag is put back over a half-written one. Only a regular file is
+// written.
 template <typename Make>
 Rewrite write_block(const std::string& path, bool utf8_path, Make make) {
     Rewrite result;
@@ -53,6 +57,10 @@ Rewrite write_block(const std::string& path, bool utf8_path, Make make) {
     Block block = {};
     make(replace ? &old : nullptr, block);
     const int64_t offset = replace ? size - static_cast<int64_t>(kBlockSize) : size;
+    if (!file.prepare(size, offset + static_cast<int64_t>(kBlockSize))) {
+        result.problem = file.problem();
+        return result;
+    }
     if (!file.write_at(offset, block, kBlockSize)) {
         result.problem = file.problem();
         if (replace) {
@@ -62,10 +70,9 @@ Rewrite write_block(const std::string& path, bool utf8_path, Make make) {
         }
         return result;
     }
-    if (!file.close()) {
-        result.problem = file.problem();
-        return result;
-    }
+    // The block is written and synced: a failure the close reports now
+    // cannot concern it, so the write stands.
+    file.close();
     result.written = true;
     result.appended = !replace;
     return result;

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Fails each file call of `velkor tag` in turn (fault_injection.c, preloaded,
+# makes the k-th call on the file fail with EIO), on a file with a tag and
+# one without. After each run the file must hold its old bytes and the exit
+# status be non-zero, or hold the whole new tag with exit status 0.
+#
+# usage: write_faults_test.sh BUILD_DIR C_COMPILER [EXTRA_C_FLAGS]
+set -euo pipefail
+build=$(cd "$1" && pwd) cc=$2 cflags=${3:-}
+source_dir=$(cd "$(dirname "$0")/.." && pwd)
+velkor=$build/velkor
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+"$cc" -O2 -shared -fPIC -o "$tmp/faults.so" "$source_dir/tests/fault_injection.c" -ldl
+# A sanitized velkor's runtime would insist on coming first.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-}:verify_asan_link_order=0"
+[[ -z $cflags ]] || echo "(sanitized build: $cflags)"
+
+source=$source_dir/samples/cbr_id3v11.mp3
+cp "$source" "$tmp/tagged.old"
+head -c $(($(wc -c <"$source") - 128)) "$source" >"$tmp/untagged.old"
+cd "$tmp"
+tag() { LD_PRELOAD=$tmp/faults.so FAULT_MATCH=target.mp3 "$velkor" tag target.mp3 --title "Fault" >/dev/null 2>&1; }
+total=0
+for kind in tagged untagged; do
+  cp "$kind.old" target.mp3
+  rm -f calls.txt
+  FAULT_LOG=$tmp/calls.txt tag || { echo "$kind: the write without a fault failed"; exit 1; }
+  cp target.mp3 "$kind.new"
+  cmp -s "$kind.old" "$kind.new" && { echo "$kind: the write changed nothing"; exit 1; }
+  calls=$(wc -l <calls.txt)
+  for ((k = 1; k <= calls; ++k)); do
+    cp "$kind.old" target.mp3
+    status=0
+    FAULT_AT=$k tag || status=$?
+    call=$(sed -n "${k}p" calls.txt)
+    if cmp -s target.mp3 "$kind.old"; then
+      ((status != 0)) || { echo "$kind, $call failed: file unchanged, yet exit 0"; exit 1; }
+    elif cmp -s target.mp3 "$kind.new"; then
+      ((status == 0)) || { echo "$kind, $call failed: tag written, yet exit $status"; exit 1; }
+    else
+      echo "$kind, $call failed: the file is neither the old one nor the new one"; exit 1
+    fi
+    total=$((total + 1))
+  done
+  echo "$kind: $calls calls, each failed in turn: $(tr '\n' ' ' <calls.txt)"
+done
+echo "$total runs"
