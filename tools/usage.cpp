@@ -89,8 +89,8 @@ void print_tag_help() {
         "  velkor tag song.mp3 --artist \"Nina\" --year 1962 --genre jazz\n"
         "\n"
         "A tag not written leaves the file as it was (old bytes, never part of a\n"
-        "tag); the reason is told: no space left (disk full or ulimit -f), not a\n"
-        "regular file, read-only file system, permission denied, ...\n"
+        "tag); the reason is told: no space left (disk full or file size limit),\n"
+        "not a regular file, read-only file system, permission denied, ...\n"
         "\n"
         "Exit status: 0 when the tag was written with every change asked for, 1\n"
         "when a change was refused or the tag not written, 2 for a wrong option.\n");
