@@ -2,9 +2,11 @@
  * random moment, many times, and checks after each kill that the file holds
  * its old bytes or those of one whole write: never a torn tag, never bytes
  * left behind the audio. With "limited", the writer's file size limit is
- * one byte short of an appended tag, which it must refuse without dying.
+ * one byte short of an appended tag, which it must refuse without dying;
+ * with "full", WORK lies on a full disk, where an append must be refused.
  *
- * write_kill SOURCE WORK RUNS [limited]: exits 0 when every run was right. */
+ * write_kill SOURCE WORK RUNS [limited|full]: exits 0 when every run was
+ * right. */
 #define _POSIX_C_SOURCE 200809L
 #include <signal.h>
 #include <stdio.h>
@@ -57,8 +59,8 @@ static int32_t write_title(const char *path, const char *title) {
 }
 
 /* The child: writes two titles in turn until killed; a status other than
- * success (or, when limited, no space) ends it with 3. */
-static void write_forever(const char *path, long limit) {
+ * success (or, when limited or full, no space) ends it with 3. */
+static void write_forever(const char *path, long limit, int full) {
     signal(SIGXFSZ, SIG_DFL);
     if (limit > 0) {
         struct rlimit r = {(rlim_t)limit, (rlim_t)limit};
@@ -66,25 +68,33 @@ static void write_forever(const char *path, long limit) {
     }
     for (unsigned n = 0;; ++n) {
         const int32_t status = write_title(path, n % 2 ? "Second" : "First");
-        if (status != VELKOR_OK && !(limit > 0 && status == VELKOR_ERROR_NO_SPACE)) _exit(3);
+        if (status != VELKOR_OK && !((limit > 0 || full) && status == VELKOR_ERROR_NO_SPACE)) _exit(3);
     }
 }
 
 int main(int argc, char **argv) {
     if (argc < 4) {
-        fprintf(stderr, "usage: write_kill SOURCE WORK RUNS [limited]\n");
+        fprintf(stderr, "usage: write_kill SOURCE WORK RUNS [limited|full]\n");
         return 2;
     }
     const char *work = argv[2];
     const int runs = atoi(argv[3]);
     const int limited = argc > 4 && strcmp(argv[4], "limited") == 0;
+    const int full = argc > 4 && strcmp(argv[4], "full") == 0;
     const Contents old = load(argv[1]);
     if (old.size < 0 || !store(work, &old)) return 2;
-    /* The two whole writes; the second over the first is the second over the old. */
-    if (write_title(work, "First") != VELKOR_OK) return 2;
-    const Contents first = load(work);
-    if (write_title(work, "Second") != VELKOR_OK) return 2;
-    const Contents second = load(work);
+    /* The two whole writes; the second over the first is the second over
+     * the old. On a full disk only the old bytes are right. */
+    Contents first = old, second = old;
+    if (!full) {
+        if (write_title(work, "First") != VELKOR_OK) return 2;
+        first = load(work);
+        if (write_title(work, "Second") != VELKOR_OK) return 2;
+        second = load(work);
+    } else if (write_title(work, "First") != VELKOR_ERROR_NO_SPACE) {
+        fprintf(stderr, "the disk is not full: the tag was written\n");
+        return 2;
+    }
     const long limit = limited ? old.size + 127 : 0;
 
     srand((unsigned)time(NULL) ^ (unsigned)getpid());
@@ -93,7 +103,7 @@ int main(int argc, char **argv) {
         if (!store(work, &old)) return 2;
         const pid_t child = fork();
         if (child < 0) return 2;
-        if (child == 0) write_forever(work, limit);
+        if (child == 0) write_forever(work, limit, full);
         const struct timespec delay = {0, (long)(rand() % 2000) * 1000L};
         nanosleep(&delay, NULL);
         kill(child, SIGKILL);
@@ -117,7 +127,7 @@ int main(int argc, char **argv) {
         }
         free(now.bytes);
     }
-    printf("%s%s: %d runs: %d old, %d first, %d second\n", argv[1], limited ? " (limited)" : "",
+    printf("%s%s%s: %d runs: %d old, %d first, %d second\n", argv[1], limited ? " (limited)" : "", full ? " (full disk)" : "",
            counts[0] + counts[1] + counts[2], counts[0], counts[1], counts[2]);
     if (limited && first.size > old.size && (counts[1] || counts[2])) {
         fprintf(stderr, "an append was written beyond the size limit\n");

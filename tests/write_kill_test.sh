@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Kills a process rewriting the ID3v1 tag at random moments (0 to 2 ms into
-# its loop), 500 times for each case: a file with a tag, one without, and
-# both under a file size limit one byte short of an appended tag. Every
-# file must be its old bytes or one whole write's.
+# its loop), 500 times for each case: a file with a tag, one without, both
+# under a file size limit one byte short of an appended tag, and one without
+# a tag on a full disk. Every file must be its old bytes or one whole
+# write's.
 #
 # usage: write_kill_test.sh BUILD_DIR C_COMPILER [EXTRA_C_FLAGS]
 set -euo pipefail
@@ -23,3 +24,15 @@ for kind in tagged untagged; do
   "$tmp/write_kill" "$tmp/$kind.mp3" "$tmp/work.mp3" "$runs"
   "$tmp/write_kill" "$tmp/$kind.mp3" "$tmp/work.mp3" "$runs" limited
 done
+
+# On a full disk (a small file system of our own, where mounting is
+# allowed): whole pages of audio, so that an append needs one more.
+if unshare -m true 2>/dev/null; then
+  mkdir "$tmp/disk"
+  head -c 24576 "$source" >"$tmp/pages.mp3"
+  unshare -m sh -c 'mount -t tmpfs -o size=64k tmpfs "$1" && cp "$3" "$1/work.mp3" || exit 2
+    dd if=/dev/zero of="$1/filler" bs=4096 2>/dev/null; dd if=/dev/zero of="$1/filler" bs=1 oflag=append conv=notrunc 2>/dev/null
+    exec "$2" "$3" "$1/work.mp3" "$4" full' sh "$tmp/disk" "$tmp/write_kill" "$tmp/pages.mp3" "$runs"
+else
+  echo "(no full-disk runs: mounting is not allowed here)"
+fi
