@@ -133,5 +133,10 @@ int main(int argc, char **argv) {
         fprintf(stderr, "an append was written beyond the size limit\n");
         wrong = 1;
     }
+    if (!full) {
+        free(first.bytes);
+        free(second.bytes);
+    }
+    free(old.bytes);
     return wrong;
 }
