@@ -106,7 +106,7 @@ public:
 
     // Copies n bytes at offset into dest; bytes past the end of the file
     // are zero. Returns the number of file bytes.
-    std::size_t read(int64_t offset, uint8_t* dest, std::size_t n) {
+    std::size_t read(int64_t offset, uint8_t* dest, std::size_t n) override {
         std::memset(dest, 0, n);
         const ByteSpan got = bytes(offset, n);
         if (got.size > 0) std::memcpy(dest, got.data, got.size);
