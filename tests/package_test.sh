@@ -22,8 +22,9 @@ arch=$(dpkg --print-architecture)
 libdir=usr/lib/$(gcc -print-multiarch)
 
 # What each package must hold, files and links alike (folders aside); a link
-# is "name -> target".
+# is "name -> target". Every one has its copyright file and changelog.
 expected_contents() {
+  printf '%s\n' "usr/share/doc/$1/changelog.gz" "usr/share/doc/$1/copyright"
   case $1 in
     libvelkor$abi) printf '%s\n' \
       "$libdir/libvelkor.so.$abi -> libvelkor.so.$version" \
@@ -37,7 +38,8 @@ expected_contents() {
       "$libdir/pkgconfig/velkor.pc" \
       "usr/include/velkor.h" \
       "usr/include/velkor_version.h" ;;
-    velkor) printf '%s\n' "usr/bin/velkor" "usr/share/man/man1/velkor.1" ;;
+    velkor) printf '%s\n' "usr/bin/velkor" "usr/share/man/man1/velkor.1.gz" ;;
+    python3-velkor) printf "usr/lib/python3/dist-packages/velkor/%s\n" __init__.py _native.py py.typed ;;
   esac
 }
 # The Depends field: the runtimes dpkg-shlibdeps found, or the library.
@@ -45,26 +47,37 @@ expected_depends() {
   case $1 in
     libvelkor-dev) echo "^libvelkor$abi \(= $version\)$" ;;
     velkor) echo "(^|, )libvelkor$abi \(= $version\)(,|$)" ;;
+    python3-velkor) echo "^libvelkor$abi \(= $version\), python3$" ;;
     *) echo "(^|, )libc6 \(>= [0-9.]+\)(,|$)" ;;
   esac
 }
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
-for package in "libvelkor$abi" libvelkor-dev velkor; do
-  deb=build-release/${package}_${version}_${arch}.deb
+for package in "libvelkor$abi" libvelkor-dev velkor python3-velkor; do
+  package_arch=$arch
+  [ "$package" != python3-velkor ] || package_arch=all
+  deb=build-release/${package}_${version}_${package_arch}.deb
   [ -f "$deb" ] || fail "$deb was not made (cpack made: $(ls build-release/*.deb))"
   diff -u <(expected_contents "$package" | LC_ALL=C sort) \
     <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { $1 = $2 = $3 = $4 = $5 = ""; sub(/^ *\.\//, ""); print }' | LC_ALL=C sort) ||
     fail "contents of $deb"
-  for field in "Package=$package" "Version=$version" "Architecture=$arch"; do
+  dpkg-deb -I "$deb" >/dev/null || fail "dpkg-deb -I $deb"
+  for field in "Package=$package" "Version=$version" "Architecture=$package_arch"; do
     [ "$(dpkg-deb -f "$deb" "${field%%=*}")" = "${field#*=}" ] ||
       fail "$deb: ${field%%=*} is '$(dpkg-deb -f "$deb" "${field%%=*}")', not '${field#*=}'"
   done
   dpkg-deb -f "$deb" Depends | grep -qE "$(expected_depends "$package")" ||
     fail "$deb: Depends is '$(dpkg-deb -f "$deb" Depends)'"
   dpkg-deb -x "$deb" "$root"
+  doc=$root/usr/share/doc/$package
+  zcat "$doc/changelog.gz" | head -n1 | grep -qxF "velkor ($version) unstable; urgency=medium" ||
+    fail "$deb: changelog.gz does not begin with $version"
+  head -n1 "$doc/copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' &&
+    grep -qx 'License: Expat' "$doc/copyright" || fail "$deb: copyright is not an Expat licence in Debian's format"
 done
+dpkg-deb --ctrl-tarfile "build-release/libvelkor${abi}_${version}_${arch}.deb" | tar -xO ./triggers |
+  grep -qx "activate-noawait ldconfig" || fail "libvelkor$abi has no ldconfig trigger"
 dpkg-deb --ctrl-tarfile "build-release/libvelkor${abi}_${version}_${arch}.deb" | tar -xO ./shlibs |
   grep -qx "libvelkor $abi libvelkor$abi (= $version)" || fail "shlibs of libvelkor$abi"
 
@@ -74,4 +87,12 @@ readelf -d "$root/$libdir/libvelkor.so.$version" | grep -q "SONAME.*\[libvelkor.
 velkor() { LD_LIBRARY_PATH="$root/$libdir" "$root/usr/bin/velkor" "$@"; }
 velkor --version | grep -qxF "velkor $version" || fail "velkor --version"
 velkor --json samples/cbr_id3v11.mp3 | grep -q '"status":0' || fail "velkor on a sample"
+[ "$(cd / && PYTHONPATH="$root/usr/lib/python3/dist-packages" LD_LIBRARY_PATH="$root/$libdir" \
+  /usr/bin/python3 -c 'import velkor; print(velkor.library_version())')" = "$version" ] ||
+  fail "the Python package from python3-velkor does not load the library of libvelkor$abi"
+if command -v lintian >/dev/null; then
+  # Errors fail; warnings are shown.
+  lintian build-release/*.deb | tee build-release/lintian.log >&2 || true
+  ! grep -q '^E:' build-release/lintian.log || fail "lintian found errors"
+fi
 echo "package: ok ($(cd build-release && echo ./*.deb))"

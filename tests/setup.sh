@@ -22,9 +22,11 @@ command -v fpc >/dev/null || need+=(fp-compiler)
 command -v clang++ >/dev/null || need+=(clang)
 compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||
   need+=(libclang-rt-14-dev)
-# The packages: CPack's dependency list needs dpkg-shlibdeps and file.
+# The packages: CPack's dependency list needs dpkg-shlibdeps and file;
+# lintian checks them.
 command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
 command -v file >/dev/null || need+=(file)
+command -v lintian >/dev/null || need+=(lintian)
 # The Windows DLL leg: MinGW-w64 for i686 and the 32-bit Wine (which needs
 # the i386 architecture); their recommends would pull in a desktop's worth.
 need_win32=()
