@@ -8,6 +8,12 @@
 #   bash bench/compare.sh --quick   a tiny set in seconds, peers only when
 #                                   already installed: checks the script works
 #
+# Run as root, both runs also time a cold cache: they drop the whole
+# machine's page cache (echo 3 >/proc/sys/vm/drop_caches) before each timed
+# run, which slows whatever else the machine is doing for a while. They say
+# so when they start; VELKOR_BENCH_KEEP_CACHE=1 leaves the cache alone and
+# skips the cold runs.
+#
 # Environment: VELKOR_BUILD_DIR (default build/, made with the default
 # preset when it is the default), VELKOR_BENCH_DATA (where the full run keeps
 # its files between runs; default build/bench-data).
@@ -49,6 +55,11 @@ trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$data"
 
 note() { echo "-- $*" >&2; }
+can_drop_caches() {
+  [[ ${VELKOR_BENCH_KEEP_CACHE:-0} != 1 && $(id -u) -eq 0 && -w /proc/sys/vm/drop_caches ]]
+}
+! can_drop_caches ||
+  note "running as root: the cold-cache runs will drop this machine's page cache (VELKOR_BENCH_KEEP_CACHE=1 skips them)"
 
 # Peers ------------------------------------------------------------------
 
@@ -243,7 +254,6 @@ gbps() { awk -v b="$noheader_bytes" -v s="$1" 'BEGIN { printf "%.2f", (s > 0 ? b
 declare -A cold=()
 cold_rows=()
 cold_threads=16  # velkor's default number of files at once
-can_drop_caches() { [[ $(id -u) -eq 0 && -w /proc/sys/vm/drop_caches ]]; }
 cold_run() {  # KEY LABEL COMMAND...
   local key=$1 label=$2 start
   shift 2
@@ -331,7 +341,7 @@ if ((${#cold_rows[@]})); then
       'BEGIN { printf "%-56s %9.3f %11.2fx\n", label, s, s / f }'
   done
 else
-  echo "Cold cache: skipped (dropping the page cache needs root and /proc/sys/vm/drop_caches)"
+  echo "Cold cache: skipped (dropping the page cache needs root and /proc/sys/vm/drop_caches, and no VELKOR_BENCH_KEEP_CACHE=1)"
 fi
 
 echo

@@ -14,10 +14,11 @@ command -v g++ >/dev/null || need+=(g++)
 [ -f /usr/include/zlib.h ] || need+=(zlib1g-dev)
 command -v pkg-config >/dev/null || need+=(pkg-config)
 command -v python3 >/dev/null || need+=(python3)
-# The Python package's offline install test builds it with Debian's Python.
+# The Python package's offline install test builds it with Debian's Python,
+# in a venv (python3-venv) that sees Debian's setuptools and wheel.
 /usr/bin/python3 -c 'import importlib.util as u
-assert all(map(u.find_spec, ("pip", "setuptools", "wheel")))' 2>/dev/null ||
-  need+=(python3-pip python3-setuptools python3-wheel)
+assert all(map(u.find_spec, ("pip", "setuptools", "wheel", "ensurepip")))' 2>/dev/null ||
+  need+=(python3-pip python3-setuptools python3-wheel python3-venv)
 command -v fpc >/dev/null || need+=(fp-compiler)
 command -v clang++ >/dev/null || need+=(clang)
 compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||
