@@ -17,8 +17,7 @@ add_test(NAME python COMMAND python3 -m unittest discover -s tests -v
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}/python)
 set_tests_properties(python PROPERTIES ENVIRONMENT "${VELKOR_PYTHON_ENV}")
 
-# The README's offline install into a fresh venv, with Debian's Python (not
-# with a sanitized library: the install is the same in every build).
+# The README's offline venv install (the same in every build: not sanitized).
 if(NOT VELKOR_SANITIZE AND NOT VELKOR_TSAN)
   add_test(NAME python_install COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/python_install_test.sh
     ${PROJECT_SOURCE_DIR} $<TARGET_FILE:velkor>)
