@@ -263,7 +263,11 @@ TEST(FileApi, WriteId3v1KeepsWhatIsNotGiven) {
     EXPECT_EQ(velkor_genre_number("rock"), 17);
     EXPECT_EQ(velkor_genre_number("Polka Punk Fusion"), -1000);
     EXPECT_STREQ(velkor_genre_name(0), "Blues");
-    EXPECT_EQ(velkor_genre_name(126), nullptr);
+    // Beyond ID3v1's 126: the numbers players added, which ID3v2 tags use.
+    EXPECT_STREQ(velkor_genre_name(126), "Goa");
+    EXPECT_STREQ(velkor_genre_name(191), "Psybient");
+    EXPECT_EQ(velkor_genre_number("drum & bass"), 127);
+    EXPECT_EQ(velkor_genre_name(192), nullptr);
 }
 
 // A record from an older velkor.h ends before the fields added since: those

@@ -18,6 +18,7 @@
 #include "stream/mp3_file_info.h"
 #include "stream/write_back.h"
 #include "tags/genre_table.h"
+#include "tags/id3v2_frame_values.h"
 #include "velkor.h"
 
 using velkor::Mp3FileInfo;
@@ -32,6 +33,10 @@ constexpr int32_t kStreamFirst = VELKOR_STREAM_ENCODER, kStreamLast = VELKOR_STR
 constexpr int32_t kId3v2Count = kId3v2Last - kId3v2First + 1;
 constexpr int32_t kId3v1Count = kId3v1Last - kId3v1First + 1;
 constexpr int32_t kStreamCount = kStreamLast - kStreamFirst + 1;
+
+static_assert(static_cast<int32_t>(velkor::Id3v2FrameKind::kText) == VELKOR_FRAME_TEXT &&
+                  static_cast<int32_t>(velkor::Id3v2FrameKind::kOther) == VELKOR_FRAME_OTHER,
+              "frame kinds are numbered as velkor.h numbers them");
 
 // Copies a record of `size` bytes (the caller's) from ours, the size field
 // kept as the caller set it.
@@ -75,6 +80,20 @@ struct velkor_file {
         if (field >= kStreamFirst && field <= kStreamLast) return &stream[field - kStreamFirst];
         return nullptr;
     }
+
+    // The frames' values as they are asked for: the handle's own cache (a
+    // handle is used by one thread at a time).
+    mutable std::vector<std::unique_ptr<velkor::Id3v2FrameValues>> frame_values;
+
+    const velkor::Id3v2FrameEntry* frame_entry(int32_t index) const {
+        const auto& frames = info.id3v2_tag.frames;
+        return index >= 0 && static_cast<std::size_t>(index) < frames.size() ? &frames[index] : nullptr;
+    }
+    // Frame `index` decoded, read from the file the first time; NULL with
+    // the status when it cannot be.
+    const velkor::Id3v2FrameValues* frame(int32_t index, int32_t& status) const;
+    // Opens the file again by the path it was opened with.
+    velkor::platform::FileProblem reopen(FileSource& source) const;
 
     const velkor::Id3v2Picture* picture(int32_t index) const {
         const auto& pictures = info.id3v2_tag.pictures;
@@ -145,6 +164,55 @@ void velkor_file::gather() {
     char mode[velkor::FrameHeader::kModeNameSize];
     info.mode_text(mode);
     stream[VELKOR_STREAM_MODE - kStreamFirst] = mode;
+}
+
+velkor::platform::FileProblem velkor_file::reopen(FileSource& source) const {
+#if defined(_WIN32)
+    return wide_path.empty() ? source.open_utf8(info.path.c_str()) : source.open_wide(wide_path.c_str());
+#else
+    return source.open_utf8(info.path.c_str());
+#endif
+}
+
+namespace {
+
+// A cursor over the body of a listed frame, in the source it was found in.
+velkor::TagCursor frame_body(FileSource& source, const velkor::Id3v2Tag& tag, const velkor::Id3v2FrameEntry& entry) {
+    return velkor::TagCursor(source, entry.body_offset, entry.body_offset + entry.stored_size,
+                             tag.version <= 3 && tag.unsynchronised);
+}
+
+velkor::Id3v2Frame frame_of(const velkor::Id3v2Tag& tag, const velkor::Id3v2FrameEntry& entry) {
+    velkor::Id3v2Frame frame;
+    std::memcpy(frame.id, entry.id, sizeof frame.id);
+    frame.size = entry.size;
+    frame.flags = entry.flags;
+    frame.version = static_cast<uint8_t>(tag.version);
+    frame.tag_unsynchronised = tag.unsynchronised;
+    return frame;
+}
+
+}  // namespace
+
+const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& status) const {
+    const velkor::Id3v2FrameEntry* entry = frame_entry(index);
+    status = VELKOR_ERROR_ARGUMENT;
+    if (entry == nullptr) return nullptr;
+    if (frame_values.size() != info.id3v2_tag.frames.size()) frame_values.resize(info.id3v2_tag.frames.size());
+    std::unique_ptr<velkor::Id3v2FrameValues>& cached = frame_values[static_cast<std::size_t>(index)];
+    if (!cached) {
+        FileSource source;
+        const velkor::platform::FileProblem opened = reopen(source);
+        if (opened != velkor::platform::FileProblem::kNone) {
+            status = velkor::status_of(opened, VELKOR_ERROR_READ);
+            return nullptr;
+        }
+        const velkor::Id3v2Tag& tag = info.id3v2_tag;
+        cached.reset(new velkor::Id3v2FrameValues(
+            velkor::read_id3v2_frame_values(source, frame_of(tag, *entry), frame_body(source, tag, *entry))));
+    }
+    status = VELKOR_OK;
+    return cached.get();
 }
 
 namespace {
@@ -242,13 +310,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file* file, int3
     if (found == nullptr || buffer == nullptr || size < 0 || found->bytes > size) return VELKOR_ERROR_ARGUMENT;
     try {
         FileSource source;
-#if defined(_WIN32)
-        const velkor::platform::FileProblem opened = file->wide_path.empty()
-                                                  ? source.open_utf8(file->info.path.c_str())
-                                                  : source.open_wide(file->wide_path.c_str());
-#else
-        const velkor::platform::FileProblem opened = source.open_utf8(file->info.path.c_str());
-#endif
+        const velkor::platform::FileProblem opened = file->reopen(source);
         if (opened != velkor::platform::FileProblem::kNone) return velkor::status_of(opened, VELKOR_ERROR_READ);
         // Resynchronising takes up to twice the bytes the body decodes to.
         const int64_t want = found->unsynchronised ? 2 * static_cast<int64_t>(found->stored_size)
@@ -267,10 +329,108 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file* file, int3
     }
 }
 
-VELKOR_API const char* VELKOR_CALL velkor_genre_name(int32_t genre) { return velkor::GenreTable::name(genre); }
+VELKOR_API int32_t VELKOR_CALL velkor_frame_count(const velkor_file* file) {
+    if (file == nullptr) return -1;
+    return static_cast<int32_t>(std::min<int64_t>(file->info.id3v2_tag.frame_count, 0x7FFFFFFF));
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_frame(const velkor_file* file, int32_t index, velkor_frame_info* info) {
+    if (file == nullptr || info == nullptr) return VELKOR_ERROR_ARGUMENT;
+    try {
+        int32_t status = VELKOR_OK;
+        const velkor::Id3v2FrameValues* values = file->frame(index, status);
+        if (values == nullptr) return status;
+        const velkor::Id3v2FrameEntry& entry = *file->frame_entry(index);
+        const velkor::Id3v2Tag& tag = file->info.id3v2_tag;
+        const velkor::Id3v2BodyLayout layout = velkor::id3v2_body_layout(frame_of(tag, entry));
+        velkor_frame_info ours = {};
+        ours.flags = entry.flags;
+        std::memcpy(ours.id, entry.id, sizeof entry.id);
+        const char* v24 = tag.version == 2 ? velkor::id3v2_v24_id(entry.id) : entry.id;
+        std::memcpy(ours.id_v24, v24, std::strlen(v24));
+        ours.kind = static_cast<int32_t>(values->kind);
+        ours.encrypted = layout.encrypted ? 1 : 0;
+        ours.compressed = layout.compressed ? 1 : 0;
+        ours.value_count = static_cast<int32_t>(values->values.size());
+        ours.body_size = values->readable || layout.encrypted ? values->content_size : -1;
+        ours.rating = values->rating;
+        ours.toc_flags = values->toc_flags;
+        ours.play_count = values->play_count;
+        ours.start_ms = values->start_ms;
+        ours.end_ms = values->end_ms;
+        ours.start_offset = values->start_offset;
+        ours.end_offset = values->end_offset;
+        ours.child_count = static_cast<int32_t>(values->children.size());
+        ours.truncated = values->truncated ? 1 : 0;
+        return copy_record(ours, info);
+    } catch (const std::bad_alloc&) {
+        return VELKOR_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VELKOR_ERROR_READ;
+    }
+}
+
+VELKOR_API const char* VELKOR_CALL velkor_frame_text(const velkor_file* file, int32_t index, int32_t field,
+                                                   int32_t value_index) {
+    if (file == nullptr) return nullptr;
+    try {
+        int32_t status = VELKOR_OK;
+        const velkor::Id3v2FrameValues* values = file->frame(index, status);
+        if (values == nullptr) return nullptr;
+        auto item = [&](const std::vector<std::string>& list) -> const char* {
+            return value_index >= 0 && static_cast<std::size_t>(value_index) < list.size() ? list[value_index].c_str()
+                                                                                         : nullptr;
+        };
+        switch (field) {
+            case VELKOR_FRAME_VALUE: return item(values->values);
+            case VELKOR_FRAME_CHILD: return item(values->children);
+            case VELKOR_FRAME_DESCRIPTION: return values->description.c_str();
+            case VELKOR_FRAME_LANGUAGE: return values->language.c_str();
+            case VELKOR_FRAME_OWNER: return values->owner.c_str();
+            case VELKOR_FRAME_ELEMENT_ID: return values->element_id.c_str();
+            case VELKOR_FRAME_TITLE: return values->title.c_str();
+            default: return nullptr;
+        }
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_read_frame(const velkor_file* file, int32_t index, void* buffer, int32_t size) {
+    const velkor::Id3v2FrameEntry* entry = file ? file->frame_entry(index) : nullptr;
+    if (entry == nullptr || buffer == nullptr || size < 0) return VELKOR_ERROR_ARGUMENT;
+    try {
+        FileSource source;
+        const velkor::platform::FileProblem opened = file->reopen(source);
+        if (opened != velkor::platform::FileProblem::kNone) return velkor::status_of(opened, VELKOR_ERROR_READ);
+        const velkor::Id3v2Tag& tag = file->info.id3v2_tag;
+        const velkor::Id3v2Frame frame = frame_of(tag, *entry);
+        velkor::TagCursor body = frame_body(source, tag, *entry);
+        const velkor::Id3v2BodyLayout layout = velkor::id3v2_body_layout(frame);
+        if (layout.encrypted) {
+            // As stored, behind the prefix: only its owner can decrypt it.
+            body.skip(layout.prefix);
+            if (body.left() > static_cast<std::size_t>(size)) return VELKOR_ERROR_ARGUMENT;
+            body.read(static_cast<uint8_t*>(buffer), body.left());
+            return VELKOR_OK;
+        }
+        velkor::Id3v2FrameContent content(source, frame, body);
+        if (!content.ok()) return VELKOR_ERROR_READ;
+        velkor::TagCursor& bytes = content.cursor();
+        if (bytes.left() > static_cast<std::size_t>(size)) return VELKOR_ERROR_ARGUMENT;
+        bytes.read(static_cast<uint8_t*>(buffer), bytes.left());
+        return VELKOR_OK;
+    } catch (const std::bad_alloc&) {
+        return VELKOR_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VELKOR_ERROR_READ;
+    }
+}
+
+VELKOR_API const char* VELKOR_CALL velkor_genre_name(int32_t genre) { return velkor::GenreTable::extended_name(genre); }
 
 VELKOR_API int32_t VELKOR_CALL velkor_genre_number(const char* name) {
-    const int32_t number = velkor::GenreTable::find(name);
+    const int32_t number = velkor::GenreTable::find_extended(name);
     return number < 0 ? velkor::kNotAGenre : number;
 }
 
@@ -413,6 +573,7 @@ std::size_t held_bytes(const velkor_file* file) {
     const std::vector<Id3v2Picture>& pictures = file->info.id3v2_tag.pictures;
     held += pictures.capacity() * sizeof(Id3v2Picture);
     for (const Id3v2Picture& picture : pictures) held += picture.mime.capacity() + picture.description.capacity();
+    held += file->info.id3v2_tag.frames.capacity() * sizeof(Id3v2FrameEntry);
     return held;
 }
 

@@ -182,7 +182,7 @@ std::string resolve_genre(const std::string& text) {
             if (c < '0' || c > '9') return nullptr;
             number = number * 10 + (c - '0');
         }
-        return GenreTable::name(number);
+        return GenreTable::extended_name(number);
     };
     const std::string_view all(text);
     // Version 2.4 separates genres by "; " already (from the zero bytes).
@@ -230,6 +230,7 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
         return tag;
     }
     tag.version = header.version;
+    tag.unsynchronised = (header.flags & Id3v2Header::kFlagUnsynchronisation) != 0;
     std::string recorded;
     bool comment_has_empty_description = false;
     uint32_t fields_seen = 0;  // one bit per Field: the first frame of each wins
@@ -238,6 +239,18 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
     Id3v2Frame frame;
     TagCursor body;
     while (walk.next(frame, body)) {
+        ++tag.frame_count;
+        if (tag.frames.size() < kMaxListedFrames) {
+            Id3v2FrameEntry entry;
+            std::memcpy(entry.id, frame.id, sizeof entry.id);
+            entry.flags = frame.flags;
+            entry.size = frame.size;
+            entry.body_offset = body.source_offset();
+            TagCursor end = body;
+            end.skip(end.left());
+            entry.stored_size = static_cast<uint32_t>(end.source_offset() - entry.body_offset);
+            tag.frames.push_back(entry);
+        }
         const FrameName* name = find_frame(frame, header.version);
         if (!name) continue;
         const uint32_t field_bit = 1u << static_cast<unsigned>(name->field);
