@@ -207,9 +207,21 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
             status = velkor::status_of(opened, VELKOR_ERROR_READ);
             return nullptr;
         }
+        // Small stored frames behind it are decoded while the file is open:
+        // whoever asks for one frame mostly asks for the next.
+        constexpr uint32_t kNeighbourBytes = 16 * 1024;
         const velkor::Id3v2Tag& tag = info.id3v2_tag;
-        cached.reset(new velkor::Id3v2FrameValues(
-            velkor::read_id3v2_frame_values(source, frame_of(tag, *entry), frame_body(source, tag, *entry))));
+        for (std::size_t j = static_cast<std::size_t>(index); j < tag.frames.size(); ++j) {
+            const velkor::Id3v2FrameEntry& next = tag.frames[j];
+            const velkor::Id3v2Frame frame = frame_of(tag, next);
+            if (j != static_cast<std::size_t>(index) &&
+                (next.stored_size > kNeighbourBytes || velkor::id3v2_body_layout(frame).compressed)) {
+                break;
+            }
+            if (frame_values[j]) continue;
+            frame_values[j].reset(
+                new velkor::Id3v2FrameValues(velkor::read_id3v2_frame_values(source, frame, frame_body(source, tag, next))));
+        }
     }
     status = VELKOR_OK;
     return cached.get();
