@@ -215,16 +215,19 @@ Id3v2FrameValues read_id3v2_frame_values(ByteSource& source, const Id3v2Frame& f
     Id3v2FrameValues values;
     const char* id = frame.version == 2 ? id3v2_v24_id(frame.id) : frame.id;
     values.kind = *id ? id3v2_frame_kind(id) : Id3v2FrameKind::kOther;
+    Id3v2FrameContent content(source, frame, body);
+    values.readable = content.ok();
+    if (content.status() == Id3v2FrameContent::Status::kEncrypted) {
+        // Only its owner can decrypt it: its size is what is stored.
+        const std::size_t prefix = id3v2_body_layout(frame).prefix;
+        values.content_size = static_cast<int64_t>(body.left() > prefix ? body.left() - prefix : 0);
+    }
+    if (!content.ok()) return values;
     if (values.kind == Id3v2FrameKind::kOther && !is(id, "PCNT")) {
         // Nothing to decode: just the content's size.
-        Id3v2FrameContent content(source, frame, body);
-        values.readable = content.ok();
         values.content_size = static_cast<int64_t>(content.cursor().left());
         return values;
     }
-    Id3v2FrameContent content(source, frame, body);
-    values.readable = content.ok();
-    if (!content.ok()) return values;
     TagCursor& cursor = content.cursor();
     values.content_size = static_cast<int64_t>(cursor.left());
     // A picture's values stand in its first bytes; the others' anywhere.
