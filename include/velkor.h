@@ -263,6 +263,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_facts(const velkor_file *file, velkor_file
 #define VELKOR_ID3V2_GENRE 8
 #define VELKOR_ID3V2_COMPOSER 9
 #define VELKOR_ID3V2_COMMENT 10
+#define VELKOR_ID3V2_DATE 11    /* ISO 8601: TDRC as stored, or TYER, TDAT and TIME
+                                   put together ("2004-05-01T12:30") */
 #define VELKOR_ID3V1_TITLE 21
 #define VELKOR_ID3V1_ARTIST 22
 #define VELKOR_ID3V1_ALBUM 23

@@ -85,6 +85,11 @@ const TagCase kTagCases[] = {
     {"V22Frames", tag(2, frame(2, "TP2", Bytes{0} + text("Band")) + frame(2, "TCM", Bytes{0} + text("Bach"))),
      VELKOR_ID3V2_ALBUM_ARTIST, "Band"},
     {"RecordingTimeIsTheYear", tag(4, frame(4, "TDRC", Bytes{3} + text("2004-05-01"))), VELKOR_ID3V2_YEAR, "2004-05-01"},
+    {"DateFromYearDayMonthAndTime",
+     tag(3, frame(3, "TIME", Bytes{0} + text("1230")) + frame(3, "TYER", Bytes{0} + text("2004")) +
+                frame(3, "TDAT", Bytes{0} + text("0105"))),
+     VELKOR_ID3V2_DATE, "2004-05-01T12:30"},
+    {"DateFromTheRecordingTime", tag(4, frame(4, "TDRC", Bytes{3} + text("2004-05"))), VELKOR_ID3V2_DATE, "2004-05"},
     {"GenreReferences", tag(3, frame(3, "TCON", Bytes{0} + text("(17)(18)Acid Rock"))), VELKOR_ID3V2_GENRE,
      "Rock; Techno; Acid Rock"},
     {"GenreNumbersInV24", tag(4, frame(4, "TCON", Bytes{3} + text("17") + Bytes{0} + text("Jazz"))), VELKOR_ID3V2_GENRE,

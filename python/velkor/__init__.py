@@ -158,6 +158,7 @@ class Id3v2:
     album: str
     album_artist: str
     year: str  # as stored: "2004" or "2004-05-01"
+    date: str  # ISO 8601: TDRC, or TYER, TDAT and TIME put together ("2004-05-01T12:30")
     track: str  # as stored: "7" or "7/12"
     disc: str
     genre: str  # numeric references already resolved to names
@@ -308,7 +309,7 @@ def _id3v2(file: _OpenFile, raw: _native.velkor_file_facts) -> Optional[Id3v2]:
         version=f"2.{raw.id3v2_version}",
         title=t(_native.ID3V2_TITLE), artist=t(_native.ID3V2_ARTIST),
         album=t(_native.ID3V2_ALBUM), album_artist=t(_native.ID3V2_ALBUM_ARTIST),
-        year=t(_native.ID3V2_YEAR), track=t(_native.ID3V2_TRACK),
+        year=t(_native.ID3V2_YEAR), date=t(_native.ID3V2_DATE), track=t(_native.ID3V2_TRACK),
         disc=t(_native.ID3V2_DISC), genre=t(_native.ID3V2_GENRE),
         composer=t(_native.ID3V2_COMPOSER), comment=t(_native.ID3V2_COMMENT),
         pictures=tuple(file.picture(i) for i in range(raw.picture_count)),

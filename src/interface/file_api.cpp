@@ -27,7 +27,7 @@ using velkor::platform::FileSource;
 namespace {
 
 // Fields of velkor_text, in the order of their numbers' ranges.
-constexpr int32_t kId3v2First = VELKOR_ID3V2_TITLE, kId3v2Last = VELKOR_ID3V2_COMMENT;
+constexpr int32_t kId3v2First = VELKOR_ID3V2_TITLE, kId3v2Last = VELKOR_ID3V2_DATE;
 constexpr int32_t kId3v1First = VELKOR_ID3V1_TITLE, kId3v1Last = VELKOR_ID3V1_GENRE;
 constexpr int32_t kStreamFirst = VELKOR_STREAM_ENCODER, kStreamLast = VELKOR_STREAM_MODE;
 constexpr int32_t kId3v2Count = kId3v2Last - kId3v2First + 1;
@@ -140,7 +140,7 @@ void velkor_file::gather() {
     velkor::Id3v2Tag& tag = info.id3v2_tag;
     std::string* v2_texts[kId3v2Count] = {&tag.title, &tag.artist,  &tag.album, &tag.album_artist,
                                           &tag.year,  &tag.track,   &tag.disc,  &tag.genre,
-                                          &tag.composer, &tag.comment};
+                                          &tag.composer, &tag.comment, &tag.date};
     for (int32_t i = 0; i < kId3v2Count; ++i) id3v2[i] = std::move(*v2_texts[i]);
     if (info.has_id3v1) {
         const velkor::TagRecord& t = info.tag;

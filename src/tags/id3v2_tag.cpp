@@ -14,7 +14,7 @@ namespace velkor {
 namespace {
 
 enum class Field { kTitle, kArtist, kAlbum, kAlbumArtist, kYear, kRecorded, kTrack, kDisc, kGenre,
-                   kComposer, kComment, kPicture };
+                   kComposer, kComment, kPicture, kDayMonth, kTime };
 
 struct FrameName {
     char v23[5];  // also 2.4
@@ -29,6 +29,7 @@ constexpr FrameName kFrames[] = {
     {"TRCK", "TRK", Field::kTrack},     {"TPOS", "TPA", Field::kDisc},
     {"TCON", "TCO", Field::kGenre},     {"TCOM", "TCM", Field::kComposer},
     {"COMM", "COM", Field::kComment},   {"APIC", "PIC", Field::kPicture},
+    {"TDAT", "TDA", Field::kDayMonth},  {"TIME", "TIM", Field::kTime},
 };
 
 const FrameName* find_frame(const Id3v2Frame& frame, int version) {
@@ -215,6 +216,30 @@ std::string resolve_genre(const std::string& text) {
     return out;
 }
 
+namespace {
+
+bool is_digits(const std::string& text, std::size_t count) {
+    if (text.size() != count) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+// The 2.2/2.3 date as one ISO 8601 text: the year (TYER), then the day and
+// month (TDAT, "DDMM") and the time (TIME, "HHMM") where each is there and
+// four digits.
+std::string date_of(const std::string& year, const std::string& day_month, const std::string& time) {
+    if (!is_digits(year, 4)) return year;
+    std::string date = year;
+    if (!is_digits(day_month, 4)) return date;
+    date += "-" + day_month.substr(2, 2) + "-" + day_month.substr(0, 2);
+    if (is_digits(time, 4)) date += "T" + time.substr(0, 2) + ":" + time.substr(2, 2);
+    return date;
+}
+
+}  // namespace
+
 std::string picture_data(const Id3v2Picture& picture, ByteSpan stored) {
     std::string body = picture.unsynchronised ? resynchronised(stored)
                                               : std::string(reinterpret_cast<const char*>(stored.data), stored.size);
@@ -231,7 +256,7 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
     }
     tag.version = header.version;
     tag.unsynchronised = (header.flags & Id3v2Header::kFlagUnsynchronisation) != 0;
-    std::string recorded;
+    std::string recorded, day_month, time;
     bool comment_has_empty_description = false;
     uint32_t fields_seen = 0;  // one bit per Field: the first frame of each wins
 
@@ -306,10 +331,13 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
                 tag.truncated = cut_utf8(tag.genre, kMaxTextBytes) || tag.truncated;
                 break;
             case Field::kComposer: tag.composer = std::move(text); break;
+            case Field::kDayMonth: day_month = std::move(text); break;
+            case Field::kTime: time = std::move(text); break;
             default: break;
         }
     }
     // The recording time of version 2.4 holds the year and more.
+    tag.date = recorded.empty() ? date_of(tag.year, day_month, time) : recorded;
     if (!recorded.empty()) tag.year = recorded;
     return tag;
 }

@@ -49,6 +49,7 @@ constexpr std::size_t kMaxListedFrames = 4096;
 struct Id3v2Tag {
     int32_t version = 0;  // 2, 3 or 4; 0 when there is no tag
     std::string title, artist, album, album_artist, year, track, disc, genre, composer, comment;
+    std::string date;  // ISO 8601: TDRC, or TYER with TDAT and TIME
     std::vector<Id3v2Picture> pictures;  // the first kMaxPictures
     int64_t picture_frames = 0;          // every readable picture frame, kept or not
     bool truncated = false;              // a text was cut, or pictures were not kept
