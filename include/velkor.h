@@ -350,7 +350,9 @@ typedef struct velkor_frame_info {
     int64_t start_offset; /* CHAP: bytes; 4294967295 when not given; else -1 */
     int64_t end_offset;
     int32_t child_count;  /* CTOC: child element ids velkor_frame_text gives */
-    int32_t truncated;    /* 1: a text was cut at 1 MiB or values were left out */
+    int32_t truncated;    /* 1: a text was cut at 1 MiB, values were left out, or the
+                             handle's frames already hold 64 MiB of texts (this
+                             frame then gives none) */
 } velkor_frame_info;
 
 #if defined(__cplusplus)

@@ -84,6 +84,7 @@ struct velkor_file {
     // The frames' values as they are asked for: the handle's own cache (a
     // handle is used by one thread at a time).
     mutable std::vector<std::unique_ptr<velkor::Id3v2FrameValues>> frame_values;
+    mutable std::size_t frame_text_bytes = 0;  // what their texts hold, at most kMaxFrameTextTotal
 
     const velkor::Id3v2FrameEntry* frame_entry(int32_t index) const {
         const auto& frames = info.id3v2_tag.frames;
@@ -92,6 +93,8 @@ struct velkor_file {
     // Frame `index` decoded, read from the file the first time; NULL with
     // the status when it cannot be.
     const velkor::Id3v2FrameValues* frame(int32_t index, int32_t& status) const;
+    // Drops the frame's texts when they would take the handle past its budget.
+    void keep_within_budget(velkor::Id3v2FrameValues& values) const;
     // Opens the file again by the path it was opened with.
     velkor::platform::FileProblem reopen(FileSource& source) const;
 
@@ -194,6 +197,39 @@ velkor::Id3v2Frame frame_of(const velkor::Id3v2Tag& tag, const velkor::Id3v2Fram
 
 }  // namespace
 
+namespace {
+
+// What the texts of all of one handle's frames may hold: each frame's are
+// bounded (1 MiB of content), but a tag has up to 4096 frames, and
+// compressed ones inflate.
+constexpr std::size_t kMaxFrameTextTotal = 64 * 1024 * 1024;
+
+std::size_t text_bytes(const velkor::Id3v2FrameValues& v) {
+    std::size_t bytes = v.description.size() + v.language.size() + v.owner.size() + v.element_id.size() + v.title.size();
+    for (const std::string& value : v.values) bytes += value.size();
+    for (const std::string& child : v.children) bytes += child.size();
+    return bytes;
+}
+
+}  // namespace
+
+void velkor_file::keep_within_budget(velkor::Id3v2FrameValues& values) const {
+    const std::size_t bytes = text_bytes(values);
+    if (frame_text_bytes + bytes <= kMaxFrameTextTotal) {
+        frame_text_bytes += bytes;
+        return;
+    }
+    // Past the budget a frame keeps its figures, not its texts.
+    values.values.clear();
+    values.children.clear();
+    values.description.clear();
+    values.language.clear();
+    values.owner.clear();
+    values.element_id.clear();
+    values.title.clear();
+    values.truncated = true;
+}
+
 const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& status) const {
     const velkor::Id3v2FrameEntry* entry = frame_entry(index);
     status = VELKOR_ERROR_ARGUMENT;
@@ -221,6 +257,7 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
             if (frame_values[j]) continue;
             frame_values[j].reset(
                 new velkor::Id3v2FrameValues(velkor::read_id3v2_frame_values(source, frame, frame_body(source, tag, next))));
+            keep_within_budget(*frame_values[j]);
         }
     }
     status = VELKOR_OK;

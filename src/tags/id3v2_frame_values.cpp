@@ -241,7 +241,7 @@ Id3v2FrameValues read_id3v2_frame_values(ByteSource& source, const Id3v2Frame& f
         cursor.first(limit).read(reinterpret_cast<uint8_t*>(&storage[0]), storage.size());
         bytes = ByteSpan(reinterpret_cast<const uint8_t*>(storage.data()), storage.size());
     }
-    if (values.kind != Id3v2FrameKind::kPicture && cursor.left() > kMaxFrameTextBytes) values.truncated = true;
+    if (values.kind != Id3v2FrameKind::kPicture && cursor.left() > limit) values.truncated = true;
     // The source's span stays valid while nothing else is fetched: the
     // values are decoded from a copy when they need one.
     if (!storage.empty() || bytes.size == 0) {
