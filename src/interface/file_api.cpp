@@ -359,7 +359,13 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file* file, int3
     if (found == nullptr || buffer == nullptr || size < 0 || found->bytes > size) return VELKOR_ERROR_ARGUMENT;
     try {
         FileSource source;
-        const velkor::platform::FileProblem opened = file->reopen(source);
+#if defined(_WIN32)
+        const velkor::platform::FileProblem opened = file->wide_path.empty()
+                                                  ? source.open_utf8(file->info.path.c_str())
+                                                  : source.open_wide(file->wide_path.c_str());
+#else
+        const velkor::platform::FileProblem opened = source.open_utf8(file->info.path.c_str());
+#endif
         if (opened != velkor::platform::FileProblem::kNone) return velkor::status_of(opened, VELKOR_ERROR_READ);
         // Resynchronising takes up to twice the bytes the body decodes to.
         const int64_t want = found->unsynchronised ? 2 * static_cast<int64_t>(found->stored_size)
