@@ -64,7 +64,7 @@ void Id3v2FrameWalk::skip_extended_header() {
     // Its size counts the bytes behind the size field in 2.3, all of them
     // in 2.4.
     const TagCursor at_frames = walk_;
-    uint8_t bytes[5];
+    uint8_t bytes[5] = {};
     walk_.read(bytes, 4);
     const ByteSpan span(bytes, 5);
     if (version_ == 3) {
