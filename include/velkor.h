@@ -264,6 +264,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_facts(const velkor_file *file, velkor_file
 #define VELKOR_ID3V2_GENRE 8
 #define VELKOR_ID3V2_COMPOSER 9
 #define VELKOR_ID3V2_COMMENT 10
+#define VELKOR_ID3V2_DATE 11    /* ISO 8601: TDRC as stored, or TYER, TDAT and TIME
+                                   put together ("2004-05-01T12:30") */
 #define VELKOR_ID3V1_TITLE 21
 #define VELKOR_ID3V1_ARTIST 22
 #define VELKOR_ID3V1_ALBUM 23
@@ -307,7 +309,95 @@ VELKOR_API const char *VELKOR_CALL velkor_picture_text(const velkor_file *file, 
  */
 VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file *file, int32_t index, void *buffer, int32_t size);
 
-/* The name of genre number 0 to 125 ("Blues" ...; static), else NULL. */
+/*
+ * Every frame of the ID3v2 tag, in the order of the tag: index 0 to
+ * velkor_frame_count - 1 (the first 4096 frames; velkor_frame_count gives how
+ * many the tag holds). Frames of size 0 and padding are not frames. A frame's
+ * content is read from the file when it is first asked for (velkor_frame,
+ * velkor_frame_text) and kept with the handle; velkor_open reads none of it.
+ * So, like velkor_read_picture, these read the file again by its path.
+ */
+#define VELKOR_FRAME_TEXT 0          /* T***: values */
+#define VELKOR_FRAME_USER_TEXT 1     /* TXXX: description, values */
+#define VELKOR_FRAME_URL 2           /* W***: the URL as value 0 */
+#define VELKOR_FRAME_USER_URL 3      /* WXXX: description, the URL as value 0 */
+#define VELKOR_FRAME_COMMENT 4       /* COMM: language, description, values */
+#define VELKOR_FRAME_LYRICS 5        /* USLT: language, description, the text as value 0 */
+#define VELKOR_FRAME_PICTURE 6       /* APIC: description, the MIME type as value 0 */
+#define VELKOR_FRAME_POPULARIMETER 7 /* POPM: owner (the e-mail), rating, play_count */
+#define VELKOR_FRAME_UNIQUE_ID 8     /* UFID: owner, the identifier as value 0 */
+#define VELKOR_FRAME_PRIVATE 9       /* PRIV: owner (the data: velkor_read_frame) */
+#define VELKOR_FRAME_CHAPTER 10      /* CHAP: element id, times, offsets, title */
+#define VELKOR_FRAME_TOC 11          /* CTOC: element id, toc_flags, children, title */
+#define VELKOR_FRAME_OTHER 12        /* anything else: velkor_read_frame */
+
+/* How many frames the ID3v2 tag holds (0 without one), or -1 for NULL. */
+VELKOR_API int32_t VELKOR_CALL velkor_frame_count(const velkor_file *file);
+
+typedef struct velkor_frame_info {
+    uint32_t size;        /* set by the caller: sizeof(velkor_frame_info) */
+    uint32_t flags;       /* the header's two flag bytes (0 in ID3v2.2) */
+    char id[8];           /* "TIT2"; three letters in ID3v2.2 ("TT2") */
+    char id_v24[8];       /* the ID3v2.3/2.4 id ("TIT2" for "TT2"); "" when there is none */
+    int32_t kind;         /* VELKOR_FRAME_... */
+    int32_t encrypted;    /* 1: stored encrypted; its content cannot be had */
+    int32_t compressed;   /* 1: stored compressed (zlib); its content is inflated */
+    int32_t value_count;  /* values velkor_frame_text gives (at most 4096) */
+    int64_t body_size;    /* the content's bytes (inflated, resynchronised), what
+                             velkor_read_frame writes; -1 when it cannot be had */
+    int32_t rating;       /* POPM: 0 to 255; else -1 */
+    int32_t toc_flags;    /* CTOC: 1 top level, 2 ordered; else -1 */
+    int64_t play_count;   /* POPM, PCNT; -1 when not given */
+    int64_t start_ms;     /* CHAP; else -1 */
+    int64_t end_ms;
+    int64_t start_offset; /* CHAP: bytes; 4294967295 when not given; else -1 */
+    int64_t end_offset;
+    int32_t child_count;  /* CTOC: child element ids velkor_frame_text gives */
+    int32_t truncated;    /* 1: a text was cut at 1 MiB, values were left out, or the
+                             handle's frames already hold 64 MiB of texts (this
+                             frame then gives none) */
+} velkor_frame_info;
+
+#if defined(__cplusplus)
+static_assert(offsetof(velkor_frame_info, body_size) == 40 && sizeof(velkor_frame_info) == 104,
+              "velkor_frame_info: no padding");
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+_Static_assert(offsetof(velkor_frame_info, body_size) == 40 && sizeof(velkor_frame_info) == 104,
+               "velkor_frame_info: no padding");
+#endif
+
+/* Fills info (as far as info->size reaches) for frame `index`. VELKOR_ERROR_ARGUMENT
+ * for a bad index; a read failure's status when the file cannot be read again. */
+VELKOR_API int32_t VELKOR_CALL velkor_frame(const velkor_file *file, int32_t index, velkor_frame_info *info);
+
+/* Fields of velkor_frame_text. */
+#define VELKOR_FRAME_VALUE 1       /* value `value_index` (0 to value_count - 1) */
+#define VELKOR_FRAME_DESCRIPTION 2 /* TXXX, WXXX, COMM, USLT, APIC */
+#define VELKOR_FRAME_LANGUAGE 3    /* COMM, USLT: "eng" */
+#define VELKOR_FRAME_OWNER 4       /* UFID, PRIV, POPM */
+#define VELKOR_FRAME_ELEMENT_ID 5  /* CHAP, CTOC */
+#define VELKOR_FRAME_CHILD 6       /* CTOC: child `value_index` (0 to child_count - 1) */
+#define VELKOR_FRAME_TITLE 7       /* CHAP, CTOC: the embedded TIT2 */
+
+/*
+ * A text of frame `index`, zero-terminated UTF-8, valid until velkor_close;
+ * "" when the frame has none of that field. Several values of a frame stay
+ * apart: each is one value_index. NULL for a NULL handle, a bad index,
+ * field or value_index, or when the file cannot be read again.
+ */
+VELKOR_API const char *VELKOR_CALL velkor_frame_text(const velkor_file *file, int32_t index, int32_t field,
+                                                     int32_t value_index);
+
+/*
+ * Reads the content of frame `index` into buffer (size bytes): inflated and
+ * resynchronised, behind the frame's group and length fields; an encrypted
+ * frame's as stored. Returns VELKOR_OK when all of it (body_size bytes)
+ * fitted, VELKOR_ERROR_ARGUMENT for a bad index or a buffer too small (nothing
+ * is written), or the status of the failed read.
+ */
+VELKOR_API int32_t VELKOR_CALL velkor_read_frame(const velkor_file *file, int32_t index, void *buffer, int32_t size);
+
+/* The name of genre number 0 to 191 ("Blues" ... "Psybient"; static), else NULL. */
 VELKOR_API const char *VELKOR_CALL velkor_genre_name(int32_t genre);
 /* The number of a genre name (letter case ignored), or -1000. */
 VELKOR_API int32_t VELKOR_CALL velkor_genre_number(const char *name);

@@ -3,6 +3,7 @@
 // 0xFF in linear time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 
@@ -57,6 +58,9 @@ TEST_P(Id3v2Bounds, CostWhatTheBoundsSay) {
     EXPECT_EQ(t.title.size(), GetParam().title_bytes);
     EXPECT_EQ(t.truncated, GetParam().title_bytes > 0 || t.picture_frames > 4096 || !t.genre.empty());
     EXPECT_LE(t.genre.size(), kCap);
+    // Every case is one frame but for the pictures; 4096 frames are listed.
+    EXPECT_EQ(t.frame_count, std::max<int64_t>(t.picture_frames, 1));
+    EXPECT_EQ(int64_t(t.frames.size()), std::min<int64_t>(t.frame_count, 4096));
     ASSERT_EQ(t.pictures.size(), GetParam().pictures);
     for (const velkor::Id3v2Picture& p : t.pictures) {
         EXPECT_EQ(p.bytes, GetParam().picture_bytes);

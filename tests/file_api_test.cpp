@@ -2,6 +2,7 @@
 // stream facts of the sample files, the sized records, the ID3v1 write and
 // the statuses that say why something failed.
 #include <gtest/gtest.h>
+#include <zlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,6 +87,11 @@ const TagCase kTagCases[] = {
     {"V22Frames", tag(2, frame(2, "TP2", Bytes{0} + text("Band")) + frame(2, "TCM", Bytes{0} + text("Bach"))),
      VELKOR_ID3V2_ALBUM_ARTIST, "Band"},
     {"RecordingTimeIsTheYear", tag(4, frame(4, "TDRC", Bytes{3} + text("2004-05-01"))), VELKOR_ID3V2_YEAR, "2004-05-01"},
+    {"DateFromYearDayMonthAndTime",
+     tag(3, frame(3, "TIME", Bytes{0} + text("1230")) + frame(3, "TYER", Bytes{0} + text("2004")) +
+                frame(3, "TDAT", Bytes{0} + text("0105"))),
+     VELKOR_ID3V2_DATE, "2004-05-01T12:30"},
+    {"DateFromTheRecordingTime", tag(4, frame(4, "TDRC", Bytes{3} + text("2004-05"))), VELKOR_ID3V2_DATE, "2004-05"},
     {"GenreReferences", tag(3, frame(3, "TCON", Bytes{0} + text("(17)(18)Acid Rock"))), VELKOR_ID3V2_GENRE,
      "Rock; Techno; Acid Rock"},
     {"GenreNumbersInV24", tag(4, frame(4, "TCON", Bytes{3} + text("17") + Bytes{0} + text("Jazz"))), VELKOR_ID3V2_GENRE,
@@ -123,6 +129,33 @@ TEST_P(Id3v2Texts, ReadWholeInUtf8) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Id3v2Texts, ::testing::ValuesIn(kTagCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// 70 compressed frames of 1 MiB of text each, from a file of some 100 KB:
+// the handle keeps 64 MiB of their texts, the rest give their figures only.
+TEST(FileApi, FrameTextsStayWithinTheHandlesBudget) {
+    const std::string text(1024 * 1024, 'a');
+    Bytes zlib(compressBound(uLong(text.size() + 1)));
+    uLongf zlib_size = uLongf(zlib.size());
+    const std::string body = '\0' + text;
+    compress(zlib.data(), &zlib_size, reinterpret_cast<const Bytef*>(body.data()), uLong(body.size()));
+    zlib.resize(zlib_size);
+    Bytes frames;
+    for (int i = 0; i < 70; ++i) frames = frames + frame(4, "TIT2", syncsafe(uint32_t(body.size())) + zlib, 0x0009);
+    TempDir dir;
+    const Opened opened(file_with(dir, tag(4, frames)));
+    ASSERT_EQ(opened.status, VELKOR_OK);
+    ASSERT_EQ(velkor_frame_count(opened.file), 70);
+    for (int32_t i = 0; i < 70; ++i) {
+        velkor_frame_info info = {};
+        info.size = sizeof info;
+        ASSERT_EQ(velkor_frame(opened.file, i, &info), VELKOR_OK);
+        EXPECT_EQ(info.body_size, int64_t(body.size()));
+        EXPECT_EQ(info.value_count, i < 64 ? 1 : 0) << i;
+        EXPECT_EQ(info.truncated, i < 64 ? 0 : 1) << i;
+    }
+    EXPECT_EQ(std::string(velkor_frame_text(opened.file, 63, VELKOR_FRAME_VALUE, 0)), text);
+    EXPECT_EQ(velkor_frame_text(opened.file, 64, VELKOR_FRAME_VALUE, 0), nullptr);
+}
 
 TEST(FileApi, PicturesAreDescribedAndReadOnDemand) {
     TempDir dir;
@@ -313,7 +346,11 @@ TEST(FileApi, WriteId3v1KeepsWhatIsNotGiven) {
     EXPECT_EQ(velkor_genre_number("rock"), 17);
     EXPECT_EQ(velkor_genre_number("Polka Punk Fusion"), -1000);
     EXPECT_STREQ(velkor_genre_name(0), "Blues");
-    EXPECT_EQ(velkor_genre_name(126), nullptr);
+    // Beyond ID3v1's 126: the numbers players added, which ID3v2 tags use.
+    EXPECT_STREQ(velkor_genre_name(126), "Goa");
+    EXPECT_STREQ(velkor_genre_name(191), "Psybient");
+    EXPECT_EQ(velkor_genre_number("drum & bass"), 127);
+    EXPECT_EQ(velkor_genre_name(192), nullptr);
 }
 
 // A record from an older velkor.h ends before the fields added since: those

@@ -14,6 +14,7 @@ import velkor
 from velkor import _native
 
 SAMPLES = os.path.join(os.path.dirname(__file__), "..", "..", "samples")
+DATA = os.path.join(os.path.dirname(__file__), "..", "..", "tests", "data")
 COMMAND = os.environ.get("VELKOR_COMMAND")
 JSON_NAMES = {"channel_mode": "mode", "size": "bytes"}  # where the command's keys differ
 
@@ -34,6 +35,28 @@ class ReadTest(unittest.TestCase):
                 if isinstance(value, str) and isinstance(expected, int):  # the ID3v1 year
                     expected = str(expected)
                 self.assertEqual(value, expected, f"{where}.{key}")
+
+    def test_frames_in_order_with_their_values(self):
+        with open(os.path.join(DATA, "facts.json"), encoding="utf-8") as f:
+            facts = json.load(f)
+        chapters = velkor.read(os.path.join(DATA, "05_chapters.mp3")).id3v2.frames
+        self.assertEqual([f.id for f in chapters], ["TIT2", "CHAP", "CHAP", "CHAP", "CTOC"])
+        for frame, want in zip(chapters[1:4], facts["05_chapters.mp3"]["id3v2"]["frames"]["CHAP"]):
+            self.assertEqual((frame.kind, frame.element_id, frame.start_ms, frame.end_ms, frame.title),
+                             ("chapter", want["element_id"], want["start_ms"], want["end_ms"],
+                              want["sub_frames"]["TIT2"][0]))
+        toc = chapters[4]
+        self.assertEqual((toc.kind, toc.children, toc.toc_flags, toc.title),
+                         ("toc", ("chp0", "chp1", "chp2"), 3, "Table of contents"))
+
+        frames = velkor.read(os.path.join(DATA, "01_lame_vbr_mid3v2.mp3")).id3v2.frames
+        self.assertEqual(frames[1].values, ("First Artist", "Second Artist"))
+        self.assertIsInstance(frames[1].values, tuple)
+        comments = {f.language: (f.description, f.values) for f in frames if f.kind == "comment"}
+        self.assertEqual(comments["deu"], ("Beschreibung", ("Ein deutscher Kommentar",)))
+        popm = velkor.read(os.path.join(DATA, "02_lame_cbr_eyed3.mp3")).id3v2.frames[1]
+        self.assertEqual((popm.kind, popm.owner, popm.rating, popm.play_count),
+                         ("popularimeter", "rater@example.com", 196, 42))
 
     @unittest.skipUnless(COMMAND, "VELKOR_COMMAND is not set")
     def test_samples_agree_with_the_command(self):
@@ -84,7 +107,8 @@ class ReadTest(unittest.TestCase):
 
     def test_genre_numbers_are_not_wrapped(self):
         # 2**40 and 2**32 + 8 would reach the library as 0 and 8 if cut to 32 bits.
-        for number, name in [(0, "Blues"), (8, "Jazz"), (125, "Dance Hall"), (126, None), (255, None),
+        for number, name in [(0, "Blues"), (8, "Jazz"), (125, "Dance Hall"), (191, "Psybient"), (192, None),
+                             (255, None),
                              (-1, None), (2**31 - 1, None), (-2**31, None)]:
             with self.subTest(number):
                 self.assertEqual(velkor.genre_name(number), name)

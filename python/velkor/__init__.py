@@ -30,7 +30,7 @@ from . import _native
 __version__ = "0.2.0"
 
 __all__ = [
-    "ChangedError", "ChannelMode", "Error", "Facts", "Id3v1", "Id3v2", "NoAudioError", "NotFoundError",
+    "ChangedError", "ChannelMode", "Error", "Facts", "Frame", "Id3v1", "Id3v2", "NoAudioError", "NotFoundError",
     "NotPermittedError", "NotRegularError", "Picture", "genre_name", "genre_number",
     "library_version", "read", "read_picture", "scan",
 ]
@@ -112,6 +112,33 @@ class Picture:
 
 
 @dataclass(frozen=True)
+class Frame:
+    """One frame of the ID3v2 tag, as stored: several values stay apart.
+    Fields a frame's kind does not have are "", () or None."""
+    id: str  # "TIT2"; three letters in ID3v2.2 ("TT2")
+    id_v24: str  # the ID3v2.3/2.4 id ("TIT2" for "TT2"); "" when there is none
+    kind: str  # "text", "user_text", "url", "user_url", "comment", "lyrics", "picture",
+    #            "popularimeter", "unique_id", "private", "chapter", "toc" or "other"
+    flags: int  # the header's two flag bytes
+    encrypted: bool
+    compressed: bool
+    size: Optional[int]  # the content's bytes, inflated; None when it cannot be had
+    values: Tuple[str, ...]  # texts; a URL; a comment's text; a picture's MIME type
+    description: str  # TXXX, WXXX, COMM, USLT, APIC
+    language: str  # COMM, USLT
+    owner: str  # UFID, PRIV, POPM (the e-mail)
+    rating: Optional[int]  # POPM: 0 to 255
+    play_count: Optional[int]  # POPM, PCNT
+    element_id: str  # CHAP, CTOC
+    title: str  # CHAP, CTOC: the embedded TIT2
+    start_ms: Optional[int]  # CHAP
+    end_ms: Optional[int]
+    children: Tuple[str, ...]  # CTOC: child element ids
+    toc_flags: Optional[int]  # CTOC: 1 top level, 2 ordered
+    truncated: bool  # a text was cut at 1 MiB or values were left out
+
+
+@dataclass(frozen=True)
 class Id3v1:
     """The ID3v1 tag at the end of the file. Texts are as stored (Latin-1),
     without the padding."""
@@ -136,12 +163,14 @@ class Id3v2:
     album: str
     album_artist: str
     year: str  # as stored: "2004" or "2004-05-01"
+    date: str  # ISO 8601: TDRC, or TYER, TDAT and TIME put together ("2004-05-01T12:30")
     track: str  # as stored: "7" or "7/12"
     disc: str
     genre: str  # numeric references already resolved to names
     composer: str
     comment: str
     pictures: Tuple[Picture, ...]
+    frames: Tuple[Frame, ...]  # every frame in order (the first 4096), values apart
 
 
 @dataclass(frozen=True)
@@ -231,6 +260,40 @@ class _OpenFile:
                        text(_native.PICTURE_DESCRIPTION), info.bytes)
 
 
+    def frame(self, index: int) -> Frame:
+        info = _native.velkor_frame_info(size=ctypes.sizeof(_native.velkor_frame_info))
+        status = self.lib.velkor_frame(self.handle, index, ctypes.byref(info))
+        if status != _native.OK:
+            raise _error(status, self.path)
+
+        def text(field: int, item: int = 0) -> str:
+            return _native.decode(self.lib.velkor_frame_text(self.handle, index, field, item))
+
+        def texts(field: int, count: int) -> Tuple[str, ...]:
+            return tuple(text(field, i) for i in range(count))
+
+        return Frame(
+            id=_native.decode(info.id), id_v24=_native.decode(info.id_v24),
+            kind=_native.FRAME_KINDS[info.kind], flags=info.flags,
+            encrypted=bool(info.encrypted), compressed=bool(info.compressed),
+            size=_known(info.body_size),
+            values=texts(_native.FRAME_VALUE, info.value_count),
+            description=text(_native.FRAME_DESCRIPTION), language=text(_native.FRAME_LANGUAGE),
+            owner=text(_native.FRAME_OWNER), rating=_known(info.rating),
+            play_count=_known(info.play_count), element_id=text(_native.FRAME_ELEMENT_ID),
+            title=text(_native.FRAME_TITLE), start_ms=_known(info.start_ms),
+            end_ms=_known(info.end_ms), children=texts(_native.FRAME_CHILD, info.child_count),
+            toc_flags=_known(info.toc_flags), truncated=bool(info.truncated))
+
+    def frames(self) -> Tuple[Frame, ...]:
+        count = min(self.lib.velkor_frame_count(self.handle), _MAX_LISTED_FRAMES)
+        return tuple(self.frame(i) for i in range(count))
+
+
+# The frames the library lists of one tag.
+_MAX_LISTED_FRAMES = 4096
+
+
 def _id3v1(file: _OpenFile, raw: _native.velkor_file_facts) -> Optional[Id3v1]:
     if raw.id3v1 == 0:
         return None
@@ -251,10 +314,11 @@ def _id3v2(file: _OpenFile, raw: _native.velkor_file_facts) -> Optional[Id3v2]:
         version=f"2.{raw.id3v2_version}",
         title=t(_native.ID3V2_TITLE), artist=t(_native.ID3V2_ARTIST),
         album=t(_native.ID3V2_ALBUM), album_artist=t(_native.ID3V2_ALBUM_ARTIST),
-        year=t(_native.ID3V2_YEAR), track=t(_native.ID3V2_TRACK),
+        year=t(_native.ID3V2_YEAR), date=t(_native.ID3V2_DATE), track=t(_native.ID3V2_TRACK),
         disc=t(_native.ID3V2_DISC), genre=t(_native.ID3V2_GENRE),
         composer=t(_native.ID3V2_COMPOSER), comment=t(_native.ID3V2_COMMENT),
-        pictures=tuple(file.picture(i) for i in range(raw.picture_count)))
+        pictures=tuple(file.picture(i) for i in range(raw.picture_count)),
+        frames=file.frames())
 
 
 def read(path: PathLike, *, count_frames: bool = False) -> Facts:
@@ -328,7 +392,8 @@ def _int32(what: str, value: int) -> int:
 
 
 def genre_name(number: int) -> Optional[str]:
-    """The name of ID3v1 genre number 0 to 125, else None. ValueError for a
+    """The name of genre number 0 to 191 (ID3v1's 0 to 125 and the numbers
+    players added), else None. ValueError for a
     number beyond 32 bits."""
     return _native.decode(_native.library().velkor_genre_name(_int32("a genre number", number))) or None
 

@@ -38,6 +38,7 @@ ID3V2_DISC = 7
 ID3V2_GENRE = 8
 ID3V2_COMPOSER = 9
 ID3V2_COMMENT = 10
+ID3V2_DATE = 11
 ID3V1_TITLE = 21
 ID3V1_ARTIST = 22
 ID3V1_ALBUM = 23
@@ -48,6 +49,17 @@ STREAM_ENCODER = 41
 
 PICTURE_MIME = 1
 PICTURE_DESCRIPTION = 2
+
+# Fields of velkor_frame_text; the kinds (VELKOR_FRAME_TEXT ...) in their order.
+FRAME_VALUE = 1
+FRAME_DESCRIPTION = 2
+FRAME_LANGUAGE = 3
+FRAME_OWNER = 4
+FRAME_ELEMENT_ID = 5
+FRAME_CHILD = 6
+FRAME_TITLE = 7
+FRAME_KINDS = ("text", "user_text", "url", "user_url", "comment", "lyrics", "picture",
+               "popularimeter", "unique_id", "private", "chapter", "toc", "other")
 
 ENVIRONMENT_VARIABLE = "VELKOR_LIBRARY"
 
@@ -91,6 +103,30 @@ class velkor_file_facts(ctypes.Structure):
 class velkor_picture_info(ctypes.Structure):
     """struct velkor_picture_info."""
     _fields_ = [("size", _u32), ("type", _i32), ("bytes", _i32)]
+
+
+class velkor_frame_info(ctypes.Structure):
+    """struct velkor_frame_info."""
+    _fields_ = [
+        ("size", _u32),
+        ("flags", _u32),
+        ("id", ctypes.c_char * 8),
+        ("id_v24", ctypes.c_char * 8),
+        ("kind", _i32),
+        ("encrypted", _i32),
+        ("compressed", _i32),
+        ("value_count", _i32),
+        ("body_size", _i64),
+        ("rating", _i32),
+        ("toc_flags", _i32),
+        ("play_count", _i64),
+        ("start_ms", _i64),
+        ("end_ms", _i64),
+        ("start_offset", _i64),
+        ("end_offset", _i64),
+        ("child_count", _i32),
+        ("truncated", _i32),
+    ]
 
 
 # The interface's number, the N of libvelkor.so.N (VELKOR_ABI_VERSION in
@@ -172,6 +208,10 @@ def library() -> ctypes.CDLL:
             _declare(lib, "velkor_picture", _i32, _handle, _i32, ctypes.POINTER(velkor_picture_info))
             _declare(lib, "velkor_picture_text", text, _handle, _i32, _i32)
             _declare(lib, "velkor_read_picture", _i32, _handle, _i32, ctypes.c_void_p, _i32)
+            _declare(lib, "velkor_frame_count", _i32, _handle)
+            _declare(lib, "velkor_frame", _i32, _handle, _i32, ctypes.POINTER(velkor_frame_info))
+            _declare(lib, "velkor_frame_text", text, _handle, _i32, _i32, _i32)
+            _declare(lib, "velkor_read_frame", _i32, _handle, _i32, ctypes.c_void_p, _i32)
             _declare(lib, "velkor_genre_name", text, _i32)
             _declare(lib, "velkor_genre_number", _i32, text)
             _declare(lib, "velkor_scan_open", _i32, ctypes.POINTER(text), _i32, _u32, _i32,

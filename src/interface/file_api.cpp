@@ -18,6 +18,7 @@
 #include "stream/mp3_file_info.h"
 #include "stream/write_back.h"
 #include "tags/genre_table.h"
+#include "tags/id3v2_frame_values.h"
 #include "velkor.h"
 
 using velkor::Mp3FileInfo;
@@ -26,12 +27,16 @@ using velkor::platform::FileSource;
 namespace {
 
 // Fields of velkor_text, in the order of their numbers' ranges.
-constexpr int32_t kId3v2First = VELKOR_ID3V2_TITLE, kId3v2Last = VELKOR_ID3V2_COMMENT;
+constexpr int32_t kId3v2First = VELKOR_ID3V2_TITLE, kId3v2Last = VELKOR_ID3V2_DATE;
 constexpr int32_t kId3v1First = VELKOR_ID3V1_TITLE, kId3v1Last = VELKOR_ID3V1_GENRE;
 constexpr int32_t kStreamFirst = VELKOR_STREAM_ENCODER, kStreamLast = VELKOR_STREAM_MODE;
 constexpr int32_t kId3v2Count = kId3v2Last - kId3v2First + 1;
 constexpr int32_t kId3v1Count = kId3v1Last - kId3v1First + 1;
 constexpr int32_t kStreamCount = kStreamLast - kStreamFirst + 1;
+
+static_assert(static_cast<int32_t>(velkor::Id3v2FrameKind::kText) == VELKOR_FRAME_TEXT &&
+                  static_cast<int32_t>(velkor::Id3v2FrameKind::kOther) == VELKOR_FRAME_OTHER,
+              "frame kinds are numbered as velkor.h numbers them");
 
 // Copies a record of `size` bytes (the caller's) from ours, the size field
 // kept as the caller set it.
@@ -65,7 +70,7 @@ struct velkor_file {
     std::string id3v2[kId3v2Count];
     std::string id3v1[kId3v1Count];
     std::string stream[kStreamCount];
-    velkor::platform::FileIdentity identity;  // the file analysed, for reading its pictures
+    velkor::platform::FileIdentity identity;  // the file analysed, for reading its pictures and frames
 #if defined(_WIN32)
     std::wstring wide_path;  // pictures are read again by the path opened
 #endif
@@ -76,6 +81,26 @@ struct velkor_file {
         if (field >= kStreamFirst && field <= kStreamLast) return &stream[field - kStreamFirst];
         return nullptr;
     }
+
+    // The frames' values as they are asked for: the handle's own cache (a
+    // handle is used by one thread at a time).
+    mutable std::vector<std::unique_ptr<velkor::Id3v2FrameValues>> frame_values;
+    mutable std::size_t frame_text_bytes = 0;  // what their texts hold, at most kMaxFrameTextTotal
+
+    const velkor::Id3v2FrameEntry* frame_entry(int32_t index) const {
+        const auto& frames = info.id3v2_tag.frames;
+        return index >= 0 && static_cast<std::size_t>(index) < frames.size() ? &frames[index] : nullptr;
+    }
+    // Frame `index` decoded, read from the file the first time; NULL with
+    // the status when it cannot be.
+    const velkor::Id3v2FrameValues* frame(int32_t index, int32_t& status) const;
+    // Drops the frame's texts when they would take the handle past its budget.
+    void keep_within_budget(velkor::Id3v2FrameValues& values) const;
+    // Opens the file again by the path it was opened with.
+    // Opens the analysed file again: VELKOR_OK, the open's status, or
+    // VELKOR_ERROR_CHANGED when the name now holds another file or the file
+    // changed, since the offsets kept are the analysed file's.
+    int32_t reopen(FileSource& source) const;
 
     const velkor::Id3v2Picture* picture(int32_t index) const {
         const auto& pictures = info.id3v2_tag.pictures;
@@ -122,7 +147,7 @@ void velkor_file::gather() {
     velkor::Id3v2Tag& tag = info.id3v2_tag;
     std::string* v2_texts[kId3v2Count] = {&tag.title, &tag.artist,  &tag.album, &tag.album_artist,
                                           &tag.year,  &tag.track,   &tag.disc,  &tag.genre,
-                                          &tag.composer, &tag.comment};
+                                          &tag.composer, &tag.comment, &tag.date};
     for (int32_t i = 0; i < kId3v2Count; ++i) id3v2[i] = std::move(*v2_texts[i]);
     if (info.has_id3v1) {
         const velkor::TagRecord& t = info.tag;
@@ -146,6 +171,101 @@ void velkor_file::gather() {
     char mode[velkor::FrameHeader::kModeNameSize];
     info.mode_text(mode);
     stream[VELKOR_STREAM_MODE - kStreamFirst] = mode;
+}
+
+int32_t velkor_file::reopen(FileSource& source) const {
+#if defined(_WIN32)
+    const velkor::platform::FileProblem opened =
+        wide_path.empty() ? source.open_utf8(info.path.c_str()) : source.open_wide(wide_path.c_str());
+#else
+    const velkor::platform::FileProblem opened = source.open_utf8(info.path.c_str());
+#endif
+    if (opened != velkor::platform::FileProblem::kNone) return velkor::status_of(opened, VELKOR_ERROR_READ);
+    return source.identity() == identity ? VELKOR_OK : VELKOR_ERROR_CHANGED;
+}
+
+namespace {
+
+// A cursor over the body of a listed frame, in the source it was found in.
+velkor::TagCursor frame_body(FileSource& source, const velkor::Id3v2Tag& tag, const velkor::Id3v2FrameEntry& entry) {
+    return velkor::TagCursor(source, entry.body_offset, entry.body_offset + entry.stored_size,
+                             tag.version <= 3 && tag.unsynchronised);
+}
+
+velkor::Id3v2Frame frame_of(const velkor::Id3v2Tag& tag, const velkor::Id3v2FrameEntry& entry) {
+    velkor::Id3v2Frame frame;
+    std::memcpy(frame.id, entry.id, sizeof frame.id);
+    frame.size = entry.size;
+    frame.flags = entry.flags;
+    frame.version = static_cast<uint8_t>(tag.version);
+    frame.tag_unsynchronised = tag.unsynchronised;
+    return frame;
+}
+
+}  // namespace
+
+namespace {
+
+// What the texts of all of one handle's frames may hold: each frame's are
+// bounded (1 MiB of content), but a tag has up to 4096 frames, and
+// compressed ones inflate.
+constexpr std::size_t kMaxFrameTextTotal = 64 * 1024 * 1024;
+
+std::size_t text_bytes(const velkor::Id3v2FrameValues& v) {
+    std::size_t bytes = v.description.size() + v.language.size() + v.owner.size() + v.element_id.size() + v.title.size();
+    for (const std::string& value : v.values) bytes += value.size();
+    for (const std::string& child : v.children) bytes += child.size();
+    return bytes;
+}
+
+}  // namespace
+
+void velkor_file::keep_within_budget(velkor::Id3v2FrameValues& values) const {
+    const std::size_t bytes = text_bytes(values);
+    if (frame_text_bytes + bytes <= kMaxFrameTextTotal) {
+        frame_text_bytes += bytes;
+        return;
+    }
+    // Past the budget a frame keeps its figures, not its texts.
+    values.values.clear();
+    values.children.clear();
+    values.description.clear();
+    values.language.clear();
+    values.owner.clear();
+    values.element_id.clear();
+    values.title.clear();
+    values.truncated = true;
+}
+
+const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& status) const {
+    const velkor::Id3v2FrameEntry* entry = frame_entry(index);
+    status = VELKOR_ERROR_ARGUMENT;
+    if (entry == nullptr) return nullptr;
+    if (frame_values.size() != info.id3v2_tag.frames.size()) frame_values.resize(info.id3v2_tag.frames.size());
+    std::unique_ptr<velkor::Id3v2FrameValues>& cached = frame_values[static_cast<std::size_t>(index)];
+    if (!cached) {
+        FileSource source;
+        status = reopen(source);
+        if (status != VELKOR_OK) return nullptr;
+        // Small stored frames behind it are decoded while the file is open:
+        // whoever asks for one frame mostly asks for the next.
+        constexpr uint32_t kNeighbourBytes = 16 * 1024;
+        const velkor::Id3v2Tag& tag = info.id3v2_tag;
+        for (std::size_t j = static_cast<std::size_t>(index); j < tag.frames.size(); ++j) {
+            const velkor::Id3v2FrameEntry& next = tag.frames[j];
+            const velkor::Id3v2Frame frame = frame_of(tag, next);
+            if (j != static_cast<std::size_t>(index) &&
+                (next.stored_size > kNeighbourBytes || velkor::id3v2_body_layout(frame).compressed)) {
+                break;
+            }
+            if (frame_values[j]) continue;
+            frame_values[j].reset(
+                new velkor::Id3v2FrameValues(velkor::read_id3v2_frame_values(source, frame, frame_body(source, tag, next))));
+            keep_within_budget(*frame_values[j]);
+        }
+    }
+    status = VELKOR_OK;
+    return cached.get();
 }
 
 namespace {
@@ -245,17 +365,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file* file, int3
     if (found == nullptr || buffer == nullptr || size < 0 || found->bytes > size) return VELKOR_ERROR_ARGUMENT;
     try {
         FileSource source;
-#if defined(_WIN32)
-        const velkor::platform::FileProblem opened = file->wide_path.empty()
-                                                  ? source.open_utf8(file->info.path.c_str())
-                                                  : source.open_wide(file->wide_path.c_str());
-#else
-        const velkor::platform::FileProblem opened = source.open_utf8(file->info.path.c_str());
-#endif
-        if (opened != velkor::platform::FileProblem::kNone) return velkor::status_of(opened, VELKOR_ERROR_READ);
-        // The offsets are the analysed file's: another file's bytes there
-        // are no picture.
-        if (source.identity() != file->identity) return VELKOR_ERROR_CHANGED;
+        const int32_t opened = file->reopen(source);
+        if (opened != VELKOR_OK) return opened;
         // Resynchronising takes up to twice the bytes the body decodes to.
         const int64_t want = found->unsynchronised ? 2 * static_cast<int64_t>(found->stored_size)
                                                    : static_cast<int64_t>(found->stored_size);
@@ -273,10 +384,108 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file* file, int3
     }
 }
 
-VELKOR_API const char* VELKOR_CALL velkor_genre_name(int32_t genre) { return velkor::GenreTable::name(genre); }
+VELKOR_API int32_t VELKOR_CALL velkor_frame_count(const velkor_file* file) {
+    if (file == nullptr) return -1;
+    return static_cast<int32_t>(std::min<int64_t>(file->info.id3v2_tag.frame_count, 0x7FFFFFFF));
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_frame(const velkor_file* file, int32_t index, velkor_frame_info* info) {
+    if (file == nullptr || info == nullptr) return VELKOR_ERROR_ARGUMENT;
+    try {
+        int32_t status = VELKOR_OK;
+        const velkor::Id3v2FrameValues* values = file->frame(index, status);
+        if (values == nullptr) return status;
+        const velkor::Id3v2FrameEntry& entry = *file->frame_entry(index);
+        const velkor::Id3v2Tag& tag = file->info.id3v2_tag;
+        const velkor::Id3v2BodyLayout layout = velkor::id3v2_body_layout(frame_of(tag, entry));
+        velkor_frame_info ours = {};
+        ours.flags = entry.flags;
+        std::memcpy(ours.id, entry.id, sizeof entry.id);
+        const char* v24 = tag.version == 2 ? velkor::id3v2_v24_id(entry.id) : entry.id;
+        std::memcpy(ours.id_v24, v24, std::strlen(v24));
+        ours.kind = static_cast<int32_t>(values->kind);
+        ours.encrypted = layout.encrypted ? 1 : 0;
+        ours.compressed = layout.compressed ? 1 : 0;
+        ours.value_count = static_cast<int32_t>(values->values.size());
+        ours.body_size = values->readable || layout.encrypted ? values->content_size : -1;
+        ours.rating = values->rating;
+        ours.toc_flags = values->toc_flags;
+        ours.play_count = values->play_count;
+        ours.start_ms = values->start_ms;
+        ours.end_ms = values->end_ms;
+        ours.start_offset = values->start_offset;
+        ours.end_offset = values->end_offset;
+        ours.child_count = static_cast<int32_t>(values->children.size());
+        ours.truncated = values->truncated ? 1 : 0;
+        return copy_record(ours, info);
+    } catch (const std::bad_alloc&) {
+        return VELKOR_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VELKOR_ERROR_READ;
+    }
+}
+
+VELKOR_API const char* VELKOR_CALL velkor_frame_text(const velkor_file* file, int32_t index, int32_t field,
+                                                   int32_t value_index) {
+    if (file == nullptr) return nullptr;
+    try {
+        int32_t status = VELKOR_OK;
+        const velkor::Id3v2FrameValues* values = file->frame(index, status);
+        if (values == nullptr) return nullptr;
+        auto item = [&](const std::vector<std::string>& list) -> const char* {
+            return value_index >= 0 && static_cast<std::size_t>(value_index) < list.size() ? list[value_index].c_str()
+                                                                                         : nullptr;
+        };
+        switch (field) {
+            case VELKOR_FRAME_VALUE: return item(values->values);
+            case VELKOR_FRAME_CHILD: return item(values->children);
+            case VELKOR_FRAME_DESCRIPTION: return values->description.c_str();
+            case VELKOR_FRAME_LANGUAGE: return values->language.c_str();
+            case VELKOR_FRAME_OWNER: return values->owner.c_str();
+            case VELKOR_FRAME_ELEMENT_ID: return values->element_id.c_str();
+            case VELKOR_FRAME_TITLE: return values->title.c_str();
+            default: return nullptr;
+        }
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_read_frame(const velkor_file* file, int32_t index, void* buffer, int32_t size) {
+    const velkor::Id3v2FrameEntry* entry = file ? file->frame_entry(index) : nullptr;
+    if (entry == nullptr || buffer == nullptr || size < 0) return VELKOR_ERROR_ARGUMENT;
+    try {
+        FileSource source;
+        const int32_t opened = file->reopen(source);
+        if (opened != VELKOR_OK) return opened;
+        const velkor::Id3v2Tag& tag = file->info.id3v2_tag;
+        const velkor::Id3v2Frame frame = frame_of(tag, *entry);
+        velkor::TagCursor body = frame_body(source, tag, *entry);
+        const velkor::Id3v2BodyLayout layout = velkor::id3v2_body_layout(frame);
+        if (layout.encrypted) {
+            // As stored, behind the prefix: only its owner can decrypt it.
+            body.skip(layout.prefix);
+            if (body.left() > static_cast<std::size_t>(size)) return VELKOR_ERROR_ARGUMENT;
+            body.read(static_cast<uint8_t*>(buffer), body.left());
+            return VELKOR_OK;
+        }
+        velkor::Id3v2FrameContent content(source, frame, body);
+        if (!content.ok()) return VELKOR_ERROR_READ;
+        velkor::TagCursor& bytes = content.cursor();
+        if (bytes.left() > static_cast<std::size_t>(size)) return VELKOR_ERROR_ARGUMENT;
+        bytes.read(static_cast<uint8_t*>(buffer), bytes.left());
+        return VELKOR_OK;
+    } catch (const std::bad_alloc&) {
+        return VELKOR_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VELKOR_ERROR_READ;
+    }
+}
+
+VELKOR_API const char* VELKOR_CALL velkor_genre_name(int32_t genre) { return velkor::GenreTable::extended_name(genre); }
 
 VELKOR_API int32_t VELKOR_CALL velkor_genre_number(const char* name) {
-    const int32_t number = velkor::GenreTable::find(name);
+    const int32_t number = velkor::GenreTable::find_extended(name);
     return number < 0 ? velkor::kNotAGenre : number;
 }
 
@@ -419,6 +628,7 @@ std::size_t held_bytes(const velkor_file* file) {
     const std::vector<Id3v2Picture>& pictures = file->info.id3v2_tag.pictures;
     held += pictures.capacity() * sizeof(Id3v2Picture);
     for (const Id3v2Picture& picture : pictures) held += picture.mime.capacity() + picture.description.capacity();
+    held += file->info.id3v2_tag.frames.capacity() * sizeof(Id3v2FrameEntry);
     return held;
 }
 

@@ -37,8 +37,24 @@ constexpr const char* kGenreNames[] = {
     /* 110 */ "Satire", "Slow Jam", "Club", "Tango", "Samba", "Folklore", "Ballad", "Power Ballad",
               "Rhythmic Soul", "Freestyle",
     /* 120 */ "Duet", "Punk Rock", "Drum Solo", "Acapella", "Euro-House", "Dance Hall",
+    // Beyond ID3v1's table: the numbers later players added, which ID3v2
+    // genre references use.
+    /* 126 */ "Goa", "Drum & Bass", "Club-House", "Hardcore Techno",
+    /* 130 */ "Terror", "Indie", "BritPop", "Afro-Punk", "Polsk Punk", "Beat", "Christian Gangsta Rap",
+              "Heavy Metal", "Black Metal", "Crossover",
+    /* 140 */ "Contemporary Christian", "Christian Rock", "Merengue", "Salsa", "Thrash Metal", "Anime",
+              "Jpop", "Synthpop", "Abstract", "Art Rock",
+    /* 150 */ "Baroque", "Bhangra", "Big Beat", "Breakbeat", "Chillout", "Downtempo", "Dub", "EBM",
+              "Eclectic", "Electro",
+    /* 160 */ "Electroclash", "Emo", "Experimental", "Garage", "Global", "IDM", "Illbient",
+              "Industro-Goth", "Jam Band", "Krautrock",
+    /* 170 */ "Leftfield", "Lounge", "Math Rock", "New Romantic", "Nu-Breakz", "Post-Punk", "Post-Rock",
+              "Psytrance", "Shoegaze", "Space Rock",
+    /* 180 */ "Trop Rock", "World Music", "Neoclassical", "Audiobook", "Audio Theatre",
+              "Neue Deutsche Welle", "Podcast", "Indie Rock", "G-Funk", "Dubstep",
+    /* 190 */ "Garage Rock", "Psybient",
 };
-static_assert(sizeof kGenreNames / sizeof kGenreNames[0] == GenreTable::kCount,
+static_assert(sizeof kGenreNames / sizeof kGenreNames[0] == GenreTable::kExtendedCount,
               "one name per genre number");
 
 constexpr char lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -48,7 +64,7 @@ constexpr bool is_lower_letter(char c) { return c >= 'a' && c <= 'z'; }
 // The names' first letters in lower case: the first letter settles almost
 // every name, so only those that share it are compared whole.
 constexpr auto kFirstLetters = [] {
-    std::array<char, GenreTable::kCount> letters{};
+    std::array<char, GenreTable::kExtendedCount> letters{};
     for (std::size_t i = 0; i < letters.size(); ++i) letters[i] = lower_ascii(kGenreNames[i][0]);
     return letters;
 }();
@@ -102,11 +118,19 @@ const char* GenreTable::name(int32_t index) {
     return index >= 0 && index < kCount ? kGenreNames[index] : nullptr;
 }
 
-int32_t GenreTable::find(const char* text) {
+const char* GenreTable::extended_name(int32_t index) {
+    return index >= 0 && index < kExtendedCount ? kGenreNames[index] : nullptr;
+}
+
+int32_t GenreTable::find(const char* text) { return find_among(text, kCount); }
+
+int32_t GenreTable::find_extended(const char* text) { return find_among(text, kExtendedCount); }
+
+int32_t GenreTable::find_among(const char* text, int32_t count) {
     if (!text) return -1;
     const char first = lower_ascii(*text);
     if (!is_lower_letter(first)) return -1;
-    for (int32_t i = 0; i < kCount; ++i) {
+    for (int32_t i = 0; i < count; ++i) {
         if (kFirstLetters[i] == first && equal_ignoring_case(text, kGenreNames[i])) return i;
     }
     return -1;

@@ -1,4 +1,6 @@
-// The 126 ID3v1 genre names, index 0 to 125.
+// The genre names: the 126 of ID3v1, index 0 to 125, which the exports and
+// the ID3v1 tag know, and the 66 players added, 126 to 191, which velkor's
+// own interface knows too.
 #pragma once
 
 #include <cstdint>
@@ -7,12 +9,18 @@ namespace velkor {
 
 struct GenreTable {
     static constexpr int32_t kCount = 126;
+    static constexpr int32_t kExtendedCount = 192;
 
-    // The name at index, or nullptr outside 0..125.
+    // The name at index, or nullptr outside 0..125 (0..191).
     static const char* name(int32_t index);
+    static const char* extended_name(int32_t index);
     // Index of the name that equals `text` apart from the letter case of
-    // A-Z, or -1 when none does (or text is NULL).
+    // A-Z, or -1 when none does (or text is NULL): among 0..125 (0..191).
     static int32_t find(const char* text);
+    static int32_t find_extended(const char* text);
+
+private:
+    static int32_t find_among(const char* text, int32_t count);
 };
 
 }  // namespace velkor

@@ -1,12 +1,15 @@
-// The ID3v2.2/2.3 reader: walks the frames of a tag of any size and keeps
-// the texts of the title, album, artist, comment, genre, track and year
-// frames. One forward pass, no allocation, no read outside the tag whatever
-// the bytes say; only frame headers and the bodies of the frames it keeps
-// are fetched, so a large picture costs nothing.
+// The record's ID3v2 reader: walks the frames of a tag of version 2.2, 2.3
+// or 2.4 and keeps the title, album, artist, comment, genre, track and year
+// texts, each as at most 30 Latin-1 characters ('?' for any other). One
+// forward pass through the shared frame walk, no read outside the tag
+// whatever the bytes say; only frame headers and the bodies of the frames
+// it keeps are fetched, so a large picture costs nothing. Nothing is
+// allocated except to inflate a compressed frame.
 #include <algorithm>
 #include <cstring>
 
 #include "base/decimal_text.h"
+#include "base/utf8.h"
 #include "tags/id3v2_header.h"
 #include "tags/id3v2_frames.h"
 #include "tags/tag_cursor.h"
@@ -16,18 +19,21 @@ namespace velkor {
 
 namespace {
 
+constexpr uint8_t kEncodingLatin1 = 0;
 constexpr uint8_t kEncodingUtf16 = 1;
+constexpr uint8_t kEncodingUtf16BigEndian = 2;
 constexpr std::size_t kLanguageSize = 3;
 constexpr std::size_t kMaxChars = TagRecord::kTextSize - 1;
 
 enum class FrameKind { kText, kNumber, kComment };
 
 struct FrameRow {
-    const char* id_v23;
+    const char* id_v23;  // and 2.4
     const char* id_v22;
     TagRecord::Text TagRecord::*field;
     FrameKind kind;
     int32_t TagRecord::*number;
+    int first_version = 2;  // the oldest version that has the frame
 };
 
 constexpr FrameRow kFrameTable[] = {
@@ -38,13 +44,18 @@ constexpr FrameRow kFrameTable[] = {
     {"TCON", "TCO", &TagRecord::v2_genre, FrameKind::kText, nullptr},
     {"TRCK", "TRK", &TagRecord::v2_track, FrameKind::kNumber, &TagRecord::track},
     {"TYER", "TYE", &TagRecord::v2_year, FrameKind::kNumber, &TagRecord::year},
+    // Version 2.4 keeps the year in the recording time ("2004-05-01").
+    {"TDRC", "", &TagRecord::v2_year, FrameKind::kNumber, &TagRecord::year, 4},
 };
 
-const FrameRow* find_row(const char* id, bool v23) {
+constexpr std::size_t kRows = sizeof kFrameTable / sizeof kFrameTable[0];
+
+const FrameRow* find_row(const char* id, int version) {
     // Both are exactly the version's id length: no zero byte to look for.
     // The lengths are constants, so that each comparison is a single one.
     for (const FrameRow& row : kFrameTable) {
-        if (v23 ? std::memcmp(id, row.id_v23, 4) == 0 : std::memcmp(id, row.id_v22, 3) == 0) return &row;
+        if (version < row.first_version) continue;
+        if (version == 2 ? std::memcmp(id, row.id_v22, 3) == 0 : std::memcmp(id, row.id_v23, 4) == 0) return &row;
     }
     return nullptr;
 }
@@ -52,16 +63,17 @@ const FrameRow* find_row(const char* id, bool v23) {
 // Reads one zero-terminated text of the frame's encoding into out, keeping
 // at most 30 characters but consuming up to and including its terminator (or
 // to the end of the body), so that a text behind it can be read next.
-// Encoding 1 is UTF-16 with a byte-order mark (little-endian without one):
-// each code unit 01..FF becomes that byte, every other one '?'. Any other
-// encoding byte is taken as 8-bit text as it stands.
+// Characters are decoded as every ID3v2 reader decodes them (Latin-1;
+// UTF-16 with a byte-order mark, little-endian without one; UTF-16BE;
+// UTF-8 for 3 and any other byte) and stored as Latin-1: each one above
+// U+00FF, and each byte that is no character, becomes '?'.
 void read_text(TagCursor& body, uint8_t encoding, TagRecord::Text& out) {
     std::memset(out, 0, sizeof out);
     std::size_t n = 0;
-    auto keep = [&](char c) {
-        if (n < kMaxChars) out[n++] = c;
+    auto keep = [&](uint32_t c) {
+        if (n < kMaxChars) out[n++] = c <= 0xFF ? static_cast<char>(c) : '?';
     };
-    if (encoding != kEncodingUtf16) {
+    if (encoding == kEncodingLatin1) {
         if (body.is_plain()) {
             // The usual case, taken a block at a time rather than byte by
             // byte; a block, not the whole text, so a huge text is never
@@ -84,26 +96,48 @@ void read_text(TagCursor& body, uint8_t encoding, TagRecord::Text& out) {
         while (body.left() > 0) {
             uint8_t b = body.next();
             if (b == 0) return;
-            keep(static_cast<char>(b));
+            keep(b);
         }
         return;
     }
-    bool big_endian = false;
+    if (encoding != kEncodingUtf16 && encoding != kEncodingUtf16BigEndian) {
+        while (body.left() > 0) {
+            // One character's bytes at most, looked at before they are taken.
+            uint8_t bytes[4];
+            TagCursor ahead = body.first(sizeof bytes);
+            const std::size_t got = ahead.left();
+            ahead.read(bytes, got);
+            if (bytes[0] == 0) {
+                body.skip(1);
+                return;
+            }
+            uint32_t code_point = 0;
+            const std::size_t length = next_utf8(ByteSpan(bytes, got), 0, code_point);
+            keep(length == 0 ? kReplacementCharacter : code_point);
+            body.skip(length == 0 ? 1 : length);
+        }
+        return;
+    }
+    bool big_endian = encoding == kEncodingUtf16BigEndian;
     bool first = true;
+    uint16_t high = 0;  // a high surrogate waiting for its partner
     while (body.left() >= 2) {
         uint8_t b0 = body.next();
         uint8_t b1 = body.next();
         uint16_t unit = big_endian ? (b0 << 8 | b1) : (b1 << 8 | b0);
         if (first) {
             first = false;
-            if (unit == 0xFEFF) continue;  // FF FE: little-endian
-            if (unit == 0xFFFE) {          // FE FF: big-endian
-                big_endian = true;
+            if (unit == 0xFEFF) continue;  // the mark as the order reads it
+            if (unit == 0xFFFE) {          // the mark read the other way round
+                big_endian = !big_endian;
                 continue;
             }
         }
         if (unit == 0) return;
-        keep(unit <= 0xFF ? static_cast<char>(unit) : '?');
+        // A surrogate pair is one character, beyond Latin-1 either way.
+        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+        if (!(low && high)) keep(unit);
+        high = unit >= 0xD800 && unit <= 0xDBFF ? unit : 0;
     }
     body.skip(body.left());  // an odd byte at the end is no character
 }
@@ -122,8 +156,7 @@ int32_t TagRecord::LoadTag2(ByteSource& source, int64_t iLength) {
     }
     const ByteSpan head = source.bytes(0, Id3v2Header::kSize);
     const int32_t iVersion = head.at(3);
-    if (iVersion != 2 && iVersion != 3) return 0;
-    const bool v23 = iVersion == 3;
+    if (iVersion < 2 || iVersion > 4) return 0;
 
     Id3v2Header header;
     header.version = static_cast<uint8_t>(iVersion);
@@ -132,31 +165,39 @@ int32_t TagRecord::LoadTag2(ByteSource& source, int64_t iLength) {
 
     int32_t result = 0;
     bool comment_has_empty_description = false;
+    bool field_seen[kRows] = {};  // by the field's first row: the first frame wins
     Id3v2Frame frame;
     TagCursor body;
     while (walk.next(frame, body)) {
-        if (const FrameRow* row = find_row(frame.id, v23)) {
-            const uint8_t encoding = body.next();
-            Text& field = this->*(row->field);
-            if (row->kind == FrameKind::kComment) {
-                Text description;
-                Text text;
-                body.skip(kLanguageSize);
-                read_text(body, encoding, description);
-                read_text(body, encoding, text);
-                // Players write their own data into comments with a
-                // description; the one without a description is the user's.
-                const bool empty_description = description[0] == '\0';
-                if (empty_description || !comment_has_empty_description) {
-                    std::memcpy(field, text, sizeof field);
-                }
-                comment_has_empty_description = comment_has_empty_description || empty_description;
-            } else {
-                read_text(body, encoding, field);
-                if (row->number) this->*(row->number) = decimal_value(field, kMaxChars);
+        const FrameRow* row = find_row(frame.id, iVersion);
+        if (!row) continue;
+        std::size_t field_row = 0;
+        while (kFrameTable[field_row].field != row->field) ++field_row;
+        if (row->kind != FrameKind::kComment && field_seen[field_row]) continue;
+        Id3v2FrameContent content(source, frame, body);
+        if (!content.ok()) continue;
+        TagCursor& text_at = content.cursor();
+        const uint8_t encoding = text_at.next();
+        Text& field = this->*(row->field);
+        if (row->kind == FrameKind::kComment) {
+            Text description;
+            Text text;
+            text_at.skip(kLanguageSize);
+            read_text(text_at, encoding, description);
+            read_text(text_at, encoding, text);
+            // Players write their own data into comments with a
+            // description; the one without a description is the user's.
+            const bool empty_description = description[0] == '\0';
+            if (empty_description || !comment_has_empty_description) {
+                std::memcpy(field, text, sizeof field);
             }
-            result = 1;
+            comment_has_empty_description = comment_has_empty_description || empty_description;
+        } else {
+            read_text(text_at, encoding, field);
+            if (row->number) this->*(row->number) = decimal_value(field, kMaxChars);
         }
+        field_seen[field_row] = true;
+        result = 1;
     }
     return result;
 }

@@ -13,13 +13,8 @@ namespace velkor {
 
 namespace {
 
-// Frame flags that change how a body is stored.
-constexpr uint16_t kV23Compressed = 0x0080, kV23Encrypted = 0x0040, kV23Grouped = 0x0020;
-constexpr uint16_t kV24Grouped = 0x0040, kV24Compressed = 0x0008, kV24Encrypted = 0x0004,
-                   kV24Unsynchronised = 0x0002, kV24DataLength = 0x0001;
-
 enum class Field { kTitle, kArtist, kAlbum, kAlbumArtist, kYear, kRecorded, kTrack, kDisc, kGenre,
-                   kComposer, kComment, kPicture };
+                   kComposer, kComment, kPicture, kDayMonth, kTime };
 
 struct FrameName {
     char v23[5];  // also 2.4
@@ -34,6 +29,7 @@ constexpr FrameName kFrames[] = {
     {"TRCK", "TRK", Field::kTrack},     {"TPOS", "TPA", Field::kDisc},
     {"TCON", "TCO", Field::kGenre},     {"TCOM", "TCM", Field::kComposer},
     {"COMM", "COM", Field::kComment},   {"APIC", "PIC", Field::kPicture},
+    {"TDAT", "TDA", Field::kDayMonth},  {"TIME", "TIM", Field::kTime},
 };
 
 const FrameName* find_frame(const Id3v2Frame& frame, int version) {
@@ -45,28 +41,11 @@ const FrameName* find_frame(const Id3v2Frame& frame, int version) {
     return nullptr;
 }
 
-// How a frame's body is stored: what stands in front of the content, and
-// whether the content must be resynchronised.
+// The layout of a frame body as read_picture uses it.
 struct BodyLayout {
-    bool readable = true;  // not compressed, not encrypted
     std::size_t prefix = 0;
     bool unsynchronised = false;
 };
-
-BodyLayout layout_of(const Id3v2Frame& frame, int version, bool tag_unsynchronised) {
-    BodyLayout layout;
-    if (version == 3) {
-        layout.readable = !(frame.flags & (kV23Compressed | kV23Encrypted));
-        layout.prefix = (frame.flags & kV23Grouped) ? 1 : 0;
-    } else if (version == 4) {
-        layout.readable = !(frame.flags & (kV24Compressed | kV24Encrypted));
-        layout.prefix = (frame.flags & kV24Grouped) ? 1 : 0;
-        // A data-length field: the size is counted from the bytes instead.
-        if (frame.flags & kV24DataLength) layout.prefix += 4;
-        layout.unsynchronised = tag_unsynchronised || (frame.flags & kV24Unsynchronised);
-    }
-    return layout;
-}
 
 // Undoes unsynchronisation: every FF 00 pair becomes FF.
 std::string resynchronised(ByteSpan bytes) {
@@ -79,32 +58,31 @@ std::string resynchronised(ByteSpan bytes) {
     return out;
 }
 
-// The frame's content, decoded: the body's bytes behind its prefix, at
-// most `limit` of them (a text's worth, or just the start of a picture).
-// They come straight from the source where nothing needs undoing (valid
-// until the next fetch), else through `storage`. `whole`: nothing was left
-// out.
-ByteSpan content_of(TagCursor body, const BodyLayout& layout, std::size_t limit, std::string& storage,
-                    bool& whole) {
+// The frame's content, at most `limit` bytes of it (a text's worth, or
+// just the start of a picture). They come straight from the source where
+// nothing needs undoing (valid until the next fetch), else through
+// `storage`. `whole`: nothing was left out.
+ByteSpan content_of(TagCursor content, std::size_t limit, std::string& storage, bool& whole) {
+    whole = content.left() <= limit;
+    if (content.is_plain()) return content.first(limit).rest();
+    storage.assign(std::min(limit, content.left()), '\0');
+    content.read(reinterpret_cast<uint8_t*>(&storage[0]), storage.size());
+    return ByteSpan(reinterpret_cast<const uint8_t*>(storage.data()), storage.size());
+}
+
+// The picture frame's first bytes, its stored prefix skipped and its
+// unsynchronisation undone.
+ByteSpan picture_head(TagCursor body, const BodyLayout& layout, std::size_t limit, std::string& storage) {
     body.skip(layout.prefix);
-    if (!layout.unsynchronised && body.is_plain()) {
-        whole = body.left() <= limit;
-        return body.first(limit).rest();
+    if (!layout.unsynchronised) {
+        bool whole = false;
+        return content_of(body, limit, storage, whole);
     }
     // Resynchronising shrinks the bytes by at most half.
-    const std::size_t take = layout.unsynchronised ? limit * 2 : limit;
-    std::string raw(std::min(take, body.left()), '\0');
-    whole = raw.size() == body.left();
+    std::string raw(std::min(limit * 2, body.left()), '\0');
     body.read(reinterpret_cast<uint8_t*>(&raw[0]), raw.size());
-    if (!layout.unsynchronised) {
-        storage = std::move(raw);
-    } else {
-        storage = resynchronised(ByteSpan(reinterpret_cast<const uint8_t*>(raw.data()), raw.size()));
-        if (storage.size() > limit) {
-            storage.resize(limit);
-            whole = false;
-        }
-    }
+    storage = resynchronised(ByteSpan(reinterpret_cast<const uint8_t*>(raw.data()), raw.size()));
+    if (storage.size() > limit) storage.resize(limit);
     return ByteSpan(reinterpret_cast<const uint8_t*>(storage.data()), storage.size());
 }
 
@@ -149,8 +127,7 @@ void read_picture(TagCursor body, const BodyLayout& layout, int version,
                   std::vector<Id3v2Picture>& pictures) {
     const int64_t body_offset = body.source_offset();
     std::string storage;
-    bool whole = false;
-    const ByteSpan bytes = content_of(body, layout, kPictureHead, storage, whole);
+    const ByteSpan bytes = picture_head(body, layout, kPictureHead, storage);
     if (bytes.size < 2) return;
     Id3v2Picture picture;
     const uint8_t encoding = bytes.at(0);
@@ -206,7 +183,7 @@ std::string resolve_genre(const std::string& text) {
             if (c < '0' || c > '9') return nullptr;
             number = number * 10 + (c - '0');
         }
-        return GenreTable::name(number);
+        return GenreTable::extended_name(number);
     };
     const std::string_view all(text);
     // Version 2.4 separates genres by "; " already (from the zero bytes).
@@ -239,6 +216,30 @@ std::string resolve_genre(const std::string& text) {
     return out;
 }
 
+namespace {
+
+bool is_digits(const std::string& text, std::size_t count) {
+    if (text.size() != count) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+// The 2.2/2.3 date as one ISO 8601 text: the year (TYER), then the day and
+// month (TDAT, "DDMM") and the time (TIME, "HHMM") where each is there and
+// four digits.
+std::string date_of(const std::string& year, const std::string& day_month, const std::string& time) {
+    if (!is_digits(year, 4)) return year;
+    std::string date = year;
+    if (!is_digits(day_month, 4)) return date;
+    date += "-" + day_month.substr(2, 2) + "-" + day_month.substr(0, 2);
+    if (is_digits(time, 4)) date += "T" + time.substr(0, 2) + ":" + time.substr(2, 2);
+    return date;
+}
+
+}  // namespace
+
 std::string picture_data(const Id3v2Picture& picture, ByteSpan stored) {
     std::string body = picture.unsynchronised ? resynchronised(stored)
                                               : std::string(reinterpret_cast<const char*>(stored.data), stored.size);
@@ -254,33 +255,52 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
         return tag;
     }
     tag.version = header.version;
-    const bool tag_unsynchronised = (header.flags & Id3v2Header::kFlagUnsynchronisation) != 0;
-    std::string recorded;
+    tag.unsynchronised = (header.flags & Id3v2Header::kFlagUnsynchronisation) != 0;
+    std::string recorded, day_month, time;
     bool comment_has_empty_description = false;
+    uint32_t fields_seen = 0;  // one bit per Field: the first frame of each wins
 
     Id3v2FrameWalk walk(source, header, length);
     Id3v2Frame frame;
     TagCursor body;
     while (walk.next(frame, body)) {
+        ++tag.frame_count;
+        if (tag.frames.size() < kMaxListedFrames) {
+            Id3v2FrameEntry entry;
+            std::memcpy(entry.id, frame.id, sizeof entry.id);
+            entry.flags = frame.flags;
+            entry.size = frame.size;
+            entry.body_offset = body.source_offset();
+            TagCursor end = body;
+            end.skip(end.left());
+            entry.stored_size = static_cast<uint32_t>(end.source_offset() - entry.body_offset);
+            tag.frames.push_back(entry);
+        }
         const FrameName* name = find_frame(frame, header.version);
         if (!name) continue;
-        const BodyLayout layout = layout_of(frame, header.version, tag_unsynchronised);
-        if (!layout.readable) continue;
+        const uint32_t field_bit = 1u << static_cast<unsigned>(name->field);
         if (name->field == Field::kPicture) {
+            const Id3v2BodyLayout layout = id3v2_body_layout(frame);
+            // Picture data is read by offset later: a stored one only.
+            if (layout.compressed || layout.encrypted) continue;
             ++tag.picture_frames;
             if (tag.pictures.size() < kMaxPictures) {
-                read_picture(body, layout, header.version, tag.pictures);
+                read_picture(body, BodyLayout{layout.prefix, layout.unsynchronised}, header.version, tag.pictures);
             } else {
                 tag.truncated = true;
             }
             continue;
         }
+        if (name->field != Field::kComment && (fields_seen & field_bit)) continue;
+        Id3v2FrameContent content(source, frame, body);
+        if (!content.ok()) continue;
         std::string storage;
         bool whole = false;
         // The encoding byte and a text's worth; decoding may grow it, so
         // the text is cut once more below.
-        const ByteSpan bytes = content_of(body, layout, kMaxTextBytes + 1, storage, whole);
+        const ByteSpan bytes = content_of(content.cursor(), kMaxTextBytes + 1, storage, whole);
         if (bytes.size == 0) continue;
+        fields_seen |= field_bit;
         tag.truncated = tag.truncated || !whole;
         const uint8_t encoding = bytes.at(0);
         if (name->field == Field::kComment) {
@@ -311,10 +331,13 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
                 tag.truncated = cut_utf8(tag.genre, kMaxTextBytes) || tag.truncated;
                 break;
             case Field::kComposer: tag.composer = std::move(text); break;
+            case Field::kDayMonth: day_month = std::move(text); break;
+            case Field::kTime: time = std::move(text); break;
             default: break;
         }
     }
     // The recording time of version 2.4 holds the year and more.
+    tag.date = recorded.empty() ? date_of(tag.year, day_month, time) : recorded;
     if (!recorded.empty()) tag.year = recorded;
     return tag;
 }

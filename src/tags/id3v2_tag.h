@@ -26,6 +26,16 @@ struct Id3v2Picture {
     uint32_t data_at = 0;         // the data's offset in the decoded body
 };
 
+// One frame of the tag as the walk found it: enough to find and read it
+// again, nothing of its content.
+struct Id3v2FrameEntry {
+    char id[5] = {};
+    uint16_t flags = 0;
+    uint32_t size = 0;         // body bytes as the header gives them
+    int64_t body_offset = 0;   // where the body starts in the tag's source
+    uint32_t stored_size = 0;  // the bytes it takes there (more with the tag's unsynchronisation)
+};
+
 // What one tag may cost, whatever its frames claim: a text is cut at
 // kMaxTextBytes of UTF-8 (at a character's start), a picture's MIME type and
 // description at kMaxPictureTextBytes, and no more than kMaxPictures
@@ -34,18 +44,24 @@ struct Id3v2Picture {
 constexpr std::size_t kMaxTextBytes = 1024 * 1024;
 constexpr std::size_t kMaxPictureTextBytes = 1024;
 constexpr std::size_t kMaxPictures = 4096;
+constexpr std::size_t kMaxListedFrames = 4096;
 
 struct Id3v2Tag {
     int32_t version = 0;  // 2, 3 or 4; 0 when there is no tag
     std::string title, artist, album, album_artist, year, track, disc, genre, composer, comment;
+    std::string date;  // ISO 8601: TDRC, or TYER with TDAT and TIME
     std::vector<Id3v2Picture> pictures;  // the first kMaxPictures
     int64_t picture_frames = 0;          // every readable picture frame, kept or not
     bool truncated = false;              // a text was cut, or pictures were not kept
+    bool unsynchronised = false;         // the header's flag
+    std::vector<Id3v2FrameEntry> frames;  // every frame in order, the first kMaxListedFrames
+    int64_t frame_count = 0;             // every frame, listed or not
 };
 
 // Reads the tag at offset 0 of source, `length` bytes of it (header
 // included). Frame headers and the bodies of the frames it keeps are
-// fetched; picture data is not. A tag of another version gives version 0.
+// fetched; picture data is not, nor the bodies of the frames it only
+// lists. A tag of another version gives version 0.
 Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length);
 
 // The picture's data out of the frame body's stored bytes (which start at

@@ -74,7 +74,7 @@ public:
     void genre_name(char (&out)[kGenreNameSize]) const;
 
     // ID3v2 ------------------------------------------------------------
-    // Reads the texts of an ID3v2.2/2.3 tag that starts at offset 0 of the
+    // Reads the texts of an ID3v2.2/2.3/2.4 tag that starts at offset 0 of the
     // source, examining at most iLength bytes (header included). Returns 1
     // when a frame of interest was stored.
     int32_t LoadTag2(ByteSource& tag, int64_t iLength);
