@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/byte_source.h"
+#include "stream/format_signature.h"
 #include "stream/frame_header.h"
 #include "stream/vbr_header.h"
 #include "tags/id3v2_header.h"
@@ -62,8 +63,11 @@ public:
     int64_t file_size_ = 0;
     int64_t header_pos = 0;  // offset of the first frame header plus one
     // Beyond what the exports show: the ID3v2 tag's header (version 0 when
-    // there is none) and where the audio ends (before an ID3v1 tag).
+    // there is none), another format's signature at the start (a file of
+    // that format holds no MPEG audio; kRiffMpeg wraps it), and where the
+    // audio ends (before the ID3v1, APE and Lyrics3 tags behind it).
     Id3v2Header id3v2;
+    FormatSignature format;
     int64_t audio_end = 0;
     // Filled as LoadOptions ask.
     Id3v2Tag id3v2_tag;
