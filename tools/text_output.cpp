@@ -114,6 +114,8 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
         out += " (first frame; the VBR header has no frame count)\n";
     } else if (f.frames_exact && f.vbr_header == VELKOR_VBR_NONE) {
         out += " (average, frames counted)\n";
+    } else if (f.bitrate_varies) {
+        out += " (VBR, estimated from sampled frames)\n";
     } else {
         out += " (CBR)\n";
     }

@@ -28,7 +28,7 @@ namespace {
 // Fields of velkor_text, in the order of their numbers' ranges.
 constexpr int32_t kId3v2First = VELKOR_ID3V2_TITLE, kId3v2Last = VELKOR_ID3V2_COMMENT;
 constexpr int32_t kId3v1First = VELKOR_ID3V1_TITLE, kId3v1Last = VELKOR_ID3V1_GENRE;
-constexpr int32_t kStreamFirst = VELKOR_STREAM_ENCODER, kStreamLast = VELKOR_STREAM_MODE;
+constexpr int32_t kStreamFirst = VELKOR_STREAM_ENCODER, kStreamLast = VELKOR_STREAM_FORMAT;
 constexpr int32_t kId3v2Count = kId3v2Last - kId3v2First + 1;
 constexpr int32_t kId3v1Count = kId3v1Last - kId3v1First + 1;
 constexpr int32_t kStreamCount = kStreamLast - kStreamFirst + 1;
@@ -105,6 +105,12 @@ void velkor_file::gather() {
     f.frames_exact = figures.frames_exact ? 1 : 0;
     f.duration_ms = figures.duration_ms;
     f.gapless_duration_ms = figures.gapless_duration_ms;
+    f.samples = figures.samples;
+    f.gapless_samples = figures.gapless_samples;
+    f.bitrate_varies = figures.bitrate_varies ? 1 : 0;
+    const bool riff = info.format.format == velkor::FileFormat::kRiffMpeg;
+    f.stream_format = riff ? VELKOR_FORMAT_RIFF_MPEG : VELKOR_FORMAT_MPEG;
+    stream[VELKOR_STREAM_FORMAT - kStreamFirst] = riff ? velkor::format_name(info.format.format) : "";
     f.encoder_delay = vbr.delay();
     f.encoder_padding = vbr.padding();
     const bool v11 = info.has_id3v1 && info.tag.get_track() >= 0;
@@ -163,6 +169,7 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
         velkor::LoadOptions load;
         load.full = true;
         load.count_frames = (options & VELKOR_OPEN_COUNT_FRAMES) != 0;
+        load.sample_frames = true;
         if (file->info.analyse(source, source.size(), utf8_path, load) != velkor::kStatusOk) return VELKOR_ERROR_NO_AUDIO;
         file->gather();
         *out = file.release();

@@ -236,6 +236,23 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
     vbr.read(bytes.bytes(found, VbrHeader::kFrameBytes), header);
     is_vbr = vbr.marks_vbr() ? 1 : 0;
 
+    // No header tells whether the bitrate varies: a few frames at the start,
+    // the middle and the end of the audio do, at two small reads.
+    sampled = FrameSample();
+    if (vbr.kind() == VbrHeader::Kind::kNone && options.sample_frames && !options.count_frames) {
+        const ByteSpan held = bytes.held_from(found, complete);
+        sampled.add(held, found, found, true, header, audio_end);
+        int64_t covered = found + static_cast<int64_t>(held.size);
+        const int64_t middle = found + (audio_end - found) / 2;
+        const int64_t near_end = audio_end - static_cast<int64_t>(kSmallRead);
+        for (const int64_t at : {middle, near_end}) {
+            if (at < covered) continue;
+            const ByteSpan window = bytes.bytes(at, kSmallRead);
+            sampled.add(window, at, at, false, header, audio_end);
+            covered = at + static_cast<int64_t>(window.size);
+        }
+    }
+
     if (options.count_frames) {
         FrameCount count(found, header, audio_end);
         ByteSpan window = bytes.held_from(found, complete);
