@@ -245,9 +245,22 @@ typedef struct velkor_file_facts {
     int32_t stream_format;    /* VELKOR_FORMAT_...: the container the stream was found in */
 } velkor_file_facts;
 
-/* stream_format. */
+/* stream_format: where the stream was found, or for a file that is no MPEG
+ * audio, the other format its first bytes (or those behind its ID3v2 tag)
+ * name. */
 #define VELKOR_FORMAT_MPEG 0      /* a plain MPEG audio stream */
 #define VELKOR_FORMAT_RIFF_MPEG 1 /* the data chunk of a RIFF (WAVE or RMP3) file */
+#define VELKOR_FORMAT_FLAC 2
+#define VELKOR_FORMAT_OGG 3
+#define VELKOR_FORMAT_AIFF 4
+#define VELKOR_FORMAT_MP4 5
+#define VELKOR_FORMAT_ELF 6
+#define VELKOR_FORMAT_WINDOWS_EXE 7
+#define VELKOR_FORMAT_ZIP 8
+#define VELKOR_FORMAT_PDF 9
+#define VELKOR_FORMAT_PNG 10
+#define VELKOR_FORMAT_WAVE 11       /* a WAVE file holding other audio */
+#define VELKOR_FORMAT_OTHER_RIFF 12
 
 /* The 64-bit figures start 8-byte aligned on every platform. */
 #if defined(__cplusplus)
@@ -282,7 +295,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_facts(const velkor_file *file, velkor_file
 #define VELKOR_STREAM_ENCODER 41 /* "LAME3.100" and the like, from the encoder's tag */
 #define VELKOR_STREAM_VERSION 42 /* "MPEG 1 Layer III" */
 #define VELKOR_STREAM_MODE 43    /* "Joint Stereo" */
-#define VELKOR_STREAM_FORMAT 44  /* "" for a plain stream, "MPEG audio in RIFF" */
+#define VELKOR_STREAM_FORMAT 44  /* stream_format's name: "" for a plain stream, "MPEG audio in RIFF", "FLAC" */
 
 /*
  * The text, zero-terminated UTF-8, valid until velkor_close; "" when the

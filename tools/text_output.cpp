@@ -104,6 +104,8 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
     append_printable(out, path);
     out += '\n';
     text_line(out, "  ", "version", file.text(VELKOR_STREAM_VERSION));
+    // Only where the stream lies inside another format's file.
+    if (!file.text(VELKOR_STREAM_FORMAT).empty()) text_line(out, "  ", "container", file.text(VELKOR_STREAM_FORMAT));
 
     label(out, "  ", "bitrate");
     out.append_number(f.bitrate_kbps);

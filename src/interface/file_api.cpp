@@ -84,6 +84,30 @@ struct velkor_file {
     void gather();
 };
 
+namespace {
+
+int32_t format_number(velkor::FileFormat format) {
+    using F = velkor::FileFormat;
+    switch (format) {
+        case F::kNone: return VELKOR_FORMAT_MPEG;
+        case F::kRiffMpeg: return VELKOR_FORMAT_RIFF_MPEG;
+        case F::kFlac: return VELKOR_FORMAT_FLAC;
+        case F::kOgg: return VELKOR_FORMAT_OGG;
+        case F::kAiff: return VELKOR_FORMAT_AIFF;
+        case F::kMp4: return VELKOR_FORMAT_MP4;
+        case F::kElf: return VELKOR_FORMAT_ELF;
+        case F::kWindowsExe: return VELKOR_FORMAT_WINDOWS_EXE;
+        case F::kZip: return VELKOR_FORMAT_ZIP;
+        case F::kPdf: return VELKOR_FORMAT_PDF;
+        case F::kPng: return VELKOR_FORMAT_PNG;
+        case F::kWave: return VELKOR_FORMAT_WAVE;
+        case F::kOtherRiff: return VELKOR_FORMAT_OTHER_RIFF;
+    }
+    return VELKOR_FORMAT_MPEG;
+}
+
+}  // namespace
+
 void velkor_file::gather() {
     const velkor::FrameHeader& header = info.header;
     const velkor::Id3v2Tag& v2 = info.id3v2_tag;
@@ -108,9 +132,8 @@ void velkor_file::gather() {
     f.samples = figures.samples;
     f.gapless_samples = figures.gapless_samples;
     f.bitrate_varies = figures.bitrate_varies ? 1 : 0;
-    const bool riff = info.format.format == velkor::FileFormat::kRiffMpeg;
-    f.stream_format = riff ? VELKOR_FORMAT_RIFF_MPEG : VELKOR_FORMAT_MPEG;
-    stream[VELKOR_STREAM_FORMAT - kStreamFirst] = riff ? velkor::format_name(info.format.format) : "";
+    f.stream_format = format_number(info.format.format);
+    stream[VELKOR_STREAM_FORMAT - kStreamFirst] = velkor::format_name(info.format.format);
     f.encoder_delay = vbr.delay();
     f.encoder_padding = vbr.padding();
     const bool v11 = info.has_id3v1 && info.tag.get_track() >= 0;
