@@ -74,6 +74,11 @@ class ReadTest(unittest.TestCase):
         facts = velkor.read(path)
         self.assertEqual((facts.frames, facts.frames_exact), (20, False))
 
+    def test_vbr_without_a_header_is_found_and_estimated(self):
+        facts = velkor.read(os.path.join(SAMPLES, "..", "tests", "data", "09_vbr_no_xing.mp3"))
+        self.assertEqual((facts.bitrate_varies, facts.frames_exact, facts.samples), (True, False, facts.frames * 1152))
+        self.assertEqual((facts.gapless_samples, facts.stream_format), (None, None))
+
     def test_a_picture_read_back(self):
         cover = os.path.join(SAMPLES, "id3v24_utf8_cover.mp3")
         self.assertEqual(velkor.read(cover).id3v2.pictures,
