@@ -18,7 +18,9 @@
 #include "base/byte_source.h"
 #include "fuzz_checks.h"
 #include "interface/text_report.h"
+#include "stream/format_signature.h"
 #include "stream/mp3_file_info.h"
+#include "tags/trailing_tags.h"
 #include "velkor.h"
 
 namespace velkor::fuzzing {
@@ -51,8 +53,17 @@ inline PlainWalk plain_walk(ByteSpan file) {
         if (behind < size - 4) start = behind;
     }
     bool skip = false;
-    const int64_t audio_end =
-        size >= 128 && std::memcmp(file.data + size - 128, "TAG", 3) == 0 ? size - 128 : size;
+    SpanSource source(file);
+    const FormatSignature format =
+        identify_format(source, 0, size).format == FileFormat::kNone && start > 0 ? identify_format(source, start, size)
+                                                                                  : identify_format(source, 0, size);
+    int64_t audio_end = peel_trailing_tags(source, size, start).audio_end;
+    if (format.format == FileFormat::kRiffMpeg) {
+        start = format.data_offset;
+        audio_end = std::min(audio_end, format.data_offset + format.data_size);
+    } else if (format.format != FileFormat::kNone) {
+        return walk;
+    }
     auto header_at = [&](int64_t at) {
         FrameHeader header;
         header.set_bytes(file.at(at), file.at(at + 1), file.at(at + 2), file.at(at + 3));
@@ -67,8 +78,11 @@ inline PlainWalk plain_walk(ByteSpan file) {
     auto confirmed = [&](int64_t c) {
         const FrameHeader first = header_at(c);
         int64_t next = c + frame_length(first);
+        // Every frame of the chain ends before the audio does.
+        if (next > audio_end) return false;
         for (int i = 0; i < 2 && audio_end - next >= 4; ++i) {
             const FrameHeader h = header_at(next);
+            if (h.is_valid() && next + frame_length(h) > audio_end) return false;
             if (!h.is_valid() || h.version_bits() != first.version_bits() ||
                 h.layer_bits() != first.layer_bits() || h.sampling_index() != first.sampling_index()) {
                 return false;

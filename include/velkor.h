@@ -222,7 +222,7 @@ typedef struct velkor_file_facts {
     int32_t sampling_rate_hz;
     int32_t channel_mode;     /* VELKOR_MODE_... */
     int32_t channels;         /* 1 or 2 */
-    int32_t bitrate_kbps;     /* the average when a VBR header or the count gives one */
+    int32_t bitrate_kbps;     /* the average when a VBR header, the count or sampled frames give one */
     int32_t vbr_header;       /* VELKOR_VBR_... */
     int32_t frames_exact;     /* 1: frames from a VBR header or counted; 0: estimated */
     int32_t encoder_delay;    /* samples, from the encoder's tag; -1 */
@@ -236,9 +236,32 @@ typedef struct velkor_file_facts {
     int64_t first_frame_offset;
     int64_t audio_bytes;      /* from the first frame to the end of the audio */
     int64_t frames;
-    int64_t duration_ms;      /* frames x samples per frame / sampling rate */
-    int64_t gapless_duration_ms; /* less the encoder's delay and padding; -1 */
+    int64_t duration_ms;      /* samples / sampling rate, to the nearest ms */
+    int64_t gapless_duration_ms; /* of gapless_samples, to the nearest ms; -1 */
+    int64_t samples;          /* frames x samples per frame */
+    int64_t gapless_samples;  /* less the encoder's delay and padding; -1 */
+    int32_t bitrate_varies;   /* 1: VBR (a Xing or VBRI header, or the frames counted or
+                                 sampled differ); then frames_exact 0 means the frames
+                                 and the length are estimated from the frames sampled */
+    int32_t stream_format;    /* VELKOR_FORMAT_...: the container the stream was found in */
 } velkor_file_facts;
+
+/* stream_format: where the stream was found, or for a file that is no MPEG
+ * audio, the other format its first bytes (or those behind its ID3v2 tag)
+ * name. */
+#define VELKOR_FORMAT_MPEG 0      /* a plain MPEG audio stream */
+#define VELKOR_FORMAT_RIFF_MPEG 1 /* the data chunk of a RIFF (WAVE or RMP3) file */
+#define VELKOR_FORMAT_FLAC 2
+#define VELKOR_FORMAT_OGG 3
+#define VELKOR_FORMAT_AIFF 4
+#define VELKOR_FORMAT_MP4 5
+#define VELKOR_FORMAT_ELF 6
+#define VELKOR_FORMAT_WINDOWS_EXE 7
+#define VELKOR_FORMAT_ZIP 8
+#define VELKOR_FORMAT_PDF 9
+#define VELKOR_FORMAT_PNG 10
+#define VELKOR_FORMAT_WAVE 11       /* a WAVE file holding other audio */
+#define VELKOR_FORMAT_OTHER_RIFF 12
 
 /* The 64-bit figures start 8-byte aligned on every platform. */
 #if defined(__cplusplus)
@@ -275,6 +298,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_facts(const velkor_file *file, velkor_file
 #define VELKOR_STREAM_ENCODER 41 /* "LAME3.100" and the like, from the encoder's tag */
 #define VELKOR_STREAM_VERSION 42 /* "MPEG 1 Layer III" */
 #define VELKOR_STREAM_MODE 43    /* "Joint Stereo" */
+#define VELKOR_STREAM_FORMAT 44  /* stream_format's name: "" for a plain stream, "MPEG audio in RIFF", "FLAC" */
 
 /*
  * The text, zero-terminated UTF-8, valid until velkor_close; "" when the

@@ -110,7 +110,11 @@ TEST(TextReport, TagVariants) {
 
 TEST(TextReport, SizeBelowOneKilobyte) {
     TempDir dir;
-    const std::vector<std::string> items = items_of(report_of(write_mp3(dir, "small.mp3", {}, {}, 1023)));
+    // Three whole 336-byte frames (112 kbit/s, 48 kHz).
+    static constexpr uint8_t kHeader[4] = {0xFF, 0xFB, 0x84, 0x64};
+    Bytes bytes(1023, 0);
+    velkor::testing::put_header(bytes, 0, kHeader);
+    const std::vector<std::string> items = items_of(report_of(dir.write("small.mp3", bytes)));
     ASSERT_EQ(items.size(), 15u);
     EXPECT_EQ(items[5], "0 kB");
 }

@@ -57,7 +57,7 @@ TEST(FileFigures, LengthFromOneHourOnShowsHours) {
     EXPECT_EQ(f.length_text, "01:02:05");
     EXPECT_EQ(figures_of(dir, kMpeg1Layer3, 57600001).length_text, "01:00:00");
     EXPECT_EQ(figures_of(dir, kMpeg1Layer3, 57600000).length_text, "59:59");
-    EXPECT_EQ(figures_of(dir, kMpeg1Layer3, 100).length_text, "00:00");
+    EXPECT_EQ(figures_of(dir, kMpeg1Layer3, 417).length_text, "00:00");
     // The hours field grows past two digits (a sparse file of 5.8 GB).
     EXPECT_EQ(figures_of(dir, kMpeg1Layer3, 5760000001 + 16000 * 3599).length_text, "100:59:59");
 }
@@ -118,7 +118,7 @@ TEST(FileFigures, XingWithoutAUsableCountFallsBack) {
         EXPECT_EQ(f.length, constant.length);
     }
     // An average that truncates to 0 kbit/s gives length 0, no division.
-    const Figures tiny = figures_of(dir, kMpeg1Layer3, 1000, velkor::testing::xing(1, 1000000));
+    const Figures tiny = figures_of(dir, kMpeg1Layer3, 3 * 417, velkor::testing::xing(1, 1000000));
     EXPECT_EQ(tiny.bitrate, 0);
     EXPECT_EQ(tiny.length, 0);
     EXPECT_EQ(tiny.length_text, "00:00");

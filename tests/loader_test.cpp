@@ -70,11 +70,14 @@ TEST(LoaderStatus, FilesTooSmallForAnyCandidate) {
         EXPECT_EQ(info.header_pos, 0);
         EXPECT_EQ(info.path, path);
     }
-    // One byte more and the header at offset 0 is a candidate.
+    // One byte more and the header at offset 0 is a candidate, but its frame
+    // is cut short: no stream. A whole frame is one.
     Bytes five = header;
     five.push_back(0);
     Mp3FileInfo info;
-    EXPECT_EQ(info.load(dir.write("five.mp3", five).c_str()), 0);
+    EXPECT_EQ(info.load(dir.write("five.mp3", five).c_str()), 4);
+    five.resize(velkor::testing::frame_bytes(velkor::testing::kMpeg1Header));
+    EXPECT_EQ(info.load(dir.write("whole.mp3", five).c_str()), 0);
     EXPECT_EQ(info.header_pos, 1);
     EXPECT_TRUE(recorder.notices().empty());  // status 4 shows nothing
 }
@@ -120,9 +123,9 @@ TEST(LoaderScan, HeaderAtOffsetZeroAndBeyondTheWorkingBuffer) {
     put_header(bytes, 99995);
     EXPECT_EQ(loaded_header_pos(dir, bytes), 99996);
     put(bytes, 99995, Bytes(4, 0));
-    // The last candidate is size - 5; a header in the last four bytes is not.
+    // A header whose frame runs past the end opens no stream.
     put_lone_header(bytes, bytes.size() - 5);
-    EXPECT_EQ(loaded_header_pos(dir, bytes), static_cast<int64_t>(bytes.size() - 4));
+    EXPECT_EQ(loaded_header_pos(dir, bytes), -1);
     put(bytes, bytes.size() - 5, Bytes(5, 0));
     put_lone_header(bytes, bytes.size() - 4);
     EXPECT_EQ(loaded_header_pos(dir, bytes), -1);
@@ -180,7 +183,7 @@ TEST(LoaderScan, StartsBehindAnId3v2Tag) {
 TEST(LoaderScan, JukeboxMarkerSkipsCandidatesUpTo1999) {
     TempDir dir;
     for (std::size_t r = 1; r <= 231; ++r) {
-        Bytes bytes(3000, 0);
+        Bytes bytes(4000, 0);
         put(bytes, 1, std::string(r - 1, 'x'));  // no zero byte before the marker
         put_header(bytes, 0);
         put(bytes, r, "RealJukebox");
@@ -204,7 +207,7 @@ TEST(LoaderScan, JukeboxMarkerSkipsCandidatesUpTo1999) {
     put_header(bytes, 1000);
     EXPECT_EQ(loaded_header_pos(dir, bytes), 1001);
     // Offset 1999 is still passed over, 2000 is tested.
-    bytes.assign(3000, 0);
+    bytes.assign(4000, 0);
     put(bytes, 5, "RealJukebox");
     put_lone_header(bytes, 1999);
     EXPECT_EQ(loaded_header_pos(dir, bytes), -1);
@@ -247,8 +250,8 @@ TEST(LoaderRead, TypicalFileReadsAFewKilobytes) {
     EXPECT_EQ(info.header_pos, 1011);
     EXPECT_EQ(info.is_vbr, 1);
     EXPECT_EQ(info.has_id3v1, 1);
-    // The start (tag, frame, Xing) and the ID3v1 block: two reads.
-    EXPECT_EQ(FileSource::thread_counter().bytes, 4096u + 128u);
+    // The start (tag, frame, Xing) and the end (the tags there): two reads.
+    EXPECT_EQ(FileSource::thread_counter().bytes, 4096u + 256u);
     EXPECT_EQ(FileSource::thread_counter().reads, 2u);
 
     // A larger tag is walked as far as its frames go (here: none), and the
@@ -258,16 +261,16 @@ TEST(LoaderRead, TypicalFileReadsAFewKilobytes) {
     FileSource::thread_counter() = {};
     ASSERT_EQ(info.load(dir.write_sparse("big-tag.mp3", big, 3000000, tail).c_str()), 0);
     EXPECT_EQ(info.header_pos, 30011);
-    EXPECT_EQ(FileSource::thread_counter().bytes, 4096u + 4096u + 128u);
+    EXPECT_EQ(FileSource::thread_counter().bytes, 4096u + 4096u + 256u);
 
     // A small file is read once.
     FileSource::thread_counter() = {};
-    Bytes small(1000, 0);
+    Bytes small(962, 0);  // two whole frames and the ID3v1 tag
     put_header(small, 0);
-    put(small, 1000 - 128, tail);
+    put(small, 962 - 128, tail);
     ASSERT_EQ(info.load(dir.write("small.mp3", small).c_str()), 0);
     EXPECT_EQ(info.has_id3v1, 1);
-    EXPECT_EQ(FileSource::thread_counter().bytes, 1000u);
+    EXPECT_EQ(FileSource::thread_counter().bytes, 962u);
     EXPECT_EQ(FileSource::thread_counter().reads, 1u);
 }
 
@@ -287,7 +290,7 @@ TEST(LoaderRead, XingBehindTheSideInformation) {
     };
     for (const Case& c : cases) {
         for (std::size_t at : {c.xing_at - 1, c.xing_at, c.xing_at + 1}) {
-            Bytes bytes(500, 0);
+            Bytes bytes(100 + 3 * velkor::testing::frame_bytes(c.header), 0);
             put_header(bytes, 100, c.header);
             put(bytes, 100 + at, velkor::testing::xing(1, 777));
             Mp3FileInfo info;
@@ -300,21 +303,18 @@ TEST(LoaderRead, XingBehindTheSideInformation) {
 
 TEST(LoaderRead, Id3v1IsReadEvenWhenTheXingReadRunsPastTheEnd) {
     TempDir dir;
-    // The only header lies 20 bytes before the ID3v1 tag, so the 12 bytes
-    // behind its side information reach past the end of the file.
-    Bytes bytes(20, 0);
-    put(bytes, 20, velkor::testing::id3v1("Title", "", "", "1999", "", 0, 1));
-    put_lone_header(bytes, 0);
+    // A header in the ID3v1 comment: its frame runs past the audio's end.
+    Bytes bytes = velkor::testing::id3v1("Title", "", "", "1999", "", 0, 1);
+    put_lone_header(bytes, 100);
     Mp3FileInfo info;
-    ASSERT_EQ(info.load(dir.write("short.mp3", bytes).c_str()), 0);
-    EXPECT_EQ(info.header_pos, 1);
-    EXPECT_EQ(info.is_vbr, 0);
-    EXPECT_EQ(info.has_id3v1, 1);
+    ASSERT_EQ(info.load(dir.write("short.mp3", bytes).c_str()), 4);
 
-    // Shorter than an ID3v1 block: no tag.
-    bytes.assign(100, 0);
-    put_lone_header(bytes, 0);
-    put(bytes, 0 + 36, velkor::testing::xing(1, 5));
+    // Shorter than an ID3v1 block: no tag. One whole 72-byte frame (MPEG-2.5
+    // Layer III, 8 kbit/s, 8 kHz, mono) with its Xing header.
+    static constexpr uint8_t kSmallFrame[4] = {0xFF, 0xE3, 0x18, 0xC0};
+    bytes.assign(velkor::testing::frame_bytes(kSmallFrame), 0);
+    put_lone_header(bytes, 0, kSmallFrame);
+    put(bytes, 4 + 9, velkor::testing::xing(1, 5));
     ASSERT_EQ(info.load(dir.write("tiny.mp3", bytes).c_str()), 0);
     EXPECT_EQ(info.is_vbr, 1);
     EXPECT_EQ(info.has_id3v1, 0);

@@ -134,11 +134,12 @@ TEST_P(FilesInTheWild, AnalysisAndBothExports) {
     if (c.most_bytes_read > 0) {
         EXPECT_LE(FileSource::thread_counter().bytes, c.most_bytes_read);
         // velkor's own interface reads the whole tag's texts and pictures'
-        // descriptions, and no more of the picture.
+        // descriptions, and no more of the picture; without a VBR header,
+        // two small reads sample the frames.
         FileSource::thread_counter() = {};
         velkor_file* file = nullptr;
         ASSERT_EQ(velkor_open(path.c_str(), 0, &file), VELKOR_OK);
-        EXPECT_LE(FileSource::thread_counter().bytes, c.most_bytes_read);
+        EXPECT_LE(FileSource::thread_counter().bytes, c.most_bytes_read + 2 * 4096);
         EXPECT_STREQ(velkor_text(file, VELKOR_ID3V2_ARTIST), c.artist);
         velkor_close(file);
     }

@@ -169,7 +169,7 @@ void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile
     const auto length_size = static_cast<std::size_t>(duration_text(seconds, length) - length);
     object.number("layer", f.layer)
         .number("bitrate_kbps", f.bitrate_kbps)
-        .boolean("vbr", vbr_average(f))
+        .boolean("vbr", f.bitrate_varies != 0)
         .raw("vbr_header", vbr_header_name(f.vbr_header))
         .boolean("frames_exact", f.frames_exact != 0)
         .number("sampling_rate_hz", f.sampling_rate_hz)
@@ -178,6 +178,9 @@ void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile
         .text("length", std::string_view(length, length_size))
         .number("duration_ms", f.duration_ms)
         .number_or_null("gapless_duration_ms", f.gapless_duration_ms, -1)
+        .number("samples", f.samples)
+        .number_or_null("gapless_samples", f.gapless_samples, -1)
+        .text_or_null("stream_format", file.text(VELKOR_STREAM_FORMAT))
         .text_or_null("encoder", file.text(VELKOR_STREAM_ENCODER))
         .number_or_null("encoder_delay", f.encoder_delay, -1)
         .number_or_null("encoder_padding", f.encoder_padding, -1)

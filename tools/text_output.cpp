@@ -104,6 +104,8 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
     append_printable(out, path);
     out += '\n';
     text_line(out, "  ", "version", file.text(VELKOR_STREAM_VERSION));
+    // Only where the stream lies inside another format's file.
+    if (!file.text(VELKOR_STREAM_FORMAT).empty()) text_line(out, "  ", "container", file.text(VELKOR_STREAM_FORMAT));
 
     label(out, "  ", "bitrate");
     out.append_number(f.bitrate_kbps);
@@ -114,6 +116,8 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
         out += " (first frame; the VBR header has no frame count)\n";
     } else if (f.frames_exact && f.vbr_header == VELKOR_VBR_NONE) {
         out += " (average, frames counted)\n";
+    } else if (f.bitrate_varies) {
+        out += " (VBR, estimated from sampled frames)\n";
     } else {
         out += " (CBR)\n";
     }

@@ -86,7 +86,7 @@ class ReadTest(unittest.TestCase):
                              (status, path, f"{path}: {_native.status_text(status)}"))
 
     def test_an_impossible_xing_count_is_an_estimate(self):
-        """A Xing count of 2^31 or more is no count: 19 frames estimated, not exact."""
+        """A Xing count of 2^31 or more is no count: the 20 frames estimated, not exact."""
         tmp = tempfile.mkdtemp()
         self.addCleanup(shutil.rmtree, tmp)
         frame = b"\xff\xfb\x90\x64" + bytes(413)
@@ -95,7 +95,12 @@ class ReadTest(unittest.TestCase):
         path = os.path.join(tmp, "huge_count.mp3")
         Path(path).write_bytes(bytes(first) + frame * 19)
         facts = velkor.read(path)
-        self.assertEqual((facts.frames, facts.frames_exact), (19, False))
+        self.assertEqual((facts.frames, facts.frames_exact), (20, False))
+
+    def test_vbr_without_a_header_is_found_and_estimated(self):
+        facts = velkor.read(os.path.join(SAMPLES, "..", "tests", "data", "09_vbr_no_xing.mp3"))
+        self.assertEqual((facts.bitrate_varies, facts.frames_exact, facts.samples), (True, False, facts.frames * 1152))
+        self.assertEqual((facts.gapless_samples, facts.stream_format), (None, None))
 
     def test_a_picture_read_back(self):
         cover = os.path.join(SAMPLES, "id3v24_utf8_cover.mp3")
@@ -122,11 +127,12 @@ class ReadTest(unittest.TestCase):
         path = os.fsencode(os.path.join(SAMPLES, "cbr_id3v11.mp3"))
         self.assertEqual(lib.velkor_open(path, 0, ctypes.byref(handle)), _native.OK)
         self.addCleanup(lib.velkor_close, handle)
-        room = bytearray(b"\xa5" * 112)
+        whole = ctypes.sizeof(_native.velkor_file_facts)
+        room = bytearray(b"\xa5" * whole)
         facts = _native.velkor_file_facts.from_buffer(room)
         facts.size = known = _native.velkor_file_facts.sampling_rate_hz.offset  # an older caller's
         self.assertEqual(lib.velkor_facts(handle, ctypes.byref(facts)), _native.OK)
-        self.assertEqual((facts.layer, room[known:]), (3, b"\xa5" * (112 - known)))
+        self.assertEqual((facts.layer, room[known:]), (3, b"\xa5" * (whole - known)))
 
 
 if __name__ == "__main__":

@@ -183,7 +183,7 @@ class Facts:
     sampling_rate_hz: int
     channel_mode: ChannelMode
     channels: int
-    bitrate_kbps: int  # the average when a VBR header or the frame count gives one
+    bitrate_kbps: int  # the average when a VBR header, the frame count or sampled frames give one
     vbr_header: Optional[str]  # "Xing", "Info" (a CBR stream's Xing header) or "VBRI"
     frames: int
     frames_exact: bool  # from a VBR header or counted, not estimated from the size
@@ -197,6 +197,10 @@ class Facts:
     audio_bytes: int
     id3v1: Optional[Id3v1]
     id3v2: Optional[Id3v2]
+    samples: int = 0  # frames x samples per frame
+    gapless_samples: Optional[int] = None  # less the encoder's delay and padding
+    bitrate_varies: bool = False  # VBR: a VBR header says so, or the frames counted or sampled differ
+    stream_format: Optional[str] = None  # "MPEG audio in RIFF"; None for a plain stream
 
 
 def _encode(path: PathLike) -> bytes:
@@ -354,7 +358,11 @@ def _facts_of(file: "_OpenFile") -> Facts:
         first_frame_offset=raw.first_frame_offset,
         audio_bytes=raw.audio_bytes,
         id3v1=_id3v1(file, raw),
-        id3v2=_id3v2(file, raw))
+        id3v2=_id3v2(file, raw),
+        samples=raw.samples,
+        gapless_samples=_known(raw.gapless_samples),
+        bitrate_varies=bool(raw.bitrate_varies),
+        stream_format=file.text(_native.STREAM_FORMAT) or None)
 
 
 def read_picture(path: PathLike, index: int = 0) -> bytes:

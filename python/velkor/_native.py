@@ -46,6 +46,7 @@ ID3V1_YEAR = 24
 ID3V1_COMMENT = 25
 ID3V1_GENRE = 26
 STREAM_ENCODER = 41
+STREAM_FORMAT = 44
 
 PICTURE_MIME = 1
 PICTURE_DESCRIPTION = 2
@@ -97,6 +98,10 @@ class velkor_file_facts(ctypes.Structure):
         ("frames", _i64),
         ("duration_ms", _i64),
         ("gapless_duration_ms", _i64),
+        ("samples", _i64),
+        ("gapless_samples", _i64),
+        ("bitrate_varies", _i32),
+        ("stream_format", _i32),
     ]
 
 

@@ -29,7 +29,7 @@ namespace {
 // Fields of velkor_text, in the order of their numbers' ranges.
 constexpr int32_t kId3v2First = VELKOR_ID3V2_TITLE, kId3v2Last = VELKOR_ID3V2_DATE;
 constexpr int32_t kId3v1First = VELKOR_ID3V1_TITLE, kId3v1Last = VELKOR_ID3V1_GENRE;
-constexpr int32_t kStreamFirst = VELKOR_STREAM_ENCODER, kStreamLast = VELKOR_STREAM_MODE;
+constexpr int32_t kStreamFirst = VELKOR_STREAM_ENCODER, kStreamLast = VELKOR_STREAM_FORMAT;
 constexpr int32_t kId3v2Count = kId3v2Last - kId3v2First + 1;
 constexpr int32_t kId3v1Count = kId3v1Last - kId3v1First + 1;
 constexpr int32_t kStreamCount = kStreamLast - kStreamFirst + 1;
@@ -110,6 +110,30 @@ struct velkor_file {
     void gather();
 };
 
+namespace {
+
+int32_t format_number(velkor::FileFormat format) {
+    using F = velkor::FileFormat;
+    switch (format) {
+        case F::kNone: return VELKOR_FORMAT_MPEG;
+        case F::kRiffMpeg: return VELKOR_FORMAT_RIFF_MPEG;
+        case F::kFlac: return VELKOR_FORMAT_FLAC;
+        case F::kOgg: return VELKOR_FORMAT_OGG;
+        case F::kAiff: return VELKOR_FORMAT_AIFF;
+        case F::kMp4: return VELKOR_FORMAT_MP4;
+        case F::kElf: return VELKOR_FORMAT_ELF;
+        case F::kWindowsExe: return VELKOR_FORMAT_WINDOWS_EXE;
+        case F::kZip: return VELKOR_FORMAT_ZIP;
+        case F::kPdf: return VELKOR_FORMAT_PDF;
+        case F::kPng: return VELKOR_FORMAT_PNG;
+        case F::kWave: return VELKOR_FORMAT_WAVE;
+        case F::kOtherRiff: return VELKOR_FORMAT_OTHER_RIFF;
+    }
+    return VELKOR_FORMAT_MPEG;
+}
+
+}  // namespace
+
 void velkor_file::gather() {
     const velkor::FrameHeader& header = info.header;
     const velkor::Id3v2Tag& v2 = info.id3v2_tag;
@@ -131,6 +155,11 @@ void velkor_file::gather() {
     f.frames_exact = figures.frames_exact ? 1 : 0;
     f.duration_ms = figures.duration_ms;
     f.gapless_duration_ms = figures.gapless_duration_ms;
+    f.samples = figures.samples;
+    f.gapless_samples = figures.gapless_samples;
+    f.bitrate_varies = figures.bitrate_varies ? 1 : 0;
+    f.stream_format = format_number(info.format.format);
+    stream[VELKOR_STREAM_FORMAT - kStreamFirst] = velkor::format_name(info.format.format);
     f.encoder_delay = vbr.delay();
     f.encoder_padding = vbr.padding();
     const bool v11 = info.has_id3v1 && info.tag.get_track() >= 0;
@@ -284,6 +313,7 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
         velkor::LoadOptions load;
         load.full = true;
         load.count_frames = (options & VELKOR_OPEN_COUNT_FRAMES) != 0;
+        load.sample_frames = true;
         if (file->info.analyse(source, source.size(), utf8_path, load) != velkor::kStatusOk) return VELKOR_ERROR_NO_AUDIO;
         file->gather();
         file->identity = source.identity();

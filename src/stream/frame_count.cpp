@@ -1,6 +1,10 @@
 // Walking a stream frame by frame.
 #include "stream/frame_count.h"
 
+#include <algorithm>
+
+#include "stream/frame_scan.h"
+
 namespace velkor {
 
 FrameCount::FrameCount(int64_t at, const FrameHeader& first, int64_t audio_end)
@@ -20,6 +24,41 @@ bool FrameCount::count(ByteSpan window, int64_t window_offset, bool complete) {
         next_ += header.frame_length();
     }
     return true;
+}
+
+void FrameSample::add(ByteSpan window, int64_t window_offset, int64_t from, bool synced,
+                      const FrameHeader& first, int64_t audio_end) {
+    const int64_t end = std::min(audio_end, window_offset + static_cast<int64_t>(window.size));
+    auto header_at = [&](int64_t offset) {
+        FrameHeader header;
+        header.set_bytes(window.data + (offset - window_offset));
+        return header;
+    };
+    int64_t next = from;
+    if (!synced) {
+        next = -1;
+        for (int64_t c = from; c + 4 <= end;) {
+            const std::size_t hit = find_frame_header(window, static_cast<std::size_t>(c - window_offset),
+                                                      static_cast<std::size_t>(end - window_offset));
+            if (hit == kNoFrame) break;
+            c = window_offset + static_cast<int64_t>(hit);
+            if (header_at(c).same_stream(first) &&
+                confirm_frame(window, hit, audio_end - window_offset) == Confirmation::kConfirmed) {
+                next = c;
+                break;
+            }
+            ++c;
+        }
+        if (next < 0) return;
+    }
+    while (next >= window_offset && next + 4 <= end) {
+        const FrameHeader header = header_at(next);
+        if (!header.is_valid() || !header.same_stream(first) || next + header.frame_length() > end) break;
+        varies = varies || header.bitrate_index() != first.bitrate_index();
+        ++frames;
+        bytes += header.frame_length();
+        next += header.frame_length();
+    }
 }
 
 }  // namespace velkor

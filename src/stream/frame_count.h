@@ -37,4 +37,21 @@ private:
     bool varies_ = false;
 };
 
+// Frames of a stream sampled in a few windows of its bytes: whether the
+// bitrate varies, and the average frame size, for a stream without a VBR
+// header whose frames were not all counted.
+struct FrameSample {
+    int64_t frames = 0;
+    int64_t bytes = 0;
+    bool varies = false;  // a bitrate other than the first frame's
+
+    // Adds the whole frames of `first`'s stream in window (the file's bytes
+    // from window_offset on) that end by audio_end: from `from` on when it
+    // is a frame's offset (synced), or else from the first header there
+    // that two more frames of the stream confirm, as a window in the
+    // middle of the audio begins inside a frame.
+    void add(ByteSpan window, int64_t window_offset, int64_t from, bool synced, const FrameHeader& first,
+             int64_t audio_end);
+};
+
 }  // namespace velkor

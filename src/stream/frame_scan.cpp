@@ -90,13 +90,16 @@ Confirmation confirm_frame(ByteSpan bytes, std::size_t candidate, int64_t audio_
     const FrameHeader first = header_at(bytes, candidate);
     int64_t next = static_cast<int64_t>(candidate) + first.frame_length();
     for (int i = 0; i < kConfirmingFrames; ++i) {
-        if (audio_end - next < 4) return Confirmation::kConfirmed;  // a short stream ends here
+        // A short stream may end here, but only where a frame ends: a frame
+        // running past the audio's end is cut or no frame at all.
+        if (next > audio_end) return Confirmation::kRefused;
+        if (audio_end - next < 4) return Confirmation::kConfirmed;
         if (next + 4 > static_cast<int64_t>(bytes.size)) return Confirmation::kNeedBytes;
         const FrameHeader header = header_at(bytes, static_cast<std::size_t>(next));
         if (!header.is_valid() || !header.same_stream(first)) return Confirmation::kRefused;
         next += header.frame_length();
     }
-    return Confirmation::kConfirmed;
+    return next > audio_end ? Confirmation::kRefused : Confirmation::kConfirmed;
 }
 
 FirstFrameScan::FirstFrameScan(int64_t start, int64_t file_size, int64_t audio_end)

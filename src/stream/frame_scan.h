@@ -25,10 +25,10 @@ enum class Confirmation { kConfirmed, kRefused, kNeedBytes };
 
 // Whether the valid header at `candidate` opens a stream: the headers one
 // and two frames further on must be valid and of the same version, layer
-// and sampling rate. The chain ends early, confirmed, where fewer than 4
-// bytes are left before audio_end (the offset in `bytes` where the audio
-// ends, which may lie beyond the span). kNeedBytes: the chain runs past the
-// span before audio_end.
+// and sampling rate. The chain ends early, confirmed, where a frame ends
+// fewer than 4 bytes before audio_end (the offset in `bytes` where the audio
+// ends, which may lie beyond the span); a frame running past audio_end
+// refuses. kNeedBytes: the chain runs past the span before audio_end.
 Confirmation confirm_frame(ByteSpan bytes, std::size_t candidate, int64_t audio_end);
 
 // The scan for the first frame over a file's bytes, fed one window at a

@@ -13,8 +13,10 @@
 #include "platform/file_source.h"
 #include "stream/frame_count.h"
 #include "stream/frame_scan.h"
+#include "stream/format_signature.h"
 #include "stream/mp3_file_info.h"
 #include "tags/id3v2_header.h"
+#include "tags/trailing_tags.h"
 
 namespace velkor {
 
@@ -28,6 +30,8 @@ constexpr std::size_t kSmallRead = 4096;
 constexpr std::size_t kScanBlock = 64 * 1024;
 
 constexpr int64_t kId3v1Size = static_cast<int64_t>(TagRecord::kId3v1Size);
+// The read at the end: an ID3v1 tag, an APE footer and a Lyrics3 end marker.
+constexpr int64_t kTailRead = 256;
 
 // Bytes read from the file. Up to 4 KiB live in place, which is all a
 // typical file needs, so its analysis allocates nothing; and no byte is
@@ -176,13 +180,28 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
         if (id3v2.end() < size - 4) start = id3v2.end();
     }
 
-    // The audio ends where an ID3v1 tag begins.
+    // One read of the file's end holds the ID3v1 tag and what is needed to
+    // find the APE and Lyrics3 tags in front of it; the audio ends where
+    // the first of them begins.
+    bytes.bytes(std::max<int64_t>(0, size - kTailRead), static_cast<std::size_t>(std::min<int64_t>(size, kTailRead)));
     uint8_t block[TagRecord::kId3v1Size];
     std::size_t got = 0;
     if (size >= kId3v1Size) got = bytes.read(size - kId3v1Size, block, sizeof block);
     const ByteSpan last_block(block, got == sizeof block ? got : 0);
-    audio_end = size;
-    if (last_block.size > 0 && std::memcmp(block, "TAG", 3) == 0) audio_end = size - kId3v1Size;
+    audio_end = peel_trailing_tags(bytes, size, start).audio_end;
+
+    // Another format's file is no MPEG audio, whatever its bytes hold; MPEG
+    // audio in a RIFF file is its data chunk.
+    format = identify_format(bytes, 0, size).format == FileFormat::kNone && start > 0
+                 ? identify_format(bytes, start, size)
+                 : identify_format(bytes, 0, size);
+    if (format.format == FileFormat::kRiffMpeg) {
+        start = format.data_offset;
+        audio_end = std::min(audio_end, format.data_offset + format.data_size);
+    } else if (format.format != FileFormat::kNone) {
+        header_pos = 0;
+        return kStatusNoFrame;
+    }
 
     // The scan begins with what memory already holds, then reads: a small
     // block first (the frame is usually right there), then large ones.
@@ -218,6 +237,23 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
 
     vbr.read(bytes.bytes(found, VbrHeader::kFrameBytes), header);
     is_vbr = vbr.marks_vbr() ? 1 : 0;
+
+    // No header tells whether the bitrate varies: a few frames at the start,
+    // the middle and the end of the audio do, at two small reads.
+    sampled = FrameSample();
+    if (vbr.kind() == VbrHeader::Kind::kNone && options.sample_frames && !options.count_frames) {
+        const ByteSpan held = bytes.held_from(found, complete);
+        sampled.add(held, found, found, true, header, audio_end);
+        int64_t covered = found + static_cast<int64_t>(held.size);
+        const int64_t middle = found + (audio_end - found) / 2;
+        const int64_t near_end = audio_end - static_cast<int64_t>(kSmallRead);
+        for (const int64_t at : {middle, near_end}) {
+            if (at < covered) continue;
+            const ByteSpan window = bytes.bytes(at, kSmallRead);
+            sampled.add(window, at, at, false, header, audio_end);
+            covered = at + static_cast<int64_t>(window.size);
+        }
+    }
 
     if (options.count_frames) {
         FrameCount count(found, header, audio_end);

@@ -4,6 +4,7 @@
 #include "stream/mp3_file_info.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "base/duration_text.h"
@@ -102,24 +103,43 @@ StreamFigures Mp3FileInfo::stream_figures() const {
     StreamFigures f;
     const int64_t per_frame = header.samples_per_frame();
     const int64_t rate = frequency_hz();
-    f.bitrate_kbps = bitrate_kbps();
+    const int64_t audio = std::max<int64_t>(0, audio_end - (header_pos - 1));
+    // kbit/s of `bytes` over `frames` frames, to the nearest.
+    auto average_kbps = [&](double bytes, double frames) {
+        return frames > 0 ? to_int32(static_cast<int64_t>(std::llround(bytes * 8 * rate / (frames * per_frame * 1000.0)))) : 0;
+    };
+    f.bitrate_kbps = header.table_bitrate_kbps();
     if (counted_frames >= 0) {
         // The frame holding a VBR header is no audio.
         f.frames = std::max<int64_t>(0, counted_frames - (vbr.kind() != VbrHeader::Kind::kNone ? 1 : 0));
         f.frames_exact = true;
-        if (counted_bitrate_varies && counted_frames > 0) {
-            f.bitrate_kbps = to_int32(counted_bytes * 8 * rate / (counted_frames * per_frame) / 1000);
-        }
+        f.bitrate_varies = counted_bitrate_varies;
+        if (counted_bitrate_varies) f.bitrate_kbps = average_kbps(counted_bytes, counted_frames);
     } else if (vbr.frames() > 0) {
         f.frames = vbr.frames();
         f.frames_exact = true;
-    } else {
-        f.frames = frame_count();
+        if (vbr.marks_vbr()) {
+            // The header's byte count covers the whole stream, even where
+            // the file is cut short.
+            f.bitrate_varies = true;
+            f.bitrate_kbps = average_kbps(vbr.bytes() > 0 ? vbr.bytes() : audio, f.frames);
+        }
+    } else if (sampled.varies && sampled.frames > 0) {
+        // An estimate from the frames sampled.
+        const double frame_bytes = static_cast<double>(sampled.bytes) / sampled.frames;
+        f.frames = std::llround(audio / frame_bytes);
+        f.bitrate_varies = true;
+        f.bitrate_kbps = average_kbps(sampled.bytes, sampled.frames);
+    } else if (rate > 0 && f.bitrate_kbps > 0) {
+        f.frames = std::llround(audio / (frame_size_coefficient(header) * f.bitrate_kbps * 1000.0 / rate));
     }
-    f.duration_ms = rate > 0 ? f.frames * per_frame * 1000 / rate : 0;
-    if (vbr.delay() >= 0 && f.frames_exact && rate > 0) {
-        f.gapless_duration_ms =
-            std::max<int64_t>(0, f.frames * per_frame - vbr.delay() - vbr.padding()) * 1000 / rate;
+    f.samples = f.frames * per_frame;
+    // Rounded to the nearest millisecond.
+    auto milliseconds = [&](int64_t samples) { return rate > 0 ? (samples * 1000 + rate / 2) / rate : 0; };
+    f.duration_ms = milliseconds(f.samples);
+    if (vbr.delay() >= 0 && f.frames_exact) {
+        f.gapless_samples = std::max<int64_t>(0, f.samples - vbr.delay() - vbr.padding());
+        f.gapless_duration_ms = milliseconds(f.gapless_samples);
     }
     return f;
 }

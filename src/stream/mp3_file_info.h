@@ -6,6 +6,8 @@
 #include <string>
 
 #include "base/byte_source.h"
+#include "stream/format_signature.h"
+#include "stream/frame_count.h"
 #include "stream/frame_header.h"
 #include "stream/vbr_header.h"
 #include "tags/id3v2_header.h"
@@ -33,9 +35,12 @@ void show_error_notice(int32_t code, const char* caption);
 struct StreamFigures {
     int64_t frames = 0;
     bool frames_exact = false;
+    bool bitrate_varies = false;     // a VBR header says so, or the frames counted or sampled
     int32_t bitrate_kbps = 0;        // average where it is known, else the first frame's
-    int64_t duration_ms = 0;         // frames x samples per frame / sampling rate
-    int64_t gapless_duration_ms = -1;  // less the encoder's delay and padding; -1 unknown
+    int64_t samples = 0;             // frames x samples per frame
+    int64_t gapless_samples = -1;    // less the encoder's delay and padding; -1 unknown
+    int64_t duration_ms = 0;         // of the samples, to the nearest millisecond
+    int64_t gapless_duration_ms = -1;
 };
 
 // What an analysis finds beyond the exports' figures.
@@ -45,6 +50,9 @@ struct LoadOptions {
     bool full = false;
     // Every frame counted (counted_frames).
     bool count_frames = false;
+    // Without a VBR header, frames sampled at the middle and the end too
+    // (sampled), at two small reads.
+    bool sample_frames = false;
 };
 
 class Mp3FileInfo {
@@ -62,14 +70,20 @@ public:
     int64_t file_size_ = 0;
     int64_t header_pos = 0;  // offset of the first frame header plus one
     // Beyond what the exports show: the ID3v2 tag's header (version 0 when
-    // there is none) and where the audio ends (before an ID3v1 tag).
+    // there is none), another format's signature at the start (a file of
+    // that format holds no MPEG audio; kRiffMpeg wraps it), and where the
+    // audio ends (before the ID3v1, APE and Lyrics3 tags behind it).
     Id3v2Header id3v2;
+    FormatSignature format;
     int64_t audio_end = 0;
     // Filled as LoadOptions ask.
     Id3v2Tag id3v2_tag;
     int64_t counted_frames = -1;
     int64_t counted_bytes = 0;
     bool counted_bitrate_varies = false;
+    // Frames sampled at the start, middle and end of a stream without a VBR
+    // header whose frames were not counted.
+    FrameSample sampled;
 
     // Analyses the file: 0 success, 2 not opened (after the notice), 4 no
     // valid frame header.

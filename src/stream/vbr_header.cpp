@@ -12,7 +12,8 @@ namespace {
 constexpr uint32_t kFlagFrames = 1, kFlagBytes = 2, kFlagToc = 4, kFlagQuality = 8;
 constexpr std::size_t kTocSize = 100;
 constexpr std::size_t kDelayAt = 21;  // in the encoder's tag: 12 bits delay, 12 bits padding
-constexpr std::size_t kVbriFramesAt = 14;  // behind magic, version, delay, quality, bytes
+constexpr std::size_t kVbriBytesAt = 10;   // behind magic, version, delay, quality
+constexpr std::size_t kVbriFramesAt = 14;  // behind the bytes
 
 bool magic_at(ByteSpan bytes, std::size_t at, const char* magic) {
     for (std::size_t i = 0; i < 4; ++i) {
@@ -33,6 +34,7 @@ bool known_encoder(const char* name) {
 
 void VbrHeader::clear() {
     frames_ = -1;
+    bytes_ = -1;
     kind_ = Kind::kNone;
     std::memset(encoder_, 0, sizeof encoder_);
     delay_ = -1;
@@ -47,7 +49,10 @@ void VbrHeader::read_xing(ByteSpan bytes, std::size_t at, bool with_tag) {
         at += 4;
     }
     if (!with_tag) return;
-    if (flags & kFlagBytes) at += 4;
+    if (flags & kFlagBytes) {
+        bytes_ = big_endian32(bytes, at);
+        at += 4;
+    }
     if (flags & kFlagToc) at += kTocSize;
     if (flags & kFlagQuality) at += 4;
     // The encoder's tag follows the fields the flags announce.
@@ -85,6 +90,7 @@ VbrHeader::Kind VbrHeader::read(ByteSpan frame, const FrameHeader& header) {
         read_xing(frame, xing, true);
     } else if (magic_at(frame, static_cast<std::size_t>(kVbriOffset), "VBRI")) {
         kind_ = Kind::kVbri;
+        bytes_ = big_endian32(frame, static_cast<std::size_t>(kVbriOffset) + kVbriBytesAt);
         frames_ = count_of(big_endian32(frame, static_cast<std::size_t>(kVbriOffset) + kVbriFramesAt));
     }
     return kind_;

@@ -36,6 +36,9 @@ public:
     // The stream's frame count, or -1. A count of 2^31 or more is no count:
     // no stream that long fits a file, so the header is wrong.
     int32_t frames() const { return frames_; }
+    // The stream's bytes as the header gives them (Xing with its bytes
+    // field, VBRI), or -1.
+    int64_t bytes() const { return bytes_; }
     Kind kind() const { return kind_; }
     // Whether the exports take the stream as VBR: a Xing or VBRI header.
     bool marks_vbr() const { return kind_ == Kind::kXing || kind_ == Kind::kVbri; }
@@ -51,6 +54,7 @@ private:
     void read_xing(ByteSpan bytes, std::size_t at, bool with_tag);
 
     int32_t frames_ = 0;
+    int64_t bytes_ = -1;
     Kind kind_ = Kind::kNone;
     char encoder_[kEncoderSize + 1] = {};
     int32_t delay_ = -1;

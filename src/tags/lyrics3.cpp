@@ -45,6 +45,8 @@ Lyrics3Block find_v1(ByteSource& source, int64_t end, int64_t floor) {
     Lyrics3Block block;
     const auto marker_size = static_cast<int64_t>(kEndV1Size);
     if (end - floor < marker_size + static_cast<int64_t>(kBeginSize)) return block;
+    // The marker first: the window behind it is read only for a block.
+    if (!starts_with(source.bytes(end - marker_size, kEndV1Size), kEndV1, kEndV1Size)) return block;
     const int64_t window_begin =
         std::max(floor, end - static_cast<int64_t>(kBeginSize + Lyrics3Block::kMaxV1Lyrics + kEndV1Size));
     const ByteSpan window = source.bytes(window_begin, static_cast<std::size_t>(end - window_begin));
