@@ -152,7 +152,6 @@ void velkor_file::gather() {
 
 namespace {
 
-// Opens and analyses; `open` opens the FileSource by the caller's path.
 // Analyses the size bytes of source into a new handle.
 int32_t analyse_into(velkor::ByteSource& source, int64_t size, const char* utf8_path, uint32_t options,
                      velkor_file** out) {
@@ -166,6 +165,7 @@ int32_t analyse_into(velkor::ByteSource& source, int64_t size, const char* utf8_
     return VELKOR_OK;
 }
 
+// Opens and analyses; `open` opens the FileSource by the caller's path.
 template <typename Open>
 int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Open open) {
     if (out == nullptr) return VELKOR_ERROR_ARGUMENT;
