@@ -117,8 +117,7 @@ void velkor_file::gather() {
     f.picture_count = static_cast<int32_t>(v2.pictures.size());
     f.file_size = info.file_size();
     f.first_frame_offset = info.header_pos - 1;
-    // A frame found inside the ID3v1 tag has no audio behind it.
-    f.audio_bytes = std::max<int64_t>(0, info.audio_end - f.first_frame_offset);
+    f.audio_bytes = info.audio_end - f.first_frame_offset;
 
     // The tag's texts move over; the tag keeps its pictures.
     velkor::Id3v2Tag& tag = info.id3v2_tag;
