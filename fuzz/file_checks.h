@@ -30,6 +30,7 @@ namespace velkor::fuzzing {
 // seen before candidate 209 passes over the candidates up to 1999, and a
 // valid header counts only when the next two frames' headers are valid and
 // of its version, layer and sampling rate (or the audio ends before them).
+// A first header inside the ID3v1 tag means no frame.
 struct PlainWalk {
     int64_t frame = -1;  // offset of the first valid header
     bool id3v2_header = false;
@@ -108,6 +109,8 @@ inline PlainWalk plain_walk(ByteSpan file) {
             break;
         }
     }
+    // A header inside the ID3v1 tag is the tag's bytes, not audio.
+    if (walk.frame >= 0 && walk.frame + 4 > audio_end) walk.frame = -1;
     if (walk.frame < 0) return walk;
 
     FrameHeader header;

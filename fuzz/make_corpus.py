@@ -235,6 +235,93 @@ def inflate_inputs():
     }
 
 
+def apic23(mime, kind, description, data):
+    return frame23(b"APIC", b"\0" + mime + b"\0" + bytes([kind]) + description + b"\0" + data)
+
+
+def interface_inputs():
+    cover = id3v2([frame23(b"TIT2", utf16("Title")), frame23(b"TCON", text(b"(17)")),
+                   frame23(b"COMM", b"\0eng\0Comment"),
+                   apic23(b"image/jpeg", 3, b"front", b"\xff\xd8\xff\xe0" + bytes(60))])
+    return dict(file_inputs(), **{
+        "cover_tag": cover + frames(MPEG1_L3, 3) + id3v1(b"Title", track=3, genre=17),
+    })
+
+
+def frame_count_inputs():
+    varying = frames(MPEG1_L3, 2) + frames(bytes([0xFF, 0xFB, 0xA0, 0x64]), 2, 522)
+    return {
+        "cbr": b"\x00" + frames(MPEG1_L3, 5),
+        "varying_bitrate": b"\x07" + varying + id3v1(b"T"),
+        "junk_between": b"\x20" + frames(MPEG2_L3, 3, 200) + b"junk" + frames(MPEG2_L3, 2, 200),
+        "layer1": b"\x03" + frames(MPEG1_L1, 4, 384),
+    }
+
+
+def lame_tag(delay=576, padding=1000):
+    # Name, revision, lowpass, replay gain, flags, bitrate, then 12 + 12
+    # bits of delay and padding 21 bytes into the tag.
+    tag = bytearray(36)
+    tag[0:9] = b"LAME3.100"
+    both = delay << 12 | padding
+    tag[21:24] = bytes([both >> 16, (both >> 8) & 0xFF, both & 0xFF])
+    return bytes(tag)
+
+
+def vbr_frame_inputs():
+    def first_frame(header, side, fields, size=417):
+        frame = bytearray(header + bytes(side) + fields)
+        return bytes(frame + bytes(max(0, size - len(frame))))
+    toc = bytes(range(100))
+    return {
+        "xing_all_fields": first_frame(MPEG1_L3, 32, xing(0x0F, 1000) + struct.pack(">I", 400000) + toc
+                                       + struct.pack(">I", 78) + lame_tag()),
+        "info_frames_only": first_frame(MPEG1_L3, 32, xing(0x01, 20, b"Info") + lame_tag(1105, 4095)),
+        "xing_mono_mpeg2": first_frame(bytes([0xFF, 0xF3, 0x90, 0xC4]), 9, xing(0x03, 7) + bytes(4)
+                                       + b"Lavf58.29" + bytes(27), 208),
+        "vbri": first_frame(MPEG1_L3, 32, b"VBRI" + struct.pack(">HHHII", 1, 0, 75, 400000, 1000)),
+        "xing_unknown_encoder": first_frame(MPEG1_L3, 32, xing(0x05, 9) + toc + b"Other 1.0"),
+    }
+
+
+def write_edit(fields, year=2004, track=7, genre=17, texts=(b"Title", b"Artist", b"Album", b"Comment")):
+    edit = bytes([fields]) + struct.pack(">H", year) + bytes([track, genre])
+    for t in texts:
+        edit += bytes([len(t)]) + t
+    return edit
+
+
+def id3v1_write_inputs():
+    audio = frames(MPEG1_L3, 2)
+    return {
+        "append_all": write_edit(0x7F) + audio,
+        "replace_some": write_edit(0x15, track=0) + audio + id3v1(b"Old", b"Old artist", comment=b"c" * 30),
+        "replace_track_only": write_edit(0x20, texts=(b"", b"", b"", b"")) + audio
+                              + id3v1(b"Old", comment=b"long comment of thirty bytes!!"),
+        "utf8_texts": write_edit(0x1F, texts=("Caf\u00e9 \u2013 \U0001F600".encode(), b"A  ", b"\xc3", b"x" * 40))
+                      + audio,
+        "out_of_range": bytes([0xFF, 0x01]) + struct.pack(">H", 1) + bytes([1, 1, 0, 5]) + audio,
+        "empty_file": write_edit(0x01, texts=(b"T", b"", b"", b"")),
+    }
+
+
+def scan_inputs():
+    audio = frames(MPEG1_L3, 3)
+    def entry(kind, parent, name, data=b""):
+        out = bytes([kind, parent, name])
+        if kind % 5 in (0, 4):
+            out += struct.pack(">H", len(data)) + data
+        return out
+    return {
+        # A file, a folder with a file in it, a link to the first file.
+        "folder_file_link": bytes([0x00, 0, 4]) + entry(0, 0, 0, audio) + entry(1, 0, 1)
+                            + entry(0, 1, 2, b"not audio") + entry(2, 0, 3) + b"\x00",
+        "paths_only_missing": bytes([0x09, 0, 3]) + entry(0, 0, 8, audio) + entry(3, 0, 0) + entry(0, 0, 40, audio),
+        "threads_count_stop": bytes([0x16, 2, 5]) + entry(1, 0, 0) + entry(1, 1, 1) + entry(0, 2, 2, audio)
+                              + entry(0, 1, 3, audio) + entry(2, 0, 16) + b"\x02",
+    }
+
+
 def write(target, inputs):
     folder = os.path.join(CORPUS, target)
     shutil.rmtree(folder, ignore_errors=True)
@@ -252,6 +339,11 @@ def main():
     write("fuzz_trailing_tags", trailing_inputs())
     write("fuzz_format_signature", format_inputs())
     write("fuzz_frame_inflate", inflate_inputs())
+    write("fuzz_interface", interface_inputs())
+    write("fuzz_frame_count", frame_count_inputs())
+    write("fuzz_vbr_frame", vbr_frame_inputs())
+    write("fuzz_id3v1_write", id3v1_write_inputs())
+    write("fuzz_scan", scan_inputs())
 
 
 if __name__ == "__main__":

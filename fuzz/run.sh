@@ -40,14 +40,19 @@ max_len() {
     fuzz_id3v2) echo 4096 ;;
     fuzz_format_signature) echo 1024 ;;
     fuzz_frame_inflate) echo 4096 ;;
+    fuzz_vbr_frame) echo 2048 ;;
+    fuzz_id3v1_write) echo 4096 ;;
+    fuzz_scan) echo 16384 ;;
     *) echo 24576 ;;
   esac
 }
 
-# The dictionary a target's mutations draw tokens from, if any.
+# The dictionary a target's mutations draw tokens from: the ID3v2 tokens
+# for the tag reader, the formats' magic words for every other target.
 dict_args() {
   case $1 in
-    fuzz_id3v2 | fuzz_file) echo "-dict=$root/fuzz/id3v2.dict" ;;
+    fuzz_id3v2) echo "-dict=$root/fuzz/id3v2.dict" ;;
+    *) echo "-dict=$root/fuzz/formats.dict" ;;
   esac
 }
 
@@ -64,7 +69,9 @@ sample_inputs() {
     case $target in
       fuzz_id3v1) tail -c 128 "$sample" >"$dir/$name" ;;
       fuzz_id3v2) head -c 4096 "$sample" >"$dir/$name" ;;
-      fuzz_frame_header | fuzz_format_signature | fuzz_frame_inflate) ;;
+      # Inputs with a layout of their own start from fuzz/corpus only.
+      fuzz_frame_header | fuzz_format_signature | fuzz_frame_inflate | fuzz_vbr_frame | \
+        fuzz_id3v1_write | fuzz_scan | fuzz_frame_count) ;;
       fuzz_trailing_tags) tail -c "$(max_len "$target")" "$sample" >"$dir/$name" ;;
       *) head -c "$(max_len "$target")" "$sample" >"$dir/$name" ;;
     esac

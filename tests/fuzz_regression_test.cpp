@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../fuzz/file_checks.h"
+#include "../fuzz/interface_checks.h"
 #include "../fuzz/parser_checks.h"
 
 namespace {
@@ -35,6 +36,11 @@ const FuzzTarget kTargets[] = {
     {"fuzz_trailing_tags", velkor::fuzzing::check_trailing_tags},
     {"fuzz_format_signature", velkor::fuzzing::check_format_signature},
     {"fuzz_frame_inflate", velkor::fuzzing::check_frame_inflate},
+    {"fuzz_interface", velkor::fuzzing::check_interface},
+    {"fuzz_frame_count", velkor::fuzzing::check_frame_count},
+    {"fuzz_vbr_frame", velkor::fuzzing::check_vbr_frame},
+    {"fuzz_id3v1_write", velkor::fuzzing::check_id3v1_write},
+    {"fuzz_scan", velkor::fuzzing::check_scan},
 };
 
 std::vector<fs::path> inputs_of(const std::string& target) {

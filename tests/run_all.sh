@@ -54,7 +54,7 @@ leg_fuzz() {
   command -v clang++ >/dev/null || skip "clang++ is not installed"
   compgen -G "$(clang++ -print-resource-dir)/lib/linux/libclang_rt.fuzzer-*.a" >/dev/null ||
     skip "the libFuzzer runtime (libclang-rt-dev) is not installed"
-  bash fuzz/run.sh 15
+  bash fuzz/run.sh 10
 }
 
 leg_win32() {

@@ -13,6 +13,7 @@
 #include "base/utf8.h"
 #include "interface/file_status.h"
 #include "interface/file_memory.h"
+#include "interface/memory_file.h"
 #include "platform/file_source.h"
 #include "platform/wide_text.h"
 #include "stream/mp3_file_info.h"
@@ -299,6 +300,20 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
 
 namespace {
 
+// Analyses the size bytes of source into a new handle.
+int32_t analyse_into(velkor::ByteSource& source, int64_t size, const char* utf8_path, uint32_t options,
+                     velkor_file** out) {
+    std::unique_ptr<velkor_file> file(new velkor_file);
+    velkor::LoadOptions load;
+    load.full = true;
+    load.count_frames = (options & VELKOR_OPEN_COUNT_FRAMES) != 0;
+    load.sample_frames = true;
+    if (file->info.analyse(source, size, utf8_path, load) != velkor::kStatusOk) return VELKOR_ERROR_NO_AUDIO;
+    file->gather();
+    *out = file.release();
+    return VELKOR_OK;
+}
+
 // Opens and analyses; `open` opens the FileSource by the caller's path.
 template <typename Open>
 int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Open open) {
@@ -309,21 +324,29 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
         FileSource source;
         const int32_t opened = velkor::status_of(open(source), VELKOR_ERROR_READ);
         if (opened != VELKOR_OK) return opened;
-        std::unique_ptr<velkor_file> file(new velkor_file);
-        velkor::LoadOptions load;
-        load.full = true;
-        load.count_frames = (options & VELKOR_OPEN_COUNT_FRAMES) != 0;
-        load.sample_frames = true;
-        if (file->info.analyse(source, source.size(), utf8_path, load) != velkor::kStatusOk) return VELKOR_ERROR_NO_AUDIO;
-        file->gather();
-        file->identity = source.identity();
-        *out = file.release();
-        return VELKOR_OK;
+        const int32_t status = analyse_into(source, source.size(), utf8_path, options, out);
+        if (status == VELKOR_OK) (*out)->identity = source.identity();
+        return status;
     } catch (const std::bad_alloc&) {
         return VELKOR_ERROR_NO_MEMORY;
     } catch (...) {
         return VELKOR_ERROR_READ;
     }
+}
+
+// Reads a picture's data from the file's bytes in source.
+int32_t read_picture_data(const velkor::Id3v2Picture& found, velkor::ByteSource& source, int64_t source_size,
+                          void* buffer) {
+    // Resynchronising takes up to twice the bytes the body decodes to.
+    const int64_t want = found.unsynchronised ? 2 * static_cast<int64_t>(found.stored_size)
+                                              : static_cast<int64_t>(found.stored_size);
+    const int64_t count = std::max<int64_t>(0, std::min(want, source_size - found.body_offset));
+    std::vector<uint8_t> stored(static_cast<std::size_t>(count));
+    const std::size_t got = source.read(found.body_offset, stored.data(), stored.size());
+    const std::string data = velkor::picture_data(found, velkor::ByteSpan(stored.data(), got));
+    if (static_cast<int64_t>(data.size()) != found.bytes) return VELKOR_ERROR_READ;
+    std::memcpy(buffer, data.data(), data.size());
+    return VELKOR_OK;
 }
 
 }  // namespace
@@ -397,16 +420,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file* file, int3
         FileSource source;
         const int32_t opened = file->reopen(source);
         if (opened != VELKOR_OK) return opened;
-        // Resynchronising takes up to twice the bytes the body decodes to.
-        const int64_t want = found->unsynchronised ? 2 * static_cast<int64_t>(found->stored_size)
-                                                   : static_cast<int64_t>(found->stored_size);
-        const int64_t count = std::max<int64_t>(0, std::min(want, source.size() - found->body_offset));
-        std::vector<uint8_t> stored(static_cast<std::size_t>(count));
-        const std::size_t got = source.read_at(found->body_offset, stored.data(), stored.size());
-        const std::string data = velkor::picture_data(*found, velkor::ByteSpan(stored.data(), got));
-        if (static_cast<int64_t>(data.size()) != found->bytes) return VELKOR_ERROR_READ;
-        std::memcpy(buffer, data.data(), data.size());
-        return VELKOR_OK;
+        return read_picture_data(*found, source, source.size(), buffer);
     } catch (const std::bad_alloc&) {
         return VELKOR_ERROR_NO_MEMORY;
     } catch (...) {
@@ -660,6 +674,36 @@ std::size_t held_bytes(const velkor_file* file) {
     for (const Id3v2Picture& picture : pictures) held += picture.mime.capacity() + picture.description.capacity();
     held += file->info.id3v2_tag.frames.capacity() * sizeof(Id3v2FrameEntry);
     return held;
+}
+
+int32_t open_from_memory(const uint8_t* data, std::size_t size, const char* path, uint32_t options,
+                         velkor_file** file) {
+    if (file == nullptr) return VELKOR_ERROR_ARGUMENT;
+    *file = nullptr;
+    if ((data == nullptr && size > 0) || path == nullptr || (options & ~VELKOR_OPEN_COUNT_FRAMES) != 0) {
+        return VELKOR_ERROR_ARGUMENT;
+    }
+    try {
+        SpanSource source(ByteSpan(data, size));
+        return analyse_into(source, static_cast<int64_t>(size), path, options, file);
+    } catch (const std::bad_alloc&) {
+        return VELKOR_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VELKOR_ERROR_READ;
+    }
+}
+
+int32_t read_picture_from(const velkor_file* file, int32_t index, ByteSource& source, int64_t size_of_source,
+                          void* buffer, int32_t size) {
+    const Id3v2Picture* found = file ? file->picture(index) : nullptr;
+    if (found == nullptr || buffer == nullptr || size < 0 || found->bytes > size) return VELKOR_ERROR_ARGUMENT;
+    try {
+        return read_picture_data(*found, source, size_of_source, buffer);
+    } catch (const std::bad_alloc&) {
+        return VELKOR_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VELKOR_ERROR_READ;
+    }
 }
 
 }  // namespace velkor

@@ -162,6 +162,8 @@ void read_picture(TagCursor body, const BodyLayout& layout, int version,
     picture.stored_size = static_cast<uint32_t>(end.source_offset() - body_offset);
     picture.unsynchronised = layout.unsynchronised || body.unsynchronised();
     picture.data_at = static_cast<uint32_t>(layout.prefix + pos);
+    // As content_of reads it: the prefix skipped as stored, the rest resynchronised.
+    picture.raw_prefix = layout.unsynchronised ? static_cast<uint32_t>(layout.prefix) : 0;
     pictures.push_back(std::move(picture));
 }
 
@@ -241,8 +243,11 @@ std::string date_of(const std::string& year, const std::string& day_month, const
 }  // namespace
 
 std::string picture_data(const Id3v2Picture& picture, ByteSpan stored) {
-    std::string body = picture.unsynchronised ? resynchronised(stored)
-                                              : std::string(reinterpret_cast<const char*>(stored.data), stored.size);
+    const ByteSpan prefix = stored.first(picture.unsynchronised ? picture.raw_prefix : 0);
+    std::string body(reinterpret_cast<const char*>(prefix.data), prefix.size);
+    const ByteSpan rest = stored.from(prefix.size);
+    body += picture.unsynchronised ? resynchronised(rest)
+                                   : std::string(reinterpret_cast<const char*>(rest.data), rest.size);
     if (body.size() < picture.data_at + static_cast<uint64_t>(picture.bytes)) return {};
     return body.substr(picture.data_at, static_cast<std::size_t>(picture.bytes));
 }

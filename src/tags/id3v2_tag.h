@@ -24,6 +24,9 @@ struct Id3v2Picture {
     uint32_t stored_size = 0;
     bool unsynchronised = false;  // the stored bytes must be resynchronised
     uint32_t data_at = 0;         // the data's offset in the decoded body
+    // Bytes at the body's start that the frame's own unsynchronisation
+    // leaves as stored (a version 2.4 frame's group byte and data length).
+    uint32_t raw_prefix = 0;
 };
 
 // One frame of the tag as the walk found it: enough to find and read it
