@@ -232,10 +232,6 @@ velkor::Id3v2Frame frame_of(const velkor::Id3v2Tag& tag, const velkor::Id3v2Fram
     return frame;
 }
 
-}  // namespace
-
-namespace {
-
 // What the texts of all of one handle's frames may hold: each frame's are
 // bounded (1 MiB of content), but a tag has up to 4096 frames, and
 // compressed ones inflate.
