@@ -30,7 +30,8 @@ from . import _native
 __version__ = "0.2.0"
 
 __all__ = [
-    "ChangedError", "ChannelMode", "Error", "Facts", "Frame", "Id3v1", "Id3v2", "NoAudioError", "NotFoundError",
+    "ChangedError", "ChannelMode", "Error", "Facts", "Frame", "Id3v1", "Id3v2", "LinkedError", "NoAudioError",
+    "NotFoundError",
     "NotPermittedError", "NotRegularError", "Picture", "genre_name", "genre_number",
     "library_version", "read", "read_picture", "scan",
 ]
@@ -69,7 +70,12 @@ class NoAudioError(Error):
 
 
 class ChangedError(Error):
-    """The file changed or was replaced since it was analysed (read_picture)."""
+    """The file changed or was replaced since it was analysed (read_picture)
+    or read for editing (Edit.save)."""
+
+
+class LinkedError(Error):
+    """The file has other hard links (Edit.save without break_links)."""
 
 
 _ERRORS = {
@@ -78,6 +84,7 @@ _ERRORS = {
     _native.NOT_REGULAR: NotRegularError,
     _native.NO_AUDIO: NoAudioError,
     _native.CHANGED: ChangedError,
+    _native.LINKED: LinkedError,
 }
 
 
