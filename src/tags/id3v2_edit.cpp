@@ -467,8 +467,7 @@ std::string Id3v2Edit::comment() const {
 Id3v2Written Id3v2Edit::write(bool new_as_v24) const {
     Id3v2Written written;
     if (frames_.empty()) return written;
-    const bool keeps_version = !removed_ && (version_ == 3 || version_ == 4);
-    const int version = keeps_version ? version_ : (new_as_v24 ? 4 : 3);
+    const int version = written_version(new_as_v24);
     written.version = version;
     std::vector<uint8_t>& out = written.bytes;
     out.assign(Id3v2Header::kSize, 0);

@@ -83,6 +83,11 @@ public:
     std::string text(const char* id) const;
     std::string comment() const;
 
+    // The version write() writes in.
+    int written_version(bool new_as_v24) const {
+        return !removed_ && (version_ == 3 || version_ == 4) ? version_ : (new_as_v24 ? 4 : 3);
+    }
+
     // The tag as written: its own version (a 2.2 tag, or a new one, as
     // 2.3, or 2.4 when new_as_v24), padded to room() when it fits in it.
     Id3v2Written write(bool new_as_v24) const;
