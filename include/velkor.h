@@ -185,6 +185,7 @@ typedef struct velkor_file velkor_file;
 #define VELKOR_ERROR_NO_SPACE 9      /* writing: no room left (disk full, size limit) */
 #define VELKOR_ERROR_WRITE 10        /* writing: any other failure; the file is left as it was */
 #define VELKOR_ERROR_CHANGED 11      /* the file changed or was replaced since velkor_open analysed it */
+#define VELKOR_ERROR_LINKED 12       /* writing: the file has other hard links (see VELKOR_SAVE_BREAK_LINKS) */
 
 /* The status in plain words: "no such file", "permission denied", ...
  * (static; "unknown status" for a number not listed here). */
@@ -504,12 +505,174 @@ VELKOR_API int32_t VELKOR_CALL velkor_scan_next(velkor_scan *scan, const char **
 /* Stops the scan (results not taken are dropped) and releases it. */
 VELKOR_API void VELKOR_CALL velkor_scan_close(velkor_scan *scan);
 
+/* Editing tags ---------------------------------------------------------- */
+
+/*
+ * An edit reads the tags of one file (velkor_edit_open), collects changes
+ * (velkor_edit_set_..., velkor_edit_remove_...), and writes them in one go
+ * (velkor_edit_save). Any regular file can be edited, audio or not. Texts
+ * are UTF-8. Nothing reaches the file before velkor_edit_save; the setters
+ * only change the edit, so a failed setter leaves the edit as it was.
+ *
+ * The ID3v2 tag keeps its version: a 2.3 tag is written as 2.3, a 2.4 tag
+ * as 2.4. A 2.2 tag is written as 2.3 (as 2.4 with VELKOR_SAVE_ID3V24), its
+ * frames under their 2.3 ids (TT2 as TIT2, PIC as APIC, COM as COMM, ...);
+ * a 2.2 frame without a 2.3 id is dropped (velkor_save_report counts them).
+ * A new tag is 2.3, its texts in ISO-8859-1 where they fit and UTF-16
+ * otherwise, or 2.4 with VELKOR_SAVE_ID3V24, its texts in UTF-8. Frame ids
+ * are the 2.3/2.4 ones whatever the file holds.
+ *
+ * Every frame no call changes is written back as stored, in its place
+ * (pictures, private and unknown frames, chapters included); one stored
+ * compressed or unsynchronised is written plain. The tag is never
+ * unsynchronised or compressed, and an extended header is dropped. When the
+ * new tag fits into the room of the old one (its header, frames and
+ * padding), it is padded to exactly that room, so the audio stays where it
+ * is; otherwise it gets fresh padding: 1024 bytes and a sixteenth of its
+ * frames' size, at most 4096 bytes in all. A tag left without frames is
+ * removed from the file. An APEv2 tag and a Lyrics3 block stay as stored
+ * unless removed; the ID3v1 tag follows velkor_edit_set_id3v1.
+ */
+typedef struct velkor_edit velkor_edit;
+
+/*
+ * Reads the tags of the file at path (UTF-8) and remembers which file it
+ * is. options: 0 (no options are defined yet). On VELKOR_OK *edit is a new
+ * edit, else NULL. VELKOR_ERROR_NOT_REGULAR for anything but a regular file.
+ */
+VELKOR_API int32_t VELKOR_CALL velkor_edit_open(const char *path, uint32_t options, velkor_edit **edit);
+/* Releases the edit; changes not saved are dropped. NULL is ignored. */
+VELKOR_API void VELKOR_CALL velkor_edit_close(velkor_edit *edit);
+
+/*
+ * Every setter returns VELKOR_OK, VELKOR_ERROR_ARGUMENT (a NULL edit, a
+ * bad id, a NULL where a text is needed, a text that is no UTF-8) or
+ * VELKOR_ERROR_NO_MEMORY. A frame id is four characters: A to Z and 0 to 9.
+ */
+
+/*
+ * Gives text frame `id` (T***, not TXXX) the `count` values; count 0
+ * removes it. The frame replaces every frame with that id, in the place of
+ * the first. Several values stay apart: zero-separated in 2.4, joined with
+ * "/" in 2.3 (the separator readers of 2.3 expect).
+ */
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_text(velkor_edit *edit, const char *id, const char *const *values,
+                                                    int32_t count);
+/* The TXXX frame of `description` (letter case counts) gets the values, as
+ * velkor_edit_set_text; count 0 removes it. */
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_user_text(velkor_edit *edit, const char *description,
+                                                         const char *const *values, int32_t count);
+/* The COMM frame of language ("eng"; three letters; NULL for "eng") and
+ * description (NULL for "") gets text; a NULL text removes it. */
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_comment(velkor_edit *edit, const char *language,
+                                                       const char *description, const char *text);
+/* The same for the USLT frame (unsynchronised lyrics). */
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_lyrics(velkor_edit *edit, const char *language,
+                                                      const char *description, const char *text);
+/* URL frame `id`: W*** with description NULL; WXXX by description (NULL
+ * for ""). A NULL url removes it. */
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_url(velkor_edit *edit, const char *id, const char *description,
+                                                   const char *url);
+/* Adds an APIC picture: type 0 to 255 (3 front cover), mime ("image/jpeg";
+ * NULL for ""), description (NULL for ""), size bytes of data (copied). It
+ * replaces a picture of the same type and description. */
+VELKOR_API int32_t VELKOR_CALL velkor_edit_add_picture(velkor_edit *edit, int32_t type, const char *mime,
+                                                       const char *description, const void *data, int32_t size);
+/* Removes the pictures of `type`; -1 removes all of them. */
+VELKOR_API int32_t VELKOR_CALL velkor_edit_remove_pictures(velkor_edit *edit, int32_t type);
+/* The POPM frame of email (NULL for ""): rating 0 to 255, play_count 0 and
+ * up or -1 for none. A rating of -1 removes the frame. */
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_popularimeter(velkor_edit *edit, const char *email, int32_t rating,
+                                                             int64_t play_count);
+/* Removes every frame with that id. */
+VELKOR_API int32_t VELKOR_CALL velkor_edit_remove_frames(velkor_edit *edit, const char *id);
+
+/* Fields of velkor_edit_set_field beyond VELKOR_ID3V2_TITLE to _DATE. */
+#define VELKOR_EDIT_COMPILATION 12 /* TCMP: "1" or "0" */
+#define VELKOR_EDIT_BPM 13         /* TBPM */
+#define VELKOR_EDIT_LYRICS 14      /* USLT, language "eng", description "" */
+
+/*
+ * Sets a common field by its VELKOR_ID3V2_ number (TITLE to DATE) or
+ * VELKOR_EDIT_ number; NULL or "" clears it. TITLE TIT2, ARTIST TPE1,
+ * ALBUM TALB, ALBUM_ARTIST TPE2, COMPOSER TCOM, TRACK TRCK ("3" or "3/12"),
+ * DISC TPOS ("1/2"), GENRE TCON (a name, or a number 0 to 191 stored as its
+ * name), COMMENT the COMM of "eng" and "". YEAR and DATE take an ISO 8601
+ * date ("2004", "2004-05-01", "2004-05-01T12:30"): TDRC in 2.4; in 2.3
+ * TYER, TDAT and TIME as far as given (the others removed).
+ */
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_field(velkor_edit *edit, int32_t field, const char *utf8);
+
+/* Tags, for velkor_edit_remove_tag and velkor_save_report. */
+#define VELKOR_TAG_ID3V1 0x1u
+#define VELKOR_TAG_ID3V2 0x2u
+#define VELKOR_TAG_APEV2 0x4u
+/*
+ * Removes the tags named. Frames set after removing the ID3v2 tag make a new
+ * one (written as a new tag is); removing the ID3v1 tag is
+ * velkor_edit_set_id3v1(edit, VELKOR_ID3V1_REMOVE).
+ */
+VELKOR_API int32_t VELKOR_CALL velkor_edit_remove_tag(velkor_edit *edit, uint32_t tags);
+
+/*
+ * What becomes of the ID3v1 tag. KEEP (the default): a tag the file has is
+ * kept, and its fields follow the ID3v2 frames the edit changed (title,
+ * artist, album, year, comment, track, genre; texts stored as Latin-1, cut
+ * at 30 bytes); without one, none is added. ADD: the same, and a file
+ * without one gets one filled from the new ID3v2 tag. REMOVE: none is left.
+ */
+#define VELKOR_ID3V1_KEEP 0
+#define VELKOR_ID3V1_ADD 1
+#define VELKOR_ID3V1_REMOVE 2
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_id3v1(velkor_edit *edit, int32_t mode);
+
+/* Options of velkor_edit_save. */
+#define VELKOR_SAVE_ID3V24 0x1u      /* write a new tag, or a 2.2 tag, as 2.4 */
+#define VELKOR_SAVE_BREAK_LINKS 0x2u /* a file with other hard links: this name gets the new
+                                        file, the other names keep the old one */
+#define VELKOR_SAVE_DRY_RUN 0x4u     /* only report how the file would be written */
+
+/* How velkor_edit_save wrote the file. */
+#define VELKOR_SAVED_NOTHING 0  /* nothing to change */
+#define VELKOR_SAVED_IN_PLACE 1 /* the tags changed where they are; no audio byte moved */
+#define VELKOR_SAVED_REPLACED 2 /* a new file, written beside the old, took its name */
+
+typedef struct velkor_save_report {
+    uint32_t size;          /* set by the caller: sizeof(velkor_save_report) */
+    int32_t way;            /* VELKOR_SAVED_... (what would be done, with VELKOR_SAVE_DRY_RUN) */
+    int64_t bytes_written;  /* to any file; 0 with VELKOR_SAVE_DRY_RUN */
+    int32_t id3v2_version;  /* of the ID3v2 tag now in the file: 3 or 4; 0 for none */
+    int32_t dropped_frames; /* 2.2 frames without a 2.3 id, left out */
+    uint32_t tags;          /* VELKOR_TAG_... the file now holds */
+    int32_t id3v2_size;     /* the ID3v2 tag's bytes, header and padding included */
+} velkor_save_report;
+
+#if defined(__cplusplus)
+static_assert(offsetof(velkor_save_report, bytes_written) == 8 && sizeof(velkor_save_report) == 32,
+              "velkor_save_report: no padding");
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+_Static_assert(offsetof(velkor_save_report, bytes_written) == 8 && sizeof(velkor_save_report) == 32,
+               "velkor_save_report: no padding");
+#endif
+
+/*
+ * Writes the changes (report may be NULL; else filled as far as
+ * report->size reaches). The file at the path must still be the one
+ * velkor_edit_open read: else VELKOR_ERROR_CHANGED and nothing is written.
+ * VELKOR_ERROR_LINKED for a file with other hard links unless
+ * VELKOR_SAVE_BREAK_LINKS. A failure leaves the whole old file; success
+ * means the whole new one is in place. After a save the edit holds the
+ * file as saved, and further changes can be saved again.
+ */
+VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit *edit, uint32_t options, velkor_save_report *report);
+
 #if defined(_WIN32)
 /* The same with UTF-16 paths and texts. velkor_get_text_w returns the UTF-16
  * code units the whole text needs, zero included. */
 VELKOR_API int32_t VELKOR_CALL velkor_open_w(const wchar_t *path, uint32_t options, velkor_file **file);
 VELKOR_API int32_t VELKOR_CALL velkor_get_text_w(const velkor_file *file, int32_t field, wchar_t *buffer, int32_t size);
 VELKOR_API int32_t VELKOR_CALL velkor_write_id3v1_w(const wchar_t *path, const velkor_id3v1_fields *tag);
+VELKOR_API int32_t VELKOR_CALL velkor_edit_open_w(const wchar_t *path, uint32_t options, velkor_edit **edit);
 #endif
 
 #if !defined(_WIN32)

@@ -2,8 +2,8 @@
 # Holds the export list (cmake/exports.txt) against velkor.h as a compiler
 # reads it, once for Windows and once for every other system: each listed
 # name is declared for the platforms the list gives it and nothing else is,
-# and its stdcall byte count is 4 for each parameter (every parameter is a
-# 32-bit integer or a pointer on 32-bit Windows).
+# and its stdcall byte count is 8 for each 64-bit integer parameter and 4
+# for any other (a 32-bit integer or a pointer on 32-bit Windows).
 #
 # usage: export_list_test.sh EXPORT_LIST C_COMPILER INCLUDE_DIR...
 set -euo pipefail
@@ -34,7 +34,9 @@ declared() { # defines, marker
       sub(/\)[^)]*$/, "", params)
       gsub(/[[:space:]]/, "", params)
       count = (params == "" || params == "void") ? 0 : split(params, parts, ",")
-      print name, 4 * count
+      bytes = 0
+      for (i = 1; i <= count; i++) bytes += (parts[i] ~ /^u?int64_t/) ? 8 : 4
+      print name, bytes
     }' | sort
 }
 listed() { # the platform left out

@@ -5,6 +5,10 @@
     facts = velkor.read("song.mp3")
     print(facts.bitrate_kbps, facts.duration_ms, facts.id3v2 and facts.id3v2.title)
 
+    with velkor.edit("song.mp3") as tags:  # saved when the block ends
+        tags.title = "A title"
+        tags.set_text("TPE1", ["One artist", "Another"])
+
     for item in velkor.scan("Music"):
         if isinstance(item, velkor.Error):
             print(item.path, item.status, item)
@@ -30,7 +34,8 @@ from . import _native
 __version__ = "0.2.0"
 
 __all__ = [
-    "ChangedError", "ChannelMode", "Error", "Facts", "Frame", "Id3v1", "Id3v2", "NoAudioError", "NotFoundError",
+    "ChangedError", "ChannelMode", "Edit", "Error", "Facts", "SaveReport", "edit", "write", "Frame", "Id3v1", "Id3v2", "LinkedError", "NoAudioError",
+    "NotFoundError",
     "NotPermittedError", "NotRegularError", "Picture", "genre_name", "genre_number",
     "library_version", "read", "read_picture", "scan",
 ]
@@ -69,7 +74,12 @@ class NoAudioError(Error):
 
 
 class ChangedError(Error):
-    """The file changed or was replaced since it was analysed (read_picture)."""
+    """The file changed or was replaced since it was analysed (read_picture)
+    or read for editing (Edit.save)."""
+
+
+class LinkedError(Error):
+    """The file has other hard links (Edit.save without break_links)."""
 
 
 _ERRORS = {
@@ -78,6 +88,7 @@ _ERRORS = {
     _native.NOT_REGULAR: NotRegularError,
     _native.NO_AUDIO: NoAudioError,
     _native.CHANGED: ChangedError,
+    _native.LINKED: LinkedError,
 }
 
 
@@ -502,3 +513,217 @@ def _scan(operands: List[bytes], options: int, jobs: int, errors: str
             yield item
     finally:
         lib.velkor_scan_close(scan)
+
+
+@dataclass(frozen=True)
+class SaveReport:
+    """How Edit.save wrote the file (or would have, with dry_run)."""
+    way: str  # "nothing", "in_place" (no audio byte moved) or "replaced" (a new file took the name)
+    bytes_written: int
+    id3v2_version: Optional[str]  # "2.3" or "2.4" of the tag now in the file; None without one
+    id3v2_size: int  # the tag's bytes, header and padding included
+    dropped_frames: int  # ID3v2.2 frames without a 2.3 id, left out
+    tags: Tuple[str, ...]  # of "v1", "v2", "ape": the tags the file now holds
+
+
+_TAG_NAMES = {"v1": _native.TAG_ID3V1, "v2": _native.TAG_ID3V2, "ape": _native.TAG_APEV2}
+_ID3V1_MODES = {"keep": _native.ID3V1_KEEP, "add": _native.ID3V1_ADD, "remove": _native.ID3V1_REMOVE}
+
+
+def _text(value: Optional[str]) -> Optional[bytes]:
+    if value is None:
+        return None
+    if "\0" in value:
+        raise ValueError(f"embedded null character in {value!r}")
+    return value.encode("utf-8")
+
+
+def _texts(values: Union[str, List[str], Tuple[str, ...]]) -> List[bytes]:
+    if isinstance(values, str):
+        values = [values]
+    return [_text(v) for v in values]  # type: ignore[misc]
+
+
+class _Field:
+    """A common field, set by name: e.title = "x"; None or "" clears it.
+    Reading gives the value last set through this edit (None when unset)."""
+
+    def __init__(self, number: int):
+        self.number = number
+
+    def __set_name__(self, owner: type, name: str) -> None:
+        self.name = name
+
+    def __get__(self, edit: Optional["Edit"], owner: type) -> Optional[str]:
+        if edit is None:
+            return self  # type: ignore[return-value]
+        return edit._fields.get(self.name)
+
+    def __set__(self, edit: "Edit", value: Optional[str]) -> None:
+        edit.set_field(self.number, value)
+        edit._fields[self.name] = value or None
+
+
+class Edit:
+    """The tags of one file, changed here and written by save() (or at the
+    end of a with block that raised nothing). Texts are str; the library
+    keeps the tag's version (2.2 becomes 2.3), writes frames nobody changed
+    back as they were, and refuses to write a file that changed meanwhile
+    (ChangedError)."""
+
+    title = _Field(_native.ID3V2_TITLE)
+    artist = _Field(_native.ID3V2_ARTIST)
+    album = _Field(_native.ID3V2_ALBUM)
+    album_artist = _Field(_native.ID3V2_ALBUM_ARTIST)
+    date = _Field(_native.ID3V2_DATE)  # ISO 8601: "2004", "2004-05-01", "2004-05-01T12:30"
+    year = _Field(_native.ID3V2_YEAR)
+    track = _Field(_native.ID3V2_TRACK)  # "3" or "3/12"
+    disc = _Field(_native.ID3V2_DISC)
+    genre = _Field(_native.ID3V2_GENRE)  # a name, or a number stored as its name
+    composer = _Field(_native.ID3V2_COMPOSER)
+    comment = _Field(_native.ID3V2_COMMENT)  # the COMM of "eng" and ""
+    compilation = _Field(_native.EDIT_COMPILATION)  # "1" or "0"
+    bpm = _Field(_native.EDIT_BPM)
+    lyrics = _Field(_native.EDIT_LYRICS)
+
+    def __init__(self, path: PathLike):
+        self.lib = _native.library()
+        self.path = _display(path)
+        self._fields: dict = {}
+        handle = ctypes.c_void_p()
+        status = self.lib.velkor_edit_open(_encode(path), 0, ctypes.byref(handle))
+        if status != _native.OK:
+            raise _error(status, self.path)
+        self.handle: Optional[ctypes.c_void_p] = handle
+
+    def __enter__(self) -> "Edit":
+        return self
+
+    def __exit__(self, kind: Optional[type], *_: object) -> None:
+        try:
+            if kind is None and self.handle is not None:
+                self.save()
+        finally:
+            self.close()
+
+    def __del__(self) -> None:
+        self.close()
+
+    def close(self) -> None:
+        """Drops changes not saved. Further calls raise ValueError."""
+        handle, self.handle = getattr(self, "handle", None), None
+        if handle is not None:
+            self.lib.velkor_edit_close(handle)
+
+    def _call(self, name: str, *args: object) -> None:
+        if self.handle is None:
+            raise ValueError(f"{self.path}: the edit is closed")
+        status = getattr(self.lib, name)(self.handle, *args)
+        if status != _native.OK:
+            raise _error(status, self.path)
+
+    def set_field(self, field: int, value: Optional[str]) -> None:
+        self._call("velkor_edit_set_field", field, _text(value))
+
+    def set_text(self, id: str, values: Union[str, List[str], Tuple[str, ...]]) -> None:
+        """Text frame id ("TPE1") with its values kept apart; [] removes it."""
+        raw = _texts(values)
+        self._call("velkor_edit_set_text", _text(id), (ctypes.c_char_p * max(1, len(raw)))(*raw), len(raw))
+
+    def set_user_text(self, description: str, values: Union[str, List[str], Tuple[str, ...]]) -> None:
+        """The TXXX frame of description; [] removes it."""
+        raw = _texts(values)
+        self._call("velkor_edit_set_user_text", _text(description),
+                   (ctypes.c_char_p * max(1, len(raw)))(*raw), len(raw))
+
+    def set_comment(self, text: Optional[str], *, language: str = "eng", description: str = "") -> None:
+        """The COMM frame of language and description; None removes it."""
+        self._call("velkor_edit_set_comment", _text(language), _text(description), _text(text))
+
+    def set_lyrics(self, text: Optional[str], *, language: str = "eng", description: str = "") -> None:
+        """The USLT frame of language and description; None removes it."""
+        self._call("velkor_edit_set_lyrics", _text(language), _text(description), _text(text))
+
+    def set_url(self, id: str, url: Optional[str], *, description: Optional[str] = None) -> None:
+        """URL frame id ("WOAR"), or "WXXX" with a description; None removes it."""
+        if id == "WXXX" and description is None:
+            description = ""
+        self._call("velkor_edit_set_url", _text(id), _text(description), _text(url))
+
+    def add_picture(self, data: bytes, *, type: int = 3, mime: str = "image/jpeg",
+                    description: str = "") -> None:
+        """An APIC picture (type 3: front cover); it replaces the picture of
+        the same type and description."""
+        data = bytes(data)
+        self._call("velkor_edit_add_picture", _int32("a picture type", type), _text(mime), _text(description),
+                   data, _int32("a picture's size", len(data)))
+
+    def remove_pictures(self, type: Optional[int] = None) -> None:
+        """The pictures of type, or all of them."""
+        self._call("velkor_edit_remove_pictures", -1 if type is None else _int32("a picture type", type))
+
+    def set_popularimeter(self, email: str, rating: Optional[int], play_count: Optional[int] = None) -> None:
+        """The POPM frame of email: rating 0 to 255 (None removes it)."""
+        count = -1 if play_count is None else operator.index(play_count)
+        if not -1 <= count < 2**63:
+            raise ValueError(f"play_count out of range: {count}")
+        self._call("velkor_edit_set_popularimeter", _text(email),
+                   -1 if rating is None else _int32("a rating", rating), count)
+
+    def remove_frames(self, id: str) -> None:
+        """Every frame with that id."""
+        self._call("velkor_edit_remove_frames", _text(id))
+
+    def remove_tag(self, *tags: str) -> None:
+        """Removes the tags named: "v1", "v2", "ape"."""
+        bits = 0
+        for tag in tags:
+            if tag not in _TAG_NAMES:
+                raise ValueError(f"a tag is 'v1', 'v2' or 'ape', not {tag!r}")
+            bits |= _TAG_NAMES[tag]
+        self._call("velkor_edit_remove_tag", bits)
+
+    def set_id3v1(self, mode: str) -> None:
+        """"keep" (the default: a tag the file has follows the changes), "add"
+        (one is made when the file has none) or "remove"."""
+        if mode not in _ID3V1_MODES:
+            raise ValueError(f"mode is 'keep', 'add' or 'remove', not {mode!r}")
+        self._call("velkor_edit_set_id3v1", _ID3V1_MODES[mode])
+
+    def save(self, *, id3v24: bool = False, break_links: bool = False, dry_run: bool = False) -> SaveReport:
+        """Writes the changes. id3v24: a new tag (or a 2.2 one) is written as
+        2.4. break_links: a file with other hard links gets a new file under
+        this name only (else LinkedError). dry_run: only report."""
+        options = ((_native.SAVE_ID3V24 if id3v24 else 0) | (_native.SAVE_BREAK_LINKS if break_links else 0) |
+                   (_native.SAVE_DRY_RUN if dry_run else 0))
+        report = _native.velkor_save_report(size=ctypes.sizeof(_native.velkor_save_report))
+        self._call("velkor_edit_save", options, ctypes.byref(report))
+        return SaveReport(
+            way=_native.SAVED_WAYS[report.way], bytes_written=report.bytes_written,
+            id3v2_version=f"2.{report.id3v2_version}" if report.id3v2_version else None,
+            id3v2_size=report.id3v2_size, dropped_frames=report.dropped_frames,
+            tags=tuple(name for name, bit in _TAG_NAMES.items() if report.tags & bit))
+
+
+def edit(path: PathLike) -> Edit:
+    """The tags of the file at path, for changing: see Edit."""
+    return Edit(path)
+
+
+_WRITE_FIELDS = ("title", "artist", "album", "album_artist", "date", "year", "track", "disc", "genre",
+                 "composer", "comment", "compilation", "bpm", "lyrics")
+
+
+def write(path: PathLike, *, id3v24: bool = False, id3v1: Optional[str] = None,
+          **fields: Optional[str]) -> SaveReport:
+    """Sets common fields in one call: write(p, title="x", track="3/12").
+    A field given as None or "" is cleared; id3v1 is an Edit.set_id3v1 mode."""
+    unknown = set(fields) - set(_WRITE_FIELDS)
+    if unknown:
+        raise TypeError(f"unknown fields: {', '.join(sorted(unknown))}")
+    with Edit(path) as tags:
+        for name, value in fields.items():
+            setattr(tags, name, value)
+        if id3v1 is not None:
+            tags.set_id3v1(id3v1)
+        return tags.save(id3v24=id3v24)

@@ -24,6 +24,7 @@ READ_ONLY = 8
 NO_SPACE = 9
 WRITE = 10
 CHANGED = 11
+LINKED = 12
 
 OPEN_COUNT_FRAMES = 0x1
 SCAN_RECURSIVE = 0x100
@@ -45,8 +46,23 @@ ID3V1_ALBUM = 23
 ID3V1_YEAR = 24
 ID3V1_COMMENT = 25
 ID3V1_GENRE = 26
+EDIT_COMPILATION = 12
+EDIT_BPM = 13
+EDIT_LYRICS = 14
 STREAM_ENCODER = 41
 STREAM_FORMAT = 44
+
+# velkor_edit_remove_tag, velkor_edit_set_id3v1, velkor_edit_save.
+TAG_ID3V1 = 0x1
+TAG_ID3V2 = 0x2
+TAG_APEV2 = 0x4
+ID3V1_KEEP = 0
+ID3V1_ADD = 1
+ID3V1_REMOVE = 2
+SAVE_ID3V24 = 0x1
+SAVE_BREAK_LINKS = 0x2
+SAVE_DRY_RUN = 0x4
+SAVED_WAYS = ("nothing", "in_place", "replaced")
 
 PICTURE_MIME = 1
 PICTURE_DESCRIPTION = 2
@@ -131,6 +147,19 @@ class velkor_frame_info(ctypes.Structure):
         ("end_offset", _i64),
         ("child_count", _i32),
         ("truncated", _i32),
+    ]
+
+
+class velkor_save_report(ctypes.Structure):
+    """struct velkor_save_report."""
+    _fields_ = [
+        ("size", _u32),
+        ("way", _i32),
+        ("bytes_written", _i64),
+        ("id3v2_version", _i32),
+        ("dropped_frames", _i32),
+        ("tags", _u32),
+        ("id3v2_size", _i32),
     ]
 
 
@@ -224,6 +253,22 @@ def library() -> ctypes.CDLL:
             _declare(lib, "velkor_scan_next", _i32, _handle, ctypes.POINTER(text), ctypes.POINTER(_handle),
                      ctypes.POINTER(_i32))
             _declare(lib, "velkor_scan_close", None, _handle)
+            texts = ctypes.POINTER(text)
+            _declare(lib, "velkor_edit_open", _i32, text, _u32, ctypes.POINTER(_handle))
+            _declare(lib, "velkor_edit_close", None, _handle)
+            _declare(lib, "velkor_edit_set_text", _i32, _handle, text, texts, _i32)
+            _declare(lib, "velkor_edit_set_user_text", _i32, _handle, text, texts, _i32)
+            _declare(lib, "velkor_edit_set_comment", _i32, _handle, text, text, text)
+            _declare(lib, "velkor_edit_set_lyrics", _i32, _handle, text, text, text)
+            _declare(lib, "velkor_edit_set_url", _i32, _handle, text, text, text)
+            _declare(lib, "velkor_edit_add_picture", _i32, _handle, _i32, text, text, ctypes.c_void_p, _i32)
+            _declare(lib, "velkor_edit_remove_pictures", _i32, _handle, _i32)
+            _declare(lib, "velkor_edit_set_popularimeter", _i32, _handle, text, _i32, _i64)
+            _declare(lib, "velkor_edit_remove_frames", _i32, _handle, text)
+            _declare(lib, "velkor_edit_set_field", _i32, _handle, _i32, text)
+            _declare(lib, "velkor_edit_remove_tag", _i32, _handle, _u32)
+            _declare(lib, "velkor_edit_set_id3v1", _i32, _handle, _i32)
+            _declare(lib, "velkor_edit_save", _i32, _handle, _u32, ctypes.POINTER(velkor_save_report))
             _library = lib
         return _library
 

@@ -363,6 +363,7 @@ VELKOR_API const char* VELKOR_CALL velkor_status_text(int32_t status) {
         case VELKOR_ERROR_NO_SPACE: return "no space left";
         case VELKOR_ERROR_WRITE: return "cannot be written";
         case VELKOR_ERROR_CHANGED: return "the file changed since it was opened";
+        case VELKOR_ERROR_LINKED: return "the file has other hard links";
         default: return "unknown status";
     }
 }

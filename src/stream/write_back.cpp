@@ -106,27 +106,31 @@ int32_t Mp3FileInfo::write_tag(const char* title, const char* artist, const char
     return result;
 }
 
+void make_id3v1_block(const uint8_t* old, const Id3v1Edit& edit, uint8_t (&block)[TagRecord::kId3v1Size]) {
+    TagRecord record;
+    if (old) record.read_id3v1(ByteSpan(old, kBlockSize));
+    const bool kept_year = old && old[kYearAt] != 0;
+
+    const std::size_t room = TagRecord::kTextSize - 1;
+    if (edit.fields & Id3v1Edit::kTitle) record.set_title(utf8_to_latin1(edit.title, room).c_str());
+    if (edit.fields & Id3v1Edit::kArtist) record.set_artist(utf8_to_latin1(edit.artist, room).c_str());
+    if (edit.fields & Id3v1Edit::kAlbum) record.set_album(utf8_to_latin1(edit.album, room).c_str());
+    if (edit.fields & Id3v1Edit::kComment) record.set_comment(utf8_to_latin1(edit.comment, room).c_str());
+    if (edit.fields & Id3v1Edit::kYear) record.year = edit.year;
+    if (edit.fields & Id3v1Edit::kTrack) record.set_track(edit.track == 0 ? kNoTrack : edit.track);
+    if (edit.fields & Id3v1Edit::kGenre) record.set_genre(edit.genre);
+    // A new tag without a track is an ID3v1.1 tag only when given one.
+    if (!old && !(edit.fields & Id3v1Edit::kTrack)) record.set_track(kNoTrack);
+
+    record.to_id3v1(block);
+    // Year 0 is no year: the field stays empty rather than "0".
+    const bool year_given = (edit.fields & Id3v1Edit::kYear) ? edit.year != 0 : kept_year;
+    if (!year_given) std::memset(block + kYearAt, 0, kYearWidth);
+}
+
 Rewrite rewrite_id3v1(const std::string& path, bool utf8_path, const Id3v1Edit& edit) {
     return write_block(path, utf8_path, [&edit](const Block* old, Block& block) {
-        TagRecord record;
-        if (old) record.read_id3v1(ByteSpan(*old, kBlockSize));
-        const bool kept_year = old && (*old)[kYearAt] != 0;
-
-        const std::size_t room = TagRecord::kTextSize - 1;
-        if (edit.fields & Id3v1Edit::kTitle) record.set_title(utf8_to_latin1(edit.title, room).c_str());
-        if (edit.fields & Id3v1Edit::kArtist) record.set_artist(utf8_to_latin1(edit.artist, room).c_str());
-        if (edit.fields & Id3v1Edit::kAlbum) record.set_album(utf8_to_latin1(edit.album, room).c_str());
-        if (edit.fields & Id3v1Edit::kComment) record.set_comment(utf8_to_latin1(edit.comment, room).c_str());
-        if (edit.fields & Id3v1Edit::kYear) record.year = edit.year;
-        if (edit.fields & Id3v1Edit::kTrack) record.set_track(edit.track == 0 ? kNoTrack : edit.track);
-        if (edit.fields & Id3v1Edit::kGenre) record.set_genre(edit.genre);
-        // A new tag without a track is an ID3v1.1 tag only when given one.
-        if (!old && !(edit.fields & Id3v1Edit::kTrack)) record.set_track(kNoTrack);
-
-        record.to_id3v1(block);
-        // Year 0 is no year: the field stays empty rather than "0".
-        const bool year_given = (edit.fields & Id3v1Edit::kYear) ? edit.year != 0 : kept_year;
-        if (!year_given) std::memset(block + kYearAt, 0, kYearWidth);
+        make_id3v1_block(old ? *old : nullptr, edit, block);
     });
 }
 

@@ -31,6 +31,10 @@ struct Rewrite {
     platform::FileProblem problem = platform::FileProblem::kNone;
 };
 
+// The 128 bytes of an ID3v1 tag: the fields of `edit` stored into the old
+// tag (null: into an empty one). The one layout of ID3v1 tags written.
+void make_id3v1_block(const uint8_t* old, const Id3v1Edit& edit, uint8_t (&block)[128]);
+
 // Stores the fields in the tag the file ends with (the others keep their
 // values), or appends a tag holding them. Nothing else changes, and a
 // failed write leaves the file as it was.

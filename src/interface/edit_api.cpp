@@ -1,0 +1,465 @@
+// velkor's tag editing interface, velkor_edit_*: checks what callers hand
+// in, keeps the edit of one file, and has the platform write it.
+#include <cstring>
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "base/utf8.h"
+#include "interface/file_status.h"
+#include "platform/file_rewrite.h"
+#include "platform/file_source.h"
+#include "platform/wide_text.h"
+#include "stream/tag_rewrite.h"
+#include "tags/genre_table.h"
+#include "velkor.h"
+
+struct velkor_edit {
+    std::string path;  // UTF-8
+#if defined(_WIN32)
+    std::wstring wide_path;
+#endif
+    velkor::platform::FileIdentity identity;
+    velkor::TaggedFile file;
+    bool edited = false;
+    bool has_date = false;  // a date set by field, laid out by the version written
+    std::string date;
+};
+
+namespace {
+
+using velkor::platform::FileSource;
+
+bool is_utf8(const char* text) {
+    if (text == nullptr) return false;
+    const velkor::ByteSpan bytes(reinterpret_cast<const uint8_t*>(text), std::strlen(text));
+    for (std::size_t pos = 0; pos < bytes.size;) {
+        uint32_t c = 0;
+        const std::size_t length = velkor::next_utf8(bytes, pos, c);
+        if (length == 0) return false;
+        pos += length;
+    }
+    return true;
+}
+
+bool is_frame_id(const char* id, char first) {
+    if (id == nullptr || std::strlen(id) != 4 || (first != 0 && id[0] != first)) return false;
+    for (int i = 0; i < 4; ++i) {
+        if (!((id[i] >= 'A' && id[i] <= 'Z') || (id[i] >= '0' && id[i] <= '9'))) return false;
+    }
+    return true;
+}
+
+// A text the caller may leave NULL (then `otherwise`).
+bool optional_text(const char* text, const char* otherwise, std::string& out) {
+    if (text == nullptr) {
+        out = otherwise;
+        return true;
+    }
+    if (!is_utf8(text)) return false;
+    out = text;
+    return true;
+}
+
+bool read_values(const char* const* values, int32_t count, std::vector<std::string>& out) {
+    if (count < 0 || (count > 0 && values == nullptr)) return false;
+    for (int32_t i = 0; i < count; ++i) {
+        if (!is_utf8(values[i])) return false;
+        out.emplace_back(values[i]);
+    }
+    return true;
+}
+
+bool is_language(const std::string& language) {
+    if (language.size() != 3) return false;
+    for (char c : language) {
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return false;
+    }
+    return true;
+}
+
+// Runs an edit, turning a failed allocation into a status.
+template <typename Change>
+int32_t change(velkor_edit* edit, Change apply) {
+    if (edit == nullptr) return VELKOR_ERROR_ARGUMENT;
+    try {
+        const int32_t status = apply(edit->file.id3v2);
+        if (status == VELKOR_OK) edit->edited = true;
+        return status;
+    } catch (const std::bad_alloc&) {
+        return VELKOR_ERROR_NO_MEMORY;
+    }
+}
+
+int32_t load(velkor_edit& edit, FileSource& source) {
+    edit.identity = source.identity();
+    edit.file = velkor::read_tagged_file(source, source.size());
+    edit.edited = false;
+    edit.has_date = false;
+    return VELKOR_OK;
+}
+
+template <typename Open>
+int32_t open_edit(velkor_edit* edit, Open open) {
+    FileSource source;
+    const velkor::platform::FileProblem problem = open(source);
+    if (problem != velkor::platform::FileProblem::kNone) return velkor::status_of(problem, VELKOR_ERROR_READ);
+    return load(*edit, source);
+}
+
+int32_t reopen(velkor_edit& edit) {
+#if defined(_WIN32)
+    if (!edit.wide_path.empty()) {
+        return open_edit(&edit, [&](FileSource& source) { return source.open_wide(edit.wide_path.c_str()); });
+    }
+#endif
+    return open_edit(&edit, [&](FileSource& source) { return source.open_utf8(edit.path.c_str()); });
+}
+
+// "2004", "2004-05-01", "2004-05-01T12:30" and the like: the digits of
+// year, month, day, hour and minute as far as given.
+bool split_date(const std::string& date, std::string (&parts)[5]) {
+    static const std::size_t kAt[] = {0, 5, 8, 11, 14};
+    static const char kBefore[] = {0, '-', '-', 'T', ':'};
+    std::size_t end = 0;
+    for (int i = 0; i < 5 && kAt[i] < date.size(); ++i) {
+        const std::size_t width = i == 0 ? 4 : 2;
+        if (i > 0 && date[kAt[i] - 1] != kBefore[i]) return false;
+        if (date.size() < kAt[i] + width) return false;
+        for (std::size_t k = 0; k < width; ++k) {
+            if (date[kAt[i] + k] < '0' || date[kAt[i] + k] > '9') return false;
+        }
+        parts[i] = date.substr(kAt[i], width);
+        end = kAt[i] + width;
+    }
+    // Seconds may follow; they are kept in 2.4 and have no place in 2.3.
+    return end == date.size() || (end == 16 && date.size() == 19 && date[16] == ':');
+}
+
+void apply_date(velkor::Id3v2Edit& tag, const std::string& date, int version) {
+    static const char* const kOld[] = {"TYER", "TDAT", "TIME"};
+    if (date.empty()) {
+        tag.remove_frames("TDRC");
+        for (const char* id : kOld) tag.remove_frames(id);
+        return;
+    }
+    if (version >= 4) {
+        for (const char* id : kOld) tag.remove_frames(id);
+        tag.set_text("TDRC", {date});
+        return;
+    }
+    std::string parts[5];
+    split_date(date, parts);
+    tag.remove_frames("TDRC");
+    tag.set_text("TYER", {parts[0]});
+    tag.set_text("TDAT", parts[2].empty() ? std::vector<std::string>() : std::vector<std::string>{parts[2] + parts[1]});
+    tag.set_text("TIME", parts[4].empty() ? std::vector<std::string>() : std::vector<std::string>{parts[3] + parts[4]});
+}
+
+// A text frame set by velkor_edit_set_text or removed: a date set by field
+// before is then no longer the caller's last word on these frames.
+void forget_date(velkor_edit* edit, const char* id) {
+    static const char* const kDateIds[] = {"TDRC", "TYER", "TDAT", "TIME"};
+    for (const char* date_id : kDateIds) {
+        if (std::strcmp(id, date_id) == 0) edit->has_date = false;
+    }
+}
+
+int32_t text_field_id(int32_t field, const char*& id) {
+    switch (field) {
+        case VELKOR_ID3V2_TITLE: id = "TIT2"; break;
+        case VELKOR_ID3V2_ARTIST: id = "TPE1"; break;
+        case VELKOR_ID3V2_ALBUM: id = "TALB"; break;
+        case VELKOR_ID3V2_ALBUM_ARTIST: id = "TPE2"; break;
+        case VELKOR_ID3V2_TRACK: id = "TRCK"; break;
+        case VELKOR_ID3V2_DISC: id = "TPOS"; break;
+        case VELKOR_ID3V2_GENRE: id = "TCON"; break;
+        case VELKOR_ID3V2_COMPOSER: id = "TCOM"; break;
+        case VELKOR_EDIT_COMPILATION: id = "TCMP"; break;
+        case VELKOR_EDIT_BPM: id = "TBPM"; break;
+        default: return VELKOR_ERROR_ARGUMENT;
+    }
+    return VELKOR_OK;
+}
+
+std::string genre_text(const std::string& text) {
+    if (text.empty() || text.size() > 3) return text;
+    int32_t number = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return text;
+        number = number * 10 + (c - '0');
+    }
+    const char* name = velkor::GenreTable::extended_name(number);
+    return name != nullptr ? std::string(name) : text;
+}
+
+}  // namespace
+
+extern "C" {
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_open(const char* path, uint32_t options, velkor_edit** edit) {
+    if (edit == nullptr) return VELKOR_ERROR_ARGUMENT;
+    *edit = nullptr;
+    if (path == nullptr || options != 0) return VELKOR_ERROR_ARGUMENT;
+    try {
+        auto made = std::make_unique<velkor_edit>();
+        made->path = path;
+        const int32_t status = reopen(*made);
+        if (status == VELKOR_OK) *edit = made.release();
+        return status;
+    } catch (const std::bad_alloc&) {
+        return VELKOR_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VELKOR_ERROR_READ;
+    }
+}
+
+#if defined(_WIN32)
+VELKOR_API int32_t VELKOR_CALL velkor_edit_open_w(const wchar_t* path, uint32_t options, velkor_edit** edit) {
+    if (edit == nullptr) return VELKOR_ERROR_ARGUMENT;
+    *edit = nullptr;
+    if (path == nullptr || options != 0) return VELKOR_ERROR_ARGUMENT;
+    try {
+        auto made = std::make_unique<velkor_edit>();
+        made->path = velkor::platform::wide_to_utf8(path);
+        made->wide_path = path;
+        const int32_t status = reopen(*made);
+        if (status == VELKOR_OK) *edit = made.release();
+        return status;
+    } catch (const std::bad_alloc&) {
+        return VELKOR_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VELKOR_ERROR_READ;
+    }
+}
+#endif
+
+VELKOR_API void VELKOR_CALL velkor_edit_close(velkor_edit* edit) { delete edit; }
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_text(velkor_edit* edit, const char* id, const char* const* values,
+                                                    int32_t count) {
+    return change(edit, [&](velkor::Id3v2Edit& tag) {
+        std::vector<std::string> texts;
+        if (!is_frame_id(id, 'T') || std::strcmp(id, "TXXX") == 0 || !read_values(values, count, texts)) {
+            return VELKOR_ERROR_ARGUMENT;
+        }
+        tag.set_text(id, texts);
+        forget_date(edit, id);
+        return VELKOR_OK;
+    });
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_user_text(velkor_edit* edit, const char* description,
+                                                         const char* const* values, int32_t count) {
+    return change(edit, [&](velkor::Id3v2Edit& tag) {
+        std::vector<std::string> texts;
+        if (!is_utf8(description) || !read_values(values, count, texts)) return VELKOR_ERROR_ARGUMENT;
+        tag.set_user_text(description, texts);
+        return VELKOR_OK;
+    });
+}
+
+namespace {
+
+int32_t set_described(velkor_edit* edit, const char* id, const char* language, const char* description,
+                      const char* text) {
+    return change(edit, [&](velkor::Id3v2Edit& tag) {
+        std::string lang, desc, body;
+        if (!optional_text(language, "eng", lang) || !is_language(lang) || !optional_text(description, "", desc) ||
+            (text != nullptr && !optional_text(text, "", body))) {
+            return VELKOR_ERROR_ARGUMENT;
+        }
+        tag.set_described_text(id, lang, desc, text ? &body : nullptr);
+        return VELKOR_OK;
+    });
+}
+
+}  // namespace
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_comment(velkor_edit* edit, const char* language,
+                                                       const char* description, const char* text) {
+    return set_described(edit, "COMM", language, description, text);
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_lyrics(velkor_edit* edit, const char* language,
+                                                      const char* description, const char* text) {
+    return set_described(edit, "USLT", language, description, text);
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_url(velkor_edit* edit, const char* id, const char* description,
+                                                   const char* url) {
+    return change(edit, [&](velkor::Id3v2Edit& tag) {
+        const bool user = id != nullptr && std::strcmp(id, "WXXX") == 0;
+        std::string desc, link;
+        if (!is_frame_id(id, 'W') || (!user && description != nullptr) || !optional_text(description, "", desc) ||
+            (url != nullptr && !optional_text(url, "", link))) {
+            return VELKOR_ERROR_ARGUMENT;
+        }
+        tag.set_url(id, desc, url ? &link : nullptr);
+        return VELKOR_OK;
+    });
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_add_picture(velkor_edit* edit, int32_t type, const char* mime,
+                                                       const char* description, const void* data, int32_t size) {
+    return change(edit, [&](velkor::Id3v2Edit& tag) {
+        std::string kind, desc;
+        if (type < 0 || type > 255 || size < 0 || (size > 0 && data == nullptr) || !optional_text(mime, "", kind) ||
+            !optional_text(description, "", desc)) {
+            return VELKOR_ERROR_ARGUMENT;
+        }
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        tag.add_picture(type, kind, desc, std::vector<uint8_t>(bytes, bytes + size));
+        return VELKOR_OK;
+    });
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_remove_pictures(velkor_edit* edit, int32_t type) {
+    return change(edit, [&](velkor::Id3v2Edit& tag) {
+        if (type < -1 || type > 255) return VELKOR_ERROR_ARGUMENT;
+        tag.remove_pictures(type);
+        return VELKOR_OK;
+    });
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_popularimeter(velkor_edit* edit, const char* email, int32_t rating,
+                                                             int64_t play_count) {
+    return change(edit, [&](velkor::Id3v2Edit& tag) {
+        std::string owner;
+        if (rating < -1 || rating > 255 || play_count < -1 || !optional_text(email, "", owner)) {
+            return VELKOR_ERROR_ARGUMENT;
+        }
+        tag.set_popularimeter(owner, rating, play_count);
+        return VELKOR_OK;
+    });
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_remove_frames(velkor_edit* edit, const char* id) {
+    return change(edit, [&](velkor::Id3v2Edit& tag) {
+        if (!is_frame_id(id, 0)) return VELKOR_ERROR_ARGUMENT;
+        tag.remove_frames(id);
+        forget_date(edit, id);
+        return VELKOR_OK;
+    });
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_field(velkor_edit* edit, int32_t field, const char* utf8) {
+    return change(edit, [&](velkor::Id3v2Edit& tag) {
+        std::string text;
+        if (!optional_text(utf8, "", text)) return VELKOR_ERROR_ARGUMENT;
+        const std::string* given = text.empty() ? nullptr : &text;
+        switch (field) {
+            case VELKOR_ID3V2_COMMENT: tag.set_described_text("COMM", "eng", "", given); return VELKOR_OK;
+            case VELKOR_EDIT_LYRICS: tag.set_described_text("USLT", "eng", "", given); return VELKOR_OK;
+            case VELKOR_ID3V2_YEAR:
+            case VELKOR_ID3V2_DATE: {
+                std::string parts[5];
+                if (!text.empty() && !split_date(text, parts)) return VELKOR_ERROR_ARGUMENT;
+                // Touched now, laid out when the version written is known.
+                tag.remove_frames("TDRC");
+                tag.remove_frames("TYER");
+                edit->has_date = true;
+                edit->date = text;
+                return VELKOR_OK;
+            }
+            default: break;
+        }
+        const char* id = nullptr;
+        if (text_field_id(field, id) != VELKOR_OK) return VELKOR_ERROR_ARGUMENT;
+        if (field == VELKOR_ID3V2_GENRE) text = genre_text(text);
+        tag.set_text(id, text.empty() ? std::vector<std::string>() : std::vector<std::string>{text});
+        return VELKOR_OK;
+    });
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_remove_tag(velkor_edit* edit, uint32_t tags) {
+    return change(edit, [&](velkor::Id3v2Edit& tag) {
+        if ((tags & ~(VELKOR_TAG_ID3V1 | VELKOR_TAG_ID3V2 | VELKOR_TAG_APEV2)) != 0) return VELKOR_ERROR_ARGUMENT;
+        if (tags & VELKOR_TAG_ID3V2) {
+            tag.remove_all();
+            edit->has_date = false;
+        }
+        if (tags & VELKOR_TAG_APEV2) edit->file.remove_apev2 = true;
+        if (tags & VELKOR_TAG_ID3V1) edit->file.id3v1_mode = velkor::Id3v1Mode::kRemove;
+        return VELKOR_OK;
+    });
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_id3v1(velkor_edit* edit, int32_t mode) {
+    return change(edit, [&](velkor::Id3v2Edit&) {
+        switch (mode) {
+            case VELKOR_ID3V1_KEEP: edit->file.id3v1_mode = velkor::Id3v1Mode::kKeep; break;
+            case VELKOR_ID3V1_ADD: edit->file.id3v1_mode = velkor::Id3v1Mode::kAdd; break;
+            case VELKOR_ID3V1_REMOVE: edit->file.id3v1_mode = velkor::Id3v1Mode::kRemove; break;
+            default: return VELKOR_ERROR_ARGUMENT;
+        }
+        return VELKOR_OK;
+    });
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit* edit, uint32_t options, velkor_save_report* report) {
+    constexpr uint32_t kKnown = VELKOR_SAVE_ID3V24 | VELKOR_SAVE_BREAK_LINKS | VELKOR_SAVE_DRY_RUN;
+    if (edit == nullptr || (options & ~kKnown) != 0 || (report != nullptr && report->size < sizeof(uint32_t))) {
+        return VELKOR_ERROR_ARGUMENT;
+    }
+    velkor_save_report ours = {};
+    ours.size = sizeof ours;
+    try {
+        const bool v24 = (options & VELKOR_SAVE_ID3V24) != 0;
+        // The date's frames depend on the version written: laid out in a
+        // copy, so that the edit itself keeps the date as given.
+        velkor::TaggedFile dated;
+        const velkor::TaggedFile* file = &edit->file;
+        if (edit->has_date) {
+            dated = edit->file;
+            apply_date(dated.id3v2, edit->date, dated.id3v2.written_version(v24));
+            file = &dated;
+        }
+        const velkor::TagPlan plan = velkor::plan_tagged_file(*file, v24);
+        if (plan.too_large) return VELKOR_ERROR_ARGUMENT;
+        ours.id3v2_version = plan.id3v2_version;
+        ours.id3v2_size = static_cast<int32_t>(plan.rewrite.head.size());
+        ours.dropped_frames = file->id3v2.dropped();
+        ours.tags = (plan.id3v2_version ? VELKOR_TAG_ID3V2 : 0u) | (plan.has_id3v1 ? VELKOR_TAG_ID3V1 : 0u) |
+                    (plan.has_apev2 ? VELKOR_TAG_APEV2 : 0u);
+        int32_t status = VELKOR_OK;
+        if (edit->edited) {
+            velkor::platform::RewriteOptions how;
+            how.break_links = (options & VELKOR_SAVE_BREAK_LINKS) != 0;
+            how.dry_run = (options & VELKOR_SAVE_DRY_RUN) != 0;
+            const velkor::platform::RewriteOutcome outcome =
+                velkor::platform::rewrite_file(edit->path, edit->identity, plan.rewrite, how);
+            using velkor::platform::RewriteStatus;
+            using velkor::platform::RewriteWay;
+            switch (outcome.status) {
+                case RewriteStatus::kDone: break;
+                case RewriteStatus::kChanged: status = VELKOR_ERROR_CHANGED; break;
+                case RewriteStatus::kLinked: status = VELKOR_ERROR_LINKED; break;
+                default: status = velkor::status_of(outcome.problem, VELKOR_ERROR_WRITE); break;
+            }
+            ours.way = outcome.way == RewriteWay::kInPlace    ? VELKOR_SAVED_IN_PLACE
+                       : outcome.way == RewriteWay::kReplaced ? VELKOR_SAVED_REPLACED
+                                                              : VELKOR_SAVED_NOTHING;
+            ours.bytes_written = outcome.bytes_written;
+            if (status == VELKOR_OK && !how.dry_run) {
+                // The edit now holds the file as saved. Should it not be
+                // read again, a later save finds it changed.
+                if (reopen(*edit) != VELKOR_OK) edit->identity = velkor::platform::FileIdentity();
+            }
+        }
+        if (report != nullptr) {
+            const std::size_t room = std::min<std::size_t>(report->size, sizeof ours);
+            std::memcpy(reinterpret_cast<char*>(report) + sizeof(uint32_t),
+                        reinterpret_cast<const char*>(&ours) + sizeof(uint32_t), room - sizeof(uint32_t));
+        }
+        return status;
+    } catch (const std::bad_alloc&) {
+        return VELKOR_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VELKOR_ERROR_WRITE;
+    }
+}
+
+}  // extern "C"

@@ -1,0 +1,52 @@
+// A file's tags as an edit sees them, and the new file an edit makes of
+// them: the new ID3v2 tag in front, the audio as it stands, then the APEv2
+// and Lyrics3 tags as stored and the ID3v1 tag. Reads through a byte
+// source and describes the new file; writing it is the platform's.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/byte_source.h"
+#include "platform/file_rewrite.h"
+#include "tags/id3v2_edit.h"
+#include "tags/trailing_tags.h"
+
+namespace velkor {
+
+struct StoredTag {
+    TrailingTag::Kind kind = TrailingTag::Kind::kApev2;
+    std::vector<uint8_t> bytes;
+};
+
+enum class Id3v1Mode : uint8_t { kKeep, kAdd, kRemove };
+
+struct TaggedFile {
+    Id3v2Edit id3v2;
+    int64_t file_size = 0;
+    int64_t audio_begin = 0;  // behind the old ID3v2 tag
+    int64_t audio_end = 0;    // in front of the trailing tags
+    std::vector<StoredTag> trailing;  // APEv2 and Lyrics3 in file order
+    bool has_id3v1 = false;
+    uint8_t id3v1[128] = {};  // the outermost ID3v1 tag
+
+    Id3v1Mode id3v1_mode = Id3v1Mode::kKeep;
+    bool remove_apev2 = false;
+};
+
+// Reads the tags of a file of `size` bytes. Memory: the tags' bytes.
+TaggedFile read_tagged_file(ByteSource& source, int64_t size);
+
+struct TagPlan {
+    platform::FileRewrite rewrite;
+    int id3v2_version = 0;  // of the tag written; 0 none
+    bool too_large = false;
+    bool has_id3v1 = false;
+    bool has_apev2 = false;
+};
+
+// The new file of the edited tags.
+TagPlan plan_tagged_file(const TaggedFile& file, bool new_as_v24);
+
+}  // namespace velkor

@@ -1,0 +1,508 @@
+// Reading an ID3v2 tag into an editable frame list, changing it, and
+// writing it out again.
+#include "tags/id3v2_edit.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/byte_source.h"
+#include "base/utf8.h"
+#include "tags/id3v2_frame_values.h"
+#include "tags/id3v2_frames.h"
+#include "tags/id3v2_header.h"
+#include "tags/id3v2_text.h"
+
+namespace velkor {
+
+namespace {
+
+using F = Id3v2FrameFlags;
+using Kind = Id3v2NewFrame::Kind;
+
+constexpr uint8_t kLatin1 = 0, kUtf16 = 1, kUtf8 = 3;
+constexpr uint32_t kMaxSyncsafe = 0x0FFFFFFF;
+
+bool is_id(const char* id) {
+    if (std::strlen(id) != 4) return false;
+    for (int i = 0; i < 4; ++i) {
+        const char c = id[i];
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+    }
+    return true;
+}
+
+// The 2.3 MIME type of a 2.2 picture's image format.
+std::string mime_of_format(const std::string& format) {
+    std::string upper = format;
+    for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    if (upper == "JPG") return "image/jpeg";
+    if (upper == "PNG") return "image/png";
+    if (upper == "GIF") return "image/gif";
+    if (upper == "BMP") return "image/bmp";
+    if (upper == "-->") return "-->";
+    return "image/" + format;
+}
+
+// What tells frames of one id apart, read from a frame's content.
+struct FrameKey {
+    bool known = false;
+    std::string language, description;  // POPM: the e-mail
+    int32_t picture_type = -1;
+};
+
+std::size_t latin1_end(ByteSpan c, std::size_t pos) {
+    while (pos < c.size && c.data[pos] != 0) ++pos;
+    return pos;
+}
+
+FrameKey key_of(const Id3v2EditFrame& frame) {
+    FrameKey key;
+    const std::string id = frame.id;
+    if (frame.fresh) {
+        key.known = true;
+        key.language = frame.value.language;
+        key.description = frame.value.description;
+        key.picture_type = frame.value.picture_type;
+        return key;
+    }
+    if (!frame.readable) return key;
+    const ByteSpan c = ByteSpan(frame.stored.data(), frame.stored.size()).from(frame.content_at);
+    key.known = true;
+    const uint8_t encoding = c.at(0);
+    if (id == "TXXX" || id == "WXXX") {
+        decode_id3v2_text(encoding, c, 1, key.description);
+    } else if (id == "COMM" || id == "USLT") {
+        for (std::size_t i = 1; i < 4 && i < c.size; ++i) key.language += static_cast<char>(c.data[i]);
+        decode_id3v2_text(encoding, c, 4, key.description);
+    } else if (id == "APIC") {
+        const std::size_t type_at = latin1_end(c, 1) + 1;
+        key.picture_type = type_at < c.size ? c.data[type_at] : -1;
+        decode_id3v2_text(encoding, c, type_at + 1, key.description);
+    } else if (id == "POPM") {
+        key.description.assign(reinterpret_cast<const char*>(c.data), latin1_end(c, 0));
+        key.description = latin1_to_utf8(key.description);
+    }
+    return key;
+}
+
+// Code points of UTF-8 text (checked by the caller; anything else is U+FFFD).
+template <typename Each>
+void each_code_point(const std::string& text, Each each) {
+    const ByteSpan bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    for (std::size_t pos = 0; pos < bytes.size;) {
+        uint32_t c = kReplacementCharacter;
+        const std::size_t length = next_utf8(bytes, pos, c);
+        each(length > 0 ? c : kReplacementCharacter);
+        pos += length > 0 ? length : 1;
+    }
+}
+
+bool fits_latin1(const std::string& text) {
+    bool fits = true;
+    each_code_point(text, [&](uint32_t c) { fits = fits && c <= 0xFF; });
+    return fits;
+}
+
+void put_text(std::vector<uint8_t>& out, uint8_t encoding, const std::string& text, bool terminated) {
+    if (encoding == kUtf8) {
+        out.insert(out.end(), text.begin(), text.end());
+    } else if (encoding == kLatin1) {
+        each_code_point(text, [&](uint32_t c) { out.push_back(static_cast<uint8_t>(c <= 0xFF ? c : '?')); });
+    } else {
+        out.push_back(0xFF);  // a byte-order mark for each text, little-endian
+        out.push_back(0xFE);
+        auto unit = [&](uint32_t u) {
+            out.push_back(static_cast<uint8_t>(u & 0xFF));
+            out.push_back(static_cast<uint8_t>(u >> 8));
+        };
+        each_code_point(text, [&](uint32_t c) {
+            if (c >= 0x10000) {
+                unit(0xD800 + ((c - 0x10000) >> 10));
+                unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+            } else {
+                unit(c);
+            }
+        });
+    }
+    if (terminated) {
+        out.push_back(0);
+        if (encoding == kUtf16) out.push_back(0);
+    }
+}
+
+void put_latin1(std::vector<uint8_t>& out, const std::string& text, bool terminated) {
+    put_text(out, kLatin1, text, terminated);
+}
+
+void put_be(std::vector<uint8_t>& out, uint64_t value, int width) {
+    for (int i = width - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+void put_size(std::vector<uint8_t>& out, uint32_t size, bool syncsafe) {
+    if (syncsafe) size = (size & 0x7F) | (size & 0x3F80) << 1 | (size & 0x1FC000) << 2 | (size & 0xFE00000) << 3;
+    put_be(out, size, 4);
+}
+
+bool same_described(const Id3v2EditFrame& frame, const Id3v2NewFrame& probe) {
+    const FrameKey key = key_of(frame);
+    return key.known && key.description == probe.description &&
+           (probe.language.empty() || key.language == probe.language);
+}
+bool same_description(const Id3v2EditFrame& frame, const Id3v2NewFrame& probe) {
+    const FrameKey key = key_of(frame);
+    return key.known && key.description == probe.description;
+}
+bool same_picture(const Id3v2EditFrame& frame, const Id3v2NewFrame& probe) {
+    const FrameKey key = key_of(frame);
+    return key.known && key.picture_type == probe.picture_type && key.description == probe.description;
+}
+bool same_type(const Id3v2EditFrame& frame, const Id3v2NewFrame& probe) {
+    const FrameKey key = key_of(frame);
+    return key.known && key.picture_type == probe.picture_type;
+}
+bool any_frame(const Id3v2EditFrame&, const Id3v2NewFrame&) { return true; }
+
+}  // namespace
+
+std::vector<uint8_t> id3v2_new_frame_body(const Id3v2NewFrame& frame, int version) {
+    std::vector<uint8_t> out;
+    // 2.4 keeps several values apart with zero bytes; 2.3 readers expect "/".
+    std::string joined;
+    for (std::size_t i = 0; i < frame.values.size(); ++i) {
+        if (i > 0) joined += version >= 4 ? std::string(1, '\0') : std::string("/");
+        joined += frame.values[i];
+    }
+    auto encoding_for = [&](std::initializer_list<const std::string*> texts) {
+        if (version >= 4) return kUtf8;
+        for (const std::string* text : texts) {
+            if (!fits_latin1(*text)) return kUtf16;
+        }
+        return kLatin1;
+    };
+    auto put_joined = [&](uint8_t encoding) {
+        if (version < 4) {
+            put_text(out, encoding, joined, false);
+            return;
+        }
+        for (std::size_t i = 0; i < frame.values.size(); ++i) {
+            put_text(out, encoding, frame.values[i], i + 1 < frame.values.size());
+        }
+    };
+    switch (frame.kind) {
+        case Kind::kText: {
+            const uint8_t encoding = encoding_for({&joined});
+            out.push_back(encoding);
+            put_joined(encoding);
+            break;
+        }
+        case Kind::kUserText: {
+            const uint8_t encoding = encoding_for({&frame.description, &joined});
+            out.push_back(encoding);
+            put_text(out, encoding, frame.description, true);
+            put_joined(encoding);
+            break;
+        }
+        case Kind::kComment:
+        case Kind::kLyrics: {
+            const uint8_t encoding = encoding_for({&frame.description, &joined});
+            out.push_back(encoding);
+            std::string language = frame.language;
+            language.resize(3, ' ');
+            out.insert(out.end(), language.begin(), language.end());
+            put_text(out, encoding, frame.description, true);
+            put_text(out, encoding, joined, false);
+            break;
+        }
+        case Kind::kUrl:
+            put_latin1(out, joined, false);
+            break;
+        case Kind::kUserUrl: {
+            const uint8_t encoding = encoding_for({&frame.description});
+            out.push_back(encoding);
+            put_text(out, encoding, frame.description, true);
+            put_latin1(out, joined, false);
+            break;
+        }
+        case Kind::kPicture: {
+            const uint8_t encoding = encoding_for({&frame.description});
+            out.push_back(encoding);
+            put_latin1(out, joined, true);
+            out.push_back(static_cast<uint8_t>(frame.picture_type));
+            put_text(out, encoding, frame.description, true);
+            out.insert(out.end(), frame.data.begin(), frame.data.end());
+            break;
+        }
+        case Kind::kPopularimeter: {
+            put_latin1(out, frame.description, true);
+            out.push_back(static_cast<uint8_t>(frame.rating));
+            if (frame.play_count >= 0) {
+                // At least four bytes, more as the count needs them.
+                int width = 4;
+                while (width < 8 && (static_cast<uint64_t>(frame.play_count) >> (8 * width)) != 0) ++width;
+                put_be(out, static_cast<uint64_t>(frame.play_count), width);
+            }
+            break;
+        }
+    }
+    return out;
+}
+
+Id3v2Edit::Id3v2Edit(ByteSpan tag) {
+    Id3v2Header header;
+    if (!parse_id3v2_header(tag, header)) return;
+    version_ = header.version;
+    room_ = std::min<int64_t>(header.end(), static_cast<int64_t>(tag.size));
+    read_frames(tag);
+}
+
+void Id3v2Edit::read_frames(ByteSpan tag) {
+    Id3v2Header header;
+    parse_id3v2_header(tag, header);
+    SpanSource source(tag);
+    Id3v2FrameWalk walk(source, header, std::min<int64_t>(header.tag_size(), static_cast<int64_t>(tag.size)));
+    Id3v2Frame frame;
+    TagCursor body;
+    while (walk.next(frame, body)) {
+        Id3v2EditFrame kept;
+        if (frame.version == 2) {
+            const char* id = id3v2_v24_id(frame.id);
+            if (*id == 0) {
+                ++dropped_;
+                continue;
+            }
+            std::memcpy(kept.id, id, 4);
+        } else {
+            std::memcpy(kept.id, frame.id, 4);
+        }
+        if (!is_id(kept.id)) {
+            ++dropped_;
+            continue;
+        }
+        const Id3v2BodyLayout layout = id3v2_body_layout(frame);
+        kept.flags = frame.flags;
+        const bool transform = (layout.compressed || layout.unsynchronised) && !layout.encrypted;
+        bool done = false;
+        if (transform) {
+            Id3v2FrameContent content(source, frame, body);
+            if (content.ok()) {
+                // Written plain: the group byte stays, sizes and flags of
+                // compression and unsynchronisation go.
+                const bool grouped = frame.flags & (frame.version == 3 ? F::kV23Grouped : F::kV24Grouped);
+                if (grouped) {
+                    TagCursor prefix = body;
+                    uint8_t bytes[6] = {};
+                    prefix.read(bytes, layout.prefix);
+                    kept.stored.push_back(bytes[frame.version == 3 ? layout.prefix - 1 : 0]);
+                }
+                kept.content_at = kept.stored.size();
+                TagCursor& plain = content.cursor();
+                const std::size_t at = kept.stored.size();
+                kept.stored.resize(at + plain.left());
+                plain.read(kept.stored.data() + at, kept.stored.size() - at);
+                kept.flags &= frame.version == 3
+                                  ? static_cast<uint16_t>(~F::kV23Compressed)
+                                  : static_cast<uint16_t>(~(F::kV24Compressed | F::kV24Unsynchronised |
+                                                            F::kV24DataLength));
+                kept.readable = true;
+                done = true;
+            }
+        }
+        if (!done) {
+            // As stored (the tag's own unsynchronisation of 2.2 and 2.3
+            // undone by the walk); a 2.4 frame the tag's flag unsynchronised
+            // says so itself now.
+            kept.stored.resize(body.left());
+            body.read(kept.stored.data(), kept.stored.size());
+            kept.content_at = std::min(layout.prefix, kept.stored.size());
+            kept.readable = !layout.encrypted && !layout.compressed && !layout.unsynchronised;
+            if (frame.version == 4 && layout.unsynchronised) kept.flags |= F::kV24Unsynchronised;
+        }
+        if (frame.version == 2 && std::strcmp(kept.id, "APIC") == 0 && kept.stored.size() >= 4) {
+            // The image format of three letters becomes a MIME type.
+            const std::string format(reinterpret_cast<const char*>(kept.stored.data() + 1), 3);
+            const std::string mime = mime_of_format(format);
+            std::vector<uint8_t> converted{kept.stored[0]};
+            converted.insert(converted.end(), mime.begin(), mime.end());
+            converted.push_back(0);
+            converted.insert(converted.end(), kept.stored.begin() + 4, kept.stored.end());
+            kept.stored.swap(converted);
+        }
+        if (kept.stored.empty()) continue;  // nothing left to write
+        frames_.push_back(std::move(kept));
+    }
+}
+
+void Id3v2Edit::replace(const char* id, Id3v2NewFrame value, bool put,
+                        bool (*same)(const Id3v2EditFrame&, const Id3v2NewFrame&)) {
+    edited_ = true;
+    touched_.insert(id);
+    // The new frame takes the place of the first it replaces.
+    bool placed = !put;
+    std::size_t kept = 0;
+    Id3v2EditFrame fresh;
+    std::memcpy(fresh.id, id, 4);
+    fresh.fresh = true;
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+        const bool match = std::strcmp(frames_[i].id, id) == 0 && same(frames_[i], value);
+        if (match && !placed) {
+            fresh.value = std::move(value);
+            frames_[kept++] = std::move(fresh);
+            placed = true;
+        } else if (!match) {
+            if (kept != i) frames_[kept] = std::move(frames_[i]);
+            ++kept;
+        }
+    }
+    frames_.resize(kept);
+    if (!placed) {
+        fresh.value = std::move(value);
+        frames_.push_back(std::move(fresh));
+    }
+}
+
+void Id3v2Edit::set_text(const char* id, const std::vector<std::string>& values) {
+    Id3v2NewFrame value;
+    value.values = values;
+    replace(id, std::move(value), !values.empty(), any_frame);
+}
+
+void Id3v2Edit::set_user_text(const std::string& description, const std::vector<std::string>& values) {
+    Id3v2NewFrame value;
+    value.kind = Kind::kUserText;
+    value.description = description;
+    value.values = values;
+    replace("TXXX", std::move(value), !values.empty(), same_description);
+}
+
+void Id3v2Edit::set_described_text(const char* id, const std::string& language, const std::string& description,
+                                   const std::string* text) {
+    Id3v2NewFrame value;
+    value.kind = std::strcmp(id, "USLT") == 0 ? Kind::kLyrics : Kind::kComment;
+    value.language = language;
+    value.description = description;
+    if (text) value.values.push_back(*text);
+    replace(id, std::move(value), text != nullptr, same_described);
+}
+
+void Id3v2Edit::set_url(const char* id, const std::string& description, const std::string* url) {
+    Id3v2NewFrame value;
+    const bool user = std::strcmp(id, "WXXX") == 0;
+    value.kind = user ? Kind::kUserUrl : Kind::kUrl;
+    value.description = description;
+    const bool remove = url == nullptr || url->empty();
+    if (!remove) value.values.push_back(*url);
+    replace(id, std::move(value), !remove, user ? same_description : any_frame);
+}
+
+void Id3v2Edit::add_picture(int32_t type, const std::string& mime, const std::string& description,
+                            std::vector<uint8_t> data) {
+    Id3v2NewFrame value;
+    value.kind = Kind::kPicture;
+    value.picture_type = type;
+    value.values.push_back(mime);
+    value.description = description;
+    value.data = std::move(data);
+    replace("APIC", std::move(value), true, same_picture);
+}
+
+void Id3v2Edit::remove_pictures(int32_t type) {
+    Id3v2NewFrame probe;
+    probe.picture_type = type;
+    replace("APIC", std::move(probe), false, type < 0 ? any_frame : same_type);
+}
+
+void Id3v2Edit::set_popularimeter(const std::string& email, int32_t rating, int64_t play_count) {
+    Id3v2NewFrame value;
+    value.kind = Kind::kPopularimeter;
+    value.description = email;
+    value.rating = rating;
+    value.play_count = play_count;
+    replace("POPM", std::move(value), rating >= 0, same_description);
+}
+
+void Id3v2Edit::remove_frames(const char* id) { replace(id, Id3v2NewFrame(), false, any_frame); }
+
+void Id3v2Edit::remove_all() {
+    edited_ = true;
+    removed_ = true;
+    for (const Id3v2EditFrame& frame : frames_) touched_.insert(frame.id);
+    frames_.clear();
+}
+
+std::string Id3v2Edit::text(const char* id) const {
+    for (const Id3v2EditFrame& frame : frames_) {
+        if (std::strcmp(frame.id, id) != 0) continue;
+        if (frame.fresh) {
+            std::string joined;
+            for (const std::string& value : frame.value.values) joined += (joined.empty() ? "" : "; ") + value;
+            return joined;
+        }
+        if (!frame.readable) return std::string();
+        const ByteSpan c = ByteSpan(frame.stored.data(), frame.stored.size()).from(frame.content_at);
+        return decode_id3v2_texts(c.at(0), c, 1);
+    }
+    return std::string();
+}
+
+std::string Id3v2Edit::comment() const {
+    const Id3v2EditFrame* chosen = nullptr;
+    for (const Id3v2EditFrame& frame : frames_) {
+        if (std::strcmp(frame.id, "COMM") != 0) continue;
+        const FrameKey key = key_of(frame);
+        if (!key.known) continue;
+        if (chosen == nullptr) chosen = &frame;
+        if (key.description.empty()) {
+            chosen = &frame;
+            break;
+        }
+    }
+    if (chosen == nullptr) return std::string();
+    if (chosen->fresh) return chosen->value.values.empty() ? std::string() : chosen->value.values[0];
+    const ByteSpan c = ByteSpan(chosen->stored.data(), chosen->stored.size()).from(chosen->content_at);
+    std::string description;
+    const std::size_t text_at = decode_id3v2_text(c.at(0), c, 4, description);
+    return decode_id3v2_texts(c.at(0), c, text_at);
+}
+
+Id3v2Written Id3v2Edit::write(bool new_as_v24) const {
+    Id3v2Written written;
+    if (frames_.empty()) return written;
+    const int version = written_version(new_as_v24);
+    written.version = version;
+    std::vector<uint8_t>& out = written.bytes;
+    out.assign(Id3v2Header::kSize, 0);
+    for (const Id3v2EditFrame& frame : frames_) {
+        std::vector<uint8_t> built;
+        if (frame.fresh) built = id3v2_new_frame_body(frame.value, version);
+        const std::vector<uint8_t>& body = frame.fresh ? built : frame.stored;
+        if (body.empty()) continue;
+        if (body.size() > kMaxSyncsafe || out.size() + body.size() + 10 > kMaxSyncsafe) {
+            written = Id3v2Written();
+            written.too_large = true;
+            return written;
+        }
+        out.insert(out.end(), frame.id, frame.id + 4);
+        put_size(out, static_cast<uint32_t>(body.size()), version == 4);
+        // The flags of a frame read from a 2.2 tag are none.
+        const uint16_t flags = frame.fresh ? 0 : frame.flags;
+        put_be(out, flags, 2);
+        out.insert(out.end(), body.begin(), body.end());
+    }
+    const std::size_t frames_size = out.size() - Id3v2Header::kSize;
+    std::size_t total = out.size();
+    if (room_ > 0 && static_cast<int64_t>(total) <= room_ && room_ <= static_cast<int64_t>(kMaxSyncsafe)) {
+        total = static_cast<std::size_t>(room_);
+    } else {
+        total += std::min(kMinPadding + frames_size / 16, kMaxPadding);
+        total = std::min<std::size_t>(total, kMaxSyncsafe + Id3v2Header::kSize);
+    }
+    out.resize(total, 0);
+    const uint8_t head[6] = {'I', 'D', '3', static_cast<uint8_t>(version), 0, 0};
+    std::memcpy(out.data(), head, 6);
+    std::vector<uint8_t> size;
+    put_size(size, static_cast<uint32_t>(total - Id3v2Header::kSize), true);
+    std::memcpy(out.data() + 6, size.data(), 4);
+    return written;
+}
+
+}  // namespace velkor
