@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fails each file call of `velkor tag` in turn (fault_injection.c, preloaded,
+# Fails each file call of `velkor tag --id3v1=only` in turn (fault_injection.c, preloaded,
 # makes the k-th call on the file fail with EIO), on a file with a tag and
 # one without. After each run the file must hold its old bytes and the exit
 # status be non-zero, or hold the whole new tag with exit status 0. The same
@@ -22,7 +22,7 @@ source=$source_dir/samples/cbr_id3v11.mp3
 cp "$source" "$tmp/tagged.old"
 head -c $(($(wc -c <"$source") - 128)) "$source" >"$tmp/untagged.old"
 cd "$tmp"
-tag() { LD_PRELOAD=$tmp/faults.so FAULT_MATCH=target.mp3 "$velkor" tag target.mp3 --title "Fault" >/dev/null 2>&1; }
+tag() { LD_PRELOAD=$tmp/faults.so FAULT_MATCH=target.mp3 "$velkor" tag --id3v1=only target.mp3 --title "Fault" >/dev/null 2>&1; }
 total=0
 for kind in tagged untagged; do
   cp "$kind.old" target.mp3

@@ -149,46 +149,186 @@ AnalyseOptions parse_analyse_options(const std::vector<std::string>& args) {
     return options;
 }
 
+namespace {
+
+bool is_frame_id(std::string_view id) {
+    return id.size() == 4 && id.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") == std::string_view::npos;
+}
+
+// "TIT2" or "TXXX:description" (any description, "" included).
+bool is_frame_name(std::string_view id) {
+    return is_frame_id(id) || (id.size() > 4 && id.substr(0, 5) == "TXXX:");
+}
+
+// "3" or "3/12": a number, and the count behind a slash.
+bool is_number_of(std::string_view text) {
+    const std::size_t slash = text.find('/');
+    const auto digits = [](std::string_view part) {
+        return !part.empty() && part.size() <= 9 && part.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    return digits(text.substr(0, slash)) && (slash == std::string_view::npos || digits(text.substr(slash + 1)));
+}
+
+bool add_tag_kinds(std::string_view list, unsigned& kinds) {
+    while (true) {
+        const std::size_t comma = list.find(',');
+        const std::string_view word = list.substr(0, comma);
+        if (word == "v1") {
+            kinds |= kTagId3v1;
+        } else if (word == "v2") {
+            kinds |= kTagId3v2;
+        } else if (word == "ape") {
+            kinds |= kTagApev2;
+        } else if (word == "all") {
+            kinds |= kTagId3v1 | kTagId3v2 | kTagApev2;
+        } else {
+            return false;
+        }
+        if (comma == std::string_view::npos) return true;
+        list.remove_prefix(comma + 1);
+    }
+}
+
+}  // namespace
+
 TagOptions parse_tag_options(const std::vector<std::string>& args) {
-    enum : int { kTitle = 256, kArtist, kAlbum, kYear, kComment, kTrack, kGenre };
+    enum : int {
+        kYear = 256, kComposer, kSet, kRemove, kCover, kRemoveCover, kRemoveTags, kId3v2Version, kId3v1,
+        kDryRun, kBreakLinks, kYes
+    };
     static const option kLongOptions[] = {
-        {"title", required_argument, nullptr, kTitle},     {"artist", required_argument, nullptr, kArtist},
-        {"album", required_argument, nullptr, kAlbum},     {"year", required_argument, nullptr, kYear},
-        {"comment", required_argument, nullptr, kComment}, {"track", required_argument, nullptr, kTrack},
-        {"genre", required_argument, nullptr, kGenre},     {"help", no_argument, nullptr, 'h'},
-        {"yes", no_argument, nullptr, 'y'},                {nullptr, 0, nullptr, 0},
+        {"title", required_argument, nullptr, 't'},
+        {"artist", required_argument, nullptr, 'a'},
+        {"album", required_argument, nullptr, 'A'},
+        {"album-artist", required_argument, nullptr, 'b'},
+        {"date", required_argument, nullptr, 'y'},
+        {"year", required_argument, nullptr, kYear},
+        {"track", required_argument, nullptr, 'n'},
+        {"disc", required_argument, nullptr, 'd'},
+        {"genre", required_argument, nullptr, 'g'},
+        {"comment", required_argument, nullptr, 'c'},
+        {"composer", required_argument, nullptr, kComposer},
+        {"set", required_argument, nullptr, kSet},
+        {"remove", required_argument, nullptr, kRemove},
+        {"cover", required_argument, nullptr, kCover},
+        {"remove-cover", no_argument, nullptr, kRemoveCover},
+        {"remove-tags", required_argument, nullptr, kRemoveTags},
+        {"id3v2-version", required_argument, nullptr, kId3v2Version},
+        {"id3v1", required_argument, nullptr, kId3v1},
+        {"dry-run", no_argument, nullptr, kDryRun},
+        {"break-links", no_argument, nullptr, kBreakLinks},
+        {"yes", no_argument, nullptr, kYes},
+        {"help", no_argument, nullptr, 'h'},
+        {nullptr, 0, nullptr, 0},
     };
     TagOptions options;
-    std::vector<std::string> operands;
-    int fields = 0;
-    Getopt getopt(args, "-:hy", kLongOptions);
+    int changes = 0;
+    bool needs_id3v2 = false;  // an option the ID3v1 form has not
+    std::string id3v2_option;
+    const auto id3v2_only = [&](const char* name) {
+        needs_id3v2 = true;
+        if (id3v2_option.empty()) id3v2_option = name;
+    };
+    Getopt getopt(args, "-:ht:a:A:b:y:n:d:g:c:", kLongOptions);
     for (int c; (c = getopt.next()) != -1;) {
         std::optional<std::string>* field = nullptr;
+        const std::string value = optarg ? optarg : "";
         switch (c) {
-            case kOperand: operands.emplace_back(optarg); continue;
-            case kTitle: field = &options.title; break;
-            case kArtist: field = &options.artist; break;
-            case kAlbum: field = &options.album; break;
+            case kOperand: options.files.push_back(value); continue;
+            case 't': field = &options.title; break;
+            case 'a': field = &options.artist; break;
+            case 'A': field = &options.album; break;
+            case 'y':
             case kYear: field = &options.year; break;
-            case kComment: field = &options.comment; break;
-            case kTrack: field = &options.track; break;
-            case kGenre: field = &options.genre; break;
+            case 'n': field = &options.track; break;
+            case 'g': field = &options.genre; break;
+            case 'c': field = &options.comment; break;
+            case 'b': field = &options.album_artist, id3v2_only("--album-artist"); break;
+            case 'd': field = &options.disc, id3v2_only("--disc"); break;
+            case kComposer: field = &options.composer, id3v2_only("--composer"); break;
+            case kSet: {
+                const std::size_t equals = value.find('=');
+                if (equals == std::string::npos || !is_frame_name(std::string_view(value).substr(0, equals))) {
+                    return usage_error<TagOptions>("--set takes ID=VALUE (a frame id such as TIT2, or TXXX:NAME), not '" +
+                                                   value + "'");
+                }
+                options.frames.push_back({value.substr(0, equals), value.substr(equals + 1)});
+                ++changes;
+                id3v2_only("--set");
+                continue;
+            }
+            case kRemove:
+                if (!is_frame_name(value)) {
+                    return usage_error<TagOptions>("--remove takes a frame id such as TCOM, or TXXX:NAME, not '" +
+                                                   value + "'");
+                }
+                options.frames.push_back({value, std::nullopt});
+                ++changes;
+                id3v2_only("--remove");
+                continue;
+            case kCover: options.cover = value, ++changes, id3v2_only("--cover"); continue;
+            case kRemoveCover: options.remove_cover = true, ++changes, id3v2_only("--remove-cover"); continue;
+            case kRemoveTags:
+                if (!add_tag_kinds(value, options.remove_tags)) {
+                    return usage_error<TagOptions>("--remove-tags takes v1, v2, ape or all (several with commas), not '" +
+                                                   value + "'");
+                }
+                ++changes;
+                id3v2_only("--remove-tags");
+                continue;
+            case kId3v2Version:
+                if (value != "3" && value != "4") {
+                    return usage_error<TagOptions>("--id3v2-version takes 3 or 4, not '" + value + "'");
+                }
+                options.id3v2_version = value[0] - '0';
+                id3v2_only("--id3v2-version");
+                continue;
+            case kId3v1:
+                if (value == "keep") {
+                    options.id3v1 = Id3v1Mode::kKeep;
+                } else if (value == "add") {
+                    options.id3v1 = Id3v1Mode::kAdd;
+                } else if (value == "remove") {
+                    options.id3v1 = Id3v1Mode::kRemove;
+                } else if (value == "only") {
+                    options.id3v1 = Id3v1Mode::kOnly;
+                } else {
+                    return usage_error<TagOptions>("--id3v1 takes keep, add, remove or only, not '" + value + "'");
+                }
+                continue;
+            case kDryRun: options.dry_run = true, id3v2_only("--dry-run"); continue;
+            case kBreakLinks: options.break_links = true, id3v2_only("--break-links"); continue;
+            case kYes: options.assume_yes = true; continue;
             case 'h': options.action = Action::kHelp; continue;
-            case 'y': options.assume_yes = true; continue;
-            case ':':
-                return usage_error<TagOptions>("option '--" + std::string(getopt.long_option(optopt)->name) +
-                                               "' needs a value");
+            case ':': {
+                const option* named = getopt.long_option(optopt);
+                return usage_error<TagOptions>("option '--" + std::string(named ? named->name : "?") + "' needs a value");
+            }
             default: return usage_error<TagOptions>(getopt.refusal(" for 'velkor tag'"));
         }
-        *field = optarg;
-        ++fields;
+        *field = value;
+        ++changes;
     }
-    getopt.take_rest(operands);
+    getopt.take_rest(options.files);
     if (options.action == Action::kHelp) return options;
-    if (operands.empty()) return usage_error<TagOptions>("'velkor tag' needs a file");
-    if (operands.size() > 1) return usage_error<TagOptions>("'velkor tag' takes one file, not " + std::to_string(operands.size()));
-    if (fields == 0) return usage_error<TagOptions>("'velkor tag' needs at least one field option, such as --title");
-    options.file = operands.front();
+    if (options.files.empty()) return usage_error<TagOptions>("'velkor tag' needs a file");
+    const bool only = options.id3v1 == Id3v1Mode::kOnly;
+    if (only && needs_id3v2) {
+        return usage_error<TagOptions>("--id3v1 only writes the ID3v1 tag alone; " + id3v2_option + " needs ID3v2");
+    }
+    if ((options.remove_tags & kTagId3v1) && options.id3v1 != Id3v1Mode::kKeep && options.id3v1 != Id3v1Mode::kRemove) {
+        return usage_error<TagOptions>("--remove-tags v1 and --id3v1 add or only exclude each other");
+    }
+    if (!only) {
+        for (const auto* number : {&options.track, &options.disc}) {
+            if (*number && !(*number)->empty() && **number != "n/a" && !is_number_of(**number)) {
+                return usage_error<TagOptions>(std::string(number == &options.track ? "--track" : "--disc") +
+                                               " takes a number, or N/TOTAL such as 3/12, not '" + **number + "'");
+            }
+        }
+    }
+    if (options.id3v1 == Id3v1Mode::kAdd || options.id3v1 == Id3v1Mode::kRemove) ++changes;
+    if (changes == 0) return usage_error<TagOptions>("'velkor tag' needs at least one change, such as --title");
     return options;
 }
 

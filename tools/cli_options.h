@@ -1,5 +1,5 @@
 // Command-line parsing for both forms of the command: `velkor [OPTION]...
-// FILE...` (analysis) and `velkor tag FILE [FIELD OPTION]...`.
+// FILE...` (analysis) and `velkor tag [OPTION]... FILE...`.
 #pragma once
 
 #include <optional>
@@ -31,13 +31,36 @@ struct AnalyseOptions {
     std::vector<std::string> files;
 };
 
-// The fields to change, as given; an option not given, or given as "n/a",
-// leaves its field as it is.
+// What becomes of the ID3v1 tag (--id3v1): kept and following the ID3v2
+// fields, added, removed, or the only tag written (the ID3v1 form).
+enum class Id3v1Mode { kKeep, kAdd, kRemove, kOnly };
+
+// Tags, for --remove-tags.
+enum TagKind : unsigned { kTagId3v1 = 1, kTagId3v2 = 2, kTagApev2 = 4 };
+
+// One --set, --remove or field option, in the order given: a frame id
+// ("TIT2", "TXXX:description", "WOAR") or a field name of the library.
+struct FrameChange {
+    std::string id;
+    std::optional<std::string> value;  // none: --remove
+};
+
+// The changes to make, as given; an option not given, or given as "n/a",
+// leaves its field as it is, and "" clears it.
 struct TagOptions {
     Action action = Action::kRun;
     std::string error;
-    std::string file;
+    std::vector<std::string> files;
     std::optional<std::string> title, artist, album, year, comment, track, genre;
+    std::optional<std::string> album_artist, disc, composer;
+    std::vector<FrameChange> frames;  // --set and --remove
+    std::optional<std::string> cover;
+    bool remove_cover = false;
+    unsigned remove_tags = 0;  // TagKind bits
+    int id3v2_version = 0;     // 3 or 4; 0 for the library's choice
+    Id3v1Mode id3v1 = Id3v1Mode::kKeep;
+    bool dry_run = false;
+    bool break_links = false;
     bool assume_yes = false;
 };
 

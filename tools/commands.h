@@ -9,7 +9,7 @@ namespace velkor::cli {
 // velkor [OPTION]... FILE...
 int run_analyse_command(const std::vector<std::string>& args);
 
-// velkor tag FILE [FIELD OPTION]...; args are those behind "tag".
+// velkor tag [OPTION]... FILE...; args are those behind "tag".
 int run_tag_command(const std::vector<std::string>& args);
 
 }  // namespace velkor::cli

@@ -1,5 +1,5 @@
-// The velkor command: analyses MPEG audio files, or with "tag" rewrites one
-// file's ID3v1 tag.
+// The velkor command: analyses MPEG audio files, or with "tag" changes
+// files' tags.
 #include <csignal>
 #include <string>
 #include <vector>

@@ -1,6 +1,12 @@
-// velkor tag FILE [FIELD OPTION]...: changes fields of the file's ID3v1 tag
-// and writes it back.
+// velkor tag [OPTION]... FILE...: gives each file the changes asked for in
+// its ID3v2 tag (the ID3v1 tag following) through the library's edits, or,
+// with --id3v1 only, changes the ID3v1 tag alone.
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -9,6 +15,7 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "file_facts.h"
+#include "signals.h"
 #include "standard_output.h"
 #include "terminal.h"
 #include "text_encoding.h"
@@ -65,11 +72,11 @@ bool read_yes() {
     return *p == 'y' || *p == 'Y';
 }
 
-// One run of the tag form: what is asked, what the file holds, and what
-// comes of it.
+// One file's ID3v1 tag (--id3v1 only): what is asked, what the file holds,
+// and what comes of it.
 class TagWriter {
 public:
-    explicit TagWriter(const TagOptions& options) : options_(options), path_(options.file) {}
+    TagWriter(const TagOptions& options, const std::string& path) : options_(options), path_(path) {}
 
     int run() {
         const int32_t status = file_.open(path_.c_str(), 0);
@@ -262,6 +269,250 @@ private:
     bool refused_ = false;
 };
 
+
+// --- ID3v2 through the library's edits --------------------------------------
+
+void say(const std::string& path, const std::string& message) {
+    std::fprintf(stderr, "velkor: %s: %s\n", printable(path).c_str(), message.c_str());
+}
+
+// "312 bytes", "4 KiB" (rounded up), "4.9 MiB".
+std::string size_text(int64_t bytes) {
+    if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    if (bytes < (int64_t{1} << 20)) return std::to_string((bytes + 1023) / 1024) + " KiB";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1 << 20));
+    return text;
+}
+
+// The picture of --cover, read once for all files.
+struct Cover {
+    std::string mime;
+    std::string bytes;
+};
+
+constexpr std::size_t kCoverLimit = std::size_t{16} << 20;
+
+// The image's type from its first bytes; "" for none known.
+std::string image_type(const std::string& bytes) {
+    if (bytes.compare(0, 3, "\xFF\xD8\xFF") == 0) return "image/jpeg";
+    if (bytes.compare(0, 8, "\x89PNG\r\n\x1A\n") == 0) return "image/png";
+    if (bytes.compare(0, 4, "GIF8") == 0) return "image/gif";
+    return "";
+}
+
+bool load_cover(const std::string& path, Cover& cover) {
+    std::ifstream in(path, std::ios::binary);
+    if (in) cover.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in && !in.eof()) {
+        say(path, "the cover cannot be read; no file was changed");
+        return false;
+    }
+    cover.mime = image_type(cover.bytes);
+    if (cover.mime.empty() || cover.bytes.size() > kCoverLimit) {
+        say(path, cover.mime.empty() ? "the cover is not a JPEG, PNG or GIF image; no file was changed"
+                                     : "the cover is larger than 16 MiB; no file was changed");
+        return false;
+    }
+    return true;
+}
+
+struct EditCloser {
+    void operator()(velkor_edit* edit) const { velkor_edit_close(edit); }
+};
+
+// One file's edit: every change asked for, then one save.
+class EditRun {
+public:
+    EditRun(const TagOptions& options, const std::string& path, const Cover* cover)
+        : options_(options), path_(path), cover_(cover) {}
+
+    bool run() {
+        velkor_edit* opened = nullptr;
+        const int32_t status = velkor_edit_open(path_.c_str(), 0, &opened);
+        if (status != VELKOR_OK) {
+            say(path_, std::string(velkor_status_text(status)) + "; nothing written");
+            return false;
+        }
+        edit_.reset(opened);
+        if (options_.dry_run) before_.open(path_.c_str(), 0);
+        if (!make_changes()) return false;
+
+        uint32_t how = (options_.id3v2_version == 4 ? VELKOR_SAVE_ID3V24 : 0u) |
+                       (options_.break_links ? VELKOR_SAVE_BREAK_LINKS : 0u) |
+                       (options_.dry_run ? VELKOR_SAVE_DRY_RUN : 0u);
+        velkor_save_report report{};
+        report.size = sizeof report;
+        const int32_t saved = velkor_edit_save(edit_.get(), how, &report);
+        if (saved != VELKOR_OK) {
+            std::string why = velkor_status_text(saved);
+            if (saved == VELKOR_ERROR_LINKED) why += " (--break-links gives this name a copy of its own)";
+            say(path_, "nothing written: " + why);
+            return false;
+        }
+        tell(report);
+        return true;
+    }
+
+private:
+    bool refused(const std::string& what, int32_t status) {
+        say(path_, what + " refused: " + velkor_status_text(status) + "; nothing written");
+        return false;
+    }
+
+    bool make_changes() {
+        velkor_edit* edit = edit_.get();
+        // Tags removed first: fields set afterwards make a new one.
+        const uint32_t removed = ((options_.remove_tags & kTagId3v2) ? VELKOR_TAG_ID3V2 : 0u) |
+                                 ((options_.remove_tags & kTagApev2) ? VELKOR_TAG_APEV2 : 0u);
+        if (removed != 0 && velkor_edit_remove_tag(edit, removed) != VELKOR_OK) return refused("--remove-tags", 7);
+        const int32_t v1 = (options_.remove_tags & kTagId3v1) || options_.id3v1 == Id3v1Mode::kRemove
+                               ? VELKOR_ID3V1_REMOVE
+                           : options_.id3v1 == Id3v1Mode::kAdd ? VELKOR_ID3V1_ADD
+                                                               : VELKOR_ID3V1_KEEP;
+        if (int32_t s = velkor_edit_set_id3v1(edit, v1); s != VELKOR_OK) return refused("--id3v1", s);
+
+        const struct {
+            const std::optional<std::string>& value;
+            int32_t field;
+            const char* option;
+        } fields[] = {
+            {options_.title, VELKOR_ID3V2_TITLE, "--title"},
+            {options_.artist, VELKOR_ID3V2_ARTIST, "--artist"},
+            {options_.album, VELKOR_ID3V2_ALBUM, "--album"},
+            {options_.album_artist, VELKOR_ID3V2_ALBUM_ARTIST, "--album-artist"},
+            {options_.year, VELKOR_ID3V2_DATE, "--date"},
+            {options_.track, VELKOR_ID3V2_TRACK, "--track"},
+            {options_.disc, VELKOR_ID3V2_DISC, "--disc"},
+            {options_.genre, VELKOR_ID3V2_GENRE, "--genre"},
+            {options_.composer, VELKOR_ID3V2_COMPOSER, "--composer"},
+        };
+        for (const auto& f : fields) {
+            if (!requested(f.value)) continue;
+            const int32_t s = velkor_edit_set_field(edit, f.field, f.value->c_str());
+            if (s != VELKOR_OK) return refused(std::string(f.option) + " '" + printable(*f.value) + "'", s);
+            changed_.push_back(f.field);
+        }
+        if (requested(options_.comment) && !set_comment(*options_.comment)) return false;
+        for (const FrameChange& change : options_.frames) {
+            if (!change_frame(change)) return false;
+        }
+        if (options_.remove_cover) velkor_edit_remove_pictures(edit, -1);
+        if (cover_) {
+            const int32_t s = velkor_edit_add_picture(edit, 3, cover_->mime.c_str(), "", cover_->bytes.data(),
+                                                      static_cast<int32_t>(cover_->bytes.size()));
+            if (s != VELKOR_OK) return refused("--cover", s);
+        }
+        return true;
+    }
+
+    // "LANG:DESC:TEXT" (three letters, a description, the text) names the
+    // comment frame; any other text is the plain comment's.
+    bool set_comment(const std::string& value) {
+        const std::size_t second = value.size() > 4 && value[3] == ':' ? value.find(':', 4) : std::string::npos;
+        const bool letters = value.size() > 3 && std::isalpha(static_cast<unsigned char>(value[0])) &&
+                             std::isalpha(static_cast<unsigned char>(value[1])) &&
+                             std::isalpha(static_cast<unsigned char>(value[2]));
+        int32_t s;
+        if (letters && second != std::string::npos) {
+            const std::string language = value.substr(0, 3), description = value.substr(4, second - 4);
+            const std::string text = value.substr(second + 1);
+            s = velkor_edit_set_comment(edit_.get(), language.c_str(), description.c_str(),
+                                        text.empty() ? nullptr : text.c_str());
+        } else {
+            s = velkor_edit_set_field(edit_.get(), VELKOR_ID3V2_COMMENT, value.c_str());
+            changed_.push_back(VELKOR_ID3V2_COMMENT);
+        }
+        return s == VELKOR_OK || refused("--comment '" + printable(value) + "'", s);
+    }
+
+    // --set ID=VALUE ("" removes) and --remove ID.
+    bool change_frame(const FrameChange& change) {
+        velkor_edit* edit = edit_.get();
+        const char* text = change.value ? change.value->c_str() : nullptr;
+        const int32_t count = change.value && !change.value->empty() ? 1 : 0;
+        int32_t s;
+        if (change.id.compare(0, 5, "TXXX:") == 0) {
+            s = velkor_edit_set_user_text(edit, change.id.c_str() + 5, &text, count);
+        } else if (!change.value) {
+            s = velkor_edit_remove_frames(edit, change.id.c_str());
+        } else if (change.id[0] == 'T' && change.id != "TXXX") {
+            s = velkor_edit_set_text(edit, change.id.c_str(), &text, count);
+        } else if (change.id[0] == 'W' && change.id != "WXXX") {
+            s = velkor_edit_set_url(edit, change.id.c_str(), nullptr, count ? text : nullptr);
+        } else {
+            say(path_, "--set " + change.id + " refused: --set takes text (T...) and link (W...) frames; nothing written");
+            return false;
+        }
+        return s == VELKOR_OK || refused((change.value ? "--set " : "--remove ") + change.id, s);
+    }
+
+    // One line: the tags the file holds now and how they got there; with
+    // --dry-run, how they would, and the fields that would change.
+    void tell(const velkor_save_report& report) {
+        std::string tags;
+        const auto add = [&tags](const std::string& name) { tags += (tags.empty() ? "" : " and ") + name; };
+        if (report.id3v2_version) add("ID3v2." + std::to_string(report.id3v2_version));
+        if (report.tags & VELKOR_TAG_ID3V1) add("ID3v1");
+        if (report.tags & VELKOR_TAG_APEV2) add("APEv2");
+        if (tags.empty()) tags = "no tags left:";
+        std::string line = printable(path_) + ": ";
+        const bool dry = options_.dry_run;
+        const std::string verb = dry ? " would be " : " ";
+        if (report.way == VELKOR_SAVED_NOTHING) {
+            line += dry ? "would stay unchanged" : "unchanged";
+        } else if (report.way == VELKOR_SAVED_IN_PLACE) {
+            line += tags + verb + "written in place";
+            if (!dry) line += " (" + size_text(report.bytes_written) + ")";
+        } else {
+            line += tags + verb + "rewritten";
+            if (!dry) line += " (" + size_text(report.bytes_written) + ")";
+            if (dry) line += " (the whole file copied beside it)";
+        }
+        write_stdout(line + "\n");
+        if (dry) tell_field_changes();
+        if (report.dropped_frames > 0) {
+            say(path_, std::to_string(report.dropped_frames) + " ID3v2.2 frame(s) without a later id left out");
+        }
+        if (options_.id3v2_version && report.id3v2_version && report.id3v2_version != options_.id3v2_version) {
+            say(path_, "the tag stays ID3v2." + std::to_string(report.id3v2_version) +
+                           ": an existing tag keeps its version");
+        }
+    }
+
+    void tell_field_changes() {
+        static const struct {
+            int32_t field;
+            const char* name;
+            const std::optional<std::string> TagOptions::*value;
+        } kNames[] = {
+            {VELKOR_ID3V2_TITLE, "title", &TagOptions::title},
+            {VELKOR_ID3V2_ARTIST, "artist", &TagOptions::artist},
+            {VELKOR_ID3V2_ALBUM, "album", &TagOptions::album},
+            {VELKOR_ID3V2_ALBUM_ARTIST, "album artist", &TagOptions::album_artist},
+            {VELKOR_ID3V2_DATE, "date", &TagOptions::year},
+            {VELKOR_ID3V2_TRACK, "track", &TagOptions::track},
+            {VELKOR_ID3V2_DISC, "disc", &TagOptions::disc},
+            {VELKOR_ID3V2_GENRE, "genre", &TagOptions::genre},
+            {VELKOR_ID3V2_COMPOSER, "composer", &TagOptions::composer},
+            {VELKOR_ID3V2_COMMENT, "comment", &TagOptions::comment},
+        };
+        for (const auto& n : kNames) {
+            if (std::find(changed_.begin(), changed_.end(), n.field) == changed_.end()) continue;
+            const std::string old(before_.text(n.field)), wanted = *(options_.*n.value);
+            if (old == wanted) continue;
+            write_stdout(std::string("  ") + n.name + ": \"" + printable(old) + "\" -> \"" + printable(wanted) + "\"\n");
+        }
+    }
+
+    const TagOptions& options_;
+    const std::string& path_;
+    const Cover* cover_;
+    std::unique_ptr<velkor_edit, EditCloser> edit_;
+    AnalysedFile before_;         // with --dry-run: the texts as they are
+    std::vector<int32_t> changed_;  // the fields set
+};
+
 }  // namespace
 
 int run_tag_command(const std::vector<std::string>& args) {
@@ -272,7 +523,20 @@ int run_tag_command(const std::vector<std::string>& args) {
         case Action::kVersion:
         case Action::kRun: break;
     }
-    return TagWriter(options).run();
+    Cover cover;
+    if (options.cover && !load_cover(*options.cover, cover)) return kExitFailed;
+    // Ctrl-C lets the file being written finish, then stops.
+    catch_interrupt();
+    int status = kExitOk;
+    for (const std::string& path : options.files) {
+        if (interrupted()) return kExitInterrupted;
+        const bool done = options.id3v1 == Id3v1Mode::kOnly
+                              ? TagWriter(options, path).run() == kExitOk
+                              : EditRun(options, path, options.cover ? &cover : nullptr).run();
+        if (!done) status = kExitFailed;
+        if (stdout_failed()) return kExitFailed;
+    }
+    return status;
 }
 
 }  // namespace velkor::cli
