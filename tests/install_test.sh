@@ -34,7 +34,7 @@ if [ -e "$prefix/bin/velkor" ]; then
   [ "$("$prefix/bin/velkor" --version)" = "velkor $version" ] || fail "velkor --version is not $version"
   # The manual page keeps up with the command: every option its help shows.
   for option in $({ "$prefix/bin/velkor" --help; "$prefix/bin/velkor" tag --help; } |
-                  grep -oE -- '(^|[ [])--?[a-zA-Z][-a-zA-Z]*' | tr -d ' [' | sort -u); do
+                  grep -oE -- '(^|[ [])--?[a-zA-Z][-a-zA-Z0-9]*' | tr -d ' [' | sort -u); do
     # In roff a dash is \-; the option stands alone, not inside a longer one.
     grep -qE -- "(^|[ \"])${option//-/\\\\-}([ \",]|\$)" "$prefix/share/man/man1/velkor.1" ||
       fail "manual page lacks $option"
