@@ -4,9 +4,10 @@
 // included), or makes one rewrite for a script that fails its calls.
 //
 // rewrite_kill SOURCE WORK inplace|replace RUNS [full]
-//   RUNS kills of a writer that changes WORK back and forth in the way
-//   named; with "full", WORK lies on a full disk, where a change in place
-//   must still succeed and a replacement be refused with nothing left.
+//   RUNS kills (at moments up to twice a save's time) of a writer that
+//   changes WORK back and forth in the way named; with "full", WORK lies on
+//   a full disk, where a change in place must still succeed and a
+//   replacement be refused with nothing left.
 //   Completed saves must leave no temporary file; killed ones may, and
 //   they are counted and removed.
 // rewrite_kill SOURCE WORK inplace|replace prepare
@@ -183,7 +184,7 @@ int main(int argc, char** argv) {
                 back = !back;
             }
         }
-        usleep(static_cast<useconds_t>(random() % static_cast<unsigned long>(3 * save_us)));
+        usleep(static_cast<useconds_t>(random() % static_cast<unsigned long>(2 * save_us)));
         kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);
@@ -206,6 +207,6 @@ int main(int argc, char** argv) {
         left += remove_leftovers(work);
     }
     std::printf("%s%s: %d kills (moments up to %ld us): %d old, %d new; %d temporary files left by killed saves\n",
-                way.c_str(), full ? " (full disk)" : "", runs, 3 * save_us, counts[0], counts[1], left);
+                way.c_str(), full ? " (full disk)" : "", runs, 2 * save_us, counts[0], counts[1], left);
     return 0;
 }
