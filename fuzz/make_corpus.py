@@ -335,6 +335,7 @@ def main():
     write("fuzz_frame_header", frame_header_inputs())
     write("fuzz_id3v1", id3v1_inputs())
     write("fuzz_id3v2", id3v2_inputs())
+    write("fuzz_id3v2_edit", id3v2_inputs())
     write("fuzz_file", file_inputs())
     write("fuzz_trailing_tags", trailing_inputs())
     write("fuzz_format_signature", format_inputs())

@@ -37,7 +37,7 @@ max_len() {
   case $1 in
     fuzz_frame_header) echo 64 ;;
     fuzz_id3v1) echo 256 ;;
-    fuzz_id3v2) echo 4096 ;;
+    fuzz_id3v2 | fuzz_id3v2_edit) echo 4096 ;;
     fuzz_format_signature) echo 1024 ;;
     fuzz_frame_inflate) echo 4096 ;;
     fuzz_vbr_frame) echo 2048 ;;
@@ -51,7 +51,7 @@ max_len() {
 # for the tag reader, the formats' magic words for every other target.
 dict_args() {
   case $1 in
-    fuzz_id3v2) echo "-dict=$root/fuzz/id3v2.dict" ;;
+    fuzz_id3v2 | fuzz_id3v2_edit) echo "-dict=$root/fuzz/id3v2.dict" ;;
     *) echo "-dict=$root/fuzz/formats.dict" ;;
   esac
 }
@@ -68,7 +68,7 @@ sample_inputs() {
     name=$(basename "$sample" .mp3)
     case $target in
       fuzz_id3v1) tail -c 128 "$sample" >"$dir/$name" ;;
-      fuzz_id3v2) head -c 4096 "$sample" >"$dir/$name" ;;
+      fuzz_id3v2 | fuzz_id3v2_edit) head -c 4096 "$sample" >"$dir/$name" ;;
       # Inputs with a layout of their own start from fuzz/corpus only.
       fuzz_frame_header | fuzz_format_signature | fuzz_frame_inflate | fuzz_vbr_frame | \
         fuzz_id3v1_write | fuzz_scan | fuzz_frame_count) ;;

@@ -41,6 +41,7 @@ const FuzzTarget kTargets[] = {
     {"fuzz_vbr_frame", velkor::fuzzing::check_vbr_frame},
     {"fuzz_id3v1_write", velkor::fuzzing::check_id3v1_write},
     {"fuzz_scan", velkor::fuzzing::check_scan},
+    {"fuzz_id3v2_edit", velkor::fuzzing::check_id3v2_edit},
 };
 
 std::vector<fs::path> inputs_of(const std::string& target) {

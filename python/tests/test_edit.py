@@ -1,0 +1,130 @@
+"""velkor.edit and velkor.write: values written come back through
+velkor.read (and through another reader where the system has one), the
+audio stays as it was, errors are the read side's exceptions."""
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+import velkor
+
+DATA = os.path.join(os.path.dirname(__file__), "..", "..", "tests", "data")
+SYSTEM_PYTHON = "/usr/bin/python3"
+
+
+def other_reader_available() -> bool:
+    if not os.path.exists(SYSTEM_PYTHON):
+        return False
+    return subprocess.run([SYSTEM_PYTHON, "-c", "import mutagen"], capture_output=True).returncode == 0
+
+
+class EditTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, self.dir)
+
+    def copy(self, name: str) -> str:
+        path = os.path.join(self.dir, name)
+        shutil.copy(os.path.join(DATA, name), path)
+        return path
+
+    def test_round_trip_keeps_the_audio(self):
+        path = self.copy("06_apev2_mp3gain_id3v1.mp3")
+        before = velkor.read(path)
+        with velkor.edit(path) as tags:
+            tags.title = "Tïtle ☃"
+            tags.track = "3/12"
+            tags.genre = "8"
+            tags.set_text("TPE1", ["One", "Two"])
+            tags.set_user_text("mood", ["calm"])
+            tags.set_comment("a note", description="n")
+            tags.add_picture(b"\x89PNG\r\n\x1a\n", mime="image/png", description="cover")
+            tags.set_popularimeter("me@example.org", 196, 7)
+        after = velkor.read(path)
+        v2 = after.id3v2
+        self.assertEqual((v2.title, v2.track, v2.genre, v2.artist), ("Tïtle ☃", "3/12", "Jazz", "One/Two"))
+        frames = {f.id: f for f in v2.frames}
+        self.assertEqual(frames["TXXX"].values, ("calm",))
+        self.assertEqual((frames["POPM"].owner, frames["POPM"].rating, frames["POPM"].play_count),
+                         ("me@example.org", 196, 7))
+        self.assertEqual(v2.pictures[-1].mime, "image/png")
+        self.assertEqual(velkor.read_picture(path, len(v2.pictures) - 1), b"\x89PNG\r\n\x1a\n")
+        self.assertEqual(after.id3v1.title, "Tïtle ?")  # Latin-1 where it can
+        self.assertEqual(after.audio_bytes, before.audio_bytes)
+        self.assertEqual(after.frames, before.frames)
+
+    def test_write_in_one_call_and_removing_tags(self):
+        path = self.copy("12_id3v22.mp3")
+        report = velkor.write(path, title="New", album=None, id3v1="add")
+        self.assertEqual((report.id3v2_version, report.tags), ("2.3", ("v1", "v2")))
+        facts = velkor.read(path)
+        self.assertEqual((facts.id3v2.version, facts.id3v2.title, facts.id3v2.album), ("2.3", "New", ""))
+        self.assertEqual(facts.id3v1.title, "New")
+        with velkor.edit(path) as tags:
+            tags.remove_tag("v1", "v2")
+            self.assertEqual(tags.save(dry_run=True).tags, ())
+        facts = velkor.read(path)
+        self.assertIsNone(facts.id3v1)
+        self.assertIsNone(facts.id3v2)
+
+    def test_errors(self):
+        with self.assertRaises(velkor.NotFoundError):
+            velkor.edit(os.path.join(self.dir, "missing.mp3"))
+        path = self.copy("08_tag_only.mp3")
+        with self.assertRaises(ValueError):
+            velkor.write(path, title="a\0b")
+        with self.assertRaises(velkor.Error) as caught:
+            with velkor.edit(path) as tags:
+                tags.set_text("TXXX", ["not a plain text frame"])
+        self.assertEqual(caught.exception.status, 7)
+        tags = velkor.edit(path)
+        tags.title = "x"
+        with open(path, "ab") as f:
+            f.write(b"changed")
+        with self.assertRaises(velkor.ChangedError):
+            tags.save()
+        tags.close()
+
+    @unittest.skipUnless(hasattr(os, "link"), "hard links")
+    def test_other_hard_links_are_kept_unless_broken(self):
+        path = self.copy("02_lame_cbr_eyed3.mp3")
+        other = os.path.join(self.dir, "other.mp3")
+        os.link(path, other)
+        title = velkor.read(path).id3v2.title
+        with velkor.edit(path) as tags:
+            tags.title = "linked"
+            with self.assertRaises(velkor.LinkedError):
+                tags.save()
+            tags.save(break_links=True)
+        self.assertEqual(velkor.read(path).id3v2.title, "linked")
+        self.assertEqual(velkor.read(other).id3v2.title, title)
+
+    @unittest.skipUnless(other_reader_available(), "the system python has no mutagen")
+    def test_another_reader_reads_the_values(self):
+        for version, options in (("2.3", {}), ("2.4", {"id3v24": True})):
+            path = os.path.join(self.dir, f"bare{version}.mp3")
+            with open(os.path.join(DATA, "10b_mpeg1_layer2.mp3"), "rb") as f:
+                audio = f.read()
+            with open(path, "wb") as f:
+                f.write(audio)
+            with velkor.edit(path) as tags:
+                tags.remove_tag("v1", "v2", "ape")
+            with velkor.edit(path) as tags:
+                tags.title = "Zoë ☃"
+                tags.set_text("TPE1", ["A", "B"])
+                tags.date = "2004-05-01"
+                tags.comment = "note"
+                report = tags.save(**options)
+            self.assertEqual(report.id3v2_version, version)
+            script = ("import sys, mutagen.id3 as m; t = m.ID3(sys.argv[1]);"
+                      "print(t.version[1]); print(t['TIT2'].text[0]); print('|'.join(t['TPE1'].text));"
+                      "print(t.getall('COMM')[0].text[0])")
+            out = subprocess.run([SYSTEM_PYTHON, "-c", script, path], capture_output=True, text=True,
+                                 check=True).stdout.splitlines()
+            artists = "A|B" if version == "2.4" else "A/B"
+            self.assertEqual(out, [version[-1], "Zoë ☃", artists, "note"])
+
+
+if __name__ == "__main__":
+    unittest.main()
