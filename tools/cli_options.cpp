@@ -314,7 +314,7 @@ TagOptions parse_tag_options(const std::vector<std::string>& args) {
     if (options.files.empty()) return usage_error<TagOptions>("'velkor tag' needs a file");
     const bool only = options.id3v1 == Id3v1Mode::kOnly;
     if (only && needs_id3v2) {
-        return usage_error<TagOptions>("--id3v1 only writes the ID3v1 tag alone; " + id3v2_option + " needs ID3v2");
+        return usage_error<TagOptions>(id3v2_option + " does not go with --id3v1 only, which writes the ID3v1 tag alone");
     }
     if ((options.remove_tags & kTagId3v1) && options.id3v1 != Id3v1Mode::kKeep && options.id3v1 != Id3v1Mode::kRemove) {
         return usage_error<TagOptions>("--remove-tags v1 and --id3v1 add or only exclude each other");

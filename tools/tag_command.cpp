@@ -365,12 +365,14 @@ private:
         // Tags removed first: fields set afterwards make a new one.
         const uint32_t removed = ((options_.remove_tags & kTagId3v2) ? VELKOR_TAG_ID3V2 : 0u) |
                                  ((options_.remove_tags & kTagApev2) ? VELKOR_TAG_APEV2 : 0u);
-        if (removed != 0 && velkor_edit_remove_tag(edit, removed) != VELKOR_OK) return refused("--remove-tags", 7);
+        if (const int32_t s = removed ? velkor_edit_remove_tag(edit, removed) : VELKOR_OK; s != VELKOR_OK) {
+            return refused("--remove-tags", s);
+        }
         const int32_t v1 = (options_.remove_tags & kTagId3v1) || options_.id3v1 == Id3v1Mode::kRemove
                                ? VELKOR_ID3V1_REMOVE
                            : options_.id3v1 == Id3v1Mode::kAdd ? VELKOR_ID3V1_ADD
                                                                : VELKOR_ID3V1_KEEP;
-        if (int32_t s = velkor_edit_set_id3v1(edit, v1); s != VELKOR_OK) return refused("--id3v1", s);
+        if (const int32_t s = velkor_edit_set_id3v1(edit, v1); s != VELKOR_OK) return refused("--id3v1", s);
 
         const struct {
             const std::optional<std::string>& value;
