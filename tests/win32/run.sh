@@ -43,6 +43,8 @@ i686-w64-mingw32-gcc "${caller_flags[@]}" -static-libgcc tests/win32/velkor_call
   -o build-win32/velkor_caller.exe >>"$work/cmake.log" 2>&1 || build_ok=0
 i686-w64-mingw32-gcc -std=gnu11 -Wall -Wextra -Werror -Iinclude -Ibuild-win32/include tests/win32/linked_caller.c \
   build-win32/libvelkor.dll.a -o build-win32/linked_caller.exe >>"$work/cmake.log" 2>&1 || build_ok=0
+i686-w64-mingw32-gcc -std=gnu11 -Wall -Wextra -Werror -Iinclude -Ibuild-win32/include tests/win32/rewrite_caller.c \
+  build-win32/libvelkor.dll.a -o build-win32/rewrite_caller.exe >>"$work/cmake.log" 2>&1 || build_ok=0
 gcc "${caller_flags[@]}" tests/win32/velkor_caller.c -o build-win32/velkor_caller_linux -ldl \
   >>"$work/cmake.log" 2>&1 || build_ok=0
 if [ "$build_ok" -eq 1 ]; then
@@ -93,7 +95,7 @@ echo "== the caller under Wine"
 unset DISPLAY WAYLAND_DISPLAY
 export HOME=${HOME:-$work} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$work/run/samples"
-cp "$dll" build-win32/velkor_caller.exe build-win32/linked_caller.exe "$work/run/"
+cp "$dll" build-win32/velkor_caller.exe build-win32/linked_caller.exe build-win32/rewrite_caller.exe "$work/run/"
 shopt -s nullglob
 samples=()
 for f in samples/*.mp3; do
@@ -137,6 +139,13 @@ if run_caller "linked caller" "$work/linked.txt" wine linked_caller.exe; then
   pass "a caller linked through the import library and velkor.h runs"
 else
   fail "a caller linked through the import library and velkor.h runs"
+fi
+# Saves: the temporary file, MoveFileExW over the old name, the change in place.
+if run_caller "rewrite caller" "$work/rewrite.txt" wine rewrite_caller.exe samples/vbr_xing.mp3; then
+  pass "saves through the DLL replace, change in place, and leave no temporary file"
+else
+  cat "$work/rewrite.txt"
+  fail "saves through the DLL replace, change in place, and leave no temporary file"
 fi
 run_caller "Linux checks" "$work/linux_check.txt" \
   "$root/build-win32/velkor_caller_linux" "$root/build/libvelkor.so" check
