@@ -2,7 +2,9 @@
 # Fails each file call of `velkor tag` in turn (fault_injection.c, preloaded,
 # makes the k-th call on the file fail with EIO), on a file with a tag and
 # one without. After each run the file must hold its old bytes and the exit
-# status be non-zero, or hold the whole new tag with exit status 0.
+# status be non-zero, or hold the whole new tag with exit status 0. The same
+# for the rewrite of a whole file (rewrite_kill.cpp's one rewrite), changed
+# in place and replaced, where no temporary file may be left either.
 #
 # usage: write_faults_test.sh BUILD_DIR C_COMPILER [EXTRA_C_FLAGS]
 set -euo pipefail
@@ -44,5 +46,31 @@ for kind in tagged untagged; do
     total=$((total + 1))
   done
   echo "$kind: $calls calls, each failed in turn: $(tr '\n' ' ' <calls.txt)"
+done
+
+for way in inplace replace; do
+  "$build/rewrite_kill" "$source" "$way.old" "$way" prepare
+  rewrite() { LD_PRELOAD=$tmp/faults.so FAULT_MATCH=target.mp3 "$build/rewrite_kill" "$source" target.mp3 "$way" once; }
+  cp "$way.old" target.mp3
+  rm -f calls.txt
+  FAULT_LOG=$tmp/calls.txt rewrite || { echo "$way: the rewrite without a fault failed"; exit 1; }
+  cmp -s target.mp3 "$way.old.new" || { echo "$way: the rewrite without a fault wrote the wrong bytes"; exit 1; }
+  calls=$(wc -l <calls.txt)
+  for ((k = 1; k <= calls; ++k)); do
+    cp "$way.old" target.mp3
+    status=0
+    FAULT_AT=$k rewrite || status=$?
+    call=$(sed -n "${k}p" calls.txt)
+    if cmp -s target.mp3 "$way.old"; then
+      ((status == 1)) || { echo "$way, $call failed: file unchanged, yet exit $status"; exit 1; }
+    elif cmp -s target.mp3 "$way.old.new"; then
+      ((status == 0)) || { echo "$way, $call failed: file rewritten, yet exit $status"; exit 1; }
+    else
+      echo "$way, $call failed: the file is neither the old one nor the new one"; exit 1
+    fi
+    ! compgen -G ".target.mp3.velkor-*" >/dev/null || { echo "$way, $call failed: a temporary file is left"; exit 1; }
+    total=$((total + 1))
+  done
+  echo "rewrite $way: $calls calls, each failed in turn: $(tr '\n' ' ' <calls.txt)"
 done
 echo "$total runs"

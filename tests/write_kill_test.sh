@@ -3,13 +3,17 @@
 # its loop), 500 times for each case: a file with a tag, one without, both
 # under a file size limit one byte short of an appended tag, and one without
 # a tag on a full disk. Every file must be its old bytes or one whole
-# write's.
+# write's. Then the rewrite of a whole file, 250 kills for a change in place
+# and 250 for a replacement, and 100 of each on a full disk (where the
+# change in place still succeeds and the replacement is refused): every file
+# must be exactly its old or its new version (rewrite_kill.cpp).
 #
 # usage: write_kill_test.sh BUILD_DIR C_COMPILER [EXTRA_C_FLAGS]
 set -euo pipefail
 build=$(cd "$1" && pwd) cc=$2 cflags=${3:-}
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 runs=${KILL_RUNS:-500}
+rewrite_runs=${REWRITE_KILL_RUNS:-250}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 # shellcheck disable=SC2086  # the flag list is meant to split
@@ -35,4 +39,16 @@ if unshare -m true 2>/dev/null; then
     exec "$2" "$3" "$1/work.mp3" "$4" full' sh "$tmp/disk" "$tmp/write_kill" "$tmp/pages.mp3" "$runs"
 else
   echo "(no full-disk runs: mounting is not allowed here)"
+fi
+
+for way in inplace replace; do
+  "$build/rewrite_kill" "$source" "$tmp/rewrite.mp3" "$way" "$rewrite_runs"
+done
+if unshare -m true 2>/dev/null; then
+  mkdir "$tmp/rewrite-disk"
+  unshare -m sh -c 'mount -t tmpfs -o size=256k tmpfs "$1" || exit 2
+    for way in inplace replace; do "$2" "$3" "$1/rewrite.mp3" "$way" "$4" full || exit 1; rm -f "$1"/*; done' \
+    sh "$tmp/rewrite-disk" "$build/rewrite_kill" "$source" "$((rewrite_runs * 2 / 5))"
+else
+  echo "(no full-disk rewrite runs: mounting is not allowed here)"
 fi

@@ -7,10 +7,30 @@
 // new bytes behind (APEv2 and ID3v1 tags). Where that differs from the old
 // file in one place that a single write or a single cut can change (the
 // front when its size stays the same, or the back alone), the file is
-// changed in place, synced, and no audio byte moves. Otherwise the new file
-// is written beside the old one in the same folder, synced, and renamed over
-// it in one step; the copy keeps the old file's mode and owner, and a
-// temporary file is removed when anything fails.
+// changed in place, synced, and no audio byte moves: one write of the new
+// head, one write of a tail as long as the old one, one append to a tail
+// the new one begins with, or one cut of a tail that begins with the new
+// one. A write that fails is undone before the call returns. Otherwise the
+// new file is written beside the old one in the same folder (named
+// ".NAME.velkor-XXXXXX", readable by its owner alone until done), synced,
+// and renamed over it in one step; the copy keeps the old file's mode and
+// owner, and is removed when anything fails.
+//
+// Rules a caller can rely on:
+// - Only a file the caller may write is changed: a read-only file is
+//   refused (kNotPermitted) even where its folder would allow a
+//   replacement.
+// - A replacement that cannot give the copy the old file's owner and group
+//   (a file of another user's) is refused (kNotPermitted) rather than
+//   leaving the file someone else's; a change in place needs no such step.
+//   On POSIX systems extended attributes and ACLs are not copied. On
+//   Windows the copy takes the folder's permissions and the old file's
+//   hidden, system and archive attributes.
+// - A process killed during a replacement may leave its ".velkor-" file
+//   behind, never a damaged file under the old name. Such a file is not
+//   removed by later rewrites (another process may be writing it at that
+//   moment); it can be deleted by hand.
+// - Where the folder is read-only, only a change in place is possible.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +50,11 @@ struct FileRewrite {
 };
 
 struct RewriteOptions {
-    // A file with other hard links is refused (kLinked), because replacing
-    // it would part this name from the others; with this set, this name
-    // gets the new file and the other names keep the old one.
+    // A file with other hard links changes under all its names when the
+    // change is in place; one that must be replaced is refused (kLinked),
+    // because replacing it would part this name from the others. With this
+    // set a linked file is always replaced: this name gets the new file and
+    // the other names keep the old one.
     bool break_links = false;
     // Only say how the file would be written; change nothing.
     bool dry_run = false;
@@ -50,8 +72,9 @@ enum class RewriteWay : uint8_t { kNone, kInPlace, kReplaced };
 struct RewriteOutcome {
     RewriteStatus status = RewriteStatus::kFailed;
     FileProblem problem = FileProblem::kNone;
-    RewriteWay way = RewriteWay::kNone;
-    int64_t bytes_written = 0;  // by this call, to any file
+    RewriteWay way = RewriteWay::kNone;  // the way taken, or meant when refused or failed
+    int64_t bytes_written = 0;           // by a successful call, to any file
+    int64_t bytes_planned = 0;           // what the way writes: also told by a dry run
 };
 
 // Gives the file at `utf8_path` (UTF-8; UTF-16 on Windows) the new content,

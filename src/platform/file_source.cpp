@@ -51,6 +51,26 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 }  // namespace
 
+bool facts_of_open_file(intptr_t native, FileFacts& facts) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(native);
+    BY_HANDLE_FILE_INFORMATION info;
+    LARGE_INTEGER size;
+    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info) ||
+        !GetFileSizeEx(handle, &size)) {
+        return false;
+    }
+    facts = FileFacts();
+    facts.regular = GetFileType(handle) == FILE_TYPE_DISK &&
+                    (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+    facts.links = info.nNumberOfLinks;
+    facts.identity.size = size.QuadPart;
+    facts.identity.modified_nanoseconds = static_cast<int64_t>(
+        (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime);
+    facts.identity.device = info.dwVolumeSerialNumber;
+    facts.identity.number = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
 FileProblem FileSource::open(const char* path) {
     close();
     HANDLE handle = CreateFileA(path, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
@@ -77,23 +97,13 @@ FileProblem FileSource::take(void* opened) {
     HANDLE handle = static_cast<HANDLE>(opened);
     handle_ = handle;
 
-    BY_HANDLE_FILE_INFORMATION info;
-    LARGE_INTEGER size;
-    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    FileFacts facts;
+    if (!facts_of_open_file(reinterpret_cast<intptr_t>(handle), facts) || !facts.regular) {
         close();
         return FileProblem::kNotRegular;
     }
-    if (!GetFileSizeEx(handle, &size)) {
-        close();
-        return FileProblem::kOther;
-    }
-    size_ = size.QuadPart;
-    identity_.size = size_;
-    identity_.modified_nanoseconds = static_cast<int64_t>(
-        (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime);
-    identity_.device = info.dwVolumeSerialNumber;
-    identity_.number = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    size_ = facts.identity.size;
+    identity_ = facts.identity;
     return FileProblem::kNone;
 }
 
@@ -126,6 +136,28 @@ std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count
 
 #else
 
+bool facts_of_open_file(intptr_t native, FileFacts& facts) {
+    struct stat info;
+    if (fstat(static_cast<int>(native), &info) != 0) return false;
+    facts = FileFacts();
+    facts.regular = S_ISREG(info.st_mode);
+    facts.links = static_cast<uint64_t>(info.st_nlink);
+    facts.mode = static_cast<uint32_t>(info.st_mode & 07777);
+    facts.owner = static_cast<uint32_t>(info.st_uid);
+    facts.group = static_cast<uint32_t>(info.st_gid);
+    facts.identity.size = static_cast<int64_t>(info.st_size);
+#if defined(__APPLE__)
+    facts.identity.modified_seconds = static_cast<int64_t>(info.st_mtimespec.tv_sec);
+    facts.identity.modified_nanoseconds = static_cast<int64_t>(info.st_mtimespec.tv_nsec);
+#else
+    facts.identity.modified_seconds = static_cast<int64_t>(info.st_mtim.tv_sec);
+    facts.identity.modified_nanoseconds = static_cast<int64_t>(info.st_mtim.tv_nsec);
+#endif
+    facts.identity.device = static_cast<uint64_t>(info.st_dev);
+    facts.identity.number = static_cast<uint64_t>(info.st_ino);
+    return true;
+}
+
 FileProblem FileSource::open(const char* path) {
     close();
     // O_NONBLOCK: opening a FIFO without a writer must not wait for one.
@@ -135,26 +167,17 @@ FileProblem FileSource::open(const char* path) {
         return problem == FileProblem::kNone ? FileProblem::kOther : problem;
     }
     fd_ = fd;
-    struct stat info;
-    if (fstat(fd, &info) != 0) {
+    FileFacts facts;
+    if (!facts_of_open_file(fd, facts)) {
         close();
         return FileProblem::kOther;
     }
-    if (!S_ISREG(info.st_mode)) {
+    if (!facts.regular) {
         close();
         return FileProblem::kNotRegular;
     }
-    size_ = static_cast<int64_t>(info.st_size);
-    identity_.size = size_;
-#if defined(__APPLE__)
-    identity_.modified_seconds = static_cast<int64_t>(info.st_mtimespec.tv_sec);
-    identity_.modified_nanoseconds = static_cast<int64_t>(info.st_mtimespec.tv_nsec);
-#else
-    identity_.modified_seconds = static_cast<int64_t>(info.st_mtim.tv_sec);
-    identity_.modified_nanoseconds = static_cast<int64_t>(info.st_mtim.tv_nsec);
-#endif
-    identity_.device = static_cast<uint64_t>(info.st_dev);
-    identity_.number = static_cast<uint64_t>(info.st_ino);
+    size_ = facts.identity.size;
+    identity_ = facts.identity;
     return FileProblem::kNone;
 }
 

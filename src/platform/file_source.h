@@ -36,6 +36,21 @@ struct FileIdentity {
     bool operator!=(const FileIdentity& other) const { return !(*this == other); }
 };
 
+// What the system says about an open file beyond its identity: enough to
+// refuse a file with other names and to give a copy its mode and owner.
+struct FileFacts {
+    FileIdentity identity;
+    bool regular = false;  // a regular file on a disk
+    uint64_t links = 1;    // the number of names the file has
+    uint32_t mode = 0;     // permission bits (POSIX)
+    uint32_t owner = 0;    // user and group (POSIX)
+    uint32_t group = 0;
+};
+
+// The facts of an open file: a file descriptor on POSIX systems, a HANDLE
+// on Windows. False when the system cannot tell.
+bool facts_of_open_file(intptr_t native, FileFacts& facts);
+
 class FileSource final : public ByteSource {
 public:
     FileSource() = default;

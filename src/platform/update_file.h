@@ -1,5 +1,6 @@
-// An existing regular file opened for reading and writing in place: what
-// the ID3v1 write-back needs, and nothing more. It never creates a file.
+// A regular file opened for reading and writing in place: an existing one
+// (the tag writers' target), or a new one made exclusively (the copy a
+// rewrite renames over the old file).
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "platform/file_problem.h"
+#include "platform/file_source.h"
 
 namespace velkor::platform {
 
@@ -18,6 +20,11 @@ public:
     // closed again at once (kNotRegular). The open never blocks. A `utf8`
     // path is opened by its UTF-16 form on Windows.
     explicit UpdateFile(const std::string& path, bool utf8 = false);
+    // Makes a new file at the UTF-8 `path`, readable and writable by its
+    // owner alone; fails (kOther, with EEXIST in errno on POSIX systems)
+    // when the name exists, whatever it names, a symbolic link included.
+    struct MakeNew {};
+    UpdateFile(const std::string& path, MakeNew);
     ~UpdateFile() { close(); }
     UpdateFile(const UpdateFile&) = delete;
     UpdateFile& operator=(const UpdateFile&) = delete;
@@ -40,14 +47,32 @@ public:
     // the size, so that a full disk fails here rather than mid-write.
     bool prepare(int64_t size, int64_t end);
 
-    // Writes count bytes at offset in one system call and hands them to
-    // the storage (data sync), or false. The file size limit's signal
-    // cannot end the process meanwhile. After a short write the bytes
-    // behind offset may have changed: the caller puts them back.
-    bool write_at(int64_t offset, const uint8_t* bytes, std::size_t count);
+    // Writes count bytes at offset in one system call and, unless `sync`
+    // is false, hands them to the storage (data sync), or false. The file
+    // size limit's signal cannot end the process meanwhile. After a short
+    // write the bytes behind offset may have changed: the caller puts them
+    // back.
+    bool write_at(int64_t offset, const uint8_t* bytes, std::size_t count, bool sync = true);
 
-    // Cuts (or extends) the file to size bytes.
+    // Copies count bytes of `source` from offset `from` to offset `to` of
+    // this file, within the file system where it can (no bytes pass
+    // through the process), in 1 MiB blocks otherwise. Not synced.
+    bool copy_from(UpdateFile& source, int64_t from, int64_t count, int64_t to);
+
+    // Cuts (or extends) the file to size bytes. Not synced.
     bool resize(int64_t size);
+
+    // Hands the file's data and its metadata (size, mode, owner) to the
+    // storage.
+    bool sync();
+
+    // What the system says about the open file.
+    bool facts(FileFacts& facts);
+
+    // Gives the file the mode and owner of `like` (POSIX; nothing on
+    // Windows). An owner or group that cannot be given fails (kNotPermitted)
+    // rather than leaving the file someone else's.
+    bool take_mode_and_owner(const FileFacts& like);
 
     // Why the open or the last failed operation failed.
     FileProblem problem() const { return problem_; }
@@ -55,6 +80,7 @@ public:
 private:
     bool failed();
     bool failed(FileProblem problem);
+    bool copy_blocks(UpdateFile& source, int64_t from, int64_t count, int64_t to);
 
 #if defined(_WIN32)
     std::FILE* file_ = nullptr;
