@@ -540,6 +540,8 @@ typedef struct velkor_edit velkor_edit;
  * Reads the tags of the file at path (UTF-8) and remembers which file it
  * is. options: 0 (no options are defined yet). On VELKOR_OK *edit is a new
  * edit, else NULL. VELKOR_ERROR_NOT_REGULAR for anything but a regular file.
+ * The edit holds the bytes of the file's tags (pictures included, the audio
+ * not) until velkor_edit_close.
  */
 VELKOR_API int32_t VELKOR_CALL velkor_edit_open(const char *path, uint32_t options, velkor_edit **edit);
 /* Releases the edit; changes not saved are dropped. NULL is ignored. */
@@ -547,8 +549,9 @@ VELKOR_API void VELKOR_CALL velkor_edit_close(velkor_edit *edit);
 
 /*
  * Every setter returns VELKOR_OK, VELKOR_ERROR_ARGUMENT (a NULL edit, a
- * bad id, a NULL where a text is needed, a text that is no UTF-8) or
- * VELKOR_ERROR_NO_MEMORY. A frame id is four characters: A to Z and 0 to 9.
+ * bad id or field, a NULL where a text is needed, a text that is no UTF-8,
+ * a number out of range) or VELKOR_ERROR_NO_MEMORY. A frame id is four
+ * characters: A to Z and 0 to 9.
  */
 
 /*
