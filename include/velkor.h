@@ -185,7 +185,8 @@ typedef struct velkor_file velkor_file;
 #define VELKOR_ERROR_NO_SPACE 9      /* writing: no room left (disk full, size limit) */
 #define VELKOR_ERROR_WRITE 10        /* writing: any other failure; the file is left as it was */
 #define VELKOR_ERROR_CHANGED 11      /* the file changed or was replaced since velkor_open analysed it */
-#define VELKOR_ERROR_LINKED 12       /* writing: the file has other hard links (see VELKOR_SAVE_BREAK_LINKS) */
+#define VELKOR_ERROR_LINKED 12       /* writing: the file has other hard links and must be replaced
+                                        (see VELKOR_SAVE_BREAK_LINKS) */
 
 /* The status in plain words: "no such file", "permission denied", ...
  * (static; "unknown status" for a number not listed here). */
@@ -539,6 +540,8 @@ typedef struct velkor_edit velkor_edit;
  * Reads the tags of the file at path (UTF-8) and remembers which file it
  * is. options: 0 (no options are defined yet). On VELKOR_OK *edit is a new
  * edit, else NULL. VELKOR_ERROR_NOT_REGULAR for anything but a regular file.
+ * The edit holds the bytes of the file's tags (pictures included, the audio
+ * not) until velkor_edit_close.
  */
 VELKOR_API int32_t VELKOR_CALL velkor_edit_open(const char *path, uint32_t options, velkor_edit **edit);
 /* Releases the edit; changes not saved are dropped. NULL is ignored. */
@@ -546,8 +549,9 @@ VELKOR_API void VELKOR_CALL velkor_edit_close(velkor_edit *edit);
 
 /*
  * Every setter returns VELKOR_OK, VELKOR_ERROR_ARGUMENT (a NULL edit, a
- * bad id, a NULL where a text is needed, a text that is no UTF-8) or
- * VELKOR_ERROR_NO_MEMORY. A frame id is four characters: A to Z and 0 to 9.
+ * bad id or field, a NULL where a text is needed, a text that is no UTF-8,
+ * a number out of range) or VELKOR_ERROR_NO_MEMORY. A frame id is four
+ * characters: A to Z and 0 to 9.
  */
 
 /*
@@ -628,8 +632,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_id3v1(velkor_edit *edit, int32_t 
 
 /* Options of velkor_edit_save. */
 #define VELKOR_SAVE_ID3V24 0x1u      /* write a new tag, or a 2.2 tag, as 2.4 */
-#define VELKOR_SAVE_BREAK_LINKS 0x2u /* a file with other hard links: this name gets the new
-                                        file, the other names keep the old one */
+#define VELKOR_SAVE_BREAK_LINKS 0x2u /* a file with other hard links is replaced: this name
+                                        gets the new file, the other names keep the old one */
 #define VELKOR_SAVE_DRY_RUN 0x4u     /* only report how the file would be written */
 
 /* How velkor_edit_save wrote the file. */
@@ -659,7 +663,9 @@ _Static_assert(offsetof(velkor_save_report, bytes_written) == 8 && sizeof(velkor
  * Writes the changes (report may be NULL; else filled as far as
  * report->size reaches). The file at the path must still be the one
  * velkor_edit_open read: else VELKOR_ERROR_CHANGED and nothing is written.
- * VELKOR_ERROR_LINKED for a file with other hard links unless
+ * A file with other hard links is changed in place under all its names
+ * when the change fits in place; one that must be replaced (a tag grown
+ * past its room, say) gives VELKOR_ERROR_LINKED, unless
  * VELKOR_SAVE_BREAK_LINKS. A failure leaves the whole old file; success
  * means the whole new one is in place. After a save the edit holds the
  * file as saved, and further changes can be saved again.

@@ -94,6 +94,7 @@ class EditTest(unittest.TestCase):
         title = velkor.read(path).id3v2.title
         with velkor.edit(path) as tags:
             tags.title = "linked"
+            tags.add_picture(bytes(100000))  # too large for the tag's room: a new file
             with self.assertRaises(velkor.LinkedError):
                 tags.save()
             tags.save(break_links=True)

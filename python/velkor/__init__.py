@@ -79,7 +79,8 @@ class ChangedError(Error):
 
 
 class LinkedError(Error):
-    """The file has other hard links (Edit.save without break_links)."""
+    """The file has other hard links and must be replaced to be saved
+    (Edit.save without break_links)."""
 
 
 _ERRORS = {
@@ -692,8 +693,8 @@ class Edit:
 
     def save(self, *, id3v24: bool = False, break_links: bool = False, dry_run: bool = False) -> SaveReport:
         """Writes the changes. id3v24: a new tag (or a 2.2 one) is written as
-        2.4. break_links: a file with other hard links gets a new file under
-        this name only (else LinkedError). dry_run: only report."""
+        2.4. break_links: a file with other hard links that cannot be changed in
+        place gets a new file under this name only (else LinkedError). dry_run: only report."""
         options = ((_native.SAVE_ID3V24 if id3v24 else 0) | (_native.SAVE_BREAK_LINKS if break_links else 0) |
                    (_native.SAVE_DRY_RUN if dry_run else 0))
         report = _native.velkor_save_report(size=ctypes.sizeof(_native.velkor_save_report))
