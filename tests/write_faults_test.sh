@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Fails each file call of `velkor tag --id3v1=only` in turn (fault_injection.c, preloaded,
-# makes the k-th call on the file fail with EIO), on a file with a tag and
-# one without. After each run the file must hold its old bytes and the exit
+# Fails each file call of `velkor tag` in turn (fault_injection.c, preloaded,
+# makes the k-th call on the file fail with EIO), writing ID3v1 only and
+# writing ID3v2 with ID3v1 in step, on a file with an ID3v1 tag and one without. After each run the file must hold its old bytes and the exit
 # status be non-zero, or hold the whole new tag with exit status 0. The same
 # for the rewrite of a whole file (rewrite_kill.cpp's one rewrite), changed
 # in place and replaced, where no temporary file may be left either.
@@ -22,12 +22,13 @@ source=$source_dir/samples/cbr_id3v11.mp3
 cp "$source" "$tmp/tagged.old"
 head -c $(($(wc -c <"$source") - 128)) "$source" >"$tmp/untagged.old"
 cd "$tmp"
-tag() { LD_PRELOAD=$tmp/faults.so FAULT_MATCH=target.mp3 "$velkor" tag --id3v1=only target.mp3 --title "Fault" >/dev/null 2>&1; }
+tag() { LD_PRELOAD=$tmp/faults.so FAULT_MATCH=target.mp3 "$velkor" tag --id3v1=$mode target.mp3 --title "Fault" >/dev/null 2>&1; }
 total=0
+for mode in only keep; do
 for kind in tagged untagged; do
   cp "$kind.old" target.mp3
   rm -f calls.txt
-  FAULT_LOG=$tmp/calls.txt tag || { echo "$kind: the write without a fault failed"; exit 1; }
+  FAULT_LOG=$tmp/calls.txt tag || { echo "$kind, --id3v1=$mode: the write without a fault failed"; exit 1; }
   cp target.mp3 "$kind.new"
   cmp -s "$kind.old" "$kind.new" && { echo "$kind: the write changed nothing"; exit 1; }
   calls=$(wc -l <calls.txt)
@@ -43,9 +44,11 @@ for kind in tagged untagged; do
     else
       echo "$kind, $call failed: the file is neither the old one nor the new one"; exit 1
     fi
+    ! compgen -G ".target.mp3.velkor-*" >/dev/null || { echo "$kind, $call failed: a temporary file is left"; exit 1; }
     total=$((total + 1))
   done
-  echo "$kind: $calls calls, each failed in turn: $(tr '\n' ' ' <calls.txt)"
+  echo "$kind, --id3v1=$mode: $calls calls, each failed in turn: $(tr '\n' ' ' <calls.txt)"
+done
 done
 
 for way in inplace replace; do

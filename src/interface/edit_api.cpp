@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/utf8.h"
@@ -94,8 +95,11 @@ int32_t change(velkor_edit* edit, Change apply) {
 }
 
 int32_t load(velkor_edit& edit, FileSource& source) {
+    velkor::TaggedFile file = velkor::read_tagged_file(source, source.size());
+    // Tags read with a gap would be saved as if the gap were the file.
+    if (source.read_failed()) return VELKOR_ERROR_READ;
     edit.identity = source.identity();
-    edit.file = velkor::read_tagged_file(source, source.size());
+    edit.file = std::move(file);
     edit.edited = false;
     edit.has_date = false;
     return VELKOR_OK;

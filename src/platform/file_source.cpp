@@ -112,6 +112,7 @@ void FileSource::close() {
     handle_ = nullptr;
     size_ = 0;
     identity_ = FileIdentity();
+    read_failed_ = false;
 }
 
 std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count) {
@@ -130,6 +131,7 @@ std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count
         done += got;
         ++thread_counter().reads;
     }
+    note_shortfall(offset, count, done);
     thread_counter().bytes += done;
     return done;
 }
@@ -188,6 +190,7 @@ void FileSource::close() {
     fd_ = -1;
     size_ = 0;
     identity_ = FileIdentity();
+    read_failed_ = false;
 }
 
 std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count) {
@@ -200,10 +203,17 @@ std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count
         done += static_cast<std::size_t>(got);
         ++thread_counter().reads;
     }
+    note_shortfall(offset, count, done);
     thread_counter().bytes += done;
     return done;
 }
 
 #endif
+
+void FileSource::note_shortfall(int64_t offset, std::size_t asked, std::size_t got) {
+    // Bytes the file had when opened and a read could not give: a read
+    // error, or a file cut meanwhile. Either way what was read is not the file.
+    if (got < asked && offset >= 0 && offset + static_cast<int64_t>(got) < size_) read_failed_ = true;
+}
 
 }  // namespace velkor::platform

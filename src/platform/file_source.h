@@ -80,6 +80,10 @@ public:
     // the file or on a read error. Returns the number of bytes read.
     std::size_t read_at(int64_t offset, uint8_t* dest, std::size_t count);
 
+    // Whether a read fell short of the bytes the file had when it was
+    // opened (a read error, or the file cut meanwhile) since it was opened.
+    bool read_failed() const { return read_failed_; }
+
     // The file as a byte source for the analysis.
     std::size_t read(int64_t offset, uint8_t* dest, std::size_t n) override { return read_at(offset, dest, n); }
     ByteSpan bytes(int64_t offset, std::size_t n) override;
@@ -88,6 +92,7 @@ public:
     static ReadCounter& thread_counter();
 
 private:
+    void note_shortfall(int64_t offset, std::size_t asked, std::size_t got);
 #if defined(_WIN32)
     FileProblem take(void* handle);
     void* handle_ = nullptr;
@@ -96,6 +101,7 @@ private:
 #endif
     int64_t size_ = 0;
     FileIdentity identity_;
+    bool read_failed_ = false;
     std::vector<uint8_t> fetched_;  // what bytes() returned last
 };
 
