@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -216,13 +217,13 @@ protected:
 
 std::string sample(const std::string& name) { return kSamples + "/" + name; }
 
-// The "file" of each line of JSON Lines output.
+// The "path" of each line of JSON Lines output.
 std::vector<std::string> files_of(const std::string& json_lines) {
     std::vector<std::string> files;
     for (const std::string& line : lines_of(json_lines)) {
         const auto value = JsonReader::parse(line);
         EXPECT_TRUE(value) << line;
-        files.push_back(value ? (*value)["file"].text : std::string());
+        files.push_back(value ? (*value)["path"].text : std::string());
     }
     return files;
 }
@@ -301,42 +302,140 @@ TEST_F(CliTest, RecordFieldsByNameWithId3v2Fallback) {
 
 TEST_F(CliTest, JsonHasEveryFigureAndTag) {
     const JsonValue cbr = json_of(sample("cbr_id3v11.mp3"));
-    EXPECT_EQ(cbr["status"].number, 0);
+    EXPECT_EQ(cbr["status"].text, "ok");
+    EXPECT_EQ(cbr["json_version"].text, "1.0");
+    EXPECT_EQ(cbr["velkor"].text, velkor_version());
     EXPECT_EQ(cbr["version"].text, "MPEG 1 Layer III");
     EXPECT_EQ(cbr["mpeg_version"].number, 1);
     EXPECT_EQ(cbr["layer"].number, 3);
     EXPECT_EQ(cbr["bitrate_kbps"].number, 32);
-    EXPECT_FALSE(cbr["vbr"].boolean);
+    EXPECT_FALSE(cbr["bitrate_varies"].boolean);
     EXPECT_EQ(cbr["sampling_rate_hz"].number, 32000);
-    EXPECT_EQ(cbr["mode"].text, "Single Channel");
-    EXPECT_EQ(cbr["length"].text, "00:07");
+    EXPECT_EQ(cbr["channel_mode"].text, "Single Channel");
+    EXPECT_EQ(cbr["channels"].number, 1);
+    EXPECT_EQ(cbr["duration_ms"].number, 7056);
     EXPECT_EQ(cbr["file_size"].number, 28352);
     EXPECT_EQ(cbr["frames"].number, 196);
     EXPECT_EQ(cbr["first_frame_offset"].number, 0);
-    EXPECT_EQ(cbr["track"].number, 3);
     const JsonValue& v1 = cbr["id3v1"];
     EXPECT_EQ(v1["version"].text, "1.1");
     EXPECT_EQ(v1["title"].text, "Sine Tone");
-    EXPECT_EQ(v1["year"].number, 2023);
+    EXPECT_EQ(v1["year"].text, "2023");
     EXPECT_EQ(v1["track"].number, 3);
     EXPECT_EQ(v1["genre"].number, 26);
     EXPECT_EQ(v1["genre_name"].text, "Ambient");
     EXPECT_TRUE(cbr["id3v2"].is_null());
 
     const JsonValue vbr = json_of(sample("vbr_xing.mp3"));
-    EXPECT_TRUE(vbr["vbr"].boolean);
+    EXPECT_TRUE(vbr["bitrate_varies"].boolean);
     EXPECT_EQ(vbr["bitrate_kbps"].number, 35);
     EXPECT_TRUE(vbr["id3v1"].is_null());
-    EXPECT_TRUE(vbr["track"].is_null());
+    EXPECT_EQ(json_of(sample("mpeg2_id3v10.mp3"), "--")["mpeg_version"].number, 2);
 
     const JsonValue utf16 = json_of(sample("id3v23_utf16.mp3"));
     EXPECT_EQ(utf16["first_frame_offset"].number, 502);
     const JsonValue& v2 = utf16["id3v2"];
-    EXPECT_EQ(v2["title"].text, "Caf\u00e9 au Lait");
-    EXPECT_EQ(v2["genre"].text, "Jazz");
-    EXPECT_EQ(v2["genre_index"].number, 8);
+    EXPECT_EQ(v2["title"].items.at(0).text, "Caf\u00e9 au Lait");
+    EXPECT_EQ(v2["genre"].items.at(0).text, "Jazz");
     EXPECT_EQ(v2["year"].text, "2004");
-    EXPECT_EQ(utf16["track"].number, 7);
+    EXPECT_EQ(v2["track"].number, 7);
+    EXPECT_TRUE(v2["track_total"].is_null());
+}
+
+// doc/json.md's tables, object by object: each key and its documented type.
+std::map<std::string, std::map<std::string, std::string>> documented_keys() {
+    std::map<std::string, std::map<std::string, std::string>> objects;
+    std::string object;
+    for (const std::string& line : lines_of(read_file(VELKOR_SOURCE_DIR "/doc/json.md"))) {
+        if (line.rfind("### `", 0) == 0) object = line.substr(5, line.find('`', 5) - 5);
+        if (line.rfind("| `", 0) != 0 || object.empty()) continue;
+        const std::size_t key_end = line.find('`', 3), type_at = line.find("| ", key_end) + 2;
+        objects[object][line.substr(3, key_end - 3)] = line.substr(type_at, line.find(" |", type_at) - type_at);
+    }
+    return objects;
+}
+
+std::string type_of(const JsonValue& value) {
+    switch (value.type) {
+        case JsonValue::Type::kNull: return "null";
+        case JsonValue::Type::kBool: return "boolean";
+        case JsonValue::Type::kNumber: return value.number == static_cast<int64_t>(value.number) ? "integer" : "number";
+        case JsonValue::Type::kString: return "string";
+        case JsonValue::Type::kArray: return "array";
+        case JsonValue::Type::kObject: return "object";
+    }
+    return "";
+}
+
+// The fields of a dataclass of the Python package, in the order written.
+std::vector<std::string> python_fields(const std::string& class_name) {
+    const std::string source = read_file(VELKOR_SOURCE_DIR "/python/velkor/__init__.py");
+    std::vector<std::string> fields;
+    std::size_t at = source.find("\nclass " + class_name + ":");
+    for (const std::string& line : lines_of(source.substr(at == std::string::npos ? source.size() : at + 1))) {
+        if (line.rfind("    def ", 0) == 0 || (line.rfind("class ", 0) != 0 && !line.empty() && line[0] != ' ')) break;
+        const std::size_t colon = line.find(": ");
+        if (line.rfind("    ", 0) == 0 && line[4] != ' ' && line[4] != '"' && colon != std::string::npos &&
+            line.find_first_not_of("abcdefghijklmnopqrstuvwxyz_0123456789", 4) == colon) {
+            fields.push_back(line.substr(4, colon - 4));
+        }
+    }
+    return fields;
+}
+
+// Every key doc/json.md lists is in a real file's line with its documented
+// type, and no other; the keys are the Python package's names where it has
+// the fact. The file's name is not UTF-8, so that path_bytes is there too.
+TEST_F(CliTest, JsonKeysAreTheDocumentedOnesAndPythonsNames) {
+    const std::string apic = latin1("image/png") + '\0' + '\4' + latin1("Back") + '\0' + "png";
+    write_file(path("b\xE4" "d.mp3"),
+               id3v2(4, {{"TIT2", utf8("Blue")}, {"TPE1", utf8(std::string("Nina\0Clara", 10))},
+                         {"TRCK", latin1("7/12")}, {"TCON", latin1("(26)")},
+                         {"COMM", latin1("engDesc") + '\0' + "Text"}, {"USLT", latin1("deu") + '\0' + "La la"},
+                         {"APIC", apic}}) +
+                   frames() + id3v1("T", "A", "", "1999", "", 2, 255));
+    const Outcome run = bash("cd " + dir_.string() + " && \"$VELKOR\" --json $'b\\xe4d.mp3' nowhere.mp3");
+    const auto lines = lines_of(run.out);
+    ASSERT_EQ(lines.size(), 2u) << run.out << run.err;
+    const auto line = JsonReader::parse(lines[0]), failure = JsonReader::parse(lines[1]);
+    ASSERT_TRUE(line && failure) << run.out;
+    const JsonValue& v2 = (*line)["id3v2"];
+    EXPECT_EQ((*line)["path"].text, "b\uFFFDd.mp3");
+    EXPECT_EQ((*line)["path_bytes"].text, "YuRkLm1wMw==");
+    EXPECT_EQ(v2["artist"].items.size(), 2u);
+    EXPECT_EQ(v2["genre"].items.at(0).text, "Ambient");
+    EXPECT_EQ(v2["comments"].items.at(0)["description"].text, "Desc");
+    EXPECT_EQ(v2["lyrics"].items.at(0)["text"].text, "La la");
+
+    const auto documented = documented_keys();
+    const std::vector<std::pair<std::string, const JsonValue*>> objects = {
+        {"line", &*line}, {"failure", &*failure}, {"id3v1", &(*line)["id3v1"]}, {"id3v2", &v2},
+        {"text", &v2["comments"].items.at(0)}, {"picture", &v2["pictures"].items.at(0)},
+        {"frame", &v2["frames"].items.at(0)}, {"frame", &v2["frames"].items.at(4)}};
+    for (const auto& [name, object] : objects) {
+        ASSERT_TRUE(documented.count(name)) << name;
+        const auto& keys = documented.at(name);
+        for (const auto& [key, value] : object->members) {
+            ASSERT_TRUE(keys.count(key)) << name << " has the undocumented key " << key;
+            const std::string type = type_of(value), doc = keys.at(key);
+            const bool fits = doc.rfind(type, 0) == 0 || (type == "null" && doc.find(" or null") != std::string::npos) ||
+                              (type == "integer" && doc.rfind("number", 0) == 0);
+            EXPECT_TRUE(fits) << name << "." << key << " is " << type << ", documented " << doc;
+        }
+        for (const auto& [key, type] : keys) {
+            EXPECT_TRUE(object->has(key) || (name == "failure" && key != "status" && key != "error" &&
+                                             !(*failure).has(key) && key == "path_bytes"))
+                << name << " lacks " << key;
+        }
+    }
+    const std::pair<const char*, const JsonValue*> classes[] = {
+        {"Facts", &*line}, {"Id3v1", &(*line)["id3v1"]}, {"Id3v2", &v2},
+        {"Picture", &v2["pictures"].items.at(0)}, {"Frame", &v2["frames"].items.at(0)}};
+    for (const auto& [name, object] : classes) {
+        const auto fields = python_fields(name);
+        EXPECT_GT(fields.size(), 3u) << name;
+        for (const std::string& field : fields) EXPECT_TRUE(object->has(field)) << name << "." << field;
+    }
 }
 
 // "(VBR, average)" and "vbr" only where a VBR header gave the average; the
@@ -367,7 +466,7 @@ TEST_F(CliTest, VbrHeadersAndCountedFramesAreToldApart) {
         EXPECT_NE(run.out.find(" kbps" + std::string(c.bitrate) + "\n"), std::string::npos) << run.out;
         const JsonValue json = json_of(path("a.mp3"), exact);
         EXPECT_EQ(json["vbr_header"].is_null() ? "none" : json["vbr_header"].text, name);
-        EXPECT_EQ(json["vbr"].boolean, c.vbr) << name;
+        EXPECT_EQ(json["bitrate_varies"].boolean, c.vbr) << name;
         EXPECT_EQ(json["frames_exact"].boolean, c.frames_exact) << name;
         if (c.duration_ms < 0) continue;
         EXPECT_EQ(json["frames"].number, 49) << name;
@@ -396,9 +495,8 @@ TEST_F(CliTest, ImpossibleXingCountIsTheSameEstimateInEveryOutput) {
     write_file(path("a.mp3"), vbr_frame("Xing", 1, 0xFFFFFFF0u) + frames(19));
     const JsonValue json = json_of(path("a.mp3"));
     EXPECT_FALSE(json["frames_exact"].boolean);
-    EXPECT_FALSE(json["vbr"].boolean);
+    EXPECT_FALSE(json["bitrate_varies"].boolean);
     EXPECT_EQ(json["frames"].number, 20);
-    EXPECT_EQ(json["length"].text, "00:00");
     EXPECT_NE(velkor({"--report", path("a.mp3")}).out.find("<sep>00:00<sep>"), std::string::npos);
     EXPECT_NE(velkor({"--report", path("a.mp3")}).out.find("<sep>19<sep>n/a<sep>n/a<sep>"), std::string::npos);
     EXPECT_NE(velkor({"--record", path("a.mp3")}).out.find("  frames:    19\n"), std::string::npos);
@@ -414,16 +512,18 @@ TEST_F(CliTest, Id3v24TextsAndPicturesAreShownWhole) {
                                     frames());
     const JsonValue v2 = json_of(path("v24.mp3"))["id3v2"];
     EXPECT_EQ(v2["version"].text, "2.4");
-    EXPECT_EQ(v2["title"].text, title);
-    EXPECT_EQ(v2["album_artist"].text, "Various \u00c4rtists");
-    EXPECT_EQ(v2["disc"].text, "1/2");
-    EXPECT_EQ(v2["composer"].text, "Clara \\ \"Wieck\"");
+    EXPECT_EQ(v2["title"].items.at(0).text, title);
+    EXPECT_EQ(v2["album_artist"].items.at(0).text, "Various \u00c4rtists");
+    EXPECT_EQ(v2["disc"].number, 1);
+    EXPECT_EQ(v2["disc_total"].number, 2);
+    EXPECT_EQ(v2["track_total"].number, 12);
+    EXPECT_EQ(v2["composer"].items.at(0).text, "Clara \\ \"Wieck\"");
     ASSERT_EQ(v2["pictures"].items.size(), 1u);
     const JsonValue& picture = v2["pictures"].items[0];
     EXPECT_EQ(picture["type"].number, 3);
     EXPECT_EQ(picture["mime"].text, "image/jpeg");
     EXPECT_EQ(picture["description"].text, "Cover");
-    EXPECT_EQ(picture["bytes"].number, 1000);
+    EXPECT_EQ(picture["size"].number, 1000);
 
     // The section closes the block: the common texts always, the rarer ones as there.
     const std::string block = velkor({path("v24.mp3")}).out;
@@ -451,13 +551,13 @@ TEST_F(CliTest, Latin1AndControlCharactersAreConvertedAndEscaped) {
     EXPECT_NE(line.find(R"(line\nnext\ttab)"), std::string::npos) << line;
     const auto value = JsonReader::parse(line);
     ASSERT_TRUE(value) << line;
-    EXPECT_EQ((*value)["file"].text, path("n\u00e4me.mp3"));
+    EXPECT_EQ((*value)["path"].text, path("n\ufffdme.mp3"));
     const JsonValue& v1 = (*value)["id3v1"];
     EXPECT_EQ(v1["title"].text, "Caf\u00e9 \"q\" \\ \x01\x1F\x7F");
     EXPECT_EQ(v1["artist"].text, "\xC2\x80\xC2\x9F\xC3\xBF");
     EXPECT_EQ(v1["album"].text, "\u00c3\u00a9");  // two Latin-1 letters, not one UTF-8 one
     EXPECT_EQ(v1["comment"].text, "line\nnext\ttab");
-    EXPECT_EQ(v1["genre_name"].text, "not supported");
+    EXPECT_TRUE(v1["genre_name"].is_null());  // 255: no genre
 
     const Outcome block = velkor({file});
     EXPECT_EQ(block.status, 0);
@@ -530,8 +630,9 @@ TEST_F(CliTest, FailedFilesAreToldOnceAndSetTheExitStatus) {
     ASSERT_EQ(lines.size(), 3u);
     const auto first = JsonReader::parse(lines[0]), second = JsonReader::parse(lines[1]);
     ASSERT_TRUE(first && second);
-    EXPECT_EQ((*first)["status"].number, 2);
-    EXPECT_EQ((*second)["status"].number, 4);
+    EXPECT_EQ((*first)["status"].text, "not_found");
+    EXPECT_EQ((*first)["error"].text, velkor_status_text(VELKOR_ERROR_NOT_FOUND));
+    EXPECT_EQ((*second)["status"].text, "no_audio");
     EXPECT_FALSE(second->has("bitrate_kbps"));
     EXPECT_TRUE(JsonReader::parse(lines[2]));
 
@@ -560,11 +661,11 @@ TEST_F(CliTest, MessagesAndOutputKeepTheirOrderInOneFile) {
     auto lines = lines_of(run.out);
     ASSERT_EQ(lines.size(), 6u) << run.out;
     EXPECT_EQ(lines[0] + "\n", first);
-    EXPECT_NE(lines[1].find("\"status\":2"), std::string::npos);
-    EXPECT_NE(lines[2].find("cbr_id3v11.mp3\",\"status\":0"), std::string::npos);
+    EXPECT_NE(lines[1].find("\"status\":\"not_found\""), std::string::npos);
+    EXPECT_NE(lines[2].find("cbr_id3v11.mp3\",\"status\":\"ok\""), std::string::npos);
     EXPECT_EQ(lines[3] + "\n", second);
-    EXPECT_NE(lines[4].find("\"status\":4"), std::string::npos);
-    EXPECT_NE(lines[5].find("vbr_xing.mp3\",\"status\":0"), std::string::npos);
+    EXPECT_NE(lines[4].find("\"status\":\"no_audio\""), std::string::npos);
+    EXPECT_NE(lines[5].find("vbr_xing.mp3\",\"status\":\"ok\""), std::string::npos);
 
     run = velkor({sample("cbr_id3v11.mp3"), path("noise.mp3"), sample("vbr_xing.mp3")}, "/dev/null", true);
     const std::size_t noise = run.out.find(second);
@@ -609,13 +710,13 @@ TEST_F(CliTest, OptionFormsAndTheirMessages) {
         int status;
         std::string out, err;  // parts of stdout and stderr; for status 2 stderr's first line
     } cases[] = {
-        {{"-rj4", "--json", d}, 0, "\"file\":\"" + d + "/b.mp3\"", "1 files: 1 analysed"},
-        {{"--json", "-j4", a}, 0, "\"file\":\"" + a, ""},
-        {{"-j", "4", "--json", a}, 0, "\"file\":\"" + a, ""},
-        {{a, "--jobs=4", "--json"}, 0, "\"file\":\"" + a, ""},
-        {{"--jobs", "4", "--js", a}, 0, "\"file\":\"" + a, ""},
-        {{"--json", "--", "-r", "--json"}, 1, "\"file\":\"--json\"", "velkor: -r" + missing},
-        {{"--json", "-"}, 1, "\"file\":\"-\"", "velkor: -" + missing},
+        {{"-rj4", "--json", d}, 0, "\"path\":\"" + d + "/b.mp3\"", "1 files: 1 analysed"},
+        {{"--json", "-j4", a}, 0, "\"path\":\"" + a, ""},
+        {{"-j", "4", "--json", a}, 0, "\"path\":\"" + a, ""},
+        {{a, "--jobs=4", "--json"}, 0, "\"path\":\"" + a, ""},
+        {{"--jobs", "4", "--js", a}, 0, "\"path\":\"" + a, ""},
+        {{"--json", "--", "-r", "--json"}, 1, "\"path\":\"--json\"", "velkor: -r" + missing},
+        {{"--json", "-"}, 1, "\"path\":\"-\"", "velkor: -" + missing},
         {{"tag", "--title=T", "-y", "--", a}, 0, a + ": ID3v1 tag written: title\n", ""},
         {{"-rx", a}, 2, "", "velkor: unknown option '-x'"},
         {{"--bogus=1", a}, 2, "", "velkor: unknown option '--bogus'"},
@@ -777,7 +878,7 @@ TEST_F(CliTest, ReaderThatGoesEndsTheWalkQuietly) {
     for (const char* disposition : {"", "trap '' PIPE; "}) {
         const Outcome run = bash(std::string(disposition) + "\"$VELKOR\" --json -r " + folder +
                                  " | head -c 20; echo \" ${PIPESTATUS[0]}\"");
-        EXPECT_EQ(run.out, "{\"file\":\"" + folder.substr(0, 11) + " 141\n") << disposition;
+        EXPECT_EQ(run.out, "{\"json_version\":\"1.0 141\n") << disposition;
         EXPECT_EQ(run.err, "") << disposition;
     }
 }
@@ -864,7 +965,7 @@ TEST_F(CliTest, TagRoundTripReplacesTheTagAndKeepsTheAudio) {
     EXPECT_EQ(v1["artist"].text, "\u00c4rzte");
     EXPECT_EQ(v1["album"].text, "Test Tones");
     EXPECT_EQ(v1["comment"].text, "440 Hz for 7 s");
-    EXPECT_EQ(v1["year"].number, 2001);
+    EXPECT_EQ(v1["year"].text, "2001");
     EXPECT_EQ(v1["track"].number, 9);
     EXPECT_EQ(v1["genre_name"].text, "Rock");
 
@@ -891,7 +992,7 @@ TEST_F(CliTest, TagIsAppendedToFilesWithoutOne) {
         EXPECT_EQ(velkor({"tag", file, "--album", "Second"}).status, 0);
         EXPECT_EQ(read_file(file).size(), after.size());
     }
-    EXPECT_EQ(json_of(path("id3v23_utf16.mp3"))["id3v2"]["title"].text, "Caf\u00e9 au Lait");
+    EXPECT_EQ(json_of(path("id3v23_utf16.mp3"))["id3v2"]["title"].items.at(0).text, "Caf\u00e9 au Lait");
 }
 
 TEST_F(CliTest, TagWarnsAboutCutTexts) {
@@ -902,7 +1003,7 @@ TEST_F(CliTest, TagWarnsAboutCutTexts) {
     EXPECT_NE(run.err.find("album: 1 character(s) beyond Latin-1"), std::string::npos);
     EXPECT_EQ(run.err.find("comment:"), std::string::npos);
     const JsonValue v1 = json_of(file)["id3v1"];
-    EXPECT_EQ(v1["year"].number, 2023);
+    EXPECT_EQ(v1["year"].text, "2023");
     EXPECT_EQ(v1["title"].text, std::string(30, 'T'));
     EXPECT_EQ(v1["album"].text, "? uro");
 }
@@ -1039,7 +1140,7 @@ TEST_F(CliTest, TagMakesOrRefusesEachChange) {
         const JsonValue v1 = json_of(file)["id3v1"];
         EXPECT_EQ(v1["title"].text, c.title) << name;
         EXPECT_EQ(v1["comment"].text, c.comment) << name;
-        EXPECT_EQ(v1["year"].number, c.year) << name;
+        EXPECT_EQ(v1["year"].is_null() ? 0 : std::stoi(v1["year"].text), c.year) << name;
         EXPECT_EQ(v1["track"].is_null() ? -1 : v1["track"].number, c.track) << name;
     }
 }

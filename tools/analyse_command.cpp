@@ -64,7 +64,9 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
         output.problem = status == VELKOR_ERROR_NOT_REGULAR && !options.recursive && is_directory(path)
                              ? "is a directory (-r walks it)"
                              : velkor_status_text(status);
-        if (options.format == Format::kJson) append_json_failure(output.text, path, json_status(status), output.problem);
+        if (options.format == Format::kJson) {
+            append_json_failure(output.text, path, json_status_name(status), velkor_status_text(status));
+        }
         return;
     }
     if (options.format == Format::kReport || options.format == Format::kRecord) {

@@ -16,24 +16,35 @@ from velkor import _native
 SAMPLES = os.path.join(os.path.dirname(__file__), "..", "..", "samples")
 DATA = os.path.join(os.path.dirname(__file__), "..", "..", "tests", "data")
 COMMAND = os.environ.get("VELKOR_COMMAND")
-JSON_NAMES = {"channel_mode": "mode", "size": "bytes"}  # where the command's keys differ
 
 
 class ReadTest(unittest.TestCase):
     def assertAgrees(self, mine, theirs: dict, where: str):
         """Keys the command does not (yet) write are not compared."""
         for field in fields(mine):
-            key = JSON_NAMES.get(field.name, field.name)
+            key = field.name
             value, expected = getattr(mine, field.name), theirs.get(key, ...)
             if is_dataclass(value) and isinstance(expected, dict):
                 self.assertAgrees(value, expected, f"{where}.{key}")
             elif isinstance(value, tuple) and isinstance(expected, list):
                 self.assertEqual(len(value), len(expected), f"{where}.{key}")
                 for i, (item, its) in enumerate(zip(value, expected)):
-                    self.assertAgrees(item, its, f"{where}.{key}[{i}]")
+                    if is_dataclass(item):
+                        self.assertAgrees(item, its, f"{where}.{key}[{i}]")
+                    else:
+                        self.assertEqual(item, its, f"{where}.{key}[{i}]")
             elif expected is not ...:
-                if isinstance(value, str) and isinstance(expected, int):  # the ID3v1 year
-                    expected = str(expected)
+                # JSON's absent texts are null, Python's "". The ID3v2 texts
+                # that may hold several values are arrays in JSON, joined in
+                # Python; track and disc are numbers with a separate total.
+                if value == "" and expected is None:
+                    continue
+                if isinstance(value, str) and isinstance(expected, list):
+                    expected = "; ".join(expected)
+                elif isinstance(value, str) and isinstance(expected, int):
+                    number, _, total = value.partition("/")
+                    value = (int(number), int(total) if total else None)
+                    expected = (expected, theirs.get(key + "_total"))
                 self.assertEqual(value, expected, f"{where}.{key}")
 
     def test_frames_in_order_with_their_values(self):
@@ -65,9 +76,7 @@ class ReadTest(unittest.TestCase):
             with self.subTest(name):
                 out = subprocess.run([COMMAND, "--json", path], capture_output=True, check=True)
                 theirs = json.loads(out.stdout)
-                if "vbr_header" not in theirs:  # the command before velkor.h reads no ID3v2.4
-                    theirs.pop("id3v2")
-                self.assertEqual(theirs.get("status", 0), 0)
+                self.assertEqual(theirs["status"], "ok")
                 self.assertAgrees(velkor.read(path), theirs, name)
 
     def test_errors_carry_status_and_path(self):
