@@ -81,11 +81,11 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
     AnalysedFile analysed;
     analysed.adopt(file);
     output.ok = true;
-    output.length_seconds = analysed.facts().duration_ms / 1000;
+    output.length_seconds = (analysed.facts().duration_ms + 500) / 1000;
     if (options.format == Format::kJson) {
         append_json_line(output.text, path, analysed);
     } else {
-        append_block(output.text, path, analysed);
+        append_block(output.text, path, analysed, options.all);
     }
 }
 

@@ -120,8 +120,9 @@ void Progress::print_summary() {
     show_line_ = false;
     char time[kDurationTextSize];
     duration_text(seconds_, time);
-    std::fprintf(stderr, "velkor: %zu files: %zu analysed, %zu failed, total playing time %s\n",
-                 analysed_ + failed_, analysed_, failed_, time);
+    const std::size_t files = analysed_ + failed_;
+    std::fprintf(stderr, "velkor: %zu file%s: %zu analysed, %zu failed, total playing time %s\n", files,
+                 files == 1 ? "" : "s", analysed_, failed_, time);
 }
 
 }  // namespace velkor::cli
