@@ -185,6 +185,7 @@ typedef struct velkor_file velkor_file;
 #define VELKOR_ERROR_NO_SPACE 9      /* writing: no room left (disk full, size limit) */
 #define VELKOR_ERROR_WRITE 10        /* writing: any other failure; the file is left as it was */
 #define VELKOR_ERROR_CHANGED 11      /* the file changed or was replaced since velkor_open analysed it */
+#define VELKOR_SKIPPED 12            /* a scan with VELKOR_SCAN_REPORT_SKIPPED passed over the entry */
 
 /* The status in plain words: "no such file", "permission denied", ...
  * (static; "unknown status" for a number not listed here). */
@@ -200,6 +201,17 @@ VELKOR_API const char *VELKOR_CALL velkor_status_text(int32_t status);
  * skipped, not read.
  */
 VELKOR_API int32_t VELKOR_CALL velkor_open(const char *path, uint32_t options, velkor_file **file);
+/*
+ * Analyses the size bytes at bytes as a whole file: the same facts, texts,
+ * frames and pictures as velkor_open gives, for a file that comes as a
+ * stream (standard input, a pipe) or is already in memory. The bytes need
+ * not outlive the call: the handle keeps a copy of the ID3v2 tag's bytes
+ * (the frames and pictures are read from it) and nothing else. A picture
+ * or frame beyond them gives VELKOR_ERROR_READ. VELKOR_ERROR_ARGUMENT for
+ * NULL bytes with a size above 0; VELKOR_ERROR_NO_AUDIO as velkor_open.
+ */
+VELKOR_API int32_t VELKOR_CALL velkor_open_memory(const void *bytes, size_t size, uint32_t options,
+                                                  velkor_file **file);
 /* Releases the handle and every text it gave out (velkor_text,
  * velkor_picture_text). NULL is ignored. */
 VELKOR_API void VELKOR_CALL velkor_close(velkor_file *file);
@@ -470,15 +482,27 @@ VELKOR_API int32_t VELKOR_CALL velkor_write_id3v1(const char *path, const velkor
  * Many files at once. A scan analyses the files named in paths (count of
  * them) or, with VELKOR_SCAN_RECURSIVE, the audio files beneath the folders
  * among them (depth first, each folder's entries sorted by name; .mp3,
- * .mp2, .mp1 and .mpga; links to folders not followed), several at a time
+ * .mp2, .mp1 and .mpga), several at a time
  * on `threads` threads (0: the library's choice; 1: one after the other on
  * the caller's thread), and hands the results out in that order. Memory
  * stays the same however many files there are.
+ *
+ * A recursive walk passes over: links to folders (unless
+ * VELKOR_SCAN_FOLLOW_LINKS), a folder that is one of the folders it is
+ * already in (a loop through links), and audio-named entries that are no
+ * regular file (FIFOs, sockets, devices, broken links). With
+ * VELKOR_SCAN_REPORT_SKIPPED each of them is a result of its own, in its
+ * place: its path, no handle and the status VELKOR_SKIPPED.
  */
 #define VELKOR_SCAN_RECURSIVE 0x100u
 /* Only the walk: each file's path with VELKOR_OK and no handle (a folder's
  * problems as they are), for a caller that analyses the files itself. */
 #define VELKOR_SCAN_PATHS_ONLY 0x200u
+/* Walk into the folders links lead to, but never into a folder the walk is
+ * already in (same device and inode, or volume and file index). */
+#define VELKOR_SCAN_FOLLOW_LINKS 0x400u
+/* Hand out what the walk passes over as results with VELKOR_SKIPPED. */
+#define VELKOR_SCAN_REPORT_SKIPPED 0x800u
 typedef struct velkor_scan velkor_scan;
 /* options: VELKOR_SCAN_... and velkor_open's options. */
 VELKOR_API int32_t VELKOR_CALL velkor_scan_open(const char *const *paths, int32_t count, uint32_t options,

@@ -723,7 +723,7 @@ TEST_F(CliTest, OptionFormsAndTheirMessages) {
         {{a, "--jobs=4", "--json"}, 0, "\"path\":\"" + a, ""},
         {{"--jobs", "4", "--js", a}, 0, "\"path\":\"" + a, ""},
         {{"--json", "--", "-r", "--json"}, 1, "\"path\":\"--json\"", "velkor: -r" + missing},
-        {{"--json", "-"}, 1, "\"path\":\"-\"", "velkor: -" + missing},
+        {{"--json", "-"}, 1, "\"path\":\"-\",\"status\":\"no_audio\"", "velkor: -: no MPEG audio"},
         {{"tag", "--title=T", "-y", "--", a}, 0, a + ": ID3v1 tag written: title\n", ""},
         {{"-rx", a}, 2, "", "velkor: unknown option '-x'"},
         {{"--bogus=1", a}, 2, "", "velkor: unknown option '--bogus'"},
@@ -788,13 +788,13 @@ TEST_F(CliTest, RecursiveWalkIsSortedAndTakesOnlyAudioFiles) {
                                         path("music/b_album/01.MP3"), path("music/b_album/02.mp3"),
                                         path("music/z.mp3")}));
     // No progress line off a terminal; the summary adds up the lengths.
-    EXPECT_EQ(run.err, "velkor: 5 files: 5 analysed, 0 failed, total playing time 00:38\n");
+    EXPECT_EQ(run.err, "velkor: 5 files: 5 analysed, 0 failed, 1 skipped, total playing time 00:38\n");
     write_file(path("music/b_album/03.mp3"), frames(3));
     fs::resize_file(path("music/b_album/03.mp3"), 64'000'001);  // sparse, 4000 s
     write_file(path("music/b_album/04.mp3"), "no audio");
     run = velkor({"-r", "--record", path("music")});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("velkor: 7 files: 6 analysed, 1 failed, total playing time 01:07:18\n"),
+    EXPECT_NE(run.err.find("velkor: 7 files: 6 analysed, 1 failed, 1 skipped, total playing time 01:07:18\n"),
               std::string::npos)
         << run.err;
 
@@ -831,6 +831,63 @@ TEST_F(CliTest, RecursiveWalkTakesLinksAndHiddenFilesAsTheyAre) {
     EXPECT_EQ(files_of(run.out), (std::vector<std::string>{path("music/.hidden.mp3"),
                                                             path("music/disc.mp3/a.mp3"),
                                                             path("music/linked.mp3")}));
+}
+
+// What a walk passes over is counted and, with -v, named; -L walks links
+// to folders but no loop.
+TEST_F(CliTest, WalkCountsWhatItSkipsAndFollowsLinksWithL) {
+    fs::create_directories(dir_ / "music" / "sub");
+    fs::create_directories(dir_ / "elsewhere");
+    fs::copy_file(sample("cbr_id3v11.mp3"), dir_ / "music" / "sub" / "a.mp3");
+    fs::copy_file(sample("cbr_id3v11.mp3"), dir_ / "elsewhere" / "b.mp3");
+    fs::create_directory_symlink(dir_ / "elsewhere", dir_ / "music" / "linked");
+    fs::create_directory_symlink(dir_ / "music", dir_ / "music" / "sub" / "loop");
+    fs::create_symlink(dir_ / "nowhere.mp3", dir_ / "music" / "broken.mp3");
+    ASSERT_EQ(mkfifo(path("music/pipe.mp3").c_str(), 0600), 0);
+    const std::string m = path("music");
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> files;
+        std::string err;
+    } cases[] = {
+        {{"--json", "-r", m}, {m + "/sub/a.mp3"}, "velkor: 1 file: 1 analysed, 0 failed, 4 skipped"},
+        {{"--json", "-rv", m},
+         {m + "/sub/a.mp3"},
+         "velkor: " + m + "/broken.mp3: skipped, a broken link\nvelkor: " + m +
+             "/linked: skipped, a link to a folder (-L follows it)\nvelkor: " + m +
+             "/pipe.mp3: skipped, a FIFO\nvelkor: " + m + "/sub/loop: skipped, a link to a folder (-L follows it)\n"},
+        {{"--json", "-rLv", m},
+         {m + "/linked/b.mp3", m + "/sub/a.mp3"},
+         "velkor: " + m + "/sub/loop: skipped, a loop: a folder the walk is in already\n"
+         "velkor: 2 files: 2 analysed, 0 failed, 3 skipped"},
+    };
+    for (const auto& c : cases) {
+        const Outcome run = velkor(c.args);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(files_of(run.out), c.files) << ::testing::PrintToString(c.args);
+        EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    }
+}
+
+// Standard input ("-") and a FIFO named among the files are read whole and
+// give what the file itself gives, frames included, in their place.
+TEST_F(CliTest, StandardInputAndPipesAreReadWhole) {
+    write_file(path("v24.mp3"), id3v2(4, {{"TIT2", utf8("Piped")}, {"COMM", latin1("eng") + '\0' + "Note"}}) +
+                                    frames(8) + id3v1("One", "", "", "2001", "", 1, 0));
+    std::string file = velkor({"--json", path("v24.mp3")}).out;
+    const Outcome stdin_run = velkor({"--json", "-"}, path("v24.mp3"));
+    ASSERT_NE(file.find(path("v24.mp3")), std::string::npos) << file;
+    EXPECT_EQ(stdin_run.out, file.replace(file.find(path("v24.mp3")), path("v24.mp3").size(), "-")) << stdin_run.err;
+    EXPECT_NE(stdin_run.out.find("\"frames\":[{\"id\":\"TIT2\""), std::string::npos);
+
+    ASSERT_EQ(mkfifo(path("pipe").c_str(), 0600), 0);
+    const Outcome piped = bash("cd " + dir_.string() + " && { cat v24.mp3 > pipe & } && \"$VELKOR\" --json " +
+                               sample("vbr_xing.mp3") + " pipe - < /dev/null");
+    EXPECT_EQ(files_of(piped.out), (std::vector<std::string>{sample("vbr_xing.mp3"), "pipe", "-"}));
+    EXPECT_NE(piped.out.find("\"path\":\"pipe\",\"status\":\"ok\""), std::string::npos) << piped.out;
+    EXPECT_NE(piped.out.find("\"path\":\"-\",\"status\":\"no_audio\""), std::string::npos);
+    EXPECT_EQ(velkor({"--report", "-"}, path("v24.mp3")).err,
+              "velkor: -: --report and --record read files by their names, not streams\n");
 }
 
 // Output is held and written in large pieces: over many files it must come

@@ -121,8 +121,10 @@ void Progress::print_summary() {
     char time[kDurationTextSize];
     duration_text(seconds_, time);
     const std::size_t files = analysed_ + failed_;
-    std::fprintf(stderr, "velkor: %zu file%s: %zu analysed, %zu failed, total playing time %s\n", files,
-                 files == 1 ? "" : "s", analysed_, failed_, time);
+    char skipped[48] = "";
+    if (skipped_ > 0) std::snprintf(skipped, sizeof skipped, ", %zu skipped", skipped_);
+    std::fprintf(stderr, "velkor: %zu file%s: %zu analysed, %zu failed%s, total playing time %s\n", files,
+                 files == 1 ? "" : "s", analysed_, failed_, skipped, time);
 }
 
 }  // namespace velkor::cli

@@ -97,11 +97,35 @@ struct velkor_file {
     const velkor::Id3v2FrameValues* frame(int32_t index, int32_t& status) const;
     // Drops the frame's texts when they would take the handle past its budget.
     void keep_within_budget(velkor::Id3v2FrameValues& values) const;
-    // Opens the file again by the path it was opened with.
     // Opens the analysed file again: VELKOR_OK, the open's status, or
     // VELKOR_ERROR_CHANGED when the name now holds another file or the file
     // changed, since the offsets kept are the analysed file's.
     int32_t reopen(FileSource& source) const;
+
+    // A handle of velkor_open_memory: the bytes of its ID3v2 tag, where its
+    // frames and pictures are read, as it has no file to open again.
+    bool from_memory = false;
+    std::vector<uint8_t> kept_tag;
+    // The bytes frames and pictures are read from: the file opened again,
+    // or the kept tag; the status of reopen.
+    struct Reread {
+        FileSource file;
+        velkor::SpanSource kept{velkor::ByteSpan()};
+        velkor::ByteSource* source = nullptr;
+        int64_t size = 0;
+    };
+    int32_t reread(Reread& bytes) const {
+        if (from_memory) {
+            bytes.kept = velkor::SpanSource(velkor::ByteSpan(kept_tag.data(), kept_tag.size()));
+            bytes.source = &bytes.kept;
+            bytes.size = static_cast<int64_t>(kept_tag.size());
+            return VELKOR_OK;
+        }
+        const int32_t status = reopen(bytes.file);
+        bytes.source = &bytes.file;
+        bytes.size = bytes.file.size();
+        return status;
+    }
 
     const velkor::Id3v2Picture* picture(int32_t index) const {
         const auto& pictures = info.id3v2_tag.pictures;
@@ -217,7 +241,7 @@ int32_t velkor_file::reopen(FileSource& source) const {
 namespace {
 
 // A cursor over the body of a listed frame, in the source it was found in.
-velkor::TagCursor frame_body(FileSource& source, const velkor::Id3v2Tag& tag, const velkor::Id3v2FrameEntry& entry) {
+velkor::TagCursor frame_body(velkor::ByteSource& source, const velkor::Id3v2Tag& tag, const velkor::Id3v2FrameEntry& entry) {
     return velkor::TagCursor(source, entry.body_offset, entry.body_offset + entry.stored_size,
                              tag.version <= 3 && tag.unsynchronised);
 }
@@ -270,9 +294,10 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
     if (frame_values.size() != info.id3v2_tag.frames.size()) frame_values.resize(info.id3v2_tag.frames.size());
     std::unique_ptr<velkor::Id3v2FrameValues>& cached = frame_values[static_cast<std::size_t>(index)];
     if (!cached) {
-        FileSource source;
-        status = reopen(source);
+        Reread bytes;
+        status = reread(bytes);
         if (status != VELKOR_OK) return nullptr;
+        velkor::ByteSource& source = *bytes.source;
         // Small stored frames behind it are decoded while the file is open:
         // whoever asks for one frame mostly asks for the next.
         constexpr uint32_t kNeighbourBytes = 16 * 1024;
@@ -363,12 +388,38 @@ VELKOR_API const char* VELKOR_CALL velkor_status_text(int32_t status) {
         case VELKOR_ERROR_NO_SPACE: return "no space left";
         case VELKOR_ERROR_WRITE: return "cannot be written";
         case VELKOR_ERROR_CHANGED: return "the file changed since it was opened";
+        case VELKOR_SKIPPED: return "skipped: not a regular file, a link not followed or a loop";
         default: return "unknown status";
     }
 }
 
 VELKOR_API int32_t VELKOR_CALL velkor_open(const char* path, uint32_t options, velkor_file** file) {
     return open_file(path, options, file, [&](FileSource& source) { return source.open_utf8(path); });
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_open_memory(const void* bytes, size_t size, uint32_t options,
+                                                  velkor_file** file) {
+    const auto* data = static_cast<const uint8_t*>(bytes);
+    const int32_t status = velkor::open_from_memory(data, size, "", options, file);
+    if (status != VELKOR_OK) return status;
+    try {
+        // The tag's bytes: up to the end of the last frame or picture it
+        // lists, never past the bytes given.
+        const velkor::Id3v2Tag& tag = (*file)->info.id3v2_tag;
+        int64_t end = 0;
+        for (const velkor::Id3v2FrameEntry& entry : tag.frames) end = std::max(end, entry.body_offset + entry.stored_size);
+        for (const velkor::Id3v2Picture& picture : tag.pictures) {
+            end = std::max(end, picture.body_offset + (picture.unsynchronised ? 2 : 1) * int64_t{picture.stored_size});
+        }
+        end = std::min<int64_t>(end, static_cast<int64_t>(size));
+        (*file)->kept_tag.assign(data, data + end);
+        (*file)->from_memory = true;
+        return VELKOR_OK;
+    } catch (const std::bad_alloc&) {
+        velkor_close(*file);
+        *file = nullptr;
+        return VELKOR_ERROR_NO_MEMORY;
+    }
 }
 
 VELKOR_API void VELKOR_CALL velkor_close(velkor_file* file) { delete file; }
@@ -413,10 +464,10 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file* file, int3
     const velkor::Id3v2Picture* found = file ? file->picture(index) : nullptr;
     if (found == nullptr || buffer == nullptr || size < 0 || found->bytes > size) return VELKOR_ERROR_ARGUMENT;
     try {
-        FileSource source;
-        const int32_t opened = file->reopen(source);
+        velkor_file::Reread bytes;
+        const int32_t opened = file->reread(bytes);
         if (opened != VELKOR_OK) return opened;
-        return read_picture_data(*found, source, source.size(), buffer);
+        return read_picture_data(*found, *bytes.source, bytes.size, buffer);
     } catch (const std::bad_alloc&) {
         return VELKOR_ERROR_NO_MEMORY;
     } catch (...) {
@@ -495,9 +546,10 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_frame(const velkor_file* file, int32_
     const velkor::Id3v2FrameEntry* entry = file ? file->frame_entry(index) : nullptr;
     if (entry == nullptr || buffer == nullptr || size < 0) return VELKOR_ERROR_ARGUMENT;
     try {
-        FileSource source;
-        const int32_t opened = file->reopen(source);
+        velkor_file::Reread reread;
+        const int32_t opened = file->reread(reread);
         if (opened != VELKOR_OK) return opened;
+        velkor::ByteSource& source = *reread.source;
         const velkor::Id3v2Tag& tag = file->info.id3v2_tag;
         const velkor::Id3v2Frame frame = frame_of(tag, *entry);
         velkor::TagCursor body = frame_body(source, tag, *entry);
