@@ -384,8 +384,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_get_text(const velkor_file *file, int32_t 
 #define VELKOR_REPLAYGAIN_TRACK_PEAK 0x2u
 #define VELKOR_REPLAYGAIN_ALBUM_GAIN 0x4u
 #define VELKOR_REPLAYGAIN_ALBUM_PEAK 0x8u
-typedef struct velkor_tag_facts {
-    uint32_t size;          /* set by the caller: sizeof(velkor_tag_facts) */
+typedef struct velkor_tag_facts_info {
+    uint32_t size;          /* set by the caller: sizeof(velkor_tag_facts_info) */
     int32_t track;          /* TRCK "3/12" (or TRK), else APEv2 Track, else the ID3v1.1 track */
     int32_t track_total;
     int32_t disc;           /* TPOS "1/2" (TPA), else APEv2 Disc */
@@ -406,19 +406,19 @@ typedef struct velkor_tag_facts {
     double track_peak;      /* 1.0 is full scale */
     double album_gain_db;
     double album_peak;
-} velkor_tag_facts;
+} velkor_tag_facts_info;
 
 #if defined(__cplusplus)
-static_assert(offsetof(velkor_tag_facts, play_count) == 64 && sizeof(velkor_tag_facts) == 104,
-              "velkor_tag_facts: no padding");
+static_assert(offsetof(velkor_tag_facts_info, play_count) == 64 && sizeof(velkor_tag_facts_info) == 104,
+              "velkor_tag_facts_info: no padding");
 #elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
-_Static_assert(offsetof(velkor_tag_facts, play_count) == 64 && sizeof(velkor_tag_facts) == 104,
-               "velkor_tag_facts: no padding");
+_Static_assert(offsetof(velkor_tag_facts_info, play_count) == 64 && sizeof(velkor_tag_facts_info) == 104,
+               "velkor_tag_facts_info: no padding");
 #endif
 
 /* Fills facts (as far as facts->size reaches). VELKOR_ERROR_ARGUMENT for a
  * NULL handle or record, or a size below 4. */
-VELKOR_API int32_t VELKOR_CALL velkor_tag_facts(const velkor_file *file, velkor_tag_facts *facts);
+VELKOR_API int32_t VELKOR_CALL velkor_tag_facts(const velkor_file *file, velkor_tag_facts_info *facts);
 
 /* Pictures of the ID3v2 tag, index 0 to picture_count - 1: every APIC (PIC)
  * frame stored plainly or compressed; an encrypted one is no picture (it
