@@ -240,6 +240,30 @@ std::string date_of(const std::string& year, const std::string& day_month, const
     return date;
 }
 
+// What the frames decoded at the tag's reading have taken so far.
+struct DecodeBudget {
+    int64_t stored = 0;    // their bytes in the tag
+    int64_t inflated = 0;  // what the compressed ones inflated to
+};
+
+void decode_small_frame(ByteSource& source, const Id3v2Frame& frame, const TagCursor& body, DecodeBudget& budget,
+                        Id3v2Tag& tag) {
+    const Id3v2FrameEntry& entry = tag.frames.back();
+    const char* id = frame.version == 2 ? id3v2_v24_id(frame.id) : frame.id;
+    if (entry.stored_size > kDecodedFrameBytes || budget.stored + entry.stored_size > kDecodedTagBytes ||
+        id3v2_frame_kind(id) == Id3v2FrameKind::kPicture) {
+        return;
+    }
+    const Id3v2BodyLayout layout = id3v2_body_layout(frame);
+    if (layout.encrypted || (layout.compressed && budget.inflated > kDecodedTagBytes)) return;
+    budget.stored += entry.stored_size;
+    Id3v2DecodedFrame decoded;
+    decoded.index = tag.frames.size() - 1;
+    decoded.values = read_id3v2_frame_values(source, frame, body);
+    if (layout.compressed) budget.inflated += decoded.values.content_size;
+    tag.decoded.push_back(std::move(decoded));
+}
+
 }  // namespace
 
 std::string picture_data(const Id3v2Picture& picture, ByteSpan stored) {
@@ -264,6 +288,7 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
     std::string recorded, day_month, time;
     bool comment_has_empty_description = false;
     uint32_t fields_seen = 0;  // one bit per Field: the first frame of each wins
+    DecodeBudget budget;
 
     Id3v2FrameWalk walk(source, header, length);
     Id3v2Frame frame;
@@ -280,6 +305,7 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
             end.skip(end.left());
             entry.stored_size = static_cast<uint32_t>(end.source_offset() - entry.body_offset);
             tag.frames.push_back(entry);
+            decode_small_frame(source, frame, body, budget, tag);
         }
         const FrameName* name = find_frame(frame, header.version);
         if (!name) continue;

@@ -10,6 +10,7 @@
 
 #include "base/byte_source.h"
 #include "base/byte_span.h"
+#include "tags/id3v2_frame_values.h"
 
 namespace velkor {
 
@@ -48,6 +49,18 @@ constexpr std::size_t kMaxTextBytes = 1024 * 1024;
 constexpr std::size_t kMaxPictureTextBytes = 1024;
 constexpr std::size_t kMaxPictures = 4096;
 constexpr std::size_t kMaxListedFrames = 4096;
+// The frames decoded while the tag is read (the common facts come from
+// them): those that are no picture and take at most kDecodedFrameBytes in
+// the tag, kDecodedTagBytes of them in all; compressed ones only while what
+// they inflated stays within kDecodedTagBytes too.
+constexpr uint32_t kDecodedFrameBytes = 16 * 1024;
+constexpr int64_t kDecodedTagBytes = 1024 * 1024;
+
+// A listed frame decoded at the tag's reading.
+struct Id3v2DecodedFrame {
+    std::size_t index = 0;  // in Id3v2Tag::frames
+    Id3v2FrameValues values;
+};
 
 struct Id3v2Tag {
     int32_t version = 0;  // 2, 3 or 4; 0 when there is no tag
@@ -59,6 +72,7 @@ struct Id3v2Tag {
     bool unsynchronised = false;         // the header's flag
     std::vector<Id3v2FrameEntry> frames;  // every frame in order, the first kMaxListedFrames
     int64_t frame_count = 0;             // every frame, listed or not
+    std::vector<Id3v2DecodedFrame> decoded;  // in the order of the tag
 };
 
 // Reads the tag at offset 0 of source, `length` bytes of it (header
