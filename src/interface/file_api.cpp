@@ -436,6 +436,13 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
 // Reads a picture's data from the file's bytes in source.
 int32_t read_picture_data(const velkor::Id3v2Picture& found, velkor::ByteSource& source, int64_t source_size,
                           void* buffer) {
+    if (found.compressed) {
+        if (found.body_offset + found.stored_size > source_size) return VELKOR_ERROR_READ;
+        const std::vector<uint8_t> data = velkor::read_compressed_picture(source, found);
+        if (data.empty() && found.bytes > 0) return VELKOR_ERROR_READ;
+        if (!data.empty()) std::memcpy(buffer, data.data(), data.size());
+        return VELKOR_OK;
+    }
     // Resynchronising takes up to twice the bytes the body decodes to.
     const int64_t want = found.unsynchronised ? 2 * static_cast<int64_t>(found.stored_size)
                                               : static_cast<int64_t>(found.stored_size);

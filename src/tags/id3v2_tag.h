@@ -11,6 +11,7 @@
 #include "base/byte_source.h"
 #include "base/byte_span.h"
 #include "tags/id3v2_frame_values.h"
+#include "tags/id3v2_frames.h"
 
 namespace velkor {
 
@@ -28,6 +29,10 @@ struct Id3v2Picture {
     // Bytes at the body's start that the frame's own unsynchronisation
     // leaves as stored (a version 2.4 frame's group byte and data length).
     uint32_t raw_prefix = 0;
+    // A compressed frame: its data is data_at bytes into the inflated
+    // content (read_compressed_picture), which `frame` describes.
+    bool compressed = false;
+    Id3v2Frame frame;
 };
 
 // One frame of the tag as the walk found it: enough to find and read it
@@ -85,6 +90,11 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length);
 // body_offset): what read_id3v2_tag found, decoded again. Empty when the
 // bytes are short.
 std::string picture_data(const Id3v2Picture& picture, ByteSpan stored);
+
+// A compressed picture's data, inflated again from the frame's body in
+// source (at the offsets read_id3v2_tag found it in). Empty when it no
+// longer inflates to the size found.
+std::vector<uint8_t> read_compressed_picture(ByteSource& source, const Id3v2Picture& picture);
 
 // The genre text with ID3v1 numeric references, "(17)", "17", "(RX)",
 // "(CR)", resolved to names; several genres joined by "; ".
