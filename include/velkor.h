@@ -259,7 +259,7 @@ typedef struct velkor_file_facts {
     int32_t lame_vbr_method;  /* VELKOR_LAME_METHOD_... */
     int32_t lame_quality;     /* the Xing quality indicator, 0 to 100 (100 - 10 x V - q) */
     int32_t lame_lowpass_hz;  /* the lowpass filter, in 100 Hz steps */
-    int32_t lame_preset;      /* 8 to 320: ABR kbit/s; 410 to 500: V9 to V0 (500 - 10 x V);
+    int32_t lame_preset;      /* 8 to 320: ABR (or CBR) kbit/s; 410 to 500: V9 to V0 (500 - 10 x V);
                                  1000 to 1007: the named presets (VELKOR_STREAM_LAME_PRESET) */
 } velkor_file_facts;
 
@@ -331,7 +331,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_facts(const velkor_file *file, velkor_file
 #define VELKOR_STREAM_FORMAT 44  /* stream_format's name: "" for a plain stream, "MPEG audio in RIFF", "FLAC" */
 #define VELKOR_STREAM_LAME_METHOD 45 /* lame_vbr_method's name: "cbr", "abr", "vbr-old", "vbr-new",
                                         "vbr-mt", "vbr-4", "cbr-2pass", "abr-2pass"; "" unknown */
-#define VELKOR_STREAM_LAME_PRESET 46 /* lame_preset's name: "V2", "ABR 128", "--preset standard",
+#define VELKOR_STREAM_LAME_PRESET 46 /* lame_preset's name: "V2", "ABR 128", "CBR 320" (for the
+                                        CBR methods), "--preset standard",
                                         "--preset extreme", "--preset insane", "--preset medium",
                                         "--preset fast standard", ..., "--preset r3mix"; "" */
 /* The common texts: from the ID3v2 tag, else from the APEv2 tag (keys in

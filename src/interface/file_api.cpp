@@ -257,7 +257,7 @@ void velkor_file::gather(bool has_audio) {
     f.lame_lowpass_hz = lame.lowpass_hz;
     f.lame_preset = lame.preset;
     stream[VELKOR_STREAM_LAME_METHOD - kStreamFirst] = velkor::lame_method_name(lame.vbr_method);
-    stream[VELKOR_STREAM_LAME_PRESET - kStreamFirst] = velkor::lame_preset_name(lame.preset);
+    stream[VELKOR_STREAM_LAME_PRESET - kStreamFirst] = velkor::lame_preset_name(lame.preset, lame.vbr_method);
     if (!has_audio) {
         // Nothing of a stream: every figure of it unknown, its texts empty.
         for (int32_t* figure : {&f.mpeg_version, &f.layer, &f.sampling_rate_hz, &f.channel_mode, &f.channels,

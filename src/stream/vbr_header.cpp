@@ -77,8 +77,9 @@ const char* lame_method_name(int32_t method) {
     }
 }
 
-std::string lame_preset_name(int32_t preset) {
-    if (preset >= 8 && preset <= 320) return "ABR " + std::to_string(preset);
+std::string lame_preset_name(int32_t preset, int32_t method) {
+    // The bitrate of an ABR stream, or of a CBR one (its method says which).
+    if (preset >= 8 && preset <= 320) return (method == 1 || method == 8 ? "CBR " : "ABR ") + std::to_string(preset);
     if (preset >= 410 && preset <= 500 && preset % 10 == 0) return "V" + std::to_string((500 - preset) / 10);
     static const char* const kNamed[] = {"--preset r3mix",    "--preset standard",      "--preset extreme",
                                          "--preset insane",   "--preset fast standard", "--preset fast extreme",

@@ -79,8 +79,8 @@ private:
 };
 
 // The names of the encoder's method ("vbr-new") and preset ("V2",
-// "ABR 128", "--preset standard"); "" for none known.
+// "ABR 128", "CBR 320", "--preset standard"); "" for none known.
 const char* lame_method_name(int32_t method);
-std::string lame_preset_name(int32_t preset);
+std::string lame_preset_name(int32_t preset, int32_t method);
 
 }  // namespace velkor

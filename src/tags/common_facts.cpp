@@ -253,19 +253,24 @@ bool leading_decimal(const std::string& text, double& value) {
     while (i < text.size() && text[i] == ' ') ++i;
     double sign = 1;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) sign = text[i++] == '-' ? -1 : 1;
-    double number = 0;
+    // The digits as one whole number and a power of ten, so that "-8.37"
+    // is the double nearest -8.37.
+    double whole = 0, scale = 1;
     bool digits = false;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        number = number * 10 + (text[i] - '0');
+        whole = whole * 10 + (text[i] - '0');
         digits = true;
     }
     if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
-        double scale = 0.1;
-        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, scale /= 10) {
-            number += (text[i] - '0') * scale;
+        // Digits past the 17th change nothing a double holds.
+        for (int kept = 0; ++i < text.size() && text[i] >= '0' && text[i] <= '9';) {
+            if (kept++ >= 17) continue;
+            whole = whole * 10 + (text[i] - '0');
+            scale *= 10;
             digits = true;
         }
     }
+    const double number = whole / scale;
     if (!digits || !std::isfinite(number)) return false;
     value = sign * number;
     return true;
