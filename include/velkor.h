@@ -447,10 +447,12 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file *file, int3
 /*
  * Every frame of the ID3v2 tag, in the order of the tag: index 0 to
  * velkor_frame_count - 1 (the first 4096 frames; velkor_frame_count gives how
- * many the tag holds). Frames of size 0 and padding are not frames. A frame's
- * content is read from the file when it is first asked for (velkor_frame,
- * velkor_frame_text) and kept with the handle; velkor_open reads none of it.
- * So, like velkor_read_picture, these read the file again by its path.
+ * many the tag holds). Frames of size 0 and padding are not frames.
+ * velkor_open decodes the small frames (no pictures; up to 16 KiB each and
+ * 1 MiB in all), the common facts come from them; any other frame's content
+ * is read from the file when it is first asked for (velkor_frame,
+ * velkor_frame_text) and kept with the handle. So, like velkor_read_picture,
+ * these may read the file again by its path.
  */
 #define VELKOR_FRAME_TEXT 0          /* T***: values */
 #define VELKOR_FRAME_USER_TEXT 1     /* TXXX: description, values */
