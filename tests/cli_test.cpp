@@ -247,6 +247,7 @@ TEST_F(CliTest, BlockShowsFiguresAndTagsOfEachSample) {
              "  bitrate:        35 kbps (VBR, average)\n  sampling:       44100 Hz\n"
              "  mode:           Joint Stereo\n  length:         00:06.0 (6.0 s, gapless 6.0 s)\n",
              "  frames:         231\n  encoder:        LAME3.100 (delay 576, padding 936 samples)\n"
+             "  encoding:       vbr-new, V7, lowpass 15600 Hz\n  replaygain track: -15.60 dB\n"
              "  tags:           none\n",
              "  version:        MPEG 2 Layer III\n  bitrate:        24 kbps (CBR)\n"
              "  sampling:       22050 Hz\n",
@@ -254,7 +255,8 @@ TEST_F(CliTest, BlockShowsFiguresAndTagsOfEachSample) {
              "    comment:      A thirty character comment ok.\n    genre:        Other (12)\n",
              "/id3v23_utf16.mp3\n  version:        MPEG 1 Layer III\n  bitrate:        32 kbps (CBR)\n"
              "  sampling:       44100 Hz\n",
-             "  frames:         193 (estimated from the size)\n  ID3v2.3\n    title:        Caf\u00e9 au Lait\n"
+             "  frames:         193 (estimated from the size)\n  track:          7\n  date:           2004\n"
+             "  ID3v2.3\n    title:        Caf\u00e9 au Lait\n"
              "    artist:       \u00dcnder S\u00eba Quartet\n    album:        Stra\u00dfe Sessions\n"
              "    year:         2004\n    track:        07\n    genre:        Jazz\n"
              "    comment:      Recorded in Z\u00fcrich (eng)\n",
@@ -372,8 +374,10 @@ std::vector<std::string> python_fields(const std::string& class_name) {
     const std::string source = read_file(VELKOR_SOURCE_DIR "/python/velkor/__init__.py");
     std::vector<std::string> fields;
     std::size_t at = source.find("\nclass " + class_name + ":");
-    for (const std::string& line : lines_of(source.substr(at == std::string::npos ? source.size() : at + 1))) {
-        if (line.rfind("    def ", 0) == 0 || (line.rfind("class ", 0) != 0 && !line.empty() && line[0] != ' ')) break;
+    const auto lines = lines_of(source.substr(at == std::string::npos ? source.size() : at + 1));
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (line.rfind("    def ", 0) == 0 || (!line.empty() && line[0] != ' ')) break;
         const std::size_t colon = line.find(": ");
         if (line.rfind("    ", 0) == 0 && line[4] != ' ' && line[4] != '"' && colon != std::string::npos &&
             line.find_first_not_of("abcdefghijklmnopqrstuvwxyz_0123456789", 4) == colon) {
@@ -394,23 +398,28 @@ TEST_F(CliTest, JsonKeysAreTheDocumentedOnesAndPythonsNames) {
                          {"COMM", latin1("engDesc") + '\0' + "Text"}, {"USLT", latin1("deu") + '\0' + "La la"},
                          {"APIC", apic}}) +
                    frames() + id3v1("T", "A", "", "1999", "", 2, 255));
-    const Outcome run = bash("cd " + dir_.string() + " && \"$VELKOR\" --json $'b\\xe4d.mp3' nowhere.mp3");
+    const Outcome run = bash("cd " + dir_.string() + " && \"$VELKOR\" --json $'b\\xe4d.mp3' nowhere.mp3 " +
+                             VELKOR_SOURCE_DIR "/tests/data/06_apev2_mp3gain_id3v1.mp3");
     const auto lines = lines_of(run.out);
-    ASSERT_EQ(lines.size(), 2u) << run.out << run.err;
-    const auto line = JsonReader::parse(lines[0]), failure = JsonReader::parse(lines[1]);
-    ASSERT_TRUE(line && failure) << run.out;
+    ASSERT_EQ(lines.size(), 3u) << run.out << run.err;
+    const auto line = JsonReader::parse(lines[0]), failure = JsonReader::parse(lines[1]),
+               ape = JsonReader::parse(lines[2]);
+    ASSERT_TRUE(line && failure && ape) << run.out;
     const JsonValue& v2 = (*line)["id3v2"];
     EXPECT_EQ((*line)["path"].text, "b\uFFFDd.mp3");
     EXPECT_EQ((*line)["path_bytes"].text, "YuRkLm1wMw==");
     EXPECT_EQ(v2["artist"].items.size(), 2u);
     EXPECT_EQ(v2["genre"].items.at(0).text, "Ambient");
-    EXPECT_EQ(v2["comments"].items.at(0)["description"].text, "Desc");
+    EXPECT_EQ((*line)["comments"].items.at(0)["description"].text, "Desc");
+    EXPECT_EQ((*line)["track_total"].number, 12);
     EXPECT_EQ(v2["lyrics"].items.at(0)["text"].text, "La la");
 
     const auto documented = documented_keys();
     const std::vector<std::pair<std::string, const JsonValue*>> objects = {
         {"line", &*line}, {"failure", &*failure}, {"id3v1", &(*line)["id3v1"]}, {"id3v2", &v2},
-        {"text", &v2["comments"].items.at(0)}, {"picture", &v2["pictures"].items.at(0)},
+        {"comment", &(*line)["comments"].items.at(0)}, {"comment", &v2["lyrics"].items.at(0)},
+        {"lame", &(*ape)["lame"]}, {"replaygain", &(*ape)["replaygain"]}, {"ape_item", &(*ape)["ape_items"].items.at(0)},
+        {"picture", &v2["pictures"].items.at(0)},
         {"frame", &v2["frames"].items.at(0)}, {"frame", &v2["frames"].items.at(4)}};
     for (const auto& [name, object] : objects) {
         ASSERT_TRUE(documented.count(name)) << name;
@@ -430,7 +439,9 @@ TEST_F(CliTest, JsonKeysAreTheDocumentedOnesAndPythonsNames) {
     }
     const std::pair<const char*, const JsonValue*> classes[] = {
         {"Facts", &*line}, {"Id3v1", &(*line)["id3v1"]}, {"Id3v2", &v2},
-        {"Picture", &v2["pictures"].items.at(0)}, {"Frame", &v2["frames"].items.at(0)}};
+        {"Picture", &v2["pictures"].items.at(0)}, {"Frame", &v2["frames"].items.at(0)},
+        {"LameSettings", &(*ape)["lame"]}, {"ReplayGain", &(*ape)["replaygain"]},
+        {"ApeItem", &(*ape)["ape_items"].items.at(0)}};
     for (const auto& [name, object] : classes) {
         const auto fields = python_fields(name);
         EXPECT_GT(fields.size(), 3u) << name;

@@ -134,6 +134,23 @@ StreamBytes read_stream(const std::string& operand) {
 void file_output(const AnalyseOptions& options, const char* path, velkor_file* file, int32_t status,
                  bool with_path, FileOutput& output, bool stream = false) {
     output.clear();
+    // A file without audio has a handle when it has tags: they are shown,
+    // and the file still counts as failed.
+    AnalysedFile analysed;
+    const bool tags_only = status == VELKOR_ERROR_NO_AUDIO && file != nullptr;
+    if (tags_only) {
+        analysed.adopt(file, false);
+        file = nullptr;
+        if (analysed.has_tags() && options.format != Format::kReport && options.format != Format::kRecord) {
+            output.problem = velkor_status_text(status);
+            if (options.format == Format::kJson) {
+                append_json_line(output.text, path, analysed);
+            } else {
+                append_block(output.text, path, analysed, options.all);
+            }
+            return;
+        }
+    }
     if (status != VELKOR_OK) {
         output.problem = status == VELKOR_ERROR_NOT_REGULAR && !options.recursive && is_directory(path)
                              ? "is a directory (-r walks it)"
@@ -157,7 +174,6 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
         if (!result.ok) export_failure(path, output);
         return;
     }
-    AnalysedFile analysed;
     analysed.adopt(file);
     output.ok = true;
     output.length_seconds = (analysed.facts().duration_ms + 500) / 1000;
@@ -173,7 +189,7 @@ void stream_output(const AnalyseOptions& options, const std::string& operand, bo
     const StreamBytes read = read_stream(operand);
     if (read.problem.empty()) {
         velkor_file* file = nullptr;
-        const uint32_t open = options.exact ? VELKOR_OPEN_COUNT_FRAMES : 0;
+        const uint32_t open = VELKOR_OPEN_WITHOUT_AUDIO | (options.exact ? VELKOR_OPEN_COUNT_FRAMES : 0);
         const int32_t status = velkor_open_memory(read.bytes.data(), read.bytes.size(), open, &file);
         file_output(options, operand.c_str(), file, status, with_path, output, true);
         return;
@@ -253,7 +269,7 @@ uint32_t scan_options(const AnalyseOptions& options) {
     uint32_t scan = options.recursive ? VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_REPORT_SKIPPED : 0;
     if (options.follow_links) scan |= VELKOR_SCAN_FOLLOW_LINKS;
     if (options.format == Format::kReport || options.format == Format::kRecord) return scan | VELKOR_SCAN_PATHS_ONLY;
-    return scan | (options.exact ? VELKOR_OPEN_COUNT_FRAMES : 0);
+    return scan | VELKOR_OPEN_WITHOUT_AUDIO | (options.exact ? VELKOR_OPEN_COUNT_FRAMES : 0);
 }
 
 }  // namespace

@@ -14,15 +14,28 @@ int32_t AnalysedFile::open(const char* path, uint32_t options) {
     facts_.size = sizeof facts_;
     const int32_t status = velkor_open(path, options, &file_);
     if (status != VELKOR_OK) return status;
+    tags_ = velkor_tag_facts_info{};
+    tags_.size = sizeof tags_;
+    velkor_tag_facts(file_, &tags_);
     return velkor_facts(file_, &facts_);
 }
 
-void AnalysedFile::adopt(velkor_file* file) {
+void AnalysedFile::adopt(velkor_file* file, bool has_audio) {
     velkor_close(file_);
     file_ = file;
+    has_audio_ = has_audio;
     facts_ = velkor_file_facts{};
     facts_.size = sizeof facts_;
     velkor_facts(file_, &facts_);
+    tags_ = velkor_tag_facts_info{};
+    tags_.size = sizeof tags_;
+    velkor_tag_facts(file_, &tags_);
+}
+
+bool AnalysedFile::ape_item(int32_t index, velkor_ape_item_info& info) const {
+    info = velkor_ape_item_info{};
+    info.size = sizeof info;
+    return velkor_ape_item(file_, index, &info) == VELKOR_OK;
 }
 
 velkor_picture_info AnalysedFile::picture(int32_t index) const {

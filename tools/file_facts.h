@@ -20,10 +20,16 @@ public:
     // Analyses the file at path (VELKOR_OPEN_... options); the library's status.
     // The facts and texts are there only after VELKOR_OK.
     int32_t open(const char* path, uint32_t options);
-    // Takes over a handle analysed elsewhere (a scan's).
-    void adopt(velkor_file* file);
+    // Takes over a handle analysed elsewhere (a scan's); has_audio false
+    // for the handle of a file with tags but no audio.
+    void adopt(velkor_file* file, bool has_audio = true);
 
     const velkor_file_facts& facts() const { return facts_; }
+    // The common facts of the tags as numbers.
+    const velkor_tag_facts_info& tags() const { return tags_; }
+    bool has_audio() const { return has_audio_; }
+    // Whether the file has any tag: ID3v1, ID3v2 or APEv2.
+    bool has_tags() const { return facts_.id3v1 != 0 || facts_.id3v2_version != 0 || ape_item_count() > 0; }
     // A VELKOR_ID3V1_..., VELKOR_ID3V2_... or VELKOR_STREAM_... text; empty when absent.
     std::string_view text(int32_t field) const { return view(velkor_text(file_, field)); }
     velkor_picture_info picture(int32_t index) const;
@@ -32,6 +38,11 @@ public:
     }
 
     int32_t frame_count() const { return velkor_frame_count(file_); }
+    int32_t ape_item_count() const { return velkor_ape_item_count(file_); }
+    bool ape_item(int32_t index, velkor_ape_item_info& info) const;
+    std::string_view ape_item_text(int32_t index, int32_t field, int32_t value = 0) const {
+        return view(velkor_ape_item_text(file_, index, field, value));
+    }
     // Frame `index` of the ID3v2 tag; false when it cannot be had (the file
     // cannot be read again).
     bool frame(int32_t index, velkor_frame_info& info) const;
@@ -45,6 +56,8 @@ private:
 
     velkor_file* file_ = nullptr;
     velkor_file_facts facts_{};
+    velkor_tag_facts_info tags_{};
+    bool has_audio_ = true;
 };
 
 // True when the bitrate is a VBR header's average over the whole stream; a

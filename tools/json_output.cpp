@@ -2,8 +2,10 @@
 #include "json_output.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "text_encoding.h"
@@ -43,9 +45,24 @@ public:
         out_.append_number(value);
         return *this;
     }
+    // A number with a fraction, written as short as reads back the same.
+    template <std::size_t N>
+    JsonObject& real(const char (&key)[N], double value, bool known) {
+        if (!known) return raw(key, "null");
+        this->key(key);
+        char* at = out_.room(32);
+        out_.grow_to(std::to_chars(at, at + 32, value).ptr);
+        return *this;
+    }
     template <std::size_t N>
     JsonObject& boolean(const char (&key)[N], bool value) {
         return raw(key, value ? "true" : "false");
+    }
+    // A member whose value the caller writes itself, into the buffer given.
+    template <std::size_t N>
+    TextBuffer& nested_raw(const char (&key)[N]) {
+        this->key(key);
+        return out_;
     }
     // A member whose value is an object: its key, and the object to fill.
     template <std::size_t N>
@@ -229,6 +246,109 @@ struct Frames {
     }
 };
 
+// The common facts the tags give, after the stream's: Python's Facts
+// names for them.
+void put_common(JsonObject& object, const AnalysedFile& file) {
+    const velkor_file_facts& f = file.facts();
+    const velkor_tag_facts_info& t = file.tags();
+    object.nested("lame")
+        .text("vbr_method", file.text(VELKOR_STREAM_LAME_METHOD))
+        .text("preset", file.text(VELKOR_STREAM_LAME_PRESET))
+        .number("preset_number", f.lame_preset, -1)
+        .number("quality", f.lame_quality, -1)
+        .number("lowpass_hz", f.lame_lowpass_hz, -1)
+        .done();
+    object.number("track", t.track, -1)
+        .number("track_total", t.track_total, -1)
+        .number("disc", t.disc, -1)
+        .number("disc_total", t.disc_total, -1);
+    if (t.compilation < 0) {
+        object.raw("compilation", "null");
+    } else {
+        object.boolean("compilation", t.compilation != 0);
+    }
+    object.number("bpm", t.bpm, -1)
+        .text("bpm_text", file.text(VELKOR_TAG_BPM))
+        .number("rating", t.rating, -1)
+        .number("play_count", t.play_count, -1)
+        .text("date", file.text(VELKOR_ID3V2_DATE))
+        .number("year", t.year, -1)
+        .number("month", t.month, -1)
+        .number("day", t.day, -1)
+        .number("hour", t.hour, -1)
+        .number("minute", t.minute, -1)
+        .text("release_date", file.text(VELKOR_TAG_RELEASE_DATE))
+        .number("release_year", t.release_year, -1)
+        .text("original_date", file.text(VELKOR_TAG_ORIGINAL_DATE))
+        .number("original_year", t.original_year, -1);
+    object.nested("replaygain")
+        .real("track_gain_db", t.track_gain_db, (t.replaygain_known & VELKOR_REPLAYGAIN_TRACK_GAIN) != 0)
+        .real("track_peak", t.track_peak, (t.replaygain_known & VELKOR_REPLAYGAIN_TRACK_PEAK) != 0)
+        .real("album_gain_db", t.album_gain_db, (t.replaygain_known & VELKOR_REPLAYGAIN_ALBUM_GAIN) != 0)
+        .real("album_peak", t.album_peak, (t.replaygain_known & VELKOR_REPLAYGAIN_ALBUM_PEAK) != 0)
+        .done();
+    object.text("lyrics", file.text(VELKOR_TAG_LYRICS))
+        .text("grouping", file.text(VELKOR_TAG_GROUPING))
+        .text("key", file.text(VELKOR_TAG_KEY))
+        .text("artist_sort", file.text(VELKOR_TAG_ARTIST_SORT))
+        .text("album_sort", file.text(VELKOR_TAG_ALBUM_SORT))
+        .text("title_sort", file.text(VELKOR_TAG_TITLE_SORT))
+        .text("album_artist_sort", file.text(VELKOR_TAG_ALBUM_ARTIST_SORT));
+    // A map of the ids the tags give, by their short names.
+    static constexpr std::pair<const char*, int32_t> kIds[] = {
+        {"track_id", VELKOR_TAG_MUSICBRAINZ_TRACK_ID},
+        {"album_id", VELKOR_TAG_MUSICBRAINZ_ALBUM_ID},
+        {"artist_id", VELKOR_TAG_MUSICBRAINZ_ARTIST_ID},
+        {"album_artist_id", VELKOR_TAG_MUSICBRAINZ_ALBUM_ARTIST_ID},
+        {"release_group_id", VELKOR_TAG_MUSICBRAINZ_RELEASE_GROUP_ID},
+        {"release_track_id", VELKOR_TAG_MUSICBRAINZ_RELEASE_TRACK_ID}};
+    TextBuffer& out = object.nested_raw("musicbrainz");
+    out += '{';
+    bool first = true;
+    for (const auto& [name, field] : kIds) {
+        const std::string_view id = file.text(field);
+        if (id.empty()) continue;
+        if (!first) out += ',';
+        first = false;
+        append_json_string(out, name);
+        out += ':';
+        append_json_string(out, id);
+    }
+    out += '}';
+    // Every comment frame, its first value as the text (the others are the
+    // frame's values).
+    object.list("comments");
+    const int32_t count = std::min(file.frame_count(), 4096);
+    for (int32_t i = 0; i < count; ++i) {
+        velkor_frame_info info;
+        if (!file.frame(i, info)) break;
+        if (info.kind != VELKOR_FRAME_COMMENT) continue;
+        object.element()
+            .text("language", file.frame_text(i, VELKOR_FRAME_LANGUAGE))
+            .text("description", file.frame_text(i, VELKOR_FRAME_DESCRIPTION))
+            .text("text", file.frame_text(i, VELKOR_FRAME_VALUE, 0))
+            .done();
+    }
+    object.close_list();
+    object.list("ape_items");
+    for (int32_t i = 0; i < file.ape_item_count(); ++i) {
+        velkor_ape_item_info info;
+        if (!file.ape_item(i, info)) break;
+        static constexpr const char* kKinds[] = {"text", "binary", "locator", "reserved"};
+        std::vector<std::string_view> values;
+        for (int32_t v = 0; v < info.value_count; ++v) values.push_back(file.ape_item_text(i, VELKOR_APE_VALUE, v));
+        object.element()
+            .text("key", info.key)
+            .text("kind", info.kind >= 0 && info.kind < 4 ? kKinds[info.kind] : "reserved")
+            .texts("values", values, false)
+            .number("size", info.body_size)
+            .boolean("read_only", info.read_only != 0)
+            .boolean("truncated", info.truncated != 0)
+            .done();
+    }
+    object.close_list();
+}
+
 // The texts of one kind: the frames' values apart, else the library's
 // joined text as one value.
 std::vector<std::string_view> texts(const AnalysedFile& file, const Frames& frames, const char* id, int32_t field,
@@ -259,7 +379,6 @@ void put_id3v2(JsonObject object, const AnalysedFile& file) {
         .number("disc", disc.number, -1)
         .number("disc_total", disc.total, -1)
         .text("comment", file.text(VELKOR_ID3V2_COMMENT));
-    frames.put_texts(object, "comments", file, VELKOR_FRAME_COMMENT);
     frames.put_texts(object, "lyrics", file, VELKOR_FRAME_LYRICS);
     object.list("pictures");
     for (int32_t i = 0; i < f.picture_count; ++i) {
@@ -311,31 +430,44 @@ void append_json_failure(TextBuffer& out, std::string_view path, std::string_vie
 
 void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile& file) {
     const velkor_file_facts& f = file.facts();
+    const bool audio = file.has_audio();
+    // A file with tags but no audio has no stream figures.
+    const auto figure = [audio](int64_t value) { return audio ? value : INT64_MIN; };
     JsonObject object(out);
     object.head(path)
-        .text("status", "ok")
+        .text("status", audio ? "ok" : "no_audio")
+        .text("error", audio ? std::string_view() : std::string_view(velkor_status_text(VELKOR_ERROR_NO_AUDIO)))
+        .boolean("has_audio", audio)
         .text("version", file.text(VELKOR_STREAM_VERSION))
-        .raw("mpeg_version", mpeg_version_number(f.mpeg_version))
-        .number("layer", f.layer)
-        .number("sampling_rate_hz", f.sampling_rate_hz)
-        .raw("channel_mode", channel_mode_name(f.channel_mode))
-        .number("channels", f.channels)
-        .number("bitrate_kbps", f.bitrate_kbps)
-        .boolean("bitrate_varies", f.bitrate_varies != 0)
-        .raw("vbr_header", vbr_header_name(f.vbr_header))
-        .number("frames", f.frames)
-        .boolean("frames_exact", f.frames_exact != 0)
-        .number("duration_ms", f.duration_ms)
+        .raw("mpeg_version", audio ? mpeg_version_number(f.mpeg_version) : "null")
+        .number("layer", figure(f.layer))
+        .number("sampling_rate_hz", figure(f.sampling_rate_hz))
+        .raw("channel_mode", audio ? channel_mode_name(f.channel_mode) : "null")
+        .number("channels", figure(f.channels))
+        .number("bitrate_kbps", figure(f.bitrate_kbps));
+    if (audio) {
+        object.boolean("bitrate_varies", f.bitrate_varies != 0);
+    } else {
+        object.raw("bitrate_varies", "null");
+    }
+    object.raw("vbr_header", audio ? vbr_header_name(f.vbr_header) : "null").number("frames", figure(f.frames));
+    if (audio) {
+        object.boolean("frames_exact", f.frames_exact != 0);
+    } else {
+        object.raw("frames_exact", "null");
+    }
+    object.number("duration_ms", figure(f.duration_ms))
         .number("gapless_duration_ms", f.gapless_duration_ms, -1)
-        .number("samples", f.samples)
+        .number("samples", figure(f.samples))
         .number("gapless_samples", f.gapless_samples, -1)
         .text("encoder", file.text(VELKOR_STREAM_ENCODER))
         .number("encoder_delay", f.encoder_delay, -1)
         .number("encoder_padding", f.encoder_padding, -1)
         .number("file_size", f.file_size)
-        .number("first_frame_offset", f.first_frame_offset)
-        .number("audio_bytes", f.audio_bytes)
+        .number("first_frame_offset", figure(f.first_frame_offset))
+        .number("audio_bytes", figure(f.audio_bytes))
         .text("stream_format", file.text(VELKOR_STREAM_FORMAT));
+    put_common(object, file);
     if (f.id3v1 != 0) {
         put_id3v1(object.nested("id3v1"), file);
     } else {

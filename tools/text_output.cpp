@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -311,6 +312,114 @@ void append_id3v2(TextBuffer& out, const AnalysedFile& file, bool all) {
     }
 }
 
+// "-6.50 dB" and the like: a figure with two decimals.
+void append_fixed(TextBuffer& out, double value, int decimals) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    out += std::string_view(text);
+}
+
+// "3 of 12", "3": a number and its total.
+void number_line(TextBuffer& out, std::string_view name, int32_t number, int32_t total) {
+    if (number < 0) return;
+    label(out, "  ", name);
+    out.append_number(number);
+    if (total >= 0) {
+        out += " of ";
+        out.append_number(total);
+    }
+    out += '\n';
+}
+
+// The facts the tags give in common (ID3v2, else APEv2, else ID3v1), and
+// the encoder's settings: only those there are.
+void append_common(TextBuffer& out, const AnalysedFile& file) {
+    const velkor_file_facts& f = file.facts();
+    const velkor_tag_facts_info& t = file.tags();
+    const std::string_view method = file.text(VELKOR_STREAM_LAME_METHOD), preset = file.text(VELKOR_STREAM_LAME_PRESET);
+    if (!method.empty() || !preset.empty() || f.lame_lowpass_hz > 0) {
+        label(out, "  ", "encoding");
+        std::string_view separator;
+        for (const std::string_view part : {method, preset}) {
+            if (part.empty()) continue;
+            out += separator;
+            append_printable(out, part);
+            separator = ", ";
+        }
+        if (f.lame_lowpass_hz > 0) {
+            out += separator;
+            out += "lowpass ";
+            out.append_number(f.lame_lowpass_hz);
+            out += " Hz";
+        }
+        out += '\n';
+    }
+    number_line(out, "track", t.track, t.track_total);
+    number_line(out, "disc", t.disc, t.disc_total);
+    optional_line(out, "  ", "date", file.text(VELKOR_ID3V2_DATE));
+    optional_line(out, "  ", "released", file.text(VELKOR_TAG_RELEASE_DATE));
+    optional_line(out, "  ", "original date", file.text(VELKOR_TAG_ORIGINAL_DATE));
+    if (t.compilation >= 0) text_line(out, "  ", "compilation", t.compilation ? "yes" : "no");
+    optional_line(out, "  ", "bpm", file.text(VELKOR_TAG_BPM));
+    number_line(out, "rating", t.rating, 255);
+    number_line(out, "play count", t.play_count > INT32_MAX ? INT32_MAX : static_cast<int32_t>(t.play_count), -1);
+    const uint32_t known = t.replaygain_known;
+    const struct {
+        uint32_t gain, peak;
+        double gain_db, peak_value;
+        const char* name;
+    } gains[] = {{VELKOR_REPLAYGAIN_TRACK_GAIN, VELKOR_REPLAYGAIN_TRACK_PEAK, t.track_gain_db, t.track_peak, "replaygain track"},
+                 {VELKOR_REPLAYGAIN_ALBUM_GAIN, VELKOR_REPLAYGAIN_ALBUM_PEAK, t.album_gain_db, t.album_peak, "replaygain album"}};
+    for (const auto& g : gains) {
+        if ((known & (g.gain | g.peak)) == 0) continue;
+        label(out, "  ", g.name);
+        if (known & g.gain) {
+            append_fixed(out, g.gain_db, 2);
+            out += " dB";
+        }
+        if (known & g.peak) {
+            out += (known & g.gain) ? ", peak " : "peak ";
+            append_fixed(out, g.peak_value, 6);
+        }
+        out += '\n';
+    }
+    optional_line(out, "  ", "grouping", file.text(VELKOR_TAG_GROUPING));
+    optional_line(out, "  ", "key", file.text(VELKOR_TAG_KEY));
+    optional_line(out, "  ", "artist sort", file.text(VELKOR_TAG_ARTIST_SORT));
+    optional_line(out, "  ", "album sort", file.text(VELKOR_TAG_ALBUM_SORT));
+    optional_line(out, "  ", "title sort", file.text(VELKOR_TAG_TITLE_SORT));
+    optional_line(out, "  ", "album artist sort", file.text(VELKOR_TAG_ALBUM_ARTIST_SORT));
+    static constexpr std::pair<const char*, int32_t> kIds[] = {
+        {"mb track id", VELKOR_TAG_MUSICBRAINZ_TRACK_ID},
+        {"mb album id", VELKOR_TAG_MUSICBRAINZ_ALBUM_ID},
+        {"mb artist id", VELKOR_TAG_MUSICBRAINZ_ARTIST_ID},
+        {"mb album artist", VELKOR_TAG_MUSICBRAINZ_ALBUM_ARTIST_ID},
+        {"mb release group", VELKOR_TAG_MUSICBRAINZ_RELEASE_GROUP_ID},
+        {"mb release track", VELKOR_TAG_MUSICBRAINZ_RELEASE_TRACK_ID}};
+    for (const auto& [name, field] : kIds) optional_line(out, "  ", name, file.text(field));
+}
+
+// "  APEv2" and each item: "    KEY: value".
+void append_ape(TextBuffer& out, const AnalysedFile& file) {
+    const int32_t count = file.ape_item_count();
+    if (count <= 0) return;
+    out += "  APEv2\n";
+    for (int32_t i = 0; i < count; ++i) {
+        velkor_ape_item_info info;
+        if (!file.ape_item(i, info)) break;
+        label(out, "    ", info.key);
+        if (info.kind == VELKOR_APE_BINARY) {
+            out += "binary, ";
+            append_size(out, info.body_size);
+        }
+        for (int32_t v = 0; v < info.value_count; ++v) {
+            if (v > 0) out += "; ";
+            append_printable(out, file.ape_item_text(i, VELKOR_APE_VALUE, v));
+        }
+        out += '\n';
+    }
+}
+
 void append_id3v1(TextBuffer& out, const AnalysedFile& file) {
     const velkor_file_facts& f = file.facts();
     out += f.id3v1 == 11 ? "  ID3v1.1\n" : "  ID3v1.0\n";
@@ -343,6 +452,14 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
     const bool estimated = f.frames_exact == 0;
     append_printable(out, path);
     out += '\n';
+    if (!file.has_audio()) {
+        // Tags, but no audio: the other format found, if any.
+        text_line(out, "  ", "audio", "none (no MPEG audio in it)");
+        optional_line(out, "  ", "format", file.text(VELKOR_STREAM_FORMAT));
+        label(out, "  ", "size");
+        append_size(out, f.file_size);
+        out += '\n';
+    } else {
     text_line(out, "  ", "version", file.text(VELKOR_STREAM_VERSION));
     // Only where the stream lies inside another format's file.
     optional_line(out, "  ", "container", file.text(VELKOR_STREAM_FORMAT));
@@ -398,9 +515,12 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
         out += '\n';
     }
 
+    }
+    append_common(out, file);
     if (f.id3v2_version != 0) append_id3v2(out, file, all);
     if (f.id3v1 != 0) append_id3v1(out, file);
-    if (f.id3v2_version == 0 && f.id3v1 == 0) text_line(out, "  ", "tags", "none");
+    append_ape(out, file);
+    if (!file.has_tags()) text_line(out, "  ", "tags", "none");
 }
 
 ExportOutput report_output(const std::string& path, bool with_path) {

@@ -31,6 +31,9 @@ class ReadTest(unittest.TestCase):
                 for i, (item, its) in enumerate(zip(value, expected)):
                     if is_dataclass(item):
                         self.assertAgrees(item, its, f"{where}.{key}[{i}]")
+                    elif hasattr(item, "_asdict"):  # a Comment
+                        self.assertEqual({k: v or None for k, v in item._asdict().items()}, its,
+                                         f"{where}.{key}[{i}]")
                     else:
                         self.assertEqual(item, its, f"{where}.{key}[{i}]")
             elif expected is not ...:
@@ -71,12 +74,14 @@ class ReadTest(unittest.TestCase):
 
     @unittest.skipUnless(COMMAND, "VELKOR_COMMAND is not set")
     def test_samples_agree_with_the_command(self):
-        for name in sorted(n for n in os.listdir(SAMPLES) if n.endswith(".mp3")):
-            path = os.path.join(SAMPLES, name)
+        files = [os.path.join(folder, n) for folder in (SAMPLES, DATA) for n in sorted(os.listdir(folder))
+                 if n.endswith(".mp3")]
+        for path in files:
+            name = os.path.basename(path)
             with self.subTest(name):
-                out = subprocess.run([COMMAND, "--json", path], capture_output=True, check=True)
+                out = subprocess.run([COMMAND, "--json", path], capture_output=True, check=False)
                 theirs = json.loads(out.stdout)
-                self.assertEqual(theirs["status"], "ok")
+                self.assertEqual(theirs["status"], "ok" if theirs["has_audio"] else "no_audio")
                 self.assertAgrees(velkor.read(path), theirs, name)
 
     def test_errors_carry_status_and_path(self):
@@ -93,6 +98,36 @@ class ReadTest(unittest.TestCase):
             e = caught.exception
             self.assertEqual((e.status, e.path, str(e)),
                              (status, path, f"{path}: {_native.status_text(status)}"))
+
+    def test_common_facts_and_tags_without_audio(self):
+        with open(os.path.join(DATA, "facts.json"), encoding="utf-8") as f:
+            peers = json.load(f)
+        first = velkor.read(os.path.join(DATA, "01_lame_vbr_mid3v2.mp3"))
+        self.assertEqual((first.track, first.track_total, first.date, first.year, first.month, first.day),
+                         (1, 9, "2021-04-05", 2021, 4, 5))
+        self.assertEqual(first.replaygain, velkor.ReplayGain(track_gain_db=-6.5))  # TXXX over the encoder's
+        self.assertEqual(first.musicbrainz, {"album_id": "0b2c5a43-1b9d-4f1e-9a59-5c0a2f1d9e11"})
+        self.assertEqual(sorted(first.comments), sorted(
+            velkor.Comment(c["lang"], c["desc"], c["text"][0]) for c in peers["01_lame_vbr_mid3v2.mp3"]["id3v2"]
+            ["frames"]["COMM"]))
+        self.assertEqual(first.lame, velkor.LameSettings("vbr-new", "V3", 470, 70, 16000))
+        second = velkor.read(os.path.join(DATA, "02_lame_cbr_eyed3.mp3"))
+        self.assertEqual((second.compilation, second.bpm, second.rating, second.play_count, second.lyrics),
+                         (True, 120, 196, 42, "Line one of the lyrics\nLine two of the lyrics\n"))
+        gain = velkor.read(os.path.join(DATA, "06_apev2_mp3gain_id3v1.mp3"))
+        self.assertEqual({i.key: i.values for i in gain.ape_items},
+                         {k: (v,) for k, v in peers["06_apev2_mp3gain_id3v1.mp3"]["apev2"].items()})
+        self.assertEqual((gain.replaygain.track_gain_db, gain.replaygain.track_peak), (-8.37, 0.476914))
+
+        tag_only = velkor.read(os.path.join(DATA, "08_tag_only.mp3"))
+        self.assertEqual((tag_only.has_audio, tag_only.mpeg_version, tag_only.duration_ms, tag_only.id3v2.title,
+                          tag_only.track), (False, None, None, "Tag only", 1))
+        self.assertTrue(first.has_audio)
+        tmp = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, tmp)
+        shutil.copy(os.path.join(DATA, "08_tag_only.mp3"), tmp)
+        Path(tmp, "zeros.mp3").write_bytes(bytes(3000))
+        self.assertEqual([type(item).__name__ for item in velkor.scan(tmp)], ["Facts", "NoAudioError"])
 
     def test_an_impossible_xing_count_is_an_estimate(self):
         """A Xing count of 2^31 or more is no count: the 20 frames estimated, not exact."""

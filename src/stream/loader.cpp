@@ -188,7 +188,21 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
     std::size_t got = 0;
     if (size >= kId3v1Size) got = bytes.read(size - kId3v1Size, block, sizeof block);
     const ByteSpan last_block(block, got == sizeof block ? got : 0);
-    audio_end = peel_trailing_tags(bytes, size, start).audio_end;
+    const TrailingTags trailing = peel_trailing_tags(bytes, size, start);
+    audio_end = trailing.audio_end;
+    apev2_tag = Apev2Tag();
+    if (options.full) {
+        for (const TrailingTag& found : trailing.tags) {
+            if (found.kind != TrailingTag::Kind::kApev2) continue;
+            apev2_tag = read_apev2_tag(bytes, found.end, start);
+            break;
+        }
+    }
+    // A file without audio still gives its tags to whoever reads them whole.
+    auto no_frame = [&] {
+        if (options.full) has_id3v1 = tag.read_id3v1(last_block);
+        return kStatusNoFrame;
+    };
 
     // Another format's file is no MPEG audio, whatever its bytes hold; MPEG
     // audio in a RIFF file is its data chunk.
@@ -200,7 +214,7 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
         audio_end = std::min(audio_end, format.data_offset + format.data_size);
     } else if (format.format != FileFormat::kNone) {
         header_pos = 0;
-        return kStatusNoFrame;
+        return no_frame();
     }
 
     // The scan begins with what memory already holds, then reads: a small
@@ -227,7 +241,7 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
         } else {
             header_pos = 0;
         }
-        return kStatusNoFrame;
+        return no_frame();
     }
     const int64_t found = scan.found();
     uint8_t word[4];
