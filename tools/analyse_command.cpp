@@ -36,13 +36,13 @@ struct FileOutput {
     TextBuffer text;
     std::string problem;
     bool ok = false;
-    int64_t length_seconds = 0;
+    int64_t length_ms = 0;  // the playing time, toward the summary
 
     void clear() {
         text.clear();
         problem.clear();
         ok = false;
-        length_seconds = 0;
+        length_ms = 0;
     }
 };
 
@@ -170,13 +170,13 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
                                                                       : record_output(path);
         output.text += result.text;
         output.ok = result.ok;
-        output.length_seconds = result.length_seconds;
+        output.length_ms = result.length_seconds * 1000;
         if (!result.ok) export_failure(path, output);
         return;
     }
     analysed.adopt(file);
     output.ok = true;
-    output.length_seconds = (analysed.facts().duration_ms + 500) / 1000;
+    output.length_ms = analysed.facts().duration_ms;
     if (options.format == Format::kJson) {
         append_json_line(output.text, path, analysed);
     } else {
@@ -320,7 +320,7 @@ int run_analyse_command(const std::vector<std::string>& args) {
         if (count) {
             if (const auto total = count->total()) progress.set_total(*total);
         }
-        progress.file_done(output.ok, output.length_seconds, path);
+        progress.file_done(output.ok, output.length_ms, path);
         return true;
     };
 
