@@ -172,7 +172,7 @@ void put_id3v1(JsonObject object, const AnalysedFile& file) {
         .text("comment", file.text(VELKOR_ID3V1_COMMENT))
         .number("track", f.id3v1_track, -1)
         .number("genre", f.id3v1_genre)
-        .text("genre_name", f.id3v1_genre == 255 ? std::string_view() : file.text(VELKOR_ID3V1_GENRE))
+        .text("genre_name", file.text(VELKOR_ID3V1_GENRE))
         .done();
 }
 
