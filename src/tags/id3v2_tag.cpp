@@ -305,11 +305,12 @@ void decode_small_frame(ByteSource& source, const Id3v2Frame& frame, const TagCu
     const Id3v2BodyLayout layout = id3v2_body_layout(frame);
     if (layout.encrypted || (layout.compressed && budget.inflated > kDecodedTagBytes)) return;
     budget.stored += entry.stored_size;
-    Id3v2DecodedFrame decoded;
+    if (tag.decoded.empty()) tag.decoded.reserve(16);
+    tag.decoded.emplace_back();
+    Id3v2DecodedFrame& decoded = tag.decoded.back();
     decoded.index = tag.frames.size() - 1;
     decoded.values = read_id3v2_frame_values(source, frame, body);
     if (layout.compressed) budget.inflated += decoded.values.content_size;
-    tag.decoded.push_back(std::move(decoded));
 }
 
 }  // namespace
