@@ -242,7 +242,19 @@ void derive_texts(const Frames& frames, const CommonSources& sources, CommonFact
     if (track_id.empty()) track_id = ape_text(sources.apev2, "MUSICBRAINZ_TRACKID");
 }
 
+// Every frame id read above.
+constexpr char kUsedIds[][5] = {"TXXX", "RVA2", "POPM", "PCNT", "UFID", "USLT", "TCMP", "TBPM", "TKEY", "TDRL",
+                                "TDOR", "TORY", "TIT1", "GRP1", "TSOP", "TSOA", "TSOT", "TSO2"};
+
 }  // namespace
+
+bool common_facts_use(const char* id) {
+    const uint32_t number = id_number(id);
+    for (const char* used : kUsedIds) {
+        if (id_number(used) == number) return true;
+    }
+    return false;
+}
 
 int32_t leading_number(const std::string& text, std::size_t& end) {
     std::size_t i = 0;
@@ -290,8 +302,8 @@ bool leading_decimal(const std::string& text, double& value) {
 CommonFacts derive_common_facts(const CommonSources& sources) {
     CommonFacts facts;
     const Frames frames(sources.id3v2);
-    const Id3v2Tag empty_tag;
-    const Id3v2Tag& v2 = sources.id3v2 ? *sources.id3v2 : empty_tag;
+    static const Id3v2Tag kNoTag;
+    const Id3v2Tag& v2 = sources.id3v2 ? *sources.id3v2 : kNoTag;
 
     number_and_total(v2.track, facts.track, facts.track_total);
     if (facts.track < 0) number_and_total(ape_text(sources.apev2, "Track"), facts.track, facts.track_total);
@@ -317,9 +329,7 @@ CommonFacts derive_common_facts(const CommonSources& sources) {
         if (const Id3v2FrameValues* pcnt = frames.first("PCNT")) facts.play_count = pcnt->play_count;
     }
 
-    std::string date = v2.date;
-    if (year_of(date) < 0) date = ape_text(sources.apev2, "Year");
-    DateParts parts = date_parts(date);
+    DateParts parts = date_parts(year_of(v2.date) < 0 ? ape_text(sources.apev2, "Year") : v2.date);
     if (parts.year < 0 && sources.id3v1_year > 0) parts.year = sources.id3v1_year;
     facts.year = parts.year;
     facts.month = parts.month;
