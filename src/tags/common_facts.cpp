@@ -25,7 +25,7 @@ bool same_ignoring_case(std::string_view a, std::string_view b) {
 }
 
 // A frame id as one number, for comparisons in one step.
-uint32_t id_number(const char* id) {
+constexpr uint32_t id_number(const char* id) {
     uint32_t number = 0;
     for (std::size_t i = 0; i < 4 && id[i] != '\0'; ++i) number = number << 8 | static_cast<uint8_t>(id[i]);
     return number;
@@ -243,15 +243,18 @@ void derive_texts(const Frames& frames, const CommonSources& sources, CommonFact
 }
 
 // Every frame id read above.
-constexpr char kUsedIds[][5] = {"TXXX", "RVA2", "POPM", "PCNT", "UFID", "USLT", "TCMP", "TBPM", "TKEY", "TDRL",
-                                "TDOR", "TORY", "TIT1", "GRP1", "TSOP", "TSOA", "TSOT", "TSO2"};
+constexpr uint32_t kUsedIds[] = {
+    id_number("TXXX"), id_number("RVA2"), id_number("POPM"), id_number("PCNT"), id_number("UFID"),
+    id_number("USLT"), id_number("TCMP"), id_number("TBPM"), id_number("TKEY"), id_number("TDRL"),
+    id_number("TDOR"), id_number("TORY"), id_number("TIT1"), id_number("GRP1"), id_number("TSOP"),
+    id_number("TSOA"), id_number("TSOT"), id_number("TSO2")};
 
 }  // namespace
 
 bool common_facts_use(const char* id) {
     const uint32_t number = id_number(id);
-    for (const char* used : kUsedIds) {
-        if (id_number(used) == number) return true;
+    for (const uint32_t used : kUsedIds) {
+        if (used == number) return true;
     }
     return false;
 }
