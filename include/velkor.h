@@ -199,8 +199,8 @@ VELKOR_API const char *VELKOR_CALL velkor_status_text(int32_t status);
  * Analyses the file at path (UTF-8; on Windows converted to UTF-16 and
  * opened with the wide API, so a name in any script opens). On VELKOR_OK *file
  * is a new handle, else NULL. Reads only what the facts need: pictures are
- * skipped, not read; the small frames of the ID3v2 tag and the APEv2 items
- * are decoded (the common facts come from them).
+ * skipped, not read; the small ID3v2 frames and the APEv2 items the common
+ * facts come from are decoded.
  *
  * With VELKOR_OPEN_WITHOUT_AUDIO, a file that holds no MPEG audio (only
  * tags, damaged audio, or another format such as FLAC behind an ID3v2 tag)
@@ -460,8 +460,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file *file, int3
  * Every frame of the ID3v2 tag, in the order of the tag: index 0 to
  * velkor_frame_count - 1 (the first 4096 frames; velkor_frame_count gives how
  * many the tag holds). Frames of size 0 and padding are not frames.
- * velkor_open decodes the small frames (no pictures; up to 16 KiB each and
- * 1 MiB in all), the common facts come from them; any other frame's content
+ * velkor_open decodes the small frames the common facts come from (up to
+ * 16 KiB each and 1 MiB in all); any other frame's content
  * is read from the file when it is first asked for (velkor_frame,
  * velkor_frame_text) and kept with the handle. So, like velkor_read_picture,
  * these may read the file again by its path.

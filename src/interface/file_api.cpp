@@ -833,7 +833,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_open_w(const wchar_t* path, uint32_t optio
     }
     const int32_t status = open_file(utf8.c_str(), options, file,
                                      [&](FileSource& source) { return source.open_wide(path); });
-    if (*file != nullptr) {
+    if (file != nullptr && *file != nullptr) {
         try {
             (*file)->wide_path = path;
         } catch (...) {

@@ -81,8 +81,21 @@ public:
         if (offset < 0) return ByteSpan();
         n = clamp(offset, n);
         if (covers(head_, 0, offset, n)) return span(head_, 0, offset, n);
+        if (covers(tail_, tail_offset_, offset, n)) return span(tail_, tail_offset_, offset, n);
         if (!covers(window_, window_offset_, offset, n)) fill_window(offset, std::max(n, kSmallRead));
         return span(window_, window_offset_, offset, n);
+    }
+
+    // The file's last n bytes, read (unless memory holds them) into a buffer
+    // of their own: the window keeps what it holds (the end of a large tag
+    // and the audio behind it).
+    void read_tail(std::size_t n) {
+        n = static_cast<std::size_t>(std::min<int64_t>(size_, static_cast<int64_t>(n)));
+        const int64_t from = size_ - static_cast<int64_t>(n);
+        if (covers(head_, 0, from, n) || covers(window_, window_offset_, from, n)) return;  // held already
+        tail_offset_ = from;
+        tail_.resize(n);
+        tail_.resize(source_.read(tail_offset_, tail_.data(), n));
     }
 
     // What memory holds from offset on (perhaps nothing), for the scan.
@@ -143,6 +156,8 @@ private:
     ByteSource& source_;
     const int64_t size_;
     ReadBuffer head_;
+    ReadBuffer tail_;
+    int64_t tail_offset_ = 0;
     ReadBuffer window_;
     int64_t window_offset_ = 0;
 };
@@ -183,7 +198,7 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
     // One read of the file's end holds the ID3v1 tag and what is needed to
     // find the APE and Lyrics3 tags in front of it; the audio ends where
     // the first of them begins.
-    bytes.bytes(std::max<int64_t>(0, size - kTailRead), static_cast<std::size_t>(std::min<int64_t>(size, kTailRead)));
+    bytes.read_tail(static_cast<std::size_t>(kTailRead));
     uint8_t block[TagRecord::kId3v1Size];
     std::size_t got = 0;
     if (size >= kId3v1Size) got = bytes.read(size - kId3v1Size, block, sizeof block);

@@ -4,9 +4,9 @@
 //
 // Memory: at most kMaxItems items, keys of at most 255 bytes, and at most
 // kMaxKeptText bytes of text values read in all (each value cut at
-// kMaxValueSize, at most kMaxValues values an item); the repair of invalid UTF-8 at most triples what is read.
-// Whatever the footer's item count and the items' sizes say, no byte
-// outside the tag is read.
+// kMaxValueSize, at most kMaxValues values an item); the repair of invalid
+// UTF-8 at most triples what is read. Whatever the footer's item count and
+// the items' sizes say, no byte outside the tag is read.
 #pragma once
 
 #include <cstddef>

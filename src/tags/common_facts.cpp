@@ -3,9 +3,9 @@
 #include "tags/common_facts.h"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 #include "tags/id3v2_frame_values.h"
 
@@ -24,27 +24,38 @@ bool same_ignoring_case(std::string_view a, std::string_view b) {
     return true;
 }
 
-// The decoded frames with their 2.3/2.4 ids.
+// A frame id as one number, for comparisons in one step.
+constexpr uint32_t id_number(const char* id) {
+    uint32_t number = 0;
+    for (std::size_t i = 0; i < 4 && id[i] != '\0'; ++i) number = number << 8 | static_cast<uint8_t>(id[i]);
+    return number;
+}
+
+// The decoded frames with their 2.3/2.4 ids, looked up once.
 class Frames {
 public:
-    explicit Frames(const Id3v2Tag* tag) : tag_(tag) {}
+    explicit Frames(const Id3v2Tag* tag) {
+        if (tag == nullptr) return;
+        frames_.reserve(tag->decoded.size());
+        for (const Id3v2DecodedFrame& decoded : tag->decoded) {
+            if (decoded.index >= tag->frames.size()) continue;
+            const char* id = tag->frames[decoded.index].id;
+            frames_.push_back({id_number(tag->version == 2 ? id3v2_v24_id(id) : id), &decoded.values});
+        }
+    }
 
     template <typename Visit>
-    void each(Visit visit) const {
-        if (tag_ == nullptr) return;
-        for (const Id3v2DecodedFrame& decoded : tag_->decoded) {
-            if (decoded.index >= tag_->frames.size()) continue;
-            const char* id = tag_->frames[decoded.index].id;
-            if (tag_->version == 2) id = id3v2_v24_id(id);
-            if (!visit(id, decoded.values)) return;
+    void each(const char* id, Visit visit) const {
+        const uint32_t wanted = id_number(id);
+        for (const Frame& frame : frames_) {
+            if (frame.id == wanted && !visit(*frame.values)) return;
         }
     }
 
     // The first frame with the id (and, for TXXX, the description).
     const Id3v2FrameValues* first(const char* id, std::string_view description = {}) const {
         const Id3v2FrameValues* found = nullptr;
-        each([&](const char* frame_id, const Id3v2FrameValues& values) {
-            if (std::strcmp(frame_id, id) != 0) return true;
+        each(id, [&](const Id3v2FrameValues& values) {
             if (!description.empty() && !same_ignoring_case(values.description, description)) return true;
             found = &values;
             return false;
@@ -65,7 +76,11 @@ public:
     }
 
 private:
-    const Id3v2Tag* tag_;
+    struct Frame {
+        uint32_t id;
+        const Id3v2FrameValues* values;
+    };
+    std::vector<Frame> frames_;
 };
 
 // The first value of the APEv2 item with the key (case ignored); "".
@@ -154,10 +169,8 @@ void derive_replaygain(const Frames& frames, const CommonSources& sources, Commo
             found = !txxx->values.empty() && leading_decimal(txxx->values.front(), value);
         }
         if (!found) {
-            frames.each([&](const char* id, const Id3v2FrameValues& values) {
-                if (std::strcmp(id, "RVA2") != 0 || !same_ignoring_case(values.owner, gain.album ? "album" : "track")) {
-                    return true;
-                }
+            frames.each("RVA2", [&](const Id3v2FrameValues& values) {
+                if (!same_ignoring_case(values.owner, gain.album ? "album" : "track")) return true;
                 if (gain.peak ? !values.has_peak : !values.has_volume) return true;
                 value = gain.peak ? values.volume_peak : values.volume_db;
                 found = true;
@@ -221,17 +234,30 @@ void derive_texts(const Frames& frames, const CommonSources& sources, CommonFact
     if (lyrics.empty()) lyrics = ape_text(sources.apev2, "Lyrics");
 
     std::string& track_id = facts.texts[CommonFacts::kMusicBrainzTrack];
-    frames.each([&](const char* id, const Id3v2FrameValues& values) {
-        if (std::strcmp(id, "UFID") != 0 || values.owner != "http://musicbrainz.org" || values.values.empty()) {
-            return true;
-        }
+    frames.each("UFID", [&](const Id3v2FrameValues& values) {
+        if (values.owner != "http://musicbrainz.org" || values.values.empty()) return true;
         track_id = values.values.front();
         return false;
     });
     if (track_id.empty()) track_id = ape_text(sources.apev2, "MUSICBRAINZ_TRACKID");
 }
 
+// Every frame id read above.
+constexpr uint32_t kUsedIds[] = {
+    id_number("TXXX"), id_number("RVA2"), id_number("POPM"), id_number("PCNT"), id_number("UFID"),
+    id_number("USLT"), id_number("TCMP"), id_number("TBPM"), id_number("TKEY"), id_number("TDRL"),
+    id_number("TDOR"), id_number("TORY"), id_number("TIT1"), id_number("GRP1"), id_number("TSOP"),
+    id_number("TSOA"), id_number("TSOT"), id_number("TSO2")};
+
 }  // namespace
+
+bool common_facts_use(const char* id) {
+    const uint32_t number = id_number(id);
+    for (const uint32_t used : kUsedIds) {
+        if (used == number) return true;
+    }
+    return false;
+}
 
 int32_t leading_number(const std::string& text, std::size_t& end) {
     std::size_t i = 0;
@@ -279,8 +305,8 @@ bool leading_decimal(const std::string& text, double& value) {
 CommonFacts derive_common_facts(const CommonSources& sources) {
     CommonFacts facts;
     const Frames frames(sources.id3v2);
-    const Id3v2Tag empty_tag;
-    const Id3v2Tag& v2 = sources.id3v2 ? *sources.id3v2 : empty_tag;
+    static const Id3v2Tag kNoTag;
+    const Id3v2Tag& v2 = sources.id3v2 ? *sources.id3v2 : kNoTag;
 
     number_and_total(v2.track, facts.track, facts.track_total);
     if (facts.track < 0) number_and_total(ape_text(sources.apev2, "Track"), facts.track, facts.track_total);
@@ -306,9 +332,7 @@ CommonFacts derive_common_facts(const CommonSources& sources) {
         if (const Id3v2FrameValues* pcnt = frames.first("PCNT")) facts.play_count = pcnt->play_count;
     }
 
-    std::string date = v2.date;
-    if (year_of(date) < 0) date = ape_text(sources.apev2, "Year");
-    DateParts parts = date_parts(date);
+    DateParts parts = date_parts(year_of(v2.date) < 0 ? ape_text(sources.apev2, "Year") : v2.date);
     if (parts.year < 0 && sources.id3v1_year > 0) parts.year = sources.id3v1_year;
     facts.year = parts.year;
     facts.month = parts.month;

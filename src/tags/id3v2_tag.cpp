@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "tags/common_facts.h"
 #include "tags/genre_table.h"
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_header.h"
@@ -299,17 +300,18 @@ void decode_small_frame(ByteSource& source, const Id3v2Frame& frame, const TagCu
     const Id3v2FrameEntry& entry = tag.frames.back();
     const char* id = frame.version == 2 ? id3v2_v24_id(frame.id) : frame.id;
     if (entry.stored_size > kDecodedFrameBytes || budget.stored + entry.stored_size > kDecodedTagBytes ||
-        id3v2_frame_kind(id) == Id3v2FrameKind::kPicture) {
+        !common_facts_use(id)) {
         return;
     }
     const Id3v2BodyLayout layout = id3v2_body_layout(frame);
     if (layout.encrypted || (layout.compressed && budget.inflated > kDecodedTagBytes)) return;
     budget.stored += entry.stored_size;
-    Id3v2DecodedFrame decoded;
+    if (tag.decoded.empty()) tag.decoded.reserve(16);
+    tag.decoded.emplace_back();
+    Id3v2DecodedFrame& decoded = tag.decoded.back();
     decoded.index = tag.frames.size() - 1;
     decoded.values = read_id3v2_frame_values(source, frame, body);
     if (layout.compressed) budget.inflated += decoded.values.content_size;
-    tag.decoded.push_back(std::move(decoded));
 }
 
 }  // namespace

@@ -54,10 +54,10 @@ constexpr std::size_t kMaxTextBytes = 1024 * 1024;
 constexpr std::size_t kMaxPictureTextBytes = 1024;
 constexpr std::size_t kMaxPictures = 4096;
 constexpr std::size_t kMaxListedFrames = 4096;
-// The frames decoded while the tag is read (the common facts come from
-// them): those that are no picture and take at most kDecodedFrameBytes in
-// the tag, kDecodedTagBytes of them in all; compressed ones only while what
-// they inflated stays within kDecodedTagBytes too.
+// The frames decoded while the tag is read: those the common facts come
+// from (common_facts_use) that take at most kDecodedFrameBytes in the tag,
+// kDecodedTagBytes of them in all; compressed ones only while what they
+// inflated stays within kDecodedTagBytes too.
 constexpr uint32_t kDecodedFrameBytes = 16 * 1024;
 constexpr int64_t kDecodedTagBytes = 1024 * 1024;
 
