@@ -191,7 +191,7 @@ record floor_walk "floor, files found by a directory walk" "$files" "$(seconds_o
 # number to report.
 "$build/velkor" --json -r "$set_dir" >"$scratch/velkor.json" 2>/dev/null ||
   { echo "compare.sh: velkor -r failed on the file set" >&2; exit 1; }
-[[ $(grep -c '"status":0' "$scratch/velkor.json") -eq $files ]] ||
+[[ $(grep -c '"status":"ok"' "$scratch/velkor.json") -eq $files ]] ||
   { echo "compare.sh: velkor -r did not analyse all $files files" >&2; exit 1; }
 record velkor "velkor --json -r DIR (one process)" "$files" \
   "$(best_seconds "$passes" "$build/velkor" --json -r "$set_dir")"

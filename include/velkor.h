@@ -187,6 +187,7 @@ typedef struct velkor_file velkor_file;
 #define VELKOR_ERROR_CHANGED 11      /* the file changed or was replaced since velkor_open analysed it */
 #define VELKOR_ERROR_LINKED 12       /* writing: the file has other hard links and must be replaced
                                         (see VELKOR_SAVE_BREAK_LINKS) */
+#define VELKOR_SKIPPED 13            /* a scan with VELKOR_SCAN_REPORT_SKIPPED passed over the entry */
 
 /* The status in plain words: "no such file", "permission denied", ...
  * (static; "unknown status" for a number not listed here). */
@@ -194,14 +195,35 @@ VELKOR_API const char *VELKOR_CALL velkor_status_text(int32_t status);
 
 /* Options of velkor_open. */
 #define VELKOR_OPEN_COUNT_FRAMES 0x1u /* count every frame (exact figures without a VBR header) */
+#define VELKOR_OPEN_WITHOUT_AUDIO 0x2u /* a file without MPEG audio still gives a handle for its tags */
 
 /*
  * Analyses the file at path (UTF-8; on Windows converted to UTF-16 and
  * opened with the wide API, so a name in any script opens). On VELKOR_OK *file
  * is a new handle, else NULL. Reads only what the facts need: pictures are
- * skipped, not read.
+ * skipped, not read; the small ID3v2 frames and the APEv2 items the common
+ * facts come from are decoded.
+ *
+ * With VELKOR_OPEN_WITHOUT_AUDIO, a file that holds no MPEG audio (only
+ * tags, damaged audio, or another format such as FLAC behind an ID3v2 tag)
+ * returns VELKOR_ERROR_NO_AUDIO and yet a handle in *file, which the caller
+ * closes: its stream figures are -1 (stream_format names the other format
+ * found, VELKOR_FORMAT_MPEG when none), its stream texts "", and its
+ * ID3v1, ID3v2 and APEv2 tags read as any file's. Without the option a
+ * file without audio gives no handle.
  */
 VELKOR_API int32_t VELKOR_CALL velkor_open(const char *path, uint32_t options, velkor_file **file);
+/*
+ * Analyses the size bytes at bytes as a whole file: the same facts, texts,
+ * frames and pictures as velkor_open gives, for a file that comes as a
+ * stream (standard input, a pipe) or is already in memory. The bytes need
+ * not outlive the call: the handle keeps a copy of the ID3v2 tag's bytes
+ * (the frames and pictures are read from it) and nothing else. A picture
+ * or frame beyond them gives VELKOR_ERROR_READ. VELKOR_ERROR_ARGUMENT for
+ * NULL bytes with a size above 0; VELKOR_ERROR_NO_AUDIO as velkor_open.
+ */
+VELKOR_API int32_t VELKOR_CALL velkor_open_memory(const void *bytes, size_t size, uint32_t options,
+                                                  velkor_file **file);
 /* Releases the handle and every text it gave out (velkor_text,
  * velkor_picture_text). NULL is ignored. */
 VELKOR_API void VELKOR_CALL velkor_close(velkor_file *file);
@@ -246,7 +268,25 @@ typedef struct velkor_file_facts {
                                  sampled differ); then frames_exact 0 means the frames
                                  and the length are estimated from the frames sampled */
     int32_t stream_format;    /* VELKOR_FORMAT_...: the container the stream was found in */
+    /* The encoder's settings from its tag behind the Xing/Info header (LAME
+     * and encoders writing its layout); -1 when the tag does not state them. */
+    int32_t lame_vbr_method;  /* VELKOR_LAME_METHOD_... */
+    int32_t lame_quality;     /* the Xing quality indicator, 0 to 100 (100 - 10 x V - q) */
+    int32_t lame_lowpass_hz;  /* the lowpass filter, in 100 Hz steps */
+    int32_t lame_preset;      /* 8 to 320: ABR (or CBR) kbit/s; 410 to 500: V9 to V0 (500 - 10 x V);
+                                 1000 to 1007: the named presets (VELKOR_STREAM_LAME_PRESET) */
 } velkor_file_facts;
+
+/* lame_vbr_method: the 4-bit method of the encoder's tag. */
+#define VELKOR_LAME_METHOD_UNKNOWN 0
+#define VELKOR_LAME_METHOD_CBR 1
+#define VELKOR_LAME_METHOD_ABR 2
+#define VELKOR_LAME_METHOD_VBR_OLD 3   /* vbr-old, vbr-rh */
+#define VELKOR_LAME_METHOD_VBR_NEW 4   /* vbr-new, vbr-mtrh */
+#define VELKOR_LAME_METHOD_VBR_MT 5
+#define VELKOR_LAME_METHOD_VBR_4 6
+#define VELKOR_LAME_METHOD_CBR_2PASS 8
+#define VELKOR_LAME_METHOD_ABR_2PASS 9
 
 /* stream_format: where the stream was found, or for a file that is no MPEG
  * audio, the other format its first bytes (or those behind its ID3v2 tag)
@@ -267,9 +307,11 @@ typedef struct velkor_file_facts {
 
 /* The 64-bit figures start 8-byte aligned on every platform. */
 #if defined(__cplusplus)
-static_assert(offsetof(velkor_file_facts, file_size) == 64, "velkor_file_facts: no padding before file_size");
+static_assert(offsetof(velkor_file_facts, file_size) == 64 && sizeof(velkor_file_facts) == 152,
+              "velkor_file_facts: no padding");
 #elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
-_Static_assert(offsetof(velkor_file_facts, file_size) == 64, "velkor_file_facts: no padding before file_size");
+_Static_assert(offsetof(velkor_file_facts, file_size) == 64 && sizeof(velkor_file_facts) == 152,
+               "velkor_file_facts: no padding");
 #endif
 
 /* Fills facts (as far as facts->size reaches). */
@@ -301,6 +343,34 @@ VELKOR_API int32_t VELKOR_CALL velkor_facts(const velkor_file *file, velkor_file
 #define VELKOR_STREAM_VERSION 42 /* "MPEG 1 Layer III" */
 #define VELKOR_STREAM_MODE 43    /* "Joint Stereo" */
 #define VELKOR_STREAM_FORMAT 44  /* stream_format's name: "" for a plain stream, "MPEG audio in RIFF", "FLAC" */
+#define VELKOR_STREAM_LAME_METHOD 45 /* lame_vbr_method's name: "cbr", "abr", "vbr-old", "vbr-new",
+                                        "vbr-mt", "vbr-4", "cbr-2pass", "abr-2pass"; "" unknown */
+#define VELKOR_STREAM_LAME_PRESET 46 /* lame_preset's name: "V2", "ABR 128", "CBR 320" (for the
+                                        CBR methods), "--preset standard",
+                                        "--preset extreme", "--preset insane", "--preset medium",
+                                        "--preset fast standard", ..., "--preset r3mix"; "" */
+/* The common texts: from the ID3v2 tag, else from the APEv2 tag (keys in
+ * brackets, letter case ignored). The first frame of its kind gives each. */
+#define VELKOR_TAG_RELEASE_DATE 61    /* TDRL as stored (ISO 8601) */
+#define VELKOR_TAG_ORIGINAL_DATE 62   /* TDOR as stored, or TORY [Original Year] */
+#define VELKOR_TAG_LYRICS 63          /* the first USLT's text [Lyrics] */
+#define VELKOR_TAG_GROUPING 64        /* TIT1, else GRP1 [Grouping] */
+#define VELKOR_TAG_KEY 65             /* TKEY ("Am") [Key] */
+#define VELKOR_TAG_BPM 66             /* TBPM as stored [BPM] */
+#define VELKOR_TAG_ARTIST_SORT 67     /* TSOP [ArtistSort] */
+#define VELKOR_TAG_ALBUM_SORT 68      /* TSOA [AlbumSort] */
+#define VELKOR_TAG_TITLE_SORT 69      /* TSOT [TitleSort] */
+#define VELKOR_TAG_ALBUM_ARTIST_SORT 70 /* TSO2 [AlbumArtistSort] */
+#define VELKOR_TAG_MUSICBRAINZ_TRACK_ID 71 /* the UFID of owner "http://musicbrainz.org"
+                                              [MUSICBRAINZ_TRACKID] */
+#define VELKOR_TAG_MUSICBRAINZ_ALBUM_ID 72          /* TXXX "MusicBrainz Album Id" [MUSICBRAINZ_ALBUMID] */
+#define VELKOR_TAG_MUSICBRAINZ_ARTIST_ID 73         /* TXXX "MusicBrainz Artist Id" [MUSICBRAINZ_ARTISTID] */
+#define VELKOR_TAG_MUSICBRAINZ_ALBUM_ARTIST_ID 74   /* TXXX "MusicBrainz Album Artist Id"
+                                                       [MUSICBRAINZ_ALBUMARTISTID] */
+#define VELKOR_TAG_MUSICBRAINZ_RELEASE_GROUP_ID 75  /* TXXX "MusicBrainz Release Group Id"
+                                                       [MUSICBRAINZ_RELEASEGROUPID] */
+#define VELKOR_TAG_MUSICBRAINZ_RELEASE_TRACK_ID 76  /* TXXX "MusicBrainz Release Track Id"
+                                                       [MUSICBRAINZ_RELEASETRACKID] */
 
 /*
  * The text, zero-terminated UTF-8, valid until velkor_close; "" when the
@@ -314,11 +384,64 @@ VELKOR_API const char *VELKOR_CALL velkor_text(const velkor_file *file, int32_t 
  */
 VELKOR_API int32_t VELKOR_CALL velkor_get_text(const velkor_file *file, int32_t field, char *buffer, int32_t size);
 
-/* Pictures of the ID3v2 tag, index 0 to picture_count - 1. */
+/*
+ * The common facts as numbers, derived once at velkor_open from the ID3v2
+ * frames, the APEv2 items and the encoder's tag. Unknown integers are -1.
+ * The ReplayGain figures are meaningful where replaygain_known has their
+ * bit (else 0.0); each comes from the first source that gives it: TXXX
+ * REPLAYGAIN_TRACK_GAIN, _TRACK_PEAK, _ALBUM_GAIN, _ALBUM_PEAK (description
+ * in any letter case), then RVA2 ("track" or "album", the master volume
+ * channel), then the APEv2 items of those names, then the encoder's tag
+ * (its peak; its radio gain as the track's, its audiophile gain as the
+ * album's).
+ */
+#define VELKOR_REPLAYGAIN_TRACK_GAIN 0x1u
+#define VELKOR_REPLAYGAIN_TRACK_PEAK 0x2u
+#define VELKOR_REPLAYGAIN_ALBUM_GAIN 0x4u
+#define VELKOR_REPLAYGAIN_ALBUM_PEAK 0x8u
+typedef struct velkor_tag_facts_info {
+    uint32_t size;          /* set by the caller: sizeof(velkor_tag_facts_info) */
+    int32_t track;          /* TRCK "3/12" (or TRK), else APEv2 Track, else the ID3v1.1 track */
+    int32_t track_total;
+    int32_t disc;           /* TPOS "1/2" (TPA), else APEv2 Disc */
+    int32_t disc_total;
+    int32_t compilation;    /* TCMP or TCP, else APEv2 Compilation: 1 yes, 0 no, -1 unknown */
+    int32_t bpm;            /* TBPM (TBP) rounded, else APEv2 BPM */
+    int32_t rating;         /* the first POPM: 0 to 255 */
+    int32_t year;           /* the recording date: TDRC, or TYER with TDAT and TIME, */
+    int32_t month;          /* else APEv2 Year, else the ID3v1 year; each part -1 */
+    int32_t day;            /* where the date does not give it */
+    int32_t hour;
+    int32_t minute;
+    int32_t release_year;   /* TDRL */
+    int32_t original_year;  /* TDOR, else TORY (TOR) */
+    uint32_t replaygain_known; /* VELKOR_REPLAYGAIN_...: the figures below that are given */
+    int64_t play_count;     /* the first POPM's counter, else PCNT */
+    double track_gain_db;
+    double track_peak;      /* 1.0 is full scale */
+    double album_gain_db;
+    double album_peak;
+} velkor_tag_facts_info;
+
+#if defined(__cplusplus)
+static_assert(offsetof(velkor_tag_facts_info, play_count) == 64 && sizeof(velkor_tag_facts_info) == 104,
+              "velkor_tag_facts_info: no padding");
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+_Static_assert(offsetof(velkor_tag_facts_info, play_count) == 64 && sizeof(velkor_tag_facts_info) == 104,
+               "velkor_tag_facts_info: no padding");
+#endif
+
+/* Fills facts (as far as facts->size reaches). VELKOR_ERROR_ARGUMENT for a
+ * NULL handle or record, or a size below 4. */
+VELKOR_API int32_t VELKOR_CALL velkor_tag_facts(const velkor_file *file, velkor_tag_facts_info *facts);
+
+/* Pictures of the ID3v2 tag, index 0 to picture_count - 1: every APIC (PIC)
+ * frame stored plainly or compressed; an encrypted one is no picture (it
+ * stays listed among the frames). */
 typedef struct velkor_picture_info {
     uint32_t size;     /* set by the caller: sizeof(velkor_picture_info) */
     int32_t type;      /* the APIC picture type: 3 front cover, 4 back cover, ... */
-    int32_t bytes;     /* size of the picture data */
+    int32_t bytes;     /* size of the picture data (inflated, for a compressed frame) */
 } velkor_picture_info;
 #define VELKOR_PICTURE_MIME 1        /* "image/jpeg" */
 #define VELKOR_PICTURE_DESCRIPTION 2
@@ -338,10 +461,12 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file *file, int3
 /*
  * Every frame of the ID3v2 tag, in the order of the tag: index 0 to
  * velkor_frame_count - 1 (the first 4096 frames; velkor_frame_count gives how
- * many the tag holds). Frames of size 0 and padding are not frames. A frame's
- * content is read from the file when it is first asked for (velkor_frame,
- * velkor_frame_text) and kept with the handle; velkor_open reads none of it.
- * So, like velkor_read_picture, these read the file again by its path.
+ * many the tag holds). Frames of size 0 and padding are not frames.
+ * velkor_open decodes the small frames the common facts come from (up to
+ * 16 KiB each and 1 MiB in all); any other frame's content
+ * is read from the file when it is first asked for (velkor_frame,
+ * velkor_frame_text) and kept with the handle. So, like velkor_read_picture,
+ * these may read the file again by its path.
  */
 #define VELKOR_FRAME_TEXT 0          /* T***: values */
 #define VELKOR_FRAME_USER_TEXT 1     /* TXXX: description, values */
@@ -423,6 +548,63 @@ VELKOR_API const char *VELKOR_CALL velkor_frame_text(const velkor_file *file, in
  */
 VELKOR_API int32_t VELKOR_CALL velkor_read_frame(const velkor_file *file, int32_t index, void *buffer, int32_t size);
 
+/*
+ * The items of the APEv2 tag at the file's end, in the order of the tag:
+ * index 0 to velkor_ape_item_count - 1. They are read at velkor_open (the
+ * values of text and locator items; a binary item's value is read when
+ * asked for). Bounds: at most 4096 items, values of text items read up to
+ * 1 MiB each and 16 MiB in all (an item cut there has truncated 1).
+ */
+#define VELKOR_APE_TEXT 0     /* UTF-8 values */
+#define VELKOR_APE_BINARY 1   /* bytes: velkor_read_ape_item */
+#define VELKOR_APE_LOCATOR 2  /* an external link (URL) as UTF-8 values */
+#define VELKOR_APE_RESERVED 3
+
+/* How many items the APEv2 tag holds (0 without one), or -1 for NULL. */
+VELKOR_API int32_t VELKOR_CALL velkor_ape_item_count(const velkor_file *file);
+
+typedef struct velkor_ape_item_info {
+    uint32_t size;       /* set by the caller: sizeof(velkor_ape_item_info) */
+    int32_t kind;        /* VELKOR_APE_... */
+    int32_t read_only;   /* 1: the item's read-only flag is set */
+    int32_t value_count; /* text and locator items: values split at zero bytes; else 0 */
+    int32_t truncated;   /* 1: only the value's start was read */
+    int32_t reserved;    /* 0 */
+    int64_t body_size;   /* the value's bytes as stored (what velkor_read_ape_item writes) */
+    char key[256];       /* as stored: 2 to 255 printable ASCII characters */
+} velkor_ape_item_info;
+
+#if defined(__cplusplus)
+static_assert(offsetof(velkor_ape_item_info, body_size) == 24 && sizeof(velkor_ape_item_info) == 288,
+              "velkor_ape_item_info: no padding");
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+_Static_assert(offsetof(velkor_ape_item_info, body_size) == 24 && sizeof(velkor_ape_item_info) == 288,
+               "velkor_ape_item_info: no padding");
+#endif
+
+/* Fills info (as far as info->size reaches) for item `index`;
+ * VELKOR_ERROR_ARGUMENT for a bad index. */
+VELKOR_API int32_t VELKOR_CALL velkor_ape_item(const velkor_file *file, int32_t index, velkor_ape_item_info *info);
+
+/* Fields of velkor_ape_item_text. */
+#define VELKOR_APE_KEY 1    /* the key (value_index ignored) */
+#define VELKOR_APE_VALUE 2  /* value `value_index` (0 to value_count - 1) */
+
+/* A text of item `index`, zero-terminated UTF-8 (invalid bytes replaced by
+ * U+FFFD), valid until velkor_close. NULL for a NULL handle, a bad index,
+ * field or value_index. */
+VELKOR_API const char *VELKOR_CALL velkor_ape_item_text(const velkor_file *file, int32_t index, int32_t field,
+                                                        int32_t value_index);
+
+/*
+ * Reads the value of item `index` as stored (body_size bytes) into buffer,
+ * again from the file by its path (VELKOR_ERROR_CHANGED as for
+ * velkor_read_picture). VELKOR_OK when all of it fitted,
+ * VELKOR_ERROR_ARGUMENT for a bad index or a buffer too small (nothing is
+ * written), or the status of the failed read.
+ */
+VELKOR_API int32_t VELKOR_CALL velkor_read_ape_item(const velkor_file *file, int32_t index, void *buffer, int32_t size);
+
 /* The name of genre number 0 to 191 ("Blues" ... "Psybient"; static), else NULL. */
 VELKOR_API const char *VELKOR_CALL velkor_genre_name(int32_t genre);
 /* The number of a genre name (letter case ignored), or -1000. */
@@ -472,15 +654,27 @@ VELKOR_API int32_t VELKOR_CALL velkor_write_id3v1(const char *path, const velkor
  * Many files at once. A scan analyses the files named in paths (count of
  * them) or, with VELKOR_SCAN_RECURSIVE, the audio files beneath the folders
  * among them (depth first, each folder's entries sorted by name; .mp3,
- * .mp2, .mp1 and .mpga; links to folders not followed), several at a time
+ * .mp2, .mp1 and .mpga), several at a time
  * on `threads` threads (0: the library's choice; 1: one after the other on
  * the caller's thread), and hands the results out in that order. Memory
  * stays the same however many files there are.
+ *
+ * A recursive walk passes over: links to folders (unless
+ * VELKOR_SCAN_FOLLOW_LINKS), a folder that is one of the folders it is
+ * already in (a loop through links), and audio-named entries that are no
+ * regular file (FIFOs, sockets, devices, broken links). With
+ * VELKOR_SCAN_REPORT_SKIPPED each of them is a result of its own, in its
+ * place: its path, no handle and the status VELKOR_SKIPPED.
  */
 #define VELKOR_SCAN_RECURSIVE 0x100u
 /* Only the walk: each file's path with VELKOR_OK and no handle (a folder's
  * problems as they are), for a caller that analyses the files itself. */
 #define VELKOR_SCAN_PATHS_ONLY 0x200u
+/* Walk into the folders links lead to, but never into a folder the walk is
+ * already in (same device and inode, or volume and file index). */
+#define VELKOR_SCAN_FOLLOW_LINKS 0x400u
+/* Hand out what the walk passes over as results with VELKOR_SKIPPED. */
+#define VELKOR_SCAN_REPORT_SKIPPED 0x800u
 typedef struct velkor_scan velkor_scan;
 /* options: VELKOR_SCAN_... and velkor_open's options. */
 VELKOR_API int32_t VELKOR_CALL velkor_scan_open(const char *const *paths, int32_t count, uint32_t options,
@@ -491,7 +685,10 @@ VELKOR_API int32_t VELKOR_CALL velkor_scan_open(const char *const *paths, int32_
  *       either *status VELKOR_OK and *file, a handle the caller closes (it
  *       outlives the scan), or *file NULL and *status saying why the file
  *       (or a folder on the way) could not be analysed; a folder named
- *       without VELKOR_SCAN_RECURSIVE is VELKOR_ERROR_NOT_REGULAR;
+ *       without VELKOR_SCAN_RECURSIVE is VELKOR_ERROR_NOT_REGULAR. With
+ *       VELKOR_OPEN_WITHOUT_AUDIO a file without audio is *status
+ *       VELKOR_ERROR_NO_AUDIO with a handle in *file (its tags), which the
+ *       caller closes too;
  *    0  done: every result was handed out (*path and *file NULL, *status
  *       VELKOR_OK);
  *   -1  the scan itself failed and hands out nothing more (*path and *file

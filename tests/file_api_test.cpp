@@ -188,6 +188,40 @@ TEST(FileApi, PicturesAreDescribedAndReadOnDemand) {
 
 std::string sample(const char* name) { return std::string(VELKOR_SAMPLES_DIR) + "/" + name; }
 
+// A handle from memory gives what the file's gives, and reads its frames and
+// pictures from the tag's bytes it keeps, the caller's bytes gone; what lies
+// beyond them is a status, not a read of some file.
+TEST(FileApi, OpenMemoryKeepsTheTagForFramesAndPictures) {
+    TempDir dir;
+    const Bytes data = Bytes(5000, 0x5A);
+    const Bytes apic = Bytes{0} + text("image/png") + Bytes{0, 3, 0} + data;
+    const std::string path = file_with(dir, tag(3, frame(3, "TIT2", Bytes{0, 'T'}) + frame(3, "APIC", apic)));
+    std::ifstream in(path, std::ios::binary);
+    auto* bytes = new Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const Bytes ape = Bytes{'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X'};  // no audio, no tag
+    velkor_file* file = nullptr;
+    ASSERT_EQ(velkor_open_memory(bytes->data(), bytes->size(), 0, &file), VELKOR_OK);
+    delete bytes;
+    const Opened by_path(path);
+    velkor_file_facts facts = {}, expected = {};
+    facts.size = expected.size = sizeof facts;
+    velkor_facts(file, &facts);
+    velkor_facts(by_path.file, &expected);
+    EXPECT_EQ(std::memcmp(&facts, &expected, sizeof facts), 0);
+    velkor_frame_info info = {};
+    info.size = sizeof info;
+    ASSERT_EQ(velkor_frame(file, 1, &info), VELKOR_OK);
+    EXPECT_STREQ(velkor_frame_text(file, 1, VELKOR_FRAME_VALUE, 0), "image/png");
+    Bytes read(data.size());
+    ASSERT_EQ(velkor_read_picture(file, 0, read.data(), static_cast<int32_t>(read.size())), VELKOR_OK);
+    EXPECT_EQ(read, data);
+    velkor_close(file);
+
+    EXPECT_EQ(velkor_open_memory(nullptr, 1, 0, &file), VELKOR_ERROR_ARGUMENT);
+    EXPECT_EQ(velkor_open_memory(ape.data(), ape.size(), 0, &file), VELKOR_ERROR_NO_AUDIO);
+    EXPECT_EQ(file, nullptr);
+}
+
 TEST(FileApi, SampleFiles) {
     struct Expected {
         const char* name;

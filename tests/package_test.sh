@@ -82,7 +82,7 @@ readelf -d "$root/$libdir/libvelkor.so.$version" | grep -q "SONAME.*\[libvelkor.
   fail "SONAME is not libvelkor.so.$abi"
 velkor() { LD_LIBRARY_PATH="$root/$libdir" "$root/usr/bin/velkor" "$@"; }
 velkor --version | grep -qxF "velkor $version" || fail "velkor --version"
-velkor --json samples/cbr_id3v11.mp3 | grep -q '"status":0' || fail "velkor on a sample"
+velkor --json samples/cbr_id3v11.mp3 | grep -q '"status":"ok"' || fail "velkor on a sample"
 [ "$(cd / && PYTHONPATH="$root/usr/lib/python3/dist-packages" LD_LIBRARY_PATH="$root/$libdir" \
   /usr/bin/python3 -c 'import velkor; print(velkor.library_version())')" = "$version" ] ||
   fail "the Python package from python3-velkor does not load the library of libvelkor$abi"

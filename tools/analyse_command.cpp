@@ -1,8 +1,12 @@
 // velkor [OPTION]... FILE...: one output block, line or object per file.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <thread>
@@ -32,13 +36,13 @@ struct FileOutput {
     TextBuffer text;
     std::string problem;
     bool ok = false;
-    int64_t length_seconds = 0;
+    int64_t length_ms = 0;  // the playing time, toward the summary
 
     void clear() {
         text.clear();
         problem.clear();
         ok = false;
-        length_seconds = 0;
+        length_ms = 0;
     }
 };
 
@@ -54,17 +58,111 @@ bool is_directory(const char* path) {
     return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// What kind of entry a walk passed over, for -v.
+const char* skipped_kind(const char* path, bool follow_links) {
+    struct stat entry, target;
+    if (lstat(path, &entry) != 0) return "gone";
+    const bool link = S_ISLNK(entry.st_mode);
+    if (link && stat(path, &target) != 0) return "a broken link";
+    const mode_t mode = link ? target.st_mode : entry.st_mode;
+    if (S_ISDIR(mode)) {
+        return link && !follow_links ? "a link to a folder (-L follows it)" : "a loop: a folder the walk is in already";
+    }
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    return "not a regular file";
+}
+
+// "-" (standard input) and pipes named on the command line: read whole by
+// the command and analysed from memory. Larger streams are refused rather
+// than held: a file of that size is no MPEG audio file in practice.
+constexpr std::size_t kMaxStreamBytes = std::size_t{1} << 30;
+
+bool is_stream(const std::string& operand) {
+    struct stat info;
+    return operand == "-" || (stat(operand.c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
+}
+
+// A stream's bytes, or why it could not be read: the status's name for
+// --json and the message.
+struct StreamBytes {
+    std::vector<uint8_t> bytes;
+    const char* status = "ok";
+    std::string problem;
+};
+
+StreamBytes read_stream(const std::string& operand) {
+    StreamBytes read;
+    // A FIFO is opened blocking: its writer may come later.
+    const int fd = operand == "-" ? STDIN_FILENO : open(operand.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        read.status = errno == EACCES ? "not_permitted" : "read";
+        read.problem = std::strerror(errno);
+        return read;
+    }
+    constexpr std::size_t kChunk = 256 * 1024;
+    for (;;) {
+        const std::size_t had = read.bytes.size();
+        if (had > kMaxStreamBytes) {
+            read.status = "too_large";
+            read.problem = "larger than 1 GiB, the most velkor reads from a stream";
+            break;
+        }
+        read.bytes.resize(had + kChunk);
+        const ssize_t got = ::read(fd, read.bytes.data() + had, kChunk);
+        if (got < 0 && errno == EINTR) {
+            read.bytes.resize(had);
+            if (interrupted()) break;
+            continue;
+        }
+        read.bytes.resize(had + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+        if (got == 0) break;
+        if (got < 0) {
+            read.status = "read";
+            read.problem = std::strerror(errno);
+            break;
+        }
+    }
+    if (fd != STDIN_FILENO) close(fd);
+    return read;
+}
+
 // One result of the scan in the chosen format into output: the scan's
 // analysis (`file`, which output takes over), or, for --report and
-// --record, the exports' own.
+// --record, the exports' own. stream: the file was read from a stream.
 void file_output(const AnalyseOptions& options, const char* path, velkor_file* file, int32_t status,
-                 bool with_path, FileOutput& output) {
+                 bool with_path, FileOutput& output, bool stream = false) {
     output.clear();
+    // A file without audio has a handle when it has tags: they are shown,
+    // and the file still counts as failed.
+    AnalysedFile analysed;
+    const bool tags_only = status == VELKOR_ERROR_NO_AUDIO && file != nullptr;
+    if (tags_only) {
+        analysed.adopt(file, false);
+        file = nullptr;
+        if (analysed.has_tags() && options.format != Format::kReport && options.format != Format::kRecord) {
+            output.problem = velkor_status_text(status);
+            if (options.format == Format::kJson) {
+                append_json_line(output.text, path, analysed);
+            } else {
+                append_block(output.text, path, analysed, options.all);
+            }
+            return;
+        }
+    }
     if (status != VELKOR_OK) {
         output.problem = status == VELKOR_ERROR_NOT_REGULAR && !options.recursive && is_directory(path)
                              ? "is a directory (-r walks it)"
                              : velkor_status_text(status);
-        if (options.format == Format::kJson) append_json_failure(output.text, path, json_status(status), output.problem);
+        if (options.format == Format::kJson) {
+            append_json_failure(output.text, path, json_status_name(status), velkor_status_text(status));
+        }
+        return;
+    }
+    if ((options.format == Format::kReport || options.format == Format::kRecord) && stream) {
+        velkor_close(file);
+        output.problem = "--report and --record read files by their names, not streams";
         return;
     }
     if (options.format == Format::kReport || options.format == Format::kRecord) {
@@ -72,19 +170,33 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
                                                                       : record_output(path);
         output.text += result.text;
         output.ok = result.ok;
-        output.length_seconds = result.length_seconds;
+        output.length_ms = result.length_seconds * 1000;
         if (!result.ok) export_failure(path, output);
         return;
     }
-    AnalysedFile analysed;
     analysed.adopt(file);
     output.ok = true;
-    output.length_seconds = analysed.facts().duration_ms / 1000;
+    output.length_ms = analysed.facts().duration_ms;
     if (options.format == Format::kJson) {
         append_json_line(output.text, path, analysed);
     } else {
-        append_block(output.text, path, analysed);
+        append_block(output.text, path, analysed, options.all);
     }
+}
+
+// A stream's output: read whole, analysed from memory.
+void stream_output(const AnalyseOptions& options, const std::string& operand, bool with_path, FileOutput& output) {
+    const StreamBytes read = read_stream(operand);
+    if (read.problem.empty()) {
+        velkor_file* file = nullptr;
+        const uint32_t open = VELKOR_OPEN_WITHOUT_AUDIO | (options.exact ? VELKOR_OPEN_COUNT_FRAMES : 0);
+        const int32_t status = velkor_open_memory(read.bytes.data(), read.bytes.size(), open, &file);
+        file_output(options, operand.c_str(), file, status, with_path, output, true);
+        return;
+    }
+    output.clear();
+    output.problem = read.problem;
+    if (options.format == Format::kJson) append_json_failure(output.text, operand, read.status, read.problem);
 }
 
 // The library's scan of the operands, released at the end.
@@ -121,8 +233,8 @@ private:
 // first results need not wait for it.
 class FileCount {
 public:
-    explicit FileCount(const std::vector<std::string>& operands)
-        : thread_([this, operands] { count(operands); }) {}
+    FileCount(const std::vector<std::string>& operands, uint32_t options)
+        : thread_([this, operands, options] { count(operands, options); }) {}
     ~FileCount() {
         stop_ = true;
         thread_.join();
@@ -136,8 +248,8 @@ public:
     }
 
 private:
-    void count(const std::vector<std::string>& operands) {
-        Scan walk(operands, VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_PATHS_ONLY, 1);
+    void count(const std::vector<std::string>& operands, uint32_t options) {
+        Scan walk(operands, VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_PATHS_ONLY | options, 1);
         const char* path;
         velkor_file* file;
         int32_t status;
@@ -153,9 +265,11 @@ private:
 };
 
 uint32_t scan_options(const AnalyseOptions& options) {
-    uint32_t scan = options.recursive ? VELKOR_SCAN_RECURSIVE : 0;
+    // What a walk passes over is counted, and named with -v.
+    uint32_t scan = options.recursive ? VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_REPORT_SKIPPED : 0;
+    if (options.follow_links) scan |= VELKOR_SCAN_FOLLOW_LINKS;
     if (options.format == Format::kReport || options.format == Format::kRecord) return scan | VELKOR_SCAN_PATHS_ONLY;
-    return scan | (options.exact ? VELKOR_OPEN_COUNT_FRAMES : 0);
+    return scan | VELKOR_OPEN_WITHOUT_AUDIO | (options.exact ? VELKOR_OPEN_COUNT_FRAMES : 0);
 }
 
 }  // namespace
@@ -175,16 +289,9 @@ int run_analyse_command(const std::vector<std::string>& args) {
     silence_export_notices();
     catch_interrupt();
 
-    // The library analyses several files at once, the walk beside them,
-    // and hands the results out in order.
-    Scan scan(options.files, scan_options(options), options.jobs);
-    if (scan.status() != VELKOR_OK) {
-        std::fprintf(stderr, "velkor: %s\n", velkor_status_text(scan.status()));
-        return kExitFailed;
-    }
     // The total for the progress line, counted beside the analysis.
     std::optional<FileCount> count;
-    if (show_progress) count.emplace(options.files);
+    if (show_progress) count.emplace(options.files, options.follow_links ? VELKOR_SCAN_FOLLOW_LINKS : 0u);
     // Whatever is held goes out, below the progress line when they share a
     // terminal.
     const auto write_held = [&] { return out.flush(progress); };
@@ -192,17 +299,14 @@ int run_analyse_command(const std::vector<std::string>& args) {
     const bool with_path = options.files.size() > 1 || options.recursive;
     bool any_block = false;
     bool all_ok = true;
+    bool written = true;
     FileOutput output;
-    const char* path;
-    velkor_file* file;
-    int32_t status;
-    // A failed write ends the walk at once: the output is lost, or its
-    // reader has gone.
-    while (!interrupted() && scan.next(path, file, status)) {
-        file_output(options, path, file, status, with_path, output);
+    // One file's output in its place; false when the output is lost, which
+    // ends the walk at once: the output is lost, or its reader has gone.
+    const auto put = [&](const char* path) {
         if (!output.problem.empty()) {
             // The output before it first, for when both streams go to one file.
-            if (!write_held()) break;
+            if (!write_held()) return false;
             progress.print_message(printable(path) + ": " + output.problem);
         }
         if (!output.text.empty()) {
@@ -211,18 +315,61 @@ int run_analyse_command(const std::vector<std::string>& args) {
             any_block = true;
             out.buffer() += output.text.view();
         }
-        if (out.due() && !write_held()) break;
+        if (out.due() && !write_held()) return false;
         all_ok = all_ok && output.ok;
         if (count) {
             if (const auto total = count->total()) progress.set_total(*total);
         }
-        progress.file_done(output.ok, output.length_seconds, path);
+        progress.file_done(output.ok, output.length_ms, path);
+        return true;
+    };
+
+    // The operands in runs: the files and folders of a run go to one scan,
+    // which analyses several files at once, the walk beside them, and hands
+    // the results out in order; a stream between runs is read here.
+    int32_t scan_failure = VELKOR_OK;
+    for (std::size_t first = 0; written && !interrupted() && first < options.files.size();) {
+        if (is_stream(options.files[first])) {
+            stream_output(options, options.files[first], with_path, output);
+            written = put(options.files[first].c_str());
+            ++first;
+            continue;
+        }
+        std::size_t end = first;
+        while (end < options.files.size() && !is_stream(options.files[end])) ++end;
+        const std::vector<std::string> run(options.files.begin() + static_cast<std::ptrdiff_t>(first),
+                                           options.files.begin() + static_cast<std::ptrdiff_t>(end));
+        first = end;
+        Scan scan(run, scan_options(options), options.jobs);
+        if (scan.status() != VELKOR_OK) {
+            std::fprintf(stderr, "velkor: %s\n", velkor_status_text(scan.status()));
+            return kExitFailed;
+        }
+        const char* path;
+        velkor_file* file;
+        int32_t status;
+        while (written && !interrupted() && scan.next(path, file, status)) {
+            if (status == VELKOR_SKIPPED) {
+                if (options.all) {
+                    if (!write_held()) break;
+                    progress.print_message(printable(path) + ": skipped, " + skipped_kind(path, options.follow_links));
+                }
+                progress.file_skipped();
+                continue;
+            }
+            file_output(options, path, file, status, with_path, output);
+            written = put(path);
+        }
+        if (scan.failure() != VELKOR_OK) {
+            scan_failure = scan.failure();
+            break;
+        }
     }
     count.reset();
-    if (!write_held()) return kExitFailed;
-    if (scan.failure() != VELKOR_OK) {
+    if (!written || !write_held()) return kExitFailed;
+    if (scan_failure != VELKOR_OK) {
         // The files after the failure were never reached: the run is not whole.
-        progress.print_message(std::string("the scan stopped: ") + velkor_status_text(scan.failure()));
+        progress.print_message(std::string("the scan stopped: ") + velkor_status_text(scan_failure));
         all_ok = false;
     }
     // Ctrl-C too gives the summary of the files done so far.

@@ -112,11 +112,12 @@ AnalyseOptions parse_analyse_options(const std::vector<std::string>& args) {
         {"recursive", no_argument, nullptr, 'r'},  {"jobs", required_argument, nullptr, 'j'},
         {"exact", no_argument, nullptr, kExact},   {"report", no_argument, nullptr, kReport},
         {"record", no_argument, nullptr, kRecord}, {"json", no_argument, nullptr, kJson},
-        {nullptr, 0, nullptr, 0},
+        {"all", no_argument, nullptr, 'v'},        {"verbose", no_argument, nullptr, 'v'},
+        {"follow-links", no_argument, nullptr, 'L'}, {nullptr, 0, nullptr, 0},
     };
     AnalyseOptions options;
     int formats = 0;
-    Getopt getopt(args, "-:hVrj:", kLongOptions);
+    Getopt getopt(args, "-:hVrvLj:", kLongOptions);
     for (int c; (c = getopt.next()) != -1;) {
         switch (c) {
             case kOperand: options.files.emplace_back(optarg); break;
@@ -131,6 +132,8 @@ AnalyseOptions parse_analyse_options(const std::vector<std::string>& args) {
                 if (options.action != Action::kHelp) options.action = Action::kVersion;
                 break;
             case 'r': options.recursive = true; break;
+            case 'v': options.all = true; break;
+            case 'L': options.follow_links = true; break;
             case kExact: options.exact = true; break;
             case kReport: options.format = Format::kReport, ++formats; break;
             case kRecord: options.format = Format::kRecord, ++formats; break;

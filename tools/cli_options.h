@@ -27,6 +27,8 @@ struct AnalyseOptions {
     Format format = Format::kBlock;
     bool recursive = false;
     bool exact = false;  // --exact: count every frame
+    bool all = false;    // -v, --all: every frame, and what a walk skips, named
+    bool follow_links = false;  // -L: a walk follows links to folders
     int jobs = 0;        // -j: files analysed at once; 0 for the library's choice
     std::vector<std::string> files;
 };

@@ -14,15 +14,28 @@ int32_t AnalysedFile::open(const char* path, uint32_t options) {
     facts_.size = sizeof facts_;
     const int32_t status = velkor_open(path, options, &file_);
     if (status != VELKOR_OK) return status;
+    tags_ = velkor_tag_facts_info{};
+    tags_.size = sizeof tags_;
+    velkor_tag_facts(file_, &tags_);
     return velkor_facts(file_, &facts_);
 }
 
-void AnalysedFile::adopt(velkor_file* file) {
+void AnalysedFile::adopt(velkor_file* file, bool has_audio) {
     velkor_close(file_);
     file_ = file;
+    has_audio_ = has_audio;
     facts_ = velkor_file_facts{};
     facts_.size = sizeof facts_;
     velkor_facts(file_, &facts_);
+    tags_ = velkor_tag_facts_info{};
+    tags_.size = sizeof tags_;
+    velkor_tag_facts(file_, &tags_);
+}
+
+bool AnalysedFile::ape_item(int32_t index, velkor_ape_item_info& info) const {
+    info = velkor_ape_item_info{};
+    info.size = sizeof info;
+    return velkor_ape_item(file_, index, &info) == VELKOR_OK;
 }
 
 velkor_picture_info AnalysedFile::picture(int32_t index) const {
@@ -32,12 +45,37 @@ velkor_picture_info AnalysedFile::picture(int32_t index) const {
     return picture;
 }
 
-int json_status(int32_t status) {
-    switch (status) {
-        case VELKOR_OK: return 0;
-        case VELKOR_ERROR_NO_AUDIO: return 4;
-        default: return 2;
+bool AnalysedFile::frame(int32_t index, velkor_frame_info& info) const {
+    info = velkor_frame_info{};
+    info.size = sizeof info;
+    return velkor_frame(file_, index, &info) == VELKOR_OK;
+}
+
+NumberOf number_of(std::string_view text) {
+    NumberOf result;
+    const std::size_t slash = text.find('/');
+    result.number = leading_number(text.substr(0, slash), -1);
+    if (slash != std::string_view::npos) result.total = leading_number(text.substr(slash + 1), -1);
+    return result;
+}
+
+std::string_view genre_value(std::string_view value) {
+    std::string_view digits = value;
+    if (digits.size() > 2 && digits.front() == '(' && digits.back() == ')') digits = digits.substr(1, digits.size() - 2);
+    if (digits == "RX") return "Remix";
+    if (digits == "CR") return "Cover";
+    if (digits.empty() || digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string_view::npos) {
+        return value;
     }
+    const char* name = velkor_genre_name(static_cast<int32_t>(leading_number(digits, -1)));
+    return name ? std::string_view(name) : value;
+}
+
+const char* frame_kind_name(int32_t kind) {
+    static constexpr const char* kNames[] = {"text",          "user_text", "url",     "user_url", "comment",
+                                             "lyrics",        "picture",   "popularimeter", "unique_id",
+                                             "private",       "chapter",   "toc",     "other"};
+    return kind >= 0 && kind < static_cast<int32_t>(std::size(kNames)) ? kNames[kind] : "other";
 }
 
 bool vbr_average(const velkor_file_facts& facts) {

@@ -20,10 +20,16 @@ public:
     // Analyses the file at path (VELKOR_OPEN_... options); the library's status.
     // The facts and texts are there only after VELKOR_OK.
     int32_t open(const char* path, uint32_t options);
-    // Takes over a handle analysed elsewhere (a scan's).
-    void adopt(velkor_file* file);
+    // Takes over a handle analysed elsewhere (a scan's); has_audio false
+    // for the handle of a file with tags but no audio.
+    void adopt(velkor_file* file, bool has_audio = true);
 
     const velkor_file_facts& facts() const { return facts_; }
+    // The common facts of the tags as numbers.
+    const velkor_tag_facts_info& tags() const { return tags_; }
+    bool has_audio() const { return has_audio_; }
+    // Whether the file has any tag: ID3v1, ID3v2 or APEv2.
+    bool has_tags() const { return facts_.id3v1 != 0 || facts_.id3v2_version != 0 || ape_item_count() > 0; }
     // A VELKOR_ID3V1_..., VELKOR_ID3V2_... or VELKOR_STREAM_... text; empty when absent.
     std::string_view text(int32_t field) const { return view(velkor_text(file_, field)); }
     velkor_picture_info picture(int32_t index) const;
@@ -31,16 +37,28 @@ public:
         return view(velkor_picture_text(file_, index, field));
     }
 
+    int32_t frame_count() const { return velkor_frame_count(file_); }
+    int32_t ape_item_count() const { return velkor_ape_item_count(file_); }
+    bool ape_item(int32_t index, velkor_ape_item_info& info) const;
+    std::string_view ape_item_text(int32_t index, int32_t field, int32_t value = 0) const {
+        return view(velkor_ape_item_text(file_, index, field, value));
+    }
+    // Frame `index` of the ID3v2 tag; false when it cannot be had (the file
+    // cannot be read again).
+    bool frame(int32_t index, velkor_frame_info& info) const;
+    // A VELKOR_FRAME_... text of frame `index`; empty when absent.
+    std::string_view frame_text(int32_t index, int32_t field, int32_t value = 0) const {
+        return view(velkor_frame_text(file_, index, field, value));
+    }
+
 private:
     static std::string_view view(const char* text) { return text ? text : std::string_view(); }
 
     velkor_file* file_ = nullptr;
     velkor_file_facts facts_{};
+    velkor_tag_facts_info tags_{};
+    bool has_audio_ = true;
 };
-
-// The statuses of --json, as they were before the library told the reasons
-// apart: 0 analysed, 2 not opened or read, 4 no MPEG audio frame.
-int json_status(int32_t status);
 
 // True when the bitrate is a VBR header's average over the whole stream; a
 // header without the frame count leaves the first frame's bitrate.
@@ -53,6 +71,20 @@ int32_t combined_track(const AnalysedFile& file);
 // The number a text starts with ("7" of "7/12"), or none when it starts
 // with no digit.
 int64_t leading_number(std::string_view text, int64_t none);
+
+// A number and its total as a tag stores them ("7/12", "7"); -1 for what
+// is not there.
+struct NumberOf {
+    int64_t number = -1, total = -1;
+};
+NumberOf number_of(std::string_view text);
+
+// The texts of an ID3v2 text frame with a numeric genre reference ("26",
+// "(26)") given as the genre's name.
+std::string_view genre_value(std::string_view value);
+
+// The JSON and Python name of a frame kind (VELKOR_FRAME_...): "text", ...
+const char* frame_kind_name(int32_t kind);
 
 // The name of an ID3v2 picture type ("front cover"), "other" for unknown ones.
 const char* picture_type_name(int32_t type);

@@ -1,9 +1,13 @@
-// The JSON object of one file's facts.
+// The JSON object of one file's facts: the layout doc/json.md describes.
 #include "json_output.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <cstring>
+#include <utility>
+#include <vector>
 
-#include "../src/base/duration_text.h"
 #include "text_encoding.h"
 
 namespace velkor::cli {
@@ -12,7 +16,7 @@ namespace {
 
 // Writes one object member by member, commas included, straight into the
 // output: a line is written for every file, so no member is built as a
-// string of its own.
+// string of its own. Absent values are null, whatever their type.
 class JsonObject {
 public:
     explicit JsonObject(TextBuffer& out) : out_(out) {}
@@ -25,30 +29,40 @@ public:
         out_ += json;
         return *this;
     }
+    // A text; null when empty (no text of a tag is told apart from an
+    // empty one).
     template <std::size_t N>
     JsonObject& text(const char (&key)[N], std::string_view text) {
+        if (text.empty()) return raw(key, "null");
         this->key(key);
         append_json_string(out_, text);
         return *this;
     }
-    // A text, or null when there is none.
     template <std::size_t N>
-    JsonObject& text_or_null(const char (&key)[N], std::string_view text) {
-        return text.empty() ? raw(key, "null") : this->text(key, text);
-    }
-    template <std::size_t N>
-    JsonObject& number(const char (&key)[N], int64_t value) {
+    JsonObject& number(const char (&key)[N], int64_t value, int64_t none = INT64_MIN) {
+        if (value == none) return raw(key, "null");
         this->key(key);
         out_.append_number(value);
         return *this;
     }
+    // A number with a fraction, written as short as reads back the same.
     template <std::size_t N>
-    JsonObject& number_or_null(const char (&key)[N], int64_t value, int64_t none) {
-        return value == none ? raw(key, "null") : number(key, value);
+    JsonObject& real(const char (&key)[N], double value, bool known) {
+        if (!known) return raw(key, "null");
+        this->key(key);
+        char* at = out_.room(32);
+        out_.grow_to(std::to_chars(at, at + 32, value).ptr);
+        return *this;
     }
     template <std::size_t N>
     JsonObject& boolean(const char (&key)[N], bool value) {
         return raw(key, value ? "true" : "false");
+    }
+    // A member whose value the caller writes itself, into the buffer given.
+    template <std::size_t N>
+    TextBuffer& nested_raw(const char (&key)[N]) {
+        this->key(key);
+        return out_;
     }
     // A member whose value is an object: its key, and the object to fill.
     template <std::size_t N>
@@ -56,7 +70,20 @@ public:
         this->key(key);
         return JsonObject(out_);
     }
-    // A member whose value is a list of objects: each element is filled in
+    // A member whose value is an array of texts, null when there are none.
+    template <std::size_t N>
+    JsonObject& texts(const char (&key)[N], const std::vector<std::string_view>& values, bool null_when_empty) {
+        if (values.empty() && null_when_empty) return raw(key, "null");
+        this->key(key);
+        out_ += '[';
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (i > 0) out_ += ',';
+            append_json_string(out_, values[i]);
+        }
+        out_ += ']';
+        return *this;
+    }
+    // A member whose value is an array of objects: each element is filled in
     // turn through the object element() gives, and close_list() ends it.
     template <std::size_t N>
     JsonObject& list(const char (&key)[N]) {
@@ -74,6 +101,18 @@ public:
         return *this;
     }
     void done() { out_ += first_ ? std::string_view("{}") : std::string_view("}"); }
+
+    // The line's head: the layout's version, the writer, the path.
+    JsonObject& head(std::string_view path) {
+        raw("json_version", "\"" JSON_LAYOUT_VERSION "\"").text("velkor", velkor_version());
+        key("path");
+        append_json_name(out_, path);
+        if (!valid_utf8(path)) {
+            key("path_bytes");
+            append_json_base64(out_, path);
+        }
+        return *this;
+    }
 
 private:
     // `{"name":` or `,"name":`, written at once.
@@ -95,12 +134,30 @@ private:
     int elements_ = 0;
 };
 
-
 const char* vbr_header_name(int32_t header) {
     switch (header) {
         case VELKOR_VBR_XING: return "\"Xing\"";
         case VELKOR_VBR_INFO: return "\"Info\"";
         case VELKOR_VBR_VBRI: return "\"VBRI\"";
+        default: return "null";
+    }
+}
+
+const char* mpeg_version_number(int32_t version) {
+    switch (version) {
+        case 10: return "1.0";
+        case 20: return "2.0";
+        case 25: return "2.5";
+        default: return "null";
+    }
+}
+
+const char* channel_mode_name(int32_t mode) {
+    switch (mode) {
+        case VELKOR_MODE_STEREO: return "\"Stereo\"";
+        case VELKOR_MODE_JOINT_STEREO: return "\"Joint Stereo\"";
+        case VELKOR_MODE_DUAL_CHANNEL: return "\"Dual Channel\"";
+        case VELKOR_MODE_SINGLE_CHANNEL: return "\"Single Channel\"";
         default: return "null";
     }
 }
@@ -111,84 +168,308 @@ void put_id3v1(JsonObject object, const AnalysedFile& file) {
         .text("title", file.text(VELKOR_ID3V1_TITLE))
         .text("artist", file.text(VELKOR_ID3V1_ARTIST))
         .text("album", file.text(VELKOR_ID3V1_ALBUM))
-        .number("year", leading_number(file.text(VELKOR_ID3V1_YEAR), 0))
+        .text("year", file.text(VELKOR_ID3V1_YEAR))
         .text("comment", file.text(VELKOR_ID3V1_COMMENT))
-        .number_or_null("track", f.id3v1_track, -1)
+        .number("track", f.id3v1_track, -1)
         .number("genre", f.id3v1_genre)
         .text("genre_name", file.text(VELKOR_ID3V1_GENRE))
         .done();
 }
 
+void put_frame(JsonObject object, const AnalysedFile& file, int32_t i, const velkor_frame_info& info) {
+    std::vector<std::string_view> values, children;
+    for (int32_t v = 0; v < info.value_count; ++v) values.push_back(file.frame_text(i, VELKOR_FRAME_VALUE, v));
+    for (int32_t c = 0; c < info.child_count; ++c) children.push_back(file.frame_text(i, VELKOR_FRAME_CHILD, c));
+    object.text("id", info.id)
+        .text("id_v24", info.id_v24)
+        .text("kind", frame_kind_name(info.kind))
+        .number("flags", info.flags)
+        .boolean("encrypted", info.encrypted != 0)
+        .boolean("compressed", info.compressed != 0)
+        .number("size", info.body_size, -1)
+        .texts("values", values, false)
+        .text("description", file.frame_text(i, VELKOR_FRAME_DESCRIPTION))
+        .text("language", file.frame_text(i, VELKOR_FRAME_LANGUAGE))
+        .text("owner", file.frame_text(i, VELKOR_FRAME_OWNER))
+        .number("rating", info.rating, -1)
+        .number("play_count", info.play_count, -1)
+        .text("element_id", file.frame_text(i, VELKOR_FRAME_ELEMENT_ID))
+        .text("title", file.frame_text(i, VELKOR_FRAME_TITLE))
+        .number("start_ms", info.start_ms, -1)
+        .number("end_ms", info.end_ms, -1)
+        .texts("children", children, false)
+        .number("toc_flags", info.toc_flags, -1)
+        .boolean("truncated", info.truncated != 0)
+        .done();
+}
+
+// The ID3v2 frames as read once: their infos, or none when they could not
+// be read again.
+struct Frames {
+    std::vector<velkor_frame_info> infos;
+    bool readable = true;
+
+    explicit Frames(const AnalysedFile& file) {
+        const int32_t count = std::min(file.frame_count(), 4096);
+        infos.resize(static_cast<std::size_t>(std::max(count, 0)));
+        for (int32_t i = 0; i < count && readable; ++i) readable = file.frame(i, infos[static_cast<std::size_t>(i)]);
+    }
+
+    // The values of the text frames with this ID3v2.4 id, in tag order.
+    std::vector<std::string_view> values(const AnalysedFile& file, const char* id, bool genre = false) const {
+        std::vector<std::string_view> found;
+        if (!readable) return found;
+        for (std::size_t i = 0; i < infos.size(); ++i) {
+            if (std::strcmp(infos[i].id_v24, id) != 0 || infos[i].kind != VELKOR_FRAME_TEXT) continue;
+            for (int32_t v = 0; v < infos[i].value_count; ++v) {
+                const std::string_view value = file.frame_text(static_cast<int32_t>(i), VELKOR_FRAME_VALUE, v);
+                if (!value.empty()) found.push_back(genre ? genre_value(value) : value);
+            }
+        }
+        return found;
+    }
+
+    // A list of the frames of one kind as {language, description, text}.
+    template <std::size_t N>
+    void put_texts(JsonObject& object, const char (&key)[N], const AnalysedFile& file, int32_t kind) const {
+        object.list(key);
+        for (std::size_t i = 0; readable && i < infos.size(); ++i) {
+            if (infos[i].kind != kind) continue;
+            const auto at = static_cast<int32_t>(i);
+            object.element()
+                .text("language", file.frame_text(at, VELKOR_FRAME_LANGUAGE))
+                .text("description", file.frame_text(at, VELKOR_FRAME_DESCRIPTION))
+                .text("text", file.frame_text(at, VELKOR_FRAME_VALUE, 0))
+                .done();
+        }
+        object.close_list();
+    }
+};
+
+// The common facts the tags give, after the stream's: Python's Facts
+// names for them.
+void put_common(JsonObject& object, const AnalysedFile& file) {
+    const velkor_file_facts& f = file.facts();
+    const velkor_tag_facts_info& t = file.tags();
+    object.nested("lame")
+        .text("vbr_method", file.text(VELKOR_STREAM_LAME_METHOD))
+        .text("preset", file.text(VELKOR_STREAM_LAME_PRESET))
+        .number("preset_number", f.lame_preset, -1)
+        .number("quality", f.lame_quality, -1)
+        .number("lowpass_hz", f.lame_lowpass_hz, -1)
+        .done();
+    object.number("track", t.track, -1)
+        .number("track_total", t.track_total, -1)
+        .number("disc", t.disc, -1)
+        .number("disc_total", t.disc_total, -1);
+    if (t.compilation < 0) {
+        object.raw("compilation", "null");
+    } else {
+        object.boolean("compilation", t.compilation != 0);
+    }
+    object.number("bpm", t.bpm, -1)
+        .text("bpm_text", file.text(VELKOR_TAG_BPM))
+        .number("rating", t.rating, -1)
+        .number("play_count", t.play_count, -1)
+        .text("date", file.text(VELKOR_ID3V2_DATE))
+        .number("year", t.year, -1)
+        .number("month", t.month, -1)
+        .number("day", t.day, -1)
+        .number("hour", t.hour, -1)
+        .number("minute", t.minute, -1)
+        .text("release_date", file.text(VELKOR_TAG_RELEASE_DATE))
+        .number("release_year", t.release_year, -1)
+        .text("original_date", file.text(VELKOR_TAG_ORIGINAL_DATE))
+        .number("original_year", t.original_year, -1);
+    object.nested("replaygain")
+        .real("track_gain_db", t.track_gain_db, (t.replaygain_known & VELKOR_REPLAYGAIN_TRACK_GAIN) != 0)
+        .real("track_peak", t.track_peak, (t.replaygain_known & VELKOR_REPLAYGAIN_TRACK_PEAK) != 0)
+        .real("album_gain_db", t.album_gain_db, (t.replaygain_known & VELKOR_REPLAYGAIN_ALBUM_GAIN) != 0)
+        .real("album_peak", t.album_peak, (t.replaygain_known & VELKOR_REPLAYGAIN_ALBUM_PEAK) != 0)
+        .done();
+    object.text("lyrics", file.text(VELKOR_TAG_LYRICS))
+        .text("grouping", file.text(VELKOR_TAG_GROUPING))
+        .text("key", file.text(VELKOR_TAG_KEY))
+        .text("artist_sort", file.text(VELKOR_TAG_ARTIST_SORT))
+        .text("album_sort", file.text(VELKOR_TAG_ALBUM_SORT))
+        .text("title_sort", file.text(VELKOR_TAG_TITLE_SORT))
+        .text("album_artist_sort", file.text(VELKOR_TAG_ALBUM_ARTIST_SORT));
+    // A map of the ids the tags give, by their short names.
+    static constexpr std::pair<const char*, int32_t> kIds[] = {
+        {"track_id", VELKOR_TAG_MUSICBRAINZ_TRACK_ID},
+        {"album_id", VELKOR_TAG_MUSICBRAINZ_ALBUM_ID},
+        {"artist_id", VELKOR_TAG_MUSICBRAINZ_ARTIST_ID},
+        {"album_artist_id", VELKOR_TAG_MUSICBRAINZ_ALBUM_ARTIST_ID},
+        {"release_group_id", VELKOR_TAG_MUSICBRAINZ_RELEASE_GROUP_ID},
+        {"release_track_id", VELKOR_TAG_MUSICBRAINZ_RELEASE_TRACK_ID}};
+    TextBuffer& out = object.nested_raw("musicbrainz");
+    out += '{';
+    bool first = true;
+    for (const auto& [name, field] : kIds) {
+        const std::string_view id = file.text(field);
+        if (id.empty()) continue;
+        if (!first) out += ',';
+        first = false;
+        append_json_string(out, name);
+        out += ':';
+        append_json_string(out, id);
+    }
+    out += '}';
+    // Every comment frame, its first value as the text (the others are the
+    // frame's values).
+    object.list("comments");
+    const int32_t count = std::min(file.frame_count(), 4096);
+    for (int32_t i = 0; i < count; ++i) {
+        velkor_frame_info info;
+        if (!file.frame(i, info)) break;
+        if (info.kind != VELKOR_FRAME_COMMENT) continue;
+        object.element()
+            .text("language", file.frame_text(i, VELKOR_FRAME_LANGUAGE))
+            .text("description", file.frame_text(i, VELKOR_FRAME_DESCRIPTION))
+            .text("text", file.frame_text(i, VELKOR_FRAME_VALUE, 0))
+            .done();
+    }
+    object.close_list();
+    object.list("ape_items");
+    for (int32_t i = 0; i < file.ape_item_count(); ++i) {
+        velkor_ape_item_info info;
+        if (!file.ape_item(i, info)) break;
+        static constexpr const char* kKinds[] = {"text", "binary", "locator", "reserved"};
+        std::vector<std::string_view> values;
+        for (int32_t v = 0; v < info.value_count; ++v) values.push_back(file.ape_item_text(i, VELKOR_APE_VALUE, v));
+        object.element()
+            .text("key", info.key)
+            .text("kind", info.kind >= 0 && info.kind < 4 ? kKinds[info.kind] : "reserved")
+            .texts("values", values, false)
+            .number("size", info.body_size)
+            .boolean("read_only", info.read_only != 0)
+            .boolean("truncated", info.truncated != 0)
+            .done();
+    }
+    object.close_list();
+}
+
+// The texts of one kind: the frames' values apart, else the library's
+// joined text as one value.
+std::vector<std::string_view> texts(const AnalysedFile& file, const Frames& frames, const char* id, int32_t field,
+                                    bool genre = false) {
+    if (frames.readable) return frames.values(file, id, genre);
+    const std::string_view joined = file.text(field);
+    if (joined.empty()) return {};
+    return {joined};
+}
+
 void put_id3v2(JsonObject object, const AnalysedFile& file) {
     const velkor_file_facts& f = file.facts();
     const char version[] = {'2', '.', static_cast<char>('0' + f.id3v2_version)};
-    const std::string_view genre = file.text(VELKOR_ID3V2_GENRE);
+    const Frames frames(file);
+    const NumberOf track = number_of(file.text(VELKOR_ID3V2_TRACK));
+    const NumberOf disc = number_of(file.text(VELKOR_ID3V2_DISC));
     object.text("version", std::string_view(version, sizeof version))
-        .text("title", file.text(VELKOR_ID3V2_TITLE))
-        .text("artist", file.text(VELKOR_ID3V2_ARTIST))
-        .text("album", file.text(VELKOR_ID3V2_ALBUM))
-        .text("album_artist", file.text(VELKOR_ID3V2_ALBUM_ARTIST))
+        .texts("title", texts(file, frames, "TIT2", VELKOR_ID3V2_TITLE), true)
+        .texts("artist", texts(file, frames, "TPE1", VELKOR_ID3V2_ARTIST), true)
+        .texts("album", texts(file, frames, "TALB", VELKOR_ID3V2_ALBUM), true)
+        .texts("album_artist", texts(file, frames, "TPE2", VELKOR_ID3V2_ALBUM_ARTIST), true)
+        .texts("composer", texts(file, frames, "TCOM", VELKOR_ID3V2_COMPOSER), true)
+        .texts("genre", texts(file, frames, "TCON", VELKOR_ID3V2_GENRE, true), true)
         .text("year", file.text(VELKOR_ID3V2_YEAR))
-        .text("comment", file.text(VELKOR_ID3V2_COMMENT))
-        .text("track", file.text(VELKOR_ID3V2_TRACK))
-        .text("disc", file.text(VELKOR_ID3V2_DISC))
-        .text("genre", genre)
-        .number_or_null("genre_index", genre.empty() ? -1000 : velkor_genre_number(genre.data()), -1000)
-        .text("composer", file.text(VELKOR_ID3V2_COMPOSER))
-        .list("pictures");
+        .text("date", file.text(VELKOR_ID3V2_DATE))
+        .number("track", track.number, -1)
+        .number("track_total", track.total, -1)
+        .number("disc", disc.number, -1)
+        .number("disc_total", disc.total, -1)
+        .text("comment", file.text(VELKOR_ID3V2_COMMENT));
+    frames.put_texts(object, "lyrics", file, VELKOR_FRAME_LYRICS);
+    object.list("pictures");
     for (int32_t i = 0; i < f.picture_count; ++i) {
         const velkor_picture_info picture = file.picture(i);
         object.element()
             .number("type", picture.type)
             .text("mime", file.picture_text(i, VELKOR_PICTURE_MIME))
             .text("description", file.picture_text(i, VELKOR_PICTURE_DESCRIPTION))
-            .number("bytes", picture.bytes)
+            .number("size", picture.bytes)
             .done();
     }
-    object.close_list().done();
+    object.close_list();
+    if (!frames.readable) {
+        object.raw("frames", "null");
+    } else {
+        object.list("frames");
+        for (std::size_t i = 0; i < frames.infos.size(); ++i) {
+            put_frame(object.element(), file, static_cast<int32_t>(i), frames.infos[i]);
+        }
+        object.close_list();
+    }
+    object.done();
 }
 
 }  // namespace
 
-void append_json_failure(TextBuffer& out, std::string_view path, int status, std::string_view error) {
-    JsonObject(out).text("file", path).number("status", status).text("error", error).done();
+const char* json_status_name(int32_t status) {
+    switch (status) {
+        case VELKOR_OK: return "ok";
+        case VELKOR_ERROR_NOT_FOUND: return "not_found";
+        case VELKOR_ERROR_NOT_PERMITTED: return "not_permitted";
+        case VELKOR_ERROR_NOT_REGULAR: return "not_regular";
+        case VELKOR_ERROR_NO_AUDIO: return "no_audio";
+        case VELKOR_ERROR_READ: return "read";
+        case VELKOR_ERROR_NO_MEMORY: return "no_memory";
+        case VELKOR_ERROR_ARGUMENT: return "argument";
+        case VELKOR_ERROR_READ_ONLY: return "read_only";
+        case VELKOR_ERROR_NO_SPACE: return "no_space";
+        case VELKOR_ERROR_WRITE: return "write";
+        case VELKOR_ERROR_CHANGED: return "changed";
+        case VELKOR_ERROR_LINKED: return "linked";
+        case VELKOR_SKIPPED: return "skipped";
+        default: return "unknown";
+    }
+}
+
+void append_json_failure(TextBuffer& out, std::string_view path, std::string_view status, std::string_view error) {
+    JsonObject(out).head(path).text("status", status).text("error", error).done();
     out += '\n';
 }
 
 void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile& file) {
     const velkor_file_facts& f = file.facts();
+    const bool audio = file.has_audio();
+    // A file with tags but no audio has no stream figures.
+    const auto figure = [audio](int64_t value) { return audio ? value : INT64_MIN; };
     JsonObject object(out);
-    object.text("file", path).number("status", 0).text("version", file.text(VELKOR_STREAM_VERSION));
-    if (f.mpeg_version == 25) {
-        object.raw("mpeg_version", "2.5");
+    object.head(path)
+        .text("status", audio ? "ok" : "no_audio")
+        .text("error", audio ? std::string_view() : std::string_view(velkor_status_text(VELKOR_ERROR_NO_AUDIO)))
+        .boolean("has_audio", audio)
+        .text("version", file.text(VELKOR_STREAM_VERSION))
+        .raw("mpeg_version", audio ? mpeg_version_number(f.mpeg_version) : "null")
+        .number("layer", figure(f.layer))
+        .number("sampling_rate_hz", figure(f.sampling_rate_hz))
+        .raw("channel_mode", audio ? channel_mode_name(f.channel_mode) : "null")
+        .number("channels", figure(f.channels))
+        .number("bitrate_kbps", figure(f.bitrate_kbps));
+    if (audio) {
+        object.boolean("bitrate_varies", f.bitrate_varies != 0);
     } else {
-        object.number("mpeg_version", f.mpeg_version / 10);
+        object.raw("bitrate_varies", "null");
     }
-    const int64_t seconds = f.duration_ms / 1000;
-    char length[kDurationTextSize];
-    const auto length_size = static_cast<std::size_t>(duration_text(seconds, length) - length);
-    object.number("layer", f.layer)
-        .number("bitrate_kbps", f.bitrate_kbps)
-        .boolean("vbr", f.bitrate_varies != 0)
-        .raw("vbr_header", vbr_header_name(f.vbr_header))
-        .boolean("frames_exact", f.frames_exact != 0)
-        .number("sampling_rate_hz", f.sampling_rate_hz)
-        .text("mode", file.text(VELKOR_STREAM_MODE))
-        .number("length_seconds", seconds)
-        .text("length", std::string_view(length, length_size))
-        .number("duration_ms", f.duration_ms)
-        .number_or_null("gapless_duration_ms", f.gapless_duration_ms, -1)
-        .number("samples", f.samples)
-        .number_or_null("gapless_samples", f.gapless_samples, -1)
-        .text_or_null("stream_format", file.text(VELKOR_STREAM_FORMAT))
-        .text_or_null("encoder", file.text(VELKOR_STREAM_ENCODER))
-        .number_or_null("encoder_delay", f.encoder_delay, -1)
-        .number_or_null("encoder_padding", f.encoder_padding, -1)
+    object.raw("vbr_header", audio ? vbr_header_name(f.vbr_header) : "null").number("frames", figure(f.frames));
+    if (audio) {
+        object.boolean("frames_exact", f.frames_exact != 0);
+    } else {
+        object.raw("frames_exact", "null");
+    }
+    object.number("duration_ms", figure(f.duration_ms))
+        .number("gapless_duration_ms", f.gapless_duration_ms, -1)
+        .number("samples", figure(f.samples))
+        .number("gapless_samples", f.gapless_samples, -1)
+        .text("encoder", file.text(VELKOR_STREAM_ENCODER))
+        .number("encoder_delay", f.encoder_delay, -1)
+        .number("encoder_padding", f.encoder_padding, -1)
         .number("file_size", f.file_size)
-        .number("size_kb", f.file_size / 1024)
-        .number("frames", f.frames)
-        .number("first_frame_offset", f.first_frame_offset)
-        .number_or_null("track", combined_track(file), -1);
+        .number("first_frame_offset", figure(f.first_frame_offset))
+        .number("audio_bytes", figure(f.audio_bytes))
+        .text("stream_format", file.text(VELKOR_STREAM_FORMAT));
+    put_common(object, file);
     if (f.id3v1 != 0) {
         put_id3v1(object.nested("id3v1"), file);
     } else {

@@ -1,4 +1,5 @@
-// JSON Lines output: one object per file, on one line.
+// JSON Lines output: one object per file, on one line, in the layout of
+// doc/json.md.
 #pragma once
 
 #include <string_view>
@@ -6,12 +7,19 @@
 #include "file_facts.h"
 #include "text_buffer.h"
 
+// The version of the layout: a key renamed, retyped or dropped raises the
+// first number, a key added the second.
+#define JSON_LAYOUT_VERSION "1.0"
+
 namespace velkor::cli {
 
 // Appends the JSON object of an analysed file and its line break to out.
 void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile& file);
 
-// The line of a file that was not analysed: its --json status and why.
-void append_json_failure(TextBuffer& out, std::string_view path, int status, std::string_view error);
+// The line of a file that was not analysed: its status's name and why.
+void append_json_failure(TextBuffer& out, std::string_view path, std::string_view status, std::string_view error);
+
+// The name of a status in "status": "ok", "not_found", ...
+const char* json_status_name(int32_t status);
 
 }  // namespace velkor::cli

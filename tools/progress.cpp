@@ -35,10 +35,10 @@ std::string_view last_characters(std::string_view text, std::size_t keep) {
 
 Progress::Progress(bool show_line, bool shares_stdout) : show_line_(show_line), shares_stdout_(shares_stdout) {}
 
-void Progress::file_done(bool ok, int64_t length_seconds, std::string_view path) {
+void Progress::file_done(bool ok, int64_t length_ms, std::string_view path) {
     if (ok) {
         ++analysed_;
-        if (length_seconds > 0) seconds_ += length_seconds;
+        if (length_ms > 0) ms_ += length_ms;
     } else {
         ++failed_;
     }
@@ -119,9 +119,12 @@ void Progress::print_summary() {
     erase();
     show_line_ = false;
     char time[kDurationTextSize];
-    duration_text(seconds_, time);
-    std::fprintf(stderr, "velkor: %zu files: %zu analysed, %zu failed, total playing time %s\n",
-                 analysed_ + failed_, analysed_, failed_, time);
+    duration_text((ms_ + 500) / 1000, time);  // the sum rounded, not a sum of rounded times
+    const std::size_t files = analysed_ + failed_;
+    char skipped[48] = "";
+    if (skipped_ > 0) std::snprintf(skipped, sizeof skipped, ", %zu skipped", skipped_);
+    std::fprintf(stderr, "velkor: %zu file%s: %zu analysed, %zu failed%s, total playing time %s\n", files,
+                 files == 1 ? "" : "s", analysed_, failed_, skipped, time);
 }
 
 }  // namespace velkor::cli

@@ -18,18 +18,20 @@ public:
 
     // The number of files in all, once known.
     void set_total(std::size_t total) { total_ = total; }
-    // One more file done, path the file's; length_seconds counts toward the
+    // One more file done, path the file's; length_ms counts toward the
     // total playing time when it succeeded. Redraws the line at most ten
     // times a second.
-    void file_done(bool ok, int64_t length_seconds, std::string_view path);
+    void file_done(bool ok, int64_t length_ms, std::string_view path);
+    // One entry the walk passed over (a link not followed, a FIFO, ...).
+    void file_skipped() { ++skipped_; }
     // Prints "velkor: message" on stderr above the line.
     void print_message(std::string_view message);
     // output as it is to be written to stdout: when stdout shows on the
     // terminal of the line, behind a code that takes the line off and
     // followed by the line again. The view lasts until the next call.
     std::string_view frame(std::string_view output);
-    // "velkor: N files: A analysed, F failed, total playing time T", the
-    // line taken off for good.
+    // "velkor: N files: A analysed, F failed, S skipped, total playing time
+    // T" (the skipped only when there are any), the line taken off for good.
     void print_summary();
 
 private:
@@ -43,8 +45,8 @@ private:
     bool shares_stdout_;
     bool drawn_ = false;
     std::optional<std::size_t> total_;
-    std::size_t analysed_ = 0, failed_ = 0;
-    int64_t seconds_ = 0;
+    std::size_t analysed_ = 0, failed_ = 0, skipped_ = 0;
+    int64_t ms_ = 0;
     std::string folder_;  // of the file last done
     std::string framed_;
     Clock::time_point start_ = Clock::now();

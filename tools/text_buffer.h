@@ -31,6 +31,7 @@ public:
     void grow_to(const char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
 
     TextBuffer& append(const char* text, std::size_t n) {
+        if (n == 0) return *this;  // an empty view's text may be null, which memcpy must not get
         std::memcpy(room(n), text, n);
         size_ += n;
         return *this;

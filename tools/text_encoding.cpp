@@ -4,6 +4,7 @@
 
 #include "../src/base/utf8.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -103,6 +104,43 @@ int beyond_latin1(std::string_view text) {
 void append_json_string(TextBuffer& out, std::string_view utf8) {
     out += '"';
     convert_text(utf8, out, [&](TextBuffer& o, std::size_t& i) { append_json_char(o, next_char(utf8, i)); });
+    out += '"';
+}
+
+bool valid_utf8(std::string_view text) {
+    const ByteSpan bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    uint32_t cp = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = next_utf8(bytes, i, cp);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
+}
+
+void append_json_name(TextBuffer& out, std::string_view text) {
+    const ByteSpan bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    out += '"';
+    convert_text(text, out, [&](TextBuffer& o, std::size_t& i) {
+        uint32_t cp = kReplacementCharacter;
+        const std::size_t length = next_utf8(bytes, i, cp);
+        i += length == 0 ? 1 : length;
+        append_json_char(o, length == 0 ? kReplacementCharacter : cp);
+    });
+    out += '"';
+}
+
+void append_json_base64(TextBuffer& out, std::string_view bytes) {
+    static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    out += '"';
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
+        uint32_t group = 0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            group = group << 8 | (k < n ? static_cast<uint8_t>(bytes[i + k]) : 0u);
+        }
+        for (std::size_t k = 0; k < 4; ++k) out += k <= n ? kDigits[group >> (18 - 6 * k) & 63] : '=';
+    }
     out += '"';
 }
 

@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "../src/base/duration_text.h"
 #include "../src/base/utf8.h"
@@ -53,16 +55,58 @@ void text_line(TextBuffer& out, std::string_view indent, std::string_view name, 
     out += '\n';
 }
 
-// An ID3v2 text only few files have: no line when the file has none.
-void optional_line(TextBuffer& out, std::string_view name, std::string_view utf8) {
-    if (!utf8.empty()) text_line(out, "    ", name, utf8);
+// A line of the block only when the text is there.
+void optional_line(TextBuffer& out, std::string_view indent, std::string_view name, std::string_view utf8) {
+    if (!utf8.empty()) text_line(out, indent, name, utf8);
 }
 
-// ".t": the tenths of a second of a length in milliseconds, cut as the
-// seconds are.
-void append_tenths(TextBuffer& out, int64_t ms) {
+// "mm:ss.t" or "hh:mm:ss.t": the time rounded to the nearest tenth of a
+// second, never cut.
+void append_time(TextBuffer& out, int64_t ms) {
+    const int64_t tenths = (std::max<int64_t>(ms, 0) + 50) / 100;
+    char* at = out.room(kDurationTextSize);
+    out.grow_to(duration_text(tenths / 10, at));
     out += '.';
-    out += static_cast<char>('0' + (ms < 0 ? 0 : ms % 1000 / 100));
+    out += static_cast<char>('0' + tenths % 10);
+}
+
+// "7.1 s": seconds to the nearest tenth.
+void append_seconds(TextBuffer& out, int64_t ms) {
+    const int64_t tenths = (std::max<int64_t>(ms, 0) + 50) / 100;
+    out.append_number(tenths / 10);
+    out += '.';
+    out += static_cast<char>('0' + tenths % 10);
+    out += " s";
+}
+
+// "28.4 kB (28352 bytes)", "64.0 MB (64000001 bytes)": kB and MB of 1000
+// and 1000000 bytes, to the nearest tenth; "512 bytes" below a kB.
+void append_size(TextBuffer& out, int64_t bytes) {
+    if (bytes >= 1000) {
+        const bool mega = bytes >= 999950;
+        const int64_t unit = mega ? 1000000 : 1000;
+        const int64_t tenths = (bytes * 10 + unit / 2) / unit;
+        out.append_number(tenths / 10);
+        out += '.';
+        out += static_cast<char>('0' + tenths % 10);
+        out += mega ? " MB (" : " kB (";
+    }
+    out.append_number(bytes);
+    out += bytes >= 1000 ? " bytes)" : " bytes";
+}
+
+// " (eng, "Desc")": where a comment or lyrics belong, when they say.
+void append_language(TextBuffer& out, std::string_view language, std::string_view description) {
+    if (language.empty() && description.empty()) return;
+    out += " (";
+    append_printable(out, language);
+    if (!description.empty()) {
+        if (!language.empty()) out += ", ";
+        out += '"';
+        append_printable(out, description);
+        out += '"';
+    }
+    out += ')';
 }
 
 std::string tag_text(std::string_view latin1) { return printable(velkor::latin1_to_utf8(latin1)); }
@@ -99,13 +143,326 @@ std::string_view report_item(std::string_view report, int index) {
 
 }  // namespace
 
-void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& file) {
+namespace {
+
+// What a frame id stands for, as taggers list them; "" for ids not listed.
+std::string_view frame_name(std::string_view id) {
+    static constexpr std::pair<const char*, const char*> kNames[] = {
+        {"AENC", "Audio encryption"}, {"APIC", "Attached picture"}, {"ASPI", "Audio seek point index"},
+        {"CHAP", "Chapter"}, {"COMM", "Comment"}, {"COMR", "Commercial"}, {"CTOC", "Table of contents"},
+        {"ENCR", "Encryption method"}, {"EQU2", "Equalisation"}, {"ETCO", "Event timing codes"},
+        {"GEOB", "General encapsulated object"}, {"GRID", "Group identification"}, {"LINK", "Linked information"},
+        {"MCDI", "Music CD identifier"}, {"MLLT", "MPEG location lookup table"}, {"OWNE", "Ownership"},
+        {"PCNT", "Play counter"}, {"POPM", "Popularimeter"}, {"POSS", "Position synchronisation"},
+        {"PRIV", "Private"}, {"RBUF", "Recommended buffer size"}, {"RVA2", "Relative volume adjustment"},
+        {"RVAD", "Relative volume adjustment"}, {"SEEK", "Seek"}, {"SIGN", "Signature"},
+        {"SYLT", "Synchronised lyrics"}, {"SYTC", "Synchronised tempo codes"}, {"TALB", "Album"},
+        {"TBPM", "BPM"}, {"TCMP", "Compilation"}, {"TCOM", "Composer"}, {"TCON", "Genre"},
+        {"TCOP", "Copyright"}, {"TDAT", "Date"}, {"TDEN", "Encoding time"}, {"TDLY", "Playlist delay"},
+        {"TDOR", "Original release time"}, {"TDRC", "Recording time"}, {"TDRL", "Release time"},
+        {"TDTG", "Tagging time"}, {"TENC", "Encoded by"}, {"TEXT", "Lyricist"}, {"TFLT", "File type"},
+        {"TIME", "Time"}, {"TIPL", "Involved people"}, {"TIT1", "Content group"}, {"TIT2", "Title"},
+        {"TIT3", "Subtitle"}, {"TKEY", "Initial key"}, {"TLAN", "Language"}, {"TLEN", "Length"},
+        {"TMCL", "Musician credits"}, {"TMED", "Media type"}, {"TMOO", "Mood"}, {"TOAL", "Original album"},
+        {"TOFN", "Original filename"}, {"TOLY", "Original lyricist"}, {"TOPE", "Original artist"},
+        {"TORY", "Original release year"}, {"TOWN", "File owner"}, {"TPE1", "Artist"},
+        {"TPE2", "Album artist"}, {"TPE3", "Conductor"}, {"TPE4", "Remixed by"}, {"TPOS", "Disc"},
+        {"TPRO", "Produced notice"}, {"TPUB", "Publisher"}, {"TRCK", "Track"}, {"TRDA", "Recording dates"},
+        {"TRSN", "Internet radio station"}, {"TRSO", "Internet radio station owner"}, {"TSIZ", "Size"},
+        {"TSO2", "Album artist sort order"}, {"TSOA", "Album sort order"}, {"TSOC", "Composer sort order"},
+        {"TSOP", "Performer sort order"}, {"TSOT", "Title sort order"}, {"TSRC", "ISRC"},
+        {"TSSE", "Encoder settings"}, {"TSST", "Set subtitle"}, {"TXXX", "User text"}, {"TYER", "Year"},
+        {"UFID", "Unique file identifier"}, {"USER", "Terms of use"}, {"USLT", "Lyrics"},
+        {"WCOM", "Commercial information"}, {"WCOP", "Copyright information"}, {"WOAF", "Audio file webpage"},
+        {"WOAR", "Artist webpage"}, {"WOAS", "Audio source webpage"}, {"WORS", "Radio station webpage"},
+        {"WPAY", "Payment"}, {"WPUB", "Publisher webpage"}, {"WXXX", "User URL"},
+    };
+    for (const auto& [key, name] : kNames) {
+        if (id == key) return name;
+    }
+    return {};
+}
+
+// "      TIT2 (Title): Blue": each frame of the tag, with what it holds.
+void append_frames(TextBuffer& out, const AnalysedFile& file) {
+    const int32_t count = std::min(file.frame_count(), 4096);
+    for (int32_t i = 0; i < count; ++i) {
+        velkor_frame_info info;
+        if (!file.frame(i, info)) {
+            out += "      (the frames cannot be read again: the file changed, or came from a stream)\n";
+            return;
+        }
+        out += "      ";
+        append_printable(out, info.id);
+        const std::string_view name = frame_name(info.id_v24[0] ? info.id_v24 : info.id);
+        if (!name.empty()) {
+            out += " (";
+            out += name;
+            out += ')';
+        }
+        // The frame's own description, language, owner or element id.
+        std::string_view qualifiers[] = {file.frame_text(i, VELKOR_FRAME_LANGUAGE),
+                                         file.frame_text(i, VELKOR_FRAME_DESCRIPTION),
+                                         file.frame_text(i, VELKOR_FRAME_OWNER),
+                                         file.frame_text(i, VELKOR_FRAME_ELEMENT_ID)};
+        bool first = true;
+        for (const std::string_view q : qualifiers) {
+            if (q.empty()) continue;
+            out += first ? " [" : ", ";
+            append_printable(out, q);
+            first = false;
+        }
+        if (!first) out += ']';
+        out += ':';
+        if (info.encrypted) out += " (encrypted)";
+        for (int32_t v = 0; v < info.value_count; ++v) {
+            out += v == 0 ? " " : "; ";
+            append_printable(out, file.frame_text(i, VELKOR_FRAME_VALUE, v));
+        }
+        if (info.rating >= 0) {
+            out += " rating ";
+            out.append_number(info.rating);
+        }
+        if (info.play_count >= 0) {
+            out += " played ";
+            out.append_number(info.play_count);
+        }
+        if (info.start_ms >= 0) {
+            out += ' ';
+            append_time(out, info.start_ms);
+            out += " to ";
+            append_time(out, info.end_ms);
+        }
+        for (int32_t c = 0; c < info.child_count; ++c) {
+            out += c == 0 ? " " : ", ";
+            append_printable(out, file.frame_text(i, VELKOR_FRAME_CHILD, c));
+        }
+        const std::string_view title = file.frame_text(i, VELKOR_FRAME_TITLE);
+        if (!title.empty()) {
+            out += " \"";
+            append_printable(out, title);
+            out += '"';
+        }
+        if (info.value_count == 0 && info.kind != VELKOR_FRAME_TEXT && info.kind != VELKOR_FRAME_POPULARIMETER &&
+            info.kind != VELKOR_FRAME_CHAPTER && info.kind != VELKOR_FRAME_TOC && info.body_size >= 0) {
+            out += ' ';
+            out.append_number(info.body_size);
+            out += " bytes";
+        }
+        if (info.truncated) out += " (cut)";
+        out += '\n';
+    }
+}
+
+void append_id3v2(TextBuffer& out, const AnalysedFile& file, bool all) {
     const velkor_file_facts& f = file.facts();
+    out += "  ID3v2.";
+    out.append_number(f.id3v2_version);
+    out += '\n';
+    optional_line(out, "    ", "title", file.text(VELKOR_ID3V2_TITLE));
+    optional_line(out, "    ", "artist", file.text(VELKOR_ID3V2_ARTIST));
+    optional_line(out, "    ", "album", file.text(VELKOR_ID3V2_ALBUM));
+    optional_line(out, "    ", "album artist", file.text(VELKOR_ID3V2_ALBUM_ARTIST));
+    optional_line(out, "    ", "year", file.text(VELKOR_ID3V2_YEAR));
+    optional_line(out, "    ", "track", file.text(VELKOR_ID3V2_TRACK));
+    optional_line(out, "    ", "disc", file.text(VELKOR_ID3V2_DISC));
+    optional_line(out, "    ", "genre", file.text(VELKOR_ID3V2_GENRE));
+    optional_line(out, "    ", "composer", file.text(VELKOR_ID3V2_COMPOSER));
+    // Every comment and lyrics with its language and description; the
+    // library's one comment when its frames cannot be read again.
+    bool comments = false;
+    const int32_t count = std::min(file.frame_count(), 4096);
+    for (int32_t i = 0; i < count; ++i) {
+        velkor_frame_info info;
+        if (!file.frame(i, info)) break;
+        if (info.kind != VELKOR_FRAME_COMMENT && info.kind != VELKOR_FRAME_LYRICS) continue;
+        const std::string_view text = file.frame_text(i, VELKOR_FRAME_VALUE, 0);
+        if (text.empty()) continue;
+        label(out, "    ", info.kind == VELKOR_FRAME_COMMENT ? "comment" : "lyrics");
+        append_printable(out, text);
+        append_language(out, file.frame_text(i, VELKOR_FRAME_LANGUAGE), file.frame_text(i, VELKOR_FRAME_DESCRIPTION));
+        out += '\n';
+        comments = true;
+    }
+    if (!comments) optional_line(out, "    ", "comment", file.text(VELKOR_ID3V2_COMMENT));
+    for (int32_t i = 0; i < f.picture_count; ++i) {
+        const velkor_picture_info picture = file.picture(i);
+        label(out, "    ", "picture");
+        out += picture_type_name(picture.type);
+        const std::string_view mime = file.picture_text(i, VELKOR_PICTURE_MIME);
+        if (!mime.empty()) {
+            out += ", ";
+            append_printable(out, mime);
+        }
+        out += ", ";
+        append_size(out, picture.bytes);
+        const std::string_view description = file.picture_text(i, VELKOR_PICTURE_DESCRIPTION);
+        if (!description.empty()) {
+            out += ", \"";
+            append_printable(out, description);
+            out += '"';
+        }
+        out += '\n';
+    }
+    if (all) {
+        label(out, "    ", "frames");
+        out.append_number(file.frame_count());
+        out += '\n';
+        append_frames(out, file);
+    }
+}
+
+// "-6.50 dB" and the like: a figure with two decimals.
+void append_fixed(TextBuffer& out, double value, int decimals) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    out += std::string_view(text);
+}
+
+// "3 of 12", "3": a number and its total.
+void number_line(TextBuffer& out, std::string_view name, int32_t number, int32_t total) {
+    if (number < 0) return;
+    label(out, "  ", name);
+    out.append_number(number);
+    if (total >= 0) {
+        out += " of ";
+        out.append_number(total);
+    }
+    out += '\n';
+}
+
+// The facts the tags give in common (ID3v2, else APEv2, else ID3v1), and
+// the encoder's settings: only those there are.
+void append_common(TextBuffer& out, const AnalysedFile& file) {
+    const velkor_file_facts& f = file.facts();
+    const velkor_tag_facts_info& t = file.tags();
+    const std::string_view method = file.text(VELKOR_STREAM_LAME_METHOD), preset = file.text(VELKOR_STREAM_LAME_PRESET);
+    if (!method.empty() || !preset.empty() || f.lame_lowpass_hz > 0) {
+        label(out, "  ", "encoding");
+        std::string_view separator;
+        for (const std::string_view part : {method, preset}) {
+            if (part.empty()) continue;
+            out += separator;
+            append_printable(out, part);
+            separator = ", ";
+        }
+        if (f.lame_lowpass_hz > 0) {
+            out += separator;
+            out += "lowpass ";
+            out.append_number(f.lame_lowpass_hz);
+            out += " Hz";
+        }
+        out += '\n';
+    }
+    number_line(out, "track", t.track, t.track_total);
+    number_line(out, "disc", t.disc, t.disc_total);
+    optional_line(out, "  ", "date", file.text(VELKOR_ID3V2_DATE));
+    optional_line(out, "  ", "released", file.text(VELKOR_TAG_RELEASE_DATE));
+    optional_line(out, "  ", "original date", file.text(VELKOR_TAG_ORIGINAL_DATE));
+    if (t.compilation >= 0) text_line(out, "  ", "compilation", t.compilation ? "yes" : "no");
+    optional_line(out, "  ", "bpm", file.text(VELKOR_TAG_BPM));
+    number_line(out, "rating", t.rating, 255);
+    number_line(out, "play count", t.play_count > INT32_MAX ? INT32_MAX : static_cast<int32_t>(t.play_count), -1);
+    const uint32_t known = t.replaygain_known;
+    const struct {
+        uint32_t gain, peak;
+        double gain_db, peak_value;
+        const char* name;
+    } gains[] = {{VELKOR_REPLAYGAIN_TRACK_GAIN, VELKOR_REPLAYGAIN_TRACK_PEAK, t.track_gain_db, t.track_peak, "replaygain track"},
+                 {VELKOR_REPLAYGAIN_ALBUM_GAIN, VELKOR_REPLAYGAIN_ALBUM_PEAK, t.album_gain_db, t.album_peak, "replaygain album"}};
+    for (const auto& g : gains) {
+        if ((known & (g.gain | g.peak)) == 0) continue;
+        label(out, "  ", g.name);
+        if (known & g.gain) {
+            append_fixed(out, g.gain_db, 2);
+            out += " dB";
+        }
+        if (known & g.peak) {
+            out += (known & g.gain) ? ", peak " : "peak ";
+            append_fixed(out, g.peak_value, 6);
+        }
+        out += '\n';
+    }
+    optional_line(out, "  ", "grouping", file.text(VELKOR_TAG_GROUPING));
+    optional_line(out, "  ", "key", file.text(VELKOR_TAG_KEY));
+    optional_line(out, "  ", "artist sort", file.text(VELKOR_TAG_ARTIST_SORT));
+    optional_line(out, "  ", "album sort", file.text(VELKOR_TAG_ALBUM_SORT));
+    optional_line(out, "  ", "title sort", file.text(VELKOR_TAG_TITLE_SORT));
+    optional_line(out, "  ", "album artist sort", file.text(VELKOR_TAG_ALBUM_ARTIST_SORT));
+    static constexpr std::pair<const char*, int32_t> kIds[] = {
+        {"mb track id", VELKOR_TAG_MUSICBRAINZ_TRACK_ID},
+        {"mb album id", VELKOR_TAG_MUSICBRAINZ_ALBUM_ID},
+        {"mb artist id", VELKOR_TAG_MUSICBRAINZ_ARTIST_ID},
+        {"mb album artist", VELKOR_TAG_MUSICBRAINZ_ALBUM_ARTIST_ID},
+        {"mb release group", VELKOR_TAG_MUSICBRAINZ_RELEASE_GROUP_ID},
+        {"mb release track", VELKOR_TAG_MUSICBRAINZ_RELEASE_TRACK_ID}};
+    for (const auto& [name, field] : kIds) optional_line(out, "  ", name, file.text(field));
+}
+
+// "  APEv2" and each item: "    KEY: value".
+void append_ape(TextBuffer& out, const AnalysedFile& file) {
+    const int32_t count = file.ape_item_count();
+    if (count <= 0) return;
+    out += "  APEv2\n";
+    for (int32_t i = 0; i < count; ++i) {
+        velkor_ape_item_info info;
+        if (!file.ape_item(i, info)) break;
+        label(out, "    ", info.key);
+        if (info.kind == VELKOR_APE_BINARY) {
+            out += "binary, ";
+            append_size(out, info.body_size);
+        }
+        for (int32_t v = 0; v < info.value_count; ++v) {
+            if (v > 0) out += "; ";
+            append_printable(out, file.ape_item_text(i, VELKOR_APE_VALUE, v));
+        }
+        out += '\n';
+    }
+}
+
+void append_id3v1(TextBuffer& out, const AnalysedFile& file) {
+    const velkor_file_facts& f = file.facts();
+    out += f.id3v1 == 11 ? "  ID3v1.1\n" : "  ID3v1.0\n";
+    optional_line(out, "    ", "title", file.text(VELKOR_ID3V1_TITLE));
+    optional_line(out, "    ", "artist", file.text(VELKOR_ID3V1_ARTIST));
+    optional_line(out, "    ", "album", file.text(VELKOR_ID3V1_ALBUM));
+    optional_line(out, "    ", "year", file.text(VELKOR_ID3V1_YEAR));
+    optional_line(out, "    ", "comment", file.text(VELKOR_ID3V1_COMMENT));
+    if (f.id3v1 == 11) {
+        label(out, "    ", "track");
+        out.append_number(f.id3v1_track);
+        out += '\n';
+    }
+    if (f.id3v1_genre != 255) {
+        label(out, "    ", "genre");
+        // The names players added to ID3v1's 126 too, which the tag's own
+        // reading leaves "not supported".
+        const char* name = velkor_genre_name(f.id3v1_genre);
+        append_printable(out, name ? std::string_view(name) : file.text(VELKOR_ID3V1_GENRE));
+        out += " (";
+        out.append_number(f.id3v1_genre);
+        out += ")\n";
+    }
+}
+
+}  // namespace
+
+void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& file, bool all) {
+    const velkor_file_facts& f = file.facts();
+    const bool estimated = f.frames_exact == 0;
     append_printable(out, path);
     out += '\n';
+    if (!file.has_audio()) {
+        // Tags, but no audio: the other format found, if any.
+        text_line(out, "  ", "audio", "none (no MPEG audio in it)");
+        optional_line(out, "  ", "format", file.text(VELKOR_STREAM_FORMAT));
+        label(out, "  ", "size");
+        append_size(out, f.file_size);
+        out += '\n';
+    } else {
     text_line(out, "  ", "version", file.text(VELKOR_STREAM_VERSION));
     // Only where the stream lies inside another format's file.
-    if (!file.text(VELKOR_STREAM_FORMAT).empty()) text_line(out, "  ", "container", file.text(VELKOR_STREAM_FORMAT));
+    optional_line(out, "  ", "container", file.text(VELKOR_STREAM_FORMAT));
 
     label(out, "  ", "bitrate");
     out.append_number(f.bitrate_kbps);
@@ -128,30 +485,21 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
     text_line(out, "  ", "mode", file.text(VELKOR_STREAM_MODE));
 
     label(out, "  ", "length");
-    const int64_t seconds = f.duration_ms / 1000;
-    char* at = out.room(kDurationTextSize);
-    out.grow_to(duration_text(seconds, at));
-    append_tenths(out, f.duration_ms);
+    append_time(out, f.duration_ms);
     out += " (";
-    out.append_number(seconds);
-    append_tenths(out, f.duration_ms);
-    out += " s";
+    append_seconds(out, f.duration_ms);
     if (f.gapless_duration_ms >= 0) {
         out += ", gapless ";
-        out.append_number(f.gapless_duration_ms / 1000);
-        append_tenths(out, f.gapless_duration_ms);
-        out += " s";
+        append_seconds(out, f.gapless_duration_ms);
     }
-    out += ")\n";
+    out += estimated ? ", estimated)\n" : ")\n";
 
     label(out, "  ", "size");
-    out.append_number(f.file_size / 1024);
-    out += " kB (";
-    out.append_number(f.file_size);
-    out += " bytes)\n";
+    append_size(out, f.file_size);
+    out += '\n';
     label(out, "  ", "frames");
     out.append_number(f.frames);
-    out += '\n';
+    out += estimated ? " (estimated from the size)\n" : "\n";
 
     const std::string_view encoder = file.text(VELKOR_STREAM_ENCODER);
     if (!encoder.empty() || f.encoder_delay >= 0) {
@@ -167,64 +515,12 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
         out += '\n';
     }
 
-    if (f.id3v1 == 0) {
-        text_line(out, "  ", "ID3v1", "none");
-    } else {
-        out += f.id3v1 == 11 ? "  ID3v1.1\n" : "  ID3v1.0\n";
-        text_line(out, "    ", "title", file.text(VELKOR_ID3V1_TITLE));
-        text_line(out, "    ", "artist", file.text(VELKOR_ID3V1_ARTIST));
-        text_line(out, "    ", "album", file.text(VELKOR_ID3V1_ALBUM));
-        text_line(out, "    ", "year", file.text(VELKOR_ID3V1_YEAR));
-        text_line(out, "    ", "comment", file.text(VELKOR_ID3V1_COMMENT));
-        if (f.id3v1 == 11) {
-            label(out, "    ", "track");
-            out.append_number(f.id3v1_track);
-            out += '\n';
-        }
-        label(out, "    ", "genre");
-        append_printable(out, file.text(VELKOR_ID3V1_GENRE));
-        out += " (";
-        out.append_number(f.id3v1_genre);
-        out += ")\n";
     }
-
-    if (f.id3v2_version == 0) {
-        text_line(out, "  ", "ID3v2", "none");
-        return;
-    }
-    out += "  ID3v2.";
-    out.append_number(f.id3v2_version);
-    out += '\n';
-    // The texts most files have are always listed, so that a missing one
-    // shows; the rarer ones only when they are there.
-    text_line(out, "    ", "title", file.text(VELKOR_ID3V2_TITLE));
-    text_line(out, "    ", "artist", file.text(VELKOR_ID3V2_ARTIST));
-    text_line(out, "    ", "album", file.text(VELKOR_ID3V2_ALBUM));
-    optional_line(out, "album artist", file.text(VELKOR_ID3V2_ALBUM_ARTIST));
-    text_line(out, "    ", "year", file.text(VELKOR_ID3V2_YEAR));
-    text_line(out, "    ", "comment", file.text(VELKOR_ID3V2_COMMENT));
-    text_line(out, "    ", "track", file.text(VELKOR_ID3V2_TRACK));
-    optional_line(out, "disc", file.text(VELKOR_ID3V2_DISC));
-    text_line(out, "    ", "genre", file.text(VELKOR_ID3V2_GENRE));
-    optional_line(out, "composer", file.text(VELKOR_ID3V2_COMPOSER));
-    if (f.picture_count > 0) {
-        label(out, "    ", "pictures");
-        out.append_number(f.picture_count);
-        for (int32_t i = 0; i < f.picture_count; ++i) {
-            const velkor_picture_info picture = file.picture(i);
-            out += i == 0 ? " (" : "; ";
-            out += picture_type_name(picture.type);
-            const std::string_view mime = file.picture_text(i, VELKOR_PICTURE_MIME);
-            if (!mime.empty()) {
-                out += ", ";
-                append_printable(out, mime);
-            }
-            out += ", ";
-            out.append_number(picture.bytes);
-            out += " bytes";
-        }
-        out += ")\n";
-    }
+    append_common(out, file);
+    if (f.id3v2_version != 0) append_id3v2(out, file, all);
+    if (f.id3v1 != 0) append_id3v1(out, file);
+    append_ape(out, file);
+    if (!file.has_tags()) text_line(out, "  ", "tags", "none");
 }
 
 ExportOutput report_output(const std::string& path, bool with_path) {

@@ -11,8 +11,9 @@
 
 namespace velkor::cli {
 
-// Appends a block of "label: value" lines under the file name.
-void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& file);
+// Appends a block of "label: value" lines under the file name; with all,
+// every frame of the ID3v2 tag as well.
+void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& file, bool all);
 
 // One export call's output and outcome.
 struct ExportOutput {

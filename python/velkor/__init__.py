@@ -20,11 +20,12 @@ library is found through the VELKOR_LIBRARY environment variable (a path),
 else beside this package, else where the system finds libraries.
 """
 import ctypes
+import dataclasses
 import enum
 import operator
 import os
 from dataclasses import dataclass
-from typing import Iterator, List, Literal, Optional, Tuple, Union, overload
+from typing import Dict, Iterator, List, Literal, NamedTuple, Optional, Tuple, Union, overload
 
 from . import _native
 
@@ -34,9 +35,9 @@ from . import _native
 __version__ = "0.2.0"
 
 __all__ = [
-    "ChangedError", "ChannelMode", "Edit", "Error", "Facts", "SaveReport", "edit", "write", "Frame", "Id3v1", "Id3v2", "LinkedError", "NoAudioError",
-    "NotFoundError",
-    "NotPermittedError", "NotRegularError", "Picture", "genre_name", "genre_number",
+    "ApeItem", "ChangedError", "ChannelMode", "Comment", "Edit", "Error", "Facts", "Frame", "Id3v1",
+    "Id3v2", "LameSettings", "LinkedError", "NoAudioError", "NotFoundError", "NotPermittedError",
+    "NotRegularError", "Picture", "ReplayGain", "SaveReport", "edit", "genre_name", "genre_number", "write",
     "library_version", "read", "read_picture", "scan",
 ]
 
@@ -70,7 +71,8 @@ class NotRegularError(Error):
 
 
 class NoAudioError(Error):
-    """The file was read but holds no MPEG audio frames."""
+    """The file was read but holds no MPEG audio frames, nor any tag (a file
+    with tags but no audio gives Facts with has_audio False)."""
 
 
 class ChangedError(Error):
@@ -185,34 +187,111 @@ class Id3v2:
     frames: Tuple[Frame, ...]  # every frame in order (the first 4096), values apart
 
 
+class Comment(NamedTuple):
+    """A COMM frame: (language, description, text); several texts joined by "; "."""
+    language: str
+    description: str
+    text: str
+
+
+@dataclass(frozen=True)
+class ApeItem:
+    """An item of the APEv2 tag at the end of the file."""
+    key: str  # as stored ("REPLAYGAIN_TRACK_GAIN")
+    kind: str  # "text", "binary", "locator" (an external link) or "reserved"
+    values: Tuple[str, ...]  # a text or locator item's values (split at zero bytes); () for the others
+    size: int  # the value's bytes as stored
+    read_only: bool
+    truncated: bool  # only the value's start was read
+
+
+@dataclass(frozen=True)
+class ReplayGain:
+    """ReplayGain figures, each None when no tag gives it (TXXX, RVA2, APEv2,
+    then the encoder's tag)."""
+    track_gain_db: Optional[float] = None
+    track_peak: Optional[float] = None  # 1.0 is full scale
+    album_gain_db: Optional[float] = None
+    album_peak: Optional[float] = None
+
+
+@dataclass(frozen=True)
+class LameSettings:
+    """The encoder's settings from its tag behind the Xing/Info header; each
+    None when the tag does not state it."""
+    vbr_method: Optional[str] = None  # "cbr", "abr", "vbr-old", "vbr-new", "vbr-mt", ...
+    preset: Optional[str] = None  # "V2", "ABR 128", "--preset standard", ...
+    preset_number: Optional[int] = None  # as stored: 8-320 ABR kbit/s, 410-500 V9-V0, 1000-1007 named
+    quality: Optional[int] = None  # the Xing quality indicator, 0 to 100
+    lowpass_hz: Optional[int] = None
+
+
 @dataclass(frozen=True)
 class Facts:
     """Everything velkor knows of one file. The gapless figures are None
-    when the encoder left no tag with them."""
+    when the encoder left no tag with them. A file without MPEG audio but
+    with a tag has has_audio False and every stream figure None.
+
+    The common facts come from the ID3v2 tag, else the APEv2 tag, else the
+    ID3v1 tag; None when none gives them."""
     path: str
-    mpeg_version: float  # 1.0, 2.0 or 2.5
-    layer: int
-    sampling_rate_hz: int
-    channel_mode: ChannelMode
-    channels: int
-    bitrate_kbps: int  # the average when a VBR header, the frame count or sampled frames give one
+    mpeg_version: Optional[float]  # 1.0, 2.0 or 2.5
+    layer: Optional[int]
+    sampling_rate_hz: Optional[int]
+    channel_mode: Optional[ChannelMode]
+    channels: Optional[int]
+    bitrate_kbps: Optional[int]  # the average when a VBR header, the frame count or sampled frames give one
     vbr_header: Optional[str]  # "Xing", "Info" (a CBR stream's Xing header) or "VBRI"
-    frames: int
-    frames_exact: bool  # from a VBR header or counted, not estimated from the size
-    duration_ms: int
+    frames: Optional[int]
+    frames_exact: Optional[bool]  # from a VBR header or counted, not estimated from the size
+    duration_ms: Optional[int]
     encoder: Optional[str]
     encoder_delay: Optional[int]  # samples
     encoder_padding: Optional[int]  # samples
     gapless_duration_ms: Optional[int]
     file_size: int
-    first_frame_offset: int
-    audio_bytes: int
+    first_frame_offset: Optional[int]
+    audio_bytes: Optional[int]
     id3v1: Optional[Id3v1]
     id3v2: Optional[Id3v2]
-    samples: int = 0  # frames x samples per frame
+    samples: Optional[int] = 0  # frames x samples per frame
     gapless_samples: Optional[int] = None  # less the encoder's delay and padding
-    bitrate_varies: bool = False  # VBR: a VBR header says so, or the frames counted or sampled differ
-    stream_format: Optional[str] = None  # "MPEG audio in RIFF"; None for a plain stream
+    bitrate_varies: Optional[bool] = False  # VBR: a VBR header says so, or the frames counted or sampled differ
+    stream_format: Optional[str] = None  # "MPEG audio in RIFF", "FLAC"; None for a plain stream
+    has_audio: bool = True
+    lame: LameSettings = LameSettings()
+    track: Optional[int] = None  # "3/12" gives 3 and track_total 12
+    track_total: Optional[int] = None
+    disc: Optional[int] = None
+    disc_total: Optional[int] = None
+    compilation: Optional[bool] = None
+    bpm: Optional[int] = None  # rounded; bpm_text as stored
+    bpm_text: Optional[str] = None
+    rating: Optional[int] = None  # the first POPM: 0 to 255
+    play_count: Optional[int] = None
+    date: Optional[str] = None  # the recording date as stored (ISO 8601)
+    year: Optional[int] = None  # its parts
+    month: Optional[int] = None
+    day: Optional[int] = None
+    hour: Optional[int] = None
+    minute: Optional[int] = None
+    release_date: Optional[str] = None
+    release_year: Optional[int] = None
+    original_date: Optional[str] = None
+    original_year: Optional[int] = None
+    replaygain: ReplayGain = ReplayGain()
+    lyrics: Optional[str] = None  # the first USLT's text
+    grouping: Optional[str] = None
+    key: Optional[str] = None
+    artist_sort: Optional[str] = None
+    album_sort: Optional[str] = None
+    title_sort: Optional[str] = None
+    album_artist_sort: Optional[str] = None
+    # "track_id", "album_id", "artist_id", "album_artist_id", "release_group_id",
+    # "release_track_id": the ones the tags give.
+    musicbrainz: Dict[str, str] = dataclasses.field(default_factory=dict)
+    comments: Tuple[Comment, ...] = ()
+    ape_items: Tuple[ApeItem, ...] = ()
 
 
 def _encode(path: PathLike) -> bytes:
@@ -236,16 +315,19 @@ def _known(value: int) -> Optional[int]:
 class _OpenFile:
     """A library handle, closed on leaving the with block."""
 
-    def __init__(self, path: PathLike, options: int = 0, handle: Optional[ctypes.c_void_p] = None):
+    def __init__(self, path: PathLike, options: int = 0, handle: Optional[ctypes.c_void_p] = None,
+                 status: int = _native.OK):
         self.lib = _native.library()
         self.path = _display(path)
         if handle is None:
             # Opened here; otherwise a scan's, taken over.
             handle = ctypes.c_void_p()
             status = self.lib.velkor_open(_encode(path), options, ctypes.byref(handle))
-            if status != _native.OK:
+            if not handle:
                 raise _error(status, self.path)
         self.handle = handle
+        # VELKOR_ERROR_NO_AUDIO with a handle: a file with tags only.
+        self.has_audio = status == _native.OK
 
     def __enter__(self) -> "_OpenFile":
         return self
@@ -305,6 +387,26 @@ class _OpenFile:
         count = min(self.lib.velkor_frame_count(self.handle), _MAX_LISTED_FRAMES)
         return tuple(self.frame(i) for i in range(count))
 
+    def tag_facts(self) -> _native.velkor_tag_facts_info:
+        facts = _native.velkor_tag_facts_info(size=ctypes.sizeof(_native.velkor_tag_facts_info))
+        status = self.lib.velkor_tag_facts(self.handle, ctypes.byref(facts))
+        if status != _native.OK:
+            raise _error(status, self.path)
+        return facts
+
+    def ape_item(self, index: int) -> ApeItem:
+        info = _native.velkor_ape_item_info(size=ctypes.sizeof(_native.velkor_ape_item_info))
+        status = self.lib.velkor_ape_item(self.handle, index, ctypes.byref(info))
+        if status != _native.OK:
+            raise _error(status, self.path)
+        values = tuple(_native.decode(self.lib.velkor_ape_item_text(self.handle, index, _native.APE_VALUE, i))
+                       for i in range(info.value_count))
+        return ApeItem(key=_native.decode(info.key), kind=_native.APE_KINDS[info.kind], values=values,
+                       size=info.body_size, read_only=bool(info.read_only), truncated=bool(info.truncated))
+
+    def ape_items(self) -> Tuple[ApeItem, ...]:
+        return tuple(self.ape_item(i) for i in range(max(0, self.lib.velkor_ape_item_count(self.handle))))
+
 
 # The frames the library lists of one tag.
 _MAX_LISTED_FRAMES = 4096
@@ -343,45 +445,99 @@ def read(path: PathLike, *, count_frames: bool = False) -> Facts:
 
     Raises Error (NotFoundError, NoAudioError, ...) when the file cannot be
     analysed; OSError when libvelkor cannot be loaded."""
-    options = _native.OPEN_COUNT_FRAMES if count_frames else 0
+    options = _native.OPEN_WITHOUT_AUDIO | (_native.OPEN_COUNT_FRAMES if count_frames else 0)
     with _OpenFile(path, options) as file:
         return _facts_of(file)
 
 
+_MUSICBRAINZ = (("track_id", "musicbrainz_track_id"), ("album_id", "musicbrainz_album_id"),
+                ("artist_id", "musicbrainz_artist_id"), ("album_artist_id", "musicbrainz_album_artist_id"),
+                ("release_group_id", "musicbrainz_release_group_id"),
+                ("release_track_id", "musicbrainz_release_track_id"))
+
+
+def _replaygain(tags: _native.velkor_tag_facts_info) -> ReplayGain:
+    def given(bit: int, value: float) -> Optional[float]:
+        return value if tags.replaygain_known & bit else None
+
+    return ReplayGain(
+        track_gain_db=given(_native.REPLAYGAIN_TRACK_GAIN, tags.track_gain_db),
+        track_peak=given(_native.REPLAYGAIN_TRACK_PEAK, tags.track_peak),
+        album_gain_db=given(_native.REPLAYGAIN_ALBUM_GAIN, tags.album_gain_db),
+        album_peak=given(_native.REPLAYGAIN_ALBUM_PEAK, tags.album_peak))
+
+
 def _facts_of(file: "_OpenFile") -> Facts:
+    """The handle's facts. A handle of a file without audio and without any
+    tag raises NoAudioError."""
     raw = file.facts()
+    ape_items = file.ape_items()
+    if not file.has_audio and raw.id3v1 == 0 and raw.id3v2_version == 0 and not ape_items:
+        raise _error(_native.NO_AUDIO, file.path)
+    tags = file.tag_facts()
+    texts = {name: file.text(_native.TAG_FIRST + i) or None for i, name in enumerate(_native.TAG_TEXTS)}
+    id3v2 = _id3v2(file, raw)
+    audio = file.has_audio
+
+    def stream(value: object) -> object:
+        return value if audio else None
+
     return Facts(
         path=file.path,
-        mpeg_version=raw.mpeg_version / 10,
-        layer=raw.layer,
-        sampling_rate_hz=raw.sampling_rate_hz,
-        channel_mode=_MODES[raw.channel_mode],
-        channels=raw.channels,
-        bitrate_kbps=raw.bitrate_kbps,
-        vbr_header=_VBR_HEADERS[raw.vbr_header],
-        frames=raw.frames,
-        frames_exact=bool(raw.frames_exact),
-        duration_ms=raw.duration_ms,
+        mpeg_version=raw.mpeg_version / 10 if audio else None,
+        layer=stream(raw.layer),
+        sampling_rate_hz=stream(raw.sampling_rate_hz),
+        channel_mode=_MODES[raw.channel_mode] if audio else None,
+        channels=stream(raw.channels),
+        bitrate_kbps=stream(raw.bitrate_kbps),
+        vbr_header=_VBR_HEADERS[raw.vbr_header] if audio else None,
+        frames=stream(raw.frames),
+        frames_exact=bool(raw.frames_exact) if audio else None,
+        duration_ms=stream(raw.duration_ms),
         encoder=file.text(_native.STREAM_ENCODER) or None,
         encoder_delay=_known(raw.encoder_delay),
         encoder_padding=_known(raw.encoder_padding),
         gapless_duration_ms=_known(raw.gapless_duration_ms),
         file_size=raw.file_size,
-        first_frame_offset=raw.first_frame_offset,
-        audio_bytes=raw.audio_bytes,
+        first_frame_offset=stream(raw.first_frame_offset),
+        audio_bytes=stream(raw.audio_bytes),
         id3v1=_id3v1(file, raw),
-        id3v2=_id3v2(file, raw),
-        samples=raw.samples,
+        id3v2=id3v2,
+        samples=stream(raw.samples),
         gapless_samples=_known(raw.gapless_samples),
-        bitrate_varies=bool(raw.bitrate_varies),
-        stream_format=file.text(_native.STREAM_FORMAT) or None)
+        bitrate_varies=bool(raw.bitrate_varies) if audio else None,
+        stream_format=file.text(_native.STREAM_FORMAT) or None,
+        has_audio=audio,
+        lame=LameSettings(
+            vbr_method=file.text(_native.STREAM_LAME_METHOD) or None,
+            preset=file.text(_native.STREAM_LAME_PRESET) or None,
+            preset_number=_known(raw.lame_preset), quality=_known(raw.lame_quality),
+            lowpass_hz=_known(raw.lame_lowpass_hz)),
+        track=_known(tags.track), track_total=_known(tags.track_total),
+        disc=_known(tags.disc), disc_total=_known(tags.disc_total),
+        compilation=None if tags.compilation == -1 else bool(tags.compilation),
+        bpm=_known(tags.bpm), bpm_text=texts["bpm_text"],
+        rating=_known(tags.rating), play_count=_known(tags.play_count),
+        date=file.text(_native.ID3V2_DATE) or None,
+        year=_known(tags.year), month=_known(tags.month), day=_known(tags.day),
+        hour=_known(tags.hour), minute=_known(tags.minute),
+        release_date=texts["release_date"], release_year=_known(tags.release_year),
+        original_date=texts["original_date"], original_year=_known(tags.original_year),
+        replaygain=_replaygain(tags),
+        lyrics=texts["lyrics"], grouping=texts["grouping"], key=texts["key"],
+        artist_sort=texts["artist_sort"], album_sort=texts["album_sort"], title_sort=texts["title_sort"],
+        album_artist_sort=texts["album_artist_sort"],
+        musicbrainz={short: texts[name] for short, name in _MUSICBRAINZ if texts[name]},
+        comments=tuple(Comment(frame.language, frame.description, "; ".join(frame.values))
+                       for frame in (id3v2.frames if id3v2 else ()) if frame.kind == "comment"),
+        ape_items=ape_items)
 
 
 def read_picture(path: PathLike, index: int = 0) -> bytes:
     """The data of the file's picture number index (0 is the first of
     Facts.id3v2.pictures). IndexError when there is no such picture;
     ChangedError when the file changed while it was being read."""
-    with _OpenFile(path) as file:
+    with _OpenFile(path, _native.OPEN_WITHOUT_AUDIO) as file:
         count = file.facts().picture_count
         if not 0 <= index < count:
             raise IndexError(f"{file.path}: picture {index} of {count}")
@@ -477,7 +633,8 @@ def scan(folder: PathLike, *, recursive: bool = True, count_frames: bool = False
         raise ValueError(f"jobs must be 256 or less, not {jobs}")
     _native.library()  # a missing library fails the call, not the iteration
     operands = [os.fsencode(top)] if recursive else _top_files(top)
-    options = (_native.SCAN_RECURSIVE if recursive else 0) | (_native.OPEN_COUNT_FRAMES if count_frames else 0)
+    options = ((_native.SCAN_RECURSIVE if recursive else 0) | (_native.OPEN_COUNT_FRAMES if count_frames else 0) |
+               _native.OPEN_WITHOUT_AUDIO)
     return _scan(operands, options, jobs or 0, errors)
 
 
@@ -501,9 +658,13 @@ def _scan(operands: List[bytes], options: int, jobs: int, errors: str
                 raise _error(status_out.value, None)
             name = os.fsdecode(path.value or b"")
             item: Union[Facts, Error]
-            if status_out.value == _native.OK:
-                with _OpenFile(name, handle=ctypes.c_void_p(handle.value)) as file:
-                    item = _facts_of(file)
+            if handle.value:
+                # A file without audio comes with a handle too: its tags.
+                with _OpenFile(name, handle=ctypes.c_void_p(handle.value), status=status_out.value) as file:
+                    try:
+                        item = _facts_of(file)
+                    except NoAudioError as error:
+                        item = error
             else:
                 item = _error(status_out.value, name)
             if isinstance(item, Error):

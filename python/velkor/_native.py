@@ -27,6 +27,7 @@ CHANGED = 11
 LINKED = 12
 
 OPEN_COUNT_FRAMES = 0x1
+OPEN_WITHOUT_AUDIO = 0x2
 SCAN_RECURSIVE = 0x100
 
 ID3V2_TITLE = 1
@@ -51,6 +52,24 @@ EDIT_BPM = 13
 EDIT_LYRICS = 14
 STREAM_ENCODER = 41
 STREAM_FORMAT = 44
+STREAM_LAME_METHOD = 45
+STREAM_LAME_PRESET = 46
+# The common texts, VELKOR_TAG_RELEASE_DATE (61) on, by their Python names.
+TAG_TEXTS = ("release_date", "original_date", "lyrics", "grouping", "key", "bpm_text", "artist_sort",
+             "album_sort", "title_sort", "album_artist_sort", "musicbrainz_track_id", "musicbrainz_album_id",
+             "musicbrainz_artist_id", "musicbrainz_album_artist_id", "musicbrainz_release_group_id",
+             "musicbrainz_release_track_id")
+TAG_FIRST = 61
+
+REPLAYGAIN_TRACK_GAIN = 0x1
+REPLAYGAIN_TRACK_PEAK = 0x2
+REPLAYGAIN_ALBUM_GAIN = 0x4
+REPLAYGAIN_ALBUM_PEAK = 0x8
+
+# velkor_ape_item_text's fields; the kinds (VELKOR_APE_TEXT ...) in their order.
+APE_KEY = 1
+APE_VALUE = 2
+APE_KINDS = ("text", "binary", "locator", "reserved")
 
 # velkor_edit_remove_tag, velkor_edit_set_id3v1, velkor_edit_save.
 TAG_ID3V1 = 0x1
@@ -118,6 +137,51 @@ class velkor_file_facts(ctypes.Structure):
         ("gapless_samples", _i64),
         ("bitrate_varies", _i32),
         ("stream_format", _i32),
+        ("lame_vbr_method", _i32),
+        ("lame_quality", _i32),
+        ("lame_lowpass_hz", _i32),
+        ("lame_preset", _i32),
+    ]
+
+
+class velkor_tag_facts_info(ctypes.Structure):
+    """struct velkor_tag_facts_info."""
+    _fields_ = [
+        ("size", _u32),
+        ("track", _i32),
+        ("track_total", _i32),
+        ("disc", _i32),
+        ("disc_total", _i32),
+        ("compilation", _i32),
+        ("bpm", _i32),
+        ("rating", _i32),
+        ("year", _i32),
+        ("month", _i32),
+        ("day", _i32),
+        ("hour", _i32),
+        ("minute", _i32),
+        ("release_year", _i32),
+        ("original_year", _i32),
+        ("replaygain_known", _u32),
+        ("play_count", _i64),
+        ("track_gain_db", ctypes.c_double),
+        ("track_peak", ctypes.c_double),
+        ("album_gain_db", ctypes.c_double),
+        ("album_peak", ctypes.c_double),
+    ]
+
+
+class velkor_ape_item_info(ctypes.Structure):
+    """struct velkor_ape_item_info."""
+    _fields_ = [
+        ("size", _u32),
+        ("kind", _i32),
+        ("read_only", _i32),
+        ("value_count", _i32),
+        ("truncated", _i32),
+        ("reserved", _i32),
+        ("body_size", _i64),
+        ("key", ctypes.c_char * 256),
     ]
 
 
@@ -246,6 +310,10 @@ def library() -> ctypes.CDLL:
             _declare(lib, "velkor_frame", _i32, _handle, _i32, ctypes.POINTER(velkor_frame_info))
             _declare(lib, "velkor_frame_text", text, _handle, _i32, _i32, _i32)
             _declare(lib, "velkor_read_frame", _i32, _handle, _i32, ctypes.c_void_p, _i32)
+            _declare(lib, "velkor_tag_facts", _i32, _handle, ctypes.POINTER(velkor_tag_facts_info))
+            _declare(lib, "velkor_ape_item_count", _i32, _handle)
+            _declare(lib, "velkor_ape_item", _i32, _handle, _i32, ctypes.POINTER(velkor_ape_item_info))
+            _declare(lib, "velkor_ape_item_text", text, _handle, _i32, _i32, _i32)
             _declare(lib, "velkor_genre_name", text, _i32)
             _declare(lib, "velkor_genre_number", _i32, text)
             _declare(lib, "velkor_scan_open", _i32, ctypes.POINTER(text), _i32, _u32, _i32,

@@ -18,6 +18,7 @@
 #include "platform/wide_text.h"
 #include "stream/mp3_file_info.h"
 #include "stream/write_back.h"
+#include "tags/common_facts.h"
 #include "tags/genre_table.h"
 #include "tags/id3v2_frame_values.h"
 #include "velkor.h"
@@ -30,7 +31,12 @@ namespace {
 // Fields of velkor_text, in the order of their numbers' ranges.
 constexpr int32_t kId3v2First = VELKOR_ID3V2_TITLE, kId3v2Last = VELKOR_ID3V2_DATE;
 constexpr int32_t kId3v1First = VELKOR_ID3V1_TITLE, kId3v1Last = VELKOR_ID3V1_GENRE;
-constexpr int32_t kStreamFirst = VELKOR_STREAM_ENCODER, kStreamLast = VELKOR_STREAM_FORMAT;
+constexpr int32_t kStreamFirst = VELKOR_STREAM_ENCODER, kStreamLast = VELKOR_STREAM_LAME_PRESET;
+constexpr int32_t kCommonFirst = VELKOR_TAG_RELEASE_DATE, kCommonLast = VELKOR_TAG_MUSICBRAINZ_RELEASE_TRACK_ID;
+constexpr int32_t kCommonCount = kCommonLast - kCommonFirst + 1;
+static_assert(kCommonCount == velkor::CommonFacts::kTextCount &&
+                  VELKOR_TAG_MUSICBRAINZ_TRACK_ID - kCommonFirst == velkor::CommonFacts::kMusicBrainzTrack,
+              "the common texts are numbered as velkor.h numbers them");
 constexpr int32_t kId3v2Count = kId3v2Last - kId3v2First + 1;
 constexpr int32_t kId3v1Count = kId3v1Last - kId3v1First + 1;
 constexpr int32_t kStreamCount = kStreamLast - kStreamFirst + 1;
@@ -68,9 +74,11 @@ int32_t copy_text(const std::string& text, char* buffer, int32_t size) {
 struct velkor_file {
     Mp3FileInfo info;
     velkor_file_facts facts = {};
+    velkor_tag_facts_info tag_facts = {};
     std::string id3v2[kId3v2Count];
     std::string id3v1[kId3v1Count];
     std::string stream[kStreamCount];
+    std::string common[kCommonCount];
     velkor::platform::FileIdentity identity;  // the file analysed, for reading its pictures and frames
 #if defined(_WIN32)
     std::wstring wide_path;  // pictures are read again by the path opened
@@ -80,7 +88,13 @@ struct velkor_file {
         if (field >= kId3v2First && field <= kId3v2Last) return &id3v2[field - kId3v2First];
         if (field >= kId3v1First && field <= kId3v1Last) return &id3v1[field - kId3v1First];
         if (field >= kStreamFirst && field <= kStreamLast) return &stream[field - kStreamFirst];
+        if (field >= kCommonFirst && field <= kCommonLast) return &common[field - kCommonFirst];
         return nullptr;
+    }
+
+    const velkor::Apev2Item* ape_item(int32_t index) const {
+        const auto& items = info.apev2_tag.items;
+        return index >= 0 && static_cast<std::size_t>(index) < items.size() ? &items[index] : nullptr;
     }
 
     // The frames' values as they are asked for: the handle's own cache (a
@@ -97,18 +111,46 @@ struct velkor_file {
     const velkor::Id3v2FrameValues* frame(int32_t index, int32_t& status) const;
     // Drops the frame's texts when they would take the handle past its budget.
     void keep_within_budget(velkor::Id3v2FrameValues& values) const;
-    // Opens the file again by the path it was opened with.
     // Opens the analysed file again: VELKOR_OK, the open's status, or
     // VELKOR_ERROR_CHANGED when the name now holds another file or the file
     // changed, since the offsets kept are the analysed file's.
     int32_t reopen(FileSource& source) const;
+
+    // A handle of velkor_open_memory: the bytes of its ID3v2 tag, where its
+    // frames and pictures are read, as it has no file to open again.
+    bool from_memory = false;
+    std::vector<uint8_t> kept_tag;
+    // The bytes frames and pictures are read from: the file opened again,
+    // or the kept tag; the status of reopen.
+    struct Reread {
+        FileSource file;
+        velkor::SpanSource kept{velkor::ByteSpan()};
+        velkor::ByteSource* source = nullptr;
+        int64_t size = 0;
+    };
+    int32_t reread(Reread& bytes) const {
+        if (from_memory) {
+            bytes.kept = velkor::SpanSource(velkor::ByteSpan(kept_tag.data(), kept_tag.size()));
+            bytes.source = &bytes.kept;
+            bytes.size = static_cast<int64_t>(kept_tag.size());
+            return VELKOR_OK;
+        }
+        const int32_t status = reopen(bytes.file);
+        bytes.source = &bytes.file;
+        bytes.size = bytes.file.size();
+        return status;
+    }
 
     const velkor::Id3v2Picture* picture(int32_t index) const {
         const auto& pictures = info.id3v2_tag.pictures;
         return index >= 0 && static_cast<std::size_t>(index) < pictures.size() ? &pictures[index] : nullptr;
     }
 
-    void gather();
+    // Fills the facts and texts from the analysis; has_audio false: of a
+    // file without MPEG audio, whose stream figures are unknown.
+    void gather(bool has_audio);
+    // The common facts, from the tags before their texts move out.
+    void gather_common();
 };
 
 namespace {
@@ -135,7 +177,68 @@ int32_t format_number(velkor::FileFormat format) {
 
 }  // namespace
 
-void velkor_file::gather() {
+void velkor_file::gather_common() {
+    velkor::CommonSources sources;
+    sources.id3v2 = &info.id3v2_tag;
+    sources.apev2 = &info.apev2_tag;
+    const velkor::VbrHeader::Settings& lame = info.vbr.settings();
+    sources.encoder.known = lame.gains_known;  // the same bits
+    sources.encoder.track_gain_db = lame.track_gain_db;
+    sources.encoder.album_gain_db = lame.album_gain_db;
+    sources.encoder.peak = lame.peak;
+    static_assert(velkor::VbrHeader::Settings::kTrackGain == velkor::EncoderGains::kTrackGain &&
+                      velkor::VbrHeader::Settings::kTrackPeak == velkor::EncoderGains::kTrackPeak &&
+                      velkor::VbrHeader::Settings::kAlbumGain == velkor::EncoderGains::kAlbumGain,
+                  "the encoder's gain bits");
+    if (info.has_id3v1) {
+        sources.id3v1_track = info.tag.get_track();
+        sources.id3v1_year = info.tag.year;
+    }
+    velkor::CommonFacts c = velkor::derive_common_facts(sources);
+    velkor_tag_facts_info& t = tag_facts;
+    t.size = sizeof(velkor_tag_facts_info);
+    t.track = c.track;
+    t.track_total = c.track_total;
+    t.disc = c.disc;
+    t.disc_total = c.disc_total;
+    t.compilation = c.compilation;
+    t.bpm = c.bpm;
+    t.rating = c.rating;
+    t.year = c.year;
+    t.month = c.month;
+    t.day = c.day;
+    t.hour = c.hour;
+    t.minute = c.minute;
+    t.release_year = c.release_year;
+    t.original_year = c.original_year;
+    t.play_count = c.play_count;
+    t.replaygain_known = c.replaygain_known;
+    static_assert(velkor::CommonFacts::kTrackGain == VELKOR_REPLAYGAIN_TRACK_GAIN &&
+                      velkor::CommonFacts::kTrackPeak == VELKOR_REPLAYGAIN_TRACK_PEAK &&
+                      velkor::CommonFacts::kAlbumGain == VELKOR_REPLAYGAIN_ALBUM_GAIN &&
+                      velkor::CommonFacts::kAlbumPeak == VELKOR_REPLAYGAIN_ALBUM_PEAK,
+                  "the ReplayGain bits");
+    t.track_gain_db = c.track_gain_db;
+    t.track_peak = c.track_peak;
+    t.album_gain_db = c.album_gain_db;
+    t.album_peak = c.album_peak;
+    for (int32_t i = 0; i < kCommonCount; ++i) common[i] = std::move(c.texts[i]);
+}
+
+void velkor_file::gather(bool has_audio) {
+    gather_common();
+    // The frames decoded at the analysis answer velkor_frame without
+    // reading the file again.
+    velkor::Id3v2Tag& decoded_tag = info.id3v2_tag;
+    frame_values.resize(decoded_tag.frames.size());
+    for (velkor::Id3v2DecodedFrame& decoded : decoded_tag.decoded) {
+        std::unique_ptr<velkor::Id3v2FrameValues> values(new velkor::Id3v2FrameValues(std::move(decoded.values)));
+        keep_within_budget(*values);
+        frame_values[decoded.index] = std::move(values);
+    }
+    decoded_tag.decoded.clear();
+    decoded_tag.decoded.shrink_to_fit();
+
     const velkor::FrameHeader& header = info.header;
     const velkor::Id3v2Tag& v2 = info.id3v2_tag;
     const velkor::VbrHeader& vbr = info.vbr;
@@ -150,7 +253,7 @@ void velkor_file::gather() {
                    : vbr.kind() == velkor::VbrHeader::Kind::kInfo ? VELKOR_VBR_INFO
                    : vbr.kind() == velkor::VbrHeader::Kind::kVbri ? VELKOR_VBR_VBRI
                                                                   : VELKOR_VBR_NONE;
-    const velkor::StreamFigures figures = info.stream_figures();
+    const velkor::StreamFigures figures = has_audio ? info.stream_figures() : velkor::StreamFigures();
     f.bitrate_kbps = figures.bitrate_kbps;
     f.frames = figures.frames;
     f.frames_exact = figures.frames_exact ? 1 : 0;
@@ -172,6 +275,26 @@ void velkor_file::gather() {
     f.file_size = info.file_size();
     f.first_frame_offset = info.header_pos - 1;
     f.audio_bytes = info.audio_end - f.first_frame_offset;
+    const velkor::VbrHeader::Settings& lame = vbr.settings();
+    f.lame_vbr_method = lame.vbr_method;
+    f.lame_quality = lame.quality;
+    f.lame_lowpass_hz = lame.lowpass_hz;
+    f.lame_preset = lame.preset;
+    stream[VELKOR_STREAM_LAME_METHOD - kStreamFirst] = velkor::lame_method_name(lame.vbr_method);
+    stream[VELKOR_STREAM_LAME_PRESET - kStreamFirst] = velkor::lame_preset_name(lame.preset, lame.vbr_method);
+    if (!has_audio) {
+        // Nothing of a stream: every figure of it unknown, its texts empty.
+        for (int32_t* figure : {&f.mpeg_version, &f.layer, &f.sampling_rate_hz, &f.channel_mode, &f.channels,
+                                &f.bitrate_kbps, &f.vbr_header, &f.frames_exact, &f.encoder_delay,
+                                &f.encoder_padding, &f.bitrate_varies, &f.lame_vbr_method, &f.lame_quality,
+                                &f.lame_lowpass_hz, &f.lame_preset}) {
+            *figure = -1;
+        }
+        for (int64_t* figure : {&f.first_frame_offset, &f.audio_bytes, &f.frames, &f.duration_ms,
+                                &f.gapless_duration_ms, &f.samples, &f.gapless_samples}) {
+            *figure = -1;
+        }
+    }
 
     // The tag's texts move over; the tag keeps its pictures.
     velkor::Id3v2Tag& tag = info.id3v2_tag;
@@ -194,6 +317,7 @@ void velkor_file::gather() {
         t.genre_name(genre);
         id3v1[VELKOR_ID3V1_GENRE - kId3v1First] = genre;
     }
+    if (!has_audio) return;
     stream[VELKOR_STREAM_ENCODER - kStreamFirst] = vbr.encoder();
     char version[velkor::FrameHeader::kVersionTextSize];
     info.version_text(version);
@@ -217,7 +341,7 @@ int32_t velkor_file::reopen(FileSource& source) const {
 namespace {
 
 // A cursor over the body of a listed frame, in the source it was found in.
-velkor::TagCursor frame_body(FileSource& source, const velkor::Id3v2Tag& tag, const velkor::Id3v2FrameEntry& entry) {
+velkor::TagCursor frame_body(velkor::ByteSource& source, const velkor::Id3v2Tag& tag, const velkor::Id3v2FrameEntry& entry) {
     return velkor::TagCursor(source, entry.body_offset, entry.body_offset + entry.stored_size,
                              tag.version <= 3 && tag.unsynchronised);
 }
@@ -270,9 +394,10 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
     if (frame_values.size() != info.id3v2_tag.frames.size()) frame_values.resize(info.id3v2_tag.frames.size());
     std::unique_ptr<velkor::Id3v2FrameValues>& cached = frame_values[static_cast<std::size_t>(index)];
     if (!cached) {
-        FileSource source;
-        status = reopen(source);
+        Reread bytes;
+        status = reread(bytes);
         if (status != VELKOR_OK) return nullptr;
+        velkor::ByteSource& source = *bytes.source;
         // Small stored frames behind it are decoded while the file is open:
         // whoever asks for one frame mostly asks for the next.
         constexpr uint32_t kNeighbourBytes = 16 * 1024;
@@ -304,24 +429,27 @@ int32_t analyse_into(velkor::ByteSource& source, int64_t size, const char* utf8_
     load.full = true;
     load.count_frames = (options & VELKOR_OPEN_COUNT_FRAMES) != 0;
     load.sample_frames = true;
-    if (file->info.analyse(source, size, utf8_path, load) != velkor::kStatusOk) return VELKOR_ERROR_NO_AUDIO;
-    file->gather();
+    const bool has_audio = file->info.analyse(source, size, utf8_path, load) == velkor::kStatusOk;
+    if (!has_audio && (options & VELKOR_OPEN_WITHOUT_AUDIO) == 0) return VELKOR_ERROR_NO_AUDIO;
+    file->gather(has_audio);
     *out = file.release();
-    return VELKOR_OK;
+    return has_audio ? VELKOR_OK : VELKOR_ERROR_NO_AUDIO;
 }
+
+constexpr uint32_t kOpenOptions = VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO;
 
 // Opens and analyses; `open` opens the FileSource by the caller's path.
 template <typename Open>
 int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Open open) {
     if (out == nullptr) return VELKOR_ERROR_ARGUMENT;
     *out = nullptr;
-    if (utf8_path == nullptr || (options & ~VELKOR_OPEN_COUNT_FRAMES) != 0) return VELKOR_ERROR_ARGUMENT;
+    if (utf8_path == nullptr || (options & ~kOpenOptions) != 0) return VELKOR_ERROR_ARGUMENT;
     try {
         FileSource source;
         const int32_t opened = velkor::status_of(open(source), VELKOR_ERROR_READ);
         if (opened != VELKOR_OK) return opened;
         const int32_t status = analyse_into(source, source.size(), utf8_path, options, out);
-        if (status == VELKOR_OK) (*out)->identity = source.identity();
+        if (*out != nullptr) (*out)->identity = source.identity();
         return status;
     } catch (const std::bad_alloc&) {
         return VELKOR_ERROR_NO_MEMORY;
@@ -333,6 +461,13 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
 // Reads a picture's data from the file's bytes in source.
 int32_t read_picture_data(const velkor::Id3v2Picture& found, velkor::ByteSource& source, int64_t source_size,
                           void* buffer) {
+    if (found.compressed) {
+        if (found.body_offset + found.stored_size > source_size) return VELKOR_ERROR_READ;
+        const std::vector<uint8_t> data = velkor::read_compressed_picture(source, found);
+        if (data.empty() && found.bytes > 0) return VELKOR_ERROR_READ;
+        if (!data.empty()) std::memcpy(buffer, data.data(), data.size());
+        return VELKOR_OK;
+    }
     // Resynchronising takes up to twice the bytes the body decodes to.
     const int64_t want = found.unsynchronised ? 2 * static_cast<int64_t>(found.stored_size)
                                               : static_cast<int64_t>(found.stored_size);
@@ -364,12 +499,39 @@ VELKOR_API const char* VELKOR_CALL velkor_status_text(int32_t status) {
         case VELKOR_ERROR_WRITE: return "cannot be written";
         case VELKOR_ERROR_CHANGED: return "the file changed since it was opened";
         case VELKOR_ERROR_LINKED: return "the file has other hard links";
+        case VELKOR_SKIPPED: return "skipped: not a regular file, a link not followed or a loop";
         default: return "unknown status";
     }
 }
 
 VELKOR_API int32_t VELKOR_CALL velkor_open(const char* path, uint32_t options, velkor_file** file) {
     return open_file(path, options, file, [&](FileSource& source) { return source.open_utf8(path); });
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_open_memory(const void* bytes, size_t size, uint32_t options,
+                                                  velkor_file** file) {
+    const auto* data = static_cast<const uint8_t*>(bytes);
+    const int32_t status = velkor::open_from_memory(data, size, "", options, file);
+    // (VELKOR_OPEN_WITHOUT_AUDIO gives a handle with VELKOR_ERROR_NO_AUDIO.)
+    if (file == nullptr || *file == nullptr) return status;
+    try {
+        // The tag's bytes: up to the end of the last frame or picture it
+        // lists, never past the bytes given.
+        const velkor::Id3v2Tag& tag = (*file)->info.id3v2_tag;
+        int64_t end = 0;
+        for (const velkor::Id3v2FrameEntry& entry : tag.frames) end = std::max(end, entry.body_offset + entry.stored_size);
+        for (const velkor::Id3v2Picture& picture : tag.pictures) {
+            end = std::max(end, picture.body_offset + (picture.unsynchronised ? 2 : 1) * int64_t{picture.stored_size});
+        }
+        end = std::min<int64_t>(end, static_cast<int64_t>(size));
+        (*file)->kept_tag.assign(data, data + end);
+        (*file)->from_memory = true;
+        return status;
+    } catch (const std::bad_alloc&) {
+        velkor_close(*file);
+        *file = nullptr;
+        return VELKOR_ERROR_NO_MEMORY;
+    }
 }
 
 VELKOR_API void VELKOR_CALL velkor_close(velkor_file* file) { delete file; }
@@ -414,10 +576,10 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file* file, int3
     const velkor::Id3v2Picture* found = file ? file->picture(index) : nullptr;
     if (found == nullptr || buffer == nullptr || size < 0 || found->bytes > size) return VELKOR_ERROR_ARGUMENT;
     try {
-        FileSource source;
-        const int32_t opened = file->reopen(source);
+        velkor_file::Reread bytes;
+        const int32_t opened = file->reread(bytes);
         if (opened != VELKOR_OK) return opened;
-        return read_picture_data(*found, source, source.size(), buffer);
+        return read_picture_data(*found, *bytes.source, bytes.size, buffer);
     } catch (const std::bad_alloc&) {
         return VELKOR_ERROR_NO_MEMORY;
     } catch (...) {
@@ -496,9 +658,10 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_frame(const velkor_file* file, int32_
     const velkor::Id3v2FrameEntry* entry = file ? file->frame_entry(index) : nullptr;
     if (entry == nullptr || buffer == nullptr || size < 0) return VELKOR_ERROR_ARGUMENT;
     try {
-        FileSource source;
-        const int32_t opened = file->reopen(source);
+        velkor_file::Reread reread;
+        const int32_t opened = file->reread(reread);
         if (opened != VELKOR_OK) return opened;
+        velkor::ByteSource& source = *reread.source;
         const velkor::Id3v2Tag& tag = file->info.id3v2_tag;
         const velkor::Id3v2Frame frame = frame_of(tag, *entry);
         velkor::TagCursor body = frame_body(source, tag, *entry);
@@ -516,6 +679,64 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_frame(const velkor_file* file, int32_
         if (bytes.left() > static_cast<std::size_t>(size)) return VELKOR_ERROR_ARGUMENT;
         bytes.read(static_cast<uint8_t*>(buffer), bytes.left());
         return VELKOR_OK;
+    } catch (const std::bad_alloc&) {
+        return VELKOR_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VELKOR_ERROR_READ;
+    }
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_tag_facts(const velkor_file* file, velkor_tag_facts_info* facts) {
+    if (file == nullptr) return VELKOR_ERROR_ARGUMENT;
+    return copy_record(file->tag_facts, facts);
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_ape_item_count(const velkor_file* file) {
+    if (file == nullptr) return -1;
+    return static_cast<int32_t>(file->info.apev2_tag.items.size());
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_ape_item(const velkor_file* file, int32_t index, velkor_ape_item_info* info) {
+    const velkor::Apev2Item* item = file ? file->ape_item(index) : nullptr;
+    if (item == nullptr) return VELKOR_ERROR_ARGUMENT;
+    velkor_ape_item_info ours = {};
+    static_assert(static_cast<int32_t>(velkor::Apev2Item::Kind::kExternal) == VELKOR_APE_LOCATOR &&
+                      static_cast<int32_t>(velkor::Apev2Item::Kind::kReserved) == VELKOR_APE_RESERVED,
+                  "item kinds are numbered as velkor.h numbers them");
+    ours.kind = static_cast<int32_t>(item->kind);
+    ours.read_only = item->read_only ? 1 : 0;
+    ours.value_count = static_cast<int32_t>(item->values.size());
+    ours.truncated = item->cut ? 1 : 0;
+    ours.body_size = item->value_size;
+    std::memcpy(ours.key, item->key.data(), std::min(item->key.size(), sizeof ours.key - 1));
+    return copy_record(ours, info);
+}
+
+VELKOR_API const char* VELKOR_CALL velkor_ape_item_text(const velkor_file* file, int32_t index, int32_t field,
+                                                      int32_t value_index) {
+    const velkor::Apev2Item* item = file ? file->ape_item(index) : nullptr;
+    if (item == nullptr) return nullptr;
+    if (field == VELKOR_APE_KEY) return item->key.c_str();
+    if (field != VELKOR_APE_VALUE || value_index < 0 || static_cast<std::size_t>(value_index) >= item->values.size()) {
+        return nullptr;
+    }
+    return item->values[static_cast<std::size_t>(value_index)].c_str();
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_read_ape_item(const velkor_file* file, int32_t index, void* buffer, int32_t size) {
+    const velkor::Apev2Item* item = file ? file->ape_item(index) : nullptr;
+    if (item == nullptr || buffer == nullptr || size < 0 || item->value_size > static_cast<uint32_t>(size)) {
+        return VELKOR_ERROR_ARGUMENT;
+    }
+    // A handle from memory keeps only its ID3v2 tag's bytes.
+    if (file->from_memory) return VELKOR_ERROR_READ;
+    try {
+        FileSource source;
+        const int32_t opened = file->reopen(source);
+        if (opened != VELKOR_OK) return opened;
+        return source.read(item->value_offset, static_cast<uint8_t*>(buffer), item->value_size) == item->value_size
+                   ? VELKOR_OK
+                   : VELKOR_ERROR_READ;
     } catch (const std::bad_alloc&) {
         return VELKOR_ERROR_NO_MEMORY;
     } catch (...) {
@@ -613,7 +834,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_open_w(const wchar_t* path, uint32_t optio
     }
     const int32_t status = open_file(utf8.c_str(), options, file,
                                      [&](FileSource& source) { return source.open_wide(path); });
-    if (status == VELKOR_OK) {
+    if (file != nullptr && *file != nullptr) {
         try {
             (*file)->wide_path = path;
         } catch (...) {
@@ -670,6 +891,13 @@ std::size_t held_bytes(const velkor_file* file) {
     held += pictures.capacity() * sizeof(Id3v2Picture);
     for (const Id3v2Picture& picture : pictures) held += picture.mime.capacity() + picture.description.capacity();
     held += file->info.id3v2_tag.frames.capacity() * sizeof(Id3v2FrameEntry);
+    for (const std::string& text : file->common) held += text.capacity();
+    held += file->frame_text_bytes + file->frame_values.capacity() * sizeof(void*);
+    for (const auto& values : file->frame_values) held += values ? sizeof(Id3v2FrameValues) : 0;
+    for (const Apev2Item& item : file->info.apev2_tag.items) {
+        held += sizeof item + item.key.capacity();
+        for (const std::string& value : item.values) held += sizeof value + value.capacity();
+    }
     return held;
 }
 
@@ -677,7 +905,7 @@ int32_t open_from_memory(const uint8_t* data, std::size_t size, const char* path
                          velkor_file** file) {
     if (file == nullptr) return VELKOR_ERROR_ARGUMENT;
     *file = nullptr;
-    if ((data == nullptr && size > 0) || path == nullptr || (options & ~VELKOR_OPEN_COUNT_FRAMES) != 0) {
+    if ((data == nullptr && size > 0) || path == nullptr || (options & ~kOpenOptions) != 0) {
         return VELKOR_ERROR_ARGUMENT;
     }
     try {

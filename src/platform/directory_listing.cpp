@@ -95,6 +95,22 @@ EntryType file_type(const char* path, bool follow_link) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EntryType::kDirectory : EntryType::kRegular;
 }
 
+bool folder_id(const char* path, FolderId& id) {
+    std::wstring wide;
+    if (!utf8_to_wide(path, wide)) return false;
+    // FILE_FLAG_BACKUP_SEMANTICS opens a folder; no access right is asked.
+    const HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool got = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    if (!got) return false;
+    id.device = info.dwVolumeSerialNumber;
+    id.number = static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    return true;
+}
+
 #else
 
 FileProblem list_directory(const char* path, DirectoryListing& listing) {
@@ -128,6 +144,14 @@ EntryType file_type(const char* path, bool follow_link) {
     if (S_ISREG(info.st_mode)) return EntryType::kRegular;
     if (S_ISLNK(info.st_mode)) return EntryType::kSymlink;
     return EntryType::kOther;
+}
+
+bool folder_id(const char* path, FolderId& id) {
+    struct stat info;
+    if (stat(path, &info) != 0) return false;
+    id.device = static_cast<uint64_t>(info.st_dev);
+    id.number = static_cast<uint64_t>(info.st_ino);
+    return true;
 }
 
 #endif

@@ -34,4 +34,15 @@ FileProblem list_directory(const char* path, DirectoryListing& listing);
 // kOther when it cannot be examined.
 EntryType file_type(const char* path, bool follow_link);
 
+// What tells one folder from every other: device and inode on POSIX
+// systems, volume serial number and file index on Windows.
+struct FolderId {
+    uint64_t device = 0, number = 0;
+    bool operator==(const FolderId& other) const { return device == other.device && number == other.number; }
+};
+
+// The id of the folder at path (links followed); false when it cannot be
+// had.
+bool folder_id(const char* path, FolderId& id);
+
 }  // namespace velkor::platform

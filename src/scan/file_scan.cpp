@@ -86,8 +86,9 @@ struct Slot {
 
 struct velkor_scan {
     velkor_scan(std::vector<std::string> operands, uint32_t options, int32_t threads)
-        : walk(std::move(operands), (options & VELKOR_SCAN_RECURSIVE) != 0),
-          open_options(options & VELKOR_OPEN_COUNT_FRAMES),
+        : walk(std::move(operands), (options & VELKOR_SCAN_RECURSIVE) != 0, (options & VELKOR_SCAN_FOLLOW_LINKS) != 0,
+               (options & VELKOR_SCAN_REPORT_SKIPPED) != 0),
+          open_options(options & (VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO)),
           paths_only((options & VELKOR_SCAN_PATHS_ONLY) != 0),
           ring(static_cast<std::size_t>(std::max(256, threads * 16))),
           thread_count(threads) {}
@@ -361,7 +362,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_scan_open(const char* const* paths, int32_
     if (scan == nullptr) return VELKOR_ERROR_ARGUMENT;
     *scan = nullptr;
     if ((paths == nullptr && count > 0) || count < 0 || threads < 0 || threads > kMaxThreads ||
-        (options & ~(VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_PATHS_ONLY | VELKOR_OPEN_COUNT_FRAMES)) != 0) {
+        (options & ~(VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_PATHS_ONLY | VELKOR_SCAN_FOLLOW_LINKS |
+                     VELKOR_SCAN_REPORT_SKIPPED | VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO)) != 0) {
         return VELKOR_ERROR_ARGUMENT;
     }
     try {

@@ -27,11 +27,21 @@ bool has_audio_extension(std::string_view name) {
     return lower == "mp3" || lower == "mp2" || lower == "mp1" || lower == "mpga";
 }
 
-FileWalk::FileWalk(std::vector<std::string> operands, bool recursive)
-    : operands_(std::move(operands)), recursive_(recursive) {}
+FileWalk::FileWalk(std::vector<std::string> operands, bool recursive, bool follow_links, bool report_skipped)
+    : operands_(std::move(operands)), recursive_(recursive), follow_links_(follow_links),
+      report_skipped_(report_skipped) {}
 
 bool FileWalk::enter(int32_t& status) {
     Folder folder;
+    if (follow_links_ && platform::folder_id(path_.c_str(), folder.id)) {
+        // A folder the walk is in already: a loop through a link.
+        for (const Folder& above : folders_) {
+            if (above.id == folder.id) {
+                status = VELKOR_SKIPPED;
+                return false;
+            }
+        }
+    }
     status = status_of(platform::list_directory(path_.c_str(), folder.listing), VELKOR_ERROR_READ);
     if (status != VELKOR_OK) return false;
     const char* const names = folder.listing.names.data();
@@ -71,19 +81,25 @@ bool FileWalk::next(std::string& path, int32_t& status) {
         path_.replace(folder.path_length, std::string::npos, name);
         EntryType type = entry.type;
         if (type == EntryType::kUnknown) type = platform::file_type(path_.c_str(), false);
+        const bool link = type == EntryType::kSymlink;
+        // A link counts as what it leads to, a broken one as no regular file.
+        if (link) type = platform::file_type(path_.c_str(), true);
         if (type == EntryType::kDirectory) {
+            if (link && !follow_links_) {
+                if (!report_skipped_) continue;
+                path = path_;
+                status = VELKOR_SKIPPED;
+                return true;
+            }
             if (!enter(status)) {
+                if (status == VELKOR_SKIPPED && !report_skipped_) continue;
                 path = path_;
                 return true;
             }
-        } else if (has_audio_extension(name)) {
-            // A link counts as the file it leads to (a link to a folder is not walked).
-            if (type == EntryType::kSymlink) type = platform::file_type(path_.c_str(), true);
-            if (type == EntryType::kRegular) {
-                path = path_;
-                status = VELKOR_OK;
-                return true;
-            }
+        } else if (has_audio_extension(name) && (type == EntryType::kRegular || report_skipped_)) {
+            path = path_;
+            status = type == EntryType::kRegular ? VELKOR_OK : VELKOR_SKIPPED;
+            return true;
         }
     }
 }

@@ -81,8 +81,21 @@ public:
         if (offset < 0) return ByteSpan();
         n = clamp(offset, n);
         if (covers(head_, 0, offset, n)) return span(head_, 0, offset, n);
+        if (covers(tail_, tail_offset_, offset, n)) return span(tail_, tail_offset_, offset, n);
         if (!covers(window_, window_offset_, offset, n)) fill_window(offset, std::max(n, kSmallRead));
         return span(window_, window_offset_, offset, n);
+    }
+
+    // The file's last n bytes, read (unless memory holds them) into a buffer
+    // of their own: the window keeps what it holds (the end of a large tag
+    // and the audio behind it).
+    void read_tail(std::size_t n) {
+        n = static_cast<std::size_t>(std::min<int64_t>(size_, static_cast<int64_t>(n)));
+        const int64_t from = size_ - static_cast<int64_t>(n);
+        if (covers(head_, 0, from, n) || covers(window_, window_offset_, from, n)) return;  // held already
+        tail_offset_ = from;
+        tail_.resize(n);
+        tail_.resize(source_.read(tail_offset_, tail_.data(), n));
     }
 
     // What memory holds from offset on (perhaps nothing), for the scan.
@@ -143,6 +156,8 @@ private:
     ByteSource& source_;
     const int64_t size_;
     ReadBuffer head_;
+    ReadBuffer tail_;
+    int64_t tail_offset_ = 0;
     ReadBuffer window_;
     int64_t window_offset_ = 0;
 };
@@ -183,12 +198,26 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
     // One read of the file's end holds the ID3v1 tag and what is needed to
     // find the APE and Lyrics3 tags in front of it; the audio ends where
     // the first of them begins.
-    bytes.bytes(std::max<int64_t>(0, size - kTailRead), static_cast<std::size_t>(std::min<int64_t>(size, kTailRead)));
+    bytes.read_tail(static_cast<std::size_t>(kTailRead));
     uint8_t block[TagRecord::kId3v1Size];
     std::size_t got = 0;
     if (size >= kId3v1Size) got = bytes.read(size - kId3v1Size, block, sizeof block);
     const ByteSpan last_block(block, got == sizeof block ? got : 0);
-    audio_end = peel_trailing_tags(bytes, size, start).audio_end;
+    const TrailingTags trailing = peel_trailing_tags(bytes, size, start);
+    audio_end = trailing.audio_end;
+    apev2_tag = Apev2Tag();
+    if (options.full) {
+        for (const TrailingTag& found : trailing.tags) {
+            if (found.kind != TrailingTag::Kind::kApev2) continue;
+            apev2_tag = read_apev2_tag(bytes, found.end, start);
+            break;
+        }
+    }
+    // A file without audio still gives its tags to whoever reads them whole.
+    auto no_frame = [&] {
+        if (options.full) has_id3v1 = tag.read_id3v1(last_block);
+        return kStatusNoFrame;
+    };
 
     // Another format's file is no MPEG audio, whatever its bytes hold; MPEG
     // audio in a RIFF file is its data chunk.
@@ -200,7 +229,7 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
         audio_end = std::min(audio_end, format.data_offset + format.data_size);
     } else if (format.format != FileFormat::kNone) {
         header_pos = 0;
-        return kStatusNoFrame;
+        return no_frame();
     }
 
     // The scan begins with what memory already holds, then reads: a small
@@ -227,7 +256,7 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
         } else {
             header_pos = 0;
         }
-        return kStatusNoFrame;
+        return no_frame();
     }
     const int64_t found = scan.found();
     uint8_t word[4];

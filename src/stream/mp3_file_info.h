@@ -10,6 +10,7 @@
 #include "stream/frame_count.h"
 #include "stream/frame_header.h"
 #include "stream/vbr_header.h"
+#include "tags/apev2_tag.h"
 #include "tags/id3v2_header.h"
 #include "tags/id3v2_tag.h"
 #include "tags/tag_record.h"
@@ -46,7 +47,8 @@ struct StreamFigures {
 // What an analysis finds beyond the exports' figures.
 struct LoadOptions {
     // The ID3v2 tag whole, in UTF-8, with its pictures (in id3v2_tag; the
-    // exports' 30-character texts of `tag` are then left empty).
+    // exports' 30-character texts of `tag` are then left empty), and the
+    // APE tag's items. The tags are read even from a file without audio.
     bool full = false;
     // Every frame counted (counted_frames).
     bool count_frames = false;
@@ -78,6 +80,7 @@ public:
     int64_t audio_end = 0;
     // Filled as LoadOptions ask.
     Id3v2Tag id3v2_tag;
+    Apev2Tag apev2_tag;  // the APE tag among the trailing tags, with its items
     int64_t counted_frames = -1;
     int64_t counted_bytes = 0;
     bool counted_bitrate_varies = false;

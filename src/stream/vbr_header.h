@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "base/byte_span.h"
 #include "stream/frame_header.h"
@@ -47,11 +48,26 @@ public:
     int32_t delay() const { return delay_; }      // samples put in front, or -1
     int32_t padding() const { return padding_; }  // samples put behind, or -1
 
+    // The encoder's settings and ReplayGain from its tag (LAME's layout);
+    // -1 (or no bit in gains_known) where the tag does not state them.
+    struct Settings {
+        int32_t vbr_method = -1;   // the 4-bit method, 1 CBR ... 9 ABR 2-pass
+        int32_t quality = -1;      // the Xing quality indicator, 0 to 100
+        int32_t lowpass_hz = -1;
+        int32_t preset = -1;       // 11 bits: ABR kbit/s, 410-500 V9-V0, 1000-1007 named
+        uint32_t gains_known = 0;  // kTrackGain, kTrackPeak (radio), kAlbumGain (audiophile)
+        double track_gain_db = 0, album_gain_db = 0, peak = 0;
+        static constexpr uint32_t kTrackGain = 1, kTrackPeak = 2, kAlbumGain = 4;
+    };
+    const Settings& settings() const { return settings_; }
+
 private:
     void clear();
     // The Xing or Info fields at `at` in bytes (the magic already checked);
     // with_tag: the encoder's tag behind them is read too.
     void read_xing(ByteSpan bytes, std::size_t at, bool with_tag);
+    // The encoder's tag at `at` (its name already known).
+    void read_settings(ByteSpan bytes, std::size_t at);
 
     int32_t frames_ = 0;
     int64_t bytes_ = -1;
@@ -59,6 +75,12 @@ private:
     char encoder_[kEncoderSize + 1] = {};
     int32_t delay_ = -1;
     int32_t padding_ = -1;
+    Settings settings_;
 };
+
+// The names of the encoder's method ("vbr-new") and preset ("V2",
+// "ABR 128", "CBR 320", "--preset standard"); "" for none known.
+const char* lame_method_name(int32_t method);
+std::string lame_preset_name(int32_t preset, int32_t method);
 
 }  // namespace velkor

@@ -40,10 +40,14 @@ std::string_view item_key(ByteSpan bytes) {
 }
 
 // The value split at zero bytes, each piece made valid UTF-8.
-std::vector<std::string> text_values(ByteSpan value) {
+std::vector<std::string> text_values(ByteSpan value, bool& cut) {
     std::vector<std::string> values(1);
     for (std::size_t i = 0; i < value.size;) {
         if (value.data[i] == 0) {
+            if (values.size() == Apev2Tag::kMaxValues) {
+                cut = true;
+                break;
+            }
             values.emplace_back();
             ++i;
             continue;
@@ -89,7 +93,7 @@ void read_items(ByteSource& source, Apev2Tag& tag, uint32_t count) {
             const std::size_t taken = std::min(wanted, text_left);
             text_left -= taken;
             item.cut = taken < size;
-            item.values = text_values(source.bytes(item.value_offset, taken));
+            item.values = text_values(source.bytes(item.value_offset, taken), item.cut);
         }
         tag.items.push_back(std::move(item));
         pos += static_cast<int64_t>(value_at) + size;

@@ -4,9 +4,9 @@
 //
 // Memory: at most kMaxItems items, keys of at most 255 bytes, and at most
 // kMaxKeptText bytes of text values read in all (each value cut at
-// kMaxValueSize); the repair of invalid UTF-8 at most triples what is read.
-// Whatever the footer's item count and the items' sizes say, no byte
-// outside the tag is read.
+// kMaxValueSize, at most kMaxValues values an item); the repair of invalid
+// UTF-8 at most triples what is read. Whatever the footer's item count and
+// the items' sizes say, no byte outside the tag is read.
 #pragma once
 
 #include <cstddef>
@@ -29,7 +29,7 @@ struct Apev2Item {
     // The values of a text or external item, split at zero bytes, in UTF-8
     // (invalid bytes replaced by U+FFFD); empty for the other kinds.
     std::vector<std::string> values;
-    bool cut = false;  // only the value's start was read (see kMaxValueSize)
+    bool cut = false;  // only the value's start was read, or values were left out
     int64_t value_offset = 0;  // where the value stands in the source
     uint32_t value_size = 0;   // its size as stored
 };
@@ -39,6 +39,7 @@ struct Apev2Tag {
     static constexpr std::size_t kMaxItems = 4096;
     static constexpr std::size_t kMaxValueSize = std::size_t{1} << 20;
     static constexpr std::size_t kMaxKeptText = std::size_t{16} << 20;
+    static constexpr std::size_t kMaxValues = 4096;  // of one item: the rest are left out (cut)
 
     int32_t version = 0;  // 1000 or 2000; 0 when there is no tag
     int64_t begin = 0;    // the tag's first byte, the header's if it has one

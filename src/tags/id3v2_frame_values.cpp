@@ -1,6 +1,7 @@
 // Decoding one ID3v2 frame of any kind into its values.
 #include "tags/id3v2_frame_values.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -96,6 +97,33 @@ std::string embedded_title(ByteSpan bytes, std::size_t pos, int version) {
     return "";
 }
 
+// RVA2: the identification ("track", "album") as owner, then channel
+// records: type, a signed adjustment in 1/512 dB, the peak's bit count and
+// that many bits of peak. The master volume's (type 1) record is kept.
+void read_master_volume(ByteSpan b, Id3v2FrameValues& v) {
+    std::size_t pos = decode_id3v2_text(kLatin1, b, 0, v.owner);
+    while (pos + 4 <= b.size) {
+        const uint8_t type = b.at(pos);
+        const auto adjustment = static_cast<int16_t>(big_endian(b, pos + 1, 2));
+        const uint8_t bits = b.at(pos + 3);
+        const std::size_t peak_bytes = (bits + 7u) / 8u;
+        if (type == 1) {
+            v.has_volume = true;
+            v.volume_db = adjustment / 512.0;
+            if (bits > 0 && pos + 4 + peak_bytes <= b.size) {
+                // Left-aligned in 32 bits, so 1.0 is full scale whatever the bit count.
+                const std::size_t used = std::min<std::size_t>(peak_bytes, 4);
+                uint64_t peak = big_endian(b, pos + 4, used);
+                peak <<= 8 * (4 - used);
+                v.has_peak = true;
+                v.volume_peak = static_cast<double>(peak) / 2147483648.0;
+            }
+            return;
+        }
+        pos += 4 + peak_bytes;
+    }
+}
+
 void parse(const char* id, ByteSpan b, int version, Id3v2FrameValues& v) {
     const uint8_t encoding = b.at(0);
     std::size_t pos = 0;
@@ -182,6 +210,7 @@ void parse(const char* id, ByteSpan b, int version, Id3v2FrameValues& v) {
         }
         case Id3v2FrameKind::kOther:
             if (is(id, "PCNT")) v.play_count = counter(b);
+            if (is(id, "RVA2")) read_master_volume(b, v);
             break;
     }
 }
@@ -201,6 +230,8 @@ Id3v2FrameKind id3v2_frame_kind(const char* id) {
     if (is(id, "PRIV")) return Id3v2FrameKind::kPrivate;
     if (is(id, "CHAP")) return Id3v2FrameKind::kChapter;
     if (is(id, "CTOC")) return Id3v2FrameKind::kToc;
+    // The grouping frame taggers added to version 2.3 and 2.4 is a text frame.
+    if (is(id, "GRP1")) return Id3v2FrameKind::kText;
     return Id3v2FrameKind::kOther;
 }
 
@@ -223,7 +254,7 @@ Id3v2FrameValues read_id3v2_frame_values(ByteSource& source, const Id3v2Frame& f
         values.content_size = static_cast<int64_t>(body.left() > prefix ? body.left() - prefix : 0);
     }
     if (!content.ok()) return values;
-    if (values.kind == Id3v2FrameKind::kOther && !is(id, "PCNT")) {
+    if (values.kind == Id3v2FrameKind::kOther && !is(id, "PCNT") && !is(id, "RVA2")) {
         // Nothing to decode: just the content's size.
         values.content_size = static_cast<int64_t>(content.cursor().left());
         return values;

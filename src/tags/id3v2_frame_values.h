@@ -45,6 +45,10 @@ struct Id3v2FrameValues {
     int64_t start_ms = -1, end_ms = -1;  // CHAP
     int64_t start_offset = -1, end_offset = -1;  // CHAP; 0xFFFFFFFF: not given
     int32_t toc_flags = -1;             // CTOC
+    // RVA2 (its identification is the owner): the master volume's
+    // adjustment in dB and its peak (1.0 full scale), where given.
+    bool has_volume = false, has_peak = false;
+    double volume_db = 0, volume_peak = 0;
 };
 
 // Decodes the frame whose body the cursor holds (as the frame walk gave

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "tags/common_facts.h"
 #include "tags/genre_table.h"
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_header.h"
@@ -118,6 +119,29 @@ int64_t resynchronised_size(TagCursor body) {
     return size;
 }
 
+// The type, MIME type and description at the start of a picture's content
+// (the frame's own layout undone); the data's offset, or 0 when the
+// content is too short for them.
+std::size_t picture_fields(ByteSpan bytes, int version, Id3v2Picture& picture) {
+    if (bytes.size < 2) return 0;
+    const uint8_t encoding = bytes.at(0);
+    std::size_t pos = 1;
+    if (version == 2) {
+        std::string format;
+        decode_id3v2_text(0, bytes.from(1).first(3), 0, format);
+        picture.mime = format == "JPG" ? "image/jpeg" : format == "PNG" ? "image/png" : "image/" + format;
+        pos = 4;
+    } else {
+        pos = decode_id3v2_text(0, bytes, pos, picture.mime);
+    }
+    picture.type = bytes.at(pos++);
+    pos = decode_id3v2_text(encoding, bytes, pos, picture.description);
+    if (pos > bytes.size) return 0;
+    cut_utf8(picture.mime, kMaxPictureTextBytes);
+    cut_utf8(picture.description, kMaxPictureTextBytes);
+    return pos;
+}
+
 // A picture frame's description: type, MIME type, description, and where
 // its data starts. Only the frame's first bytes are read for it; the data's
 // size comes from the stored bytes (a data-length field is not trusted).
@@ -128,24 +152,9 @@ void read_picture(TagCursor body, const BodyLayout& layout, int version,
     const int64_t body_offset = body.source_offset();
     std::string storage;
     const ByteSpan bytes = picture_head(body, layout, kPictureHead, storage);
-    if (bytes.size < 2) return;
     Id3v2Picture picture;
-    const uint8_t encoding = bytes.at(0);
-    std::size_t pos = 1;
-    if (version == 2) {
-        // A three-letter image format in place of the MIME type.
-        std::string format;
-        decode_id3v2_text(0, bytes.from(1).first(3), 0, format);
-        picture.mime = format == "JPG" ? "image/jpeg" : format == "PNG" ? "image/png" : "image/" + format;
-        pos = 4;
-    } else {
-        pos = decode_id3v2_text(0, bytes, pos, picture.mime);
-    }
-    picture.type = bytes.at(pos++);
-    pos = decode_id3v2_text(encoding, bytes, pos, picture.description);
-    if (pos > bytes.size) return;
-    cut_utf8(picture.mime, kMaxPictureTextBytes);
-    cut_utf8(picture.description, kMaxPictureTextBytes);
+    const std::size_t pos = picture_fields(bytes, version, picture);
+    if (pos == 0) return;
 
     // The decoded body's size: the stored size where nothing is undone or
     // the tag's cursor undoes it; else counted over the stored bytes.
@@ -167,7 +176,47 @@ void read_picture(TagCursor body, const BodyLayout& layout, int version,
     pictures.push_back(std::move(picture));
 }
 
+// A compressed picture frame: inflated here (within kMaxInflatedFrameSize)
+// for its description and size; its data is inflated again when read.
+void read_compressed_picture_head(ByteSource& source, const Id3v2Frame& frame, const TagCursor& body,
+                                  std::vector<Id3v2Picture>& pictures) {
+    Id3v2FrameContent content(source, frame, body);
+    if (!content.ok()) return;
+    TagCursor& cursor = content.cursor();
+    const std::size_t size = cursor.left();
+    const ByteSpan head = cursor.first(kPictureHead).rest();
+    // The span stays valid only until the next fetch: decode from a copy.
+    const std::string copy(reinterpret_cast<const char*>(head.data), head.size);
+    Id3v2Picture picture;
+    const std::size_t pos =
+        picture_fields(ByteSpan(reinterpret_cast<const uint8_t*>(copy.data()), copy.size()), frame.version, picture);
+    if (pos == 0) return;
+    picture.bytes = static_cast<int64_t>(size - pos);
+    picture.body_offset = body.source_offset();
+    TagCursor end = body;
+    end.skip(end.left());
+    picture.stored_size = static_cast<uint32_t>(end.source_offset() - picture.body_offset);
+    picture.unsynchronised = body.unsynchronised();
+    picture.data_at = static_cast<uint32_t>(pos);
+    picture.compressed = true;
+    picture.frame = frame;
+    pictures.push_back(std::move(picture));
+}
+
 }  // namespace
+
+std::vector<uint8_t> read_compressed_picture(ByteSource& source, const Id3v2Picture& picture) {
+    TagCursor body(source, picture.body_offset, picture.body_offset + picture.stored_size, picture.unsynchronised);
+    Id3v2FrameContent content(source, picture.frame, body);
+    std::vector<uint8_t> data;
+    if (!content.ok() || content.cursor().left() != picture.data_at + static_cast<uint64_t>(picture.bytes)) {
+        return data;
+    }
+    content.cursor().skip(picture.data_at);
+    data.resize(static_cast<std::size_t>(picture.bytes));
+    content.cursor().read(data.data(), data.size());
+    return data;
+}
 
 std::string resolve_genre(const std::string& text) {
     // One pass over views of the text: nothing is erased or copied from the
@@ -240,6 +289,31 @@ std::string date_of(const std::string& year, const std::string& day_month, const
     return date;
 }
 
+// What the frames decoded at the tag's reading have taken so far.
+struct DecodeBudget {
+    int64_t stored = 0;    // their bytes in the tag
+    int64_t inflated = 0;  // what the compressed ones inflated to
+};
+
+void decode_small_frame(ByteSource& source, const Id3v2Frame& frame, const TagCursor& body, DecodeBudget& budget,
+                        Id3v2Tag& tag) {
+    const Id3v2FrameEntry& entry = tag.frames.back();
+    const char* id = frame.version == 2 ? id3v2_v24_id(frame.id) : frame.id;
+    if (entry.stored_size > kDecodedFrameBytes || budget.stored + entry.stored_size > kDecodedTagBytes ||
+        !common_facts_use(id)) {
+        return;
+    }
+    const Id3v2BodyLayout layout = id3v2_body_layout(frame);
+    if (layout.encrypted || (layout.compressed && budget.inflated > kDecodedTagBytes)) return;
+    budget.stored += entry.stored_size;
+    if (tag.decoded.empty()) tag.decoded.reserve(16);
+    tag.decoded.emplace_back();
+    Id3v2DecodedFrame& decoded = tag.decoded.back();
+    decoded.index = tag.frames.size() - 1;
+    decoded.values = read_id3v2_frame_values(source, frame, body);
+    if (layout.compressed) budget.inflated += decoded.values.content_size;
+}
+
 }  // namespace
 
 std::string picture_data(const Id3v2Picture& picture, ByteSpan stored) {
@@ -264,6 +338,7 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
     std::string recorded, day_month, time;
     bool comment_has_empty_description = false;
     uint32_t fields_seen = 0;  // one bit per Field: the first frame of each wins
+    DecodeBudget budget;
 
     Id3v2FrameWalk walk(source, header, length);
     Id3v2Frame frame;
@@ -280,17 +355,22 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
             end.skip(end.left());
             entry.stored_size = static_cast<uint32_t>(end.source_offset() - entry.body_offset);
             tag.frames.push_back(entry);
+            decode_small_frame(source, frame, body, budget, tag);
         }
         const FrameName* name = find_frame(frame, header.version);
         if (!name) continue;
         const uint32_t field_bit = 1u << static_cast<unsigned>(name->field);
         if (name->field == Field::kPicture) {
             const Id3v2BodyLayout layout = id3v2_body_layout(frame);
-            // Picture data is read by offset later: a stored one only.
-            if (layout.compressed || layout.encrypted) continue;
+            // An encrypted picture is no picture: only its owner can read it.
+            if (layout.encrypted) continue;
             ++tag.picture_frames;
             if (tag.pictures.size() < kMaxPictures) {
-                read_picture(body, BodyLayout{layout.prefix, layout.unsynchronised}, header.version, tag.pictures);
+                if (layout.compressed) {
+                    read_compressed_picture_head(source, frame, body, tag.pictures);
+                } else {
+                    read_picture(body, BodyLayout{layout.prefix, layout.unsynchronised}, header.version, tag.pictures);
+                }
             } else {
                 tag.truncated = true;
             }

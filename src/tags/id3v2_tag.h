@@ -10,6 +10,8 @@
 
 #include "base/byte_source.h"
 #include "base/byte_span.h"
+#include "tags/id3v2_frame_values.h"
+#include "tags/id3v2_frames.h"
 
 namespace velkor {
 
@@ -27,6 +29,10 @@ struct Id3v2Picture {
     // Bytes at the body's start that the frame's own unsynchronisation
     // leaves as stored (a version 2.4 frame's group byte and data length).
     uint32_t raw_prefix = 0;
+    // A compressed frame: its data is data_at bytes into the inflated
+    // content (read_compressed_picture), which `frame` describes.
+    bool compressed = false;
+    Id3v2Frame frame;
 };
 
 // One frame of the tag as the walk found it: enough to find and read it
@@ -48,6 +54,18 @@ constexpr std::size_t kMaxTextBytes = 1024 * 1024;
 constexpr std::size_t kMaxPictureTextBytes = 1024;
 constexpr std::size_t kMaxPictures = 4096;
 constexpr std::size_t kMaxListedFrames = 4096;
+// The frames decoded while the tag is read: those the common facts come
+// from (common_facts_use) that take at most kDecodedFrameBytes in the tag,
+// kDecodedTagBytes of them in all; compressed ones only while what they
+// inflated stays within kDecodedTagBytes too.
+constexpr uint32_t kDecodedFrameBytes = 16 * 1024;
+constexpr int64_t kDecodedTagBytes = 1024 * 1024;
+
+// A listed frame decoded at the tag's reading.
+struct Id3v2DecodedFrame {
+    std::size_t index = 0;  // in Id3v2Tag::frames
+    Id3v2FrameValues values;
+};
 
 struct Id3v2Tag {
     int32_t version = 0;  // 2, 3 or 4; 0 when there is no tag
@@ -59,6 +77,7 @@ struct Id3v2Tag {
     bool unsynchronised = false;         // the header's flag
     std::vector<Id3v2FrameEntry> frames;  // every frame in order, the first kMaxListedFrames
     int64_t frame_count = 0;             // every frame, listed or not
+    std::vector<Id3v2DecodedFrame> decoded;  // in the order of the tag
 };
 
 // Reads the tag at offset 0 of source, `length` bytes of it (header
@@ -71,6 +90,11 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length);
 // body_offset): what read_id3v2_tag found, decoded again. Empty when the
 // bytes are short.
 std::string picture_data(const Id3v2Picture& picture, ByteSpan stored);
+
+// A compressed picture's data, inflated again from the frame's body in
+// source (at the offsets read_id3v2_tag found it in). Empty when it no
+// longer inflates to the size found.
+std::vector<uint8_t> read_compressed_picture(ByteSource& source, const Id3v2Picture& picture);
 
 // The genre text with ID3v1 numeric references, "(17)", "17", "(RX)",
 // "(CR)", resolved to names; several genres joined by "; ".
