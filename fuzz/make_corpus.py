@@ -243,8 +243,23 @@ def interface_inputs():
     cover = id3v2([frame23(b"TIT2", utf16("Title")), frame23(b"TCON", text(b"(17)")),
                    frame23(b"COMM", b"\0eng\0Comment"),
                    apic23(b"image/jpeg", 3, b"front", b"\xff\xd8\xff\xe0" + bytes(60))])
+    # The common facts' sources: TXXX, RVA2, POPM, UFID, the date, a
+    # compressed and an encrypted cover, APEv2 items of each kind.
+    packed_cover = b"\0image/png\0\x03c\0" + bytes(range(256)) * 4
+    facts = id3v2([
+        frame24(b"TXXX", b"\x03REPLAYGAIN_TRACK_GAIN\0-6.50 dB"),
+        frame24(b"RVA2", b"album\0\x01\xfa\x00\x10\x40\x00"),
+        frame24(b"TRCK", b"\x033/12"), frame24(b"TDRC", b"\x032004-05-01T12:30"),
+        frame24(b"POPM", b"a@b\0\xc4\0\0\0\x2a"), frame24(b"UFID", b"http://musicbrainz.org\0id"),
+        frame24(b"APIC", syncsafe(len(packed_cover)) + zlib.compress(packed_cover), flags=0x0009),
+        frame24(b"APIC", b"\x01" + packed_cover[:32], flags=0x0004),
+    ], version=4)
+    items = [(b"REPLAYGAIN_ALBUM_PEAK", b"0.9", 0), (b"Artists", b"A\0B", 0), (b"Cover Art (Front)", b"\x89PNG", 2),
+             (b"Link", b"http://x", 4)]
     return dict(file_inputs(), **{
         "cover_tag": cover + frames(MPEG1_L3, 3) + id3v1(b"Title", track=3, genre=17),
+        "common_facts": facts + frames(MPEG1_L3, 3) + ape_tag(items) + id3v1(b"Title", year=b"1999"),
+        "tags_without_audio": facts + ape_tag(items) + id3v1(b"Title"),
     })
 
 
@@ -281,7 +296,21 @@ def vbr_frame_inputs():
                                        + b"Lavf58.29" + bytes(27), 208),
         "vbri": first_frame(MPEG1_L3, 32, b"VBRI" + struct.pack(">HHHII", 1, 0, 75, 400000, 1000)),
         "xing_unknown_encoder": first_frame(MPEG1_L3, 32, xing(0x05, 9) + toc + b"Other 1.0"),
+        "lame_settings": first_frame(MPEG1_L3, 32, xing(0x0F, 1000) + struct.pack(">I", 400000) + toc
+                                     + struct.pack(">I", 78) + lame_settings()),
     }
+
+
+def lame_settings():
+    # Method vbr-new, lowpass 16 kHz, peak 0.5, radio gain -6.5 dB,
+    # audiophile gain +1.2 dB, preset V2.
+    tag = bytearray(lame_tag())
+    tag[9], tag[10] = 0x24, 160
+    tag[11:15] = struct.pack(">I", 1 << 22)
+    tag[15:17] = struct.pack(">H", 1 << 13 | 3 << 10 | 1 << 9 | 65)
+    tag[17:19] = struct.pack(">H", 2 << 13 | 3 << 10 | 12)
+    tag[26:28] = struct.pack(">H", 480)
+    return bytes(tag)
 
 
 def write_edit(fields, year=2004, track=7, genre=17, texts=(b"Title", b"Artist", b"Album", b"Comment")):

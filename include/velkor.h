@@ -525,7 +525,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_frame(const velkor_file *file, int32_t ind
 #define VELKOR_FRAME_VALUE 1       /* value `value_index` (0 to value_count - 1) */
 #define VELKOR_FRAME_DESCRIPTION 2 /* TXXX, WXXX, COMM, USLT, APIC */
 #define VELKOR_FRAME_LANGUAGE 3    /* COMM, USLT: "eng" */
-#define VELKOR_FRAME_OWNER 4       /* UFID, PRIV, POPM */
+#define VELKOR_FRAME_OWNER 4       /* UFID, PRIV, POPM; RVA2: its identification */
 #define VELKOR_FRAME_ELEMENT_ID 5  /* CHAP, CTOC */
 #define VELKOR_FRAME_CHILD 6       /* CTOC: child `value_index` (0 to child_count - 1) */
 #define VELKOR_FRAME_TITLE 7       /* CHAP, CTOC: the embedded TIT2 */

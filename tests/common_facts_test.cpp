@@ -217,6 +217,14 @@ TEST(CommonFacts, FromEverySourceInOrder) {
     EXPECT_EQ((std::vector<int64_t>{item.kind, item.value_count, item.body_size}),
               (std::vector<int64_t>{VELKOR_APE_BINARY, 0, 4}));
     EXPECT_STREQ(item.key, "Cover Art (Front)");
+
+    // Another format behind the tag: its name, and the tags at both ends.
+    std::ofstream(path, std::ios::binary) << "ID3\x04\0\0"s + syncsafe(static_cast<uint32_t>(frames.size())) + frames +
+                                                 "fLaC" + std::string(200, '\0') + "TAG" + std::string(125, 'b');
+    const Opened flac(path);
+    EXPECT_EQ((std::vector<int32_t>{flac.status, flac.facts.stream_format, flac.facts.id3v2_version, flac.facts.id3v1,
+                                    flac.tags.year}),
+              (std::vector<int32_t>{VELKOR_ERROR_NO_AUDIO, VELKOR_FORMAT_FLAC, 4, 10, 2004}));
     std::remove(path.c_str());
 }
 

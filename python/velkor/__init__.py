@@ -140,7 +140,7 @@ class Frame:
     values: Tuple[str, ...]  # texts; a URL; a comment's text; a picture's MIME type
     description: str  # TXXX, WXXX, COMM, USLT, APIC
     language: str  # COMM, USLT
-    owner: str  # UFID, PRIV, POPM (the e-mail)
+    owner: str  # UFID, PRIV, POPM (the e-mail); RVA2 (its identification)
     rating: Optional[int]  # POPM: 0 to 255
     play_count: Optional[int]  # POPM, PCNT
     element_id: str  # CHAP, CTOC
