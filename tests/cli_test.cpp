@@ -1240,10 +1240,11 @@ TEST_F(CliTest, TagWritesId3v2ToManyFilesAndTellsEachWay) {
                            "; nothing written\n");
     for (const std::string& file : {a, b}) {
         const JsonValue v2 = json_of(file)["id3v2"];
-        EXPECT_EQ(v2["album"].text, "Blue") << file;
-        EXPECT_EQ(v2["album_artist"].text, "Nina") << file;
-        EXPECT_EQ(v2["track"].text, "3/12") << file;
-        EXPECT_EQ(v2["genre"].text, "Jazz") << file;
+        EXPECT_EQ(v2["album"].items.at(0).text, "Blue") << file;
+        EXPECT_EQ(v2["album_artist"].items.at(0).text, "Nina") << file;
+        EXPECT_EQ(v2["track"].number, 3) << file;
+        EXPECT_EQ(v2["track_total"].number, 12) << file;
+        EXPECT_EQ(v2["genre"].items.at(0).text, "Jazz") << file;
         EXPECT_EQ(v2["year"].text.substr(0, 4), "2004") << file;
     }
     EXPECT_EQ(json_of(a)["id3v1"]["album"].text, "Blue");  // the ID3v1 tag follows
@@ -1275,7 +1276,7 @@ TEST_F(CliTest, TagSetsAnyFrameRemovesTagsAndDryRunWritesNothing) {
     EXPECT_EQ(run.out, file + ": ID3v2.4 and ID3v1 rewritten (28 KiB)\n") << run.err;
     JsonValue json = json_of(file);
     EXPECT_EQ(json["id3v2"]["version"].text, "2.4");
-    EXPECT_EQ(json["id3v2"]["composer"].text, "C");
+    EXPECT_EQ(json["id3v2"]["composer"].items.at(0).text, "C");
     EXPECT_EQ(json["id3v2"]["pictures"].items.size(), 1u);
     EXPECT_FALSE(json["id3v1"].is_null());
     const std::string saved = read_file(file);
@@ -1312,7 +1313,7 @@ TEST_F(CliTest, TagRefusesToPartHardLinksUnlessAsked) {
 
     run = velkor({"tag", "-t", "x", "--break-links", file});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(json_of(file)["id3v2"]["title"].text, "x");
+    EXPECT_EQ(json_of(file)["id3v2"]["title"].items.at(0).text, "x");
     EXPECT_EQ(read_file(other), before);
 }
 
