@@ -19,6 +19,9 @@ command -v python3 >/dev/null || need+=(python3)
 /usr/bin/python3 -c 'import importlib.util as u
 assert all(map(u.find_spec, ("pip", "setuptools", "wheel", "ensurepip")))' 2>/dev/null ||
   need+=(python3-pip python3-setuptools python3-wheel python3-venv)
+# Other readers that read back what velkor writes.
+/usr/bin/python3 -c 'import mutagen' 2>/dev/null || need+=(python3-mutagen)
+command -v ffprobe >/dev/null || need+=(ffmpeg)
 command -v fpc >/dev/null || need+=(fp-compiler)
 command -v clang++ >/dev/null || need+=(clang)
 compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||

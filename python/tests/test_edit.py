@@ -125,6 +125,11 @@ class EditTest(unittest.TestCase):
                                  check=True).stdout.splitlines()
             artists = "A|B" if version == "2.4" else "A/B"
             self.assertEqual(out, [version[-1], "Zoë ☃", artists, "note"])
+            if shutil.which("ffprobe"):
+                probe = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format_tags=title,comment",
+                                        "-of", "default=noprint_wrappers=1", path],
+                                       capture_output=True, text=True, check=True).stdout.splitlines()
+                self.assertEqual(sorted(probe), ["TAG:comment=note", "TAG:title=Zoë ☃"])
 
 
 if __name__ == "__main__":
