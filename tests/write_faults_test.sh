@@ -76,4 +76,24 @@ for way in inplace replace; do
   done
   echo "rewrite $way: $calls calls, each failed in turn: $(tr '\n' ' ' <calls.txt)"
 done
+# Reading: a failed read is a failure, never other facts ("no tag", "no
+# audio", other figures).
+cp "$source_dir/samples/id3v24_utf8_cover.mp3" target.mp3
+read_json() { LD_PRELOAD=$tmp/faults.so FAULT_MATCH=target.mp3 "$velkor" --json target.mp3 2>/dev/null; }
+rm -f calls.txt
+FAULT_LOG=$tmp/calls.txt read_json >whole.json || { echo "read: the read without a fault failed"; exit 1; }
+calls=$(wc -l <calls.txt)
+for ((k = 1; k <= calls; ++k)); do
+  status=0
+  FAULT_AT=$k read_json >got.json || status=$?
+  call=$(sed -n "${k}p" calls.txt)
+  if ((status == 0)); then
+    cmp -s got.json whole.json || { echo "read, $call failed: other facts, yet exit 0"; exit 1; }
+  else
+    grep -q '"status":"\(read\|not_found\|not_permitted\)"' got.json ||
+      { echo "read, $call failed: exit $status with $(head -c 200 got.json)"; exit 1; }
+  fi
+  total=$((total + 1))
+done
+echo "read: $calls calls, each failed in turn: $(tr '\n' ' ' <calls.txt)"
 echo "$total runs"

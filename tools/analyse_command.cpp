@@ -137,10 +137,16 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
     // A file without audio has a handle when it has tags: they are shown,
     // and the file still counts as failed.
     AnalysedFile analysed;
-    const bool tags_only = status == VELKOR_ERROR_NO_AUDIO && file != nullptr;
-    if (tags_only) {
-        analysed.adopt(file, false);
+    if (file != nullptr) {
+        analysed.adopt(file, status == VELKOR_OK);
         file = nullptr;
+        // Frames are read from the file again when first asked for: a file
+        // that cannot be read then has failed, rather than shown without them.
+        const int32_t frames = analysed.read_frames();
+        if (frames != VELKOR_OK) status = frames;
+    }
+    const bool tags_only = status == VELKOR_ERROR_NO_AUDIO && analysed.is_open();
+    if (tags_only) {
         if (analysed.has_tags() && options.format != Format::kReport && options.format != Format::kRecord) {
             output.problem = velkor_status_text(status);
             if (options.format == Format::kJson) {
@@ -161,7 +167,6 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
         return;
     }
     if ((options.format == Format::kReport || options.format == Format::kRecord) && stream) {
-        velkor_close(file);
         output.problem = "--report and --record read files by their names, not streams";
         return;
     }
@@ -174,7 +179,6 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
         if (!result.ok) export_failure(path, output);
         return;
     }
-    analysed.adopt(file);
     output.ok = true;
     output.length_ms = analysed.facts().duration_ms;
     if (options.format == Format::kJson) {

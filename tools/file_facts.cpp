@@ -51,6 +51,17 @@ bool AnalysedFile::frame(int32_t index, velkor_frame_info& info) const {
     return velkor_frame(file_, index, &info) == VELKOR_OK;
 }
 
+int32_t AnalysedFile::read_frames() const {
+    velkor_frame_info info;
+    for (int32_t index = 0, count = frame_count(); index < count; ++index) {
+        info = velkor_frame_info{};
+        info.size = sizeof info;
+        const int32_t status = velkor_frame(file_, index, &info);
+        if (status != VELKOR_OK) return status;
+    }
+    return VELKOR_OK;
+}
+
 NumberOf number_of(std::string_view text) {
     NumberOf result;
     const std::size_t slash = text.find('/');

@@ -24,6 +24,11 @@ public:
     // for the handle of a file with tags but no audio.
     void adopt(velkor_file* file, bool has_audio = true);
 
+    bool is_open() const { return file_ != nullptr; }
+    // Reads every frame of the ID3v2 tag (the library reads them from the
+    // file when first asked for): VELKOR_OK, or why they cannot be had.
+    int32_t read_frames() const;
+
     const velkor_file_facts& facts() const { return facts_; }
     // The common facts of the tags as numbers.
     const velkor_tag_facts_info& tags() const { return tags_; }

@@ -402,6 +402,7 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
         // whoever asks for one frame mostly asks for the next.
         constexpr uint32_t kNeighbourBytes = 16 * 1024;
         const velkor::Id3v2Tag& tag = info.id3v2_tag;
+        std::vector<std::size_t> decoded;
         for (std::size_t j = static_cast<std::size_t>(index); j < tag.frames.size(); ++j) {
             const velkor::Id3v2FrameEntry& next = tag.frames[j];
             const velkor::Id3v2Frame frame = frame_of(tag, next);
@@ -412,8 +413,15 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
             if (frame_values[j]) continue;
             frame_values[j].reset(
                 new velkor::Id3v2FrameValues(velkor::read_id3v2_frame_values(source, frame, frame_body(source, tag, next))));
-            keep_within_budget(*frame_values[j]);
+            decoded.push_back(j);
         }
+        if (bytes.file.read_failed()) {
+            // Values read with a gap are not the frame's: none are kept.
+            for (std::size_t j : decoded) frame_values[j].reset();
+            status = VELKOR_ERROR_READ;
+            return nullptr;
+        }
+        for (std::size_t j : decoded) keep_within_budget(*frame_values[j]);
     }
     status = VELKOR_OK;
     return cached.get();
@@ -449,6 +457,13 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
         const int32_t opened = velkor::status_of(open(source), VELKOR_ERROR_READ);
         if (opened != VELKOR_OK) return opened;
         const int32_t status = analyse_into(source, source.size(), utf8_path, options, out);
+        if (source.read_failed()) {
+            // Facts read with a gap are no facts of the file: "no tag" or
+            // "no audio" may only mean that the file has none.
+            velkor_close(*out);
+            *out = nullptr;
+            return VELKOR_ERROR_READ;
+        }
         if (*out != nullptr) (*out)->identity = source.identity();
         return status;
     } catch (const std::bad_alloc&) {
