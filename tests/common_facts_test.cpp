@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "data_facts.h"
 #include "json_value.h"
 #include "tag_bytes.h"
 #include "velkor.h"
@@ -19,17 +20,8 @@ using velkor::testing::JsonReader;
 using velkor::testing::JsonValue;
 using namespace std::string_literals;
 
-std::string data_path(const std::string& name) { return VELKOR_SOURCE_DIR "/tests/data/" + name; }
-
-const JsonValue& facts() {
-    static const JsonValue all = [] {
-        std::ifstream in(data_path("facts.json"), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return JsonReader::parse(text.str()).value();
-    }();
-    return all;
-}
+using velkor::testing::data_path;
+using velkor::testing::facts;
 
 struct Opened {
     explicit Opened(const std::string& path, uint32_t options = VELKOR_OPEN_WITHOUT_AUDIO)

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "data_facts.h"
 #include "json_value.h"
 #include "velkor.h"
 
@@ -19,17 +20,8 @@ using velkor::testing::JsonReader;
 using velkor::testing::JsonValue;
 using namespace std::string_literals;
 
-std::string data_path(const std::string& name) { return VELKOR_SOURCE_DIR "/tests/data/" + name; }
-
-const JsonValue& facts() {
-    static const JsonValue all = [] {
-        std::ifstream in(data_path("facts.json"), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return JsonReader::parse(text.str()).value();
-    }();
-    return all;
-}
+using velkor::testing::data_path;
+using velkor::testing::facts;
 
 // The frames the other readers list for the file: id -> one entry a frame.
 const JsonValue& frames_of(const std::string& name) { return facts()[name]["id3v2"]["frames"]; }

@@ -122,6 +122,25 @@ int32_t reopen(velkor_edit& edit) {
     return open_edit(&edit, [&](FileSource& source) { return source.open_utf8(edit.path.c_str()); });
 }
 
+// A new edit of the file at path; `name` gives the handle its path.
+template <typename Char, typename Name>
+int32_t open_for_edit(const Char* path, uint32_t options, velkor_edit** edit, Name name) {
+    if (edit == nullptr) return VELKOR_ERROR_ARGUMENT;
+    *edit = nullptr;
+    if (path == nullptr || options != 0) return VELKOR_ERROR_ARGUMENT;
+    try {
+        auto made = std::make_unique<velkor_edit>();
+        name(*made);
+        const int32_t status = reopen(*made);
+        if (status == VELKOR_OK) *edit = made.release();
+        return status;
+    } catch (const std::bad_alloc&) {
+        return VELKOR_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VELKOR_ERROR_READ;
+    }
+}
+
 // "2004", "2004-05-01", "2004-05-01T12:30" and the like: the digits of
 // year, month, day, hour and minute as far as given.
 bool split_date(const std::string& date, std::string (&parts)[5]) {
@@ -204,39 +223,15 @@ std::string genre_text(const std::string& text) {
 extern "C" {
 
 VELKOR_API int32_t VELKOR_CALL velkor_edit_open(const char* path, uint32_t options, velkor_edit** edit) {
-    if (edit == nullptr) return VELKOR_ERROR_ARGUMENT;
-    *edit = nullptr;
-    if (path == nullptr || options != 0) return VELKOR_ERROR_ARGUMENT;
-    try {
-        auto made = std::make_unique<velkor_edit>();
-        made->path = path;
-        const int32_t status = reopen(*made);
-        if (status == VELKOR_OK) *edit = made.release();
-        return status;
-    } catch (const std::bad_alloc&) {
-        return VELKOR_ERROR_NO_MEMORY;
-    } catch (...) {
-        return VELKOR_ERROR_READ;
-    }
+    return open_for_edit(path, options, edit, [&](velkor_edit& made) { made.path = path; });
 }
 
 #if defined(_WIN32)
 VELKOR_API int32_t VELKOR_CALL velkor_edit_open_w(const wchar_t* path, uint32_t options, velkor_edit** edit) {
-    if (edit == nullptr) return VELKOR_ERROR_ARGUMENT;
-    *edit = nullptr;
-    if (path == nullptr || options != 0) return VELKOR_ERROR_ARGUMENT;
-    try {
-        auto made = std::make_unique<velkor_edit>();
-        made->path = velkor::platform::wide_to_utf8(path);
-        made->wide_path = path;
-        const int32_t status = reopen(*made);
-        if (status == VELKOR_OK) *edit = made.release();
-        return status;
-    } catch (const std::bad_alloc&) {
-        return VELKOR_ERROR_NO_MEMORY;
-    } catch (...) {
-        return VELKOR_ERROR_READ;
-    }
+    return open_for_edit(path, options, edit, [&](velkor_edit& made) {
+        made.path = velkor::platform::wide_to_utf8(path);
+        made.wide_path = path;
+    });
 }
 #endif
 
