@@ -8,6 +8,12 @@
 #   bash bench/compare.sh --quick   a tiny set in seconds, peers only when
 #                                   already installed: checks the script works
 #
+# Both runs also time edits: the composer set in place in files with room
+# in their ID3v2 tag (1,000 of them; 20 in a quick run) beside reading them
+# and beside mutagen making the same edit, with the bytes each writes per
+# file (strace), and a file without a tag (100 MiB; 8 in a quick run)
+# rewritten beside a cp of it.
+#
 # Run as root, both runs also time a cold cache: they drop the whole
 # machine's page cache (echo 3 >/proc/sys/vm/drop_caches) before each timed
 # run, which slows whatever else the machine is doing for a while. They say
@@ -31,11 +37,12 @@ esac
 
 if ((quick)); then
   count=30 peer_files=4 noheader_mib=8 passes=1 peer_passes=1 bench_min_time=0.001 covered_count=3
+  edit_count=20 untagged_mib=8 edit_passes=1
 else
   # Best of five for what takes a fraction of a second, of two for the
   # loops that start a process per file.
   count=10000 peer_files=200 noheader_mib=256 passes=5 peer_passes=2 bench_min_time=0.2
-  covered_count=100
+  covered_count=100 edit_count=1000 untagged_mib=100 edit_passes=3
 fi
 
 build=${VELKOR_BUILD_DIR:-$root/build}
@@ -297,9 +304,100 @@ out=$("$build/velkor_read_count" "$list")
 read_bytes=$(sed -n 's/.* bytes_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
 read_max=$(sed -n 's/.* max_bytes=\([0-9]*\).*/\1/p' <<<"$out")
 read_calls=$(sed -n 's/.* reads_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
-out=$("$build/velkor_read_count" "$covered_list")
+out=$("$build/velkor_read_count" --opened "$list")
+opened_read_bytes=$(sed -n 's/.* bytes_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
+opened_read_calls=$(sed -n 's/.* reads_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
+out=$("$build/velkor_read_count" --opened "$covered_list")
 covered_read_max=$(sed -n 's/.* max_bytes=\([0-9]*\).*/\1/p' <<<"$out")
 covered_read_calls=$(sed -n 's/.* reads_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
+
+# Editing ------------------------------------------------------------------
+
+note "editing: $edit_count files in place, a ${untagged_mib} MiB file rewritten"
+padded_dir=$data/padded-$edit_count
+if [[ ! -f $padded_dir/.complete || $root/bench/make_files.py -nt $padded_dir/.complete ]]; then
+  rm -rf "$padded_dir"
+  python3 "$root/bench/make_files.py" padded "$padded_dir" "$edit_count"
+  touch "$padded_dir/.complete"
+fi
+untagged=$data/untagged-${untagged_mib}m.mp3
+if [[ ! -f $untagged || $root/bench/make_files.py -nt $untagged ]]; then
+  python3 "$root/bench/make_files.py" untagged "$untagged" "$untagged_mib"
+fi
+# Edits change the files: they work on copies.
+edit_dir=$scratch/edit
+cp -r "$padded_dir" "$edit_dir"
+edit_list=$scratch/edit.txt
+find "$edit_dir" -type f -name '*.mp3' | LC_ALL=C sort >"$edit_list"
+edit_files=$(wc -l <"$edit_list")
+head -10 "$edit_list" >"$scratch/edit-traced.txt"
+
+# Each edit sets a value the files do not hold yet, so that every one writes.
+edit_round=0
+velkor_edit() {  # LIST
+  edit_round=$((edit_round + 1))
+  xargs -d '\n' "$build/velkor" tag --composer "Composer $((edit_round % 2))" <"$1"
+}
+velkor_read() { xargs -d '\n' "$build/velkor" --json <"$1"; }
+mutagen_edit() {  # LIST
+  edit_round=$((edit_round + 1))
+  "$mutagen_python" "$root/bench/mutagen_edit_loop.py" "$1" "Composer $((edit_round % 2))"
+}
+
+# The bytes a program writes to files (not to its standard streams), per
+# file of LIST; "?" without strace.
+written_per_file() {  # LIST COMMAND...
+  local list=$1
+  shift
+  if ! command -v strace >/dev/null; then echo "?"; return; fi
+  strace -f -qq -o "$scratch/strace.txt" \
+    -e trace=write,pwrite64,writev,pwritev,pwritev2,copy_file_range,sendfile "$@" >/dev/null 2>&1 || true
+  awk -v files="$(wc -l <"$list")" '
+    { line = $0; sub(/^[0-9]+ +/, "", line) }
+    line !~ /^(write|pwrite64|writev|pwritev|pwritev2|copy_file_range|sendfile)\(/ { next }
+    { fd = line; sub(/^[a-z0-9_]+\(/, "", fd); sub(/,.*/, "", fd)
+      if (fd + 0 <= 2 && line !~ /^(copy_file_range|sendfile)/) next
+      n = line; if (!sub(/.*\) += /, "", n)) next
+      total += n + 0 }
+    END { printf "%.0f", total / files }' "$scratch/strace.txt"
+}
+
+edit_velkor=$(best_seconds "$edit_passes" velkor_edit "$edit_list")
+edit_read=$(best_seconds "$edit_passes" velkor_read "$edit_list")
+written_velkor=$(written_per_file "$scratch/edit-traced.txt" \
+  xargs -d '\n' -a "$scratch/edit-traced.txt" "$build/velkor" tag --composer "Composer 2")
+edit_mutagen="" written_mutagen="?"
+if [[ -n $mutagen_python ]]; then
+  for ((pass = 0; pass < edit_passes; pass++)); do
+    seconds=$(seconds_of "$(mutagen_edit "$edit_list")")
+    if [[ -z $edit_mutagen ]] || awk -v e="$seconds" -v b="$edit_mutagen" 'BEGIN { exit !(e < b) }'; then
+      edit_mutagen=$seconds
+    fi
+  done
+  written_mutagen=$(written_per_file "$scratch/edit-traced.txt" \
+    "$mutagen_python" "$root/bench/mutagen_edit_loop.py" "$scratch/edit-traced.txt" "Composer 3")
+fi
+
+# The rewrite: a fresh copy of the untagged file before each timed edit.
+rewritten=$scratch/rewritten.mp3 copied=$scratch/copied.mp3
+rewrite_velkor="" copy_plain="" copy_synced=""
+least() { if [[ -z $1 ]] || awk -v e="$2" -v b="$1" 'BEGIN { exit !(e < b) }'; then echo "$2"; else echo "$1"; fi; }
+copy_and_sync() { cp "$1" "$2" && sync "$2"; }
+for ((pass = 0; pass < edit_passes; pass++)); do
+  rm -f "$rewritten" "$copied"
+  cp "$untagged" "$rewritten"
+  sync
+  rewrite_velkor=$(least "$rewrite_velkor" "$(best_seconds 1 "$build/velkor" tag --composer X "$rewritten")")
+  copy_plain=$(least "$copy_plain" "$(best_seconds 1 cp "$untagged" "$copied")")
+  rm -f "$copied"
+  sync
+  copy_synced=$(least "$copy_synced" "$(best_seconds 1 copy_and_sync "$untagged" "$copied")")
+done
+rm -f "$rewritten" "$copied"
+cp "$untagged" "$rewritten"
+echo "$rewritten" >"$scratch/rewritten.txt"
+written_rewrite=$(written_per_file "$scratch/rewritten.txt" "$build/velkor" tag --composer X "$rewritten")
+rm -f "$rewritten"
 
 # Report ------------------------------------------------------------------
 
@@ -328,9 +426,32 @@ echo
 echo "No frame header anywhere, ${noheader_mib} MiB: velkor --json FILE $(gbps "$noheader_cli") GB/s," \
   "VkGetSonvexStruct $(gbps "$noheader_export") GB/s"
 echo "Bytes read per typical file: ${read_bytes} on average, ${read_max} at most, ${read_calls} reads"
-echo "Bytes read per file with a 1 MiB cover: ${covered_read_max} at most, ${covered_read_calls} reads"
+echo "Bytes read per typical file by velkor_open (frames sampled without a VBR header): ${opened_read_bytes} on average, ${opened_read_calls} reads"
+echo "Bytes read per file with a 1 MiB cover by velkor_open: ${covered_read_max} at most, ${covered_read_calls} reads"
 echo "Peak RSS of velkor -r: ${rss_small} KiB over $small_files files, ${rss_all} KiB over $files files," \
   "${rss_twice} KiB over $((2 * files)) files"
+
+echo
+per_s() { awk -v n="$1" -v s="$2" 'BEGIN { printf "%.0f", (s > 0 ? n / s : 0) }'; }
+echo "Editing, $edit_files files with ID3v2 padding and no ID3v1 tag, warm cache:"
+printf '%-56s %12s %12s %14s\n' "tool" "files/s" "cost/read" "written/file"
+printf '%-56s %12s %11sx %14s\n' "velkor tag --composer X FILE... (one process)" \
+  "$(per_s "$edit_files" "$edit_velkor")" "$(awk -v e="$edit_velkor" -v r="$edit_read" 'BEGIN { printf "%.2f", e / r }')" \
+  "$written_velkor"
+printf '%-56s %12s %11sx %14s\n' "velkor --json FILE... over the same files (one process)" \
+  "$(per_s "$edit_files" "$edit_read")" "1.00" "0"
+if [[ -n $edit_mutagen ]]; then
+  printf '%-56s %12s %11sx %14s\n' "mutagen ID3 setall+save(v2_version=3) loop (in process)" \
+    "$(per_s "$edit_files" "$edit_mutagen")" \
+    "$(awk -v e="$edit_mutagen" -v r="$edit_read" 'BEGIN { printf "%.2f", e / r }')" "$written_mutagen"
+else
+  printf '%-56s %12s\n' "mutagen (python3-mutagen)" "not installed"
+fi
+echo "(cost = time per file relative to velkor reading them; velkor tag against mutagen:" \
+  "$(awk -v e="$edit_velkor" -v m="${edit_mutagen:-0}" 'BEGIN { if (m > 0) printf "%.2f", e / m; else printf "-" }')x)"
+echo "Rewriting a ${untagged_mib} MiB file without a tag (velkor tag --composer X, written $written_rewrite bytes):" \
+  "${rewrite_velkor} s; cp ${copy_plain} s ($(awk -v v="$rewrite_velkor" -v c="$copy_plain" 'BEGIN { printf "%.2f", v / c }')x)," \
+  "cp + sync ${copy_synced} s ($(awk -v v="$rewrite_velkor" -v c="$copy_synced" 'BEGIN { printf "%.2f", v / c }')x)"
 
 echo
 if ((${#cold_rows[@]})); then
@@ -376,6 +497,8 @@ fi
 printf '  %-6s no-header file at 1 GB/s or more: %s GB/s\n' \
   "$(verdict "$(gbps "$noheader_cli") >= 1")" "$(gbps "$noheader_cli")"
 printf '  %-6s a few KiB read per typical file: %s bytes\n' "$(verdict "$read_max <= 8192")" "$read_max"
+printf '  %-6s under 16 KiB read by velkor_open of a file with a 1 MiB cover: %s bytes\n' \
+  "$(verdict "$covered_read_max < 16384")" "$covered_read_max"
 if [[ $rss_small != "?" ]]; then
   printf '  %-6s flat peak RSS: %s KiB (%d files) against %s KiB (%d files)\n' \
     "$(verdict "$rss_twice <= $rss_all * 1.1")" "$rss_twice" "$((2 * files))" "$rss_all" "$files"

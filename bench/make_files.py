@@ -11,6 +11,13 @@ thousand), so that OUT/part0 and OUT are sets of 1,000 and of all files.
 covered OUT COUNT: COUNT typical files whose ID3v2 tag also holds a front
 cover of 1 MiB (an APIC frame amid the text frames), in one folder.
 
+padded OUT COUNT: COUNT typical files whose ID3v2 tag has 1 KiB of padding
+and that have no ID3v1 tag, in one folder: the files an in-place edit
+serves.
+
+untagged PATH MIB: one file of about MIB mebibytes of frames without any
+tag: an edit that adds a tag has to rewrite it whole.
+
 noheader PATH MIB: MIB mebibytes of random bytes with every 0xFF byte
 replaced, so that no frame header can start anywhere in the file.
 
@@ -74,7 +81,7 @@ def picture_frame(rng, size):
     return b"APIC" + struct.pack(">I", len(body)) + b"\0\0" + body
 
 
-def id3v2_tag(rng, title, artist, album, year, track, genre, comment, cover=0):
+def id3v2_tag(rng, title, artist, album, year, track, genre, comment, cover=0, padding=None):
     frames = [
         text_frame("TIT2", title),
         text_frame("TPE1", artist),
@@ -88,7 +95,9 @@ def id3v2_tag(rng, title, artist, album, year, track, genre, comment, cover=0):
         frames.insert(6, picture_frame(rng, cover))
     if rng.random() < 0.3:  # some taggers write UTF-16 titles
         frames[0] = text_frame("TIT2", b"\xff\xfe" + title.decode().encode("utf-16-le") + b"\0\0", 1)
-    body = b"".join(frames) + bytes(rng.choice([0, 0, 64, 256, 512, 1024]))
+    if padding is None:
+        padding = rng.choice([0, 0, 64, 256, 512, 1024])
+    body = b"".join(frames) + bytes(padding)
     return b"ID3\x03\x00\x00" + syncsafe(len(body)) + body
 
 
@@ -98,7 +107,7 @@ def id3v1_tag(title, artist, album, year, comment, track, genre):
             + comment[:28].ljust(28, b"\0") + bytes([0, track, genre]))
 
 
-def typical_file(rng, number, cover=0):
+def typical_file(rng, number, cover=0, padding=None, id3v1=True):
     artist = f"Artist {number // 100:03d}".encode()
     album = f"Album {number // 10:04d}".encode()
     title = f"Track {number % 10 + 1:02d} of a typical length".encode()
@@ -117,9 +126,9 @@ def typical_file(rng, number, cover=0):
         frames = frame_stream([rng.choice([128, 128, 192, 256, 320])] * count)
 
     return (id3v2_tag(rng, title, artist, album, year, f"{track}/10".encode(),
-                      f"({genre})".encode(), comment, cover)
+                      f"({genre})".encode(), comment, cover, padding)
             + b"".join(frames)
-            + id3v1_tag(title, artist, album, year, comment, track, genre))
+            + (id3v1_tag(title, artist, album, year, comment, track, genre) if id3v1 else b""))
 
 
 def make_typical(out, count):
@@ -139,6 +148,21 @@ def make_covered(out, count):
             f.write(typical_file(rng, number, cover=1 << 20))
 
 
+def make_padded(out, count):
+    rng = random.Random(20241208)
+    os.makedirs(out, exist_ok=True)
+    for number in range(count):
+        with open(os.path.join(out, f"padded{number:04d}.mp3"), "wb") as f:
+            f.write(typical_file(rng, number, padding=1024, id3v1=False))
+
+
+def make_untagged(path, mib):
+    one = b"".join(frame_stream([128] * 1000))
+    with open(path, "wb") as f:
+        for _ in range(max(1, (mib << 20) // len(one))):
+            f.write(one)
+
+
 def make_noheader(path, mib):
     rng = random.Random(256)
     no_sync = bytes(range(255)) + b"\xfe"  # 0xFF becomes 0xFE
@@ -152,6 +176,10 @@ def main(argv):
         make_typical(argv[2], int(argv[3]))
     elif len(argv) == 4 and argv[1] == "covered":
         make_covered(argv[2], int(argv[3]))
+    elif len(argv) == 4 and argv[1] == "padded":
+        make_padded(argv[2], int(argv[3]))
+    elif len(argv) == 4 and argv[1] == "untagged":
+        make_untagged(argv[2], int(argv[3]))
     elif len(argv) == 4 and argv[1] == "noheader":
         make_noheader(argv[2], int(argv[3]))
     else:

@@ -1,10 +1,13 @@
 // How much the analysis reads: loads each listed file once and prints the
-// bytes and reads per file, from the loader's own count.
+// bytes and reads per file, from the loader's own count. With --opened the
+// files are analysed as velkor_open analyses them (the tags whole, frames
+// sampled when no VBR header gives the stream's figures).
 //
-// usage: velkor_read_count FILE_LIST
+// usage: velkor_read_count [--opened] FILE_LIST
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -12,18 +15,24 @@
 #include "stream/mp3_file_info.h"
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILE_LIST\n", argv[0]);
+    const bool opened = argc > 2 && std::strcmp(argv[1], "--opened") == 0;
+    if (argc < 2 + opened) {
+        std::fprintf(stderr, "usage: %s [--opened] FILE_LIST\n", argv[0]);
         return 2;
     }
-    std::ifstream list(argv[1]);
+    velkor::LoadOptions options;
+    options.full = opened;
+    options.sample_frames = opened;
+    std::ifstream list(argv[1 + opened]);
     uint64_t files = 0, failed = 0, bytes = 0, reads = 0, max_bytes = 0;
     for (std::string path; std::getline(list, path);) {
         if (path.empty()) continue;
         velkor::platform::ReadCounter& counter = velkor::platform::FileSource::thread_counter();
         counter = {};
         velkor::Mp3FileInfo info;
-        failed += info.load(path.c_str()) != velkor::kStatusOk;
+        velkor::platform::FileSource file;
+        failed += file.open(path.c_str()) != velkor::platform::FileProblem::kNone ||
+                  info.analyse(file, file.size(), path.c_str(), options) != velkor::kStatusOk;
         ++files;
         bytes += counter.bytes;
         reads += counter.reads;

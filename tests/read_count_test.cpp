@@ -75,14 +75,21 @@ void expect_same_results(const Mp3FileInfo& info, const Expected& e) {
 }
 
 // A file as an encoder and a tagger leave it: an ID3v2.3 tag with the usual
-// texts and `padding` zero bytes, the frame stream right behind it (the
-// first frame holding a Xing header when `vbr`), an ID3v1.1 tag at the end.
-Bytes typical_file(std::size_t padding, bool vbr, std::size_t stream_size) {
+// texts, a front cover of `cover` bytes when asked, a comment and `padding`
+// zero bytes, the frame stream right behind it (the first frame holding a
+// Xing header when `vbr`), an ID3v1.1 tag at the end.
+Bytes typical_file(std::size_t padding, bool vbr, std::size_t stream_size, std::size_t cover = 0) {
     Bytes body;
     for (const auto& [id, text] : {std::pair<std::string, std::string>{"TIT2", "A Title"},
                                    {"TPE1", "An Artist"}, {"TALB", "An Album"}, {"TYER", "1999"},
                                    {"TRCK", "4/12"}, {"TCON", "(8)"}}) {
         put(body, body.size(), velkor::testing::id3v2_text_frame(id, text));
+    }
+    if (cover > 0) {
+        const std::string head = std::string("\0image/jpeg\0\x03\0", 14);
+        const Bytes picture = velkor::testing::id3v2_text_frame("APIC", head.substr(1) + std::string(cover, 'p'));
+        put(body, body.size(), picture);
+        put(body, body.size(), velkor::testing::id3v2_text_frame("COMM", std::string("eng\0A comment", 13)));
     }
     body.resize(body.size() + padding, 0);
     Bytes file = velkor::testing::id3v2_header(static_cast<uint32_t>(body.size()));
@@ -122,17 +129,57 @@ TEST(ReadCount, TypicalFilesReadTheirStartAndTheirEndOnly) {
     }
 }
 
+// Opened as velkor_open opens it: the tags whole, and frames sampled at the
+// middle and the end when no VBR header gives the stream's figures.
+ReadCounter counted_open(Mp3FileInfo& info, const std::string& path) {
+    FileSource file;
+    EXPECT_EQ(file.open(path.c_str()), velkor::platform::FileProblem::kNone);
+    velkor::LoadOptions options;
+    options.full = true;
+    options.sample_frames = true;
+    FileSource::thread_counter() = {};
+    EXPECT_EQ(info.analyse(file, file.size(), path.c_str(), options), 0);
+    return FileSource::thread_counter();
+}
+
 TEST(ReadCount, LargeTagIsWalkedNotReadWhole) {
     TempDir dir;
-    const Bytes file = typical_file(40000, false, 200000);
-    Mp3FileInfo info;
-    const ReadCounter read = counted_load(info, dir.write("large-tag.mp3", file));
-    expect_same_results(info, analyse_in_memory(file));
-    const std::size_t tag_end = static_cast<std::size_t>(info.header_pos - 1);
-    EXPECT_GT(tag_end, 40000u);
-    // The frames at the start, the padding's first bytes, the frame behind
-    // the tag and the ID3v1 block.
-    EXPECT_LE(read.bytes, 3 * 4096u + 256u);
+    // Padding or a picture of 1 MiB between the texts and the audio; the
+    // bound: the frames at the start, the bytes behind the padding's start
+    // or the picture, the sample windows and the file's end.
+    struct Case {
+        std::size_t padding, cover;
+        bool vbr, opened;
+        std::size_t most;
+    } cases[] = {{40000, 0, false, false, 3 * 4096u + 256u},
+                 {1024, 1u << 20, false, true, 16384 - 1},
+                 {1024, 1u << 20, true, true, 16384 - 1},
+                 {0, 1u << 20, false, true, 16384 - 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("padding " + std::to_string(c.padding) + ", cover " + std::to_string(c.cover) +
+                     (c.vbr ? ", Xing" : ", CBR"));
+        const Bytes file = typical_file(c.padding, c.vbr, 500000, c.cover);
+        const std::string path = dir.write("large-tag.mp3", file);
+        Mp3FileInfo info;
+        const ReadCounter read = c.opened ? counted_open(info, path) : counted_load(info, path);
+        const Expected e = analyse_in_memory(file);
+        if (c.opened) {
+            EXPECT_EQ(info.header.word, e.header.word);
+            EXPECT_EQ(info.header_pos, e.header_pos);
+            EXPECT_EQ(info.is_vbr, e.is_vbr);
+            EXPECT_EQ(info.has_id3v1, e.has_id3v1);
+            EXPECT_EQ(info.id3v2_tag.pictures.size(), 1u);
+            // A CBR stream sampled at all three places: no variation seen.
+            if (!c.vbr) {
+                EXPECT_GT(info.sampled.frames, 12);
+            }
+            EXPECT_FALSE(info.sampled.varies);
+        } else {
+            expect_same_results(info, e);
+        }
+        EXPECT_GT(info.header_pos - 1, static_cast<int64_t>(c.padding + c.cover));
+        EXPECT_LE(read.bytes, c.most);
+    }
 }
 
 TEST(ReadCount, FileWithoutHeaderIsReadInLargeBlocks) {

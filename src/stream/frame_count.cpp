@@ -53,11 +53,13 @@ void FrameSample::add(ByteSpan window, int64_t window_offset, int64_t from, bool
     }
     while (next >= window_offset && next + 4 <= end) {
         const FrameHeader header = header_at(next);
-        if (!header.is_valid() || !header.same_stream(first) || next + header.frame_length() > end) break;
+        if (!header.is_valid() || !header.same_stream(first)) break;
+        const int32_t length = header.frame_length();
+        if (next + length > end) break;
         varies = varies || header.bitrate_index() != first.bitrate_index();
         ++frames;
-        bytes += header.frame_length();
-        next += header.frame_length();
+        bytes += length;
+        next += length;
     }
 }
 

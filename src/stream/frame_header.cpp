@@ -57,28 +57,6 @@ std::size_t append(char* out, std::size_t size, std::size_t used, const char* te
 
 }  // namespace
 
-void FrameHeader::set_bytes(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) {
-    word = (uint32_t{b0} << 24) | (uint32_t{b1} << 16) | (uint32_t{b2} << 8) | uint32_t{b3};
-}
-
-int32_t FrameHeader::sync_bits() const { return static_cast<int32_t>((word >> 21) & 0x7FF); }
-int32_t FrameHeader::version_bits() const { return static_cast<int32_t>((word >> 19) & 3); }
-int32_t FrameHeader::layer_bits() const { return static_cast<int32_t>((word >> 17) & 3); }
-int32_t FrameHeader::bitrate_index() const { return static_cast<int32_t>((word >> 12) & 15); }
-int32_t FrameHeader::sampling_index() const { return static_cast<int32_t>((word >> 10) & 3); }
-int32_t FrameHeader::mode_bits() const { return static_cast<int32_t>((word >> 6) & 3); }
-int32_t FrameHeader::emphasis_bits() const { return static_cast<int32_t>(word & 3); }
-
-int32_t FrameHeader::is_valid() const {
-    // Free format (bitrate index 0) is refused: without a table bitrate no
-    // figure can be derived from the header.
-    return sync_bits() == 0x7FF && version_bits() != kVersionReserved && layer_bits() != 0 &&
-                   bitrate_index() != 0 && bitrate_index() != 15 && sampling_index() != 3 &&
-                   emphasis_bits() != 2
-               ? 1
-               : 0;
-}
-
 float FrameHeader::version_number() const { return kVersionNumber[version_bits()]; }
 
 int32_t FrameHeader::layer_number() const { return 4 - layer_bits(); }

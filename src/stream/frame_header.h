@@ -15,20 +15,32 @@ public:
     uint32_t word = 0;  // the four bytes in file order, first most significant
 
     // Sets word from the bytes b0..b3 in file order.
-    void set_bytes(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3);
+    void set_bytes(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b3) {
+        word = (uint32_t{b0} << 24) | (uint32_t{b1} << 16) | (uint32_t{b2} << 8) | uint32_t{b3};
+    }
     // Sets word from the first 4 bytes at p.
     void set_bytes(const uint8_t* p) { set_bytes(p[0], p[1], p[2], p[3]); }
 
-    int32_t sync_bits() const;       // bits 31-21
-    int32_t version_bits() const;    // bits 20-19: 0 MPEG-2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1
-    int32_t layer_bits() const;      // bits 18-17: 0 reserved, 1 III, 2 II, 3 I
-    int32_t bitrate_index() const;   // bits 15-12
-    int32_t sampling_index() const;  // bits 11-10
-    int32_t mode_bits() const;       // bits 7-6
-    int32_t emphasis_bits() const;   // bits 1-0
+    // The fields, defined here as the scans test every candidate with them.
+    // version_bits: 0 MPEG-2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1; layer_bits:
+    // 0 reserved, 1 III, 2 II, 3 I.
+    int32_t sync_bits() const { return static_cast<int32_t>((word >> 21) & 0x7FF); }     // bits 31-21
+    int32_t version_bits() const { return static_cast<int32_t>((word >> 19) & 3); }      // bits 20-19
+    int32_t layer_bits() const { return static_cast<int32_t>((word >> 17) & 3); }        // bits 18-17
+    int32_t bitrate_index() const { return static_cast<int32_t>((word >> 12) & 15); }    // bits 15-12
+    int32_t sampling_index() const { return static_cast<int32_t>((word >> 10) & 3); }    // bits 11-10
+    int32_t mode_bits() const { return static_cast<int32_t>((word >> 6) & 3); }          // bits 7-6
+    int32_t emphasis_bits() const { return static_cast<int32_t>(word & 3); }             // bits 1-0
 
-    // 1 when the header passes the validity test, else 0.
-    int32_t is_valid() const;
+    // 1 when the header passes the validity test, else 0. Free format
+    // (bitrate index 0) is refused: without a table bitrate no figure can be
+    // derived from the header.
+    int32_t is_valid() const {
+        return sync_bits() == 0x7FF && version_bits() != 1 && layer_bits() != 0 && bitrate_index() != 0 &&
+                       bitrate_index() != 15 && sampling_index() != 3 && emphasis_bits() != 2
+                   ? 1
+                   : 0;
+    }
 
     float version_number() const;  // 1, 2, 2.5, or 0 for the reserved version
     int32_t layer_number() const;  // 1, 2 or 3 (4 for the reserved layer)

@@ -32,6 +32,12 @@ constexpr std::size_t kScanBlock = 64 * 1024;
 constexpr int64_t kId3v1Size = static_cast<int64_t>(TagRecord::kId3v1Size);
 // The read at the end: an ID3v1 tag, an APE footer and a Lyrics3 end marker.
 constexpr int64_t kTailRead = 256;
+// A window sampled for frames without a VBR header: room to find and
+// confirm a frame of 320 kbit/s at 44.1 kHz wherever the window begins
+// (three frames and a header, 3,139 bytes) and to count those behind it.
+// Three of them and the two reads at the start stay under 16 KiB even when
+// a large picture puts the second read at the tag's end.
+constexpr std::size_t kSampleRead = 3840;
 
 // Bytes read from the file. Up to 4 KiB live in place, which is all a
 // typical file needs, so its analysis allocates nothing; and no byte is
@@ -77,14 +83,10 @@ public:
 
     // The bytes at [offset, offset + n) from memory, or else read into the
     // window (at least a small read's worth).
-    ByteSpan bytes(int64_t offset, std::size_t n) override {
-        if (offset < 0) return ByteSpan();
-        n = clamp(offset, n);
-        if (covers(head_, 0, offset, n)) return span(head_, 0, offset, n);
-        if (covers(tail_, tail_offset_, offset, n)) return span(tail_, tail_offset_, offset, n);
-        if (!covers(window_, window_offset_, offset, n)) fill_window(offset, std::max(n, kSmallRead));
-        return span(window_, window_offset_, offset, n);
-    }
+    ByteSpan bytes(int64_t offset, std::size_t n) override { return held_or_read(offset, n, kSmallRead); }
+
+    // The same, but a read takes these bytes only: a sample window.
+    ByteSpan exact_bytes(int64_t offset, std::size_t n) { return held_or_read(offset, n, 0); }
 
     // The file's last n bytes, read (unless memory holds them) into a buffer
     // of their own: the window keeps what it holds (the end of a large tag
@@ -131,6 +133,15 @@ public:
     }
 
 private:
+    ByteSpan held_or_read(int64_t offset, std::size_t n, std::size_t least_read) {
+        if (offset < 0) return ByteSpan();
+        n = clamp(offset, n);
+        if (covers(head_, 0, offset, n)) return span(head_, 0, offset, n);
+        if (covers(tail_, tail_offset_, offset, n)) return span(tail_, tail_offset_, offset, n);
+        if (!covers(window_, window_offset_, offset, n)) fill_window(offset, std::max(n, least_read));
+        return span(window_, window_offset_, offset, n);
+    }
+
     // n, less what lies past the end of the file.
     std::size_t clamp(int64_t offset, std::size_t n) const {
         return static_cast<std::size_t>(std::max<int64_t>(0, std::min<int64_t>(n, size_ - offset)));
@@ -197,8 +208,9 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
 
     // One read of the file's end holds the ID3v1 tag and what is needed to
     // find the APE and Lyrics3 tags in front of it; the audio ends where
-    // the first of them begins.
-    bytes.read_tail(static_cast<std::size_t>(kTailRead));
+    // the first of them begins. When frames may be sampled it holds the
+    // window at the audio's end as well, which saves a read.
+    bytes.read_tail(static_cast<std::size_t>(kTailRead) + (options.sample_frames ? kSampleRead : 0));
     uint8_t block[TagRecord::kId3v1Size];
     std::size_t got = 0;
     if (size >= kId3v1Size) got = bytes.read(size - kId3v1Size, block, sizeof block);
@@ -268,17 +280,18 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
     is_vbr = vbr.marks_vbr() ? 1 : 0;
 
     // No header tells whether the bitrate varies: a few frames at the start,
-    // the middle and the end of the audio do, at two small reads.
+    // the middle and the end of the audio do, at one small read (the end's
+    // window is usually held with the tail).
     sampled = FrameSample();
     if (vbr.kind() == VbrHeader::Kind::kNone && options.sample_frames && !options.count_frames) {
         const ByteSpan held = bytes.held_from(found, complete);
         sampled.add(held, found, found, true, header, audio_end);
         int64_t covered = found + static_cast<int64_t>(held.size);
         const int64_t middle = found + (audio_end - found) / 2;
-        const int64_t near_end = audio_end - static_cast<int64_t>(kSmallRead);
+        const int64_t near_end = audio_end - static_cast<int64_t>(kSampleRead);
         for (const int64_t at : {middle, near_end}) {
             if (at < covered) continue;
-            const ByteSpan window = bytes.bytes(at, kSmallRead);
+            const ByteSpan window = bytes.exact_bytes(at, kSampleRead);
             sampled.add(window, at, at, false, header, audio_end);
             covered = at + static_cast<int64_t>(window.size);
         }

@@ -46,6 +46,7 @@ public:
 
     template <typename Visit>
     void each(const char* id, Visit visit) const {
+        if (frames_.empty()) return;  // the usual tag: no frame decoded, no id to number
         const uint32_t wanted = id_number(id);
         for (const Frame& frame : frames_) {
             if (frame.id == wanted && !visit(*frame.values)) return;
@@ -85,7 +86,7 @@ private:
 
 // The first value of the APEv2 item with the key (case ignored); "".
 std::string ape_text(const Apev2Tag* tag, std::string_view key) {
-    if (tag == nullptr) return {};
+    if (tag == nullptr || tag->items.empty()) return {};
     const Apev2Item* item = tag->find(key);
     if (item == nullptr || item->kind != Apev2Item::Kind::kText || item->values.empty()) return {};
     return item->values.front();
