@@ -832,6 +832,13 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_id3v1(velkor_edit *edit, int32_t 
 #define VELKOR_SAVE_BREAK_LINKS 0x2u /* a file with other hard links is replaced: this name
                                         gets the new file, the other names keep the old one */
 #define VELKOR_SAVE_DRY_RUN 0x4u     /* only report how the file would be written */
+/* A change in place is written but not synced to storage before the call
+ * returns, for a caller that saves many files and syncs them once at the
+ * end (fsync, syncfs). Until then a system crash can lose the change, or,
+ * as any write in place can, part of it. A replacement is synced before its
+ * rename regardless, so the name never holds a file whose bytes are not
+ * on the disk. */
+#define VELKOR_SAVE_NO_SYNC 0x8u
 
 /* How velkor_edit_save wrote the file. */
 #define VELKOR_SAVED_NOTHING 0  /* nothing to change */

@@ -15,6 +15,7 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "file_facts.h"
+#include "pending_sync.h"
 #include "signals.h"
 #include "standard_output.h"
 #include "terminal.h"
@@ -324,8 +325,8 @@ struct EditCloser {
 // One file's edit: every change asked for, then one save.
 class EditRun {
 public:
-    EditRun(const TagOptions& options, const std::string& path, const Cover* cover)
-        : options_(options), path_(path), cover_(cover) {}
+    EditRun(const TagOptions& options, const std::string& path, const Cover* cover, PendingSync& pending)
+        : options_(options), path_(path), cover_(cover), pending_(pending) {}
 
     bool run() {
         velkor_edit* opened = nullptr;
@@ -340,7 +341,8 @@ public:
 
         uint32_t how = (options_.id3v2_version == 4 ? VELKOR_SAVE_ID3V24 : 0u) |
                        (options_.break_links ? VELKOR_SAVE_BREAK_LINKS : 0u) |
-                       (options_.dry_run ? VELKOR_SAVE_DRY_RUN : 0u);
+                       (options_.dry_run ? VELKOR_SAVE_DRY_RUN : VELKOR_SAVE_NO_SYNC);
+        if (!options_.dry_run) pending_.watch(path_);
         velkor_save_report report{};
         report.size = sizeof report;
         const int32_t saved = velkor_edit_save(edit_.get(), how, &report);
@@ -510,6 +512,7 @@ private:
     const TagOptions& options_;
     const std::string& path_;
     const Cover* cover_;
+    PendingSync& pending_;
     std::unique_ptr<velkor_edit, EditCloser> edit_;
     AnalysedFile before_;         // with --dry-run: the texts as they are
     std::vector<int32_t> changed_;  // the fields set
@@ -529,16 +532,25 @@ int run_tag_command(const std::vector<std::string>& args) {
     if (options.cover && !load_cover(*options.cover, cover)) return kExitFailed;
     // Ctrl-C lets the file being written finish, then stops.
     catch_interrupt();
+    // Files changed in place are synced together when the command ends,
+    // however it ends; a sync that fails fails the command.
+    PendingSync pending;
+    const auto synced = [&](int status) -> int {
+        std::string problem;
+        if (pending.flush(problem)) return status;
+        std::fprintf(stderr, "velkor: the files saved could not all be written to the disk: %s\n", problem.c_str());
+        return kExitFailed;
+    };
     int status = kExitOk;
     for (const std::string& path : options.files) {
-        if (interrupted()) return kExitInterrupted;
+        if (interrupted()) return synced(kExitInterrupted);
         const bool done = options.id3v1 == Id3v1Mode::kOnly
                               ? TagWriter(options, path).run() == kExitOk
-                              : EditRun(options, path, options.cover ? &cover : nullptr).run();
+                              : EditRun(options, path, options.cover ? &cover : nullptr, pending).run();
         if (!done) status = kExitFailed;
-        if (stdout_failed()) return kExitFailed;
+        if (stdout_failed()) return synced(kExitFailed);
     }
-    return status;
+    return synced(status);
 }
 
 }  // namespace velkor::cli

@@ -399,7 +399,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_id3v1(velkor_edit* edit, int32_t 
 }
 
 VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit* edit, uint32_t options, velkor_save_report* report) {
-    constexpr uint32_t kKnown = VELKOR_SAVE_ID3V24 | VELKOR_SAVE_BREAK_LINKS | VELKOR_SAVE_DRY_RUN;
+    constexpr uint32_t kKnown =
+        VELKOR_SAVE_ID3V24 | VELKOR_SAVE_BREAK_LINKS | VELKOR_SAVE_DRY_RUN | VELKOR_SAVE_NO_SYNC;
     if (edit == nullptr || (options & ~kKnown) != 0 || (report != nullptr && report->size < sizeof(uint32_t))) {
         return VELKOR_ERROR_ARGUMENT;
     }
@@ -428,6 +429,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit* edit, uint32_t opti
             velkor::platform::RewriteOptions how;
             how.break_links = (options & VELKOR_SAVE_BREAK_LINKS) != 0;
             how.dry_run = (options & VELKOR_SAVE_DRY_RUN) != 0;
+            how.sync_in_place = (options & VELKOR_SAVE_NO_SYNC) == 0;
             const velkor::platform::RewriteOutcome outcome =
                 velkor::platform::rewrite_file(edit->path, edit->identity, plan.rewrite, how);
             using velkor::platform::RewriteStatus;

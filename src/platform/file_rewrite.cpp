@@ -101,27 +101,27 @@ bool make_plan(UpdateFile& file, int64_t size, const FileRewrite& rewrite, bool 
 }
 
 // The one write or cut of a change in place, undone when it fails.
-bool change_in_place(UpdateFile& file, int64_t size, const FileRewrite& rewrite, const Plan& plan) {
+bool change_in_place(UpdateFile& file, int64_t size, const FileRewrite& rewrite, const Plan& plan, bool sync) {
     const auto& tail = rewrite.tail;
     switch (plan.step) {
         case Plan::Step::kHead:
-            if (file.write_at(0, rewrite.head.data(), rewrite.head.size())) return true;
+            if (file.write_at(0, rewrite.head.data(), rewrite.head.size(), sync)) return true;
             file.write_at(0, plan.old_head.data(), plan.old_head.size());
             return false;
         case Plan::Step::kTail:
-            if (file.write_at(rewrite.keep_to, tail.data(), tail.size())) return true;
+            if (file.write_at(rewrite.keep_to, tail.data(), tail.size(), sync)) return true;
             file.write_at(rewrite.keep_to, plan.old_tail.data(), plan.old_tail.size());
             return false;
         case Plan::Step::kAppend: {
             const std::size_t old_tail = static_cast<std::size_t>(size - rewrite.keep_to);
             if (!file.prepare(size, size + plan.bytes)) return false;
-            if (file.write_at(size, tail.data() + old_tail, tail.size() - old_tail)) return true;
+            if (file.write_at(size, tail.data() + old_tail, tail.size() - old_tail, sync)) return true;
             if (file.resize(size)) file.sync();
             return false;
         }
         case Plan::Step::kCut: {
             const int64_t end = rewrite.keep_to + static_cast<int64_t>(tail.size());
-            if (file.resize(end) && file.sync()) return true;
+            if (file.resize(end) && (!sync || file.sync())) return true;
             file.write_at(end, plan.old_tail.data() + tail.size(), plan.old_tail.size() - tail.size());
             return false;
         }
@@ -321,12 +321,12 @@ RewriteOutcome rewrite_file(const std::string& utf8_path, const FileIdentity& ex
         return outcome;
     }
     if (plan.way == RewriteWay::kInPlace) {
-        if (!change_in_place(file, size, rewrite, plan)) {
+        if (!change_in_place(file, size, rewrite, plan, options.sync_in_place)) {
             outcome.problem = file.problem() == FileProblem::kNone ? FileProblem::kOther : file.problem();
             return outcome;
         }
-        // The change is written and synced: a failure the close reports now
-        // cannot concern it.
+        // The change is written (and synced unless the caller syncs): a
+        // failure the close reports now cannot concern it.
         file.close();
         outcome.status = RewriteStatus::kDone;
         outcome.bytes_written = plan.bytes;

@@ -58,6 +58,11 @@ struct RewriteOptions {
     bool break_links = false;
     // Only say how the file would be written; change nothing.
     bool dry_run = false;
+    // A change in place is handed to the storage before the call returns;
+    // false leaves that to the caller, who syncs many files at once. A
+    // replacement is synced regardless: its rename must never come before
+    // its bytes.
+    bool sync_in_place = true;
 };
 
 enum class RewriteStatus : uint8_t {
