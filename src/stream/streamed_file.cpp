@@ -51,9 +51,14 @@ void StreamedFile::add(ByteSpan block) {
 
     // The walk: the bytes from where it goes on.
     if (count_done_) return;
-    const int64_t need = count_ ? count_->next() : scan_ ? scan_->next() : 0;
-    const std::size_t skip = static_cast<std::size_t>(std::clamp<int64_t>(need - block_offset, 0, block.size));
-    if (pending_.empty()) pending_offset_ = block_offset + static_cast<int64_t>(skip);
+    // Pending bytes run up to the block; without them the walk may wait
+    // for bytes further on (a long frame's end).
+    std::size_t skip = 0;
+    if (pending_.empty()) {
+        const int64_t need = count_ ? count_->next() : scan_ ? scan_->next() : 0;
+        skip = static_cast<std::size_t>(std::clamp<int64_t>(need - block_offset, 0, block.size));
+        pending_offset_ = block_offset + static_cast<int64_t>(skip);
+    }
     append(pending_, block.from(skip));
     if (scan_) walk(false);
 }
