@@ -244,9 +244,9 @@ VELKOR_API int32_t VELKOR_CALL velkor_open_memory(const void *bytes, size_t size
  * not found, and a first frame more than 64 KiB behind the ID3v2 tag gives
  * VELKOR_ERROR_NO_AUDIO.
  */
-VELKOR_API int32_t VELKOR_CALL velkor_open_stream(int32_t(VELKOR_CALL *read)(void *context, void *buffer,
-                                                                              int32_t size),
-                                                  void *context, uint32_t options, velkor_file **file);
+typedef int32_t (VELKOR_CALL *velkor_read_function)(void *context, void *buffer, int32_t size);
+VELKOR_API int32_t VELKOR_CALL velkor_open_stream(velkor_read_function read, void *context, uint32_t options,
+                                                  velkor_file **file);
 /* Releases the handle and every text it gave out (velkor_text,
  * velkor_picture_text). NULL is ignored. */
 VELKOR_API void VELKOR_CALL velkor_close(velkor_file *file);

@@ -547,8 +547,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_open_memory(const void* bytes, size_t size
     return keep_tag(source, static_cast<int64_t>(size), status, file);
 }
 
-VELKOR_API int32_t VELKOR_CALL velkor_open_stream(int32_t(VELKOR_CALL* read)(void* context, void* buffer, int32_t size),
-                                                  void* context, uint32_t options, velkor_file** file) {
+VELKOR_API int32_t VELKOR_CALL velkor_open_stream(velkor_read_function read, void* context, uint32_t options,
+                                                  velkor_file** file) {
     if (file == nullptr) return VELKOR_ERROR_ARGUMENT;
     *file = nullptr;
     if (read == nullptr || (options & ~kOpenOptions) != 0) return VELKOR_ERROR_ARGUMENT;
