@@ -1,5 +1,6 @@
 // The checks of the fuzz targets that drive velkor's own interface: a handle
-// opened from memory with its facts, texts and pictures; the frame counter;
+// opened from memory with its facts, texts and pictures, and the same bytes
+// opened as a stream; the frame counter;
 // the encoder's header in a whole first frame; the ID3v1 write on a
 // temporary file read back; and the scan over a small folder tree the input
 // lays out. Shared by fuzz_target.cpp and tests/fuzz_regression_test.cpp.
@@ -24,6 +25,7 @@
 #include "interface/memory_file.h"
 #include "stream/frame_count.h"
 #include "stream/mp3_file_info.h"
+#include "stream/streamed_file.h"
 #include "stream/vbr_header.h"
 #include "tags/tag_record.h"
 #include "velkor.h"
@@ -296,6 +298,76 @@ inline Failure check_handle(ByteSpan bytes, uint32_t options, int32_t expected_s
     return check_pictures(file.get(), facts, bytes);
 }
 
+// Hands the input out in small blocks of uneven sizes.
+struct UnevenFeed {
+    ByteSpan bytes;
+    std::size_t at = 0;
+    std::size_t turn = 0;
+    std::size_t next_size() { return ++turn * 7 % 13 + 1; }
+};
+
+inline int32_t VELKOR_CALL feed_unevenly(void* context, void* buffer, int32_t size) {
+    auto& feed = *static_cast<UnevenFeed*>(context);
+    const std::size_t n = std::min({feed.next_size(), static_cast<std::size_t>(size), feed.bytes.size - feed.at});
+    if (n > 0) std::memcpy(buffer, feed.bytes.data + feed.at, n);
+    feed.at += n;
+    return static_cast<int32_t>(n);
+}
+
+// The input as a stream: velkor_open_stream gives what velkor_open_memory
+// gives with every frame counted (facts, texts, frames, pictures), and the
+// count made as the blocks pass, where it fits the analysis, is the count
+// of the file's own walk.
+inline Failure check_stream_open(ByteSpan bytes) {
+    constexpr uint32_t kOptions = VELKOR_OPEN_WITHOUT_AUDIO;
+    velkor_file* raw = nullptr;
+    const int32_t expected = velkor_open_memory(bytes.data, bytes.size, kOptions | VELKOR_OPEN_COUNT_FRAMES, &raw);
+    const FileHandle memory(raw);
+    UnevenFeed feed{bytes};
+    const int32_t status = velkor_open_stream(feed_unevenly, &feed, kOptions, &raw);
+    const FileHandle stream(raw);
+    VELKOR_FUZZ_CHECK(status == expected && (memory == nullptr) == (stream == nullptr));
+    VELKOR_FUZZ_CHECK(feed.at == bytes.size);
+    if (memory) {
+        velkor_file_facts a = {}, b = {};
+        a.size = b.size = sizeof a;
+        velkor_facts(memory.get(), &a);
+        velkor_facts(stream.get(), &b);
+        VELKOR_FUZZ_CHECK(std::memcmp(&a, &b, sizeof a) == 0);
+        for (const int32_t field : kTextFields) {
+            VELKOR_FUZZ_CHECK(std::strcmp(velkor_text(memory.get(), field), velkor_text(stream.get(), field)) == 0);
+        }
+        VELKOR_FUZZ_CHECK(velkor_frame_count(memory.get()) == velkor_frame_count(stream.get()));
+        for (int32_t i = 0; i < a.picture_count && i < 4; ++i) {
+            velkor_picture_info picture = {};
+            picture.size = sizeof picture;
+            if (velkor_picture(memory.get(), i, &picture) != VELKOR_OK || picture.bytes > (1 << 20)) continue;
+            std::vector<uint8_t> x(static_cast<std::size_t>(picture.bytes)), y(x.size());
+            const int32_t size = static_cast<int32_t>(x.size());
+            VELKOR_FUZZ_CHECK(velkor_read_picture(memory.get(), i, x.data(), size) ==
+                                  velkor_read_picture(stream.get(), i, y.data(), size) &&
+                              x == y);
+        }
+    }
+
+    StreamedFile streamed;
+    for (std::size_t at = 0, n = 1; at < bytes.size; at += n, n = n * 5 % 17 + 1) {
+        streamed.add(bytes.from(at).first(n));
+    }
+    streamed.finish();
+    LoadOptions options;
+    options.full = true;
+    Mp3FileInfo info;
+    if (info.analyse(streamed, streamed.size(), "", options) != kStatusOk || !streamed.give_count(info)) return nullptr;
+    SpanSource whole(bytes);
+    options.count_frames = true;
+    Mp3FileInfo walked;
+    VELKOR_FUZZ_CHECK(walked.analyse(whole, static_cast<int64_t>(bytes.size), "", options) == kStatusOk);
+    VELKOR_FUZZ_CHECK(info.counted_frames == walked.counted_frames && info.counted_bytes == walked.counted_bytes &&
+                      info.counted_bitrate_varies == walked.counted_bitrate_varies);
+    return nullptr;
+}
+
 // The input as a whole file opened from memory, with and without the frame
 // count: a handle exactly when the analysis finds a frame, then facts in
 // range, texts valid UTF-8, pictures readable from the bytes.
@@ -308,7 +380,7 @@ inline Failure check_interface(const uint8_t* data, std::size_t size) {
     if (Failure failure = check_handle(copy.span(), VELKOR_OPEN_WITHOUT_AUDIO, expected)) return failure;
     FileHandle none;
     VELKOR_FUZZ_CHECK(open_memory(copy.span(), 0x4, none) == VELKOR_ERROR_ARGUMENT && !none);
-    return nullptr;
+    return check_stream_open(copy.span());
 }
 
 // Frame counter ----------------------------------------------------------------

@@ -215,14 +215,37 @@ VELKOR_API const char *VELKOR_CALL velkor_status_text(int32_t status);
 VELKOR_API int32_t VELKOR_CALL velkor_open(const char *path, uint32_t options, velkor_file **file);
 /*
  * Analyses the size bytes at bytes as a whole file: the same facts, texts,
- * frames and pictures as velkor_open gives, for a file that comes as a
- * stream (standard input, a pipe) or is already in memory. The bytes need
+ * frames and pictures as velkor_open gives, for a file already in memory
+ * (velkor_open_stream reads one that comes as a stream). The bytes need
  * not outlive the call: the handle keeps a copy of the ID3v2 tag's bytes
  * (the frames and pictures are read from it) and nothing else. A picture
  * or frame beyond them gives VELKOR_ERROR_READ. VELKOR_ERROR_ARGUMENT for
  * NULL bytes with a size above 0; VELKOR_ERROR_NO_AUDIO as velkor_open.
  */
 VELKOR_API int32_t VELKOR_CALL velkor_open_memory(const void *bytes, size_t size, uint32_t options,
+                                                  velkor_file **file);
+/*
+ * Analyses a file that comes as a stream (standard input, a pipe, a
+ * socket), read once from start to end by calling read(context, buffer,
+ * size): it stores up to size bytes at buffer and returns how many, 0 at
+ * the stream's end, or -1 when the stream cannot be read, which ends the
+ * call with VELKOR_ERROR_READ (as does a count above size). Every frame is
+ * counted as the stream passes, so the figures are those of velkor_open
+ * with VELKOR_OPEN_COUNT_FRAMES (frames_exact 1), which option is implied;
+ * VELKOR_OPEN_WITHOUT_AUDIO as velkor_open.
+ *
+ * Memory: the ID3v2 tag whole (at most the 256 MiB its size field can
+ * name), the 64 KiB behind it and the stream's last 2 MiB (where the ID3v1,
+ * APEv2 and Lyrics3 tags are), with a few MiB more at most, whatever the
+ * stream's length; the middle is passed by. The handle keeps a copy of the
+ * ID3v2 tag's bytes, where its frames and pictures are read, as
+ * velkor_open_memory's does. What lies in the middle is analysed as bytes
+ * that cannot be read: a trailing tag reaching beyond the last 2 MiB is
+ * not found, and a first frame more than 64 KiB behind the ID3v2 tag gives
+ * VELKOR_ERROR_NO_AUDIO.
+ */
+typedef int32_t (VELKOR_CALL *velkor_read_function)(void *context, void *buffer, int32_t size);
+VELKOR_API int32_t VELKOR_CALL velkor_open_stream(velkor_read_function read, void *context, uint32_t options,
                                                   velkor_file **file);
 /* Releases the handle and every text it gave out (velkor_text,
  * velkor_picture_text). NULL is ignored. */

@@ -885,12 +885,13 @@ TEST_F(CliTest, WalkCountsWhatItSkipsAndFollowsLinksWithL) {
     }
 }
 
-// Standard input ("-") and a FIFO named among the files are read whole and
-// give what the file itself gives, frames included, in their place.
-TEST_F(CliTest, StandardInputAndPipesAreReadWhole) {
+// Standard input ("-") and a FIFO named among the files are read once and
+// give what the file itself gives with --exact, frames included, in their
+// place.
+TEST_F(CliTest, StandardInputAndPipesAreReadOnce) {
     write_file(path("v24.mp3"), id3v2(4, {{"TIT2", utf8("Piped")}, {"COMM", latin1("eng") + '\0' + "Note"}}) +
                                     frames(8) + id3v1("One", "", "", "2001", "", 1, 0));
-    std::string file = velkor({"--json", path("v24.mp3")}).out;
+    std::string file = velkor({"--json", "--exact", path("v24.mp3")}).out;
     const Outcome stdin_run = velkor({"--json", "-"}, path("v24.mp3"));
     ASSERT_NE(file.find(path("v24.mp3")), std::string::npos) << file;
     EXPECT_EQ(stdin_run.out, file.replace(file.find(path("v24.mp3")), path("v24.mp3").size(), "-")) << stdin_run.err;
@@ -904,6 +905,22 @@ TEST_F(CliTest, StandardInputAndPipesAreReadWhole) {
     EXPECT_NE(piped.out.find("\"path\":\"-\",\"status\":\"no_audio\""), std::string::npos);
     EXPECT_EQ(velkor({"--report", "-"}, path("v24.mp3")).err,
               "velkor: -: --report and --record read files by their names, not streams\n");
+}
+
+// A stream far longer than what is kept of it: 200 MB of frames pass through
+// in a few MiB, every frame counted, as the file itself gives with --exact.
+TEST_F(CliTest, LongStreamPassesInBoundedMemory) {
+    constexpr int kFrames = 10000, kBlocks = 48;  // 417 bytes a frame: 200 MB
+    write_file(path("block.mp3"), frames(kFrames));
+    const Outcome run = bash("cd " + dir_.string() + " && for i in $(seq " + std::to_string(kBlocks) +
+                             "); do cat block.mp3; done | /usr/bin/time -f %M \"$VELKOR\" --json -");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\"frames\":" + std::to_string(kFrames * kBlocks) + ",\"frames_exact\":true"),
+              std::string::npos)
+        << run.out;
+    const long max_rss_kib = std::atol(lines_of(run.err).back().c_str());
+    EXPECT_GT(max_rss_kib, 0) << run.err;
+    EXPECT_LT(max_rss_kib, 64 * 1024) << "KiB at most held";
 }
 
 // Output is held and written in large pieces: over many files it must come

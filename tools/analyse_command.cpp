@@ -74,58 +74,28 @@ const char* skipped_kind(const char* path, bool follow_links) {
     return "not a regular file";
 }
 
-// "-" (standard input) and pipes named on the command line: read whole by
-// the command and analysed from memory. Larger streams are refused rather
-// than held: a file of that size is no MPEG audio file in practice.
-constexpr std::size_t kMaxStreamBytes = std::size_t{1} << 30;
-
+// "-" (standard input) and pipes named on the command line: read once by
+// the library, which keeps the tags and counts the frames as they pass.
 bool is_stream(const std::string& operand) {
     struct stat info;
     return operand == "-" || (stat(operand.c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
 }
 
-// A stream's bytes, or why it could not be read: the status's name for
-// --json and the message.
-struct StreamBytes {
-    std::vector<uint8_t> bytes;
-    const char* status = "ok";
-    std::string problem;
+// The stream being read and why it failed, if it did.
+struct StreamReader {
+    int fd = -1;
+    int error = 0;
 };
 
-StreamBytes read_stream(const std::string& operand) {
-    StreamBytes read;
-    // A FIFO is opened blocking: its writer may come later.
-    const int fd = operand == "-" ? STDIN_FILENO : open(operand.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        read.status = errno == EACCES ? "not_permitted" : "read";
-        read.problem = std::strerror(errno);
-        return read;
-    }
-    constexpr std::size_t kChunk = 256 * 1024;
+int32_t VELKOR_CALL read_stream(void* context, void* buffer, int32_t size) {
+    auto& stream = *static_cast<StreamReader*>(context);
     for (;;) {
-        const std::size_t had = read.bytes.size();
-        if (had > kMaxStreamBytes) {
-            read.status = "too_large";
-            read.problem = "larger than 1 GiB, the most velkor reads from a stream";
-            break;
-        }
-        read.bytes.resize(had + kChunk);
-        const ssize_t got = ::read(fd, read.bytes.data() + had, kChunk);
-        if (got < 0 && errno == EINTR) {
-            read.bytes.resize(had);
-            if (interrupted()) break;
-            continue;
-        }
-        read.bytes.resize(had + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
-        if (got == 0) break;
-        if (got < 0) {
-            read.status = "read";
-            read.problem = std::strerror(errno);
-            break;
-        }
+        const ssize_t got = ::read(stream.fd, buffer, static_cast<std::size_t>(size));
+        if (got >= 0) return static_cast<int32_t>(got);
+        if (errno == EINTR && !interrupted()) continue;
+        stream.error = errno;
+        return -1;
     }
-    if (fd != STDIN_FILENO) close(fd);
-    return read;
 }
 
 // One result of the scan in the chosen format into output: the scan's
@@ -188,19 +158,25 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
     }
 }
 
-// A stream's output: read whole, analysed from memory.
+// A stream's output: read and analysed as it passes.
 void stream_output(const AnalyseOptions& options, const std::string& operand, bool with_path, FileOutput& output) {
-    const StreamBytes read = read_stream(operand);
-    if (read.problem.empty()) {
-        velkor_file* file = nullptr;
-        const uint32_t open = VELKOR_OPEN_WITHOUT_AUDIO | (options.exact ? VELKOR_OPEN_COUNT_FRAMES : 0);
-        const int32_t status = velkor_open_memory(read.bytes.data(), read.bytes.size(), open, &file);
-        file_output(options, operand.c_str(), file, status, with_path, output, true);
+    StreamReader stream;
+    // A FIFO is opened blocking: its writer may come later.
+    stream.fd = operand == "-" ? STDIN_FILENO : open(operand.c_str(), O_RDONLY | O_CLOEXEC);
+    if (stream.fd < 0) {
+        const int error = errno;
+        output.clear();
+        output.problem = std::strerror(error);
+        if (options.format == Format::kJson) {
+            append_json_failure(output.text, operand, error == EACCES ? "not_permitted" : "read", output.problem);
+        }
         return;
     }
-    output.clear();
-    output.problem = read.problem;
-    if (options.format == Format::kJson) append_json_failure(output.text, operand, read.status, read.problem);
+    velkor_file* file = nullptr;
+    const int32_t status = velkor_open_stream(read_stream, &stream, VELKOR_OPEN_WITHOUT_AUDIO, &file);
+    if (stream.fd != STDIN_FILENO) close(stream.fd);
+    file_output(options, operand.c_str(), file, status, with_path, output, true);
+    if (stream.error != 0) output.problem = std::strerror(stream.error);
 }
 
 // The library's scan of the operands, released at the end.

@@ -17,6 +17,7 @@
 #include "platform/file_source.h"
 #include "platform/wide_text.h"
 #include "stream/mp3_file_info.h"
+#include "stream/streamed_file.h"
 #include "stream/write_back.h"
 #include "tags/common_facts.h"
 #include "tags/genre_table.h"
@@ -429,15 +430,17 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
 
 namespace {
 
-// Analyses the size bytes of source into a new handle.
+// Analyses the size bytes of source into a new handle. `streamed`: source
+// is a stream's head and tail, whose frames it counted as they passed.
 int32_t analyse_into(velkor::ByteSource& source, int64_t size, const char* utf8_path, uint32_t options,
-                     velkor_file** out) {
+                     velkor_file** out, velkor::StreamedFile* streamed = nullptr) {
     std::unique_ptr<velkor_file> file(new velkor_file);
     velkor::LoadOptions load;
     load.full = true;
-    load.count_frames = (options & VELKOR_OPEN_COUNT_FRAMES) != 0;
+    load.count_frames = (options & VELKOR_OPEN_COUNT_FRAMES) != 0 && streamed == nullptr;
     load.sample_frames = true;
-    const bool has_audio = file->info.analyse(source, size, utf8_path, load) == velkor::kStatusOk;
+    bool has_audio = file->info.analyse(source, size, utf8_path, load) == velkor::kStatusOk;
+    if (has_audio && streamed != nullptr) streamed->give_count(file->info);
     if (!has_audio && (options & VELKOR_OPEN_WITHOUT_AUDIO) == 0) return VELKOR_ERROR_NO_AUDIO;
     file->gather(has_audio);
     *out = file.release();
@@ -495,6 +498,32 @@ int32_t read_picture_data(const velkor::Id3v2Picture& found, velkor::ByteSource&
     return VELKOR_OK;
 }
 
+// A handle without a file to open again (its bytes came from memory or a
+// stream) keeps its ID3v2 tag's bytes, up to the end of the last frame or
+// picture the tag lists, from source (size bytes): its frames and pictures
+// are read from them. Returns status, or VELKOR_ERROR_NO_MEMORY with the
+// handle closed.
+int32_t keep_tag(velkor::ByteSource& source, int64_t size, int32_t status, velkor_file** file) {
+    try {
+        const velkor::Id3v2Tag& tag = (*file)->info.id3v2_tag;
+        int64_t end = 0;
+        for (const velkor::Id3v2FrameEntry& entry : tag.frames) end = std::max(end, entry.body_offset + entry.stored_size);
+        for (const velkor::Id3v2Picture& picture : tag.pictures) {
+            end = std::max(end, picture.body_offset + (picture.unsynchronised ? 2 : 1) * int64_t{picture.stored_size});
+        }
+        end = std::min(end, size);
+        std::vector<uint8_t>& kept = (*file)->kept_tag;
+        kept.resize(static_cast<std::size_t>(end));
+        kept.resize(source.read(0, kept.data(), kept.size()));
+        (*file)->from_memory = true;
+        return status;
+    } catch (const std::bad_alloc&) {
+        velkor_close(*file);
+        *file = nullptr;
+        return VELKOR_ERROR_NO_MEMORY;
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -529,23 +558,35 @@ VELKOR_API int32_t VELKOR_CALL velkor_open_memory(const void* bytes, size_t size
     const int32_t status = velkor::open_from_memory(data, size, "", options, file);
     // (VELKOR_OPEN_WITHOUT_AUDIO gives a handle with VELKOR_ERROR_NO_AUDIO.)
     if (file == nullptr || *file == nullptr) return status;
+    velkor::SpanSource source(velkor::ByteSpan(data, size));
+    return keep_tag(source, static_cast<int64_t>(size), status, file);
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_open_stream(velkor_read_function read, void* context, uint32_t options,
+                                                  velkor_file** file) {
+    if (file == nullptr) return VELKOR_ERROR_ARGUMENT;
+    *file = nullptr;
+    if (read == nullptr || (options & ~kOpenOptions) != 0) return VELKOR_ERROR_ARGUMENT;
     try {
-        // The tag's bytes: up to the end of the last frame or picture it
-        // lists, never past the bytes given.
-        const velkor::Id3v2Tag& tag = (*file)->info.id3v2_tag;
-        int64_t end = 0;
-        for (const velkor::Id3v2FrameEntry& entry : tag.frames) end = std::max(end, entry.body_offset + entry.stored_size);
-        for (const velkor::Id3v2Picture& picture : tag.pictures) {
-            end = std::max(end, picture.body_offset + (picture.unsynchronised ? 2 : 1) * int64_t{picture.stored_size});
+        velkor::StreamedFile stream;
+        constexpr int32_t kBlock = 64 * 1024;
+        std::unique_ptr<uint8_t[]> block(new uint8_t[kBlock]);
+        for (;;) {
+            const int32_t got = read(context, block.get(), kBlock);
+            if (got == 0) break;
+            if (got < 0 || got > kBlock) return VELKOR_ERROR_READ;
+            stream.add(velkor::ByteSpan(block.get(), static_cast<std::size_t>(got)));
         }
-        end = std::min<int64_t>(end, static_cast<int64_t>(size));
-        (*file)->kept_tag.assign(data, data + end);
-        (*file)->from_memory = true;
-        return status;
+        block.reset();
+        stream.finish();
+        const int32_t status = analyse_into(stream, stream.size(), "", options | VELKOR_OPEN_COUNT_FRAMES, file,
+                                            stream.whole() ? nullptr : &stream);
+        if (*file == nullptr) return status;
+        return keep_tag(stream, stream.size(), status, file);
     } catch (const std::bad_alloc&) {
-        velkor_close(*file);
-        *file = nullptr;
         return VELKOR_ERROR_NO_MEMORY;
+    } catch (...) {
+        return VELKOR_ERROR_READ;
     }
 }
 

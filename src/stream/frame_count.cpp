@@ -7,8 +7,8 @@
 
 namespace velkor {
 
-FrameCount::FrameCount(int64_t at, const FrameHeader& first, int64_t audio_end)
-    : first_header_(first), first_(at), next_(at), audio_end_(audio_end) {}
+FrameCount::FrameCount(int64_t at, const FrameHeader& first, int64_t audio_end, int64_t keep)
+    : first_header_(first), first_(at), next_(at), audio_end_(audio_end), keep_(keep) {}
 
 bool FrameCount::count(ByteSpan window, int64_t window_offset, bool complete) {
     const int64_t window_end = window_offset + static_cast<int64_t>(window.size);
@@ -19,10 +19,33 @@ bool FrameCount::count(ByteSpan window, int64_t window_offset, bool complete) {
         header.set_bytes(window.data + at);
         // Anything else ends the stream: junk, another tag, a cut.
         if (!header.is_valid() || !header.same_stream(first_header_)) return true;
-        varies_ = varies_ || header.bitrate_index() != first_header_.bitrate_index();
+        const bool differs = header.bitrate_index() != first_header_.bitrate_index();
+        varies_ = varies_ || differs;
         ++frames_;
+        if (keep_ > 0) {
+            kept_.push_back(Counted{next_, differs});
+            while (kept_.front().at < next_ - keep_) {
+                forgotten_ = true;
+                forgotten_varies_ = forgotten_varies_ || kept_.front().varies;
+                kept_.pop_front();
+            }
+        }
         next_ += header.frame_length();
     }
+    return true;
+}
+
+bool FrameCount::end_at(int64_t audio_end) {
+    std::size_t cut = kept_.size();
+    while (cut > 0 && audio_end - kept_[cut - 1].at < 4) --cut;
+    if (cut == kept_.size()) return true;
+    if (cut == 0 && forgotten_) return false;
+    next_ = kept_[cut].at;
+    frames_ -= static_cast<int64_t>(kept_.size() - cut);
+    kept_.resize(cut);
+    varies_ = forgotten_varies_;
+    for (const Counted& frame : kept_) varies_ = varies_ || frame.varies;
+    audio_end_ = audio_end;
     return true;
 }
 

@@ -2,6 +2,7 @@
 // the order ID3v2, APEv2, then the ID3v1 tag or the encoder's tag.
 #include "tags/common_facts.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string_view>
@@ -237,7 +238,11 @@ void derive_texts(const Frames& frames, const CommonSources& sources, CommonFact
     std::string& track_id = facts.texts[CommonFacts::kMusicBrainzTrack];
     frames.each("UFID", [&](const Id3v2FrameValues& values) {
         if (values.owner != "http://musicbrainz.org" || values.values.empty()) return true;
-        track_id = values.values.front();
+        // The identifier is bytes; MusicBrainz writes its id's ASCII text
+        // there, and anything else is no id of its.
+        const std::string& id = values.values.front();
+        if (!std::all_of(id.begin(), id.end(), [](char c) { return c > ' ' && c < 0x7F; })) return true;
+        track_id = id;
         return false;
     });
     if (track_id.empty()) track_id = ape_text(sources.apev2, "MUSICBRAINZ_TRACKID");
