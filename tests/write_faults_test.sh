@@ -22,33 +22,43 @@ source=$source_dir/samples/cbr_id3v11.mp3
 cp "$source" "$tmp/tagged.old"
 head -c $(($(wc -c <"$source") - 128)) "$source" >"$tmp/untagged.old"
 cd "$tmp"
+# Runs $1 with each call of calls.txt failed in turn: the file must then
+# hold the old bytes ($3) and the command have failed (with status $2 when
+# given), or hold the new bytes ($4) with status 0; no temporary file may be
+# left either way.
+fail_each() {
+  local run=$1 failed=$2 old=$3 new=$4 label=$5 calls k status call
+  calls=$(wc -l <calls.txt)
+  for ((k = 1; k <= calls; ++k)); do
+    cp "$old" target.mp3
+    status=0
+    FAULT_AT=$k "$run" || status=$?
+    call=$(sed -n "${k}p" calls.txt)
+    if cmp -s target.mp3 "$old"; then
+      ((status != 0)) && [[ -z $failed || $status == "$failed" ]] ||
+        { echo "$label, $call failed: file unchanged, yet exit $status"; exit 1; }
+    elif cmp -s target.mp3 "$new"; then
+      ((status == 0)) || { echo "$label, $call failed: file written, yet exit $status"; exit 1; }
+    else
+      echo "$label, $call failed: the file is neither the old one nor the new one"; exit 1
+    fi
+    ! compgen -G ".target.mp3.velkor-*" >/dev/null || { echo "$label, $call failed: a temporary file is left"; exit 1; }
+    total=$((total + 1))
+  done
+  echo "$label: $calls calls, each failed in turn: $(tr '\n' ' ' <calls.txt)"
+}
+
 tag() { LD_PRELOAD=$tmp/faults.so FAULT_MATCH=target.mp3 "$velkor" tag --id3v1=$mode target.mp3 --title "Fault" >/dev/null 2>&1; }
 total=0
 for mode in only keep; do
-for kind in tagged untagged; do
-  cp "$kind.old" target.mp3
-  rm -f calls.txt
-  FAULT_LOG=$tmp/calls.txt tag || { echo "$kind, --id3v1=$mode: the write without a fault failed"; exit 1; }
-  cp target.mp3 "$kind.new"
-  cmp -s "$kind.old" "$kind.new" && { echo "$kind: the write changed nothing"; exit 1; }
-  calls=$(wc -l <calls.txt)
-  for ((k = 1; k <= calls; ++k)); do
+  for kind in tagged untagged; do
     cp "$kind.old" target.mp3
-    status=0
-    FAULT_AT=$k tag || status=$?
-    call=$(sed -n "${k}p" calls.txt)
-    if cmp -s target.mp3 "$kind.old"; then
-      ((status != 0)) || { echo "$kind, $call failed: file unchanged, yet exit 0"; exit 1; }
-    elif cmp -s target.mp3 "$kind.new"; then
-      ((status == 0)) || { echo "$kind, $call failed: tag written, yet exit $status"; exit 1; }
-    else
-      echo "$kind, $call failed: the file is neither the old one nor the new one"; exit 1
-    fi
-    ! compgen -G ".target.mp3.velkor-*" >/dev/null || { echo "$kind, $call failed: a temporary file is left"; exit 1; }
-    total=$((total + 1))
+    rm -f calls.txt
+    FAULT_LOG=$tmp/calls.txt tag || { echo "$kind, --id3v1=$mode: the write without a fault failed"; exit 1; }
+    cp target.mp3 "$kind.new"
+    cmp -s "$kind.old" "$kind.new" && { echo "$kind: the write changed nothing"; exit 1; }
+    fail_each tag "" "$kind.old" "$kind.new" "$kind, --id3v1=$mode"
   done
-  echo "$kind, --id3v1=$mode: $calls calls, each failed in turn: $(tr '\n' ' ' <calls.txt)"
-done
 done
 
 for way in inplace replace; do
@@ -58,23 +68,7 @@ for way in inplace replace; do
   rm -f calls.txt
   FAULT_LOG=$tmp/calls.txt rewrite || { echo "$way: the rewrite without a fault failed"; exit 1; }
   cmp -s target.mp3 "$way.old.new" || { echo "$way: the rewrite without a fault wrote the wrong bytes"; exit 1; }
-  calls=$(wc -l <calls.txt)
-  for ((k = 1; k <= calls; ++k)); do
-    cp "$way.old" target.mp3
-    status=0
-    FAULT_AT=$k rewrite || status=$?
-    call=$(sed -n "${k}p" calls.txt)
-    if cmp -s target.mp3 "$way.old"; then
-      ((status == 1)) || { echo "$way, $call failed: file unchanged, yet exit $status"; exit 1; }
-    elif cmp -s target.mp3 "$way.old.new"; then
-      ((status == 0)) || { echo "$way, $call failed: file rewritten, yet exit $status"; exit 1; }
-    else
-      echo "$way, $call failed: the file is neither the old one nor the new one"; exit 1
-    fi
-    ! compgen -G ".target.mp3.velkor-*" >/dev/null || { echo "$way, $call failed: a temporary file is left"; exit 1; }
-    total=$((total + 1))
-  done
-  echo "rewrite $way: $calls calls, each failed in turn: $(tr '\n' ' ' <calls.txt)"
+  fail_each rewrite 1 "$way.old" "$way.old.new" "rewrite $way"
 done
 # Reading: a failed read is a failure, never other facts ("no tag", "no
 # audio", other figures).

@@ -248,7 +248,7 @@ struct Frames {
 
 // The common facts the tags give, after the stream's: Python's Facts
 // names for them.
-void put_common(JsonObject& object, const AnalysedFile& file) {
+void put_common(JsonObject& object, const AnalysedFile& file, const Frames& frames) {
     const velkor_file_facts& f = file.facts();
     const velkor_tag_facts_info& t = file.tags();
     object.nested("lame")
@@ -317,19 +317,7 @@ void put_common(JsonObject& object, const AnalysedFile& file) {
     out += '}';
     // Every comment frame, its first value as the text (the others are the
     // frame's values).
-    object.list("comments");
-    const int32_t count = std::min(file.frame_count(), 4096);
-    for (int32_t i = 0; i < count; ++i) {
-        velkor_frame_info info;
-        if (!file.frame(i, info)) break;
-        if (info.kind != VELKOR_FRAME_COMMENT) continue;
-        object.element()
-            .text("language", file.frame_text(i, VELKOR_FRAME_LANGUAGE))
-            .text("description", file.frame_text(i, VELKOR_FRAME_DESCRIPTION))
-            .text("text", file.frame_text(i, VELKOR_FRAME_VALUE, 0))
-            .done();
-    }
-    object.close_list();
+    frames.put_texts(object, "comments", file, VELKOR_FRAME_COMMENT);
     object.list("ape_items");
     for (int32_t i = 0; i < file.ape_item_count(); ++i) {
         velkor_ape_item_info info;
@@ -359,10 +347,9 @@ std::vector<std::string_view> texts(const AnalysedFile& file, const Frames& fram
     return {joined};
 }
 
-void put_id3v2(JsonObject object, const AnalysedFile& file) {
+void put_id3v2(JsonObject object, const AnalysedFile& file, const Frames& frames) {
     const velkor_file_facts& f = file.facts();
     const char version[] = {'2', '.', static_cast<char>('0' + f.id3v2_version)};
-    const Frames frames(file);
     const NumberOf track = number_of(file.text(VELKOR_ID3V2_TRACK));
     const NumberOf disc = number_of(file.text(VELKOR_ID3V2_DISC));
     object.text("version", std::string_view(version, sizeof version))
@@ -469,14 +456,15 @@ void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile
         .number("first_frame_offset", figure(f.first_frame_offset))
         .number("audio_bytes", figure(f.audio_bytes))
         .text("stream_format", file.text(VELKOR_STREAM_FORMAT));
-    put_common(object, file);
+    const Frames frames(file);
+    put_common(object, file, frames);
     if (f.id3v1 != 0) {
         put_id3v1(object.nested("id3v1"), file);
     } else {
         object.raw("id3v1", "null");
     }
     if (f.id3v2_version != 0) {
-        put_id3v2(object.nested("id3v2"), file);
+        put_id3v2(object.nested("id3v2"), file, frames);
     } else {
         object.raw("id3v2", "null");
     }
