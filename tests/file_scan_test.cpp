@@ -50,7 +50,7 @@ TEST(FileScan, ResultsPastTheByteBoundComeThroughInOrder) {
     TempDir dir;  // 80 results of a 1 MiB title each pass the 64 MiB bound of waiting results
     const Bytes title = velkor::testing::id3v2_text_frame("TIT2", std::string((1 << 20) - 1, 't'));
     Bytes bytes = velkor::testing::id3v2_header(static_cast<uint32_t>(title.size()));
-    velkor::testing::put(bytes, bytes.size(), title);
+    bytes.insert(bytes.end(), title.begin(), title.end());
     velkor::testing::put_header(bytes, bytes.size());
     std::vector<std::string> paths;
     for (int i = 0; i < 80; ++i) paths.push_back(dir.write(std::to_string(100 + i) + ".mp3", bytes));

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Brings a Debian machine up to what tests/run_all.sh uses. As root it
-# installs whatever is missing with apt-get; otherwise it prints the one
-# command that would, and the legs that need a missing part skip themselves.
-# Silent when nothing is missing.
+# Brings a Debian machine up to what the tests use: `setup.sh` for the fast
+# tier (tests/run_fast.sh), `setup.sh thorough` for the thorough legs as
+# well (tests/run_thorough.sh: clang, lintian, MinGW-w64 and Wine). As root
+# it installs whatever is missing with apt-get; otherwise it prints the one
+# command that would, and the tests or legs that need a missing part skip
+# themselves. Silent when nothing is missing.
 set -euo pipefail
+thorough=false
+[[ ${1:-} != thorough ]] || thorough=true
 
 need=()
 command -v cmake >/dev/null || need+=(cmake)
@@ -23,23 +27,25 @@ assert all(map(u.find_spec, ("pip", "setuptools", "wheel", "ensurepip")))' 2>/de
 /usr/bin/python3 -c 'import mutagen' 2>/dev/null || need+=(python3-mutagen)
 command -v ffprobe >/dev/null || need+=(ffmpeg)
 command -v fpc >/dev/null || need+=(fp-compiler)
-command -v clang++ >/dev/null || need+=(clang)
-compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||
-  need+=(libclang-rt-14-dev)
-# The packages: CPack's dependency list needs dpkg-shlibdeps and file;
-# lintian checks them.
-command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
-command -v file >/dev/null || need+=(file)
-command -v lintian >/dev/null || need+=(lintian)
-# The Windows DLL leg: MinGW-w64 for i686 and the 32-bit Wine (which needs
-# the i386 architecture); their recommends would pull in a desktop's worth.
 need_win32=()
-command -v i686-w64-mingw32-g++ >/dev/null || need_win32+=(g++-mingw-w64-i686)
-[ -f /usr/i686-w64-mingw32/include/zlib.h ] || need_win32+=(libz-mingw-w64-dev)
-# wine alone may be the 64-bit one, which cannot run a 32-bit program.
-if ! command -v wine >/dev/null ||
-  ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed'; then
-  need_win32+=(wine wine32)
+if $thorough; then
+  command -v clang++ >/dev/null || need+=(clang)
+  compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null ||
+    need+=(libclang-rt-14-dev)
+  # The packages: CPack's dependency list needs dpkg-shlibdeps and file;
+  # lintian checks them.
+  command -v dpkg-shlibdeps >/dev/null || need+=(dpkg-dev)
+  command -v file >/dev/null || need+=(file)
+  command -v lintian >/dev/null || need+=(lintian)
+  # The Windows DLL leg: MinGW-w64 for i686 and the 32-bit Wine (which needs
+  # the i386 architecture); their recommends would pull in a desktop's worth.
+  command -v i686-w64-mingw32-g++ >/dev/null || need_win32+=(g++-mingw-w64-i686)
+  [ -f /usr/i686-w64-mingw32/include/zlib.h ] || need_win32+=(libz-mingw-w64-dev)
+  # wine alone may be the 64-bit one, which cannot run a 32-bit program.
+  if ! command -v wine >/dev/null ||
+    ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'ok installed'; then
+    need_win32+=(wine wine32)
+  fi
 fi
 missing=("${need[@]}" "${need_win32[@]}")
 ((${#missing[@]})) || exit 0

@@ -1,5 +1,5 @@
 // Several threads in the library at once: every result must be the one a
-// single thread gets. Run under ThreadSanitizer by tests/run_all.sh (the
+// single thread gets. Run under ThreadSanitizer by tests/run_thorough.sh (the
 // tsan preset runs the tests whose names contain "Thread").
 #include <gtest/gtest.h>
 

@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
-# Builds and runs every test: first installs what is missing (tests/setup.sh),
-# then the plain build, the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, a quick run of the benchmark script, the thread
-# tests under ThreadSanitizer, the Debian packages, each fuzz target for a
-# short while when clang and its libFuzzer runtime are there, and the 32-bit
-# Windows DLL under Wine when MinGW-w64 and Wine are there.
+# The thorough legs, after the fast tier (tests/run_fast.sh, whose build in
+# build/ they reuse): first installs what they need (tests/setup.sh
+# thorough), then the fast tier under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the slow tests, a quick run of the benchmark
+# script, the thread tests under ThreadSanitizer, the README's Release build
+# with the tests, the Debian packages, each fuzz target for a short while,
+# and the 32-bit Windows DLL under Wine. A leg whose tools are missing says
+# so and is skipped.
 #
-# Each leg runs on its own: a failed leg does not stop the others. The last
-# line counts the legs, "N passed, N failed" and ", N skipped" when some
-# were, with the failed and skipped legs named on the lines before it; the
-# exit status is 1 when any leg failed.
+# Each leg runs on its own: a failed leg does not stop the others. Each
+# leg's output goes to the terminal and to test-logs/LEG.log. The last line
+# counts the legs, "N passed, N failed" and ", N skipped" when some were,
+# with the failed and skipped legs named on the lines before it; the exit
+# status is 1 when any leg failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tests/setup.sh
+bash tests/setup.sh thorough
+mkdir -p test-logs
 
 # A leg that cannot run here says why and ends with this status.
 readonly skipped_status=77
@@ -21,15 +25,21 @@ skip() {
   exit "$skipped_status"
 }
 
-# Without GoogleTest the builds still run; their tests are skipped.
-build_and_test() {
-  cmake --preset "$1" >/dev/null
-  cmake --build --preset "$1"
-  [[ -x build/velkor_tests ]] || skip "no tests were built (GoogleTest not found, see above)"
-  ctest --preset "$1"
+# The fast tier under the sanitizers; without GoogleTest the build still
+# runs and its tests are skipped.
+leg_asan() {
+  cmake --preset asan >/dev/null
+  cmake --build --preset asan
+  [[ -x build-asan/velkor_tests ]] || skip "no tests were built (GoogleTest not found, see above)"
+  ctest --preset asan
 }
-leg_default() { build_and_test default; }
-leg_asan() { build_and_test asan; }
+
+# The slow tests of the plain build (kills, each file call failed in turn,
+# the offline install, files of several GiB).
+leg_slow() {
+  [[ -x build/velkor_tests ]] || skip "no tests in build/ (run tests/run_fast.sh first)"
+  ctest --preset slow
+}
 
 # The benchmarks built by the default leg, and their comparison script on a
 # tiny set.
@@ -40,6 +50,13 @@ leg_tsan() {
   cmake --preset tsan >/dev/null
   cmake --build --preset tsan
   ctest --preset tsan
+}
+
+# The README's Release command with the tests, as a packager would run it:
+# it must build wherever GoogleTest is installed.
+leg_release() {
+  cmake -S . -B build-release-tests -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build-release-tests -j2
 }
 
 leg_package() {
@@ -66,7 +83,7 @@ leg_win32() {
 }
 
 passed=() failed=() skipped=()
-for leg in default asan bench tsan package fuzz win32; do
+for leg in asan slow bench tsan release package fuzz win32; do
   echo "== $leg"
   # The subshell stops at its first failing command (errexit, which a
   # condition such as `if` or `||` around it would switch off); this shell
@@ -75,8 +92,8 @@ for leg in default asan bench tsan package fuzz win32; do
   (
     set -e
     "leg_$leg"
-  )
-  status=$?
+  ) 2>&1 | tee "test-logs/$leg.log"
+  status=${PIPESTATUS[0]}
   set -e
   case $status in
     0) passed+=("$leg") ;;
