@@ -23,3 +23,8 @@ if(NOT VELKOR_SANITIZE AND NOT VELKOR_TSAN)
     ${PROJECT_SOURCE_DIR} $<TARGET_FILE:velkor>)
   set_tests_properties(python_install PROPERTIES SKIP_RETURN_CODE 77)
 endif()
+
+# The package's copy of the header's numbers and records, compiled against
+# velkor.h.
+add_test(NAME python.header
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/python_header_test.py ${CMAKE_C_COMPILER} ${VELKOR_PUBLIC_INCLUDE_DIRS})
