@@ -22,6 +22,9 @@ if(TARGET velkor_cli)
   install(TARGETS velkor_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
   install(FILES ${PROJECT_SOURCE_DIR}/doc/velkor.1
     DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tool)
+  # The --json layout, which the manual page points to.
+  install(FILES ${PROJECT_SOURCE_DIR}/doc/json.md
+    DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT tool)
 endif()
 
 # The CMake package.

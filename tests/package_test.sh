@@ -38,7 +38,7 @@ expected_contents() {
       "$libdir/pkgconfig/velkor.pc" \
       "usr/include/velkor.h" \
       "usr/include/velkor_version.h" ;;
-    velkor) printf '%s\n' "usr/bin/velkor" "usr/share/man/man1/velkor.1.gz" ;;
+    velkor) printf '%s\n' "usr/bin/velkor" "usr/share/doc/velkor/json.md" "usr/share/man/man1/velkor.1.gz" ;;
     python3-velkor) printf "usr/lib/python3/dist-packages/velkor/%s\n" __init__.py _native.py py.typed ;;
   esac
 }
