@@ -31,7 +31,7 @@ readelf -d "$lib" | grep -q "SONAME.*\[libvelkor.so.$abi\]" || fail "SONAME is n
 [ -f "$libdir/pkgconfig/velkor.pc" ] || fail "pkg-config file not installed"
 if [ -e "$prefix/bin/velkor" ]; then
   [ -f "$prefix/share/man/man1/velkor.1" ] || fail "manual page not installed"
-[ -f "$prefix/share/doc/velkor/json.md" ] || fail "the JSON layout (doc/json.md) not installed"
+  [ -f "$prefix/share/doc/velkor/json.md" ] || fail "the JSON layout (doc/json.md) not installed"
   [ "$("$prefix/bin/velkor" --version)" = "velkor $version" ] || fail "velkor --version is not $version"
   # The manual page keeps up with the command: every option its help shows.
   for option in $({ "$prefix/bin/velkor" --help; "$prefix/bin/velkor" tag --help; } |
