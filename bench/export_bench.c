@@ -6,6 +6,7 @@
  * usage: velkor_export_bench FILE_LIST [PASSES]
  */
 #include <velkor.h>
+#include <velkor_analysis.h>
 
 #include "file_list.h"
 

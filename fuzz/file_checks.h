@@ -17,11 +17,12 @@
 
 #include "base/byte_source.h"
 #include "fuzz_checks.h"
-#include "interface/text_report.h"
+#include "legacy/text_report.h"
 #include "stream/format_signature.h"
 #include "stream/mp3_file_info.h"
 #include "tags/trailing_tags.h"
 #include "velkor.h"
+#include "velkor_analysis.h"
 
 namespace velkor::fuzzing {
 

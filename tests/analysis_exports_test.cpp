@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "interface/current_object.h"
-#include "interface/text_report.h"
+#include "legacy/text_report.h"
 #include "notice_recorder.h"
 #include "test_files.h"
 #include "velkor.h"
+#include "velkor_analysis.h"
 
 namespace {
 

@@ -19,7 +19,7 @@ failed=0
 # with the expansion of VELKOR_API and names its function before the first
 # parenthesis behind it. `marker` is what VELKOR_API expands to.
 declared() { # defines, marker
-  echo '#include <velkor.h>' >"$tmp/h.c"
+  printf '#include <velkor.h>\n#include <velkor_analysis.h>\n' >"$tmp/h.c"
   # shellcheck disable=SC2086  # the defines are meant to split
   "$cc" -E -P $1 "${includes[@]}" "$tmp/h.c" | tr '\n' ' ' | tr ';' '\n' |
     awk -v marker="$2" '{

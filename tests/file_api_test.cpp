@@ -14,6 +14,7 @@
 
 #include "test_files.h"
 #include "velkor.h"
+#include "velkor_analysis.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "data_facts.h"
 #include "json_value.h"
 #include "velkor.h"
+#include "velkor_analysis.h"
 
 namespace {
 

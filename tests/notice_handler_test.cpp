@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "velkor.h"
+#include "velkor_analysis.h"
 
 namespace {
 

@@ -37,6 +37,8 @@ expected_contents() {
       "$libdir/libvelkor.so -> libvelkor.so.$abi" \
       "$libdir/pkgconfig/velkor.pc" \
       "usr/include/velkor.h" \
+      "usr/include/velkor_analysis.h" \
+      "usr/include/velkor_api.h" \
       "usr/include/velkor_version.h" ;;
     velkor) printf '%s\n' "usr/bin/velkor" "usr/share/doc/velkor/json.md" "usr/share/man/man1/velkor.1.gz" ;;
     python3-velkor) printf "usr/lib/python3/dist-packages/velkor/%s\n" __init__.py _native.py py.typed ;;

@@ -6,6 +6,7 @@
 #include "notice_recorder.h"
 #include "base/bounded_copy.h"
 #include "velkor.h"
+#include "velkor_analysis.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "stream/mp3_file_info.h"
 #include "test_files.h"
 #include "velkor.h"
+#include "velkor_analysis.h"
 
 namespace {
 

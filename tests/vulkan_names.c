@@ -3,6 +3,7 @@
  * program declares (a few of vulkan_core.h's, as it writes them) must not
  * collide with anything velkor.h declares or defines. Compiled, not run. */
 #include <velkor.h>
+#include <velkor_analysis.h>
 
 #include <stdint.h>
 

@@ -12,6 +12,7 @@
 #include "../src/base/utf8.h"
 #include "text_encoding.h"
 #include "velkor.h"
+#include "velkor_analysis.h"
 
 namespace velkor::cli {
 

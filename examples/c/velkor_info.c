@@ -12,7 +12,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <velkor.h>
+#include <velkor_analysis.h>
 
 #if !defined(_WIN32)
 /* Receives the library's notices (on Windows they are message boxes).

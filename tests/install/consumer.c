@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <velkor.h>
+#include <velkor_analysis.h>
 
 static int32_t VELKOR_CALL count_notice(const char *text, const char *caption, uint32_t style,
                                     void *context) {

@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "velkor.h"
+#include "velkor_analysis.h"
 
 int main(void) {
     char text[VELKOR_REPORT_SIZE] = "";

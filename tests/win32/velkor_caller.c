@@ -18,6 +18,7 @@
 #include <string.h>
 
 #include "velkor.h"
+#include "velkor_analysis.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -4,7 +4,7 @@
 #include <type_traits>
 
 #include "platform/notice.h"
-#include "velkor.h"
+#include "velkor_analysis.h"
 
 // The C callback type is the platform layer's own, so it is passed through
 // unchanged; this keeps the two from drifting apart.

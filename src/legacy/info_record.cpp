@@ -3,11 +3,11 @@
 #include <cstdio>
 
 #include "interface/current_object.h"
-#include "interface/text_report.h"
+#include "legacy/text_report.h"
 #include "base/bounded_copy.h"
 #include "stream/mp3_file_info.h"
 #include "base/decimal_text.h"
-#include "velkor.h"
+#include "velkor_analysis.h"
 
 namespace velkor {
 

@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "interface/current_object.h"
-#include "interface/text_report.h"
+#include "legacy/text_report.h"
 #include "base/decimal_text.h"
 #include "base/sentinels.h"
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "stream/mp3_file_info.h"
-#include "velkor.h"
+#include "velkor_analysis.h"
 
 namespace velkor {
 

@@ -5,7 +5,7 @@
 
 #include "base/bounded_copy.h"
 #include "platform/notice.h"
-#include "velkor.h"
+#include "velkor_analysis.h"
 
 namespace {
 
