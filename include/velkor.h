@@ -862,6 +862,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_id3v1(velkor_edit *edit, int32_t 
  * rename regardless, so the name never holds a file whose bytes are not
  * on the disk. */
 #define VELKOR_SAVE_NO_SYNC 0x8u
+/* The file keeps its modification (and access) time. */
+#define VELKOR_SAVE_PRESERVE_TIMES 0x10u
 
 /* How velkor_edit_save wrote the file. */
 #define VELKOR_SAVED_NOTHING 0  /* nothing to change */
@@ -898,6 +900,15 @@ _Static_assert(offsetof(velkor_save_report, bytes_written) == 8 && sizeof(velkor
  * file as saved, and further changes can be saved again.
  */
 VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit *edit, uint32_t options, velkor_save_report *report);
+
+/*
+ * Removes the temporary files of the saves under way in this process (a
+ * save that must replace its file writes the new one beside it, named
+ * ".NAME.velkor-XXXXXX"), leaving each file as it was. Async-signal-safe:
+ * for a handler of SIGTERM, SIGHUP or SIGINT that then ends the process.
+ * A save interrupted so reports nothing; its file keeps its old bytes.
+ */
+VELKOR_API void VELKOR_CALL velkor_remove_temporary_files(void);
 
 #if defined(_WIN32)
 /* The same with UTF-16 paths and texts. velkor_get_text_w returns the UTF-16
