@@ -145,7 +145,11 @@ FileProblem problem_of(const UpdateFile& file) {
 }
 
 std::string folder_of(const std::string& path, std::string& name) {
-    const std::size_t slash = path.find_last_of("/\\");
+#if defined(_WIN32)
+    const std::size_t slash = path.find_last_of("/\\:");
+#else
+    const std::size_t slash = path.find_last_of('/');
+#endif
     if (slash == std::string::npos) {
         name = path;
         return std::string();
