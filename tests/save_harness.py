@@ -9,7 +9,7 @@ new ID3v2 tag with the old bytes behind it; never anything else. So every
 tag is whole, old or new, and the audio and other tags keep their bytes.
 
 - faults: each file call of the save failed in turn (error, short), and the
-  process killed before each call (the fault library beside the clone,
+  process killed before each call; each call of a read failed in turn (the fault library beside the clone,
   ../shared/tools/faults.c; skipped when it is not there);
 - kills: SIGKILL at random moments;
 - signals: SIGTERM, SIGHUP and SIGINT during a save leave no temporary file;
@@ -232,6 +232,27 @@ def fault_case(folder, faults, size, ape, v1, way):
     return len(calls)
 
 
+def read_faults(folder, faults):
+    """Reading: a failed read is a failure, never other facts."""
+    path = os.path.join(folder, "target.mp3")
+    shutil.copy(os.path.join(SOURCE, "samples", "id3v24_utf8_cover.mp3"), path)
+    log = os.path.join(folder, "calls.txt")
+    if os.path.exists(log):
+        os.unlink(log)
+    run = lambda extra: subprocess.run([VELKOR, "--json", path], capture_output=True,
+                                       env=env(dict(extra, LD_PRELOAD=faults, FAULT_MATCH="target.mp3")))
+    whole = run({"FAULT_LOG": log}).stdout
+    calls = [line.split()[0] for line in open(log)]
+    for k, call in enumerate(calls, 1):
+        done = run({"FAULT_AT": str(k)})
+        counts["faults"] += 1
+        if done.returncode == 0 and done.stdout != whole:
+            fail("read, %s (call %d) failed: other facts, yet exit 0" % (call, k))
+        if done.returncode != 0 and not any(b'"status":"%s"' % s in done.stdout
+                                            for s in (b"read", b"not_found", b"not_permitted")):
+            fail("read, %s (call %d) failed: exit %d with %r" % (call, k, done.returncode, done.stdout[:200]))
+
+
 # --- kills -----------------------------------------------------------------
 
 def kill_case(folder, size, ape, v1, way, runs):
@@ -405,6 +426,7 @@ def main():
             for size, ape, v1, way in cases():
                 if size <= (4 << 10) or FULL:
                     fault_case(folder, faults, size, ape, v1, way)
+            read_faults(folder, faults)
         for size, ape, v1, way in cases():
             kill_case(folder, size, ape, v1, way, KILLS_PER_CASE)
         signal_runs(folder)
