@@ -15,6 +15,7 @@ tag is whole, old or new, and the audio and other tags keep their bytes.
 - signals: SIGTERM, SIGHUP and SIGINT during a save leave no temporary file;
 - writers: two saves of one file at once, in place and replacing: no update
   lost while both report success;
+- a full disk: a change in place still succeeds, a replacement fails whole;
 - keeps: a symbolic link, an ACL and extended attributes, a sparse file,
   --preserve-times and a 255-byte name.
 
@@ -416,6 +417,35 @@ def keeps(folder):
             fail("%s: a temporary file is left" % name[:20])
 
 
+def full_disk(folder):
+    """On a full disk (a small file system of our own, where mounting is
+    allowed): a change in place still succeeds, a replacement fails and
+    leaves the old file and no temporary one."""
+    if subprocess.run(["unshare", "-m", "true"], capture_output=True).returncode != 0:
+        print("(no full-disk runs: mounting is not allowed here)")
+        return
+    old = os.path.join(folder, "disk.old")
+    open(old, "wb").write(make_file(4 << 10, True, True))
+    script = r'''
+        mount -t tmpfs -o size=256k tmpfs "$1" || exit 2
+        cp "$2" "$1/target.mp3"
+        dd if=/dev/zero of="$1/filler" bs=4096 2>/dev/null; dd if=/dev/zero of="$1/filler" bs=1 oflag=append conv=notrunc 2>/dev/null
+        "$3" tag -t "Title 05" "$1/target.mp3" >/dev/null 2>&1 || { echo "in place failed"; exit 1; }
+        cp "$1/target.mp3" "$4/inplace.new" 2>/dev/null || cat "$1/target.mp3" >"$4/inplace.new"
+        "$3" tag --set TXXX:GROW=$(head -c 6000 /dev/zero | tr '\0' g) "$1/target.mp3" >/dev/null 2>&1 && { echo "replacement succeeded on a full disk"; exit 1; }
+        cmp -s "$1/target.mp3" "$4/inplace.new" || { echo "the failed replacement changed the file"; exit 1; }
+        ls -a "$1" | grep -q velkor- && { echo "a temporary file is left"; exit 1; }
+        exit 0'''
+    mount = os.path.join(folder, "disk")
+    os.makedirs(mount, exist_ok=True)
+    done = subprocess.run(["unshare", "-m", "sh", "-c", script, "sh", mount, old, VELKOR, folder], env=env(),
+                          capture_output=True)
+    if done.returncode == 2:
+        print("(no full-disk runs: tmpfs cannot be mounted here)")
+    elif done.returncode != 0:
+        fail("full disk: " + done.stdout.decode(errors="replace").strip())
+
+
 def main():
     random.seed(int(os.environ.get("SAVE_HARNESS_SEED", "26")))
     folder = tempfile.mkdtemp(prefix="velkor_save_")
@@ -432,6 +462,7 @@ def main():
         signal_runs(folder)
         writers(folder)
         keeps(folder)
+        full_disk(folder)
         print("save harness (%s, %.0f s): %d kills, %d damaged, %d temporaries left by kills; %d failed calls; "
               "%d signals; %d rounds of two writers, %d lost; %d failures" % (
                   "full" if FULL else "short", time.monotonic() - started, counts["kills"], counts["damaged"],
