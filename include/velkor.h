@@ -548,9 +548,12 @@ typedef struct velkor_id3v1_fields {
  * or a size below 8. A field past tag->size is not written, as if it were
  * not named in `fields`: the file's tag keeps it.
  *
- * The 128 bytes are written in one call and synced to storage before the
- * file is closed, so even a process killed meanwhile leaves the file with
- * its old bytes or all the new ones. VELKOR_ERROR_NOT_REGULAR for anything
+ * Only the bytes of the fields that change are written, the same way as
+ * velkor_edit_save writes (in place within one 4 KiB page, else a new file
+ * renamed over the old one, under the same lock), and synced before the
+ * call returns, so even a process killed meanwhile leaves the file with its
+ * old tag or the whole new one. VELKOR_ERROR_CHANGED when another program
+ * changed the file while it was read. VELKOR_ERROR_NOT_REGULAR for anything
  * but a regular file (a device such as /dev/null, a FIFO, a folder);
  * VELKOR_ERROR_NO_SPACE when the disk or the process's file size limit
  * (ulimit -f) has no room for the tag: checked before writing, so the limit
@@ -648,7 +651,10 @@ typedef struct velkor_edit velkor_edit;
  * is. options: 0 (no options are defined yet). On VELKOR_OK *edit is a new
  * edit, else NULL. VELKOR_ERROR_NOT_REGULAR for anything but a regular file.
  * The edit holds the bytes of the file's tags (pictures included, the audio
- * not) until velkor_edit_close.
+ * not) until velkor_edit_close. A path that is a symbolic link edits the
+ * file it names. The edit holds the file's save lock (flock) until
+ * velkor_edit_close: another process's velkor_edit_open of the file waits
+ * for it (edits in one process share it), so two saves never interleave.
  */
 VELKOR_API int32_t VELKOR_CALL velkor_edit_open(const char *path, uint32_t options, velkor_edit **edit);
 /* Releases the edit; changes not saved are dropped. NULL is ignored. */
@@ -685,8 +691,10 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_lyrics(velkor_edit *edit, const c
 VELKOR_API int32_t VELKOR_CALL velkor_edit_set_url(velkor_edit *edit, const char *id, const char *description,
                                                    const char *url);
 /* Adds an APIC picture: type 0 to 255 (3 front cover), mime ("image/jpeg";
- * NULL for ""), description (NULL for ""), size bytes of data (copied). It
- * replaces a picture of the same type and description. */
+ * NULL or "" for the type the data's first bytes show: JPEG, PNG, GIF, BMP
+ * or WebP), description (NULL for ""), size bytes of data (copied; at most
+ * 16 MiB, else VELKOR_ERROR_ARGUMENT). It replaces a picture of the same
+ * type and description. */
 VELKOR_API int32_t VELKOR_CALL velkor_edit_add_picture(velkor_edit *edit, int32_t type, const char *mime,
                                                        const char *description, const void *data, int32_t size);
 /* Removes the pictures of `type`; -1 removes all of them. */
@@ -749,6 +757,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_id3v1(velkor_edit *edit, int32_t 
  * rename regardless, so the name never holds a file whose bytes are not
  * on the disk. */
 #define VELKOR_SAVE_NO_SYNC 0x8u
+/* The file keeps its modification (and access) time. */
+#define VELKOR_SAVE_PRESERVE_TIMES 0x10u
 
 /* How velkor_edit_save wrote the file. */
 #define VELKOR_SAVED_NOTHING 0  /* nothing to change */
@@ -781,10 +791,25 @@ _Static_assert(offsetof(velkor_save_report, bytes_written) == 8 && sizeof(velkor
  * when the change fits in place; one that must be replaced (a tag grown
  * past its room, say) gives VELKOR_ERROR_LINKED, unless
  * VELKOR_SAVE_BREAK_LINKS. A failure leaves the whole old file; success
- * means the whole new one is in place. After a save the edit holds the
- * file as saved, and further changes can be saved again.
+ * means the whole new one is in place. In place means: the changed bytes
+ * of the ID3v2 tag, then those of the trailing tags, each within one 4 KiB
+ * page of the file, so that a kill leaves each tag whole; anything more is
+ * a new file renamed over the old one, with the old one's owner, mode,
+ * extended attributes, ACLs and holes. A change by another program since
+ * the edit read the file (its size, times, or the bytes of the tags this
+ * save replaces) gives VELKOR_ERROR_CHANGED. After a save the edit holds
+ * the file as saved, and further changes can be saved again.
  */
 VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit *edit, uint32_t options, velkor_save_report *report);
+
+/*
+ * Removes the temporary files of the saves under way in this process (a
+ * save that must replace its file writes the new one beside it, named
+ * ".NAME.velkor-XXXXXX"), leaving each file as it was. Async-signal-safe:
+ * for a handler of SIGTERM, SIGHUP or SIGINT that then ends the process.
+ * A save interrupted so reports nothing; its file keeps its old bytes.
+ */
+VELKOR_API void VELKOR_CALL velkor_remove_temporary_files(void);
 
 #if defined(_WIN32)
 /* The same with UTF-16 paths and texts. velkor_get_text_w returns the UTF-16

@@ -1252,7 +1252,7 @@ TEST_F(CliTest, TagWritesId3v2ToManyFilesAndTellsEachWay) {
     Outcome run = velkor({"tag", "-A", "Blue", "-b", "Nina", "-n", "3/12", "-y", "2004-05-01", "-g", "Jazz", a,
                           path("missing.mp3"), b});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, a + ": ID3v2.3 and ID3v1 rewritten (29 KiB)\n" + b + ": ID3v2.4 written in place (2 KiB)\n");
+    EXPECT_EQ(run.out, a + ": ID3v2.3 and ID3v1 rewritten (29 KiB)\n" + b + ": ID3v2.4 written in place (398 bytes)\n");
     EXPECT_EQ(run.err, "velkor: " + path("missing.mp3") + ": " + velkor_status_text(VELKOR_ERROR_NOT_FOUND) +
                            "; nothing written\n");
     for (const std::string& file : {a, b}) {
@@ -1267,11 +1267,14 @@ TEST_F(CliTest, TagWritesId3v2ToManyFilesAndTellsEachWay) {
     EXPECT_EQ(json_of(a)["id3v1"]["album"].text, "Blue");  // the ID3v1 tag follows
     EXPECT_EQ(json_of(b)["id3v2"]["pictures"].items.size(), 1u);  // frames not changed are kept
 
-    // Into the padding the first save left: in place (a field the ID3v1 tag
-    // has would change it too: two places, so a new file); the same again:
-    // unchanged.
+    // Into the padding the first save left: in place, only the bytes that
+    // differ; a field the ID3v1 tag has changes it too, in a second write;
+    // the same again: unchanged.
     run = velkor({"tag", "--composer", "Nina", a});
-    EXPECT_EQ(run.out, a + ": ID3v2.3 and ID3v1 written in place (2 KiB)\n") << run.err;
+    EXPECT_EQ(run.out, a + ": ID3v2.3 and ID3v1 written in place (15 bytes)\n") << run.err;
+    run = velkor({"tag", "-t", "Retitled", a});
+    EXPECT_NE(run.out.find(": ID3v2.3 and ID3v1 written in place"), std::string::npos) << run.out << run.err;
+    EXPECT_EQ(json_of(a)["id3v1"]["title"].text, "Retitled");
     run = velkor({"tag", "--composer", "Nina", a});
     EXPECT_EQ(run.out, a + ": unchanged\n");
     EXPECT_EQ(run.status, 0);
@@ -1314,7 +1317,14 @@ TEST_F(CliTest, TagSetsAnyFrameRemovesTagsAndDryRunWritesNothing) {
     write_file(path("cover.txt"), "not an image");
     run = velkor({"tag", "--cover", path("cover.txt"), file});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("not a JPEG, PNG or GIF image"), std::string::npos);
+    EXPECT_NE(run.err.find("not a JPEG, PNG, GIF, BMP or WebP image"), std::string::npos);
+    // A folder, a device and a FIFO are refused before anything is read.
+    mkfifo(path("cover.fifo").c_str(), 0600);
+    for (const std::string& cover : {path(""), std::string("/dev/zero"), path("cover.fifo")}) {
+        run = velkor({"tag", "--cover", cover, file});
+        EXPECT_EQ(run.status, 1) << cover;
+        EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << cover << run.err;
+    }
 }
 
 // A file with other names is changed in place under all of them; one that

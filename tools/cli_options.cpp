@@ -197,7 +197,7 @@ bool add_tag_kinds(std::string_view list, unsigned& kinds) {
 TagOptions parse_tag_options(const std::vector<std::string>& args) {
     enum : int {
         kYear = 256, kComposer, kSet, kRemove, kCover, kRemoveCover, kRemoveTags, kId3v2Version, kId3v1,
-        kDryRun, kBreakLinks, kYes
+        kDryRun, kBreakLinks, kPreserveTimes, kYes
     };
     static const option kLongOptions[] = {
         {"title", required_argument, nullptr, 't'},
@@ -220,6 +220,7 @@ TagOptions parse_tag_options(const std::vector<std::string>& args) {
         {"id3v1", required_argument, nullptr, kId3v1},
         {"dry-run", no_argument, nullptr, kDryRun},
         {"break-links", no_argument, nullptr, kBreakLinks},
+        {"preserve-times", no_argument, nullptr, kPreserveTimes},
         {"yes", no_argument, nullptr, kYes},
         {"help", no_argument, nullptr, 'h'},
         {nullptr, 0, nullptr, 0},
@@ -301,6 +302,7 @@ TagOptions parse_tag_options(const std::vector<std::string>& args) {
                 continue;
             case kDryRun: options.dry_run = true, id3v2_only("--dry-run"); continue;
             case kBreakLinks: options.break_links = true, id3v2_only("--break-links"); continue;
+            case kPreserveTimes: options.preserve_times = true, id3v2_only("--preserve-times"); continue;
             case kYes: options.assume_yes = true; continue;
             case 'h': options.action = Action::kHelp; continue;
             case ':': {

@@ -63,6 +63,7 @@ struct TagOptions {
     Id3v1Mode id3v1 = Id3v1Mode::kKeep;
     bool dry_run = false;
     bool break_links = false;
+    bool preserve_times = false;  // the files keep their modification times
     bool assume_yes = false;
 };
 

@@ -5,9 +5,13 @@
 
 namespace velkor::cli {
 
-// From now on SIGINT only sets a flag for interrupted(); a second one ends
-// the process at once.
+// From now on SIGINT only sets a flag for interrupted() (a second one ends
+// the process at once), except during a save: then SIGINT, SIGTERM and
+// SIGHUP remove the save's temporary file, say so, and end the process.
 void catch_interrupt();
+
+// A save of the file shown as `shown_path` begins (nullptr: it ended).
+void saving(const char* shown_path);
 
 // Whether SIGINT came since catch_interrupt().
 bool interrupted();

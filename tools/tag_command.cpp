@@ -15,6 +15,7 @@
 #include "cli_options.h"
 #include "commands.h"
 #include "file_facts.h"
+#include "small_file.h"
 #include "pending_sync.h"
 #include "signals.h"
 #include "standard_output.h"
@@ -98,7 +99,9 @@ public:
         tag_.artist = artist_.c_str();
         tag_.album = album_.c_str();
         tag_.comment = comment_.c_str();
+        saving(shown_path().c_str());
         const int32_t written = velkor_write_id3v1(path_.c_str(), &tag_);
+        saving(nullptr);
         if (written != VELKOR_OK) {
             say(std::string("the tag is not written: ") + velkor_status_text(written));
             return kExitFailed;
@@ -299,22 +302,29 @@ std::string image_type(const std::string& bytes) {
     if (bytes.compare(0, 3, "\xFF\xD8\xFF") == 0) return "image/jpeg";
     if (bytes.compare(0, 8, "\x89PNG\r\n\x1A\n") == 0) return "image/png";
     if (bytes.compare(0, 4, "GIF8") == 0) return "image/gif";
+    if (bytes.compare(0, 2, "BM") == 0) return "image/bmp";
+    if (bytes.compare(0, 4, "RIFF") == 0 && bytes.compare(8, 4, "WEBP") == 0) return "image/webp";
     return "";
 }
 
+// Reads the cover: a regular file of at most 16 MiB whose first bytes are
+// an image's. What it is is checked before it is read whole, so a folder,
+// a device or a FIFO is refused at once and nothing endless is read.
 bool load_cover(const std::string& path, Cover& cover) {
-    std::ifstream in(path, std::ios::binary);
-    if (in) cover.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in && !in.eof()) {
-        say(path, "the cover cannot be read; no file was changed");
+    const auto refuse = [&](const std::string& why) {
+        say(path, why + "; no file was changed");
         return false;
+    };
+    std::string problem;
+    const auto is_image = [](const std::string& first) { return !image_type(first).empty(); };
+    switch (read_small_file(path, kCoverLimit, is_image, cover.bytes, problem)) {
+        case kSmallFileRead: break;
+        case kSmallFileTooLarge: return refuse("the cover is larger than 16 MiB");
+        case kSmallFileNotRegular: return refuse("the cover is not a regular file (a folder, device or FIFO)");
+        case kSmallFileRefused: return refuse("the cover is not a JPEG, PNG, GIF, BMP or WebP image");
+        case kSmallFileFailed: return refuse("the cover cannot be read: " + problem);
     }
     cover.mime = image_type(cover.bytes);
-    if (cover.mime.empty() || cover.bytes.size() > kCoverLimit) {
-        say(path, cover.mime.empty() ? "the cover is not a JPEG, PNG or GIF image; no file was changed"
-                                     : "the cover is larger than 16 MiB; no file was changed");
-        return false;
-    }
     return true;
 }
 
@@ -345,7 +355,11 @@ public:
         if (!options_.dry_run) pending_.watch(path_);
         velkor_save_report report{};
         report.size = sizeof report;
+        if (options_.preserve_times) how |= VELKOR_SAVE_PRESERVE_TIMES;
+        const std::string shown = printable(path_);
+        saving(shown.c_str());
         const int32_t saved = velkor_edit_save(edit_.get(), how, &report);
+        saving(nullptr);
         if (saved != VELKOR_OK) {
             std::string why = velkor_status_text(saved);
             if (saved == VELKOR_ERROR_LINKED) why += " (--break-links gives this name a copy of its own)";

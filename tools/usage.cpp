@@ -112,6 +112,7 @@ void print_tag_help() {
         "      --break-links      a file with other hard links is replaced for\n"
         "                         this name alone (without it such a file is\n"
         "                         only changed in place, under all its names)\n"
+        "      --preserve-times   the files keep their modification times\n"
         "      --yes              answer Yes to the --id3v1 only genre question\n"
         "  -h, --help             show this help and exit\n"
         "\n"

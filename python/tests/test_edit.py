@@ -68,6 +68,23 @@ class EditTest(unittest.TestCase):
         self.assertIsNone(facts.id3v1)
         self.assertIsNone(facts.id3v2)
 
+    def test_write_saves_once_and_keeps_the_time_when_asked(self):
+        path = self.copy("02_lame_cbr_eyed3.mp3")
+        saves = []
+        original = velkor.Edit.save
+        velkor.Edit.save = lambda edit, **options: saves.append(options) or original(edit, **options)
+        try:
+            velkor.write(path, title="Once")
+        finally:
+            velkor.Edit.save = original
+        self.assertEqual(len(saves), 1)
+        os.utime(path, ns=(10**18, 10**18 + 5))
+        with velkor.edit(path) as tags:
+            tags.title = "Timed"
+            tags.save(preserve_times=True)
+        self.assertEqual(os.stat(path).st_mtime_ns, 10**18 + 5)
+        self.assertEqual(velkor.read(path).id3v2.title, "Timed")
+
     def test_errors(self):
         with self.assertRaises(velkor.NotFoundError):
             velkor.edit(os.path.join(self.dir, "missing.mp3"))

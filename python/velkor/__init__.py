@@ -852,12 +852,15 @@ class Edit:
             raise ValueError(f"mode is 'keep', 'add' or 'remove', not {mode!r}")
         self._call("velkor_edit_set_id3v1", _ID3V1_MODES[mode])
 
-    def save(self, *, id3v24: bool = False, break_links: bool = False, dry_run: bool = False) -> SaveReport:
+    def save(self, *, id3v24: bool = False, break_links: bool = False, dry_run: bool = False,
+             preserve_times: bool = False) -> SaveReport:
         """Writes the changes. id3v24: a new tag (or a 2.2 one) is written as
         2.4. break_links: a file with other hard links that cannot be changed in
-        place gets a new file under this name only (else LinkedError). dry_run: only report."""
+        place gets a new file under this name only (else LinkedError). dry_run: only report.
+        preserve_times: the file keeps its modification time."""
         options = ((_native.SAVE_ID3V24 if id3v24 else 0) | (_native.SAVE_BREAK_LINKS if break_links else 0) |
-                   (_native.SAVE_DRY_RUN if dry_run else 0))
+                   (_native.SAVE_DRY_RUN if dry_run else 0) |
+                   (_native.SAVE_PRESERVE_TIMES if preserve_times else 0))
         report = _native.velkor_save_report(size=ctypes.sizeof(_native.velkor_save_report))
         self._call("velkor_edit_save", options, ctypes.byref(report))
         return SaveReport(
@@ -883,9 +886,13 @@ def write(path: PathLike, *, id3v24: bool = False, id3v1: Optional[str] = None,
     unknown = set(fields) - set(_WRITE_FIELDS)
     if unknown:
         raise TypeError(f"unknown fields: {', '.join(sorted(unknown))}")
-    with Edit(path) as tags:
+    # One save: the edit is closed, not saved again on the way out.
+    tags = Edit(path)
+    try:
         for name, value in fields.items():
             setattr(tags, name, value)
         if id3v1 is not None:
             tags.set_id3v1(id3v1)
         return tags.save(id3v24=id3v24)
+    finally:
+        tags.close()

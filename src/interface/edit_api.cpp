@@ -4,26 +4,32 @@
 #include <algorithm>
 #include <memory>
 #include <new>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "base/utf8.h"
 #include "interface/file_status.h"
-#include "platform/file_rewrite.h"
+#include "platform/file_lock.h"
 #include "platform/file_source.h"
+#include "platform/update_file.h"
 #include "platform/wide_text.h"
+#include "save/file_save.h"
+#include "save/save_plan.h"
 #include "stream/tag_rewrite.h"
 #include "tags/genre_table.h"
 #include "velkor.h"
 
 struct velkor_edit {
-    std::string path;  // UTF-8
+    std::string path;  // UTF-8; the file a symbolic link names
 #if defined(_WIN32)
     std::wstring wide_path;
 #endif
-    velkor::platform::FileIdentity identity;
+    velkor::platform::FileLock lock;  // held until the edit is closed
+    velkor::ReadState read;           // the file as read, for the save's check
     velkor::TaggedFile file;
+    std::set<std::string> id3v1_fields;  // frame ids set or removed: their ID3v1 fields follow
     bool edited = false;
     bool has_date = false;  // a date set by field, laid out by the version written
     std::string date;
@@ -81,6 +87,22 @@ bool is_language(const std::string& language) {
     return true;
 }
 
+// The largest picture an edit takes: more than any cover needs.
+constexpr int32_t kPictureLimit = 16 << 20;
+
+// The MIME type of an image from its first bytes, "" for none known.
+std::string image_type(const uint8_t* bytes, std::size_t size) {
+    const auto starts = [&](const char* magic, std::size_t n, std::size_t at = 0) {
+        return size >= at + n && std::memcmp(bytes + at, magic, n) == 0;
+    };
+    if (starts("\xFF\xD8\xFF", 3)) return "image/jpeg";
+    if (starts("\x89PNG\r\n\x1A\n", 8)) return "image/png";
+    if (starts("GIF8", 4)) return "image/gif";
+    if (starts("BM", 2)) return "image/bmp";
+    if (starts("RIFF", 4) && starts("WEBP", 4, 8)) return "image/webp";
+    return "";
+}
+
 // Runs an edit, turning a failed allocation into a status.
 template <typename Change>
 int32_t change(velkor_edit* edit, Change apply) {
@@ -95,11 +117,20 @@ int32_t change(velkor_edit* edit, Change apply) {
 }
 
 int32_t load(velkor_edit& edit, FileSource& source) {
+    // The file read must be the one locked: a rename between the two
+    // (by another program) is a change.
+    velkor::platform::FileFacts locked;
+    if (edit.lock.facts(locked) && !locked.identity.same_file(source.identity())) return VELKOR_ERROR_CHANGED;
     velkor::TaggedFile file = velkor::read_tagged_file(source, source.size());
+    velkor::ReadState read;
     // Tags read with a gap would be saved as if the gap were the file.
-    if (source.read_failed()) return VELKOR_ERROR_READ;
-    edit.identity = source.identity();
+    if (source.read_failed() ||
+        !velkor::take_read_state(source, source.identity(), file.audio_begin, file.audio_end, read)) {
+        return VELKOR_ERROR_READ;
+    }
+    edit.read = read;
     edit.file = std::move(file);
+    edit.id3v1_fields.clear();
     edit.edited = false;
     edit.has_date = false;
     return VELKOR_OK;
@@ -122,7 +153,8 @@ int32_t reopen(velkor_edit& edit) {
     return open_edit(&edit, [&](FileSource& source) { return source.open_utf8(edit.path.c_str()); });
 }
 
-// A new edit of the file at path; `name` gives the handle its path.
+// A new edit of the file at path; `name` gives the handle its path. The
+// save lock is taken first, so that the file read is the one saved.
 template <typename Char, typename Name>
 int32_t open_for_edit(const Char* path, uint32_t options, velkor_edit** edit, Name name) {
     if (edit == nullptr) return VELKOR_ERROR_ARGUMENT;
@@ -131,6 +163,15 @@ int32_t open_for_edit(const Char* path, uint32_t options, velkor_edit** edit, Na
     try {
         auto made = std::make_unique<velkor_edit>();
         name(*made);
+#if !defined(_WIN32)
+        std::string real;
+        velkor::platform::FileProblem problem = velkor::platform::real_path(made->path, real);
+        if (problem == velkor::platform::FileProblem::kNone) {
+            made->path = real;
+            problem = made->lock.acquire(real);
+        }
+        if (problem != velkor::platform::FileProblem::kNone) return velkor::status_of(problem, VELKOR_ERROR_READ);
+#endif
         const int32_t status = reopen(*made);
         if (status == VELKOR_OK) *edit = made.release();
         return status;
@@ -246,6 +287,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_text(velkor_edit* edit, const cha
         }
         tag.set_text(id, texts);
         forget_date(edit, id);
+        edit->id3v1_fields.insert(id);
         return VELKOR_OK;
     });
 }
@@ -271,6 +313,7 @@ int32_t set_described(velkor_edit* edit, const char* id, const char* language, c
             return VELKOR_ERROR_ARGUMENT;
         }
         tag.set_described_text(id, lang, desc, text ? &body : nullptr);
+        edit->id3v1_fields.insert(id);
         return VELKOR_OK;
     });
 }
@@ -309,7 +352,9 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_add_picture(velkor_edit* edit, int32_
             !optional_text(description, "", desc)) {
             return VELKOR_ERROR_ARGUMENT;
         }
+        if (size > kPictureLimit) return VELKOR_ERROR_ARGUMENT;
         const auto* bytes = static_cast<const uint8_t*>(data);
+        if (kind.empty()) kind = image_type(bytes, static_cast<std::size_t>(size));
         tag.add_picture(type, kind, desc, std::vector<uint8_t>(bytes, bytes + size));
         return VELKOR_OK;
     });
@@ -340,6 +385,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_remove_frames(velkor_edit* edit, cons
         if (!is_frame_id(id, 0)) return VELKOR_ERROR_ARGUMENT;
         tag.remove_frames(id);
         forget_date(edit, id);
+        edit->id3v1_fields.insert(id);
         return VELKOR_OK;
     });
 }
@@ -350,7 +396,10 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_field(velkor_edit* edit, int32_t 
         if (!optional_text(utf8, "", text)) return VELKOR_ERROR_ARGUMENT;
         const std::string* given = text.empty() ? nullptr : &text;
         switch (field) {
-            case VELKOR_ID3V2_COMMENT: tag.set_described_text("COMM", "eng", "", given); return VELKOR_OK;
+            case VELKOR_ID3V2_COMMENT:
+                tag.set_described_text("COMM", "eng", "", given);
+                edit->id3v1_fields.insert("COMM");
+                return VELKOR_OK;
             case VELKOR_EDIT_LYRICS: tag.set_described_text("USLT", "eng", "", given); return VELKOR_OK;
             case VELKOR_ID3V2_YEAR:
             case VELKOR_ID3V2_DATE: {
@@ -361,6 +410,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_field(velkor_edit* edit, int32_t 
                 tag.remove_frames("TYER");
                 edit->has_date = true;
                 edit->date = text;
+                edit->id3v1_fields.insert("TYER");
+                edit->id3v1_fields.insert("TDRC");
                 return VELKOR_OK;
             }
             default: break;
@@ -369,6 +420,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_field(velkor_edit* edit, int32_t 
         if (text_field_id(field, id) != VELKOR_OK) return VELKOR_ERROR_ARGUMENT;
         if (field == VELKOR_ID3V2_GENRE) text = genre_text(text);
         tag.set_text(id, text.empty() ? std::vector<std::string>() : std::vector<std::string>{text});
+        edit->id3v1_fields.insert(id);
         return VELKOR_OK;
     });
 }
@@ -399,8 +451,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_id3v1(velkor_edit* edit, int32_t 
 }
 
 VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit* edit, uint32_t options, velkor_save_report* report) {
-    constexpr uint32_t kKnown =
-        VELKOR_SAVE_ID3V24 | VELKOR_SAVE_BREAK_LINKS | VELKOR_SAVE_DRY_RUN | VELKOR_SAVE_NO_SYNC;
+    constexpr uint32_t kKnown = VELKOR_SAVE_ID3V24 | VELKOR_SAVE_BREAK_LINKS | VELKOR_SAVE_DRY_RUN |
+                                VELKOR_SAVE_NO_SYNC | VELKOR_SAVE_PRESERVE_TIMES;
     if (edit == nullptr || (options & ~kKnown) != 0 || (report != nullptr && report->size < sizeof(uint32_t))) {
         return VELKOR_ERROR_ARGUMENT;
     }
@@ -417,37 +469,44 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit* edit, uint32_t opti
             apply_date(dated.id3v2, edit->date, dated.id3v2.written_version(v24));
             file = &dated;
         }
-        const velkor::TagPlan plan = velkor::plan_tagged_file(*file, v24);
+        velkor::PlanOptions planned;
+        planned.new_as_v24 = v24;
+        planned.id3v1_fields = &edit->id3v1_fields;
+        const velkor::TagPlan plan = velkor::plan_tagged_file(*file, planned);
         if (plan.too_large) return VELKOR_ERROR_ARGUMENT;
         ours.id3v2_version = plan.id3v2_version;
-        ours.id3v2_size = static_cast<int32_t>(plan.rewrite.head.size());
+        ours.id3v2_size = static_cast<int32_t>(plan.id3v2_size);
         ours.dropped_frames = file->id3v2.dropped();
         ours.tags = (plan.id3v2_version ? VELKOR_TAG_ID3V2 : 0u) | (plan.has_id3v1 ? VELKOR_TAG_ID3V1 : 0u) |
                     (plan.has_apev2 ? VELKOR_TAG_APEV2 : 0u);
         int32_t status = VELKOR_OK;
         if (edit->edited) {
-            velkor::platform::RewriteOptions how;
+            velkor::SaveOptions how;
             how.break_links = (options & VELKOR_SAVE_BREAK_LINKS) != 0;
             how.dry_run = (options & VELKOR_SAVE_DRY_RUN) != 0;
             how.sync_in_place = (options & VELKOR_SAVE_NO_SYNC) == 0;
-            const velkor::platform::RewriteOutcome outcome =
-                velkor::platform::rewrite_file(edit->path, edit->identity, plan.rewrite, how);
-            using velkor::platform::RewriteStatus;
-            using velkor::platform::RewriteWay;
+            how.preserve_times = (options & VELKOR_SAVE_PRESERVE_TIMES) != 0;
+            const velkor::SaveOutcome outcome = velkor::save_file(edit->path, edit->lock, edit->read, plan.file, how);
+            using velkor::SaveStatus;
+            using velkor::SaveWay;
             switch (outcome.status) {
-                case RewriteStatus::kDone: break;
-                case RewriteStatus::kChanged: status = VELKOR_ERROR_CHANGED; break;
-                case RewriteStatus::kLinked: status = VELKOR_ERROR_LINKED; break;
+                case SaveStatus::kDone: break;
+                case SaveStatus::kChanged: status = VELKOR_ERROR_CHANGED; break;
+                case SaveStatus::kLinked: status = VELKOR_ERROR_LINKED; break;
                 default: status = velkor::status_of(outcome.problem, VELKOR_ERROR_WRITE); break;
             }
-            ours.way = outcome.way == RewriteWay::kInPlace    ? VELKOR_SAVED_IN_PLACE
-                       : outcome.way == RewriteWay::kReplaced ? VELKOR_SAVED_REPLACED
-                                                              : VELKOR_SAVED_NOTHING;
+            ours.way = outcome.way == SaveWay::kInPlace    ? VELKOR_SAVED_IN_PLACE
+                       : outcome.way == SaveWay::kReplaced ? VELKOR_SAVED_REPLACED
+                                                           : VELKOR_SAVED_NOTHING;
             ours.bytes_written = outcome.bytes_written;
             if (status == VELKOR_OK && !how.dry_run) {
-                // The edit now holds the file as saved. Should it not be
-                // read again, a later save finds it changed.
-                if (reopen(*edit) != VELKOR_OK) edit->identity = velkor::platform::FileIdentity();
+                // The edit now holds the file as saved, and has nothing
+                // left to save. Should it not be read again, the save
+                // still stands; a later change saved finds the file changed.
+                if (reopen(*edit) != VELKOR_OK) {
+                    edit->read.identity = velkor::platform::FileIdentity();
+                    edit->edited = false;
+                }
             }
         }
         if (report != nullptr) {
@@ -462,5 +521,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit* edit, uint32_t opti
         return VELKOR_ERROR_WRITE;
     }
 }
+
+VELKOR_API void VELKOR_CALL velkor_remove_temporary_files(void) { velkor::platform::remove_temporaries(); }
 
 }  // extern "C"

@@ -18,7 +18,7 @@
 #include "platform/wide_text.h"
 #include "stream/mp3_file_info.h"
 #include "stream/streamed_file.h"
-#include "stream/write_back.h"
+#include "save/id3v1_save.h"
 #include "tags/common_facts.h"
 #include "tags/genre_table.h"
 #include "tags/id3v2_frame_values.h"
@@ -856,9 +856,18 @@ int32_t write_id3v1(const std::string& path, bool utf8_path, const velkor_id3v1_
     edit.year = tag.year;
     edit.track = tag.track;
     edit.genre = tag.genre;
+    (void)utf8_path;
     try {
-        const velkor::Rewrite result = velkor::rewrite_id3v1(path, utf8_path, edit);
-        return result.written ? VELKOR_OK : velkor::status_of(result.problem, VELKOR_ERROR_WRITE);
+        const velkor::Id3v1Saved result =
+            velkor::save_id3v1(path, [&edit](const uint8_t* old, uint8_t (&block)[velkor::kId3v1BlockSize]) {
+                velkor::make_id3v1_block(old, edit, block);
+            });
+        switch (result.status) {
+            case velkor::SaveStatus::kDone: return VELKOR_OK;
+            case velkor::SaveStatus::kChanged: return VELKOR_ERROR_CHANGED;
+            case velkor::SaveStatus::kLinked: return VELKOR_ERROR_LINKED;
+            default: return velkor::status_of(result.problem, VELKOR_ERROR_WRITE);
+        }
     } catch (const std::bad_alloc&) {
         return VELKOR_ERROR_NO_MEMORY;
     } catch (...) {

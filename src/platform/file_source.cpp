@@ -66,6 +66,8 @@ bool facts_of_open_file(intptr_t native, FileFacts& facts) {
     facts.identity.size = size.QuadPart;
     facts.identity.modified_nanoseconds = static_cast<int64_t>(
         (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime);
+    facts.identity.changed_nanoseconds = static_cast<int64_t>(
+        (static_cast<uint64_t>(info.ftCreationTime.dwHighDateTime) << 32) | info.ftCreationTime.dwLowDateTime);
     facts.identity.device = info.dwVolumeSerialNumber;
     facts.identity.number = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return true;
@@ -151,9 +153,17 @@ bool facts_of_open_file(intptr_t native, FileFacts& facts) {
 #if defined(__APPLE__)
     facts.identity.modified_seconds = static_cast<int64_t>(info.st_mtimespec.tv_sec);
     facts.identity.modified_nanoseconds = static_cast<int64_t>(info.st_mtimespec.tv_nsec);
+    facts.identity.changed_seconds = static_cast<int64_t>(info.st_ctimespec.tv_sec);
+    facts.identity.changed_nanoseconds = static_cast<int64_t>(info.st_ctimespec.tv_nsec);
+    facts.accessed_seconds = static_cast<int64_t>(info.st_atimespec.tv_sec);
+    facts.accessed_nanoseconds = static_cast<int64_t>(info.st_atimespec.tv_nsec);
 #else
     facts.identity.modified_seconds = static_cast<int64_t>(info.st_mtim.tv_sec);
     facts.identity.modified_nanoseconds = static_cast<int64_t>(info.st_mtim.tv_nsec);
+    facts.identity.changed_seconds = static_cast<int64_t>(info.st_ctim.tv_sec);
+    facts.identity.changed_nanoseconds = static_cast<int64_t>(info.st_ctim.tv_nsec);
+    facts.accessed_seconds = static_cast<int64_t>(info.st_atim.tv_sec);
+    facts.accessed_nanoseconds = static_cast<int64_t>(info.st_atim.tv_nsec);
 #endif
     facts.identity.device = static_cast<uint64_t>(info.st_dev);
     facts.identity.number = static_cast<uint64_t>(info.st_ino);

@@ -19,20 +19,25 @@ struct ReadCounter {
 };
 
 // What tells a file apart from another put in its place and from itself
-// changed: size, modification time (to the nanosecond where the system
-// keeps it) and, where known, the device and file number.
+// changed: size, modification time and status change time (to the
+// nanosecond where the system keeps them; a program can set the first back,
+// not the second) and, where known, the device and file number.
 struct FileIdentity {
     int64_t size = -1;
     int64_t modified_seconds = 0;
     int64_t modified_nanoseconds = 0;
+    int64_t changed_seconds = 0;
+    int64_t changed_nanoseconds = 0;
     uint64_t device = 0;
     uint64_t number = 0;
 
     bool operator==(const FileIdentity& other) const {
         return size == other.size && modified_seconds == other.modified_seconds &&
-               modified_nanoseconds == other.modified_nanoseconds && device == other.device &&
+               modified_nanoseconds == other.modified_nanoseconds && changed_seconds == other.changed_seconds &&
+               changed_nanoseconds == other.changed_nanoseconds && device == other.device &&
                number == other.number;
     }
+    bool same_file(const FileIdentity& other) const { return device == other.device && number == other.number; }
     bool operator!=(const FileIdentity& other) const { return !(*this == other); }
 };
 
@@ -45,6 +50,8 @@ struct FileFacts {
     uint32_t mode = 0;     // permission bits (POSIX)
     uint32_t owner = 0;    // user and group (POSIX)
     uint32_t group = 0;
+    int64_t accessed_seconds = 0;  // kept with the modification time when asked (POSIX)
+    int64_t accessed_nanoseconds = 0;
 };
 
 // The facts of an open file: a file descriptor on POSIX systems, a HANDLE

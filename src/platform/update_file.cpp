@@ -9,7 +9,10 @@
 #include "platform/update_file.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #if defined(_WIN32)
@@ -21,12 +24,17 @@
 #else
 #include <fcntl.h>
 #include <pthread.h>
+#include <stdio.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/xattr.h>
+#endif
 #endif
 
 namespace velkor::platform {
@@ -164,6 +172,53 @@ bool UpdateFile::write_at(int64_t offset, const uint8_t* bytes, std::size_t coun
 bool UpdateFile::copy_from(UpdateFile& source, int64_t from, int64_t count, int64_t to) {
     return copy_blocks(source, from, count, to);
 }
+
+// Windows keeps others out while the file is open for writing; no lock.
+bool UpdateFile::lock() { return file_ != nullptr || failed(FileProblem::kOther); }
+
+intptr_t UpdateFile::release() {
+    close();
+    return -1;
+}
+
+bool UpdateFile::take_attributes(UpdateFile&) { return file_ != nullptr || failed(FileProblem::kOther); }
+
+bool UpdateFile::take_times(const FileFacts&) { return file_ != nullptr || failed(FileProblem::kOther); }
+
+FileProblem real_path(const std::string& path, std::string& real) {
+    real = path;
+    return FileProblem::kNone;
+}
+
+bool remove_name(const std::string& path) {
+    std::wstring wide;
+    return utf8_to_wide(path.c_str(), wide) && DeleteFileW(wide.c_str());
+}
+
+// The old file's attributes (hidden, archive) go over to the new one.
+FileProblem rename_over(const std::string& temp, const std::string& path) {
+    std::wstring wide_temp, wide_path;
+    if (!utf8_to_wide(temp.c_str(), wide_temp) || !utf8_to_wide(path.c_str(), wide_path)) {
+        return FileProblem::kNotFound;
+    }
+    const DWORD attributes = GetFileAttributesW(wide_path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        SetFileAttributesW(wide_temp.c_str(), attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE |
+                                                            FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
+    }
+    if (MoveFileExW(wide_temp.c_str(), wide_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return FileProblem::kNone;
+    }
+    const FileProblem problem = problem_of_system_error(GetLastError());
+    return problem == FileProblem::kNone ? FileProblem::kOther : problem;
+}
+
+// MOVEFILE_WRITE_THROUGH has made the new name lasting.
+void sync_folder(const std::string&) {}
+
+int note_temporary(const std::string&) { return -1; }
+void forget_temporary(int) {}
+void remove_temporaries() {}
 
 bool UpdateFile::resize(int64_t size) {
     errno = 0;
@@ -319,6 +374,24 @@ bool UpdateFile::resize(int64_t size) {
 
 bool UpdateFile::copy_from(UpdateFile& source, int64_t from, int64_t count, int64_t to) {
     if (fd_ < 0 || source.fd_ < 0 || from < 0 || to < 0 || count < 0) return failed(FileProblem::kOther);
+    const int64_t end = from + count;
+    int64_t at = from;
+    while (at < end) {
+        // The next stretch of data; where the system cannot tell, the
+        // rest is taken for data.
+        off_t data = lseek(source.fd_, static_cast<off_t>(at), SEEK_DATA);
+        if (data < 0 && errno == ENXIO) break;  // only a hole is left
+        if (data < 0) data = static_cast<off_t>(at);
+        if (data >= end) break;
+        off_t hole = lseek(source.fd_, data, SEEK_HOLE);
+        if (hole < 0 || hole > end) hole = static_cast<off_t>(end);
+        if (!copy_range(source, data, hole - data, to + (data - from))) return false;
+        at = hole;
+    }
+    return true;
+}
+
+bool UpdateFile::copy_range(UpdateFile& source, int64_t from, int64_t count, int64_t to) {
 #if defined(__linux__)
     while (count > 0) {
         off_t in = static_cast<off_t>(from), out = static_cast<off_t>(to);
@@ -351,6 +424,125 @@ bool UpdateFile::sync() {
 bool UpdateFile::facts(FileFacts& facts) {
     errno = 0;
     return (fd_ >= 0 && facts_of_open_file(fd_, facts)) || failed();
+}
+
+bool UpdateFile::lock() {
+    int locked;
+    do {
+        errno = 0;
+        locked = fd_ >= 0 ? flock(fd_, LOCK_EX) : -1;
+    } while (locked != 0 && errno == EINTR);
+    return locked == 0 || failed();
+}
+
+intptr_t UpdateFile::release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+namespace {
+
+// Attributes whose loss would let others read the file, or hide it from
+// those who may: their copy must succeed.
+bool must_keep(const char* name) {
+    return std::strncmp(name, "system.", 7) == 0 || std::strncmp(name, "user.", 5) == 0;
+}
+
+}  // namespace
+
+bool UpdateFile::take_attributes(UpdateFile& source) {
+#if defined(__linux__)
+    if (fd_ < 0 || source.fd_ < 0) return failed(FileProblem::kOther);
+    ssize_t length = flistxattr(source.fd_, nullptr, 0);
+    if (length < 0) return errno == ENOTSUP || failed();
+    std::vector<char> names(static_cast<std::size_t>(length) + 1);
+    length = flistxattr(source.fd_, names.data(), names.size());
+    if (length < 0) return failed();
+    std::vector<char> value;
+    for (ssize_t at = 0; at < length; at += static_cast<ssize_t>(std::strlen(names.data() + at)) + 1) {
+        const char* name = names.data() + at;
+        ssize_t size = fgetxattr(source.fd_, name, nullptr, 0);
+        if (size >= 0) {
+            value.resize(static_cast<std::size_t>(size) + 1);
+            size = fgetxattr(source.fd_, name, value.data(), value.size());
+        }
+        if (size < 0 || fsetxattr(fd_, name, value.data(), static_cast<std::size_t>(size), 0) != 0) {
+            if (must_keep(name)) return failed(FileProblem::kNotPermitted);
+        }
+    }
+#else
+    (void)source;
+#endif
+    return true;
+}
+
+bool UpdateFile::take_times(const FileFacts& like) {
+    struct timespec times[2];
+    times[0].tv_sec = static_cast<time_t>(like.accessed_seconds);
+    times[0].tv_nsec = static_cast<long>(like.accessed_nanoseconds);
+    times[1].tv_sec = static_cast<time_t>(like.identity.modified_seconds);
+    times[1].tv_nsec = static_cast<long>(like.identity.modified_nanoseconds);
+    return (fd_ >= 0 && futimens(fd_, times) == 0) || failed();
+}
+
+FileProblem real_path(const std::string& path, std::string& real) {
+    errno = 0;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        const FileProblem problem = problem_of_errno(errno);
+        return problem == FileProblem::kNone ? FileProblem::kOther : problem;
+    }
+    real = resolved;
+    std::free(resolved);
+    return FileProblem::kNone;
+}
+
+bool remove_name(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+FileProblem rename_over(const std::string& temp, const std::string& path) {
+    if (::rename(temp.c_str(), path.c_str()) == 0) return FileProblem::kNone;
+    const FileProblem problem = problem_of_errno(errno);
+    return problem == FileProblem::kNone ? FileProblem::kOther : problem;
+}
+
+// A failure here is not the save's: the name already holds the new file.
+void sync_folder(const std::string& folder) {
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    ::close(fd);
+}
+
+namespace {
+
+// A slot is free (0), being filled (1) or holds a name to remove (2).
+constexpr int kSlots = 16;
+std::atomic<int> slot_state[kSlots];
+char slot_path[kSlots][4096];
+
+}  // namespace
+
+int note_temporary(const std::string& path) {
+    if (path.size() >= sizeof slot_path[0]) return -1;
+    for (int i = 0; i < kSlots; ++i) {
+        int expected = 0;
+        if (!slot_state[i].compare_exchange_strong(expected, 1)) continue;
+        std::memcpy(slot_path[i], path.c_str(), path.size() + 1);
+        slot_state[i].store(2);
+        return i;
+    }
+    return -1;
+}
+
+void forget_temporary(int slot) {
+    if (slot >= 0 && slot < kSlots) slot_state[slot].store(0);
+}
+
+void remove_temporaries() {
+    for (int i = 0; i < kSlots; ++i) {
+        if (slot_state[i].load() == 2) unlink(slot_path[i]);
+    }
 }
 
 bool UpdateFile::take_mode_and_owner(const FileFacts& like) {

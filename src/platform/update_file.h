@@ -56,8 +56,27 @@ public:
 
     // Copies count bytes of `source` from offset `from` to offset `to` of
     // this file, within the file system where it can (no bytes pass
-    // through the process), in 1 MiB blocks otherwise. Not synced.
+    // through the process), in 1 MiB blocks otherwise. Holes of the source
+    // stay holes: only its data is copied (the caller gives the file its
+    // size). Not synced.
     bool copy_from(UpdateFile& source, int64_t from, int64_t count, int64_t to);
+
+    // Takes the whole file's exclusive lock (flock), waiting while another
+    // open of it holds one. The lock goes with the descriptor: release().
+    bool lock();
+
+    // Gives up the descriptor (and a lock on it) to the caller; the
+    // object is closed afterwards.
+    intptr_t release();
+
+    // Gives the file the extended attributes of `source` (ACLs included,
+    // which the system keeps as such). False (kNotPermitted) when one that
+    // decides who may read it cannot be given; the security labels the
+    // system gives new files stay where theirs cannot be copied.
+    bool take_attributes(UpdateFile& source);
+
+    // Gives the file the access and modification times of `like`.
+    bool take_times(const FileFacts& like);
 
     // Cuts (or extends) the file to size bytes. Not synced.
     bool resize(int64_t size);
@@ -79,6 +98,7 @@ public:
 
 private:
     bool failed();
+    bool copy_range(UpdateFile& source, int64_t from, int64_t count, int64_t to);
     bool failed(FileProblem problem);
     bool copy_blocks(UpdateFile& source, int64_t from, int64_t count, int64_t to);
 
@@ -89,5 +109,25 @@ private:
 #endif
     FileProblem problem_ = FileProblem::kNone;
 };
+
+// The path with symbolic links and "." and ".." resolved (POSIX; the path
+// as given on Windows), or the problem.
+FileProblem real_path(const std::string& path, std::string& real);
+
+// Removes a name (a temporary file left by a failed replacement).
+bool remove_name(const std::string& path);
+
+// Moves the file `from` over the name `to` in one step.
+FileProblem rename_over(const std::string& from, const std::string& to);
+
+// Makes the names in `folder` ("" for the current one) lasting.
+void sync_folder(const std::string& folder);
+
+// Temporary files being written, so that a signal handler can remove them:
+// note_temporary() before the file is made, forget_temporary() once it is
+// renamed or removed. remove_temporaries() is async-signal-safe.
+int note_temporary(const std::string& path);
+void forget_temporary(int slot);
+void remove_temporaries();
 
 }  // namespace velkor::platform

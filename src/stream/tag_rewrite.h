@@ -1,7 +1,6 @@
-// A file's tags as an edit sees them, and the new file an edit makes of
-// them: the new ID3v2 tag in front, the audio as it stands, then the APEv2
-// and Lyrics3 tags as stored and the ID3v1 tag. Reads through a byte
-// source and describes the new file; writing it is the platform's.
+// A file's tags as an edit sees them: the ID3v2 tag, where the audio lies,
+// the APEv2 and Lyrics3 tags as stored and the ID3v1 tag. Reads through a
+// byte source; the new file a save makes of them is save/'s.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +8,6 @@
 #include <vector>
 
 #include "base/byte_source.h"
-#include "platform/file_rewrite.h"
 #include "tags/id3v2_edit.h"
 #include "tags/trailing_tags.h"
 
@@ -37,16 +35,5 @@ struct TaggedFile {
 
 // Reads the tags of a file of `size` bytes. Memory: the tags' bytes.
 TaggedFile read_tagged_file(ByteSource& source, int64_t size);
-
-struct TagPlan {
-    platform::FileRewrite rewrite;
-    int id3v2_version = 0;  // of the tag written; 0 none
-    bool too_large = false;
-    bool has_id3v1 = false;
-    bool has_apev2 = false;
-};
-
-// The new file of the edited tags.
-TagPlan plan_tagged_file(const TaggedFile& file, bool new_as_v24);
 
 }  // namespace velkor
