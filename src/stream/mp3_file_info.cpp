@@ -124,12 +124,11 @@ StreamFigures Mp3FileInfo::stream_figures() const {
             f.bitrate_varies = true;
             f.bitrate_kbps = average_kbps(vbr.bytes() > 0 ? vbr.bytes() : audio, f.frames);
         }
-    } else if (sampled.varies && sampled.frames > 0) {
+    } else if (sampled.varies && sampled.estimate() > 0) {
         // An estimate from the frames sampled.
-        const double frame_bytes = static_cast<double>(sampled.bytes) / sampled.frames;
-        f.frames = std::llround(audio / frame_bytes);
+        f.frames = std::llround(sampled.estimate());
         f.bitrate_varies = true;
-        f.bitrate_kbps = average_kbps(sampled.bytes, sampled.frames);
+        f.bitrate_kbps = average_kbps(static_cast<double>(audio), static_cast<double>(f.frames));
     } else if (rate > 0 && f.bitrate_kbps > 0) {
         f.frames = std::llround(audio / (frame_size_coefficient(header) * f.bitrate_kbps * 1000.0 / rate));
     }
