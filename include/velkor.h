@@ -298,6 +298,10 @@ typedef struct velkor_file_facts {
     int32_t lame_lowpass_hz;  /* the lowpass filter, in 100 Hz steps */
     int32_t lame_preset;      /* 8 to 320: ABR (or CBR) kbit/s; 410 to 500: V9 to V0 (500 - 10 x V);
                                  1000 to 1007: the named presets (VELKOR_STREAM_LAME_PRESET) */
+    int32_t truncated;        /* 1: the file was cut short (the VBR header's frame or byte count
+                                 cannot fit in it); the figures then come from the audio the
+                                 file holds (estimated, or counted); -1 without audio */
+    int32_t reserved;         /* 0 */
 } velkor_file_facts;
 
 /* lame_vbr_method: the 4-bit method of the encoder's tag. */
@@ -330,10 +334,10 @@ typedef struct velkor_file_facts {
 
 /* The 64-bit figures start 8-byte aligned on every platform. */
 #if defined(__cplusplus)
-static_assert(offsetof(velkor_file_facts, file_size) == 64 && sizeof(velkor_file_facts) == 152,
+static_assert(offsetof(velkor_file_facts, file_size) == 64 && sizeof(velkor_file_facts) == 160,
               "velkor_file_facts: no padding");
 #elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
-_Static_assert(offsetof(velkor_file_facts, file_size) == 64 && sizeof(velkor_file_facts) == 152,
+_Static_assert(offsetof(velkor_file_facts, file_size) == 64 && sizeof(velkor_file_facts) == 160,
                "velkor_file_facts: no padding");
 #endif
 

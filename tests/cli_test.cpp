@@ -499,6 +499,25 @@ TEST_F(CliTest, VbrHeadersAndCountedFramesAreToldApart) {
     EXPECT_TRUE(json_of(path("a.mp3"))["encoder_delay"].is_null());
 }
 
+// A file cut short (its Xing count of 4,900 frames cannot fit in 50) says
+// so in JSON and in the block, its length estimated from its bytes; with
+// --exact counted, still cut short. A whole file says it is not.
+TEST_F(CliTest, CutFileIsToldCutShort) {
+    write_file(path("cut.mp3"), vbr_frame("Xing", 1, 4900) + frames(49));
+    for (const char* exact : {"--", "--exact"}) {
+        const JsonValue json = json_of(path("cut.mp3"), exact);
+        EXPECT_TRUE(json["truncated"].boolean) << exact;
+        EXPECT_EQ(json["frames_exact"].boolean, std::string(exact) == "--exact") << exact;
+        EXPECT_NEAR(json["frames"].number, 49, 1) << exact;
+    }
+    EXPECT_NE(velkor({path("cut.mp3")}).out.find("  length:         00:01.3 (1.3 s, estimated) (cut short)\n"),
+              std::string::npos)
+        << velkor({path("cut.mp3")}).out;
+    write_file(path("whole.mp3"), vbr_frame("Xing", 1, 49) + frames(49));
+    EXPECT_FALSE(json_of(path("whole.mp3"))["truncated"].boolean);
+    EXPECT_EQ(velkor({path("whole.mp3")}).out.find("cut short"), std::string::npos);
+}
+
 // A Xing count of 2^31 or more is no count: JSON, the report and the record
 // show an estimate (JSON's of the 20 frames to the nearest, the exports' cut
 // to 19), and JSON does not call it exact.

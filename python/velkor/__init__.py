@@ -257,6 +257,7 @@ class Facts:
     samples: Optional[int] = 0  # frames x samples per frame
     gapless_samples: Optional[int] = None  # less the encoder's delay and padding
     bitrate_varies: Optional[bool] = False  # VBR: a VBR header says so, or the frames counted or sampled differ
+    truncated: Optional[bool] = False  # cut short: the VBR header's counts cannot fit in the file; figures from its bytes
     stream_format: Optional[str] = None  # "MPEG audio in RIFF", "FLAC"; None for a plain stream
     has_audio: bool = True
     lame: LameSettings = LameSettings()
@@ -506,6 +507,7 @@ def _facts_of(file: "_OpenFile") -> Facts:
         samples=stream(raw.samples),
         gapless_samples=_known(raw.gapless_samples),
         bitrate_varies=bool(raw.bitrate_varies) if audio else None,
+        truncated=raw.truncated == 1 if audio else None,
         stream_format=file.text(_native.STREAM_FORMAT) or None,
         has_audio=audio,
         lame=LameSettings(

@@ -141,6 +141,8 @@ class velkor_file_facts(ctypes.Structure):
         ("lame_quality", _i32),
         ("lame_lowpass_hz", _i32),
         ("lame_preset", _i32),
+        ("truncated", _i32),
+        ("reserved", _i32),
     ]
 
 
