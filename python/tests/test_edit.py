@@ -78,6 +78,11 @@ class EditTest(unittest.TestCase):
             with velkor.edit(path) as tags:
                 tags.set_text("TXXX", ["not a plain text frame"])
         self.assertEqual(caught.exception.status, 7)
+        # Values the library refuses, whichever way they come: as the command's.
+        for value in ({"track": "abc"}, {"year": "2024-13-45"}, {"genre": "999"}):
+            with self.subTest(value), self.assertRaises(velkor.Error) as caught:
+                velkor.write(path, **value)
+            self.assertEqual(caught.exception.status, 7)
         tags = velkor.edit(path)
         tags.title = "x"
         with open(path, "ab") as f:

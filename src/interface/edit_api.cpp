@@ -15,6 +15,7 @@
 #include "platform/wide_text.h"
 #include "stream/tag_rewrite.h"
 #include "tags/genre_table.h"
+#include "tags/value_check.h"
 #include "velkor.h"
 
 struct velkor_edit {
@@ -244,6 +245,9 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_text(velkor_edit* edit, const cha
         if (!is_frame_id(id, 'T') || std::strcmp(id, "TXXX") == 0 || !read_values(values, count, texts)) {
             return VELKOR_ERROR_ARGUMENT;
         }
+        for (const std::string& text : texts) {
+            if (velkor::text_value_problem(id, text) != nullptr) return VELKOR_ERROR_ARGUMENT;
+        }
         tag.set_text(id, texts);
         forget_date(edit, id);
         return VELKOR_OK;
@@ -354,8 +358,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_field(velkor_edit* edit, int32_t 
             case VELKOR_EDIT_LYRICS: tag.set_described_text("USLT", "eng", "", given); return VELKOR_OK;
             case VELKOR_ID3V2_YEAR:
             case VELKOR_ID3V2_DATE: {
-                std::string parts[5];
-                if (!text.empty() && !split_date(text, parts)) return VELKOR_ERROR_ARGUMENT;
+                if (velkor::text_value_problem("TDRC", text) != nullptr) return VELKOR_ERROR_ARGUMENT;
                 // Touched now, laid out when the version written is known.
                 tag.remove_frames("TDRC");
                 tag.remove_frames("TYER");
@@ -366,7 +369,9 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_field(velkor_edit* edit, int32_t 
             default: break;
         }
         const char* id = nullptr;
-        if (text_field_id(field, id) != VELKOR_OK) return VELKOR_ERROR_ARGUMENT;
+        if (text_field_id(field, id) != VELKOR_OK || velkor::text_value_problem(id, text) != nullptr) {
+            return VELKOR_ERROR_ARGUMENT;
+        }
         if (field == VELKOR_ID3V2_GENRE) text = genre_text(text);
         tag.set_text(id, text.empty() ? std::vector<std::string>() : std::vector<std::string>{text});
         return VELKOR_OK;
