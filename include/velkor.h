@@ -830,6 +830,17 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_remove_frames(velkor_edit *edit, cons
  * TYER, TDAT and TIME as far as given (the others removed).
  */
 VELKOR_API int32_t VELKOR_CALL velkor_edit_set_field(velkor_edit *edit, int32_t field, const char *utf8);
+/*
+ * Why the setters refuse `utf8` for text frame `id` (a field sets the frame
+ * named above: DATE TDRC, TRACK TRCK, GENRE TCON, ...), in words ("a date
+ * is ISO 8601 ..."); NULL when they take it. Dates (TDRC, TDOR, TDRL, TDEN,
+ * TDTG) are ISO 8601 with a real month, day and time; TYER and TORY four
+ * digits; TDAT DDMM and TIME HHMM; TRCK and TPOS a number from 1 with a
+ * total from 1 ("3", "3/12"); TCON a name or a number 0 to 191 ("(17)",
+ * "RX", "CR"); TCMP "1" or "0"; TLEN, TBPM, TDLY and TSIZ whole numbers.
+ * "" clears any frame and is always taken.
+ */
+VELKOR_API const char *VELKOR_CALL velkor_value_problem(const char *id, const char *utf8);
 
 /* Tags, for velkor_edit_remove_tag and velkor_save_report. */
 #define VELKOR_TAG_ID3V1 0x1u

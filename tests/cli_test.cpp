@@ -1203,6 +1203,35 @@ TEST_F(CliTest, TagFailuresExitWithOne) {
 // Each requested change is made or refused with its reason; a refusal exits
 // 1. Comments get 28 characters only when the tag holds a track, and texts
 // an ID3v2 tag shows differently are pointed out.
+// Values the library refuses are refused in its words, the file untouched;
+// a sound value of the same kind is taken.
+TEST_F(CliTest, TagRefusesUnsoundValuesInWords) {
+    const struct {
+        std::vector<std::string> args;
+        const char* words;  // nullptr: taken
+    } cases[] = {
+        {{"-y", "2024-13-45"}, "refused: a date is ISO 8601"},
+        {{"-g", "999"}, "refused: a genre is a name or a number from 0 to 191"},
+        {{"-n", "0"}, "refused: a track or disc is a number from 1"},
+        {{"--set", "TLEN=abc"}, "--set TLEN refused: this frame holds a whole number"},
+        {{"--set", "TLEN=215000", "-y", "2024-02-29", "-g", "191"}, nullptr},
+    };
+    for (const auto& c : cases) {
+        write_file(path("a.mp3"), frames());
+        std::vector<std::string> args = {"tag"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back(path("a.mp3"));
+        const Outcome run = velkor(args);
+        if (c.words == nullptr) {
+            EXPECT_EQ(run.status, 0) << run.err;
+            continue;
+        }
+        EXPECT_NE(run.status, 0) << c.words;
+        EXPECT_NE(run.err.find(c.words), std::string::npos) << run.err;
+        EXPECT_EQ(read_file(path("a.mp3")), frames()) << c.words;
+    }
+}
+
 TEST_F(CliTest, TagMakesOrRefusesEachChange) {
     const std::string thirty = "0123456789012345678901234567AB";
     const std::string v10 = frames() + id3v1("Title", "Artist", "Album", "2020", "Note", 0, 26);

@@ -25,7 +25,7 @@ import enum
 import operator
 import os
 from dataclasses import dataclass
-from typing import Dict, Iterator, List, Literal, NamedTuple, Optional, Tuple, Union, overload
+from typing import Dict, Iterator, List, Literal, NamedTuple, Optional, Sequence, Tuple, Union, overload
 
 from . import _native
 
@@ -779,20 +779,24 @@ class Edit:
         if handle is not None:
             self.lib.velkor_edit_close(handle)
 
-    def _call(self, name: str, *args: object) -> None:
+    def _call(self, name: str, *args: object, frame: Optional[str] = None, values: Sequence[bytes] = ()) -> None:
         if self.handle is None:
             raise ValueError(f"{self.path}: the edit is closed")
         status = getattr(self.lib, name)(self.handle, *args)
         if status != _native.OK:
-            raise _error(status, self.path)
+            # A value the library refuses for text frame `frame`: why, in its words.
+            problems = [self.lib.velkor_value_problem(_text(frame), value) for value in values] if frame else []
+            raise _error(status, self.path, next((_native.decode(p) for p in problems if p), None))
 
     def set_field(self, field: int, value: Optional[str]) -> None:
-        self._call("velkor_edit_set_field", field, _text(value))
+        raw = _text(value)
+        self._call("velkor_edit_set_field", field, raw, frame=_native.FIELD_FRAMES.get(field), values=[raw or b""])
 
     def set_text(self, id: str, values: Union[str, List[str], Tuple[str, ...]]) -> None:
         """Text frame id ("TPE1") with its values kept apart; [] removes it."""
         raw = _texts(values)
-        self._call("velkor_edit_set_text", _text(id), (ctypes.c_char_p * max(1, len(raw)))(*raw), len(raw))
+        self._call("velkor_edit_set_text", _text(id), (ctypes.c_char_p * max(1, len(raw)))(*raw), len(raw),
+                   frame=id, values=raw)
 
     def set_user_text(self, description: str, values: Union[str, List[str], Tuple[str, ...]]) -> None:
         """The TXXX frame of description; [] removes it."""

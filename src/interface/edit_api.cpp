@@ -378,6 +378,10 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_field(velkor_edit* edit, int32_t 
     });
 }
 
+VELKOR_API const char* VELKOR_CALL velkor_value_problem(const char* id, const char* utf8) {
+    return velkor::text_value_problem(id ? id : "", utf8 ? utf8 : "");
+}
+
 VELKOR_API int32_t VELKOR_CALL velkor_edit_remove_tag(velkor_edit* edit, uint32_t tags) {
     return change(edit, [&](velkor::Id3v2Edit& tag) {
         if ((tags & ~(VELKOR_TAG_ID3V1 | VELKOR_TAG_ID3V2 | VELKOR_TAG_APEV2)) != 0) return VELKOR_ERROR_ARGUMENT;
