@@ -1248,6 +1248,9 @@ TEST_F(CliTest, TagMakesOrRefusesEachChange) {
     } cases[] = {
         {v11, {"--year", "999"}, 1, "", "year 999 refused: the year must be from 1000 to 3000\n",
          "Title", "Note", 2020, 5},
+        {v11, {"--year", "2010-13-45"}, 1, "", "year 2010-13-45 refused: a date is ISO 8601", "Title", "Note",
+         2020, 5},
+        {v11, {"--year", "2010-10-10"}, 0, "ID3v1 tag written: year\n", "", "Title", "Note", 2010, 5},
         {v11, {"--year", "20x0", "--title", "New"}, 1, "ID3v1 tag written: title\n", "year 20x0 refused",
          "New", "Note", 2020, 5},
         {v11, {"--track", "0"}, 1, "", "track 0 refused: the track must be from 1 to 255", "Title", "Note",

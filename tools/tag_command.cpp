@@ -158,7 +158,13 @@ private:
 
     void take_year() {
         if (!requested(options_.year)) return;
-        const int32_t year = whole_number(*options_.year);
+        // A full date, as the ID3v2 tag takes it, gives its year.
+        const std::string& date = *options_.year;
+        if (const char* problem = velkor_value_problem("TDRC", date.c_str()); problem && date.size() > 4) {
+            refuse("year " + printable(date) + " refused: " + problem);
+            return;
+        }
+        const int32_t year = whole_number(date.substr(0, 4));
         if (year < 1000 || year > 3000) {
             refuse("year " + printable(*options_.year) + " refused: the year must be from 1000 to 3000");
             return;
