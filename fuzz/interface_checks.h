@@ -85,7 +85,7 @@ inline Failure check_facts_without_audio(const velkor_file_facts& f, int64_t siz
     for (const int32_t figure : {f.mpeg_version, f.layer, f.sampling_rate_hz, f.channel_mode, f.channels,
                                  f.bitrate_kbps, f.vbr_header, f.frames_exact, f.encoder_delay, f.encoder_padding,
                                  f.bitrate_varies, f.lame_vbr_method, f.lame_quality, f.lame_lowpass_hz,
-                                 f.lame_preset}) {
+                                 f.lame_preset, f.truncated}) {
         VELKOR_FUZZ_CHECK(figure == -1);
     }
     for (const int64_t figure : {f.first_frame_offset, f.audio_bytes, f.frames, f.duration_ms, f.gapless_duration_ms,
@@ -188,6 +188,11 @@ inline Failure check_facts(const velkor_file_facts& f, int64_t size, bool counte
     // A counted stream fits the audio: a frame takes at least 1 byte (a
     // free-format-like zero-length frame cannot be counted twice).
     if (counted) VELKOR_FUZZ_CHECK(f.frames <= f.audio_bytes);
+    // Only a VBR header's count can be more than the file holds; what is
+    // estimated of a file cut short fits it, 24 bytes the smallest frame.
+    VELKOR_FUZZ_CHECK(f.truncated == 0 || (f.truncated == 1 && f.vbr_header != VELKOR_VBR_NONE));
+    if (f.truncated == 1 && f.frames_exact == 0) VELKOR_FUZZ_CHECK(f.frames <= f.audio_bytes / 24 + 1);
+    VELKOR_FUZZ_CHECK(f.reserved == 0);
     const int64_t per_frame = f.layer == 1 ? 384 : (f.layer == 2 || f.mpeg_version == 10) ? 1152 : 576;
     // Durations are the sample counts rounded to the millisecond.
     const int64_t rate = f.sampling_rate_hz;
@@ -580,7 +585,13 @@ inline Failure check_vbr_frame(const uint8_t* data, std::size_t size) {
     VELKOR_FUZZ_CHECK(facts.vbr_header == kinds[static_cast<int>(plain.kind)]);
     VELKOR_FUZZ_CHECK(facts.encoder_delay == plain.delay && facts.encoder_padding == plain.padding);
     VELKOR_FUZZ_CHECK(plain.encoder == velkor_text(file.get(), VELKOR_STREAM_ENCODER));
-    if (plain.frames > 0) VELKOR_FUZZ_CHECK(facts.frames == plain.frames && facts.frames_exact == 1);
+    // A count the input cannot hold marks it cut short, its frames estimated
+    // from its bytes (at least 24 each); else the count stands.
+    if (plain.frames > 0 && facts.truncated == 1) {
+        VELKOR_FUZZ_CHECK(facts.frames_exact == 0 && facts.frames <= static_cast<int64_t>(size) / 24 + 1);
+    } else if (plain.frames > 0) {
+        VELKOR_FUZZ_CHECK(facts.frames == plain.frames && facts.frames_exact == 1 && facts.truncated == 0);
+    }
     return check_facts(facts, static_cast<int64_t>(size), false);
 }
 

@@ -185,6 +185,10 @@ typedef struct velkor_file_facts {
     int32_t lame_lowpass_hz;  /* the lowpass filter, in 100 Hz steps */
     int32_t lame_preset;      /* 8 to 320: ABR (or CBR) kbit/s; 410 to 500: V9 to V0 (500 - 10 x V);
                                  1000 to 1007: the named presets (VELKOR_STREAM_LAME_PRESET) */
+    int32_t truncated;        /* 1: the file was cut short (the VBR header's frame or byte count
+                                 cannot fit in it); the figures then come from the audio the
+                                 file holds (estimated, or counted); -1 without audio */
+    int32_t reserved;         /* 0 */
 } velkor_file_facts;
 
 /* lame_vbr_method: the 4-bit method of the encoder's tag. */
@@ -217,10 +221,10 @@ typedef struct velkor_file_facts {
 
 /* The 64-bit figures start 8-byte aligned on every platform. */
 #if defined(__cplusplus)
-static_assert(offsetof(velkor_file_facts, file_size) == 64 && sizeof(velkor_file_facts) == 152,
+static_assert(offsetof(velkor_file_facts, file_size) == 64 && sizeof(velkor_file_facts) == 160,
               "velkor_file_facts: no padding");
 #elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
-_Static_assert(offsetof(velkor_file_facts, file_size) == 64 && sizeof(velkor_file_facts) == 152,
+_Static_assert(offsetof(velkor_file_facts, file_size) == 64 && sizeof(velkor_file_facts) == 160,
                "velkor_file_facts: no padding");
 #endif
 
@@ -721,6 +725,17 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_remove_frames(velkor_edit *edit, cons
  * TYER, TDAT and TIME as far as given (the others removed).
  */
 VELKOR_API int32_t VELKOR_CALL velkor_edit_set_field(velkor_edit *edit, int32_t field, const char *utf8);
+/*
+ * Why the setters refuse `utf8` for text frame `id` (a field sets the frame
+ * named above: DATE TDRC, TRACK TRCK, GENRE TCON, ...), in words ("a date
+ * is ISO 8601 ..."); NULL when they take it. Dates (TDRC, TDOR, TDRL, TDEN,
+ * TDTG) are ISO 8601 with a real month, day and time; TYER and TORY four
+ * digits; TDAT DDMM and TIME HHMM; TRCK and TPOS a number from 1 with a
+ * total from 1 ("3", "3/12"); TCON a name or a number 0 to 191 ("(17)",
+ * "RX", "CR"); TCMP "1" or "0"; TLEN, TBPM, TDLY and TSIZ whole numbers.
+ * "" clears any frame and is always taken.
+ */
+VELKOR_API const char *VELKOR_CALL velkor_value_problem(const char *id, const char *utf8);
 
 /* Tags, for velkor_edit_remove_tag and velkor_save_report. */
 #define VELKOR_TAG_ID3V1 0x1u

@@ -499,6 +499,25 @@ TEST_F(CliTest, VbrHeadersAndCountedFramesAreToldApart) {
     EXPECT_TRUE(json_of(path("a.mp3"))["encoder_delay"].is_null());
 }
 
+// A file cut short (its Xing count of 4,900 frames cannot fit in 50) says
+// so in JSON and in the block, its length estimated from its bytes; with
+// --exact counted, still cut short. A whole file says it is not.
+TEST_F(CliTest, CutFileIsToldCutShort) {
+    write_file(path("cut.mp3"), vbr_frame("Xing", 1, 4900) + frames(49));
+    for (const char* exact : {"--", "--exact"}) {
+        const JsonValue json = json_of(path("cut.mp3"), exact);
+        EXPECT_TRUE(json["truncated"].boolean) << exact;
+        EXPECT_EQ(json["frames_exact"].boolean, std::string(exact) == "--exact") << exact;
+        EXPECT_NEAR(json["frames"].number, 49, 1) << exact;
+    }
+    EXPECT_NE(velkor({path("cut.mp3")}).out.find("  length:         00:01.3 (1.3 s, estimated) (cut short)\n"),
+              std::string::npos)
+        << velkor({path("cut.mp3")}).out;
+    write_file(path("whole.mp3"), vbr_frame("Xing", 1, 49) + frames(49));
+    EXPECT_FALSE(json_of(path("whole.mp3"))["truncated"].boolean);
+    EXPECT_EQ(velkor({path("whole.mp3")}).out.find("cut short"), std::string::npos);
+}
+
 // A Xing count of 2^31 or more is no count: JSON, the report and the record
 // show an estimate (JSON's of the 20 frames to the nearest, the exports' cut
 // to 19), and JSON does not call it exact.
@@ -1184,6 +1203,35 @@ TEST_F(CliTest, TagFailuresExitWithOne) {
 // Each requested change is made or refused with its reason; a refusal exits
 // 1. Comments get 28 characters only when the tag holds a track, and texts
 // an ID3v2 tag shows differently are pointed out.
+// Values the library refuses are refused in its words, the file untouched;
+// a sound value of the same kind is taken.
+TEST_F(CliTest, TagRefusesUnsoundValuesInWords) {
+    const struct {
+        std::vector<std::string> args;
+        const char* words;  // nullptr: taken
+    } cases[] = {
+        {{"-y", "2024-13-45"}, "refused: a date is ISO 8601"},
+        {{"-g", "999"}, "refused: a genre is a name or a number from 0 to 191"},
+        {{"-n", "0"}, "refused: a track or disc is a number from 1"},
+        {{"--set", "TLEN=abc"}, "--set TLEN refused: this frame holds a whole number"},
+        {{"--set", "TLEN=215000", "-y", "2024-02-29", "-g", "191"}, nullptr},
+    };
+    for (const auto& c : cases) {
+        write_file(path("a.mp3"), frames());
+        std::vector<std::string> args = {"tag"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back(path("a.mp3"));
+        const Outcome run = velkor(args);
+        if (c.words == nullptr) {
+            EXPECT_EQ(run.status, 0) << run.err;
+            continue;
+        }
+        EXPECT_NE(run.status, 0) << c.words;
+        EXPECT_NE(run.err.find(c.words), std::string::npos) << run.err;
+        EXPECT_EQ(read_file(path("a.mp3")), frames()) << c.words;
+    }
+}
+
 TEST_F(CliTest, TagMakesOrRefusesEachChange) {
     const std::string thirty = "0123456789012345678901234567AB";
     const std::string v10 = frames() + id3v1("Title", "Artist", "Album", "2020", "Note", 0, 26);
@@ -1200,6 +1248,9 @@ TEST_F(CliTest, TagMakesOrRefusesEachChange) {
     } cases[] = {
         {v11, {"--year", "999"}, 1, "", "year 999 refused: the year must be from 1000 to 3000\n",
          "Title", "Note", 2020, 5},
+        {v11, {"--year", "2010-13-45"}, 1, "", "year 2010-13-45 refused: a date is ISO 8601", "Title", "Note",
+         2020, 5},
+        {v11, {"--year", "2010-10-10"}, 0, "ID3v1 tag written: year\n", "", "Title", "Note", 2010, 5},
         {v11, {"--year", "20x0", "--title", "New"}, 1, "ID3v1 tag written: title\n", "year 20x0 refused",
          "New", "Note", 2020, 5},
         {v11, {"--track", "0"}, 1, "", "track 0 refused: the track must be from 1 to 255", "Title", "Note",

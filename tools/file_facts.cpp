@@ -90,7 +90,8 @@ const char* frame_kind_name(int32_t kind) {
 }
 
 bool vbr_average(const velkor_file_facts& facts) {
-    return (facts.vbr_header == VELKOR_VBR_XING || facts.vbr_header == VELKOR_VBR_VBRI) && facts.frames_exact;
+    return (facts.vbr_header == VELKOR_VBR_XING || facts.vbr_header == VELKOR_VBR_VBRI) &&
+           (facts.frames_exact == 1 || facts.truncated == 1);
 }
 
 int64_t leading_number(std::string_view text, int64_t none) {

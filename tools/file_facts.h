@@ -65,8 +65,9 @@ private:
     bool has_audio_ = true;
 };
 
-// True when the bitrate is a VBR header's average over the whole stream; a
-// header without the frame count leaves the first frame's bitrate.
+// True when the bitrate is a VBR header's average over the whole stream
+// (a file cut short keeps it); a header without the frame count leaves the
+// first frame's bitrate.
 bool vbr_average(const velkor_file_facts& facts);
 
 // The track as the analysis exports give it: an ID3v1.1 tag's, none for an

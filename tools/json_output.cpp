@@ -445,6 +445,11 @@ void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile
     } else {
         object.raw("frames_exact", "null");
     }
+    if (audio) {
+        object.boolean("truncated", f.truncated == 1);
+    } else {
+        object.raw("truncated", "null");
+    }
     object.number("duration_ms", figure(f.duration_ms))
         .number("gapless_duration_ms", f.gapless_duration_ms, -1)
         .number("samples", figure(f.samples))

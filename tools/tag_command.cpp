@@ -161,7 +161,13 @@ private:
 
     void take_year() {
         if (!requested(options_.year)) return;
-        const int32_t year = whole_number(*options_.year);
+        // A full date, as the ID3v2 tag takes it, gives its year.
+        const std::string& date = *options_.year;
+        if (const char* problem = velkor_value_problem("TDRC", date.c_str()); problem && date.size() > 4) {
+            refuse("year " + printable(date) + " refused: " + problem);
+            return;
+        }
+        const int32_t year = whole_number(date.substr(0, 4));
         if (year < 1000 || year > 3000) {
             refuse("year " + printable(*options_.year) + " refused: the year must be from 1000 to 3000");
             return;
@@ -371,8 +377,10 @@ public:
     }
 
 private:
-    bool refused(const std::string& what, int32_t status) {
-        say(path_, what + " refused: " + velkor_status_text(status) + "; nothing written");
+    // `words`: why the library refuses a value, where it says (else the
+    // status's words).
+    bool refused(const std::string& what, int32_t status, const char* words = nullptr) {
+        say(path_, what + " refused: " + (words ? words : velkor_status_text(status)) + "; nothing written");
         return false;
     }
 
@@ -394,21 +402,25 @@ private:
             const std::optional<std::string>& value;
             int32_t field;
             const char* option;
+            const char* frame;  // the text frame the field sets
         } fields[] = {
-            {options_.title, VELKOR_ID3V2_TITLE, "--title"},
-            {options_.artist, VELKOR_ID3V2_ARTIST, "--artist"},
-            {options_.album, VELKOR_ID3V2_ALBUM, "--album"},
-            {options_.album_artist, VELKOR_ID3V2_ALBUM_ARTIST, "--album-artist"},
-            {options_.year, VELKOR_ID3V2_DATE, "--date"},
-            {options_.track, VELKOR_ID3V2_TRACK, "--track"},
-            {options_.disc, VELKOR_ID3V2_DISC, "--disc"},
-            {options_.genre, VELKOR_ID3V2_GENRE, "--genre"},
-            {options_.composer, VELKOR_ID3V2_COMPOSER, "--composer"},
+            {options_.title, VELKOR_ID3V2_TITLE, "--title", "TIT2"},
+            {options_.artist, VELKOR_ID3V2_ARTIST, "--artist", "TPE1"},
+            {options_.album, VELKOR_ID3V2_ALBUM, "--album", "TALB"},
+            {options_.album_artist, VELKOR_ID3V2_ALBUM_ARTIST, "--album-artist", "TPE2"},
+            {options_.year, VELKOR_ID3V2_DATE, "--date", "TDRC"},
+            {options_.track, VELKOR_ID3V2_TRACK, "--track", "TRCK"},
+            {options_.disc, VELKOR_ID3V2_DISC, "--disc", "TPOS"},
+            {options_.genre, VELKOR_ID3V2_GENRE, "--genre", "TCON"},
+            {options_.composer, VELKOR_ID3V2_COMPOSER, "--composer", "TCOM"},
         };
         for (const auto& f : fields) {
             if (!requested(f.value)) continue;
             const int32_t s = velkor_edit_set_field(edit, f.field, f.value->c_str());
-            if (s != VELKOR_OK) return refused(std::string(f.option) + " '" + printable(*f.value) + "'", s);
+            if (s != VELKOR_OK) {
+                return refused(std::string(f.option) + " '" + printable(*f.value) + "'", s,
+                               velkor_value_problem(f.frame, f.value->c_str()));
+            }
             changed_.push_back(f.field);
         }
         if (requested(options_.comment) && !set_comment(*options_.comment)) return false;
@@ -462,7 +474,8 @@ private:
             say(path_, "--set " + change.id + " refused: --set takes text (T...) and link (W...) frames; nothing written");
             return false;
         }
-        return s == VELKOR_OK || refused((change.value ? "--set " : "--remove ") + change.id, s);
+        return s == VELKOR_OK || refused((change.value ? "--set " : "--remove ") + change.id, s,
+                                         change.value ? velkor_value_problem(change.id.c_str(), text) : nullptr);
     }
 
     // One line: the tags the file holds now and how they got there; with

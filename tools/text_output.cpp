@@ -493,7 +493,8 @@ void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& fi
         out += ", gapless ";
         append_seconds(out, f.gapless_duration_ms);
     }
-    out += estimated ? ", estimated)\n" : ")\n";
+    out += estimated ? ", estimated)" : ")";
+    out += f.truncated == 1 ? " (cut short)\n" : "\n";
 
     label(out, "  ", "size");
     append_size(out, f.file_size);

@@ -95,6 +95,16 @@ class EditTest(unittest.TestCase):
             with velkor.edit(path) as tags:
                 tags.set_text("TXXX", ["not a plain text frame"])
         self.assertEqual(caught.exception.status, 7)
+        # Values the library refuses, whichever way they come: as the command's.
+        for value, words in (({"track": "abc"}, "from 1"), ({"year": "2024-13-45"}, "ISO 8601"),
+                             ({"genre": "999"}, "0 to 191")):
+            with self.subTest(value), self.assertRaises(velkor.Error) as caught:
+                velkor.write(path, **value)
+            self.assertEqual(caught.exception.status, 7)
+            self.assertIn(words, str(caught.exception))
+        with self.assertRaises(velkor.Error) as caught, velkor.edit(path) as tags:
+            tags.set_text("TLEN", ["215000", "abc"])
+        self.assertIn("whole number", str(caught.exception))
         tags = velkor.edit(path)
         tags.title = "x"
         with open(path, "ab") as f:

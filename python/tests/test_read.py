@@ -141,6 +141,21 @@ class ReadTest(unittest.TestCase):
         facts = velkor.read(path)
         self.assertEqual((facts.frames, facts.frames_exact), (20, False))
 
+    def test_a_cut_file_is_marked_truncated(self):
+        """A Xing count of 4,900 frames in a file of 20: cut short, the frames estimated from its bytes."""
+        tmp = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, tmp)
+        frame = b"\xff\xfb\x90\x64" + bytes(413)
+        first = bytearray(frame)
+        first[36:48] = b"Xing" + (1).to_bytes(4, "big") + (4900).to_bytes(4, "big")
+        cut, whole = os.path.join(tmp, "cut.mp3"), os.path.join(tmp, "whole.mp3")
+        Path(cut).write_bytes(bytes(first) + frame * 19)
+        first[44:48] = (19).to_bytes(4, "big")
+        Path(whole).write_bytes(bytes(first) + frame * 19)
+        facts = velkor.read(cut)
+        self.assertEqual((facts.truncated, facts.frames_exact, facts.frames), (True, False, 20))
+        self.assertEqual((velkor.read(whole).truncated, velkor.read(whole).frames), (False, 19))
+
     def test_vbr_without_a_header_is_found_and_estimated(self):
         facts = velkor.read(os.path.join(SAMPLES, "..", "tests", "data", "09_vbr_no_xing.mp3"))
         self.assertEqual((facts.bitrate_varies, facts.frames_exact, facts.samples), (True, False, facts.frames * 1152))

@@ -25,7 +25,7 @@ import enum
 import operator
 import os
 from dataclasses import dataclass
-from typing import Dict, Iterator, List, Literal, NamedTuple, Optional, Tuple, Union, overload
+from typing import Dict, Iterator, List, Literal, NamedTuple, Optional, Sequence, Tuple, Union, overload
 
 from . import _native
 
@@ -257,6 +257,7 @@ class Facts:
     samples: Optional[int] = 0  # frames x samples per frame
     gapless_samples: Optional[int] = None  # less the encoder's delay and padding
     bitrate_varies: Optional[bool] = False  # VBR: a VBR header says so, or the frames counted or sampled differ
+    truncated: Optional[bool] = False  # cut short: the VBR header's counts cannot fit in the file; figures from its bytes
     stream_format: Optional[str] = None  # "MPEG audio in RIFF", "FLAC"; None for a plain stream
     has_audio: bool = True
     lame: LameSettings = LameSettings()
@@ -506,6 +507,7 @@ def _facts_of(file: "_OpenFile") -> Facts:
         samples=stream(raw.samples),
         gapless_samples=_known(raw.gapless_samples),
         bitrate_varies=bool(raw.bitrate_varies) if audio else None,
+        truncated=raw.truncated == 1 if audio else None,
         stream_format=file.text(_native.STREAM_FORMAT) or None,
         has_audio=audio,
         lame=LameSettings(
@@ -777,20 +779,24 @@ class Edit:
         if handle is not None:
             self.lib.velkor_edit_close(handle)
 
-    def _call(self, name: str, *args: object) -> None:
+    def _call(self, name: str, *args: object, frame: Optional[str] = None, values: Sequence[bytes] = ()) -> None:
         if self.handle is None:
             raise ValueError(f"{self.path}: the edit is closed")
         status = getattr(self.lib, name)(self.handle, *args)
         if status != _native.OK:
-            raise _error(status, self.path)
+            # A value the library refuses for text frame `frame`: why, in its words.
+            problems = [self.lib.velkor_value_problem(_text(frame), value) for value in values] if frame else []
+            raise _error(status, self.path, next((_native.decode(p) for p in problems if p), None))
 
     def set_field(self, field: int, value: Optional[str]) -> None:
-        self._call("velkor_edit_set_field", field, _text(value))
+        raw = _text(value)
+        self._call("velkor_edit_set_field", field, raw, frame=_native.FIELD_FRAMES.get(field), values=[raw or b""])
 
     def set_text(self, id: str, values: Union[str, List[str], Tuple[str, ...]]) -> None:
         """Text frame id ("TPE1") with its values kept apart; [] removes it."""
         raw = _texts(values)
-        self._call("velkor_edit_set_text", _text(id), (ctypes.c_char_p * max(1, len(raw)))(*raw), len(raw))
+        self._call("velkor_edit_set_text", _text(id), (ctypes.c_char_p * max(1, len(raw)))(*raw), len(raw),
+                   frame=id, values=raw)
 
     def set_user_text(self, description: str, values: Union[str, List[str], Tuple[str, ...]]) -> None:
         """The TXXX frame of description; [] removes it."""

@@ -50,6 +50,9 @@ ID3V1_GENRE = 26
 EDIT_COMPILATION = 12
 EDIT_BPM = 13
 EDIT_LYRICS = 14
+# The text frame each field sets, for velkor_value_problem.
+FIELD_FRAMES = {ID3V2_YEAR: "TDRC", ID3V2_DATE: "TDRC", ID3V2_TRACK: "TRCK", ID3V2_DISC: "TPOS",
+                ID3V2_GENRE: "TCON", EDIT_COMPILATION: "TCMP", EDIT_BPM: "TBPM"}
 STREAM_ENCODER = 41
 STREAM_FORMAT = 44
 STREAM_LAME_METHOD = 45
@@ -142,6 +145,8 @@ class velkor_file_facts(ctypes.Structure):
         ("lame_quality", _i32),
         ("lame_lowpass_hz", _i32),
         ("lame_preset", _i32),
+        ("truncated", _i32),
+        ("reserved", _i32),
     ]
 
 
@@ -335,6 +340,7 @@ def library() -> ctypes.CDLL:
             _declare(lib, "velkor_edit_set_popularimeter", _i32, _handle, text, _i32, _i64)
             _declare(lib, "velkor_edit_remove_frames", _i32, _handle, text)
             _declare(lib, "velkor_edit_set_field", _i32, _handle, _i32, text)
+            _declare(lib, "velkor_value_problem", text, text, text)
             _declare(lib, "velkor_edit_remove_tag", _i32, _handle, _u32)
             _declare(lib, "velkor_edit_set_id3v1", _i32, _handle, _i32)
             _declare(lib, "velkor_edit_save", _i32, _handle, _u32, ctypes.POINTER(velkor_save_report))

@@ -19,6 +19,7 @@
 #include "save/save_plan.h"
 #include "stream/tag_rewrite.h"
 #include "tags/genre_table.h"
+#include "tags/value_check.h"
 #include "velkor.h"
 
 struct velkor_edit {
@@ -285,6 +286,9 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_text(velkor_edit* edit, const cha
         if (!is_frame_id(id, 'T') || std::strcmp(id, "TXXX") == 0 || !read_values(values, count, texts)) {
             return VELKOR_ERROR_ARGUMENT;
         }
+        for (const std::string& text : texts) {
+            if (velkor::text_value_problem(id, text) != nullptr) return VELKOR_ERROR_ARGUMENT;
+        }
         tag.set_text(id, texts);
         forget_date(edit, id);
         edit->id3v1_fields.insert(id);
@@ -403,8 +407,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_field(velkor_edit* edit, int32_t 
             case VELKOR_EDIT_LYRICS: tag.set_described_text("USLT", "eng", "", given); return VELKOR_OK;
             case VELKOR_ID3V2_YEAR:
             case VELKOR_ID3V2_DATE: {
-                std::string parts[5];
-                if (!text.empty() && !split_date(text, parts)) return VELKOR_ERROR_ARGUMENT;
+                if (velkor::text_value_problem("TDRC", text) != nullptr) return VELKOR_ERROR_ARGUMENT;
                 // Touched now, laid out when the version written is known.
                 tag.remove_frames("TDRC");
                 tag.remove_frames("TYER");
@@ -417,12 +420,18 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_field(velkor_edit* edit, int32_t 
             default: break;
         }
         const char* id = nullptr;
-        if (text_field_id(field, id) != VELKOR_OK) return VELKOR_ERROR_ARGUMENT;
+        if (text_field_id(field, id) != VELKOR_OK || velkor::text_value_problem(id, text) != nullptr) {
+            return VELKOR_ERROR_ARGUMENT;
+        }
         if (field == VELKOR_ID3V2_GENRE) text = genre_text(text);
         tag.set_text(id, text.empty() ? std::vector<std::string>() : std::vector<std::string>{text});
         edit->id3v1_fields.insert(id);
         return VELKOR_OK;
     });
+}
+
+VELKOR_API const char* VELKOR_CALL velkor_value_problem(const char* id, const char* utf8) {
+    return velkor::text_value_problem(id ? id : "", utf8 ? utf8 : "");
 }
 
 VELKOR_API int32_t VELKOR_CALL velkor_edit_remove_tag(velkor_edit* edit, uint32_t tags) {

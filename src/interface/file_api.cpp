@@ -263,6 +263,7 @@ void velkor_file::gather(bool has_audio) {
     f.samples = figures.samples;
     f.gapless_samples = figures.gapless_samples;
     f.bitrate_varies = figures.bitrate_varies ? 1 : 0;
+    f.truncated = figures.truncated ? 1 : 0;
     f.stream_format = format_number(info.format.format);
     stream[VELKOR_STREAM_FORMAT - kStreamFirst] = velkor::format_name(info.format.format);
     f.encoder_delay = vbr.delay();
@@ -287,7 +288,7 @@ void velkor_file::gather(bool has_audio) {
         // Nothing of a stream: every figure of it unknown, its texts empty.
         for (int32_t* figure : {&f.mpeg_version, &f.layer, &f.sampling_rate_hz, &f.channel_mode, &f.channels,
                                 &f.bitrate_kbps, &f.vbr_header, &f.frames_exact, &f.encoder_delay,
-                                &f.encoder_padding, &f.bitrate_varies, &f.lame_vbr_method, &f.lame_quality,
+                                &f.encoder_padding, &f.bitrate_varies, &f.truncated, &f.lame_vbr_method, &f.lame_quality,
                                 &f.lame_lowpass_hz, &f.lame_preset}) {
             *figure = -1;
         }

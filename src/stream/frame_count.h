@@ -58,21 +58,66 @@ private:
     bool forgotten_varies_ = false;
 };
 
-// Frames of a stream sampled in a few windows of its bytes: whether the
-// bitrate varies, and the average frame size, for a stream without a VBR
-// header whose frames were not all counted.
-struct FrameSample {
+// The whole frames of one stream found in a window of its bytes.
+struct FrameRun {
+    int64_t from = -1;  // the first frame's offset; -1: none found
+    int64_t to = -1;    // where the last one ends
     int64_t frames = 0;
+    int64_t bytes = 0;
+    bool varies = false;       // a bitrate other than the first frame's
+    bool lowest_only = true;   // every frame at the lowest bitrate (an encoder's silence)
+};
+
+// The frames of `first`'s stream in window (the file's bytes from
+// window_offset on) that end by audio_end: from `from` on when it is a
+// frame's offset (synced), or else from the first header there that two
+// more frames of the stream confirm, as a window inside the audio begins
+// inside a frame. Where the window holds the audio's end, a last frame cut
+// short by it counts, as a count of every frame counts it.
+FrameRun find_frame_run(ByteSpan window, int64_t window_offset, int64_t from, bool synced,
+                        const FrameHeader& first, int64_t audio_end);
+
+// Frames of a stream without a VBR header sampled in a few windows, for an
+// estimate of its frame count without reading it all. The frames at the
+// audio's start and end are counted where they lie (their runs join the
+// first frame and the audio's end); the bytes between them are estimated
+// from the frames per byte of windows inside: as bytes, not frames, are
+// sampled, each part of the audio weighs by its bytes, as in the count.
+struct FrameSample {
+    int64_t frames = 0;  // every frame sampled
     int64_t bytes = 0;
     bool varies = false;  // a bitrate other than the first frame's
 
-    // Adds the whole frames of `first`'s stream in window (the file's bytes
-    // from window_offset on) that end by audio_end: from `from` on when it
-    // is a frame's offset (synced), or else from the first header there
-    // that two more frames of the stream confirm, as a window in the
-    // middle of the audio begins inside a frame.
-    void add(ByteSpan window, int64_t window_offset, int64_t from, bool synced, const FrameHeader& first,
-             int64_t audio_end);
+    // The stretch counted from the first frame on, and the one counted up
+    // to the audio's end (tail_from == audio end: none).
+    int64_t head_to = 0, head_frames = 0;
+    int64_t tail_from = 0, tail_frames = 0;
+    // The frames and bytes of the windows inside.
+    int64_t inside_frames = 0, inside_bytes = 0;
+    // Whether the frames per byte at the ends count beside those inside
+    // (1/12 each), as where the windows inside lie at a quarter and three
+    // quarters: the ends of a stream rise or fall away from its middle.
+    bool ends_weigh = false;
+
+    // Starts the sample of the stream from `first` to audio_end.
+    void start(int64_t first, int64_t audio_end);
+    // A run at the start, joined to the frames counted from the first one
+    // on; false (and nothing taken) when it does not join them.
+    bool add_head(const FrameRun& run);
+    // A run that ends at the audio's end, joined to those counted before
+    // it; false when it does not end there or join them.
+    bool add_tail(const FrameRun& run);
+    // A run from a window inside the audio.
+    void add_inside(const FrameRun& run);
+
+    // The stream's frames: those counted plus the bytes between at the
+    // frames per byte of the windows inside (else of those counted); -1
+    // when nothing was sampled.
+    double estimate() const;
+
+private:
+    void take(const FrameRun& run);
+    int64_t first_ = 0, audio_end_ = 0;
 };
 
 }  // namespace velkor

@@ -32,11 +32,12 @@ constexpr std::size_t kScanBlock = 64 * 1024;
 constexpr int64_t kId3v1Size = static_cast<int64_t>(TagRecord::kId3v1Size);
 // The read at the end: an ID3v1 tag, an APE footer and a Lyrics3 end marker.
 constexpr int64_t kTailRead = 256;
-// A window sampled for frames without a VBR header: room to find and
-// confirm a frame of 320 kbit/s at 44.1 kHz wherever the window begins
-// (three frames and a header, 3,139 bytes) and to count those behind it.
-// Three of them and the two reads at the start stay under 16 KiB even when
-// a large picture puts the second read at the tag's end.
+// A window sampled for frames without a VBR header, to tell whether the
+// bitrate varies: room to find and confirm a frame of 320 kbit/s at 44.1
+// kHz wherever the window begins (three frames and a header, 3,139 bytes)
+// and to count those behind it. Two of them and the two reads at the start
+// stay under 16 KiB even when a large picture puts the second read at the
+// tag's end.
 constexpr std::size_t kSampleRead = 3840;
 
 // Bytes read from the file. Up to 4 KiB live in place, which is all a
@@ -173,6 +174,50 @@ private:
     int64_t window_offset_ = 0;
 };
 
+// A window read to sample a VBR stream without a VBR header: large, as
+// the frames' sizes swing from one to the next and along the audio.
+constexpr int64_t kProbeRead = 64 * 1024;
+
+// Samples a stream whose bitrate varies for its frame count, at `reads`
+// more reads. The bytes between the runs counted at the ends are read
+// whole when one window holds them. Else a run at an end that is all
+// silence (frames at the lowest bitrate, an encoder's quiet lead-in or
+// fade-out) may go on far and sets the figures off most, so one read
+// continues it; the other reads are windows in the middles of equal parts
+// of what lies between (two: at a quarter and three quarters, beside the
+// ends).
+void sample_vbr_stream(FileBytes& bytes, FrameSample& sample, const FrameHeader& header, const FrameRun& head,
+                       const FrameRun& tail, int32_t reads, int64_t audio_end) {
+    auto between = [&] { return sample.tail_from - sample.head_to; };
+    auto run_at = [&](int64_t at, int64_t n) {
+        const ByteSpan window = bytes.exact_bytes(at, static_cast<std::size_t>(n));
+        return find_frame_run(window, at, at, at == sample.head_to, header, audio_end);
+    };
+    if (reads <= 0 || between() <= 0) return;
+    if (between() <= kProbeRead) {
+        const FrameRun run = run_at(sample.head_to, between());
+        if (!sample.add_head(run)) sample.add_inside(run);
+        return;
+    }
+    if (head.frames >= 3 && head.lowest_only && head.to == sample.head_to) {
+        const FrameRun run = run_at(sample.head_to, kProbeRead);
+        if (!sample.add_head(run)) sample.add_inside(run);
+        --reads;
+    } else if (tail.frames >= 3 && tail.lowest_only && tail.from == sample.tail_from) {
+        const int64_t at = sample.tail_from - kProbeRead;
+        const FrameRun run = run_at(at, kProbeRead);
+        if (!sample.add_tail(run)) sample.add_inside(run);
+        --reads;
+    }
+    sample.ends_weigh = reads == 2;
+    for (int32_t i = 0; i < reads && between() > 0; ++i) {
+        const int64_t n = std::min(kProbeRead, between());
+        const int64_t middle = sample.head_to + between() * (2 * i + 1) / (2 * reads);
+        const int64_t at = std::max(sample.head_to, std::min(sample.tail_from - n, middle - n / 2));
+        sample.add_inside(run_at(at, n));
+    }
+}
+
 }  // namespace
 
 int32_t Mp3FileInfo::load(const char* path_arg) {
@@ -279,22 +324,30 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
     vbr.read(bytes.bytes(found, VbrHeader::kFrameBytes), header);
     is_vbr = vbr.marks_vbr() ? 1 : 0;
 
-    // No header tells whether the bitrate varies: a few frames at the start,
-    // the middle and the end of the audio do, at one small read (the end's
-    // window is usually held with the tail).
+    // No header tells whether the bitrate varies: frames at the start and
+    // the end of the audio do (the end's window is usually held with the
+    // tail), else a small window in the middle. A stream they show to vary
+    // is sampled further for its frame count (sample_vbr_stream).
     sampled = FrameSample();
     if (vbr.kind() == VbrHeader::Kind::kNone && options.sample_frames && !options.count_frames) {
-        const ByteSpan held = bytes.held_from(found, complete);
-        sampled.add(held, found, found, true, header, audio_end);
-        int64_t covered = found + static_cast<int64_t>(held.size);
-        const int64_t middle = found + (audio_end - found) / 2;
-        const int64_t near_end = audio_end - static_cast<int64_t>(kSampleRead);
-        for (const int64_t at : {middle, near_end}) {
-            if (at < covered) continue;
-            const ByteSpan window = bytes.exact_bytes(at, kSampleRead);
-            sampled.add(window, at, at, false, header, audio_end);
-            covered = at + static_cast<int64_t>(window.size);
+        sampled.start(found, audio_end);
+        const FrameRun head = find_frame_run(bytes.held_from(found, complete), found, found, true, header, audio_end);
+        sampled.add_head(head);
+        FrameRun tail;
+        if (sampled.head_to < audio_end) {
+            const int64_t at = std::max(sampled.head_to, audio_end - static_cast<int64_t>(kSampleRead));
+            const ByteSpan window = bytes.exact_bytes(at, static_cast<std::size_t>(audio_end - at));
+            tail = find_frame_run(window, at, at, at == sampled.head_to, header, audio_end);
+            if (at == sampled.head_to ? !sampled.add_head(tail) : !sampled.add_tail(tail)) sampled.add_inside(tail);
         }
+        int32_t reads_left = 2;
+        if (!sampled.varies && sampled.head_to < sampled.tail_from) {
+            const int64_t middle = sampled.head_to + (sampled.tail_from - sampled.head_to) / 2;
+            const ByteSpan window = bytes.exact_bytes(middle, kSampleRead);
+            sampled.add_inside(find_frame_run(window, middle, middle, false, header, audio_end));
+            reads_left = 1;
+        }
+        if (sampled.varies) sample_vbr_stream(bytes, sampled, header, head, tail, reads_left, audio_end);
     }
 
     if (options.count_frames) {

@@ -42,6 +42,9 @@ struct StreamFigures {
     int64_t gapless_samples = -1;    // less the encoder's delay and padding; -1 unknown
     int64_t duration_ms = 0;         // of the samples, to the nearest millisecond
     int64_t gapless_duration_ms = -1;
+    // The VBR header's frame or byte count cannot fit in the audio the file
+    // holds: the file was cut short, and the figures come from its bytes.
+    bool truncated = false;
 };
 
 // What an analysis finds beyond the exports' figures.
