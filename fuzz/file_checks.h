@@ -18,9 +18,9 @@
 #include "base/byte_source.h"
 #include "fuzz_checks.h"
 #include "interface/text_report.h"
+#include "layout/file_layout.h"
 #include "stream/format_signature.h"
 #include "stream/mp3_file_info.h"
-#include "tags/trailing_tags.h"
 #include "velkor.h"
 
 namespace velkor::fuzzing {
@@ -37,7 +37,8 @@ struct PlainWalk {
     int64_t id3v2_size = 0;
     int32_t is_vbr = 0;
     int32_t xing_frames = -1;
-    bool id3v1 = false;
+    bool id3v1 = false;         // the layout's: the outermost trailing tag
+    int64_t audio_end = 0;      // the layout's: in front of the trailing tags
     bool other_format = false;  // refused by another format's signature
 };
 
@@ -55,15 +56,16 @@ inline PlainWalk plain_walk(ByteSpan file) {
         if (behind < size - 4) start = behind;
     }
     bool skip = false;
+    // Where the tags lie and where the audio ends is the file's one layout,
+    // for this walk as for every other reader.
     SpanSource source(file);
-    const FormatSignature format =
-        identify_format(source, 0, size).format == FileFormat::kNone && start > 0 ? identify_format(source, start, size)
-                                                                                  : identify_format(source, 0, size);
-    int64_t audio_end = peel_trailing_tags(source, size, start).audio_end;
-    if (format.format == FileFormat::kRiffMpeg) {
-        start = format.data_offset;
-        audio_end = std::min(audio_end, format.data_offset + format.data_size);
-    } else if (format.format != FileFormat::kNone) {
+    const FileLayout layout = describe_file(source, size);
+    const int64_t audio_end = layout.audio_end;
+    walk.audio_end = audio_end;
+    walk.id3v1 = layout.id3v1_begin >= 0;
+    if (layout.format.format == FileFormat::kRiffMpeg) {
+        start = layout.format.data_offset;
+    } else if (layout.other_format()) {
         walk.other_format = true;
         return walk;
     }
@@ -134,7 +136,6 @@ inline PlainWalk plain_walk(ByteSpan file) {
     } else {
         walk.xing_frames = vbr.frames();
     }
-    walk.id3v1 = size >= 128 && std::memcmp(file.data + size - 128, "TAG", 3) == 0;
     return walk;
 }
 

@@ -131,7 +131,16 @@ int32_t open_for_edit(const Char* path, uint32_t options, velkor_edit** edit, Na
     try {
         auto made = std::make_unique<velkor_edit>();
         name(*made);
-        const int32_t status = reopen(*made);
+        int32_t status = reopen(*made);
+        // Only files read as MPEG audio, or holding nothing but tags, are
+        // edited: tags written into another format's file, or into bytes
+        // without a frame, would damage it.
+        const velkor::TaggedFile& file = made->file;
+        const bool other_format =
+            file.format != velkor::FileFormat::kNone && file.format != velkor::FileFormat::kRiffMpeg;
+        if (status == VELKOR_OK && (other_format || !(file.has_audio || file.tags_only))) {
+            status = VELKOR_ERROR_NO_AUDIO;
+        }
         if (status == VELKOR_OK) *edit = made.release();
         return status;
     } catch (const std::bad_alloc&) {

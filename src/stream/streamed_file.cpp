@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "stream/mp3_file_info.h"
-#include "tags/id3v2_header.h"
+#include "layout/file_layout.h"
 
 namespace velkor {
 
@@ -32,9 +32,11 @@ void StreamedFile::add(ByteSpan block) {
         append(head_, rest.first(take));
         rest = rest.from(take);
         if (head_.size() == Id3v2Header::kSize) {
-            Id3v2Header id3v2;
-            const bool tagged = parse_id3v2_header(ByteSpan(head_.data(), head_.size()), id3v2);
-            const int64_t start = tagged ? id3v2.end() : 0;
+            // The stream's size is not known yet: the scan starts behind the
+            // tag, as the layout of any file longer than the tag says. A
+            // stream no longer than the tag is held whole and walked as a file.
+            const Id3v2Region id3v2 = id3v2_region(ByteSpan(head_.data(), head_.size()), kUnknownEnd, nullptr);
+            const int64_t start = audio_search_start(id3v2, kUnknownEnd);
             head_limit_ = static_cast<std::size_t>(start) + kHeadBytes;
             scan_.reset(new FirstFrameScan(start, kUnknownEnd, kUnknownEnd));
         }

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "layout/file_layout.h"
 #include "stream/write_back.h"
 #include "tags/genre_table.h"
-#include "tags/id3v2_header.h"
 #include "tags/id3v2_tag.h"
 
 namespace velkor {
@@ -80,18 +80,23 @@ void fill_id3v1(const Id3v2Edit& tag, bool all, Id3v1Edit& edit, std::string (&t
 TaggedFile read_tagged_file(ByteSource& source, int64_t size) {
     TaggedFile file;
     file.file_size = size;
-    Id3v2Header header;
-    if (parse_id3v2_header(source.bytes(0, Id3v2Header::kSize), header)) {
-        const std::vector<uint8_t> tag = read_bytes(source, 0, std::min(header.end(), size));
+    const FileLayout layout = describe_file(source, size);
+    file.format = layout.format.format;
+    file.tags_only = layout.tags_only();
+    file.has_audio = !file.tags_only && find_first_frame(source, layout) >= 0;
+    // Only a tag whose header can be trusted is replaced; the bytes an
+    // untrusted header claims (the audio, as often as not) stay where they
+    // are behind the new tag.
+    if (layout.id3v2.trusted) {
+        const std::vector<uint8_t> tag = read_bytes(source, 0, layout.id3v2.end);
         file.id3v2 = Id3v2Edit(ByteSpan(tag.data(), tag.size()));
         file.audio_begin = file.id3v2.room();
     }
-    const TrailingTags trailing = peel_trailing_tags(source, size, file.audio_begin);
-    file.audio_end = trailing.audio_end;
-    for (auto tag = trailing.tags.rbegin(); tag != trailing.tags.rend(); ++tag) {
+    file.audio_end = layout.tags_begin;
+    for (auto tag = layout.trailing.rbegin(); tag != layout.trailing.rend(); ++tag) {
         if (tag->kind == TrailingTag::Kind::kId3v1) {
             // Only the outermost is the file's tag; copies inside it go.
-            if (tag->end == size) {
+            if (tag->begin == layout.id3v1_begin) {
                 const std::vector<uint8_t> bytes = read_bytes(source, tag->begin, tag->end);
                 file.has_id3v1 = bytes.size() == sizeof file.id3v1;
                 if (file.has_id3v1) std::memcpy(file.id3v1, bytes.data(), bytes.size());

@@ -10,6 +10,7 @@
 
 #include "base/byte_source.h"
 #include "platform/file_rewrite.h"
+#include "stream/format_signature.h"
 #include "tags/id3v2_edit.h"
 #include "tags/trailing_tags.h"
 
@@ -28,6 +29,11 @@ struct TaggedFile {
     int64_t audio_begin = 0;  // behind the old ID3v2 tag
     int64_t audio_end = 0;    // in front of the trailing tags
     std::vector<StoredTag> trailing;  // APEv2 and Lyrics3 in file order
+    // What the file is: another format's (kRiffMpeg is MPEG audio), holding
+    // a confirmed frame, or nothing but tags. Edits are for the last two.
+    FileFormat format = FileFormat::kNone;
+    bool has_audio = false;
+    bool tags_only = false;
     bool has_id3v1 = false;
     uint8_t id3v1[128] = {};  // the outermost ID3v1 tag
 
@@ -35,7 +41,8 @@ struct TaggedFile {
     bool remove_apev2 = false;
 };
 
-// Reads the tags of a file of `size` bytes. Memory: the tags' bytes.
+// Reads the tags of a file of `size` bytes, where its layout puts them
+// (describe_file), and looks for its first frame. Memory: the tags' bytes.
 TaggedFile read_tagged_file(ByteSource& source, int64_t size);
 
 struct TagPlan {
