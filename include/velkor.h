@@ -731,7 +731,8 @@ VELKOR_API void VELKOR_CALL velkor_scan_close(velkor_scan *scan);
 /*
  * An edit reads the tags of one file (velkor_edit_open), collects changes
  * (velkor_edit_set_..., velkor_edit_remove_...), and writes them in one go
- * (velkor_edit_save). Any regular file can be edited, audio or not. Texts
+ * (velkor_edit_save). A file is edited when it is read as MPEG audio (a
+ * confirmed frame, plain or in a RIFF file) or holds nothing but tags. Texts
  * are UTF-8. Nothing reaches the file before velkor_edit_save; the setters
  * only change the edit, so a failed setter leaves the edit as it was.
  *
@@ -759,7 +760,14 @@ typedef struct velkor_edit velkor_edit;
 /*
  * Reads the tags of the file at path (UTF-8) and remembers which file it
  * is. options: 0 (no options are defined yet). On VELKOR_OK *edit is a new
- * edit, else NULL. VELKOR_ERROR_NOT_REGULAR for anything but a regular file.
+ * edit, else NULL. VELKOR_ERROR_NOT_REGULAR for anything but a regular file;
+ * VELKOR_ERROR_NO_AUDIO for an empty file, a file of another format (FLAC,
+ * WAVE without MPEG audio, Ogg, MP4, ...; velkor_open names it in
+ * VELKOR_STREAM_FORMAT) and one without a confirmed frame, unless it holds
+ * nothing but tags. An ID3v2 header that cannot be trusted with the bytes it
+ * claims (a size past the file's end, flags its version does not define, a
+ * footer not where its size says) is no tag to replace: a save
+ * puts the new tag in front of it and keeps its bytes.
  * The edit holds the bytes of the file's tags (pictures included, the audio
  * not) until velkor_edit_close.
  */

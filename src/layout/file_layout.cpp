@@ -24,27 +24,6 @@ uint8_t defined_flags(uint8_t version) {
     }
 }
 
-// Whether the extended header announced by the flags fits the tag: in 2.3
-// its size (behind its own four bytes) is 6 or 10, in 2.4 a syncsafe size
-// of at least 6 counting itself.
-bool extended_header_fits(ByteSpan bytes, const Id3v2Header& header) {
-    if ((header.flags & Id3v2Header::kFlagExtendedHeader) == 0 || header.version == 2) return true;
-    if (bytes.size < Id3v2Header::kSize + 4) return false;
-    int64_t size = 0;
-    if (header.version == 3) {
-        size = static_cast<int64_t>(big_endian32(bytes, Id3v2Header::kSize));
-        if (size != 6 && size != 10) return false;
-        size += 4;
-    } else {
-        for (std::size_t i = 0; i < 4; ++i) {
-            if (bytes.at(Id3v2Header::kSize + i) >= 0x80) return false;
-        }
-        size = syncsafe32(bytes, Id3v2Header::kSize);
-        if (size < 6) return false;
-    }
-    return size <= static_cast<int64_t>(header.size);
-}
-
 // Whether the footer announced by a 2.4 header stands behind the tag and
 // tells its version and size.
 bool footer_fits(ByteSource* source, const Id3v2Header& header) {
@@ -65,7 +44,7 @@ Id3v2Region id3v2_region(ByteSpan bytes, int64_t file_size, ByteSource* source) 
     region.end = region.header.end();
     const uint8_t defined = defined_flags(region.header.version);
     region.trusted = defined != 0 && (region.header.flags & ~defined) == 0 && region.end <= file_size &&
-                     extended_header_fits(bytes, region.header) && footer_fits(source, region.header);
+                     footer_fits(source, region.header);
     return region;
 }
 
@@ -77,8 +56,7 @@ FileLayout describe_file(ByteSource& source, int64_t size) {
     FileLayout layout;
     size = std::max<int64_t>(0, size);
     layout.size = size;
-    // The extended header's size lies right behind the header.
-    layout.id3v2 = id3v2_region(source.bytes(0, Id3v2Header::kSize + 4), size, &source);
+    layout.id3v2 = id3v2_region(source.bytes(0, Id3v2Header::kSize), size, &source);
     const int64_t start = audio_search_start(layout.id3v2, size);
 
     // No trailing tag reaches into a tag a save may overwrite, nor in

@@ -23,15 +23,17 @@ struct Id3v2Region {
     int64_t end = 0;       // where the header says the tag ends (footer included)
     // The header can be trusted with the bytes it claims: its version is
     // 2, 3 or 4, no flag undefined for that version is set, the tag ends
-    // within the file, and its extended header and footer (where the flags
-    // announce them) are where and what their sizes say. Only then may a
-    // save overwrite [0, end); a header that fails is kept with what it
-    // claims as bytes of unknown meaning.
+    // within the file, and a footer the flags announce stands where the size
+    // puts it and tells the same size. Only then may a save overwrite
+    // [0, end); a header that fails is kept with what it claims as bytes of
+    // unknown meaning. (An extended header is inside the tag whatever its
+    // own size says: taggers that set its flag without writing one leave
+    // tags that are still whole.)
     bool trusted = false;
 };
 
-// The region of the header at the start of `bytes` (the file's first bytes,
-// ten at least for a region) in a file of file_size bytes. `source` gives
+// The region of the header at the start of `bytes` (the file's first ten
+// bytes or more) in a file of file_size bytes. `source` gives
 // the bytes of the footer, where the flags announce one; nullptr leaves the
 // footer unchecked and the region untrusted.
 Id3v2Region id3v2_region(ByteSpan bytes, int64_t file_size, ByteSource* source);
