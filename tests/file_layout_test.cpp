@@ -183,6 +183,21 @@ TEST_F(LayoutEdit, ApeTagThatLooksLikeId3v1StaysApe) {
     const std::string after = contents();
     EXPECT_EQ(after.substr(after.size() - kApeLookalike.size()), kApeLookalike);
     EXPECT_EQ(after.substr(after.size() - kApeLookalike.size() - kAudio.size(), kAudio.size()), kAudio);
+
+    // The ID3v1 writer asks the same layout: its tag goes behind the APE tag.
+    velkor_id3v1_fields fields = {};
+    fields.size = sizeof fields;
+    fields.fields = VELKOR_FIELD_TITLE;
+    fields.title = "v1";
+    ASSERT_EQ(velkor_write_id3v1(path_.c_str(), &fields), VELKOR_OK);
+    const std::string written = contents();
+    ASSERT_EQ(written.size(), after.size() + 128);
+    EXPECT_EQ(written.substr(0, after.size()), after);
+    velkor_file* file = open_file();
+    ASSERT_NE(file, nullptr);
+    EXPECT_STREQ(velkor_text(file, VELKOR_ID3V1_TITLE), "v1");
+    EXPECT_EQ(velkor_ape_item_count(file), 1);
+    velkor_close(file);
 }
 
 // TagLib's testStripAndProperties: three tags with three titles, removed one

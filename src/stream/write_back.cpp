@@ -1,17 +1,20 @@
 // Writing a file's ID3v1 tag: the analysis object's write_tag and the
 // rewrite behind velkor's own interface, both through one writer, the only
 // code that writes into a user's file. It changes nothing but the 128
-// bytes of the tag: it overwrites the last 128 bytes only while they hold
-// a tag, otherwise appends, and undoes a write that fails part-way. Each
+// bytes of the tag: it overwrites the last 128 bytes only while the file's
+// layout calls them its ID3v1 tag, otherwise appends, and undoes a write that fails part-way. Each
 // write is one call of all 128 bytes, after the room for it was checked
 // (and reserved where the file system can), so that a process killed at
 // any moment leaves the file with its old bytes or the new ones.
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "stream/write_back.h"
 
 #include "base/decimal_text.h"
 #include "base/utf8.h"
+#include "layout/file_layout.h"
 #include "platform/update_file.h"
 #include "stream/mp3_file_info.h"
 
@@ -28,6 +31,31 @@ using Block = uint8_t[kBlockSize];
 bool is_skip(const char* text) { return text == nullptr || std::strcmp(text, kNotAvailable) == 0; }
 
 int32_t number_of(const char* text) { return decimal_value(text, static_cast<std::size_t>(-1)); }
+
+// The file being written, as bytes for its layout: whether its last 128
+// bytes are its ID3v1 tag is the layout's to say, not a "TAG" alone (an APE
+// tag's last 128 bytes may begin with one).
+class UpdateFileBytes final : public ByteSource {
+public:
+    UpdateFileBytes(platform::UpdateFile& file, int64_t size) : file_(file), size_(size) {}
+    ByteSpan bytes(int64_t offset, std::size_t n) override {
+        if (offset < 0 || offset >= size_) return ByteSpan();
+        n = static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(n), size_ - offset));
+        held_.resize(n);
+        if (!file_.read_at(offset, held_.data(), n)) {
+            failed_ = true;
+            return ByteSpan();
+        }
+        return ByteSpan(held_.data(), n);
+    }
+    bool failed() const { return failed_; }
+
+private:
+    platform::UpdateFile& file_;
+    int64_t size_;
+    std::vector<uint8_t> held_;
+    bool failed_ = false;
+};
 
 // The one writer of ID3v1 tags. It opens the file, reads the tag the file
 // ends with now (whatever it held when it was analysed), has make(old,
@@ -53,7 +81,15 @@ Rewrite write_block(const std::string& path, bool utf8_path, Make make) {
         result.problem = file.problem();
         return result;
     }
-    const bool replace = has_room && std::memcmp(old, "TAG", 3) == 0;
+    bool replace = false;
+    if (has_room && std::memcmp(old, "TAG", 3) == 0) {
+        UpdateFileBytes bytes(file, size);
+        replace = describe_file(bytes, size).id3v1_begin == size - static_cast<int64_t>(kBlockSize);
+        if (bytes.failed()) {
+            result.problem = file.problem();
+            return result;
+        }
+    }
     Block block = {};
     make(replace ? &old : nullptr, block);
     const int64_t offset = replace ? size - static_cast<int64_t>(kBlockSize) : size;
