@@ -85,6 +85,8 @@ TEST(FileLayout, RegionsOfTaggedFiles) {
         {"an ID3v2 tag alone", tag, true, true, 0, int64_t(tag.size()), {}, true},
         {"an untrusted tag and ID3v1", id3v2("Old", 3, 0x01) + kV1, true, false, int64_t(tag.size()),
          int64_t(tag.size()), {Kind::kId3v1}, false},
+        {"a tag repeated behind the first", tag + tag + kAudio, true, true, int64_t(2 * tag.size()),
+         int64_t(2 * tag.size() + 3000), {}, false},
         {"empty", "", false, false, 0, 0, {}, false},
     };
     for (const auto& c : cases) {

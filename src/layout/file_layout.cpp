@@ -52,12 +52,25 @@ int64_t audio_search_start(const Id3v2Region& id3v2, int64_t file_size) {
     return id3v2.present && id3v2.end < file_size - 4 ? id3v2.end : 0;
 }
 
+int64_t repeated_id3v2_end(ByteSpan bytes, int64_t at, int64_t first_end, int64_t file_size) {
+    Id3v2Header header;
+    if (!parse_id3v2_header(bytes, header)) return -1;
+    const int64_t end = at + header.end();
+    return end < file_size - 4 && end - first_end <= kMaxRepeatedBytes ? end : -1;
+}
+
 FileLayout describe_file(ByteSource& source, int64_t size) {
     FileLayout layout;
     size = std::max<int64_t>(0, size);
     layout.size = size;
     layout.id3v2 = id3v2_region(source.bytes(0, Id3v2Header::kSize), size, &source);
-    const int64_t start = audio_search_start(layout.id3v2, size);
+    int64_t start = audio_search_start(layout.id3v2, size);
+    for (int i = 0; i < kMaxRepeatedId3v2 && start > 0; ++i) {
+        const int64_t end =
+            repeated_id3v2_end(source.bytes(start, Id3v2Header::kSize), start, layout.id3v2.end, size);
+        if (end < 0) break;
+        start = end;
+    }
 
     // No trailing tag reaches into a tag a save may overwrite, nor in
     // front of where the audio is searched for.

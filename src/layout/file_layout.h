@@ -44,14 +44,31 @@ Id3v2Region id3v2_region(ByteSpan bytes, int64_t file_size, ByteSource* source);
 // coming): pass INT64_MAX.
 int64_t audio_search_start(const Id3v2Region& id3v2, int64_t file_size);
 
+// Taggers that prepend rather than replace leave an ID3v2 tag right behind
+// another; the search for audio passes over up to this many more, as their
+// bytes (a picture's, say) may look like frames. A save keeps them.
+// A repeated tag is passed over only while it ends within
+// kMaxRepeatedBytes of the first tag's end, which bounds what a stream holds
+// to find the first frame behind them.
+constexpr int kMaxRepeatedId3v2 = 8;
+constexpr int64_t kMaxRepeatedBytes = int64_t{16} << 20;
+
+// The end of the ID3v2 tag whose header `bytes` holds (the file's bytes at
+// `at`, right behind the tag that ends at `at`; the first tag ends at
+// first_end) when the search passes over it: a header whose tag ends before
+// file_size - 4, as for the first, and within kMaxRepeatedBytes of
+// first_end; else -1.
+int64_t repeated_id3v2_end(ByteSpan bytes, int64_t at, int64_t first_end, int64_t file_size);
+
 struct FileLayout {
     int64_t size = 0;
     Id3v2Region id3v2;
     // Another format's signature at the start (or behind the ID3v2 tag);
     // kRiffMpeg: MPEG audio in a RIFF file's data chunk.
     FormatSignature format;
-    // Where the search for the first frame begins and where the audio ends:
-    // [audio_begin, audio_end) are the bytes that may hold frames.
+    // Where the search for the first frame begins (behind the ID3v2 tag and
+    // any repeated behind it) and where the audio ends: [audio_begin,
+    // audio_end) are the bytes that may hold frames.
     int64_t audio_begin = 0;
     int64_t audio_end = 0;
     // Where the trailing tags begin (the audio's end unless a RIFF data
