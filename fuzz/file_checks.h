@@ -26,8 +26,9 @@
 namespace velkor::fuzzing {
 
 // What a plain walk over the file's bytes finds, step by step as the loader
-// is meant to: the scan starts behind an ID3v2 tag, a "RealJukebox" window
-// seen before candidate 209 passes over the candidates up to 1999, and a
+// is meant to: the scan starts behind an ID3v2 tag (and the tags repeated
+// right behind it), a "RealJukebox" window seen before candidate 209 passes
+// over the candidates up to 1999, and a
 // valid header counts only when the next two frames' headers are valid and
 // of its version, layer and sampling rate (or the audio ends before them).
 // A first header inside the ID3v1 tag means no frame.
@@ -54,6 +55,20 @@ inline PlainWalk plain_walk(ByteSpan file) {
                           int64_t{file.at(8)} << 7 | int64_t{file.at(9)};
         const int64_t behind = 10 + walk.id3v2_size + ((file.at(5) & 0x10) ? 10 : 0);
         if (behind < size - 4) start = behind;
+    }
+    // Up to eight tags repeated right behind, each ending before the last
+    // four bytes and within 16 MiB of the first tag's end, are passed over.
+    const int64_t first_end = start;
+    for (int i = 0; i < 8 && start > 0; ++i) {
+        auto at = [&](int64_t k) { return file.at(static_cast<std::size_t>(start + k)); };
+        if (!(at(0) == 'I' && at(1) == 'D' && at(2) == '3' && at(3) < 0xFF && at(4) < 0xFF && at(6) < 0x80 &&
+              at(7) < 0x80 && at(8) < 0x80 && at(9) < 0x80)) {
+            break;
+        }
+        const int64_t end = start + 10 + (int64_t{at(6)} << 21 | int64_t{at(7)} << 14 | int64_t{at(8)} << 7 | at(9)) +
+                            ((at(5) & 0x10) ? 10 : 0);
+        if (end >= size - 4 || end - first_end > (int64_t{16} << 20)) break;
+        start = end;
     }
     bool skip = false;
     // Where the tags lie and where the audio ends is the file's one layout,
