@@ -202,6 +202,22 @@ TEST_F(LayoutEdit, ApeTagThatLooksLikeId3v1StaysApe) {
     velkor_close(file);
 }
 
+// A copy of an ID3v1 tag inside the outermost is a tag the edit does not
+// change: it stays as stored, and only the outermost follows the title.
+TEST_F(LayoutEdit, Id3v1CopiesInsideTheOutermostStay) {
+    const std::string copy = text(id3v1("Copy", "", "", "", "", 0, 0));
+    write(kAudio + copy + kV1);
+    set_title("x");
+    const std::string after = contents();
+    ASSERT_GE(after.size(), copy.size() + 128);
+    EXPECT_EQ(after.substr(after.size() - 128 - copy.size(), copy.size()), copy);
+    EXPECT_EQ(after.substr(after.size() - 128 - copy.size() - kAudio.size(), kAudio.size()), kAudio);
+    velkor_file* file = open_file();
+    ASSERT_NE(file, nullptr);
+    EXPECT_STREQ(velkor_text(file, VELKOR_ID3V1_TITLE), "x");
+    velkor_close(file);
+}
+
 // TagLib's testStripAndProperties: three tags with three titles, removed one
 // at a time; each removal leaves the others as they were.
 TEST_F(LayoutEdit, TagsStrippedOneAtATime) {

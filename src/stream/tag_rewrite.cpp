@@ -94,13 +94,12 @@ TaggedFile read_tagged_file(ByteSource& source, int64_t size) {
     }
     file.audio_end = layout.tags_begin;
     for (auto tag = layout.trailing.rbegin(); tag != layout.trailing.rend(); ++tag) {
-        if (tag->kind == TrailingTag::Kind::kId3v1) {
-            // Only the outermost is the file's tag; copies inside it go.
-            if (tag->begin == layout.id3v1_begin) {
-                const std::vector<uint8_t> bytes = read_bytes(source, tag->begin, tag->end);
-                file.has_id3v1 = bytes.size() == sizeof file.id3v1;
-                if (file.has_id3v1) std::memcpy(file.id3v1, bytes.data(), bytes.size());
-            }
+        // Only the outermost ID3v1 tag is the file's; copies inside it are
+        // kept as stored, like every tag the edit does not change.
+        if (tag->kind == TrailingTag::Kind::kId3v1 && tag->begin == layout.id3v1_begin) {
+            const std::vector<uint8_t> bytes = read_bytes(source, tag->begin, tag->end);
+            file.has_id3v1 = bytes.size() == sizeof file.id3v1;
+            if (file.has_id3v1) std::memcpy(file.id3v1, bytes.data(), bytes.size());
             continue;
         }
         file.trailing.push_back({tag->kind, read_bytes(source, tag->begin, tag->end)});

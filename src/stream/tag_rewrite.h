@@ -28,7 +28,8 @@ struct TaggedFile {
     int64_t file_size = 0;
     int64_t audio_begin = 0;  // behind the old ID3v2 tag
     int64_t audio_end = 0;    // in front of the trailing tags
-    std::vector<StoredTag> trailing;  // APEv2 and Lyrics3 in file order
+    // APEv2, Lyrics3 and ID3v1 copies inside the outermost, in file order.
+    std::vector<StoredTag> trailing;
     // What the file is: another format's (kRiffMpeg is MPEG audio), holding
     // a confirmed frame, or nothing but tags. Edits are for the last two.
     FileFormat format = FileFormat::kNone;
