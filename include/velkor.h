@@ -656,7 +656,8 @@ typedef struct velkor_id3v1_fields {
 
 /*
  * Writes the ID3v1 tag of the file at path (UTF-8): over the tag it ends
- * with, or appended. Nothing else in the file changes, and a failed write
+ * with, or appended (also behind an APEv2 tag whose last 128 bytes begin
+ * with "TAG": they are the APE tag's). Nothing else in the file changes, and a failed write
  * leaves the file as it was. VELKOR_ERROR_ARGUMENT for a value out of range
  * or a size below 8. A field past tag->size is not written, as if it were
  * not named in `fields`: the file's tag keeps it.
