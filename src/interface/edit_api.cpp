@@ -136,9 +136,7 @@ int32_t open_for_edit(const Char* path, uint32_t options, velkor_edit** edit, Na
         // edited: tags written into another format's file, or into bytes
         // without a frame, would damage it.
         const velkor::TaggedFile& file = made->file;
-        const bool other_format =
-            file.format != velkor::FileFormat::kNone && file.format != velkor::FileFormat::kRiffMpeg;
-        if (status == VELKOR_OK && (other_format || !(file.has_audio || file.tags_only))) {
+        if (status == VELKOR_OK && (file.other_format || !(file.has_audio || file.tags_only))) {
             status = VELKOR_ERROR_NO_AUDIO;
         }
         if (status == VELKOR_OK) *edit = made.release();

@@ -66,8 +66,7 @@ FileLayout describe_file(ByteSource& source, int64_t size) {
     layout.id3v2 = id3v2_region(source.bytes(0, Id3v2Header::kSize), size, &source);
     int64_t start = audio_search_start(layout.id3v2, size);
     for (int i = 0; i < kMaxRepeatedId3v2 && start > 0; ++i) {
-        const int64_t end =
-            repeated_id3v2_end(source.bytes(start, Id3v2Header::kSize), start, layout.id3v2.end, size);
+        const int64_t end = repeated_id3v2_end(source.bytes(start, Id3v2Header::kSize), start, layout.id3v2.end, size);
         if (end < 0) break;
         start = end;
     }

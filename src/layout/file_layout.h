@@ -20,7 +20,7 @@ namespace velkor {
 struct Id3v2Region {
     bool present = false;  // the file begins with an ID3v2 header
     Id3v2Header header;
-    int64_t end = 0;       // where the header says the tag ends (footer included)
+    int64_t end = 0;  // where the header says the tag ends (footer included)
     // The header can be trusted with the bytes it claims: its version is
     // 2, 3 or 4, no flag undefined for that version is set, the tag ends
     // within the file, and a footer the flags announce stands where the size
@@ -80,15 +80,11 @@ struct FileLayout {
     int64_t id3v1_begin = -1;
 
     // Whether another format's signature says the file is not MPEG audio.
-    bool other_format() const {
-        return format.format != FileFormat::kNone && format.format != FileFormat::kRiffMpeg;
-    }
+    bool other_format() const { return format.format != FileFormat::kNone && format.format != FileFormat::kRiffMpeg; }
     // Whether every byte of the file is a tag a save may replace (an ID3v2
     // tag that can be trusted, tags behind it): a tag-only file, which
     // holds no audio and yet may be edited. An empty file is not one.
-    bool tags_only() const {
-        return size > 0 && !other_format() && tags_begin == (id3v2.trusted ? id3v2.end : 0);
-    }
+    bool tags_only() const { return size > 0 && !other_format() && tags_begin == (id3v2.trusted ? id3v2.end : 0); }
 };
 
 // The layout of the `size` bytes of source. Reads the first bytes, the

@@ -81,7 +81,7 @@ TaggedFile read_tagged_file(ByteSource& source, int64_t size) {
     TaggedFile file;
     file.file_size = size;
     const FileLayout layout = describe_file(source, size);
-    file.format = layout.format.format;
+    file.other_format = layout.other_format();
     file.tags_only = layout.tags_only();
     file.has_audio = !file.tags_only && find_first_frame(source, layout) >= 0;
     // Only a tag whose header can be trusted is replaced; the bytes an

@@ -10,7 +10,6 @@
 
 #include "base/byte_source.h"
 #include "platform/file_rewrite.h"
-#include "stream/format_signature.h"
 #include "tags/id3v2_edit.h"
 #include "tags/trailing_tags.h"
 
@@ -30,9 +29,10 @@ struct TaggedFile {
     int64_t audio_end = 0;    // in front of the trailing tags
     // APEv2, Lyrics3 and ID3v1 copies inside the outermost, in file order.
     std::vector<StoredTag> trailing;
-    // What the file is: another format's (kRiffMpeg is MPEG audio), holding
-    // a confirmed frame, or nothing but tags. Edits are for the last two.
-    FileFormat format = FileFormat::kNone;
+    // What the file is: another format's (MPEG audio in RIFF is not),
+    // holding a confirmed frame, or nothing but tags. Edits are for the last
+    // two.
+    bool other_format = false;
     bool has_audio = false;
     bool tags_only = false;
     bool has_id3v1 = false;
