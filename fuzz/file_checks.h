@@ -18,17 +18,18 @@
 #include "base/byte_source.h"
 #include "fuzz_checks.h"
 #include "legacy/text_report.h"
+#include "layout/file_layout.h"
 #include "stream/format_signature.h"
 #include "stream/mp3_file_info.h"
-#include "tags/trailing_tags.h"
 #include "velkor.h"
 #include "velkor_analysis.h"
 
 namespace velkor::fuzzing {
 
 // What a plain walk over the file's bytes finds, step by step as the loader
-// is meant to: the scan starts behind an ID3v2 tag, a "RealJukebox" window
-// seen before candidate 209 passes over the candidates up to 1999, and a
+// is meant to: the scan starts behind an ID3v2 tag (and the tags repeated
+// right behind it), a "RealJukebox" window seen before candidate 209 passes
+// over the candidates up to 1999, and a
 // valid header counts only when the next two frames' headers are valid and
 // of its version, layer and sampling rate (or the audio ends before them).
 // A first header inside the ID3v1 tag means no frame.
@@ -38,7 +39,8 @@ struct PlainWalk {
     int64_t id3v2_size = 0;
     int32_t is_vbr = 0;
     int32_t xing_frames = -1;
-    bool id3v1 = false;
+    bool id3v1 = false;         // the layout's: the outermost trailing tag
+    int64_t audio_end = 0;      // the layout's: in front of the trailing tags
     bool other_format = false;  // refused by another format's signature
 };
 
@@ -55,16 +57,31 @@ inline PlainWalk plain_walk(ByteSpan file) {
         const int64_t behind = 10 + walk.id3v2_size + ((file.at(5) & 0x10) ? 10 : 0);
         if (behind < size - 4) start = behind;
     }
+    // Up to eight tags repeated right behind, each ending before the last
+    // four bytes and within 16 MiB of the first tag's end, are passed over.
+    const int64_t first_end = start;
+    for (int i = 0; i < 8 && start > 0; ++i) {
+        auto at = [&](int64_t k) { return file.at(static_cast<std::size_t>(start + k)); };
+        if (!(at(0) == 'I' && at(1) == 'D' && at(2) == '3' && at(3) < 0xFF && at(4) < 0xFF && at(6) < 0x80 &&
+              at(7) < 0x80 && at(8) < 0x80 && at(9) < 0x80)) {
+            break;
+        }
+        const int64_t end = start + 10 + (int64_t{at(6)} << 21 | int64_t{at(7)} << 14 | int64_t{at(8)} << 7 | at(9)) +
+                            ((at(5) & 0x10) ? 10 : 0);
+        if (end >= size - 4 || end - first_end > (int64_t{16} << 20)) break;
+        start = end;
+    }
     bool skip = false;
+    // Where the tags lie and where the audio ends is the file's one layout,
+    // for this walk as for every other reader.
     SpanSource source(file);
-    const FormatSignature format =
-        identify_format(source, 0, size).format == FileFormat::kNone && start > 0 ? identify_format(source, start, size)
-                                                                                  : identify_format(source, 0, size);
-    int64_t audio_end = peel_trailing_tags(source, size, start).audio_end;
-    if (format.format == FileFormat::kRiffMpeg) {
-        start = format.data_offset;
-        audio_end = std::min(audio_end, format.data_offset + format.data_size);
-    } else if (format.format != FileFormat::kNone) {
+    const FileLayout layout = describe_file(source, size);
+    const int64_t audio_end = layout.audio_end;
+    walk.audio_end = audio_end;
+    walk.id3v1 = layout.id3v1_begin >= 0;
+    if (layout.format.format == FileFormat::kRiffMpeg) {
+        start = layout.format.data_offset;
+    } else if (layout.other_format()) {
         walk.other_format = true;
         return walk;
     }
@@ -135,7 +152,6 @@ inline PlainWalk plain_walk(ByteSpan file) {
     } else {
         walk.xing_frames = vbr.frames();
     }
-    walk.id3v1 = size >= 128 && std::memcmp(file.data + size - 128, "TAG", 3) == 0;
     return walk;
 }
 

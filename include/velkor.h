@@ -547,7 +547,8 @@ typedef struct velkor_id3v1_fields {
 
 /*
  * Writes the ID3v1 tag of the file at path (UTF-8): over the tag it ends
- * with, or appended. Nothing else in the file changes, and a failed write
+ * with, or appended (also behind an APEv2 tag whose last 128 bytes begin
+ * with "TAG": they are the APE tag's). Nothing else in the file changes, and a failed write
  * leaves the file as it was. VELKOR_ERROR_ARGUMENT for a value out of range
  * or a size below 8. A field past tag->size is not written, as if it were
  * not named in `fields`: the file's tag keeps it.
@@ -625,7 +626,8 @@ VELKOR_API void VELKOR_CALL velkor_scan_close(velkor_scan *scan);
 /*
  * An edit reads the tags of one file (velkor_edit_open), collects changes
  * (velkor_edit_set_..., velkor_edit_remove_...), and writes them in one go
- * (velkor_edit_save). Any regular file can be edited, audio or not. Texts
+ * (velkor_edit_save). A file is edited when it is read as MPEG audio (a
+ * confirmed frame, plain or in a RIFF file) or holds nothing but tags. Texts
  * are UTF-8. Nothing reaches the file before velkor_edit_save; the setters
  * only change the edit, so a failed setter leaves the edit as it was.
  *
@@ -653,7 +655,14 @@ typedef struct velkor_edit velkor_edit;
 /*
  * Reads the tags of the file at path (UTF-8) and remembers which file it
  * is. options: 0 (no options are defined yet). On VELKOR_OK *edit is a new
- * edit, else NULL. VELKOR_ERROR_NOT_REGULAR for anything but a regular file.
+ * edit, else NULL. VELKOR_ERROR_NOT_REGULAR for anything but a regular file;
+ * VELKOR_ERROR_NO_AUDIO for an empty file, a file of another format (FLAC,
+ * WAVE without MPEG audio, Ogg, MP4, ...; velkor_open names it in
+ * VELKOR_STREAM_FORMAT) and one without a confirmed frame, unless it holds
+ * nothing but tags. An ID3v2 header that cannot be trusted with the bytes it
+ * claims (a size past the file's end, flags its version does not define, a
+ * footer not where its size says) is no tag to replace: a save
+ * puts the new tag in front of it and keeps its bytes.
  * The edit holds the bytes of the file's tags (pictures included, the audio
  * not) until velkor_edit_close. A path that is a symbolic link edits the
  * file it names. The edit holds the file's save lock (flock) until

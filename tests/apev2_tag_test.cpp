@@ -21,9 +21,17 @@ TEST(Apev2Tag, PlacementAndItemBounds) {
         {"count below items", ape_tag(kTwo, 1), 2000, 1, false},
         {"size past the start", ape_tag(kTwo, 2, false, 0xFFFFFFFF), 0, 0, false},
         {"size below a footer", ape_tag("", 0, false, 31), 0, 0, false},
-        {"value past the tag", ape_tag(le32(1000) + le32(0) + "Key" + '\0', 1), 2000, 0, true},
+        // Item sizes that do not fit the tag's size: bytes that only look
+        // like a tag, not a tag.
+        {"value past the tag", ape_tag(le32(1000) + le32(0) + "Key" + '\0', 1), 0, 0, false},
+        {"key without end", ape_tag(le32(0) + le32(0) + std::string(300, 'k'), 1), 0, 0, false},
+        {"item header cut", ape_tag(kTwo + "abc", 3), 0, 0, false},
+        // Header and footer disagree.
+        {"header of another size", ape_tag(kTwo, 2).substr(0, 12) + le32(99) + ape_tag(kTwo, 2).substr(16), 0, 0,
+         false},
+        {"header of another count", ape_tag(kTwo, 2).substr(0, 16) + le32(1) + ape_tag(kTwo, 2).substr(20), 0, 0,
+         false},
         {"one-letter key", ape_tag(ape_item("K", "v") + kTwo, 3), 2000, 0, true},
-        {"key without end", ape_tag(le32(0) + le32(0) + std::string(300, 'k'), 1), 2000, 0, true},
         {"nested tag in a value", ape_tag(ape_item("Inner", ape_tag(kTwo, 2)), 1), 2000, 1, false},
         {"footer marked header", kTwo + ape_tag("", 0).substr(0, 32), 0, 0, false},
     };

@@ -1378,6 +1378,32 @@ TEST_F(CliTest, TagSetsAnyFrameRemovesTagsAndDryRunWritesNothing) {
     }
 }
 
+// Files named .mp3 that hold no MPEG audio are not tagged: the command says
+// what they are, fails, and leaves them as they were.
+TEST_F(CliTest, TagRefusesFilesThatAreNotMpegAudio) {
+    using namespace std::string_literals;
+    const std::string wave =
+        "RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x44\xAC\0\0\x10\xB1\x02\0\x04\0\x10\0data\0\0\0\0"s;
+    struct {
+        const char* name;
+        std::string bytes;
+        const char* said;
+    } const cases[] = {
+        {"flac.mp3", "fLaC\0\0\0\x22"s + std::string(600, '\xFF'), "a FLAC file, not MPEG audio; nothing written"},
+        {"wave.mp3", wave, "a WAVE file, not MPEG audio; nothing written"},
+        {"text.mp3", "hello\n", "no MPEG audio in it; nothing written"},
+        {"empty.mp3", "", "an empty file, not MPEG audio; nothing written"},
+    };
+    for (const auto& c : cases) {
+        const std::string file = path(c.name);
+        write_file(file, c.bytes);
+        const Outcome run = velkor({"tag", "-t", "X", file});
+        EXPECT_EQ(run.status, 1) << c.name;
+        EXPECT_EQ(run.err, "velkor: " + file + ": " + c.said + "\n");
+        EXPECT_EQ(read_file(file), c.bytes) << c.name;
+    }
+}
+
 // A file with other names is changed in place under all of them; one that
 // needs a new file is refused unless --break-links gives this name its own.
 TEST_F(CliTest, TagRefusesToPartHardLinksUnlessAsked) {

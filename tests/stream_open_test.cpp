@@ -64,7 +64,18 @@ std::vector<std::string> long_streams(const TempDir& dir) {
     Bytes tag = id3v1("Cut", "", "", "", "", 0, 0);
     std::memcpy(tag.data() + frame - 300, kMpeg1Header, sizeof kMpeg1Header);
     put(cut, cut.size(), tag);
-    return {dir.write("vbr.mp3", vbr), dir.write("cut.mp3", cut)};
+    // A tag repeated behind the first, holding three frames of a 32 kHz
+    // stream: the search starts behind both, streamed as well.
+    constexpr uint8_t k32kHz[4] = {0xFF, 0xFB, 0x98, 0x64};
+    Bytes repeated = id3v2_header(15);
+    put(repeated, 10, Bytes{'T', 'I', 'T', '2', 0, 0, 0, 5, 0, 0, 0, 'O', 'n', 'c', 'e'});
+    Bytes inner;
+    append_frames(inner, k32kHz, 3);
+    Bytes second = id3v2_header(static_cast<uint32_t>(inner.size()));
+    second.insert(second.end(), inner.begin(), inner.end());
+    repeated.insert(repeated.end(), second.begin(), second.end());
+    append_frames(repeated, kMpeg1Header, 6000);
+    return {dir.write("vbr.mp3", vbr), dir.write("cut.mp3", cut), dir.write("repeated.mp3", repeated)};
 }
 
 TEST(StreamOpen, GivesTheFactsOfTheFileCountedFrameByFrame) {
@@ -90,6 +101,10 @@ TEST(StreamOpen, GivesTheFactsOfTheFileCountedFrameByFrame) {
         velkor_facts(streamed, &facts);
         velkor_facts(by_path, &want);
         EXPECT_EQ(facts.frames, want.frames);
+        if (path.find("repeated.mp3") != std::string::npos) {
+            EXPECT_EQ(want.sampling_rate_hz, 44100) << "not the frames inside the repeated tag";
+            EXPECT_EQ(want.first_frame_offset, 25 + 10 + 3 * 576);
+        }
         EXPECT_EQ(std::memcmp(&facts, &want, sizeof facts), 0) << "duration, bitrate, tags";
         for (int32_t field = VELKOR_ID3V2_TITLE; field <= VELKOR_TAG_MUSICBRAINZ_RELEASE_TRACK_ID; ++field) {
             const char *text = velkor_text(streamed, field), *wanted = velkor_text(by_path, field);

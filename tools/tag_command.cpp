@@ -348,7 +348,8 @@ public:
         velkor_edit* opened = nullptr;
         const int32_t status = velkor_edit_open(path_.c_str(), 0, &opened);
         if (status != VELKOR_OK) {
-            say(path_, std::string(velkor_status_text(status)) + "; nothing written");
+            say(path_, (status == VELKOR_ERROR_NO_AUDIO ? what_it_is() : velkor_status_text(status)) +
+                           "; nothing written");
             return false;
         }
         edit_.reset(opened);
@@ -377,6 +378,29 @@ public:
     }
 
 private:
+    // Why a file without MPEG audio is not edited, in words: the format its
+    // signature names, or that it is empty.
+    std::string what_it_is() const {
+        velkor_file* file = nullptr;
+        velkor_open(path_.c_str(), VELKOR_OPEN_WITHOUT_AUDIO, &file);
+        std::string format;
+        velkor_file_facts facts{};
+        facts.size = sizeof facts;
+        facts.file_size = -1;
+        if (file != nullptr) {
+            format = velkor_text(file, VELKOR_STREAM_FORMAT);
+            velkor_facts(file, &facts);
+            velkor_close(file);
+        }
+        if (!format.empty()) {
+            // "an Ogg", "an MP4", "a FLAC": the sound of the name's start.
+            const bool vowel = std::string("AEIOU").find(format[0]) != std::string::npos || format.rfind("MP", 0) == 0;
+            return (vowel ? "an " : "a ") + format + " file, not MPEG audio";
+        }
+        if (facts.file_size == 0) return "an empty file, not MPEG audio";
+        return velkor_status_text(VELKOR_ERROR_NO_AUDIO);
+    }
+
     // `words`: why the library refuses a value, where it says (else the
     // status's words).
     bool refused(const std::string& what, int32_t status, const char* words = nullptr) {

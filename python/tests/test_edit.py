@@ -113,6 +113,20 @@ class EditTest(unittest.TestCase):
             tags.save()
         tags.close()
 
+    def test_files_that_are_not_mpeg_audio_are_refused_as_they_are(self):
+        for name, data, message in [("flac.mp3", b"fLaC\0\0\0\x22" + b"\xff" * 600, "a FLAC file, not MPEG audio"),
+                                    ("ogg.mp3", b"OggS" + b"\0" * 60, "an Ogg file, not MPEG audio"),
+                                    ("empty.mp3", b"", "an empty file, not MPEG audio"),
+                                    ("text.mp3", b"hello\n", "no MPEG audio in it")]:
+            path = os.path.join(self.dir, name)
+            with open(path, "wb") as f:
+                f.write(data)
+            with self.assertRaises(velkor.NoAudioError) as caught:
+                velkor.write(path, title="x")
+            self.assertEqual(caught.exception.message, message)
+            with open(path, "rb") as f:
+                self.assertEqual(f.read(), data)
+
     @unittest.skipUnless(hasattr(os, "link"), "hard links")
     def test_other_hard_links_are_kept_unless_broken(self):
         path = self.copy("02_lame_cbr_eyed3.mp3")

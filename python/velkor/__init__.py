@@ -757,8 +757,26 @@ class Edit:
         handle = ctypes.c_void_p()
         status = self.lib.velkor_edit_open(_encode(path), 0, ctypes.byref(handle))
         if status != _native.OK:
-            raise _error(status, self.path)
+            raise _error(status, self.path, self._no_audio(path) if status == _native.NO_AUDIO else None)
         self.handle: Optional[ctypes.c_void_p] = handle
+
+    def _no_audio(self, path: PathLike) -> Optional[str]:
+        """Why a file is not edited, in words: the format its signature
+        names ("a FLAC file, not MPEG audio"), or that it is empty."""
+        handle = ctypes.c_void_p()
+        self.lib.velkor_open(_encode(path), _native.OPEN_WITHOUT_AUDIO, ctypes.byref(handle))
+        if not handle:
+            return None
+        try:
+            name = _native.decode(self.lib.velkor_text(handle, _native.STREAM_FORMAT))
+            facts = _native.velkor_file_facts(size=ctypes.sizeof(_native.velkor_file_facts))
+            self.lib.velkor_facts(handle, ctypes.byref(facts))
+        finally:
+            self.lib.velkor_close(handle)
+        if name:
+            article = "an" if name[0] in "AEIOU" or name.startswith("MP") else "a"
+            return f"{article} {name} file, not MPEG audio"
+        return "an empty file, not MPEG audio" if facts.file_size == 0 else None
 
     def __enter__(self) -> "Edit":
         return self

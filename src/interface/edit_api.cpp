@@ -173,7 +173,14 @@ int32_t open_for_edit(const Char* path, uint32_t options, velkor_edit** edit, Na
         }
         if (problem != velkor::platform::FileProblem::kNone) return velkor::status_of(problem, VELKOR_ERROR_READ);
 #endif
-        const int32_t status = reopen(*made);
+        int32_t status = reopen(*made);
+        // Only files read as MPEG audio, or holding nothing but tags, are
+        // edited: tags written into another format's file, or into bytes
+        // without a frame, would damage it.
+        const velkor::TaggedFile& file = made->file;
+        if (status == VELKOR_OK && (file.other_format || !(file.has_audio || file.tags_only))) {
+            status = VELKOR_ERROR_NO_AUDIO;
+        }
         if (status == VELKOR_OK) *edit = made.release();
         return status;
     } catch (const std::bad_alloc&) {

@@ -10,13 +10,12 @@
 #include <cstring>
 #include <memory>
 
+#include "layout/file_layout.h"
 #include "platform/file_source.h"
 #include "stream/frame_count.h"
 #include "stream/frame_scan.h"
-#include "stream/format_signature.h"
 #include "stream/mp3_file_info.h"
 #include "tags/id3v2_header.h"
-#include "tags/trailing_tags.h"
 
 namespace velkor {
 
@@ -236,8 +235,8 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
     path = path_arg;
     FileBytes bytes(source, size);
 
-    // ID3v2: the reader walks the whole tag; the scan starts behind it.
-    int64_t start = 0;
+    // ID3v2: the reader walks the whole tag, trusted or not (its frames are
+    // read as far as they go); the scan starts where the layout says.
     has_id3v2 = 0;
     id3v2 = Id3v2Header();
     if (parse_id3v2_header(bytes.head(), id3v2)) {
@@ -248,25 +247,25 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
         } else {
             has_id3v2 = tag.LoadTag2(bytes, length) ? 1 : 0;
         }
-        if (id3v2.end() < size - 4) start = id3v2.end();
     }
 
     // One read of the file's end holds the ID3v1 tag and what is needed to
-    // find the APE and Lyrics3 tags in front of it; the audio ends where
-    // the first of them begins. When frames may be sampled it holds the
-    // window at the audio's end as well, which saves a read.
+    // find the APE and Lyrics3 tags in front of it; the layout decides where
+    // the audio ends. When frames may be sampled the read holds the window
+    // at the audio's end as well, which saves a read.
     bytes.read_tail(static_cast<std::size_t>(kTailRead) + (options.sample_frames ? kSampleRead : 0));
+    const FileLayout layout = describe_file(bytes, size);
+    const int64_t start = layout.audio_begin;
+    audio_end = layout.audio_end;
     uint8_t block[TagRecord::kId3v1Size];
     std::size_t got = 0;
-    if (size >= kId3v1Size) got = bytes.read(size - kId3v1Size, block, sizeof block);
+    if (layout.id3v1_begin >= 0) got = bytes.read(layout.id3v1_begin, block, sizeof block);
     const ByteSpan last_block(block, got == sizeof block ? got : 0);
-    const TrailingTags trailing = peel_trailing_tags(bytes, size, start);
-    audio_end = trailing.audio_end;
     apev2_tag = Apev2Tag();
     if (options.full) {
-        for (const TrailingTag& found : trailing.tags) {
+        for (const TrailingTag& found : layout.trailing) {
             if (found.kind != TrailingTag::Kind::kApev2) continue;
-            apev2_tag = read_apev2_tag(bytes, found.end, start);
+            apev2_tag = read_apev2_tag(bytes, found.end, found.begin);
             break;
         }
     }
@@ -276,15 +275,8 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
         return kStatusNoFrame;
     };
 
-    // Another format's file is no MPEG audio, whatever its bytes hold; MPEG
-    // audio in a RIFF file is its data chunk.
-    format = identify_format(bytes, 0, size).format == FileFormat::kNone && start > 0
-                 ? identify_format(bytes, start, size)
-                 : identify_format(bytes, 0, size);
-    if (format.format == FileFormat::kRiffMpeg) {
-        start = format.data_offset;
-        audio_end = std::min(audio_end, format.data_offset + format.data_size);
-    } else if (format.format != FileFormat::kNone) {
+    format = layout.format;
+    if (layout.other_format()) {
         header_pos = 0;
         return no_frame();
     }

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "stream/mp3_file_info.h"
-#include "tags/id3v2_header.h"
+#include "layout/file_layout.h"
 
 namespace velkor {
 
@@ -25,21 +25,35 @@ void StreamedFile::add(ByteSpan block) {
     const int64_t block_offset = size_;
     size_ += static_cast<int64_t>(block.size);
 
-    // The head: the ID3v2 header decides how far it reaches.
+    // The head: the ID3v2 header decides how far it reaches, and so do the
+    // tags repeated behind it.
     ByteSpan rest = block;
     if (head_limit_ == 0) {
         const std::size_t take = std::min(rest.size, Id3v2Header::kSize - head_.size());
         append(head_, rest.first(take));
         rest = rest.from(take);
         if (head_.size() == Id3v2Header::kSize) {
-            Id3v2Header id3v2;
-            const bool tagged = parse_id3v2_header(ByteSpan(head_.data(), head_.size()), id3v2);
-            const int64_t start = tagged ? id3v2.end() : 0;
-            head_limit_ = static_cast<std::size_t>(start) + kHeadBytes;
-            scan_.reset(new FirstFrameScan(start, kUnknownEnd, kUnknownEnd));
+            // The stream's size is not known yet: the scan starts behind the
+            // tag, as the layout of any file longer than the tag says. A
+            // stream no longer than the tag is held whole and walked as a file.
+            const Id3v2Region id3v2 = id3v2_region(ByteSpan(head_.data(), head_.size()), kUnknownEnd, nullptr);
+            first_tag_end_ = id3v2.present ? id3v2.end : 0;
+            scan_start_ = audio_search_start(id3v2, kUnknownEnd);
+            head_limit_ = static_cast<std::size_t>(scan_start_) + kHeadBytes;
         }
     }
-    if (head_.size() < head_limit_) append(head_, rest.first(head_limit_ - head_.size()));
+    const int64_t block_end = block_offset + static_cast<int64_t>(block.size);
+    auto fill_head = [&] {
+        const auto held = static_cast<int64_t>(head_.size());
+        if (held >= block_offset && held < block_end && head_.size() < head_limit_) {
+            append(head_, block.from(static_cast<std::size_t>(held - block_offset)).first(head_limit_ - head_.size()));
+        }
+    };
+    fill_head();
+    if (head_limit_ != 0 && !scan_) {
+        start_scan(false);
+        fill_head();
+    }
 
     // The tail: the last kTailBytes.
     append(tail_, block.from(block.size > kTailBytes ? block.size - kTailBytes : 0));
@@ -55,7 +69,7 @@ void StreamedFile::add(ByteSpan block) {
     // for bytes further on (a long frame's end).
     std::size_t skip = 0;
     if (pending_.empty()) {
-        const int64_t need = count_ ? count_->next() : scan_ ? scan_->next() : 0;
+        const int64_t need = count_ ? count_->next() : scan_ ? scan_->next() : scan_start_;
         skip = static_cast<std::size_t>(std::clamp<int64_t>(need - block_offset, 0, block.size));
         pending_offset_ = block_offset + static_cast<int64_t>(skip);
     }
@@ -63,7 +77,27 @@ void StreamedFile::add(ByteSpan block) {
     if (scan_) walk(false);
 }
 
+void StreamedFile::start_scan(bool complete) {
+    // Passes over the tags repeated behind the first as far as the head
+    // holds them; waits for more bytes while a header may still come.
+    while (scan_start_ > 0 && repeats_ < kMaxRepeatedId3v2) {
+        const auto start = static_cast<std::size_t>(scan_start_);
+        if (head_.size() < start + Id3v2Header::kSize) {
+            if (!complete) return;
+            break;
+        }
+        const int64_t end = repeated_id3v2_end(ByteSpan(head_.data(), head_.size()).from(start), scan_start_,
+                                               first_tag_end_, kUnknownEnd);
+        if (end < 0) break;
+        scan_start_ = end;
+        head_limit_ = static_cast<std::size_t>(end) + kHeadBytes;
+        ++repeats_;
+    }
+    scan_.reset(new FirstFrameScan(scan_start_, kUnknownEnd, kUnknownEnd));
+}
+
 void StreamedFile::finish() {
+    if (head_limit_ != 0 && !scan_) start_scan(true);
     if (scan_ && !count_done_) walk(true);
     count_done_ = true;
     pending_.clear();

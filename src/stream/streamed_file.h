@@ -5,7 +5,8 @@
 // ByteSource of the stream's size that holds its head and tail and nothing
 // in between, and the count stands in for the walk the middle would need.
 //
-// Memory: the ID3v2 tag (at most its format's 256 MiB) plus about
+// Memory: the ID3v2 tag (at most its format's 256 MiB) and any repeated
+// behind it (at most kMaxRepeatedBytes more) plus about
 // kHeadBytes + 2 x kTailBytes + a block, and the offsets of the frames in
 // the last kTailBytes; whatever the stream's length.
 #pragma once
@@ -60,10 +61,16 @@ private:
     // Feeds the scan and the count with pending_, then drops the bytes
     // neither needs again.
     void walk(bool complete);
+    // Makes the scan for the first frame once the head shows where it
+    // starts (behind the ID3v2 tags); `complete`: the stream ended.
+    void start_scan(bool complete);
 
     int64_t size_ = 0;
     std::vector<uint8_t> head_;
     std::size_t head_limit_ = 0;  // 0 until the ID3v2 header could be looked at
+    int64_t first_tag_end_ = 0;
+    int64_t scan_start_ = 0;      // where the scan starts, as far as known
+    int repeats_ = 0;             // repeated ID3v2 tags passed over
     // The last bytes: tail_[tail_from_, end), kept in a buffer of twice
     // kTailBytes so that dropping the oldest costs one move per kTailBytes.
     std::vector<uint8_t> tail_;

@@ -25,7 +25,14 @@ struct TaggedFile {
     int64_t file_size = 0;
     int64_t audio_begin = 0;  // behind the old ID3v2 tag
     int64_t audio_end = 0;    // in front of the trailing tags
-    std::vector<StoredTag> trailing;  // APEv2 and Lyrics3 in file order
+    // APEv2, Lyrics3 and ID3v1 copies inside the outermost, in file order.
+    std::vector<StoredTag> trailing;
+    // What the file is: another format's (MPEG audio in RIFF is not),
+    // holding a confirmed frame, or nothing but tags. Edits are for the last
+    // two.
+    bool other_format = false;
+    bool has_audio = false;
+    bool tags_only = false;
     bool has_id3v1 = false;
     uint8_t id3v1[128] = {};  // the outermost ID3v1 tag
 
@@ -33,7 +40,8 @@ struct TaggedFile {
     bool remove_apev2 = false;
 };
 
-// Reads the tags of a file of `size` bytes. Memory: the tags' bytes.
+// Reads the tags of a file of `size` bytes, where its layout puts them
+// (describe_file), and looks for its first frame. Memory: the tags' bytes.
 TaggedFile read_tagged_file(ByteSource& source, int64_t size);
 
 }  // namespace velkor

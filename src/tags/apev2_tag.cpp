@@ -100,6 +100,29 @@ void read_items(ByteSource& source, Apev2Tag& tag, uint32_t count) {
     }
 }
 
+// Whether the items from `pos` on run up to items_end as their sizes say:
+// each of the first `count` items (at most kMaxItems are looked at) has a
+// key ended within kMaxKey + 1 bytes and a value that ends by items_end.
+// Bytes left behind the counted items are allowed (a count too low), and
+// so is reaching items_end before the count (a count too high); an item
+// cut by items_end is not, as then the tag's size and its items disagree.
+bool item_sizes_fit(ByteSource& source, int64_t pos, int64_t items_end, uint32_t count) {
+    for (uint32_t i = 0; i < count && i < Apev2Tag::kMaxItems && pos < items_end; ++i) {
+        const auto room = static_cast<std::size_t>(items_end - pos);
+        const ByteSpan head = source.bytes(pos, std::min(room, kItemHeaderSize + kMaxKey + 1));
+        if (head.size < kItemHeaderSize + 1) return false;
+        const uint32_t size = little_endian32(head, 0);
+        const ByteSpan key = head.from(kItemHeaderSize);
+        const void* zero = std::memchr(key.data, 0, key.size);
+        if (zero == nullptr) return false;
+        const std::size_t value_at =
+            kItemHeaderSize + static_cast<std::size_t>(static_cast<const uint8_t*>(zero) - key.data) + 1;
+        if (size > room - value_at) return false;
+        pos += static_cast<int64_t>(value_at) + size;
+    }
+    return true;
+}
+
 Apev2Tag locate(ByteSource& source, int64_t end, int64_t floor, uint32_t& count) {
     Apev2Tag tag;
     const auto footer_size = static_cast<int64_t>(Apev2Tag::kFooterSize);
@@ -112,19 +135,31 @@ Apev2Tag locate(ByteSource& source, int64_t end, int64_t floor, uint32_t& count)
     if ((version != 1000 && version != 2000) || (flags & kIsHeader) != 0) return tag;
     if (size < Apev2Tag::kFooterSize || size > end - floor) return tag;
 
+    const uint32_t items = little_endian32(footer, 16);
+
     const int64_t items_begin = end - size;
-    tag.begin = items_begin;
+    int64_t begin = items_begin;
+    bool has_header = false;
     if ((flags & kHasHeader) != 0 && items_begin - floor >= footer_size) {
         const ByteSpan header = source.bytes(items_begin - footer_size, Apev2Tag::kFooterSize);
         if (has_preamble(header) && (little_endian32(header, 20) & kIsHeader) != 0) {
-            tag.has_header = true;
-            tag.begin = items_begin - footer_size;
+            // A header that tells another tag than the footer: one of them
+            // lies, and neither can be trusted with the tag's extent.
+            if (little_endian32(header, 8) != version || little_endian32(header, 12) != size ||
+                little_endian32(header, 16) != items) {
+                return tag;
+            }
+            has_header = true;
+            begin = items_begin - footer_size;
         }
     }
+    if (!item_sizes_fit(source, items_begin, end - footer_size, items)) return tag;
+    tag.begin = begin;
+    tag.has_header = has_header;
     tag.version = static_cast<int32_t>(version);
     tag.end = end;
     tag.read_only = (flags & kReadOnly) != 0;
-    count = little_endian32(footer, 16);
+    count = items;
     return tag;
 }
 

@@ -56,7 +56,11 @@ struct Apev2Tag {
 };
 
 // The tag whose footer ends at `end`, if the tag starts no earlier than
-// `floor`; version 0 when there is none. Items are not read.
+// `floor`; version 0 when there is none. A tag is there only when its
+// header (where one stands) tells the footer's version, size and item
+// count, and its items' sizes fit the size (no item runs past the footer,
+// every key ends): bytes that merely look like a footer are no tag. Items
+// are walked by their sizes (at most kMaxItems), not read.
 Apev2Tag locate_apev2_tag(ByteSource& source, int64_t end, int64_t floor = 0);
 
 // The same tag with its items.

@@ -13,9 +13,18 @@ namespace {
 
 constexpr int64_t kId3v1Size = 128;
 
-// The tag that ends at `end` and starts no earlier than floor, if any.
+// The tag that ends at `end` and starts no earlier than floor, if any. An
+// APE tag comes first: its last 128 bytes may well begin with "TAG" (a
+// value's text), and then they are its bytes, not an ID3v1 tag; an APE tag
+// that checks out (header, footer and item sizes agreeing) is no accident.
 bool tag_ending_at(ByteSource& source, int64_t end, int64_t floor, TrailingTag& tag) {
     tag.end = end;
+    const Apev2Tag ape = locate_apev2_tag(source, end, floor);
+    if (ape.version != 0) {
+        tag.kind = TrailingTag::Kind::kApev2;
+        tag.begin = ape.begin;
+        return true;
+    }
     if (end - floor >= kId3v1Size) {
         const ByteSpan marker = source.bytes(end - kId3v1Size, 3);
         if (marker.size == 3 && std::memcmp(marker.data, "TAG", 3) == 0) {
@@ -23,12 +32,6 @@ bool tag_ending_at(ByteSource& source, int64_t end, int64_t floor, TrailingTag& 
             tag.begin = end - kId3v1Size;
             return true;
         }
-    }
-    const Apev2Tag ape = locate_apev2_tag(source, end, floor);
-    if (ape.version != 0) {
-        tag.kind = TrailingTag::Kind::kApev2;
-        tag.begin = ape.begin;
-        return true;
     }
     const Lyrics3Block lyrics = find_lyrics3_block(source, end, floor);
     if (lyrics.version != 0) {

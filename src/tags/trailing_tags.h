@@ -30,8 +30,9 @@ struct TrailingTags {
 
 // Peels tags off the end of a file of file_size bytes while one ends where
 // the audio does, at most kMaxTags, none starting before audio_begin (the
-// end of an ID3v2 tag at the start). At each end an ID3v1 tag ("TAG" 128
-// bytes back) is tried first, then an APE footer, then a Lyrics3 block.
+// end of an ID3v2 tag at the start). At each end an APE tag is tried first
+// (so that an APE tag whose last 128 bytes begin with "TAG" stays one), then
+// an ID3v1 tag ("TAG" 128 bytes back), then a Lyrics3 block.
 TrailingTags peel_trailing_tags(ByteSource& source, int64_t file_size, int64_t audio_begin = 0);
 
 // "ID3v1", "APE", "Lyrics3v1", "Lyrics3v2".
