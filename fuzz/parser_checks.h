@@ -12,7 +12,7 @@
 #include "stream/format_signature.h"
 #include "tags/apev2_tag.h"
 #include "tags/id3v2_edit.h"
-#include "tags/id3v2_frame_values.h"
+#include "frames/frame_codec.h"
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_header.h"
 #include "tags/frame_inflate.h"

@@ -504,6 +504,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file *file, int3
 #define VELKOR_FRAME_CHAPTER 10      /* CHAP: element id, times, offsets, title */
 #define VELKOR_FRAME_TOC 11          /* CTOC: element id, toc_flags, children, title */
 #define VELKOR_FRAME_OTHER 12        /* anything else: velkor_read_frame */
+#define VELKOR_FRAME_PEOPLE 13       /* TIPL, TMCL, IPLS: values in pairs, role then name */
 
 /* How many frames the ID3v2 tag holds (0 without one), or -1 for NULL. */
 VELKOR_API int32_t VELKOR_CALL velkor_frame_count(const velkor_file *file);
@@ -520,7 +521,7 @@ typedef struct velkor_frame_info {
     int64_t body_size;    /* the content's bytes (inflated, resynchronised), what
                              velkor_read_frame writes; -1 when it cannot be had */
     int32_t rating;       /* POPM: 0 to 255; else -1 */
-    int32_t toc_flags;    /* CTOC: 1 top level, 2 ordered; else -1 */
+    int32_t toc_flags;    /* CTOC: 0x02 top level, 0x01 ordered; else -1 */
     int64_t play_count;   /* POPM, PCNT; -1 when not given */
     int64_t start_ms;     /* CHAP; else -1 */
     int64_t end_ms;
@@ -552,6 +553,10 @@ VELKOR_API int32_t VELKOR_CALL velkor_frame(const velkor_file *file, int32_t ind
 #define VELKOR_FRAME_ELEMENT_ID 5  /* CHAP, CTOC */
 #define VELKOR_FRAME_CHILD 6       /* CTOC: child `value_index` (0 to child_count - 1) */
 #define VELKOR_FRAME_TITLE 7       /* CHAP, CTOC: the embedded TIT2 */
+#define VELKOR_FRAME_NAME 8        /* what the frame is: "Title" for TIT2; "" when unknown */
+#define VELKOR_FRAME_KIND_NAME 9   /* the kind as a word: "text", "user_text", "people", ... */
+#define VELKOR_FRAME_GENRE 10      /* TCON: genre `value_index`, numeric references
+                                      resolved ("(4)Rock": "Disco", "Rock"); NULL past the last */
 
 /*
  * A text of frame `index`, zero-terminated UTF-8, valid until velkor_close;
@@ -775,10 +780,11 @@ VELKOR_API void VELKOR_CALL velkor_edit_close(velkor_edit *edit);
  */
 
 /*
- * Gives text frame `id` (T***, not TXXX) the `count` values; count 0
- * removes it. The frame replaces every frame with that id, in the place of
- * the first. Several values stay apart: zero-separated in 2.4, joined with
- * "/" in 2.3 (the separator readers of 2.3 expect).
+ * Gives text frame `id` (T***, not TXXX; also GRP1, MVNM, MVIN) the `count`
+ * values; count 0 removes it. The frame replaces every frame with that id,
+ * in the place of the first. Several values stay apart: zero-separated in
+ * 2.4, joined with "/" in 2.3 (the separator readers of 2.3 expect; the
+ * people lists TIPL, TMCL and IPLS keep their pairs zero-separated in both).
  */
 VELKOR_API int32_t VELKOR_CALL velkor_edit_set_text(velkor_edit *edit, const char *id, const char *const *values,
                                                     int32_t count);

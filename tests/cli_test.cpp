@@ -305,7 +305,7 @@ TEST_F(CliTest, RecordFieldsByNameWithId3v2Fallback) {
 TEST_F(CliTest, JsonHasEveryFigureAndTag) {
     const JsonValue cbr = json_of(sample("cbr_id3v11.mp3"));
     EXPECT_EQ(cbr["status"].text, "ok");
-    EXPECT_EQ(cbr["json_version"].text, "1.0");
+    EXPECT_EQ(cbr["json_version"].text, "1.1");
     EXPECT_EQ(cbr["velkor"].text, velkor_version());
     EXPECT_EQ(cbr["version"].text, "MPEG 1 Layer III");
     EXPECT_EQ(cbr["mpeg_version"].number, 1);
@@ -975,7 +975,7 @@ TEST_F(CliTest, ReaderThatGoesEndsTheWalkQuietly) {
     for (const char* disposition : {"", "trap '' PIPE; "}) {
         const Outcome run = bash(std::string(disposition) + "\"$VELKOR\" --json -r " + folder +
                                  " | head -c 20; echo \" ${PIPESTATUS[0]}\"");
-        EXPECT_EQ(run.out, "{\"json_version\":\"1.0 141\n") << disposition;
+        EXPECT_EQ(run.out, "{\"json_version\":\"1.1 141\n") << disposition;
         EXPECT_EQ(run.err, "") << disposition;
     }
 }

@@ -55,6 +55,10 @@ public:
     std::string_view frame_text(int32_t index, int32_t field, int32_t value = 0) const {
         return view(velkor_frame_text(file_, index, field, value));
     }
+    // The same, NULL where velkor_frame_text gives NULL (past the last).
+    const char* frame_text_or_null(int32_t index, int32_t field, int32_t value) const {
+        return velkor_frame_text(file_, index, field, value);
+    }
 
 private:
     static std::string_view view(const char* text) { return text ? text : std::string_view(); }
@@ -73,8 +77,8 @@ bool vbr_average(const velkor_file_facts& facts);
 // ID3v1.0 tag, else the ID3v2 tag's number; -1 for none.
 int32_t combined_track(const AnalysedFile& file);
 
-// The number a text starts with ("7" of "7/12"), or none when it starts
-// with no digit.
+// The number a text starts with ("7" of "7/12", " 7"), or none when it
+// starts with no digit (blanks before it aside).
 int64_t leading_number(std::string_view text, int64_t none);
 
 // A number and its total as a tag stores them ("7/12", "7"); -1 for what
@@ -83,13 +87,6 @@ struct NumberOf {
     int64_t number = -1, total = -1;
 };
 NumberOf number_of(std::string_view text);
-
-// The texts of an ID3v2 text frame with a numeric genre reference ("26",
-// "(26)") given as the genre's name.
-std::string_view genre_value(std::string_view value);
-
-// The JSON and Python name of a frame kind (VELKOR_FRAME_...): "text", ...
-const char* frame_kind_name(int32_t kind);
 
 // The name of an ID3v2 picture type ("front cover"), "other" for unknown ones.
 const char* picture_type_name(int32_t type);

@@ -182,7 +182,8 @@ void put_frame(JsonObject object, const AnalysedFile& file, int32_t i, const vel
     for (int32_t c = 0; c < info.child_count; ++c) children.push_back(file.frame_text(i, VELKOR_FRAME_CHILD, c));
     object.text("id", info.id)
         .text("id_v24", info.id_v24)
-        .text("kind", frame_kind_name(info.kind))
+        .text("kind", file.frame_text(i, VELKOR_FRAME_KIND_NAME))
+        .text("name", file.frame_text(i, VELKOR_FRAME_NAME))
         .number("flags", info.flags)
         .boolean("encrypted", info.encrypted != 0)
         .boolean("compressed", info.compressed != 0)
@@ -221,9 +222,14 @@ struct Frames {
         if (!readable) return found;
         for (std::size_t i = 0; i < infos.size(); ++i) {
             if (std::strcmp(infos[i].id_v24, id) != 0 || infos[i].kind != VELKOR_FRAME_TEXT) continue;
-            for (int32_t v = 0; v < infos[i].value_count; ++v) {
-                const std::string_view value = file.frame_text(static_cast<int32_t>(i), VELKOR_FRAME_VALUE, v);
-                if (!value.empty()) found.push_back(genre ? genre_value(value) : value);
+            // A genre's values with their references resolved, as the
+            // library gives them.
+            const int32_t field = genre ? VELKOR_FRAME_GENRE : VELKOR_FRAME_VALUE;
+            const int32_t count = genre ? INT32_MAX : infos[i].value_count;
+            for (int32_t v = 0; v < count; ++v) {
+                const char* value = file.frame_text_or_null(static_cast<int32_t>(i), field, v);
+                if (value == nullptr) break;
+                if (*value) found.push_back(value);
             }
         }
         return found;

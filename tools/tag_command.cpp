@@ -440,13 +440,15 @@ private:
             s = velkor_edit_set_user_text(edit, change.id.c_str() + 5, &text, count);
         } else if (!change.value) {
             s = velkor_edit_remove_frames(edit, change.id.c_str());
-        } else if (change.id[0] == 'T' && change.id != "TXXX") {
-            s = velkor_edit_set_text(edit, change.id.c_str(), &text, count);
         } else if (change.id[0] == 'W' && change.id != "WXXX") {
             s = velkor_edit_set_url(edit, change.id.c_str(), nullptr, count ? text : nullptr);
         } else {
-            say(path_, "--set " + change.id + " refused: --set takes text (T...) and link (W...) frames; nothing written");
-            return false;
+            // The library knows which frames hold texts (T..., GRP1, MVNM, MVIN).
+            s = velkor_edit_set_text(edit, change.id.c_str(), &text, count);
+            if (s == VELKOR_ERROR_ARGUMENT) {
+                say(path_, "--set " + change.id + " refused: --set takes text and link (W...) frames; nothing written");
+                return false;
+            }
         }
         return s == VELKOR_OK || refused((change.value ? "--set " : "--remove ") + change.id, s);
     }

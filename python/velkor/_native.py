@@ -86,7 +86,7 @@ SAVED_WAYS = ("nothing", "in_place", "replaced")
 PICTURE_MIME = 1
 PICTURE_DESCRIPTION = 2
 
-# Fields of velkor_frame_text; the kinds (VELKOR_FRAME_TEXT ...) in their order.
+# Fields of velkor_frame_text.
 FRAME_VALUE = 1
 FRAME_DESCRIPTION = 2
 FRAME_LANGUAGE = 3
@@ -94,8 +94,8 @@ FRAME_OWNER = 4
 FRAME_ELEMENT_ID = 5
 FRAME_CHILD = 6
 FRAME_TITLE = 7
-FRAME_KINDS = ("text", "user_text", "url", "user_url", "comment", "lyrics", "picture",
-               "popularimeter", "unique_id", "private", "chapter", "toc", "other")
+FRAME_NAME = 8
+FRAME_KIND_NAME = 9
 
 ENVIRONMENT_VARIABLE = "VELKOR_LIBRARY"
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/utf8.h"
+#include "frames/frame_table.h"
 #include "interface/file_status.h"
 #include "platform/file_rewrite.h"
 #include "platform/file_source.h"
@@ -241,7 +242,11 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_text(velkor_edit* edit, const cha
                                                     int32_t count) {
     return change(edit, [&](velkor::Id3v2Edit& tag) {
         std::vector<std::string> texts;
-        if (!is_frame_id(id, 'T') || std::strcmp(id, "TXXX") == 0 || !read_values(values, count, texts)) {
+        // Text frames by the frame table (GRP1, MVNM, MVIN among them), and
+        // any other T... id; TXXX has its own call.
+        const bool text = is_frame_id(id, 0) && (velkor::id3v2_frame_kind(id) == velkor::Id3v2FrameKind::kText ||
+                                                velkor::id3v2_frame_kind(id) == velkor::Id3v2FrameKind::kPeople);
+        if (!text || !read_values(values, count, texts)) {
             return VELKOR_ERROR_ARGUMENT;
         }
         tag.set_text(id, texts);

@@ -19,9 +19,9 @@
 #include "stream/mp3_file_info.h"
 #include "stream/streamed_file.h"
 #include "stream/write_back.h"
+#include "frames/frame_codec.h"
 #include "tags/common_facts.h"
 #include "tags/genre_table.h"
-#include "tags/id3v2_frame_values.h"
 #include "velkor.h"
 
 using velkor::Mp3FileInfo;
@@ -366,6 +366,7 @@ std::size_t text_bytes(const velkor::Id3v2FrameValues& v) {
     std::size_t bytes = v.description.size() + v.language.size() + v.owner.size() + v.element_id.size() + v.title.size();
     for (const std::string& value : v.values) bytes += value.size();
     for (const std::string& child : v.children) bytes += child.size();
+    for (const std::string& genre : v.genres) bytes += genre.size();
     return bytes;
 }
 
@@ -380,6 +381,7 @@ void velkor_file::keep_within_budget(velkor::Id3v2FrameValues& values) const {
     // Past the budget a frame keeps its figures, not its texts.
     values.values.clear();
     values.children.clear();
+    values.genres.clear();
     values.description.clear();
     values.language.clear();
     values.owner.clear();
@@ -703,6 +705,13 @@ VELKOR_API const char* VELKOR_CALL velkor_frame_text(const velkor_file* file, in
             case VELKOR_FRAME_OWNER: return values->owner.c_str();
             case VELKOR_FRAME_ELEMENT_ID: return values->element_id.c_str();
             case VELKOR_FRAME_TITLE: return values->title.c_str();
+            case VELKOR_FRAME_GENRE: return item(values->genres);
+            case VELKOR_FRAME_KIND_NAME: return velkor::id3v2_kind_name(values->kind);
+            case VELKOR_FRAME_NAME: {
+                const velkor::Id3v2FrameEntry& entry = *file->frame_entry(index);
+                const velkor::Id3v2FrameRow* row = velkor::id3v2_frame_row(entry.id, file->info.id3v2_tag.version);
+                return row ? row->name : "";
+            }
             default: return nullptr;
         }
     } catch (...) {

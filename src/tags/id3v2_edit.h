@@ -12,22 +12,13 @@
 #include <vector>
 
 #include "base/byte_span.h"
+#include "frames/frame_codec.h"
 
 namespace velkor {
 
-// What an edit puts into a new frame; the fields its kind does not use stay
-// empty.
-struct Id3v2NewFrame {
-    enum class Kind : uint8_t { kText, kUserText, kComment, kLyrics, kUrl, kUserUrl, kPicture, kPopularimeter };
-    Kind kind = Kind::kText;
-    std::string language;     // COMM, USLT: three letters
-    std::string description;  // TXXX, WXXX, COMM, USLT, APIC; POPM: the e-mail
-    std::vector<std::string> values;  // texts (UTF-8); a URL; a MIME type for APIC
-    std::vector<uint8_t> data;        // APIC
-    int32_t picture_type = 0;
-    int32_t rating = 0;
-    int64_t play_count = -1;  // -1: no counter
-};
+// What an edit puts into a new frame: the frame model's values, written
+// by its codec for the frame's kind.
+using Id3v2NewFrame = Id3v2FrameValues;
 
 struct Id3v2EditFrame {
     char id[5] = {};
@@ -107,8 +98,5 @@ private:
     std::vector<Id3v2EditFrame> frames_;
     std::set<std::string> touched_;
 };
-
-// The body of a new frame in the layout of `version` (3 or 4).
-std::vector<uint8_t> id3v2_new_frame_body(const Id3v2NewFrame& frame, int version);
 
 }  // namespace velkor
