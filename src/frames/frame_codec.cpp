@@ -415,6 +415,7 @@ Id3v2FrameValues read_id3v2_frame_values(ByteSource& source, const Id3v2Frame& f
     if (values.kind == Kind::kOther && !is(id, "PCNT") && !is(id, "RVA2")) {
         // Nothing to decode: just the content's size.
         values.content_size = static_cast<int64_t>(content.cursor().left());
+        values.size_differs = content.size_differs();
         return values;
     }
     TagCursor& cursor = content.cursor();
@@ -428,6 +429,7 @@ Id3v2FrameValues read_id3v2_frame_values(ByteSource& source, const Id3v2Frame& f
     values = decode_id3v2_frame(id, ByteSpan(reinterpret_cast<const uint8_t*>(storage.data()), storage.size()),
                                 frame.version);
     values.content_size = size;
+    values.size_differs = content.size_differs();
     if (values.kind != Kind::kPicture && cursor.left() > limit) values.truncated = true;
     return values;
 }

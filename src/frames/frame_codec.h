@@ -30,6 +30,7 @@ struct Id3v2FrameValues {
     bool readable = false;  // the content could be had: not encrypted, inflated
     bool truncated = false;  // texts were cut or values left out
     int64_t content_size = 0;  // the content's bytes (inflated, resynchronised)
+    bool size_differs = false;  // compressed, and inflated to another size than declared
     // Texts; a URL; a comment's texts; a picture's MIME type; a unique
     // id's identifier (its bytes as Latin-1); people lists: role, name,
     // role, name ...

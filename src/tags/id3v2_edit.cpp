@@ -173,6 +173,7 @@ void Id3v2Edit::read_frames(ByteSpan tag) {
         if (kept.stored.empty()) continue;  // nothing left to write
         frames_.push_back(std::move(kept));
     }
+    dropped_ += walk.skipped();
 }
 
 void Id3v2Edit::replace(const char* id, Id3v2NewFrame value, bool put,
