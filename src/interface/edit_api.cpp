@@ -215,7 +215,7 @@ std::string genre_text(const std::string& text) {
         if (c < '0' || c > '9') return text;
         number = number * 10 + (c - '0');
     }
-    const char* name = velkor::GenreTable::extended_name(number);
+    const char* name = velkor::GenreTable::written_name(number);
     return name != nullptr ? std::string(name) : text;
 }
 
