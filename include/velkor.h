@@ -868,6 +868,14 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_id3v1(velkor_edit *edit, int32_t 
  * rename regardless, so the name never holds a file whose bytes are not
  * on the disk. */
 #define VELKOR_SAVE_NO_SYNC 0x8u
+/* Convert an existing ID3v2.3 or 2.4 tag (or a 2.2 one) to 2.3, or to 2.4
+ * with VELKOR_SAVE_ID3V24: TDRC <-> TYER, TDAT, TIME; TDOR <-> TORY; TIPL and
+ * TMCL <-> IPLS; genre references "(51)(39)Power Noise" in 2.3 and values
+ * apart in 2.4; several values "/"-joined in 2.3, zero-separated in 2.4.
+ * Frames the version has no form of (2.3: TDRL, TDTG, TMOO, TPRO, TSST, RVA2,
+ * ...; 2.4: TRDA, TSIZ, RVAD, EQUA) and encrypted ones are dropped and
+ * counted in dropped_frames. The file is written even without other edits. */
+#define VELKOR_SAVE_CONVERT 0x10u
 
 /* How velkor_edit_save wrote the file. */
 #define VELKOR_SAVED_NOTHING 0  /* nothing to change */
@@ -879,7 +887,8 @@ typedef struct velkor_save_report {
     int32_t way;            /* VELKOR_SAVED_... (what would be done, with VELKOR_SAVE_DRY_RUN) */
     int64_t bytes_written;  /* to any file; 0 with VELKOR_SAVE_DRY_RUN */
     int32_t id3v2_version;  /* of the ID3v2 tag now in the file: 3 or 4; 0 for none */
-    int32_t dropped_frames; /* 2.2 frames without a 2.3 id, left out */
+    int32_t dropped_frames; /* frames left out: 2.2 frames without a 2.3 id; with
+                               VELKOR_SAVE_CONVERT, frames the version has no form of */
     uint32_t tags;          /* VELKOR_TAG_... the file now holds */
     int32_t id3v2_size;     /* the ID3v2 tag's bytes, header and padding included */
 } velkor_save_report;

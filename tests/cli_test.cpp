@@ -1319,6 +1319,29 @@ TEST_F(CliTest, TagWritesId3v2ToManyFilesAndTellsEachWay) {
     EXPECT_EQ(run.status, 0);
 }
 
+// --id3v2-version converts an existing tag and says so; GRP1 is set as
+// any text frame.
+TEST_F(CliTest, TagConvertsAnExistingTagToTheVersionAsked) {
+    const std::string file = path("v24.mp3");
+    write_file(file, id3v2(4, {{"TIT2", utf8("T")}, {"TDRC", utf8("2011-03-16")}, {"TMOO", utf8("calm")}}) + frames());
+    Outcome run = velkor({"tag", "--id3v2-version", "3", "--set", "GRP1=Group", file});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("converted the tag from ID3v2.4 to ID3v2.3"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("1 frame(s) without a form in ID3v2.3 left out"), std::string::npos) << run.err;
+    JsonValue json = json_of(file);
+    EXPECT_EQ(json["id3v2"]["version"].text, "2.3");
+    EXPECT_EQ(json["id3v2"]["date"].text, "2011-03-16");
+    std::vector<std::string> ids;
+    for (const JsonValue& f : json["id3v2"]["frames"].items) ids.push_back(f["id"].text);
+    EXPECT_EQ(ids, (std::vector<std::string>{"TIT2", "TYER", "TDAT", "GRP1"}));
+    // Nothing else to change: converted all the same; and back.
+    run = velkor({"tag", "--id3v2-version", "4", file});
+    EXPECT_EQ(run.status, 0) << run.err;
+    json = json_of(file);
+    EXPECT_EQ(json["id3v2"]["version"].text, "2.4");
+    EXPECT_EQ(json["id3v2"]["date"].text, "2011-03-16");
+}
+
 TEST_F(CliTest, TagSetsAnyFrameRemovesTagsAndDryRunWritesNothing) {
     const std::string file = copy_sample("vbr_xing.mp3");
     const std::string before = read_file(file);

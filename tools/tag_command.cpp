@@ -342,6 +342,18 @@ public:
         uint32_t how = (options_.id3v2_version == 4 ? VELKOR_SAVE_ID3V24 : 0u) |
                        (options_.break_links ? VELKOR_SAVE_BREAK_LINKS : 0u) |
                        (options_.dry_run ? VELKOR_SAVE_DRY_RUN : VELKOR_SAVE_NO_SYNC);
+        // --id3v2-version converts an existing tag: the version it had is
+        // what a plain plan (a dry run, nothing written) would keep.
+        converted_from_ = 0;
+        if (options_.id3v2_version) {
+            velkor_save_report kept{};
+            kept.size = sizeof kept;
+            if (velkor_edit_save(edit_.get(), (how & VELKOR_SAVE_ID3V24) | VELKOR_SAVE_DRY_RUN, &kept) == VELKOR_OK &&
+                kept.id3v2_version != 0 && kept.id3v2_version != options_.id3v2_version) {
+                converted_from_ = kept.id3v2_version;
+            }
+            how |= VELKOR_SAVE_CONVERT;
+        }
         if (!options_.dry_run) pending_.watch(path_);
         velkor_save_report report{};
         report.size = sizeof report;
@@ -477,12 +489,13 @@ private:
         }
         write_stdout(line + "\n");
         if (dry) tell_field_changes();
-        if (report.dropped_frames > 0) {
-            say(path_, std::to_string(report.dropped_frames) + " ID3v2.2 frame(s) without a later id left out");
+        if (converted_from_ && report.id3v2_version) {
+            say(path_, std::string(dry ? "would convert" : "converted") + " the tag from ID3v2." +
+                           std::to_string(converted_from_) + " to ID3v2." + std::to_string(report.id3v2_version));
         }
-        if (options_.id3v2_version && report.id3v2_version && report.id3v2_version != options_.id3v2_version) {
-            say(path_, "the tag stays ID3v2." + std::to_string(report.id3v2_version) +
-                           ": an existing tag keeps its version");
+        if (report.dropped_frames > 0) {
+            say(path_, std::to_string(report.dropped_frames) + " frame(s) without a form in ID3v2." +
+                           std::to_string(report.id3v2_version) + " left out");
         }
     }
 
@@ -518,6 +531,7 @@ private:
     std::unique_ptr<velkor_edit, EditCloser> edit_;
     AnalysedFile before_;         // with --dry-run: the texts as they are
     std::vector<int32_t> changed_;  // the fields set
+    int converted_from_ = 0;        // the version --id3v2-version converts from; 0: none
 };
 
 }  // namespace

@@ -404,8 +404,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_id3v1(velkor_edit* edit, int32_t 
 }
 
 VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit* edit, uint32_t options, velkor_save_report* report) {
-    constexpr uint32_t kKnown =
-        VELKOR_SAVE_ID3V24 | VELKOR_SAVE_BREAK_LINKS | VELKOR_SAVE_DRY_RUN | VELKOR_SAVE_NO_SYNC;
+    constexpr uint32_t kKnown = VELKOR_SAVE_ID3V24 | VELKOR_SAVE_BREAK_LINKS | VELKOR_SAVE_DRY_RUN |
+                                VELKOR_SAVE_NO_SYNC | VELKOR_SAVE_CONVERT;
     if (edit == nullptr || (options & ~kKnown) != 0 || (report != nullptr && report->size < sizeof(uint32_t))) {
         return VELKOR_ERROR_ARGUMENT;
     }
@@ -417,9 +417,14 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit* edit, uint32_t opti
         // copy, so that the edit itself keeps the date as given.
         velkor::TaggedFile dated;
         const velkor::TaggedFile* file = &edit->file;
-        if (edit->has_date) {
+        // A conversion is made on the copy too: the edit keeps the tag read.
+        const int read_version = edit->file.id3v2.version();
+        const bool convert = (options & VELKOR_SAVE_CONVERT) != 0 && read_version >= 2 &&
+                             read_version != (v24 ? 4 : 3);
+        if (edit->has_date || convert) {
             dated = edit->file;
-            apply_date(dated.id3v2, edit->date, dated.id3v2.written_version(v24));
+            if (convert) dated.id3v2.convert_to(v24 ? 4 : 3);
+            if (edit->has_date) apply_date(dated.id3v2, edit->date, dated.id3v2.written_version(v24));
             file = &dated;
         }
         const velkor::TagPlan plan = velkor::plan_tagged_file(*file, v24);
@@ -430,7 +435,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit* edit, uint32_t opti
         ours.tags = (plan.id3v2_version ? VELKOR_TAG_ID3V2 : 0u) | (plan.has_id3v1 ? VELKOR_TAG_ID3V1 : 0u) |
                     (plan.has_apev2 ? VELKOR_TAG_APEV2 : 0u);
         int32_t status = VELKOR_OK;
-        if (edit->edited) {
+        if (edit->edited || convert) {
             velkor::platform::RewriteOptions how;
             how.break_links = (options & VELKOR_SAVE_BREAK_LINKS) != 0;
             how.dry_run = (options & VELKOR_SAVE_DRY_RUN) != 0;

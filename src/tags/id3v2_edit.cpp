@@ -4,13 +4,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "base/byte_source.h"
-#include "base/utf8.h"
 #include "frames/frame_codec.h"
+#include "frames/frame_table.h"
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_header.h"
-#include "frames/frame_text.h"
 
 namespace velkor {
 
@@ -88,7 +88,200 @@ bool same_type(const Id3v2EditFrame& frame, const Id3v2NewFrame& probe) {
 }
 bool any_frame(const Id3v2EditFrame&, const Id3v2NewFrame&) { return true; }
 
+// The status and format flags of a frame kept as stored, in the other
+// version's layout: 2.3 %abc00000 ijk00000, 2.4 %0abc0000 0h00kmnp. Only
+// the status flags and grouping survive a conversion (the content was
+// inflated and resynchronised when it was read).
+uint16_t converted_flags(uint16_t flags, int from, int to) {
+    if (from == to) return flags;
+    uint16_t out = 0;
+    if (from == 3) {
+        out = static_cast<uint16_t>((flags & 0xE000) >> 1);
+        if (flags & F::kV23Grouped) out |= F::kV24Grouped;
+    } else {
+        out = static_cast<uint16_t>((flags & 0x7000) << 1);
+        if (flags & F::kV24Grouped) out |= F::kV23Grouped;
+    }
+    return out;
+}
+
+bool all_digits(const std::string& text, std::size_t count) {
+    return text.size() == count && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A 2.4 genre list as the one 2.3 text: references in parentheses first,
+// then the names, "/"-joined ("51", "39", "Power Noise": "(51)(39)Power Noise").
+std::string v23_genre(const std::vector<std::string>& values) {
+    std::string references, names;
+    for (const std::string& value : values) {
+        if ((!value.empty() && value.size() <= 3 && all_digits(value, value.size())) || value == "RX" ||
+            value == "CR") {
+            references += "(" + value + ")";
+        } else if (!value.empty()) {
+            if (!names.empty()) names += "/";
+            names += value[0] == '(' ? "(" + value : value;  // "(" escaped as "(("
+        }
+    }
+    return references + names;
+}
+
+// A 2.3 genre text as 2.4 values: each reference a value of its own.
+std::vector<std::string> v24_genres(const std::vector<std::string>& values) {
+    std::vector<std::string> out;
+    for (const std::string& value : values) {
+        std::string_view part(value);
+        while (part.size() > 1 && part[0] == '(' && part[1] != '(') {
+            const std::size_t close = part.find(')');
+            if (close == std::string_view::npos) break;
+            const std::string_view inner = part.substr(1, close - 1);
+            if (!(inner == "RX" || inner == "CR" ||
+                  (!inner.empty() && inner.size() <= 3 && all_digits(std::string(inner), inner.size())))) {
+                break;
+            }
+            out.emplace_back(inner);
+            part.remove_prefix(close + 1);
+        }
+        if (part.size() > 1 && part[0] == '(' && part[1] == '(') part.remove_prefix(1);
+        if (!part.empty()) out.emplace_back(part);
+    }
+    return out;
+}
+
+Id3v2EditFrame fresh_frame(const char* id, Id3v2FrameValues values) {
+    Id3v2EditFrame frame;
+    std::memcpy(frame.id, id, 4);
+    frame.fresh = true;
+    values.kind = id3v2_frame_kind(id);
+    frame.value = std::move(values);
+    return frame;
+}
+
+Id3v2EditFrame text_frame(const char* id, std::string text) {
+    Id3v2FrameValues values;
+    values.values.push_back(std::move(text));
+    return fresh_frame(id, std::move(values));
+}
+
 }  // namespace
+
+void Id3v2Edit::convert_to(int version) {
+    if (version != 3 && version != 4) return;
+    target_ = version;
+    // A 2.2 tag's frames were read into the 2.3 layout.
+    const int from = version_ == 4 ? 4 : 3;
+    if (from == version || removed_ || frames_.empty()) return;
+    edited_ = true;
+
+    // Every frame's values (what can be read), looked up once.
+    std::vector<Id3v2FrameValues> values(frames_.size());
+    std::vector<bool> known(frames_.size(), false);
+    std::string day_month, time;
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+        const Id3v2EditFrame& frame = frames_[i];
+        if (frame.fresh) {
+            values[i] = frame.value;
+            known[i] = true;
+        } else if (frame.readable) {
+            const ByteSpan c = ByteSpan(frame.stored.data(), frame.stored.size()).from(frame.content_at);
+            values[i] = decode_id3v2_frame(frame.id, c, from, true);
+            known[i] = true;
+        }
+        if (!known[i] || values[i].values.empty()) continue;
+        if (std::strcmp(frame.id, "TDAT") == 0) day_month = values[i].values[0];
+        if (std::strcmp(frame.id, "TIME") == 0) time = values[i].values[0];
+    }
+
+    std::vector<Id3v2EditFrame> out;
+    bool people_placed = false;
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+        Id3v2EditFrame& frame = frames_[i];
+        const std::string id = frame.id;
+        if (!known[i]) {
+            ++dropped_;  // encrypted, or stored in a way not undone
+            continue;
+        }
+        Id3v2FrameValues& v = values[i];
+        const std::string first = v.values.empty() ? std::string() : v.values[0];
+        if (version == 3) {
+            if (id == "TDRC") {
+                // "2004-05-01T12:20": the year, then DDMM and HHMM where given.
+                if (first.size() >= 4) out.push_back(text_frame("TYER", first.substr(0, 4)));
+                if (first.size() >= 10) out.push_back(text_frame("TDAT", first.substr(8, 2) + first.substr(5, 2)));
+                if (first.size() >= 16) out.push_back(text_frame("TIME", first.substr(11, 2) + first.substr(14, 2)));
+                continue;
+            }
+            if (id == "TDOR") {
+                if (first.size() >= 4) out.push_back(text_frame("TORY", first.substr(0, 4)));
+                continue;
+            }
+            if (id == "TIPL" || id == "TMCL") {
+                if (people_placed) continue;
+                // One IPLS holds both lists' pairs.
+                Id3v2FrameValues people;
+                for (std::size_t j = i; j < frames_.size(); ++j) {
+                    const std::string other = frames_[j].id;
+                    if (known[j] && (other == "TIPL" || other == "TMCL")) {
+                        people.values.insert(people.values.end(), values[j].values.begin(), values[j].values.end());
+                    }
+                }
+                out.push_back(fresh_frame("IPLS", std::move(people)));
+                people_placed = true;
+                continue;
+            }
+            if (id == "TCON") {
+                out.push_back(text_frame("TCON", v23_genre(v.values)));
+                continue;
+            }
+        } else {
+            if (id == "TYER") {
+                // The reader's date: the first year with TDAT and TIME.
+                std::string date = first;
+                if (all_digits(first, 4) && all_digits(day_month, 4)) {
+                    date += "-" + day_month.substr(2, 2) + "-" + day_month.substr(0, 2);
+                    if (all_digits(time, 4)) date += "T" + time.substr(0, 2) + ":" + time.substr(2, 2);
+                }
+                out.push_back(text_frame("TDRC", date));
+                continue;
+            }
+            if (id == "TDAT" || id == "TIME") continue;  // in TDRC now
+            if (id == "TORY") {
+                out.push_back(text_frame("TDOR", first));
+                continue;
+            }
+            if (id == "IPLS") {
+                out.push_back(fresh_frame("TIPL", std::move(v)));
+                continue;
+            }
+            if (id == "TCON") {
+                Id3v2FrameValues genres;
+                genres.values = v24_genres(v.values);
+                out.push_back(fresh_frame("TCON", std::move(genres)));
+                continue;
+            }
+        }
+        // A frame the version has no form of goes; unknown ids stay.
+        const Id3v2FrameRow* row = id3v2_frame_row(frame.id, from);
+        if (row != nullptr && *row->id(version) == '\0') {
+            ++dropped_;
+            continue;
+        }
+        const Id3v2FrameKind kind = id3v2_frame_kind(frame.id);
+        const bool has_texts = kind == Id3v2FrameKind::kText || kind == Id3v2FrameKind::kPeople ||
+                               kind == Id3v2FrameKind::kUserText || kind == Id3v2FrameKind::kComment ||
+                               kind == Id3v2FrameKind::kLyrics || kind == Id3v2FrameKind::kUserUrl ||
+                               kind == Id3v2FrameKind::kPicture;
+        if (frame.fresh || has_texts) {
+            // Written again from its values: encodings and separators of
+            // the version.
+            out.push_back(fresh_frame(frame.id, std::move(v)));
+        } else {
+            // No texts to encode again: kept as stored.
+            frame.flags = converted_flags(frame.flags, from, version);
+            out.push_back(std::move(frame));
+        }
+    }
+    frames_ = std::move(out);
+}
 
 Id3v2Edit::Id3v2Edit(ByteSpan tag) {
     Id3v2Header header;
