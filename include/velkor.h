@@ -566,6 +566,13 @@ VELKOR_API int32_t VELKOR_CALL velkor_frame(const velkor_file *file, int32_t ind
  */
 VELKOR_API const char *VELKOR_CALL velkor_frame_text(const velkor_file *file, int32_t index, int32_t field,
                                                      int32_t value_index);
+/*
+ * The size in bytes of that text, or -1 where velkor_frame_text gives NULL.
+ * A unique id's identifier (UFID) is bytes, given one to a character
+ * (U+0000 to U+00FF): it may hold zero bytes, which this size takes in.
+ */
+VELKOR_API int32_t VELKOR_CALL velkor_frame_text_size(const velkor_file *file, int32_t index, int32_t field,
+                                                    int32_t value_index);
 
 /*
  * Reads the content of frame `index` into buffer (size bytes): inflated and

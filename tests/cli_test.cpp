@@ -552,6 +552,11 @@ TEST_F(CliTest, FramesGiveOneAnswerInJsonAndTheBlock) {
     EXPECT_EQ(listed[3]["values"].items.size(), 2u);
     const std::string block = velkor({"-v", path("one.mp3")}).out;
     EXPECT_NE(block.find("    genre:        Blues; Country\n"), std::string::npos) << block;
+
+    // A unique id's identifier is bytes: every one of them in JSON, escaped.
+    write_file(path("ufid.mp3"), id3v2(3, {{"UFID", std::string("owner\0\0\1\2", 9)}}) + frames());
+    const std::string line = velkor({"--json", path("ufid.mp3")}).out;
+    EXPECT_NE(line.find("\"values\":[\"\\u0000\\u0001\\u0002\"]"), std::string::npos) << line;
     EXPECT_NE(block.find("      GRP1 (Grouping): Group\n"), std::string::npos) << block;
 }
 

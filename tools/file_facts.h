@@ -51,9 +51,13 @@ public:
     // Frame `index` of the ID3v2 tag; false when it cannot be had (the file
     // cannot be read again).
     bool frame(int32_t index, velkor_frame_info& info) const;
-    // A VELKOR_FRAME_... text of frame `index`; empty when absent.
+    // A VELKOR_FRAME_... text of frame `index`, every byte of it (a unique
+    // id may hold zero bytes); empty when absent.
     std::string_view frame_text(int32_t index, int32_t field, int32_t value = 0) const {
-        return view(velkor_frame_text(file_, index, field, value));
+        const char* text = velkor_frame_text(file_, index, field, value);
+        if (text == nullptr) return {};
+        const int32_t size = velkor_frame_text_size(file_, index, field, value);
+        return std::string_view(text, size > 0 ? static_cast<std::size_t>(size) : 0);
     }
     // The same, NULL where velkor_frame_text gives NULL (past the last).
     const char* frame_text_or_null(int32_t index, int32_t field, int32_t value) const {

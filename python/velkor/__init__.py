@@ -366,7 +366,11 @@ class _OpenFile:
             raise _error(status, self.path)
 
         def text(field: int, item: int = 0) -> str:
-            return _native.decode(self.lib.velkor_frame_text(self.handle, index, field, item))
+            at = self.lib.velkor_frame_text(self.handle, index, field, item)
+            if not at:
+                return ""
+            size = self.lib.velkor_frame_text_size(self.handle, index, field, item)
+            return _native.decode(ctypes.string_at(at, max(size, 0)))
 
         def texts(field: int, count: int) -> Tuple[str, ...]:
             return tuple(text(field, i) for i in range(count))

@@ -308,7 +308,9 @@ def library() -> ctypes.CDLL:
             _declare(lib, "velkor_read_picture", _i32, _handle, _i32, ctypes.c_void_p, _i32)
             _declare(lib, "velkor_frame_count", _i32, _handle)
             _declare(lib, "velkor_frame", _i32, _handle, _i32, ctypes.POINTER(velkor_frame_info))
-            _declare(lib, "velkor_frame_text", text, _handle, _i32, _i32, _i32)
+            # A pointer and a size: a unique id's identifier may hold zero bytes.
+            _declare(lib, "velkor_frame_text", ctypes.c_void_p, _handle, _i32, _i32, _i32)
+            _declare(lib, "velkor_frame_text_size", _i32, _handle, _i32, _i32, _i32)
             _declare(lib, "velkor_read_frame", _i32, _handle, _i32, ctypes.c_void_p, _i32)
             _declare(lib, "velkor_tag_facts", _i32, _handle, ctypes.POINTER(velkor_tag_facts_info))
             _declare(lib, "velkor_ape_item_count", _i32, _handle)

@@ -686,36 +686,67 @@ VELKOR_API int32_t VELKOR_CALL velkor_frame(const velkor_file* file, int32_t ind
     }
 }
 
+namespace {
+
+// A text of a frame and its size in bytes (a unique id's identifier may
+// hold zero bytes); nullptr where velkor_frame_text gives NULL.
+const char* frame_text_of(const velkor_file* file, int32_t index, int32_t field, int32_t value_index,
+                          std::size_t& size) {
+    if (file == nullptr) return nullptr;
+    int32_t status = VELKOR_OK;
+    const velkor::Id3v2FrameValues* values = file->frame(index, status);
+    if (values == nullptr) return nullptr;
+    auto text = [&](const std::string& s) {
+        size = s.size();
+        return s.c_str();
+    };
+    auto item = [&](const std::vector<std::string>& list) -> const char* {
+        return value_index >= 0 && static_cast<std::size_t>(value_index) < list.size() ? text(list[value_index])
+                                                                                     : nullptr;
+    };
+    auto fixed = [&](const char* s) {
+        size = std::strlen(s);
+        return s;
+    };
+    switch (field) {
+        case VELKOR_FRAME_VALUE: return item(values->values);
+        case VELKOR_FRAME_CHILD: return item(values->children);
+        case VELKOR_FRAME_DESCRIPTION: return text(values->description);
+        case VELKOR_FRAME_LANGUAGE: return text(values->language);
+        case VELKOR_FRAME_OWNER: return text(values->owner);
+        case VELKOR_FRAME_ELEMENT_ID: return text(values->element_id);
+        case VELKOR_FRAME_TITLE: return text(values->title);
+        case VELKOR_FRAME_GENRE: return item(values->genres);
+        case VELKOR_FRAME_KIND_NAME: return fixed(velkor::id3v2_kind_name(values->kind));
+        case VELKOR_FRAME_NAME: {
+            const velkor::Id3v2FrameEntry& entry = *file->frame_entry(index);
+            const velkor::Id3v2FrameRow* row = velkor::id3v2_frame_row(entry.id, file->info.id3v2_tag.version);
+            return fixed(row ? row->name : "");
+        }
+        default: return nullptr;
+    }
+}
+
+}  // namespace
+
 VELKOR_API const char* VELKOR_CALL velkor_frame_text(const velkor_file* file, int32_t index, int32_t field,
                                                    int32_t value_index) {
-    if (file == nullptr) return nullptr;
     try {
-        int32_t status = VELKOR_OK;
-        const velkor::Id3v2FrameValues* values = file->frame(index, status);
-        if (values == nullptr) return nullptr;
-        auto item = [&](const std::vector<std::string>& list) -> const char* {
-            return value_index >= 0 && static_cast<std::size_t>(value_index) < list.size() ? list[value_index].c_str()
-                                                                                         : nullptr;
-        };
-        switch (field) {
-            case VELKOR_FRAME_VALUE: return item(values->values);
-            case VELKOR_FRAME_CHILD: return item(values->children);
-            case VELKOR_FRAME_DESCRIPTION: return values->description.c_str();
-            case VELKOR_FRAME_LANGUAGE: return values->language.c_str();
-            case VELKOR_FRAME_OWNER: return values->owner.c_str();
-            case VELKOR_FRAME_ELEMENT_ID: return values->element_id.c_str();
-            case VELKOR_FRAME_TITLE: return values->title.c_str();
-            case VELKOR_FRAME_GENRE: return item(values->genres);
-            case VELKOR_FRAME_KIND_NAME: return velkor::id3v2_kind_name(values->kind);
-            case VELKOR_FRAME_NAME: {
-                const velkor::Id3v2FrameEntry& entry = *file->frame_entry(index);
-                const velkor::Id3v2FrameRow* row = velkor::id3v2_frame_row(entry.id, file->info.id3v2_tag.version);
-                return row ? row->name : "";
-            }
-            default: return nullptr;
-        }
+        std::size_t size = 0;
+        return frame_text_of(file, index, field, value_index, size);
     } catch (...) {
         return nullptr;
+    }
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_frame_text_size(const velkor_file* file, int32_t index, int32_t field,
+                                                    int32_t value_index) {
+    try {
+        std::size_t size = 0;
+        if (frame_text_of(file, index, field, value_index, size) == nullptr) return -1;
+        return static_cast<int32_t>(std::min<std::size_t>(size, 0x7FFFFFFF));
+    } catch (...) {
+        return -1;
     }
 }
 
