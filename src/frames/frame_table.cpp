@@ -1,7 +1,9 @@
 // The frame table and its look-ups.
 #include "frames/frame_table.h"
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace velkor {
 
@@ -116,26 +118,51 @@ constexpr Id3v2FrameRow kRows[] = {
     {"WXXX", "WXXX", "WXX", K::kUserUrl, "User URL"},
 };
 
-bool same_id(const char* a, const char* b, std::size_t length) {
-    return *b != '\0' && std::memcmp(a, b, length) == 0;
+// An id as one number, for sorted look-ups: three or four characters.
+uint32_t id_number(const char* id, std::size_t length) {
+    uint32_t number = 0;
+    for (std::size_t i = 0; i < length; ++i) number = number << 8 | static_cast<uint8_t>(id[i]);
+    return number;
+}
+
+struct Key {
+    uint32_t id;
+    const Id3v2FrameRow* row;
+    bool operator<(const Key& other) const { return id < other.id; }
+};
+
+// The rows by their 2.3/2.4 ids (both, where they differ) and by their 2.2
+// ids, sorted once: every frame of every tag is looked up here.
+struct Index {
+    std::vector<Key> keys, v22;
+    Index() {
+        for (const Id3v2FrameRow& row : kRows) {
+            if (row.v24[0]) keys.push_back({id_number(row.v24, 4), &row});
+            if (row.v23[0] && std::strcmp(row.v23, row.v24) != 0) keys.push_back({id_number(row.v23, 4), &row});
+            if (row.v22[0]) v22.push_back({id_number(row.v22, 3), &row});
+        }
+        std::sort(keys.begin(), keys.end());
+        std::sort(v22.begin(), v22.end());
+    }
+};
+
+const Index& index() {
+    static const Index built;
+    return built;
+}
+
+const Id3v2FrameRow* find(const std::vector<Key>& keys, uint32_t id) {
+    const auto at = std::lower_bound(keys.begin(), keys.end(), Key{id, nullptr});
+    return at != keys.end() && at->id == id ? at->row : nullptr;
 }
 
 // The row whose 2.4 or 2.3 id is this four-character id.
-const Id3v2FrameRow* row_of_key(const char* id) {
-    for (const Id3v2FrameRow& row : kRows) {
-        if (same_id(id, row.v24, 4) || same_id(id, row.v23, 4)) return &row;
-    }
-    return nullptr;
-}
+const Id3v2FrameRow* row_of_key(const char* id) { return find(index().keys, id_number(id, 4)); }
 
 }  // namespace
 
 const Id3v2FrameRow* id3v2_frame_row(const char* id, int version) {
-    if (version != 2) return row_of_key(id);
-    for (const Id3v2FrameRow& row : kRows) {
-        if (same_id(id, row.v22, 3)) return &row;
-    }
-    return nullptr;
+    return version == 2 ? find(index().v22, id_number(id, 3)) : row_of_key(id);
 }
 
 Id3v2FrameKind id3v2_frame_kind(const char* id) {
