@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/utf8.h"
+#include "frames/frame_dates.h"
 #include "frames/frame_table.h"
 #include "interface/file_status.h"
 #include "platform/file_rewrite.h"
@@ -142,26 +143,6 @@ int32_t open_for_edit(const Char* path, uint32_t options, velkor_edit** edit, Na
     }
 }
 
-// "2004", "2004-05-01", "2004-05-01T12:30" and the like: the digits of
-// year, month, day, hour and minute as far as given.
-bool split_date(const std::string& date, std::string (&parts)[5]) {
-    static const std::size_t kAt[] = {0, 5, 8, 11, 14};
-    static const char kBefore[] = {0, '-', '-', 'T', ':'};
-    std::size_t end = 0;
-    for (int i = 0; i < 5 && kAt[i] < date.size(); ++i) {
-        const std::size_t width = i == 0 ? 4 : 2;
-        if (i > 0 && date[kAt[i] - 1] != kBefore[i]) return false;
-        if (date.size() < kAt[i] + width) return false;
-        for (std::size_t k = 0; k < width; ++k) {
-            if (date[kAt[i] + k] < '0' || date[kAt[i] + k] > '9') return false;
-        }
-        parts[i] = date.substr(kAt[i], width);
-        end = kAt[i] + width;
-    }
-    // Seconds may follow; they are kept in 2.4 and have no place in 2.3.
-    return end == date.size() || (end == 16 && date.size() == 19 && date[16] == ':');
-}
-
 void apply_date(velkor::Id3v2Edit& tag, const std::string& date, int version) {
     static const char* const kOld[] = {"TYER", "TDAT", "TIME"};
     if (date.empty()) {
@@ -175,7 +156,7 @@ void apply_date(velkor::Id3v2Edit& tag, const std::string& date, int version) {
         return;
     }
     std::string parts[5];
-    split_date(date, parts);
+    velkor::split_id3v2_date(date, parts);
     tag.remove_frames("TDRC");
     tag.set_text("TYER", {parts[0]});
     tag.set_text("TDAT", parts[2].empty() ? std::vector<std::string>() : std::vector<std::string>{parts[2] + parts[1]});
@@ -360,7 +341,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_field(velkor_edit* edit, int32_t 
             case VELKOR_ID3V2_YEAR:
             case VELKOR_ID3V2_DATE: {
                 std::string parts[5];
-                if (!text.empty() && !split_date(text, parts)) return VELKOR_ERROR_ARGUMENT;
+                if (!text.empty() && !velkor::split_id3v2_date(text, parts)) return VELKOR_ERROR_ARGUMENT;
                 // Touched now, laid out when the version written is known.
                 tag.remove_frames("TDRC");
                 tag.remove_frames("TYER");

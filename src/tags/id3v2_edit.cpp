@@ -8,6 +8,7 @@
 
 #include "base/byte_source.h"
 #include "frames/frame_codec.h"
+#include "frames/frame_dates.h"
 #include "frames/frame_table.h"
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_header.h"
@@ -205,9 +206,11 @@ void Id3v2Edit::convert_to(int version) {
         if (version == 3) {
             if (id == "TDRC") {
                 // "2004-05-01T12:20": the year, then DDMM and HHMM where given.
-                if (first.size() >= 4) out.push_back(text_frame("TYER", first.substr(0, 4)));
-                if (first.size() >= 10) out.push_back(text_frame("TDAT", first.substr(8, 2) + first.substr(5, 2)));
-                if (first.size() >= 16) out.push_back(text_frame("TIME", first.substr(11, 2) + first.substr(14, 2)));
+                std::string parts[5];
+                if (!split_id3v2_date(first, parts)) parts[0] = first.substr(0, 4);
+                if (!parts[0].empty()) out.push_back(text_frame("TYER", parts[0]));
+                if (!parts[2].empty()) out.push_back(text_frame("TDAT", parts[2] + parts[1]));
+                if (!parts[4].empty()) out.push_back(text_frame("TIME", parts[3] + parts[4]));
                 continue;
             }
             if (id == "TDOR") {
@@ -235,12 +238,7 @@ void Id3v2Edit::convert_to(int version) {
         } else {
             if (id == "TYER") {
                 // The reader's date: the first year with TDAT and TIME.
-                std::string date = first;
-                if (all_digits(first, 4) && all_digits(day_month, 4)) {
-                    date += "-" + day_month.substr(2, 2) + "-" + day_month.substr(0, 2);
-                    if (all_digits(time, 4)) date += "T" + time.substr(0, 2) + ":" + time.substr(2, 2);
-                }
-                out.push_back(text_frame("TDRC", date));
+                out.push_back(text_frame("TDRC", id3v2_date_of(first, day_month, time)));
                 continue;
             }
             if (id == "TDAT" || id == "TIME") continue;  // in TDRC now

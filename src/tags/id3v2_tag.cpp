@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "frames/frame_dates.h"
 #include "frames/frame_genre.h"
 #include "frames/frame_table.h"
 #include "frames/frame_text.h"
@@ -204,26 +205,6 @@ std::vector<uint8_t> read_compressed_picture(ByteSource& source, const Id3v2Pict
 
 namespace {
 
-bool is_digits(const std::string& text, std::size_t count) {
-    if (text.size() != count) return false;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-    }
-    return true;
-}
-
-// The 2.2/2.3 date as one ISO 8601 text: the year (TYER), then the day and
-// month (TDAT, "DDMM") and the time (TIME, "HHMM") where each is there and
-// four digits.
-std::string date_of(const std::string& year, const std::string& day_month, const std::string& time) {
-    if (!is_digits(year, 4)) return year;
-    std::string date = year;
-    if (!is_digits(day_month, 4)) return date;
-    date += "-" + day_month.substr(2, 2) + "-" + day_month.substr(0, 2);
-    if (is_digits(time, 4)) date += "T" + time.substr(0, 2) + ":" + time.substr(2, 2);
-    return date;
-}
-
 // What the frames decoded at the tag's reading have taken so far.
 struct DecodeBudget {
     int64_t stored = 0;    // their bytes in the tag
@@ -362,7 +343,7 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
         }
     }
     // The recording time of version 2.4 holds the year and more.
-    tag.date = recorded.empty() ? date_of(first_year, day_month, time) : recorded;
+    tag.date = recorded.empty() ? id3v2_date_of(first_year, day_month, time) : recorded;
     if (!recorded.empty()) tag.year = recorded;
     return tag;
 }
