@@ -178,8 +178,8 @@ using Listed = std::vector<std::pair<std::string, std::vector<std::string>>>;
 // Conversions as other taggers make them, both ways.
 TEST(FrameViews, ConversionBetweenVersions) {
     const std::string v24 = tag(4, frame(4, "TDRC", "\3" "2011-03-16T12:20"s) + frame(4, "TDOR", "\3" "2011-03-16"s) +
-                                       frame(4, "TIPL", "\3producer\0A"s) + frame(4, "TCON", "\3" "51\0" "39\0Power Noise"s) +
-                                       frame(4, "TPE1", "\3A\0B"s) + frame(4, "TMCL", "\3guitar\0B"s) +
+                                       frame(4, "TMCL", "\3guitar\0B"s) + frame(4, "TCON", "\3" "51\0" "39\0Power Noise"s) +
+                                       frame(4, "TPE1", "\3A\0B"s) + frame(4, "TIPL", "\3producer\0A"s) +
                                        frame(4, "TMOO", "\3calm"s) + frame(4, "COMM", "\3eng\0\xC3\xBC"s) +
                                        frame(4, "PRIV", "owner\0\1\2"s));
     velkor::Id3v2Edit down(span(v24));

@@ -219,11 +219,11 @@ void Id3v2Edit::convert_to(int version) {
             }
             if (id == "TIPL" || id == "TMCL") {
                 if (people_placed) continue;
-                // One IPLS holds both lists' pairs.
+                // One IPLS holds both lists' pairs, the involved people's first.
                 Id3v2FrameValues people;
-                for (std::size_t j = i; j < frames_.size(); ++j) {
-                    const std::string other = frames_[j].id;
-                    if (known[j] && (other == "TIPL" || other == "TMCL")) {
+                for (const char* list : {"TIPL", "TMCL"}) {
+                    for (std::size_t j = i; j < frames_.size(); ++j) {
+                        if (!known[j] || std::strcmp(frames_[j].id, list) != 0) continue;
                         people.values.insert(people.values.end(), values[j].values.begin(), values[j].values.end());
                     }
                 }
