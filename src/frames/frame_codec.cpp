@@ -19,7 +19,7 @@ using Kind = Id3v2FrameKind;
 constexpr uint8_t kLatin1 = kId3v2Latin1;
 constexpr uint8_t kUtf8 = kId3v2Utf8, kUtf16 = kId3v2Utf16;
 
-bool is(const char* id, const char* name) { return std::memcmp(id, name, 4) == 0; }
+bool is(const char* id, const char* name) { return std::strncmp(id, name, 4) == 0; }
 
 // A big-endian counter of any length, capped at the largest int64_t.
 int64_t counter(ByteSpan bytes) {

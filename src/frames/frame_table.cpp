@@ -118,10 +118,14 @@ constexpr Id3v2FrameRow kRows[] = {
     {"WXXX", "WXXX", "WXX", K::kUserUrl, "User URL"},
 };
 
-// An id as one number, for sorted look-ups: three or four characters.
+// An id as one number, for sorted look-ups: three or four characters (a
+// shorter text ends at its zero and matches no id).
 uint32_t id_number(const char* id, std::size_t length) {
     uint32_t number = 0;
-    for (std::size_t i = 0; i < length; ++i) number = number << 8 | static_cast<uint8_t>(id[i]);
+    for (std::size_t i = 0; i < length; ++i) {
+        if (id[i] == '\0') return 0;
+        number = number << 8 | static_cast<uint8_t>(id[i]);
+    }
     return number;
 }
 

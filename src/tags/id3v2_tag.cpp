@@ -311,7 +311,7 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
         const Id3v2FrameValues values = decode_id3v2_frame(
             row->key(), ByteSpan(reinterpret_cast<const uint8_t*>(copy.data()), copy.size()), header.version);
         std::string text = joined_values(values.values);
-        tag.truncated = cut_utf8(text, kMaxTextBytes) || tag.truncated;
+        tag.truncated = cut_utf8(text, kMaxTextBytes) || tag.truncated || values.truncated;
         if (field == Id3v2Field::kComment) {
             // Players keep their own data in comments with a description;
             // the one without a description is the user's.
