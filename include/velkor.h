@@ -557,6 +557,10 @@ VELKOR_API int32_t VELKOR_CALL velkor_frame(const velkor_file *file, int32_t ind
 #define VELKOR_FRAME_KIND_NAME 9   /* the kind as a word: "text", "user_text", "people", ... */
 #define VELKOR_FRAME_GENRE 10      /* TCON: genre `value_index`, numeric references
                                       resolved ("(4)Rock": "Disco", "Rock"); NULL past the last */
+#define VELKOR_FRAME_FIELD 11      /* the tag's text the frame gives: "title", "artist", "album",
+                                      "album_artist", "composer", "genre", "track", "disc",
+                                      "year", "recorded", "day_month", "time", "comment",
+                                      "picture"; "" for any other frame */
 
 /*
  * A text of frame `index`, zero-terminated UTF-8, valid until velkor_close;

@@ -194,6 +194,14 @@ const char* id3v2_kind_name(Id3v2FrameKind kind) {
     return at < sizeof kNames / sizeof kNames[0] ? kNames[at] : "other";
 }
 
+const char* id3v2_field_name(Id3v2Field field) {
+    static constexpr const char* kNames[] = {"",      "title",    "artist", "album",   "album_artist",
+                                             "year",  "recorded", "track",  "disc",    "genre",
+                                             "composer", "comment", "picture", "day_month", "time"};
+    const auto at = static_cast<std::size_t>(field);
+    return at < sizeof kNames / sizeof kNames[0] ? kNames[at] : "";
+}
+
 bool common_facts_use(const char* id) {
     const Id3v2FrameRow* row = row_of_key(id);
     return row != nullptr && row->common;

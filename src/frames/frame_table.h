@@ -54,6 +54,9 @@ const char* id3v2_v24_id(const char* v22_id);
 const char* id3v2_frame_name(const char* id);
 // The name of a kind as the command and Python show it ("text", "people").
 const char* id3v2_kind_name(Id3v2FrameKind kind);
+// The name of a named field as JSON and Python name it ("title",
+// "album_artist"); "" for kNone.
+const char* id3v2_field_name(Id3v2Field field);
 // Whether the common facts read frames with this 2.3/2.4 id: the frames a
 // tag reader decodes at open.
 bool common_facts_use(const char* id);

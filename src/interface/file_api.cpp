@@ -718,10 +718,12 @@ const char* frame_text_of(const velkor_file* file, int32_t index, int32_t field,
         case VELKOR_FRAME_TITLE: return text(values->title);
         case VELKOR_FRAME_GENRE: return item(values->genres);
         case VELKOR_FRAME_KIND_NAME: return fixed(velkor::id3v2_kind_name(values->kind));
-        case VELKOR_FRAME_NAME: {
+        case VELKOR_FRAME_NAME:
+        case VELKOR_FRAME_FIELD: {
             const velkor::Id3v2FrameEntry& entry = *file->frame_entry(index);
             const velkor::Id3v2FrameRow* row = velkor::id3v2_frame_row(entry.id, file->info.id3v2_tag.version);
-            return fixed(row ? row->name : "");
+            if (row == nullptr) return fixed("");
+            return fixed(field == VELKOR_FRAME_NAME ? row->name : velkor::id3v2_field_name(row->field));
         }
         default: return nullptr;
     }
