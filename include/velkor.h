@@ -395,6 +395,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file *file, int3
 #define VELKOR_FRAME_CHAPTER 10      /* CHAP: element id, times, offsets, title */
 #define VELKOR_FRAME_TOC 11          /* CTOC: element id, toc_flags, children, title */
 #define VELKOR_FRAME_OTHER 12        /* anything else: velkor_read_frame */
+#define VELKOR_FRAME_PEOPLE 13       /* TIPL, TMCL, IPLS: values in pairs, role then name */
 
 /* How many frames the ID3v2 tag holds (0 without one), or -1 for NULL. */
 VELKOR_API int32_t VELKOR_CALL velkor_frame_count(const velkor_file *file);
@@ -411,7 +412,7 @@ typedef struct velkor_frame_info {
     int64_t body_size;    /* the content's bytes (inflated, resynchronised), what
                              velkor_read_frame writes; -1 when it cannot be had */
     int32_t rating;       /* POPM: 0 to 255; else -1 */
-    int32_t toc_flags;    /* CTOC: 1 top level, 2 ordered; else -1 */
+    int32_t toc_flags;    /* CTOC: 0x02 top level, 0x01 ordered; else -1 */
     int64_t play_count;   /* POPM, PCNT; -1 when not given */
     int64_t start_ms;     /* CHAP; else -1 */
     int64_t end_ms;
@@ -443,6 +444,14 @@ VELKOR_API int32_t VELKOR_CALL velkor_frame(const velkor_file *file, int32_t ind
 #define VELKOR_FRAME_ELEMENT_ID 5  /* CHAP, CTOC */
 #define VELKOR_FRAME_CHILD 6       /* CTOC: child `value_index` (0 to child_count - 1) */
 #define VELKOR_FRAME_TITLE 7       /* CHAP, CTOC: the embedded TIT2 */
+#define VELKOR_FRAME_NAME 8        /* what the frame is: "Title" for TIT2; "" when unknown */
+#define VELKOR_FRAME_KIND_NAME 9   /* the kind as a word: "text", "user_text", "people", ... */
+#define VELKOR_FRAME_GENRE 10      /* TCON: genre `value_index`, numeric references
+                                      resolved ("(4)Rock": "Disco", "Rock"); NULL past the last */
+#define VELKOR_FRAME_FIELD 11      /* the tag's text the frame gives: "title", "artist", "album",
+                                      "album_artist", "composer", "genre", "track", "disc",
+                                      "year", "recorded", "day_month", "time", "comment",
+                                      "picture"; "" for any other frame */
 
 /*
  * A text of frame `index`, zero-terminated UTF-8, valid until velkor_close;
@@ -452,6 +461,13 @@ VELKOR_API int32_t VELKOR_CALL velkor_frame(const velkor_file *file, int32_t ind
  */
 VELKOR_API const char *VELKOR_CALL velkor_frame_text(const velkor_file *file, int32_t index, int32_t field,
                                                      int32_t value_index);
+/*
+ * The size in bytes of that text, or -1 where velkor_frame_text gives NULL.
+ * A unique id's identifier (UFID) is bytes, given one to a character
+ * (U+0000 to U+00FF): it may hold zero bytes, which this size takes in.
+ */
+VELKOR_API int32_t VELKOR_CALL velkor_frame_text_size(const velkor_file *file, int32_t index, int32_t field,
+                                                    int32_t value_index);
 
 /*
  * Reads the content of frame `index` into buffer (size bytes): inflated and
@@ -681,10 +697,11 @@ VELKOR_API void VELKOR_CALL velkor_edit_close(velkor_edit *edit);
  */
 
 /*
- * Gives text frame `id` (T***, not TXXX) the `count` values; count 0
- * removes it. The frame replaces every frame with that id, in the place of
- * the first. Several values stay apart: zero-separated in 2.4, joined with
- * "/" in 2.3 (the separator readers of 2.3 expect).
+ * Gives text frame `id` (T***, not TXXX; also GRP1, MVNM, MVIN) the `count`
+ * values; count 0 removes it. The frame replaces every frame with that id,
+ * in the place of the first. Several values stay apart: zero-separated in
+ * 2.4, joined with "/" in 2.3 (the separator readers of 2.3 expect; the
+ * people lists TIPL, TMCL and IPLS keep their pairs zero-separated in both).
  */
 VELKOR_API int32_t VELKOR_CALL velkor_edit_set_text(velkor_edit *edit, const char *id, const char *const *values,
                                                     int32_t count);
@@ -783,6 +800,14 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_id3v1(velkor_edit *edit, int32_t 
 #define VELKOR_SAVE_NO_SYNC 0x8u
 /* The file keeps its modification (and access) time. */
 #define VELKOR_SAVE_PRESERVE_TIMES 0x10u
+/* Convert an existing ID3v2.3 or 2.4 tag (or a 2.2 one) to 2.3, or to 2.4
+ * with VELKOR_SAVE_ID3V24: TDRC <-> TYER, TDAT, TIME; TDOR <-> TORY; TIPL and
+ * TMCL <-> IPLS; genre references "(51)(39)Power Noise" in 2.3 and values
+ * apart in 2.4; several values "/"-joined in 2.3, zero-separated in 2.4.
+ * Frames the version has no form of (2.3: TDRL, TDTG, TMOO, TPRO, TSST, RVA2,
+ * ...; 2.4: TRDA, TSIZ, RVAD, EQUA) and encrypted ones are dropped and
+ * counted in dropped_frames. The file is written even without other edits. */
+#define VELKOR_SAVE_CONVERT 0x20u
 
 /* How velkor_edit_save wrote the file. */
 #define VELKOR_SAVED_NOTHING 0  /* nothing to change */
@@ -794,7 +819,8 @@ typedef struct velkor_save_report {
     int32_t way;            /* VELKOR_SAVED_... (what would be done, with VELKOR_SAVE_DRY_RUN) */
     int64_t bytes_written;  /* to any file; 0 with VELKOR_SAVE_DRY_RUN */
     int32_t id3v2_version;  /* of the ID3v2 tag now in the file: 3 or 4; 0 for none */
-    int32_t dropped_frames; /* 2.2 frames without a 2.3 id, left out */
+    int32_t dropped_frames; /* frames left out: 2.2 frames without a 2.3 id; with
+                               VELKOR_SAVE_CONVERT, frames the version has no form of */
     uint32_t tags;          /* VELKOR_TAG_... the file now holds */
     int32_t id3v2_size;     /* the ID3v2 tag's bytes, header and padding included */
 } velkor_save_report;

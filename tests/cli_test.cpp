@@ -100,7 +100,7 @@ std::string be32(std::size_t n, int bits = 8) {
 // The first of frames(): a Xing or Info header in it (flags: 1 frame count,
 // 2 bytes, 4 TOC, 8 quality) and, with a delay, a LAME tag behind it.
 std::string vbr_frame(const std::string& magic, uint32_t flags, uint32_t count, int delay = -1,
-                      int padding = 0) {
+                      int padding = 0, const std::string& encoder = "LAME3.100") {
     std::string header = magic + be32(flags);
     if (flags & 1) header += be32(count);
     if (flags & 2) header += be32(count * 417);
@@ -108,7 +108,7 @@ std::string vbr_frame(const std::string& magic, uint32_t flags, uint32_t count, 
     if (flags & 8) header += be32(0);
     if (delay >= 0) {
         std::string lame(36, '\0');
-        lame.replace(0, 9, "LAME3.100");
+        lame.replace(0, encoder.size(), encoder);
         lame[21] = static_cast<char>(delay >> 4);
         lame[22] = static_cast<char>((delay & 15) << 4 | padding >> 8);
         lame[23] = static_cast<char>(padding);
@@ -305,7 +305,7 @@ TEST_F(CliTest, RecordFieldsByNameWithId3v2Fallback) {
 TEST_F(CliTest, JsonHasEveryFigureAndTag) {
     const JsonValue cbr = json_of(sample("cbr_id3v11.mp3"));
     EXPECT_EQ(cbr["status"].text, "ok");
-    EXPECT_EQ(cbr["json_version"].text, "1.0");
+    EXPECT_EQ(cbr["json_version"].text, "1.1");
     EXPECT_EQ(cbr["velkor"].text, velkor_version());
     EXPECT_EQ(cbr["version"].text, "MPEG 1 Layer III");
     EXPECT_EQ(cbr["mpeg_version"].number, 1);
@@ -497,6 +497,20 @@ TEST_F(CliTest, VbrHeadersAndCountedFramesAreToldApart) {
     EXPECT_NE(block.out.find("  encoder:        LAME3.100 (delay 576, padding 1629 samples)\n"),
               std::string::npos);
     EXPECT_TRUE(json_of(path("a.mp3"))["encoder_delay"].is_null());
+
+    // LAME's short form of its name ("L3.99r") is its tag all the same;
+    // an unknown name's bytes are audio.
+    const struct {
+        const char* encoder;
+        bool known;
+    } kEncoders[] = {{"L3.99r", true}, {"LAME3.99r", true}, {"Lavf58", true}, {"Lx.99", false}, {"GOGO", false}};
+    for (const auto& e : kEncoders) {
+        write_file(path("short.mp3"), vbr_frame("Xing", 15, 49, 576, 1629, e.encoder) + frames(49));
+        const JsonValue json = json_of(path("short.mp3"));
+        EXPECT_EQ(json["encoder"].is_null(), !e.known) << e.encoder;
+        EXPECT_EQ(json["encoder_delay"].is_null() ? -1 : json["encoder_delay"].number, e.known ? 576 : -1)
+            << e.encoder;
+    }
 }
 
 // A file cut short (its Xing count of 4,900 frames cannot fit in 50) says
@@ -530,6 +544,39 @@ TEST_F(CliTest, ImpossibleXingCountIsTheSameEstimateInEveryOutput) {
     EXPECT_NE(velkor({"--report", path("a.mp3")}).out.find("<sep>00:00<sep>"), std::string::npos);
     EXPECT_NE(velkor({"--report", path("a.mp3")}).out.find("<sep>19<sep>n/a<sep>n/a<sep>"), std::string::npos);
     EXPECT_NE(velkor({"--record", path("a.mp3")}).out.find("  frames:    19\n"), std::string::npos);
+}
+
+// One answer per field on every path: genre references resolved in JSON as
+// in the block and the C text, a track behind a blank still a number, the
+// frames' names and kinds from the library.
+TEST_F(CliTest, FramesGiveOneAnswerInJsonAndTheBlock) {
+    write_file(path("one.mp3"), id3v2(3, {{"TCON", latin1("(00)(02)")}, {"TRCK", latin1(" 7/12")},
+                                          {"GRP1", latin1("Group")}, {"IPLS", latin1("mix") + '\0' + "A"},
+                                          {"TYER", latin1("2000")}}) +
+                                    frames());
+    const JsonValue json = json_of(path("one.mp3"));
+    const JsonValue& v2 = json["id3v2"];
+    ASSERT_EQ(v2["genre"].items.size(), 2u);
+    EXPECT_EQ(v2["genre"].items[0].text, "Blues");
+    EXPECT_EQ(v2["genre"].items[1].text, "Country");
+    EXPECT_EQ(v2["track"].number, 7);
+    EXPECT_EQ(v2["track_total"].number, 12);
+    EXPECT_EQ(json["track"].number, 7);
+    const std::vector<JsonValue>& listed = v2["frames"].items;
+    ASSERT_EQ(listed.size(), 5u);
+    EXPECT_EQ(listed[0]["name"].text, "Genre");
+    EXPECT_EQ(listed[2]["name"].text, "Grouping");
+    EXPECT_EQ(listed[2]["kind"].text, "text");
+    EXPECT_EQ(listed[3]["kind"].text, "people");
+    EXPECT_EQ(listed[3]["values"].items.size(), 2u);
+    const std::string block = velkor({"-v", path("one.mp3")}).out;
+    EXPECT_NE(block.find("    genre:        Blues; Country\n"), std::string::npos) << block;
+
+    // A unique id's identifier is bytes: every one of them in JSON, escaped.
+    write_file(path("ufid.mp3"), id3v2(3, {{"UFID", std::string("owner\0\0\1\2", 9)}}) + frames());
+    const std::string line = velkor({"--json", path("ufid.mp3")}).out;
+    EXPECT_NE(line.find("\"values\":[\"\\u0000\\u0001\\u0002\"]"), std::string::npos) << line;
+    EXPECT_NE(block.find("      GRP1 (Grouping): Group\n"), std::string::npos) << block;
 }
 
 // ID3v2.4 texts come whole, in UTF-8, with the rarer texts and the pictures.
@@ -994,7 +1041,7 @@ TEST_F(CliTest, ReaderThatGoesEndsTheWalkQuietly) {
     for (const char* disposition : {"", "trap '' PIPE; "}) {
         const Outcome run = bash(std::string(disposition) + "\"$VELKOR\" --json -r " + folder +
                                  " | head -c 20; echo \" ${PIPESTATUS[0]}\"");
-        EXPECT_EQ(run.out, "{\"json_version\":\"1.0 141\n") << disposition;
+        EXPECT_EQ(run.out, "{\"json_version\":\"1.1 141\n") << disposition;
         EXPECT_EQ(run.err, "") << disposition;
     }
 }
@@ -1329,6 +1376,29 @@ TEST_F(CliTest, TagWritesId3v2ToManyFilesAndTellsEachWay) {
     run = velkor({"tag", "--composer", "Nina", a});
     EXPECT_EQ(run.out, a + ": unchanged\n");
     EXPECT_EQ(run.status, 0);
+}
+
+// --id3v2-version converts an existing tag and says so; GRP1 is set as
+// any text frame.
+TEST_F(CliTest, TagConvertsAnExistingTagToTheVersionAsked) {
+    const std::string file = path("v24.mp3");
+    write_file(file, id3v2(4, {{"TIT2", utf8("T")}, {"TDRC", utf8("2011-03-16")}, {"TMOO", utf8("calm")}}) + frames());
+    Outcome run = velkor({"tag", "--id3v2-version", "3", "--set", "GRP1=Group", file});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("converted the tag from ID3v2.4 to ID3v2.3"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("1 frame(s) without a form in ID3v2.3 left out"), std::string::npos) << run.err;
+    JsonValue json = json_of(file);
+    EXPECT_EQ(json["id3v2"]["version"].text, "2.3");
+    EXPECT_EQ(json["id3v2"]["date"].text, "2011-03-16");
+    std::vector<std::string> ids;
+    for (const JsonValue& f : json["id3v2"]["frames"].items) ids.push_back(f["id"].text);
+    EXPECT_EQ(ids, (std::vector<std::string>{"TIT2", "TYER", "TDAT", "GRP1"}));
+    // Nothing else to change: converted all the same; and back.
+    run = velkor({"tag", "--id3v2-version", "4", file});
+    EXPECT_EQ(run.status, 0) << run.err;
+    json = json_of(file);
+    EXPECT_EQ(json["id3v2"]["version"].text, "2.4");
+    EXPECT_EQ(json["id3v2"]["date"].text, "2011-03-16");
 }
 
 TEST_F(CliTest, TagSetsAnyFrameRemovesTagsAndDryRunWritesNothing) {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tags/id3v2_edit.h"
-#include "tags/id3v2_frame_values.h"
+#include "frames/frame_codec.h"
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_header.h"
 #include "tag_bytes.h"

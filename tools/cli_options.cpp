@@ -284,7 +284,9 @@ TagOptions parse_tag_options(const std::vector<std::string>& args) {
                 if (value != "3" && value != "4") {
                     return usage_error<TagOptions>("--id3v2-version takes 3 or 4, not '" + value + "'");
                 }
+                // A change of its own: an existing tag is converted.
                 options.id3v2_version = value[0] - '0';
+                ++changes;
                 id3v2_only("--id3v2-version");
                 continue;
             case kId3v1:

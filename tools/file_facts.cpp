@@ -70,25 +70,6 @@ NumberOf number_of(std::string_view text) {
     return result;
 }
 
-std::string_view genre_value(std::string_view value) {
-    std::string_view digits = value;
-    if (digits.size() > 2 && digits.front() == '(' && digits.back() == ')') digits = digits.substr(1, digits.size() - 2);
-    if (digits == "RX") return "Remix";
-    if (digits == "CR") return "Cover";
-    if (digits.empty() || digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string_view::npos) {
-        return value;
-    }
-    const char* name = velkor_genre_name(static_cast<int32_t>(leading_number(digits, -1)));
-    return name ? std::string_view(name) : value;
-}
-
-const char* frame_kind_name(int32_t kind) {
-    static constexpr const char* kNames[] = {"text",          "user_text", "url",     "user_url", "comment",
-                                             "lyrics",        "picture",   "popularimeter", "unique_id",
-                                             "private",       "chapter",   "toc",     "other"};
-    return kind >= 0 && kind < static_cast<int32_t>(std::size(kNames)) ? kNames[kind] : "other";
-}
-
 bool vbr_average(const velkor_file_facts& facts) {
     return (facts.vbr_header == VELKOR_VBR_XING || facts.vbr_header == VELKOR_VBR_VBRI) &&
            (facts.frames_exact == 1 || facts.truncated == 1);
@@ -96,6 +77,7 @@ bool vbr_average(const velkor_file_facts& facts) {
 
 int64_t leading_number(std::string_view text, int64_t none) {
     int64_t number = none;
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     const char* const end = text.data() + text.size();
     if (std::from_chars(text.data(), end, number).ec != std::errc()) return none;
     return number;

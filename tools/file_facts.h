@@ -51,9 +51,17 @@ public:
     // Frame `index` of the ID3v2 tag; false when it cannot be had (the file
     // cannot be read again).
     bool frame(int32_t index, velkor_frame_info& info) const;
-    // A VELKOR_FRAME_... text of frame `index`; empty when absent.
+    // A VELKOR_FRAME_... text of frame `index`, every byte of it (a unique
+    // id may hold zero bytes); empty when absent.
     std::string_view frame_text(int32_t index, int32_t field, int32_t value = 0) const {
-        return view(velkor_frame_text(file_, index, field, value));
+        const char* text = velkor_frame_text(file_, index, field, value);
+        if (text == nullptr) return {};
+        const int32_t size = velkor_frame_text_size(file_, index, field, value);
+        return std::string_view(text, size > 0 ? static_cast<std::size_t>(size) : 0);
+    }
+    // The same, NULL where velkor_frame_text gives NULL (past the last).
+    const char* frame_text_or_null(int32_t index, int32_t field, int32_t value) const {
+        return velkor_frame_text(file_, index, field, value);
     }
 
 private:
@@ -74,8 +82,8 @@ bool vbr_average(const velkor_file_facts& facts);
 // ID3v1.0 tag, else the ID3v2 tag's number; -1 for none.
 int32_t combined_track(const AnalysedFile& file);
 
-// The number a text starts with ("7" of "7/12"), or none when it starts
-// with no digit.
+// The number a text starts with ("7" of "7/12", " 7"), or none when it
+// starts with no digit (blanks before it aside).
 int64_t leading_number(std::string_view text, int64_t none);
 
 // A number and its total as a tag stores them ("7/12", "7"); -1 for what
@@ -84,13 +92,6 @@ struct NumberOf {
     int64_t number = -1, total = -1;
 };
 NumberOf number_of(std::string_view text);
-
-// The texts of an ID3v2 text frame with a numeric genre reference ("26",
-// "(26)") given as the genre's name.
-std::string_view genre_value(std::string_view value);
-
-// The JSON and Python name of a frame kind (VELKOR_FRAME_...): "text", ...
-const char* frame_kind_name(int32_t kind);
 
 // The name of an ID3v2 picture type ("front cover"), "other" for unknown ones.
 const char* picture_type_name(int32_t type);

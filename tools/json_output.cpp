@@ -182,7 +182,8 @@ void put_frame(JsonObject object, const AnalysedFile& file, int32_t i, const vel
     for (int32_t c = 0; c < info.child_count; ++c) children.push_back(file.frame_text(i, VELKOR_FRAME_CHILD, c));
     object.text("id", info.id)
         .text("id_v24", info.id_v24)
-        .text("kind", frame_kind_name(info.kind))
+        .text("kind", file.frame_text(i, VELKOR_FRAME_KIND_NAME))
+        .text("name", file.frame_text(i, VELKOR_FRAME_NAME))
         .number("flags", info.flags)
         .boolean("encrypted", info.encrypted != 0)
         .boolean("compressed", info.compressed != 0)
@@ -215,15 +216,23 @@ struct Frames {
         for (int32_t i = 0; i < count && readable; ++i) readable = file.frame(i, infos[static_cast<std::size_t>(i)]);
     }
 
-    // The values of the text frames with this ID3v2.4 id, in tag order.
-    std::vector<std::string_view> values(const AnalysedFile& file, const char* id, bool genre = false) const {
+    // The values of the text frames that give the tag's text `field`
+    // ("title"), in tag order.
+    std::vector<std::string_view> values(const AnalysedFile& file, std::string_view field, bool genre = false) const {
         std::vector<std::string_view> found;
         if (!readable) return found;
         for (std::size_t i = 0; i < infos.size(); ++i) {
-            if (std::strcmp(infos[i].id_v24, id) != 0 || infos[i].kind != VELKOR_FRAME_TEXT) continue;
-            for (int32_t v = 0; v < infos[i].value_count; ++v) {
-                const std::string_view value = file.frame_text(static_cast<int32_t>(i), VELKOR_FRAME_VALUE, v);
-                if (!value.empty()) found.push_back(genre ? genre_value(value) : value);
+            if (infos[i].kind != VELKOR_FRAME_TEXT || file.frame_text(static_cast<int32_t>(i), VELKOR_FRAME_FIELD) != field) {
+                continue;
+            }
+            // A genre's values with their references resolved, as the
+            // library gives them.
+            const int32_t field = genre ? VELKOR_FRAME_GENRE : VELKOR_FRAME_VALUE;
+            const int32_t count = genre ? INT32_MAX : infos[i].value_count;
+            for (int32_t v = 0; v < count; ++v) {
+                const char* value = file.frame_text_or_null(static_cast<int32_t>(i), field, v);
+                if (value == nullptr) break;
+                if (*value) found.push_back(value);
             }
         }
         return found;
@@ -339,9 +348,9 @@ void put_common(JsonObject& object, const AnalysedFile& file, const Frames& fram
 
 // The texts of one kind: the frames' values apart, else the library's
 // joined text as one value.
-std::vector<std::string_view> texts(const AnalysedFile& file, const Frames& frames, const char* id, int32_t field,
-                                    bool genre = false) {
-    if (frames.readable) return frames.values(file, id, genre);
+std::vector<std::string_view> texts(const AnalysedFile& file, const Frames& frames, std::string_view name,
+                                    int32_t field, bool genre = false) {
+    if (frames.readable) return frames.values(file, name, genre);
     const std::string_view joined = file.text(field);
     if (joined.empty()) return {};
     return {joined};
@@ -353,12 +362,12 @@ void put_id3v2(JsonObject object, const AnalysedFile& file, const Frames& frames
     const NumberOf track = number_of(file.text(VELKOR_ID3V2_TRACK));
     const NumberOf disc = number_of(file.text(VELKOR_ID3V2_DISC));
     object.text("version", std::string_view(version, sizeof version))
-        .texts("title", texts(file, frames, "TIT2", VELKOR_ID3V2_TITLE), true)
-        .texts("artist", texts(file, frames, "TPE1", VELKOR_ID3V2_ARTIST), true)
-        .texts("album", texts(file, frames, "TALB", VELKOR_ID3V2_ALBUM), true)
-        .texts("album_artist", texts(file, frames, "TPE2", VELKOR_ID3V2_ALBUM_ARTIST), true)
-        .texts("composer", texts(file, frames, "TCOM", VELKOR_ID3V2_COMPOSER), true)
-        .texts("genre", texts(file, frames, "TCON", VELKOR_ID3V2_GENRE, true), true)
+        .texts("title", texts(file, frames, "title", VELKOR_ID3V2_TITLE), true)
+        .texts("artist", texts(file, frames, "artist", VELKOR_ID3V2_ARTIST), true)
+        .texts("album", texts(file, frames, "album", VELKOR_ID3V2_ALBUM), true)
+        .texts("album_artist", texts(file, frames, "album_artist", VELKOR_ID3V2_ALBUM_ARTIST), true)
+        .texts("composer", texts(file, frames, "composer", VELKOR_ID3V2_COMPOSER), true)
+        .texts("genre", texts(file, frames, "genre", VELKOR_ID3V2_GENRE, true), true)
         .text("year", file.text(VELKOR_ID3V2_YEAR))
         .text("date", file.text(VELKOR_ID3V2_DATE))
         .number("track", track.number, -1)

@@ -359,6 +359,18 @@ public:
         uint32_t how = (options_.id3v2_version == 4 ? VELKOR_SAVE_ID3V24 : 0u) |
                        (options_.break_links ? VELKOR_SAVE_BREAK_LINKS : 0u) |
                        (options_.dry_run ? VELKOR_SAVE_DRY_RUN : VELKOR_SAVE_NO_SYNC);
+        // --id3v2-version converts an existing tag: the version it had is
+        // what a plain plan (a dry run, nothing written) would keep.
+        converted_from_ = 0;
+        if (options_.id3v2_version) {
+            velkor_save_report kept{};
+            kept.size = sizeof kept;
+            if (velkor_edit_save(edit_.get(), (how & VELKOR_SAVE_ID3V24) | VELKOR_SAVE_DRY_RUN, &kept) == VELKOR_OK &&
+                kept.id3v2_version != 0 && kept.id3v2_version != options_.id3v2_version) {
+                converted_from_ = kept.id3v2_version;
+            }
+            how |= VELKOR_SAVE_CONVERT;
+        }
         if (!options_.dry_run) pending_.watch(path_);
         velkor_save_report report{};
         report.size = sizeof report;
@@ -490,13 +502,15 @@ private:
             s = velkor_edit_set_user_text(edit, change.id.c_str() + 5, &text, count);
         } else if (!change.value) {
             s = velkor_edit_remove_frames(edit, change.id.c_str());
-        } else if (change.id[0] == 'T' && change.id != "TXXX") {
-            s = velkor_edit_set_text(edit, change.id.c_str(), &text, count);
         } else if (change.id[0] == 'W' && change.id != "WXXX") {
             s = velkor_edit_set_url(edit, change.id.c_str(), nullptr, count ? text : nullptr);
         } else {
-            say(path_, "--set " + change.id + " refused: --set takes text (T...) and link (W...) frames; nothing written");
-            return false;
+            // The library knows which frames hold texts (T..., GRP1, MVNM, MVIN).
+            s = velkor_edit_set_text(edit, change.id.c_str(), &text, count);
+            if (s == VELKOR_ERROR_ARGUMENT && velkor_value_problem(change.id.c_str(), text) == nullptr) {
+                say(path_, "--set " + change.id + " refused: --set takes text and link (W...) frames; nothing written");
+                return false;
+            }
         }
         return s == VELKOR_OK || refused((change.value ? "--set " : "--remove ") + change.id, s,
                                          change.value ? velkor_value_problem(change.id.c_str(), text) : nullptr);
@@ -526,12 +540,13 @@ private:
         }
         write_stdout(line + "\n");
         if (dry) tell_field_changes();
-        if (report.dropped_frames > 0) {
-            say(path_, std::to_string(report.dropped_frames) + " ID3v2.2 frame(s) without a later id left out");
+        if (converted_from_ && report.id3v2_version) {
+            say(path_, std::string(dry ? "would convert" : "converted") + " the tag from ID3v2." +
+                           std::to_string(converted_from_) + " to ID3v2." + std::to_string(report.id3v2_version));
         }
-        if (options_.id3v2_version && report.id3v2_version && report.id3v2_version != options_.id3v2_version) {
-            say(path_, "the tag stays ID3v2." + std::to_string(report.id3v2_version) +
-                           ": an existing tag keeps its version");
+        if (report.dropped_frames > 0) {
+            say(path_, std::to_string(report.dropped_frames) + " frame(s) without a form in ID3v2." +
+                           std::to_string(report.id3v2_version) + " left out");
         }
     }
 
@@ -567,6 +582,7 @@ private:
     std::unique_ptr<velkor_edit, EditCloser> edit_;
     AnalysedFile before_;         // with --dry-run: the texts as they are
     std::vector<int32_t> changed_;  // the fields set
+    int converted_from_ = 0;        // the version --id3v2-version converts from; 0: none
 };
 
 }  // namespace

@@ -146,44 +146,6 @@ std::string_view report_item(std::string_view report, int index) {
 
 namespace {
 
-// What a frame id stands for, as taggers list them; "" for ids not listed.
-std::string_view frame_name(std::string_view id) {
-    static constexpr std::pair<const char*, const char*> kNames[] = {
-        {"AENC", "Audio encryption"}, {"APIC", "Attached picture"}, {"ASPI", "Audio seek point index"},
-        {"CHAP", "Chapter"}, {"COMM", "Comment"}, {"COMR", "Commercial"}, {"CTOC", "Table of contents"},
-        {"ENCR", "Encryption method"}, {"EQU2", "Equalisation"}, {"ETCO", "Event timing codes"},
-        {"GEOB", "General encapsulated object"}, {"GRID", "Group identification"}, {"LINK", "Linked information"},
-        {"MCDI", "Music CD identifier"}, {"MLLT", "MPEG location lookup table"}, {"OWNE", "Ownership"},
-        {"PCNT", "Play counter"}, {"POPM", "Popularimeter"}, {"POSS", "Position synchronisation"},
-        {"PRIV", "Private"}, {"RBUF", "Recommended buffer size"}, {"RVA2", "Relative volume adjustment"},
-        {"RVAD", "Relative volume adjustment"}, {"SEEK", "Seek"}, {"SIGN", "Signature"},
-        {"SYLT", "Synchronised lyrics"}, {"SYTC", "Synchronised tempo codes"}, {"TALB", "Album"},
-        {"TBPM", "BPM"}, {"TCMP", "Compilation"}, {"TCOM", "Composer"}, {"TCON", "Genre"},
-        {"TCOP", "Copyright"}, {"TDAT", "Date"}, {"TDEN", "Encoding time"}, {"TDLY", "Playlist delay"},
-        {"TDOR", "Original release time"}, {"TDRC", "Recording time"}, {"TDRL", "Release time"},
-        {"TDTG", "Tagging time"}, {"TENC", "Encoded by"}, {"TEXT", "Lyricist"}, {"TFLT", "File type"},
-        {"TIME", "Time"}, {"TIPL", "Involved people"}, {"TIT1", "Content group"}, {"TIT2", "Title"},
-        {"TIT3", "Subtitle"}, {"TKEY", "Initial key"}, {"TLAN", "Language"}, {"TLEN", "Length"},
-        {"TMCL", "Musician credits"}, {"TMED", "Media type"}, {"TMOO", "Mood"}, {"TOAL", "Original album"},
-        {"TOFN", "Original filename"}, {"TOLY", "Original lyricist"}, {"TOPE", "Original artist"},
-        {"TORY", "Original release year"}, {"TOWN", "File owner"}, {"TPE1", "Artist"},
-        {"TPE2", "Album artist"}, {"TPE3", "Conductor"}, {"TPE4", "Remixed by"}, {"TPOS", "Disc"},
-        {"TPRO", "Produced notice"}, {"TPUB", "Publisher"}, {"TRCK", "Track"}, {"TRDA", "Recording dates"},
-        {"TRSN", "Internet radio station"}, {"TRSO", "Internet radio station owner"}, {"TSIZ", "Size"},
-        {"TSO2", "Album artist sort order"}, {"TSOA", "Album sort order"}, {"TSOC", "Composer sort order"},
-        {"TSOP", "Performer sort order"}, {"TSOT", "Title sort order"}, {"TSRC", "ISRC"},
-        {"TSSE", "Encoder settings"}, {"TSST", "Set subtitle"}, {"TXXX", "User text"}, {"TYER", "Year"},
-        {"UFID", "Unique file identifier"}, {"USER", "Terms of use"}, {"USLT", "Lyrics"},
-        {"WCOM", "Commercial information"}, {"WCOP", "Copyright information"}, {"WOAF", "Audio file webpage"},
-        {"WOAR", "Artist webpage"}, {"WOAS", "Audio source webpage"}, {"WORS", "Radio station webpage"},
-        {"WPAY", "Payment"}, {"WPUB", "Publisher webpage"}, {"WXXX", "User URL"},
-    };
-    for (const auto& [key, name] : kNames) {
-        if (id == key) return name;
-    }
-    return {};
-}
-
 // "      TIT2 (Title): Blue": each frame of the tag, with what it holds.
 void append_frames(TextBuffer& out, const AnalysedFile& file) {
     const int32_t count = std::min(file.frame_count(), 4096);
@@ -195,7 +157,7 @@ void append_frames(TextBuffer& out, const AnalysedFile& file) {
         }
         out += "      ";
         append_printable(out, info.id);
-        const std::string_view name = frame_name(info.id_v24[0] ? info.id_v24 : info.id);
+        const std::string_view name = file.frame_text(i, VELKOR_FRAME_NAME);
         if (!name.empty()) {
             out += " (";
             out += name;

@@ -71,6 +71,9 @@ class ReadTest(unittest.TestCase):
         popm = velkor.read(os.path.join(DATA, "02_lame_cbr_eyed3.mp3")).id3v2.frames[1]
         self.assertEqual((popm.kind, popm.owner, popm.rating, popm.play_count),
                          ("popularimeter", "rater@example.com", 196, 42))
+        # Names and kinds come from the library's frame table.
+        self.assertEqual([(f.name, f.kind) for f in chapters[:2]],
+                         [("Title", "text"), ("Chapter", "chapter")])
 
     @unittest.skipUnless(COMMAND, "VELKOR_COMMAND is not set")
     def test_samples_agree_with_the_command(self):

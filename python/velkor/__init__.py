@@ -132,7 +132,7 @@ class Frame:
     id: str  # "TIT2"; three letters in ID3v2.2 ("TT2")
     id_v24: str  # the ID3v2.3/2.4 id ("TIT2" for "TT2"); "" when there is none
     kind: str  # "text", "user_text", "url", "user_url", "comment", "lyrics", "picture",
-    #            "popularimeter", "unique_id", "private", "chapter", "toc" or "other"
+    #            "popularimeter", "unique_id", "private", "chapter", "toc", "people" or "other"
     flags: int  # the header's two flag bytes
     encrypted: bool
     compressed: bool
@@ -148,8 +148,9 @@ class Frame:
     start_ms: Optional[int]  # CHAP
     end_ms: Optional[int]
     children: Tuple[str, ...]  # CTOC: child element ids
-    toc_flags: Optional[int]  # CTOC: 1 top level, 2 ordered
+    toc_flags: Optional[int]  # CTOC: 0x02 top level, 0x01 ordered
     truncated: bool  # a text was cut at 1 MiB or values were left out
+    name: str = ""  # what the frame is ("Title" for TIT2); "" when unknown
 
 
 @dataclass(frozen=True)
@@ -366,14 +367,18 @@ class _OpenFile:
             raise _error(status, self.path)
 
         def text(field: int, item: int = 0) -> str:
-            return _native.decode(self.lib.velkor_frame_text(self.handle, index, field, item))
+            at = self.lib.velkor_frame_text(self.handle, index, field, item)
+            if not at:
+                return ""
+            size = self.lib.velkor_frame_text_size(self.handle, index, field, item)
+            return _native.decode(ctypes.string_at(at, max(size, 0)))
 
         def texts(field: int, count: int) -> Tuple[str, ...]:
             return tuple(text(field, i) for i in range(count))
 
         return Frame(
             id=_native.decode(info.id), id_v24=_native.decode(info.id_v24),
-            kind=_native.FRAME_KINDS[info.kind], flags=info.flags,
+            kind=text(_native.FRAME_KIND_NAME), name=text(_native.FRAME_NAME), flags=info.flags,
             encrypted=bool(info.encrypted), compressed=bool(info.compressed),
             size=_known(info.body_size),
             values=texts(_native.FRAME_VALUE, info.value_count),

@@ -90,7 +90,7 @@ SAVED_WAYS = ("nothing", "in_place", "replaced")
 PICTURE_MIME = 1
 PICTURE_DESCRIPTION = 2
 
-# Fields of velkor_frame_text; the kinds (VELKOR_FRAME_TEXT ...) in their order.
+# Fields of velkor_frame_text.
 FRAME_VALUE = 1
 FRAME_DESCRIPTION = 2
 FRAME_LANGUAGE = 3
@@ -98,8 +98,8 @@ FRAME_OWNER = 4
 FRAME_ELEMENT_ID = 5
 FRAME_CHILD = 6
 FRAME_TITLE = 7
-FRAME_KINDS = ("text", "user_text", "url", "user_url", "comment", "lyrics", "picture",
-               "popularimeter", "unique_id", "private", "chapter", "toc", "other")
+FRAME_NAME = 8
+FRAME_KIND_NAME = 9
 
 ENVIRONMENT_VARIABLE = "VELKOR_LIBRARY"
 
@@ -314,7 +314,9 @@ def library() -> ctypes.CDLL:
             _declare(lib, "velkor_read_picture", _i32, _handle, _i32, ctypes.c_void_p, _i32)
             _declare(lib, "velkor_frame_count", _i32, _handle)
             _declare(lib, "velkor_frame", _i32, _handle, _i32, ctypes.POINTER(velkor_frame_info))
-            _declare(lib, "velkor_frame_text", text, _handle, _i32, _i32, _i32)
+            # A pointer and a size: a unique id's identifier may hold zero bytes.
+            _declare(lib, "velkor_frame_text", ctypes.c_void_p, _handle, _i32, _i32, _i32)
+            _declare(lib, "velkor_frame_text_size", _i32, _handle, _i32, _i32, _i32)
             _declare(lib, "velkor_read_frame", _i32, _handle, _i32, ctypes.c_void_p, _i32)
             _declare(lib, "velkor_tag_facts", _i32, _handle, ctypes.POINTER(velkor_tag_facts_info))
             _declare(lib, "velkor_ape_item_count", _i32, _handle)

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "base/utf8.h"
+#include "frames/frame_dates.h"
+#include "frames/frame_table.h"
 #include "interface/file_status.h"
 #include "platform/file_lock.h"
 #include "platform/file_source.h"
@@ -190,26 +192,6 @@ int32_t open_for_edit(const Char* path, uint32_t options, velkor_edit** edit, Na
     }
 }
 
-// "2004", "2004-05-01", "2004-05-01T12:30" and the like: the digits of
-// year, month, day, hour and minute as far as given.
-bool split_date(const std::string& date, std::string (&parts)[5]) {
-    static const std::size_t kAt[] = {0, 5, 8, 11, 14};
-    static const char kBefore[] = {0, '-', '-', 'T', ':'};
-    std::size_t end = 0;
-    for (int i = 0; i < 5 && kAt[i] < date.size(); ++i) {
-        const std::size_t width = i == 0 ? 4 : 2;
-        if (i > 0 && date[kAt[i] - 1] != kBefore[i]) return false;
-        if (date.size() < kAt[i] + width) return false;
-        for (std::size_t k = 0; k < width; ++k) {
-            if (date[kAt[i] + k] < '0' || date[kAt[i] + k] > '9') return false;
-        }
-        parts[i] = date.substr(kAt[i], width);
-        end = kAt[i] + width;
-    }
-    // Seconds may follow; they are kept in 2.4 and have no place in 2.3.
-    return end == date.size() || (end == 16 && date.size() == 19 && date[16] == ':');
-}
-
 void apply_date(velkor::Id3v2Edit& tag, const std::string& date, int version) {
     static const char* const kOld[] = {"TYER", "TDAT", "TIME"};
     if (date.empty()) {
@@ -223,7 +205,7 @@ void apply_date(velkor::Id3v2Edit& tag, const std::string& date, int version) {
         return;
     }
     std::string parts[5];
-    split_date(date, parts);
+    velkor::split_id3v2_date(date, parts);
     tag.remove_frames("TDRC");
     tag.set_text("TYER", {parts[0]});
     tag.set_text("TDAT", parts[2].empty() ? std::vector<std::string>() : std::vector<std::string>{parts[2] + parts[1]});
@@ -263,7 +245,7 @@ std::string genre_text(const std::string& text) {
         if (c < '0' || c > '9') return text;
         number = number * 10 + (c - '0');
     }
-    const char* name = velkor::GenreTable::extended_name(number);
+    const char* name = velkor::GenreTable::written_name(number);
     return name != nullptr ? std::string(name) : text;
 }
 
@@ -290,7 +272,11 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_text(velkor_edit* edit, const cha
                                                     int32_t count) {
     return change(edit, [&](velkor::Id3v2Edit& tag) {
         std::vector<std::string> texts;
-        if (!is_frame_id(id, 'T') || std::strcmp(id, "TXXX") == 0 || !read_values(values, count, texts)) {
+        // Text frames by the frame table (GRP1, MVNM, MVIN among them), and
+        // any other T... id; TXXX has its own call.
+        const bool text = is_frame_id(id, 0) && (velkor::id3v2_frame_kind(id) == velkor::Id3v2FrameKind::kText ||
+                                                velkor::id3v2_frame_kind(id) == velkor::Id3v2FrameKind::kPeople);
+        if (!text || !read_values(values, count, texts)) {
             return VELKOR_ERROR_ARGUMENT;
         }
         for (const std::string& text : texts) {
@@ -468,7 +454,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_id3v1(velkor_edit* edit, int32_t 
 
 VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit* edit, uint32_t options, velkor_save_report* report) {
     constexpr uint32_t kKnown = VELKOR_SAVE_ID3V24 | VELKOR_SAVE_BREAK_LINKS | VELKOR_SAVE_DRY_RUN |
-                                VELKOR_SAVE_NO_SYNC | VELKOR_SAVE_PRESERVE_TIMES;
+                                VELKOR_SAVE_NO_SYNC | VELKOR_SAVE_PRESERVE_TIMES |
+                                VELKOR_SAVE_CONVERT;
     if (edit == nullptr || (options & ~kKnown) != 0 || (report != nullptr && report->size < sizeof(uint32_t))) {
         return VELKOR_ERROR_ARGUMENT;
     }
@@ -480,9 +467,14 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit* edit, uint32_t opti
         // copy, so that the edit itself keeps the date as given.
         velkor::TaggedFile dated;
         const velkor::TaggedFile* file = &edit->file;
-        if (edit->has_date) {
+        // A conversion is made on the copy too: the edit keeps the tag read.
+        const int read_version = edit->file.id3v2.version();
+        const bool convert = (options & VELKOR_SAVE_CONVERT) != 0 && read_version >= 2 &&
+                             read_version != (v24 ? 4 : 3);
+        if (edit->has_date || convert) {
             dated = edit->file;
-            apply_date(dated.id3v2, edit->date, dated.id3v2.written_version(v24));
+            if (convert) dated.id3v2.convert_to(v24 ? 4 : 3);
+            if (edit->has_date) apply_date(dated.id3v2, edit->date, dated.id3v2.written_version(v24));
             file = &dated;
         }
         velkor::PlanOptions planned;
@@ -496,7 +488,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit* edit, uint32_t opti
         ours.tags = (plan.id3v2_version ? VELKOR_TAG_ID3V2 : 0u) | (plan.has_id3v1 ? VELKOR_TAG_ID3V1 : 0u) |
                     (plan.has_apev2 ? VELKOR_TAG_APEV2 : 0u);
         int32_t status = VELKOR_OK;
-        if (edit->edited) {
+        if (edit->edited || convert) {
             velkor::SaveOptions how;
             how.break_links = (options & VELKOR_SAVE_BREAK_LINKS) != 0;
             how.dry_run = (options & VELKOR_SAVE_DRY_RUN) != 0;

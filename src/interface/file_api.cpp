@@ -19,9 +19,9 @@
 #include "stream/mp3_file_info.h"
 #include "stream/streamed_file.h"
 #include "save/id3v1_save.h"
+#include "frames/frame_codec.h"
 #include "tags/common_facts.h"
 #include "tags/genre_table.h"
-#include "tags/id3v2_frame_values.h"
 #include "velkor.h"
 
 using velkor::Mp3FileInfo;
@@ -367,6 +367,7 @@ std::size_t text_bytes(const velkor::Id3v2FrameValues& v) {
     std::size_t bytes = v.description.size() + v.language.size() + v.owner.size() + v.element_id.size() + v.title.size();
     for (const std::string& value : v.values) bytes += value.size();
     for (const std::string& child : v.children) bytes += child.size();
+    for (const std::string& genre : v.genres) bytes += genre.size();
     return bytes;
 }
 
@@ -381,6 +382,7 @@ void velkor_file::keep_within_budget(velkor::Id3v2FrameValues& values) const {
     // Past the budget a frame keeps its figures, not its texts.
     values.values.clear();
     values.children.clear();
+    values.genres.clear();
     values.description.clear();
     values.language.clear();
     values.owner.clear();
@@ -685,29 +687,69 @@ VELKOR_API int32_t VELKOR_CALL velkor_frame(const velkor_file* file, int32_t ind
     }
 }
 
+namespace {
+
+// A text of a frame and its size in bytes (a unique id's identifier may
+// hold zero bytes); nullptr where velkor_frame_text gives NULL.
+const char* frame_text_of(const velkor_file* file, int32_t index, int32_t field, int32_t value_index,
+                          std::size_t& size) {
+    if (file == nullptr) return nullptr;
+    int32_t status = VELKOR_OK;
+    const velkor::Id3v2FrameValues* values = file->frame(index, status);
+    if (values == nullptr) return nullptr;
+    auto text = [&](const std::string& s) {
+        size = s.size();
+        return s.c_str();
+    };
+    auto item = [&](const std::vector<std::string>& list) -> const char* {
+        return value_index >= 0 && static_cast<std::size_t>(value_index) < list.size() ? text(list[value_index])
+                                                                                     : nullptr;
+    };
+    auto fixed = [&](const char* s) {
+        size = std::strlen(s);
+        return s;
+    };
+    switch (field) {
+        case VELKOR_FRAME_VALUE: return item(values->values);
+        case VELKOR_FRAME_CHILD: return item(values->children);
+        case VELKOR_FRAME_DESCRIPTION: return text(values->description);
+        case VELKOR_FRAME_LANGUAGE: return text(values->language);
+        case VELKOR_FRAME_OWNER: return text(values->owner);
+        case VELKOR_FRAME_ELEMENT_ID: return text(values->element_id);
+        case VELKOR_FRAME_TITLE: return text(values->title);
+        case VELKOR_FRAME_GENRE: return item(values->genres);
+        case VELKOR_FRAME_KIND_NAME: return fixed(velkor::id3v2_kind_name(values->kind));
+        case VELKOR_FRAME_NAME:
+        case VELKOR_FRAME_FIELD: {
+            const velkor::Id3v2FrameEntry& entry = *file->frame_entry(index);
+            const velkor::Id3v2FrameRow* row = velkor::id3v2_frame_row(entry.id, file->info.id3v2_tag.version);
+            if (row == nullptr) return fixed("");
+            return fixed(field == VELKOR_FRAME_NAME ? row->name : velkor::id3v2_field_name(row->field));
+        }
+        default: return nullptr;
+    }
+}
+
+}  // namespace
+
 VELKOR_API const char* VELKOR_CALL velkor_frame_text(const velkor_file* file, int32_t index, int32_t field,
                                                    int32_t value_index) {
-    if (file == nullptr) return nullptr;
     try {
-        int32_t status = VELKOR_OK;
-        const velkor::Id3v2FrameValues* values = file->frame(index, status);
-        if (values == nullptr) return nullptr;
-        auto item = [&](const std::vector<std::string>& list) -> const char* {
-            return value_index >= 0 && static_cast<std::size_t>(value_index) < list.size() ? list[value_index].c_str()
-                                                                                         : nullptr;
-        };
-        switch (field) {
-            case VELKOR_FRAME_VALUE: return item(values->values);
-            case VELKOR_FRAME_CHILD: return item(values->children);
-            case VELKOR_FRAME_DESCRIPTION: return values->description.c_str();
-            case VELKOR_FRAME_LANGUAGE: return values->language.c_str();
-            case VELKOR_FRAME_OWNER: return values->owner.c_str();
-            case VELKOR_FRAME_ELEMENT_ID: return values->element_id.c_str();
-            case VELKOR_FRAME_TITLE: return values->title.c_str();
-            default: return nullptr;
-        }
+        std::size_t size = 0;
+        return frame_text_of(file, index, field, value_index, size);
     } catch (...) {
         return nullptr;
+    }
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_frame_text_size(const velkor_file* file, int32_t index, int32_t field,
+                                                    int32_t value_index) {
+    try {
+        std::size_t size = 0;
+        if (frame_text_of(file, index, field, value_index, size) == nullptr) return -1;
+        return static_cast<int32_t>(std::min<std::size_t>(size, 0x7FFFFFFF));
+    } catch (...) {
+        return -1;
     }
 }
 

@@ -24,10 +24,11 @@ bool magic_at(ByteSpan bytes, std::size_t at, const char* magic) {
 
 int32_t count_of(uint32_t stored) { return stored <= 0x7FFFFFFFu ? static_cast<int32_t>(stored) : -1; }
 
-// Encoders whose tag carries delay and padding where LAME puts them.
+// Encoders whose tag carries delay and padding where LAME puts them; LAME
+// also writes its name short, "L3.99r".
 bool known_encoder(const char* name) {
     return std::strncmp(name, "LAME", 4) == 0 || std::strncmp(name, "Lavf", 4) == 0 ||
-           std::strncmp(name, "Lavc", 4) == 0;
+           std::strncmp(name, "Lavc", 4) == 0 || (name[0] == 'L' && name[1] >= '0' && name[1] <= '9');
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tags/id3v2_frame_values.h"
+#include "frames/frame_codec.h"
 
 namespace velkor {
 
@@ -248,22 +248,7 @@ void derive_texts(const Frames& frames, const CommonSources& sources, CommonFact
     if (track_id.empty()) track_id = ape_text(sources.apev2, "MUSICBRAINZ_TRACKID");
 }
 
-// Every frame id read above.
-constexpr uint32_t kUsedIds[] = {
-    id_number("TXXX"), id_number("RVA2"), id_number("POPM"), id_number("PCNT"), id_number("UFID"),
-    id_number("USLT"), id_number("TCMP"), id_number("TBPM"), id_number("TKEY"), id_number("TDRL"),
-    id_number("TDOR"), id_number("TORY"), id_number("TIT1"), id_number("GRP1"), id_number("TSOP"),
-    id_number("TSOA"), id_number("TSOT"), id_number("TSO2")};
-
 }  // namespace
-
-bool common_facts_use(const char* id) {
-    const uint32_t number = id_number(id);
-    for (const uint32_t used : kUsedIds) {
-        if (used == number) return true;
-    }
-    return false;
-}
 
 int32_t leading_number(const std::string& text, std::size_t& end) {
     std::size_t i = 0;

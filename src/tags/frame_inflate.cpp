@@ -38,17 +38,13 @@ private:
 
 }  // namespace
 
-InflatedFrame inflate_frame(ByteSpan zlib_data, uint32_t declared_size) {
+InflatedFrame inflate_frame(ByteSpan zlib_data, uint32_t declared_size, std::size_t limit) {
     InflatedFrame frame;
-    if (declared_size > kMaxInflatedFrameSize) {
-        frame.status = InflateStatus::kTooLarge;
-        return frame;
-    }
     Inflater inflater;
     if (!inflater.ok()) return frame;
     z_stream& stream = inflater.stream();
-    // One byte beyond the declared size: filling it shows the data holds more.
-    const std::size_t room = std::size_t{declared_size} + 1;
+    // One byte beyond the limit: filling it shows the data holds more.
+    const std::size_t room = limit + 1;
     ByteSpan input = zlib_data;
     for (;;) {
         if (stream.avail_out == 0) {
@@ -64,13 +60,14 @@ InflatedFrame inflate_frame(ByteSpan zlib_data, uint32_t declared_size) {
             input = input.from(feed);
         }
         const int result = inflate(&stream, Z_NO_FLUSH);
-        if (stream.total_out > declared_size) {
+        if (stream.total_out > limit) {
             frame.status = InflateStatus::kTooLarge;
             break;
         }
         if (result == Z_STREAM_END) {
             frame.bytes.resize(stream.total_out);
             frame.status = InflateStatus::kOk;
+            frame.size_differs = stream.total_out != declared_size;
             return frame;
         }
         // Z_BUF_ERROR: no progress, all input used and the stream not ended.

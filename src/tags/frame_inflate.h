@@ -1,8 +1,9 @@
 // The body of a compressed ID3v2 frame, inflated with zlib. A frame declares
 // its inflated size (version 2.3: the 4 bytes in front of the zlib data;
-// version 2.4: the data length indicator), and no more than that is ever
-// produced, nor more than kMaxInflatedFrameSize: a small frame cannot expand
-// without bound.
+// version 2.4: the data length indicator), but taggers have written wrong
+// ones: the data is inflated for what it holds, and never past
+// kMaxInflatedFrameSize, so a small frame cannot expand without bound. A
+// declared size the data does not match is noted, not trusted.
 #pragma once
 
 #include <cstddef>
@@ -19,19 +20,20 @@ constexpr std::size_t kMaxInflatedFrameSize = std::size_t{16} << 20;
 enum class InflateStatus : uint8_t {
     kOk,
     kCorrupt,   // not a zlib stream, or one cut short
-    kTooLarge,  // declares more than kMaxInflatedFrameSize, or inflates past what it declares
+    kTooLarge,  // inflates past the limit
 };
 
 struct InflatedFrame {
     InflateStatus status = InflateStatus::kCorrupt;
     std::vector<uint8_t> bytes;  // the inflated body; empty unless kOk
+    bool size_differs = false;   // kOk, but not to the size the frame declared
 };
 
 // Inflates the zlib data of a frame that declares declared_size inflated
-// bytes. A stream that ends short of it is kept as it is. Memory: zlib's
-// window and the output, grown as it fills to at most
-// min(declared_size, kMaxInflatedFrameSize) + 1 bytes.
-InflatedFrame inflate_frame(ByteSpan zlib_data, uint32_t declared_size);
+// bytes, up to `limit` bytes whatever it declares. Memory: zlib's window
+// and the output, grown as it fills to at most limit + 1 bytes.
+InflatedFrame inflate_frame(ByteSpan zlib_data, uint32_t declared_size,
+                            std::size_t limit = kMaxInflatedFrameSize);
 
 // A version 2.3 frame body: the big-endian inflated size, then zlib data.
 InflatedFrame inflate_v23_frame_body(ByteSpan body);

@@ -57,6 +57,25 @@ constexpr const char* kGenreNames[] = {
 static_assert(sizeof kGenreNames / sizeof kGenreNames[0] == GenreTable::kExtendedCount,
               "one name per genre number");
 
+// Other spellings taggers use for the same numbers: names are looked up
+// among these too, so that a genre another tagger wrote still has its
+// number (and an ID3v1 tag kept in step gets it).
+struct Alternative {
+    const char* name;
+    int32_t number;
+};
+constexpr Alternative kAlternatives[] = {
+    {"Hip Hop", 7},          {"Rhythm and Blues", 14}, {"Trip Hop", 27},      {"Jazz-Funk", 29},
+    {"Alt. Rock", 40},       {"Alt Rock", 40},         {"Alternative Rock", 40}, {"Psychedelic", 67},
+    {"Rock and Roll", 78},   {"Rock 'n' Roll", 78},    {"Folk/Rock", 81},     {"Bebop", 85},
+    {"Avant-garde", 90},     {"Humor", 100},           {"A Cappella", 123},   {"Dancehall", 125},
+    {"Drum and Bass", 127},  {"Hardcore", 129},        {"J-Pop", 146},        {"Synth-Pop", 147},
+};
+
+// Where the table's own name is a misspelling other readers do not know,
+// the name written for the number: theirs.
+constexpr Alternative kWrittenNames[] = {{"Psychedelic", 67}, {"Bebop", 85}};
+
 constexpr char lower_ascii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 constexpr bool is_lower_letter(char c) { return c >= 'a' && c <= 'z'; }
@@ -126,12 +145,22 @@ int32_t GenreTable::find(const char* text) { return find_among(text, kCount); }
 
 int32_t GenreTable::find_extended(const char* text) { return find_among(text, kExtendedCount); }
 
+const char* GenreTable::written_name(int32_t index) {
+    for (const Alternative& written : kWrittenNames) {
+        if (written.number == index) return written.name;
+    }
+    return extended_name(index);
+}
+
 int32_t GenreTable::find_among(const char* text, int32_t count) {
     if (!text) return -1;
     const char first = lower_ascii(*text);
     if (!is_lower_letter(first)) return -1;
     for (int32_t i = 0; i < count; ++i) {
         if (kFirstLetters[i] == first && equal_ignoring_case(text, kGenreNames[i])) return i;
+    }
+    for (const Alternative& alternative : kAlternatives) {
+        if (alternative.number < count && equal_ignoring_case(text, alternative.name)) return alternative.number;
     }
     return -1;
 }

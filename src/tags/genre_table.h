@@ -14,8 +14,13 @@ struct GenreTable {
     // The name at index, or nullptr outside 0..125 (0..191).
     static const char* name(int32_t index);
     static const char* extended_name(int32_t index);
+    // The name to store for genre index (0..191), as other readers spell
+    // it where the table's spelling is one they do not know; else name().
+    static const char* written_name(int32_t index);
     // Index of the name that equals `text` apart from the letter case of
     // A-Z, or -1 when none does (or text is NULL): among 0..125 (0..191).
+    // Other taggers' spellings ("Psychedelic", "Bebop", "Alt. Rock") are
+    // taken too.
     static int32_t find(const char* text);
     static int32_t find_extended(const char* text);
 

@@ -4,134 +4,56 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "base/byte_source.h"
-#include "base/utf8.h"
-#include "tags/id3v2_frame_values.h"
+#include "frames/frame_codec.h"
+#include "frames/frame_dates.h"
+#include "frames/frame_table.h"
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_header.h"
-#include "tags/id3v2_text.h"
 
 namespace velkor {
 
 namespace {
 
 using F = Id3v2FrameFlags;
-using Kind = Id3v2NewFrame::Kind;
+using Kind = Id3v2FrameKind;
 
-constexpr uint8_t kLatin1 = 0, kUtf16 = 1, kUtf8 = 3;
 constexpr uint32_t kMaxSyncsafe = 0x0FFFFFFF;
 
-bool is_id(const char* id) {
-    if (std::strlen(id) != 4) return false;
-    for (int i = 0; i < 4; ++i) {
-        const char c = id[i];
-        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
-    }
-    return true;
-}
-
-// The 2.3 MIME type of a 2.2 picture's image format.
-std::string mime_of_format(const std::string& format) {
-    std::string upper = format;
-    for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-    if (upper == "JPG") return "image/jpeg";
-    if (upper == "PNG") return "image/png";
-    if (upper == "GIF") return "image/gif";
-    if (upper == "BMP") return "image/bmp";
-    if (upper == "-->") return "-->";
-    return "image/" + format;
-}
-
-// What tells frames of one id apart, read from a frame's content.
+// What tells frames of one id apart, read from a frame's content by the
+// frame model's codec; known is false for content that cannot be read.
 struct FrameKey {
     bool known = false;
-    std::string language, description;  // POPM: the e-mail
-    int32_t picture_type = -1;
+    Id3v2FrameValues values;
 };
-
-std::size_t latin1_end(ByteSpan c, std::size_t pos) {
-    while (pos < c.size && c.data[pos] != 0) ++pos;
-    return pos;
-}
 
 FrameKey key_of(const Id3v2EditFrame& frame) {
     FrameKey key;
-    const std::string id = frame.id;
     if (frame.fresh) {
         key.known = true;
-        key.language = frame.value.language;
-        key.description = frame.value.description;
-        key.picture_type = frame.value.picture_type;
+        key.values = frame.value;
         return key;
     }
     if (!frame.readable) return key;
     const ByteSpan c = ByteSpan(frame.stored.data(), frame.stored.size()).from(frame.content_at);
     key.known = true;
-    const uint8_t encoding = c.at(0);
-    if (id == "TXXX" || id == "WXXX") {
-        decode_id3v2_text(encoding, c, 1, key.description);
-    } else if (id == "COMM" || id == "USLT") {
-        for (std::size_t i = 1; i < 4 && i < c.size; ++i) key.language += static_cast<char>(c.data[i]);
-        decode_id3v2_text(encoding, c, 4, key.description);
-    } else if (id == "APIC") {
-        const std::size_t type_at = latin1_end(c, 1) + 1;
-        key.picture_type = type_at < c.size ? c.data[type_at] : -1;
-        decode_id3v2_text(encoding, c, type_at + 1, key.description);
-    } else if (id == "POPM") {
-        key.description.assign(reinterpret_cast<const char*>(c.data), latin1_end(c, 0));
-        key.description = latin1_to_utf8(key.description);
-    }
+    // Kept frames are in the 2.3/2.4 layout (a 2.2 picture's format was
+    // turned into a MIME type when it was read).
+    key.values = decode_id3v2_frame(frame.id, c, 3);
     return key;
 }
 
-// Code points of UTF-8 text (checked by the caller; anything else is U+FFFD).
-template <typename Each>
-void each_code_point(const std::string& text, Each each) {
-    const ByteSpan bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    for (std::size_t pos = 0; pos < bytes.size;) {
-        uint32_t c = kReplacementCharacter;
-        const std::size_t length = next_utf8(bytes, pos, c);
-        each(length > 0 ? c : kReplacementCharacter);
-        pos += length > 0 ? length : 1;
+// Values joined by "; ", empty ones left out.
+std::string joined(const std::vector<std::string>& values) {
+    std::string out;
+    for (const std::string& value : values) {
+        if (value.empty()) continue;
+        if (!out.empty()) out += "; ";
+        out += value;
     }
-}
-
-bool fits_latin1(const std::string& text) {
-    bool fits = true;
-    each_code_point(text, [&](uint32_t c) { fits = fits && c <= 0xFF; });
-    return fits;
-}
-
-void put_text(std::vector<uint8_t>& out, uint8_t encoding, const std::string& text, bool terminated) {
-    if (encoding == kUtf8) {
-        out.insert(out.end(), text.begin(), text.end());
-    } else if (encoding == kLatin1) {
-        each_code_point(text, [&](uint32_t c) { out.push_back(static_cast<uint8_t>(c <= 0xFF ? c : '?')); });
-    } else {
-        out.push_back(0xFF);  // a byte-order mark for each text, little-endian
-        out.push_back(0xFE);
-        auto unit = [&](uint32_t u) {
-            out.push_back(static_cast<uint8_t>(u & 0xFF));
-            out.push_back(static_cast<uint8_t>(u >> 8));
-        };
-        each_code_point(text, [&](uint32_t c) {
-            if (c >= 0x10000) {
-                unit(0xD800 + ((c - 0x10000) >> 10));
-                unit(0xDC00 + ((c - 0x10000) & 0x3FF));
-            } else {
-                unit(c);
-            }
-        });
-    }
-    if (terminated) {
-        out.push_back(0);
-        if (encoding == kUtf16) out.push_back(0);
-    }
-}
-
-void put_latin1(std::vector<uint8_t>& out, const std::string& text, bool terminated) {
-    put_text(out, kLatin1, text, terminated);
+    return out;
 }
 
 void put_be(std::vector<uint8_t>& out, uint64_t value, int width) {
@@ -145,106 +67,218 @@ void put_size(std::vector<uint8_t>& out, uint32_t size, bool syncsafe) {
 
 bool same_described(const Id3v2EditFrame& frame, const Id3v2NewFrame& probe) {
     const FrameKey key = key_of(frame);
-    return key.known && key.description == probe.description &&
-           (probe.language.empty() || key.language == probe.language);
+    return key.known && key.values.description == probe.description &&
+           (probe.language.empty() || key.values.language == probe.language);
 }
 bool same_description(const Id3v2EditFrame& frame, const Id3v2NewFrame& probe) {
     const FrameKey key = key_of(frame);
-    return key.known && key.description == probe.description;
+    return key.known && key.values.description == probe.description;
+}
+bool same_owner(const Id3v2EditFrame& frame, const Id3v2NewFrame& probe) {
+    const FrameKey key = key_of(frame);
+    return key.known && key.values.owner == probe.owner;
 }
 bool same_picture(const Id3v2EditFrame& frame, const Id3v2NewFrame& probe) {
     const FrameKey key = key_of(frame);
-    return key.known && key.picture_type == probe.picture_type && key.description == probe.description;
+    return key.known && key.values.picture_type == probe.picture_type &&
+           key.values.description == probe.description;
 }
 bool same_type(const Id3v2EditFrame& frame, const Id3v2NewFrame& probe) {
     const FrameKey key = key_of(frame);
-    return key.known && key.picture_type == probe.picture_type;
+    return key.known && key.values.picture_type == probe.picture_type;
 }
 bool any_frame(const Id3v2EditFrame&, const Id3v2NewFrame&) { return true; }
 
-}  // namespace
-
-std::vector<uint8_t> id3v2_new_frame_body(const Id3v2NewFrame& frame, int version) {
-    std::vector<uint8_t> out;
-    // 2.4 keeps several values apart with zero bytes; 2.3 readers expect "/".
-    std::string joined;
-    for (std::size_t i = 0; i < frame.values.size(); ++i) {
-        if (i > 0) joined += version >= 4 ? std::string(1, '\0') : std::string("/");
-        joined += frame.values[i];
-    }
-    auto encoding_for = [&](std::initializer_list<const std::string*> texts) {
-        if (version >= 4) return kUtf8;
-        for (const std::string* text : texts) {
-            if (!fits_latin1(*text)) return kUtf16;
-        }
-        return kLatin1;
-    };
-    auto put_joined = [&](uint8_t encoding) {
-        if (version < 4) {
-            put_text(out, encoding, joined, false);
-            return;
-        }
-        for (std::size_t i = 0; i < frame.values.size(); ++i) {
-            put_text(out, encoding, frame.values[i], i + 1 < frame.values.size());
-        }
-    };
-    switch (frame.kind) {
-        case Kind::kText: {
-            const uint8_t encoding = encoding_for({&joined});
-            out.push_back(encoding);
-            put_joined(encoding);
-            break;
-        }
-        case Kind::kUserText: {
-            const uint8_t encoding = encoding_for({&frame.description, &joined});
-            out.push_back(encoding);
-            put_text(out, encoding, frame.description, true);
-            put_joined(encoding);
-            break;
-        }
-        case Kind::kComment:
-        case Kind::kLyrics: {
-            const uint8_t encoding = encoding_for({&frame.description, &joined});
-            out.push_back(encoding);
-            std::string language = frame.language;
-            language.resize(3, ' ');
-            out.insert(out.end(), language.begin(), language.end());
-            put_text(out, encoding, frame.description, true);
-            put_text(out, encoding, joined, false);
-            break;
-        }
-        case Kind::kUrl:
-            put_latin1(out, joined, false);
-            break;
-        case Kind::kUserUrl: {
-            const uint8_t encoding = encoding_for({&frame.description});
-            out.push_back(encoding);
-            put_text(out, encoding, frame.description, true);
-            put_latin1(out, joined, false);
-            break;
-        }
-        case Kind::kPicture: {
-            const uint8_t encoding = encoding_for({&frame.description});
-            out.push_back(encoding);
-            put_latin1(out, joined, true);
-            out.push_back(static_cast<uint8_t>(frame.picture_type));
-            put_text(out, encoding, frame.description, true);
-            out.insert(out.end(), frame.data.begin(), frame.data.end());
-            break;
-        }
-        case Kind::kPopularimeter: {
-            put_latin1(out, frame.description, true);
-            out.push_back(static_cast<uint8_t>(frame.rating));
-            if (frame.play_count >= 0) {
-                // At least four bytes, more as the count needs them.
-                int width = 4;
-                while (width < 8 && (static_cast<uint64_t>(frame.play_count) >> (8 * width)) != 0) ++width;
-                put_be(out, static_cast<uint64_t>(frame.play_count), width);
-            }
-            break;
-        }
+// The status and format flags of a frame kept as stored, in the other
+// version's layout: 2.3 %abc00000 ijk00000, 2.4 %0abc0000 0h00kmnp. Only
+// the status flags and grouping survive a conversion (the content was
+// inflated and resynchronised when it was read).
+uint16_t converted_flags(uint16_t flags, int from, int to) {
+    if (from == to) return flags;
+    uint16_t out = 0;
+    if (from == 3) {
+        out = static_cast<uint16_t>((flags & 0xE000) >> 1);
+        if (flags & F::kV23Grouped) out |= F::kV24Grouped;
+    } else {
+        out = static_cast<uint16_t>((flags & 0x7000) << 1);
+        if (flags & F::kV24Grouped) out |= F::kV23Grouped;
     }
     return out;
+}
+
+bool all_digits(const std::string& text, std::size_t count) {
+    return text.size() == count && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A 2.4 genre list as the one 2.3 text: references in parentheses first,
+// then the names, "/"-joined ("51", "39", "Power Noise": "(51)(39)Power Noise").
+std::string v23_genre(const std::vector<std::string>& values) {
+    std::string references, names;
+    for (const std::string& value : values) {
+        if ((!value.empty() && value.size() <= 3 && all_digits(value, value.size())) || value == "RX" ||
+            value == "CR") {
+            references += "(" + value + ")";
+        } else if (!value.empty()) {
+            if (!names.empty()) names += "/";
+            names += value[0] == '(' ? "(" + value : value;  // "(" escaped as "(("
+        }
+    }
+    return references + names;
+}
+
+// A 2.3 genre text as 2.4 values: each reference a value of its own.
+std::vector<std::string> v24_genres(const std::vector<std::string>& values) {
+    std::vector<std::string> out;
+    for (const std::string& value : values) {
+        std::string_view part(value);
+        while (part.size() > 1 && part[0] == '(' && part[1] != '(') {
+            const std::size_t close = part.find(')');
+            if (close == std::string_view::npos) break;
+            const std::string_view inner = part.substr(1, close - 1);
+            if (!(inner == "RX" || inner == "CR" ||
+                  (!inner.empty() && inner.size() <= 3 && all_digits(std::string(inner), inner.size())))) {
+                break;
+            }
+            out.emplace_back(inner);
+            part.remove_prefix(close + 1);
+        }
+        if (part.size() > 1 && part[0] == '(' && part[1] == '(') part.remove_prefix(1);
+        if (!part.empty()) out.emplace_back(part);
+    }
+    return out;
+}
+
+Id3v2EditFrame fresh_frame(const char* id, Id3v2FrameValues values) {
+    Id3v2EditFrame frame;
+    std::memcpy(frame.id, id, 4);
+    frame.fresh = true;
+    values.kind = id3v2_frame_kind(id);
+    frame.value = std::move(values);
+    return frame;
+}
+
+Id3v2EditFrame text_frame(const char* id, std::string text) {
+    Id3v2FrameValues values;
+    values.values.push_back(std::move(text));
+    return fresh_frame(id, std::move(values));
+}
+
+}  // namespace
+
+void Id3v2Edit::convert_to(int version) {
+    if (version != 3 && version != 4) return;
+    target_ = version;
+    // A 2.2 tag's frames were read into the 2.3 layout.
+    const int from = version_ == 4 ? 4 : 3;
+    if (from == version || removed_ || frames_.empty()) return;
+    edited_ = true;
+
+    // Every frame's values (what can be read), looked up once.
+    std::vector<Id3v2FrameValues> values(frames_.size());
+    std::vector<bool> known(frames_.size(), false);
+    std::string day_month, time;
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+        const Id3v2EditFrame& frame = frames_[i];
+        if (frame.fresh) {
+            values[i] = frame.value;
+            known[i] = true;
+        } else if (frame.readable) {
+            const ByteSpan c = ByteSpan(frame.stored.data(), frame.stored.size()).from(frame.content_at);
+            values[i] = decode_id3v2_frame(frame.id, c, from, true);
+            known[i] = true;
+        }
+        if (!known[i] || values[i].values.empty()) continue;
+        if (std::strcmp(frame.id, "TDAT") == 0) day_month = values[i].values[0];
+        if (std::strcmp(frame.id, "TIME") == 0) time = values[i].values[0];
+    }
+
+    std::vector<Id3v2EditFrame> out;
+    bool people_placed = false;
+    for (std::size_t i = 0; i < frames_.size(); ++i) {
+        Id3v2EditFrame& frame = frames_[i];
+        const std::string id = frame.id;
+        if (!known[i]) {
+            ++dropped_;  // encrypted, or stored in a way not undone
+            continue;
+        }
+        Id3v2FrameValues& v = values[i];
+        const std::string first = v.values.empty() ? std::string() : v.values[0];
+        if (version == 3) {
+            if (id == "TDRC") {
+                // "2004-05-01T12:20": the year, then DDMM and HHMM where given.
+                std::string parts[5];
+                if (!split_id3v2_date(first, parts)) parts[0] = first.substr(0, 4);
+                if (!parts[0].empty()) out.push_back(text_frame("TYER", parts[0]));
+                if (!parts[2].empty()) out.push_back(text_frame("TDAT", parts[2] + parts[1]));
+                if (!parts[4].empty()) out.push_back(text_frame("TIME", parts[3] + parts[4]));
+                continue;
+            }
+            if (id == "TDOR") {
+                if (first.size() >= 4) out.push_back(text_frame("TORY", first.substr(0, 4)));
+                continue;
+            }
+            if (id == "TIPL" || id == "TMCL") {
+                if (people_placed) continue;
+                // One IPLS holds both lists' pairs, the involved people's first.
+                Id3v2FrameValues people;
+                for (const char* list : {"TIPL", "TMCL"}) {
+                    for (std::size_t j = i; j < frames_.size(); ++j) {
+                        if (!known[j] || std::strcmp(frames_[j].id, list) != 0) continue;
+                        people.values.insert(people.values.end(), values[j].values.begin(), values[j].values.end());
+                    }
+                }
+                out.push_back(fresh_frame("IPLS", std::move(people)));
+                people_placed = true;
+                continue;
+            }
+            if (id == "TCON") {
+                out.push_back(text_frame("TCON", v23_genre(v.values)));
+                continue;
+            }
+        } else {
+            if (id == "TYER") {
+                // The reader's date: the first year with TDAT and TIME.
+                out.push_back(text_frame("TDRC", id3v2_date_of(first, day_month, time)));
+                continue;
+            }
+            if (id == "TDAT" || id == "TIME") continue;  // in TDRC now
+            if (id == "TORY") {
+                out.push_back(text_frame("TDOR", first));
+                continue;
+            }
+            if (id == "IPLS") {
+                out.push_back(fresh_frame("TIPL", std::move(v)));
+                continue;
+            }
+            if (id == "TCON") {
+                Id3v2FrameValues genres;
+                genres.values = v24_genres(v.values);
+                out.push_back(fresh_frame("TCON", std::move(genres)));
+                continue;
+            }
+        }
+        // A frame the version has no form of goes; unknown ids stay.
+        const Id3v2FrameRow* row = id3v2_frame_row(frame.id, from);
+        if (row != nullptr && *row->id(version) == '\0') {
+            ++dropped_;
+            continue;
+        }
+        const Id3v2FrameKind kind = id3v2_frame_kind(frame.id);
+        const bool has_texts = kind == Id3v2FrameKind::kText || kind == Id3v2FrameKind::kPeople ||
+                               kind == Id3v2FrameKind::kUserText || kind == Id3v2FrameKind::kComment ||
+                               kind == Id3v2FrameKind::kLyrics || kind == Id3v2FrameKind::kUserUrl ||
+                               kind == Id3v2FrameKind::kPicture;
+        if (frame.fresh || has_texts) {
+            // Written again from its values: encodings and separators of
+            // the version.
+            out.push_back(fresh_frame(frame.id, std::move(v)));
+        } else {
+            // No texts to encode again: kept as stored.
+            frame.flags = converted_flags(frame.flags, from, version);
+            out.push_back(std::move(frame));
+        }
+    }
+    frames_ = std::move(out);
 }
 
 Id3v2Edit::Id3v2Edit(ByteSpan tag) {
@@ -274,7 +308,7 @@ void Id3v2Edit::read_frames(ByteSpan tag) {
         } else {
             std::memcpy(kept.id, frame.id, 4);
         }
-        if (!is_id(kept.id)) {
+        if (!is_frame_id(kept.id, 4)) {
             ++dropped_;
             continue;
         }
@@ -320,7 +354,7 @@ void Id3v2Edit::read_frames(ByteSpan tag) {
         if (frame.version == 2 && std::strcmp(kept.id, "APIC") == 0 && kept.stored.size() >= 4) {
             // The image format of three letters becomes a MIME type.
             const std::string format(reinterpret_cast<const char*>(kept.stored.data() + 1), 3);
-            const std::string mime = mime_of_format(format);
+            const std::string mime = picture_mime_of_format(format);
             std::vector<uint8_t> converted{kept.stored[0]};
             converted.insert(converted.end(), mime.begin(), mime.end());
             converted.push_back(0);
@@ -330,6 +364,7 @@ void Id3v2Edit::read_frames(ByteSpan tag) {
         if (kept.stored.empty()) continue;  // nothing left to write
         frames_.push_back(std::move(kept));
     }
+    dropped_ += walk.skipped();
 }
 
 void Id3v2Edit::replace(const char* id, Id3v2NewFrame value, bool put,
@@ -362,6 +397,7 @@ void Id3v2Edit::replace(const char* id, Id3v2NewFrame value, bool put,
 
 void Id3v2Edit::set_text(const char* id, const std::vector<std::string>& values) {
     Id3v2NewFrame value;
+    value.kind = id3v2_frame_kind(id);
     value.values = values;
     replace(id, std::move(value), !values.empty(), any_frame);
 }
@@ -414,10 +450,10 @@ void Id3v2Edit::remove_pictures(int32_t type) {
 void Id3v2Edit::set_popularimeter(const std::string& email, int32_t rating, int64_t play_count) {
     Id3v2NewFrame value;
     value.kind = Kind::kPopularimeter;
-    value.description = email;
+    value.owner = email;
     value.rating = rating;
     value.play_count = play_count;
-    replace("POPM", std::move(value), rating >= 0, same_description);
+    replace("POPM", std::move(value), rating >= 0, same_owner);
 }
 
 void Id3v2Edit::remove_frames(const char* id) { replace(id, Id3v2NewFrame(), false, any_frame); }
@@ -432,14 +468,8 @@ void Id3v2Edit::remove_all() {
 std::string Id3v2Edit::text(const char* id) const {
     for (const Id3v2EditFrame& frame : frames_) {
         if (std::strcmp(frame.id, id) != 0) continue;
-        if (frame.fresh) {
-            std::string joined;
-            for (const std::string& value : frame.value.values) joined += (joined.empty() ? "" : "; ") + value;
-            return joined;
-        }
-        if (!frame.readable) return std::string();
-        const ByteSpan c = ByteSpan(frame.stored.data(), frame.stored.size()).from(frame.content_at);
-        return decode_id3v2_texts(c.at(0), c, 1);
+        const FrameKey key = key_of(frame);
+        return key.known ? joined(key.values.values) : std::string();
     }
     return std::string();
 }
@@ -451,17 +481,14 @@ std::string Id3v2Edit::comment() const {
         const FrameKey key = key_of(frame);
         if (!key.known) continue;
         if (chosen == nullptr) chosen = &frame;
-        if (key.description.empty()) {
+        if (key.values.description.empty()) {
             chosen = &frame;
             break;
         }
     }
     if (chosen == nullptr) return std::string();
     if (chosen->fresh) return chosen->value.values.empty() ? std::string() : chosen->value.values[0];
-    const ByteSpan c = ByteSpan(chosen->stored.data(), chosen->stored.size()).from(chosen->content_at);
-    std::string description;
-    const std::size_t text_at = decode_id3v2_text(c.at(0), c, 4, description);
-    return decode_id3v2_texts(c.at(0), c, text_at);
+    return joined(key_of(*chosen).values.values);
 }
 
 Id3v2Written Id3v2Edit::write(bool new_as_v24) const {
@@ -473,7 +500,7 @@ Id3v2Written Id3v2Edit::write(bool new_as_v24) const {
     out.assign(Id3v2Header::kSize, 0);
     for (const Id3v2EditFrame& frame : frames_) {
         std::vector<uint8_t> built;
-        if (frame.fresh) built = id3v2_new_frame_body(frame.value, version);
+        if (frame.fresh) built = encode_id3v2_frame(frame.value, version);
         const std::vector<uint8_t>& body = frame.fresh ? built : frame.stored;
         if (body.empty()) continue;
         if (body.size() > kMaxSyncsafe || out.size() + body.size() + 10 > kMaxSyncsafe) {

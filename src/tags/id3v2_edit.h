@@ -12,22 +12,13 @@
 #include <vector>
 
 #include "base/byte_span.h"
+#include "frames/frame_codec.h"
 
 namespace velkor {
 
-// What an edit puts into a new frame; the fields its kind does not use stay
-// empty.
-struct Id3v2NewFrame {
-    enum class Kind : uint8_t { kText, kUserText, kComment, kLyrics, kUrl, kUserUrl, kPicture, kPopularimeter };
-    Kind kind = Kind::kText;
-    std::string language;     // COMM, USLT: three letters
-    std::string description;  // TXXX, WXXX, COMM, USLT, APIC; POPM: the e-mail
-    std::vector<std::string> values;  // texts (UTF-8); a URL; a MIME type for APIC
-    std::vector<uint8_t> data;        // APIC
-    int32_t picture_type = 0;
-    int32_t rating = 0;
-    int64_t play_count = -1;  // -1: no counter
-};
+// What an edit puts into a new frame: the frame model's values, written
+// by its codec for the frame's kind.
+using Id3v2NewFrame = Id3v2FrameValues;
 
 struct Id3v2EditFrame {
     char id[5] = {};
@@ -83,8 +74,18 @@ public:
     std::string text(const char* id) const;
     std::string comment() const;
 
+    // Converts the tag to version 3 or 4, as other taggers do: the dates
+    // (TDRC and TYER, TDAT, TIME; TDOR and TORY), the people lists (TIPL and
+    // TMCL, IPLS), genre references ("(51)(39)Power Noise" in 2.3, values
+    // apart in 2.4), several values ("/"-joined in 2.3), the texts'
+    // encodings and the frame flags. Frames the version has no form for,
+    // and frames whose content cannot be read (encrypted), are dropped and
+    // counted in dropped(). write() then writes that version.
+    void convert_to(int version);
+
     // The version write() writes in.
     int written_version(bool new_as_v24) const {
+        if (target_ != 0) return target_;
         return !removed_ && (version_ == 3 || version_ == 4) ? version_ : (new_as_v24 ? 4 : 3);
     }
 
@@ -100,6 +101,7 @@ private:
     void read_frames(ByteSpan tag);
 
     int version_ = 0;
+    int target_ = 0;  // the version convert_to() converted to; 0: none
     int64_t room_ = 0;
     int dropped_ = 0;
     bool edited_ = false;
@@ -107,8 +109,5 @@ private:
     std::vector<Id3v2EditFrame> frames_;
     std::set<std::string> touched_;
 };
-
-// The body of a new frame in the layout of `version` (3 or 4).
-std::vector<uint8_t> id3v2_new_frame_body(const Id3v2NewFrame& frame, int version);
 
 }  // namespace velkor

@@ -136,6 +136,14 @@ bool Id3v2FrameWalk::next(Id3v2Frame& frame, TagCursor& body) {
         if (frame.size > left_at_frame) return readable_ = false;
         body = walk_.first(frame.size);
         walk_.skip(frame.size);
+        // An id is made of A-Z and 0-9: anything else is no frame, passed
+        // over by its size so that the frames behind it are still read.
+        bool valid = true;
+        for (std::size_t i = 0; i < id_size_; ++i) valid = valid && is_id_char(static_cast<uint8_t>(frame.id[i]));
+        if (!valid) {
+            ++skipped_;
+            continue;
+        }
         return true;
     }
     return false;
@@ -162,8 +170,9 @@ Id3v2FrameContent::Id3v2FrameContent(ByteSource& source, const Id3v2Frame& frame
         return;
     }
     // The inflated size: 2.3 in front of everything, 2.4 in the data length
-    // field, the last four bytes of the prefix.
-    uint32_t declared = static_cast<uint32_t>(kMaxInflatedFrameSize);
+    // field, the last four bytes of the prefix. Only noted: the data is
+    // inflated for what it holds.
+    uint32_t declared = 0;
     if (layout.has_declared_size) {
         const ByteSpan span(prefix, layout.prefix);
         declared = frame.version == 3 ? big_endian32(span, 0) : syncsafe32(span, layout.prefix - 4);
@@ -181,6 +190,7 @@ Id3v2FrameContent::Id3v2FrameContent(ByteSource& source, const Id3v2Frame& frame
         status_ = inflated.status == InflateStatus::kTooLarge ? Status::kTooLarge : Status::kCorrupt;
         return;
     }
+    size_differs_ = layout.has_declared_size && inflated.size_differs;
     inflated_ = std::move(inflated.bytes);
     inflated_source_ = SpanSource(ByteSpan(inflated_.data(), inflated_.size()));
     cursor_ = TagCursor(inflated_source_, 0, static_cast<int64_t>(inflated_.size()), false);

@@ -1,6 +1,7 @@
 // The frames of an ID3v2 tag, one after the other: the walk every ID3v2
 // reader shares. It knows the three frame layouts (2.2, 2.3, 2.4), skips an
-// extended header, passes over frames of size 0, and ends quietly at
+// extended header, passes over frames of size 0 and frames whose id is not
+// made of A-Z and 0-9, and ends quietly at
 // padding, at a size that does not fit and at the end of the tag. Only
 // frame headers are fetched; a frame's body is handed out as a cursor, so a
 // body nobody reads is never fetched. Id3v2FrameContent then gives a body's
@@ -56,6 +57,9 @@ public:
 
     // The next frame and a cursor over its body; false at the end.
     bool next(Id3v2Frame& frame, TagCursor& body);
+    // Frames passed over so far because their id is not one (bytes other
+    // than A-Z and 0-9).
+    int skipped() const { return skipped_; }
 
 private:
     // A version 2.4 size: syncsafe as written, but some taggers wrote plain
@@ -72,6 +76,7 @@ private:
     std::size_t header_size_;
     std::size_t id_size_;
     bool readable_ = true;
+    int skipped_ = 0;
 };
 
 // A frame's content as its readers want it. Stored as it is, the cursor
@@ -89,12 +94,15 @@ public:
     Status status() const { return status_; }
     bool ok() const { return status_ == Status::kOk; }
     bool compressed() const { return compressed_; }
+    // Compressed, and inflated to another size than the frame declares.
+    bool size_differs() const { return size_differs_; }
     // The content, front to back; empty unless ok().
     TagCursor& cursor() { return cursor_; }
 
 private:
     Status status_ = Status::kOk;
     bool compressed_ = false;
+    bool size_differs_ = false;
     std::vector<uint8_t> inflated_;
     SpanSource inflated_source_{ByteSpan()};
     TagCursor cursor_;

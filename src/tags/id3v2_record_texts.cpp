@@ -10,6 +10,7 @@
 
 #include "base/decimal_text.h"
 #include "base/utf8.h"
+#include "frames/frame_table.h"
 #include "tags/id3v2_header.h"
 #include "tags/id3v2_frames.h"
 #include "tags/tag_cursor.h"
@@ -25,39 +26,27 @@ constexpr uint8_t kEncodingUtf16BigEndian = 2;
 constexpr std::size_t kLanguageSize = 3;
 constexpr std::size_t kMaxChars = TagRecord::kTextSize - 1;
 
-enum class FrameKind { kText, kNumber, kComment };
-
-struct FrameRow {
-    const char* id_v23;  // and 2.4
-    const char* id_v22;
-    TagRecord::Text TagRecord::*field;
-    FrameKind kind;
-    int32_t TagRecord::*number;
-    int first_version = 2;  // the oldest version that has the frame
+// Where a frame's text goes in the record: the named fields of the frame
+// table the record keeps, the year and track also as numbers.
+struct RecordField {
+    TagRecord::Text TagRecord::*text = nullptr;
+    int32_t TagRecord::*number = nullptr;
 };
 
-constexpr FrameRow kFrameTable[] = {
-    {"TIT2", "TT2", &TagRecord::v2_title, FrameKind::kText, nullptr},
-    {"TALB", "TAL", &TagRecord::v2_album, FrameKind::kText, nullptr},
-    {"TPE1", "TP1", &TagRecord::v2_artist, FrameKind::kText, nullptr},
-    {"COMM", "COM", &TagRecord::v2_comment, FrameKind::kComment, nullptr},
-    {"TCON", "TCO", &TagRecord::v2_genre, FrameKind::kText, nullptr},
-    {"TRCK", "TRK", &TagRecord::v2_track, FrameKind::kNumber, &TagRecord::track},
-    {"TYER", "TYE", &TagRecord::v2_year, FrameKind::kNumber, &TagRecord::year},
-    // Version 2.4 keeps the year in the recording time ("2004-05-01").
-    {"TDRC", "", &TagRecord::v2_year, FrameKind::kNumber, &TagRecord::year, 4},
-};
-
-constexpr std::size_t kRows = sizeof kFrameTable / sizeof kFrameTable[0];
-
-const FrameRow* find_row(const char* id, int version) {
-    // Both are exactly the version's id length: no zero byte to look for.
-    // The lengths are constants, so that each comparison is a single one.
-    for (const FrameRow& row : kFrameTable) {
-        if (version < row.first_version) continue;
-        if (version == 2 ? std::memcmp(id, row.id_v22, 3) == 0 : std::memcmp(id, row.id_v23, 4) == 0) return &row;
+RecordField record_field(Id3v2Field field, int version) {
+    switch (field) {
+        case Id3v2Field::kTitle: return {&TagRecord::v2_title};
+        case Id3v2Field::kAlbum: return {&TagRecord::v2_album};
+        case Id3v2Field::kArtist: return {&TagRecord::v2_artist};
+        case Id3v2Field::kComment: return {&TagRecord::v2_comment};
+        case Id3v2Field::kGenre: return {&TagRecord::v2_genre};
+        case Id3v2Field::kTrack: return {&TagRecord::v2_track, &TagRecord::track};
+        case Id3v2Field::kYear: return {&TagRecord::v2_year, &TagRecord::year};
+        // Version 2.4 keeps the year in the recording time ("2004-05-01").
+        case Id3v2Field::kRecorded:
+            return version == 4 ? RecordField{&TagRecord::v2_year, &TagRecord::year} : RecordField{};
+        default: return {};
     }
-    return nullptr;
 }
 
 // Reads one zero-terminated text of the frame's encoding into out, keeping
@@ -67,7 +56,7 @@ const FrameRow* find_row(const char* id, int version) {
 // UTF-16 with a byte-order mark, little-endian without one; UTF-16BE;
 // UTF-8 for 3 and any other byte) and stored as Latin-1: each one above
 // U+00FF, and each byte that is no character, becomes '?'.
-void read_text(TagCursor& body, uint8_t encoding, TagRecord::Text& out) {
+void read_text(TagCursor& body, uint8_t encoding, TagRecord::Text& out, bool* carried_order = nullptr) {
     std::memset(out, 0, sizeof out);
     std::size_t n = 0;
     auto keep = [&](uint32_t c) {
@@ -118,9 +107,17 @@ void read_text(TagCursor& body, uint8_t encoding, TagRecord::Text& out) {
         }
         return;
     }
-    bool big_endian = encoding == kEncodingUtf16BigEndian;
+    // A text without a byte-order mark takes the order of the one before it.
+    bool big_endian = encoding == kEncodingUtf16BigEndian || (carried_order && *carried_order);
     bool first = true;
     uint16_t high = 0;  // a high surrogate waiting for its partner
+    struct Carry {
+        bool* to;
+        const bool& order;
+        ~Carry() {
+            if (to) *to = order;
+        }
+    } carry{carried_order, big_endian};
     while (body.left() >= 2) {
         uint8_t b0 = body.next();
         uint8_t b1 = body.next();
@@ -165,38 +162,42 @@ int32_t TagRecord::LoadTag2(ByteSource& source, int64_t iLength) {
 
     int32_t result = 0;
     bool comment_has_empty_description = false;
-    bool field_seen[kRows] = {};  // by the field's first row: the first frame wins
+    uint32_t fields_seen = 0;  // one bit per field: the first frame wins
     Id3v2Frame frame;
     TagCursor body;
     while (walk.next(frame, body)) {
-        const FrameRow* row = find_row(frame.id, iVersion);
+        const Id3v2FrameRow* row = id3v2_frame_row(frame.id, iVersion);
         if (!row) continue;
-        std::size_t field_row = 0;
-        while (kFrameTable[field_row].field != row->field) ++field_row;
-        if (row->kind != FrameKind::kComment && field_seen[field_row]) continue;
+        const RecordField target = record_field(row->field, iVersion);
+        if (!target.text) continue;
+        // The year and the recording time fill one field: they share a bit.
+        const Id3v2Field field = row->field == Id3v2Field::kRecorded ? Id3v2Field::kYear : row->field;
+        const uint32_t field_bit = 1u << static_cast<unsigned>(field);
+        if (field != Id3v2Field::kComment && (fields_seen & field_bit)) continue;
         Id3v2FrameContent content(source, frame, body);
         if (!content.ok()) continue;
         TagCursor& text_at = content.cursor();
         const uint8_t encoding = text_at.next();
-        Text& field = this->*(row->field);
-        if (row->kind == FrameKind::kComment) {
+        Text& out = this->*(target.text);
+        if (field == Id3v2Field::kComment) {
             Text description;
             Text text;
+            bool big_endian = false;
             text_at.skip(kLanguageSize);
-            read_text(text_at, encoding, description);
-            read_text(text_at, encoding, text);
+            read_text(text_at, encoding, description, &big_endian);
+            read_text(text_at, encoding, text, &big_endian);
             // Players write their own data into comments with a
             // description; the one without a description is the user's.
             const bool empty_description = description[0] == '\0';
             if (empty_description || !comment_has_empty_description) {
-                std::memcpy(field, text, sizeof field);
+                std::memcpy(out, text, sizeof out);
             }
             comment_has_empty_description = comment_has_empty_description || empty_description;
         } else {
-            read_text(text_at, encoding, field);
-            if (row->number) this->*(row->number) = decimal_value(field, kMaxChars);
+            read_text(text_at, encoding, out);
+            if (target.number) this->*(target.number) = decimal_value(out, kMaxChars);
         }
-        field_seen[field_row] = true;
+        fields_seen |= field_bit;
         result = 1;
     }
     return result;

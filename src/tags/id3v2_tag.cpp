@@ -4,43 +4,17 @@
 #include <cstring>
 #include <string_view>
 
-#include "tags/common_facts.h"
+#include "frames/frame_dates.h"
+#include "frames/frame_genre.h"
+#include "frames/frame_table.h"
+#include "frames/frame_text.h"
 #include "tags/genre_table.h"
 #include "tags/id3v2_frames.h"
 #include "tags/id3v2_header.h"
-#include "tags/id3v2_text.h"
 
 namespace velkor {
 
 namespace {
-
-enum class Field { kTitle, kArtist, kAlbum, kAlbumArtist, kYear, kRecorded, kTrack, kDisc, kGenre,
-                   kComposer, kComment, kPicture, kDayMonth, kTime };
-
-struct FrameName {
-    char v23[5];  // also 2.4
-    char v22[5];  // "" where 2.2 has no such frame
-    Field field;
-};
-
-constexpr FrameName kFrames[] = {
-    {"TIT2", "TT2", Field::kTitle},     {"TPE1", "TP1", Field::kArtist},
-    {"TALB", "TAL", Field::kAlbum},     {"TPE2", "TP2", Field::kAlbumArtist},
-    {"TYER", "TYE", Field::kYear},      {"TDRC", "", Field::kRecorded},
-    {"TRCK", "TRK", Field::kTrack},     {"TPOS", "TPA", Field::kDisc},
-    {"TCON", "TCO", Field::kGenre},     {"TCOM", "TCM", Field::kComposer},
-    {"COMM", "COM", Field::kComment},   {"APIC", "PIC", Field::kPicture},
-    {"TDAT", "TDA", Field::kDayMonth},  {"TIME", "TIM", Field::kTime},
-};
-
-const FrameName* find_frame(const Id3v2Frame& frame, int version) {
-    // Ids are exactly the version's length (the zero behind a 2.2 id is
-    // compared too), so one fixed-size comparison settles each.
-    for (const FrameName& name : kFrames) {
-        if (std::memcmp(frame.id, version == 2 ? name.v22 : name.v23, 4) == 0) return &name;
-    }
-    return nullptr;
-}
 
 // The layout of a frame body as read_picture uses it.
 struct BodyLayout {
@@ -87,6 +61,17 @@ ByteSpan picture_head(TagCursor body, const BodyLayout& layout, std::size_t limi
     return ByteSpan(reinterpret_cast<const uint8_t*>(storage.data()), storage.size());
 }
 
+// Values joined by "; ", empty ones left out.
+std::string joined_values(const std::vector<std::string>& values) {
+    std::string out;
+    for (const std::string& value : values) {
+        if (value.empty()) continue;
+        if (!out.empty()) out += "; ";
+        out += value;
+    }
+    return out;
+}
+
 // Cuts text to at most `limit` bytes, at the start of a UTF-8 character.
 // True when anything was cut.
 bool cut_utf8(std::string& text, std::size_t limit) {
@@ -129,7 +114,7 @@ std::size_t picture_fields(ByteSpan bytes, int version, Id3v2Picture& picture) {
     if (version == 2) {
         std::string format;
         decode_id3v2_text(0, bytes.from(1).first(3), 0, format);
-        picture.mime = format == "JPG" ? "image/jpeg" : format == "PNG" ? "image/png" : "image/" + format;
+        picture.mime = picture_mime_of_format(format);
         pos = 4;
     } else {
         pos = decode_id3v2_text(0, bytes, pos, picture.mime);
@@ -218,76 +203,7 @@ std::vector<uint8_t> read_compressed_picture(ByteSource& source, const Id3v2Pict
     return data;
 }
 
-std::string resolve_genre(const std::string& text) {
-    // One pass over views of the text: nothing is erased or copied from the
-    // front, so a frame of a million references costs a million steps.
-    std::string out;
-    auto add = [&](std::string_view genre) {
-        if (genre.empty()) return;
-        if (!out.empty()) out += "; ";
-        out += genre;
-    };
-    auto number_name = [](std::string_view digits) -> const char* {
-        if (digits.empty() || digits.size() > 3) return nullptr;
-        int number = 0;
-        for (char c : digits) {
-            if (c < '0' || c > '9') return nullptr;
-            number = number * 10 + (c - '0');
-        }
-        return GenreTable::extended_name(number);
-    };
-    const std::string_view all(text);
-    // Version 2.4 separates genres by "; " already (from the zero bytes).
-    std::size_t start = 0;
-    while (start <= all.size()) {
-        std::size_t end = all.find("; ", start);
-        if (end == std::string_view::npos) end = all.size();
-        std::string_view part = all.substr(start, end - start);
-        // "(17)(18)Refinement": references first, a text of its own last.
-        std::string_view last_name;
-        while (part.size() > 1 && part[0] == '(' && part[1] != '(') {
-            const std::size_t close = part.find(')');
-            if (close == std::string_view::npos) break;
-            const std::string_view inner = part.substr(1, close - 1);
-            const char* name = inner == "RX" ? "Remix" : inner == "CR" ? "Cover" : number_name(inner);
-            last_name = name ? name : "";
-            if (last_name.empty()) break;
-            add(last_name);
-            part.remove_prefix(close + 1);
-        }
-        if (part.size() > 1 && part[0] == '(' && part[1] == '(') part.remove_prefix(1);  // "((" escapes "("
-        const char* name = number_name(part);
-        if (name && *name) {
-            add(name);
-        } else if (part != last_name) {
-            add(part);
-        }
-        start = end + 2;
-    }
-    return out;
-}
-
 namespace {
-
-bool is_digits(const std::string& text, std::size_t count) {
-    if (text.size() != count) return false;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-    }
-    return true;
-}
-
-// The 2.2/2.3 date as one ISO 8601 text: the year (TYER), then the day and
-// month (TDAT, "DDMM") and the time (TIME, "HHMM") where each is there and
-// four digits.
-std::string date_of(const std::string& year, const std::string& day_month, const std::string& time) {
-    if (!is_digits(year, 4)) return year;
-    std::string date = year;
-    if (!is_digits(day_month, 4)) return date;
-    date += "-" + day_month.substr(2, 2) + "-" + day_month.substr(0, 2);
-    if (is_digits(time, 4)) date += "T" + time.substr(0, 2) + ":" + time.substr(2, 2);
-    return date;
-}
 
 // What the frames decoded at the tag's reading have taken so far.
 struct DecodeBudget {
@@ -298,7 +214,8 @@ struct DecodeBudget {
 void decode_small_frame(ByteSource& source, const Id3v2Frame& frame, const TagCursor& body, DecodeBudget& budget,
                         Id3v2Tag& tag) {
     const Id3v2FrameEntry& entry = tag.frames.back();
-    const char* id = frame.version == 2 ? id3v2_v24_id(frame.id) : frame.id;
+    const Id3v2FrameRow* row = id3v2_frame_row(frame.id, frame.version);
+    const char* id = row ? row->key() : "";
     if (entry.stored_size > kDecodedFrameBytes || budget.stored + entry.stored_size > kDecodedTagBytes ||
         !common_facts_use(id)) {
         return;
@@ -335,7 +252,7 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
     }
     tag.version = header.version;
     tag.unsynchronised = (header.flags & Id3v2Header::kFlagUnsynchronisation) != 0;
-    std::string recorded, day_month, time;
+    std::string recorded, day_month, time, first_year;
     bool comment_has_empty_description = false;
     uint32_t fields_seen = 0;  // one bit per Field: the first frame of each wins
     DecodeBudget budget;
@@ -357,10 +274,11 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
             tag.frames.push_back(entry);
             decode_small_frame(source, frame, body, budget, tag);
         }
-        const FrameName* name = find_frame(frame, header.version);
-        if (!name) continue;
-        const uint32_t field_bit = 1u << static_cast<unsigned>(name->field);
-        if (name->field == Field::kPicture) {
+        const Id3v2FrameRow* row = id3v2_frame_row(frame.id, header.version);
+        if (!row || row->field == Id3v2Field::kNone) continue;
+        const Id3v2Field field = row->field;
+        const uint32_t field_bit = 1u << static_cast<unsigned>(field);
+        if (field == Id3v2Field::kPicture) {
             const Id3v2BodyLayout layout = id3v2_body_layout(frame);
             // An encrypted picture is no picture: only its owner can read it.
             if (layout.encrypted) continue;
@@ -376,7 +294,7 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
             }
             continue;
         }
-        if (name->field != Field::kComment && (fields_seen & field_bit)) continue;
+        if (field != Id3v2Field::kComment && (fields_seen & field_bit)) continue;
         Id3v2FrameContent content(source, frame, body);
         if (!content.ok()) continue;
         std::string storage;
@@ -387,42 +305,45 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
         if (bytes.size == 0) continue;
         fields_seen |= field_bit;
         tag.truncated = tag.truncated || !whole;
-        const uint8_t encoding = bytes.at(0);
-        if (name->field == Field::kComment) {
+        // The span may be the source's own: decoded from a copy, as the
+        // codec reads it whole.
+        const std::string copy(reinterpret_cast<const char*>(bytes.data), bytes.size);
+        const Id3v2FrameValues values = decode_id3v2_frame(
+            row->key(), ByteSpan(reinterpret_cast<const uint8_t*>(copy.data()), copy.size()), header.version);
+        std::string text = joined_values(values.values);
+        tag.truncated = cut_utf8(text, kMaxTextBytes) || tag.truncated || values.truncated;
+        if (field == Id3v2Field::kComment) {
             // Players keep their own data in comments with a description;
             // the one without a description is the user's.
-            std::string description;
-            const std::size_t text_at = decode_id3v2_text(encoding, bytes, 4, description);
-            if (description.empty() || !comment_has_empty_description) {
-                tag.comment = decode_id3v2_texts(encoding, bytes, text_at);
-                tag.truncated = cut_utf8(tag.comment, kMaxTextBytes) || tag.truncated;
-            }
-            comment_has_empty_description = comment_has_empty_description || description.empty();
+            if (values.description.empty() || !comment_has_empty_description) tag.comment = std::move(text);
+            comment_has_empty_description = comment_has_empty_description || values.description.empty();
             continue;
         }
-        std::string text = decode_id3v2_texts(encoding, bytes, 1);
-        tag.truncated = cut_utf8(text, kMaxTextBytes) || tag.truncated;
-        switch (name->field) {
-            case Field::kTitle: tag.title = std::move(text); break;
-            case Field::kArtist: tag.artist = std::move(text); break;
-            case Field::kAlbum: tag.album = std::move(text); break;
-            case Field::kAlbumArtist: tag.album_artist = std::move(text); break;
-            case Field::kYear: tag.year = std::move(text); break;
-            case Field::kRecorded: recorded = std::move(text); break;
-            case Field::kTrack: tag.track = std::move(text); break;
-            case Field::kDisc: tag.disc = std::move(text); break;
-            case Field::kGenre:
-                tag.genre = resolve_genre(text);
+        switch (field) {
+            case Id3v2Field::kTitle: tag.title = std::move(text); break;
+            case Id3v2Field::kArtist: tag.artist = std::move(text); break;
+            case Id3v2Field::kAlbum: tag.album = std::move(text); break;
+            case Id3v2Field::kAlbumArtist: tag.album_artist = std::move(text); break;
+            case Id3v2Field::kYear:
+                tag.year = std::move(text);
+                // Several years: the first is the one TDAT and TIME belong to.
+                if (!values.values.empty()) first_year = values.values.front();
+                break;
+            case Id3v2Field::kRecorded: recorded = std::move(text); break;
+            case Id3v2Field::kTrack: tag.track = std::move(text); break;
+            case Id3v2Field::kDisc: tag.disc = std::move(text); break;
+            case Id3v2Field::kGenre:
+                tag.genre = resolve_genre(values.values);
                 tag.truncated = cut_utf8(tag.genre, kMaxTextBytes) || tag.truncated;
                 break;
-            case Field::kComposer: tag.composer = std::move(text); break;
-            case Field::kDayMonth: day_month = std::move(text); break;
-            case Field::kTime: time = std::move(text); break;
+            case Id3v2Field::kComposer: tag.composer = std::move(text); break;
+            case Id3v2Field::kDayMonth: day_month = std::move(text); break;
+            case Id3v2Field::kTime: time = std::move(text); break;
             default: break;
         }
     }
     // The recording time of version 2.4 holds the year and more.
-    tag.date = recorded.empty() ? date_of(tag.year, day_month, time) : recorded;
+    tag.date = recorded.empty() ? id3v2_date_of(first_year, day_month, time) : recorded;
     if (!recorded.empty()) tag.year = recorded;
     return tag;
 }

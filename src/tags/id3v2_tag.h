@@ -10,7 +10,8 @@
 
 #include "base/byte_source.h"
 #include "base/byte_span.h"
-#include "tags/id3v2_frame_values.h"
+#include "frames/frame_codec.h"
+#include "frames/frame_genre.h"
 #include "tags/id3v2_frames.h"
 
 namespace velkor {
@@ -95,9 +96,5 @@ std::string picture_data(const Id3v2Picture& picture, ByteSpan stored);
 // source (at the offsets read_id3v2_tag found it in). Empty when it no
 // longer inflates to the size found.
 std::vector<uint8_t> read_compressed_picture(ByteSource& source, const Id3v2Picture& picture);
-
-// The genre text with ID3v1 numeric references, "(17)", "17", "(RX)",
-// "(CR)", resolved to names; several genres joined by "; ".
-std::string resolve_genre(const std::string& text);
 
 }  // namespace velkor

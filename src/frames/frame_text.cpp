@@ -1,5 +1,5 @@
 // Decoding ID3v2 texts into UTF-8.
-#include "tags/id3v2_text.h"
+#include "frames/frame_text.h"
 
 #include "base/utf8.h"
 
@@ -16,7 +16,8 @@ bool is_utf16(uint8_t encoding) { return encoding == kUtf16 || encoding == kUtf1
 
 }  // namespace
 
-std::size_t decode_id3v2_text(uint8_t encoding, ByteSpan bytes, std::size_t pos, std::string& out) {
+std::size_t decode_id3v2_text(uint8_t encoding, ByteSpan bytes, std::size_t pos, std::string& out,
+                              bool* carried_order) {
     const std::size_t end = bytes.size;
     if (!is_utf16(encoding)) {
         while (pos < end) {
@@ -48,8 +49,16 @@ std::size_t decode_id3v2_text(uint8_t encoding, ByteSpan bytes, std::size_t pos,
         }
         return end;
     }
-    bool big_endian = encoding == kUtf16BigEndian;
+    bool big_endian = encoding == kUtf16BigEndian || (encoding == kUtf16 && carried_order && *carried_order);
     bool first = true;
+    // The order the text was read in, handed on to the next text.
+    struct Carry {
+        bool* to;
+        const bool& order;
+        ~Carry() {
+            if (to) *to = order;
+        }
+    } carry{carried_order, big_endian};
     uint32_t high = 0;  // a high surrogate waiting for its partner
     for (; pos + 1 < end; pos += 2) {
         const uint16_t unit = big_endian ? (bytes.data[pos] << 8 | bytes.data[pos + 1])
@@ -88,11 +97,12 @@ std::string decode_id3v2_texts(uint8_t encoding, ByteSpan bytes, std::size_t pos
     std::string joined;
     std::size_t kept = 0;  // joined's length up to its last non-empty value
     bool any = false;
+    bool big_endian = false;
     while (pos < bytes.size) {
         const std::size_t before = joined.size();
         if (any) joined += "; ";
         const std::size_t value_at = joined.size();
-        pos = decode_id3v2_text(encoding, bytes, pos, joined);
+        pos = decode_id3v2_text(encoding, bytes, pos, joined, &big_endian);
         if (joined.size() > value_at) {
             kept = joined.size();
             any = true;
@@ -102,6 +112,51 @@ std::string decode_id3v2_texts(uint8_t encoding, ByteSpan bytes, std::size_t pos
     }
     joined.resize(kept);
     return joined;
+}
+
+// Code points of UTF-8 text (anything that is not UTF-8 is U+FFFD).
+template <typename Each>
+void each_code_point(const std::string& text, Each each) {
+    const ByteSpan bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    for (std::size_t pos = 0; pos < bytes.size;) {
+        uint32_t c = kReplacement;
+        const std::size_t length = next_utf8(bytes, pos, c);
+        each(length > 0 ? c : kReplacement);
+        pos += length > 0 ? length : 1;
+    }
+}
+
+bool fits_latin1(const std::string& text) {
+    bool fits = true;
+    each_code_point(text, [&](uint32_t c) { fits = fits && c <= 0xFF; });
+    return fits;
+}
+
+void encode_id3v2_text(std::vector<uint8_t>& out, uint8_t encoding, const std::string& text, bool terminated) {
+    if (encoding == kId3v2Utf8) {
+        out.insert(out.end(), text.begin(), text.end());
+    } else if (encoding == kLatin1) {
+        each_code_point(text, [&](uint32_t c) { out.push_back(static_cast<uint8_t>(c <= 0xFF ? c : '?')); });
+    } else {
+        const bool big = encoding == kUtf16BigEndian;
+        auto unit = [&](uint32_t u) {
+            out.push_back(static_cast<uint8_t>(big ? u >> 8 : u & 0xFF));
+            out.push_back(static_cast<uint8_t>(big ? u & 0xFF : u >> 8));
+        };
+        if (!big) unit(0xFEFF);  // a byte-order mark for each text
+        each_code_point(text, [&](uint32_t c) {
+            if (c >= 0x10000) {
+                unit(0xD800 + ((c - 0x10000) >> 10));
+                unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+            } else {
+                unit(c);
+            }
+        });
+    }
+    if (terminated) {
+        out.push_back(0);
+        if (is_utf16(encoding)) out.push_back(0);
+    }
 }
 
 }  // namespace velkor
