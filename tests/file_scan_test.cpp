@@ -3,6 +3,7 @@
 // scan stopped half-way.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -49,8 +50,10 @@ std::vector<Result> scan(const std::vector<std::string>& operands, uint32_t opti
 TEST(FileScan, ResultsPastTheByteBoundComeThroughInOrder) {
     TempDir dir;  // 80 results of a 1 MiB title each pass the 64 MiB bound of waiting results
     const Bytes title = velkor::testing::id3v2_text_frame("TIT2", std::string((1 << 20) - 1, 't'));
-    Bytes bytes = velkor::testing::id3v2_header(static_cast<uint32_t>(title.size()));
-    bytes.insert(bytes.end(), title.begin(), title.end());
+    const Bytes header = velkor::testing::id3v2_header(static_cast<uint32_t>(title.size()));
+    Bytes bytes(header.size() + title.size());
+    std::copy(header.begin(), header.end(), bytes.begin());
+    std::copy(title.begin(), title.end(), bytes.begin() + static_cast<std::ptrdiff_t>(header.size()));
     velkor::testing::put_header(bytes, bytes.size());
     std::vector<std::string> paths;
     for (int i = 0; i < 80; ++i) paths.push_back(dir.write(std::to_string(100 + i) + ".mp3", bytes));
