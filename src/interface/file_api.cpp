@@ -13,6 +13,7 @@
 #include "base/utf8.h"
 #include "interface/file_status.h"
 #include "interface/file_memory.h"
+#include "interface/key_hooks.h"
 #include "interface/memory_file.h"
 #include "platform/file_source.h"
 #include "platform/wide_text.h"
@@ -102,6 +103,7 @@ struct velkor_file {
     // handle is used by one thread at a time).
     mutable std::vector<std::unique_ptr<velkor::Id3v2FrameValues>> frame_values;
     mutable std::size_t frame_text_bytes = 0;  // what their texts hold, at most kMaxFrameTextTotal
+    mutable std::shared_ptr<void> key_view;    // the merged view by keys (tag_keys_api.cpp)
 
     const velkor::Id3v2FrameEntry* frame_entry(int32_t index) const {
         const auto& frames = info.id3v2_tag.frames;
@@ -153,6 +155,8 @@ struct velkor_file {
     // The common facts, from the tags before their texts move out.
     void gather_common();
 };
+
+std::shared_ptr<void>& velkor::key_view_slot(const velkor_file* file) { return file->key_view; }
 
 namespace {
 
