@@ -3,6 +3,7 @@
 // from the APEv2 tag, else the ID3v1 tag.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -146,6 +147,25 @@ TEST(TagKeys, AKeyTheId3v2TagLacksComesFromApev2ThenId3v1) {
                                               "GENRE"}));
     velkor_close(file);
     EXPECT_EQ(velkor_tag_count(nullptr, "TITLE"), -1);
+}
+
+// The frames not decoded at open (a comment) come from the bytes the open
+// read: with the file gone, the key view and the frame still read.
+TEST(TagKeys, FramesNotDecodedAtOpenNeedNoSecondOpen) {
+    using namespace velkor::testing;
+    const Bytes frame = id3v2_text_frame("COMM", std::string("eng\0note", 8));
+    Bytes bytes = id3v2_header(static_cast<uint32_t>(frame.size()), 3);
+    bytes.insert(bytes.end(), frame.begin(), frame.end());
+    const Bytes audio = frame_file(4000);
+    bytes.insert(bytes.end(), audio.begin(), audio.end());
+    TempDir dir;
+    const std::string path = dir.write("a.mp3", bytes);
+    velkor_file* file = nullptr;
+    ASSERT_EQ(velkor_open(path.c_str(), 0, &file), VELKOR_OK);
+    ASSERT_EQ(std::remove(path.c_str()), 0);
+    EXPECT_EQ(values_of(file, "COMMENT"), std::vector<std::string>{"note"});
+    EXPECT_STREQ(velkor_frame_text(file, 0, VELKOR_FRAME_VALUE, 0), "note");
+    velkor_close(file);
 }
 
 }  // namespace
