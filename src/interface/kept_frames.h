@@ -17,29 +17,33 @@ namespace velkor {
 struct Id3v2FrameValues;
 
 constexpr std::size_t kKeptFramesLimit = 2 * 1024 * 1024;
+// A larger frame (a cover, mostly) is not kept: reading it at open would
+// cost every open what only a caller of its frame needs.
+constexpr uint32_t kKeptFrameLimit = 64 * 1024;
 
 class KeptFrames {
 public:
-    // Keeps the bytes from the first frame of `tag` without values in
-    // `decoded` to the end of the last one, when they are at most
-    // kKeptFramesLimit; keeps nothing when source gives fewer bytes.
+    // Keeps the bodies of the frames of `tag` without values in `decoded`,
+    // each up to kKeptFrameLimit and all up to kKeptFramesLimit; one that
+    // source cannot give whole is not kept.
     void keep(ByteSource& source, const Id3v2Tag& tag,
               const std::vector<std::unique_ptr<Id3v2FrameValues>>& decoded);
     // Whether the bytes of `entry`'s body are kept.
     bool covers(const Id3v2FrameEntry& entry) const {
-        return !bytes_.empty() && entry.body_offset >= at_ &&
-               entry.body_offset + entry.stored_size <= at_ + static_cast<int64_t>(bytes_.size());
+        const Part* part = part_at(entry.body_offset);
+        return part != nullptr && entry.body_offset + entry.stored_size <= part->at + static_cast<int64_t>(part->size);
     }
-    std::size_t held() const { return bytes_.capacity(); }
+    std::size_t held() const { return bytes_.capacity() + parts_.capacity() * sizeof(Part); }
 
     // The kept bytes at their offsets in the file.
     class Source final : public ByteSource {
     public:
         explicit Source(const KeptFrames& kept) : kept_(kept) {}
         ByteSpan bytes(int64_t offset, std::size_t n) override {
-            if (offset < kept_.at_) return ByteSpan();
-            return ByteSpan(kept_.bytes_.data(), kept_.bytes_.size())
-                .from(static_cast<std::size_t>(offset - kept_.at_))
+            const Part* part = kept_.part_at(offset);
+            if (part == nullptr) return ByteSpan();
+            return ByteSpan(kept_.bytes_.data() + part->start, part->size)
+                .from(static_cast<std::size_t>(offset - part->at))
                 .first(n);
         }
 
@@ -48,7 +52,15 @@ public:
     };
 
 private:
-    int64_t at_ = 0;
+    struct Part {
+        int64_t at;         // in the file
+        std::size_t start;  // in bytes_
+        std::size_t size;
+    };
+    // The part holding the byte at offset, or nullptr.
+    const Part* part_at(int64_t offset) const;
+
+    std::vector<Part> parts_;  // by offset
     std::vector<uint8_t> bytes_;
 };
 

@@ -74,6 +74,7 @@ void read_id3v2(const velkor_file* file, KeyView& view) {
         } else {
             for (int32_t v = 0; v < info.value_count; ++v) values.push_back(frame_text(file, i, VELKOR_FRAME_VALUE, v));
         }
+        if (values.empty()) continue;  // an empty frame leaves the key to the other tags
         if (info.kind == VELKOR_FRAME_COMMENT || info.kind == VELKOR_FRAME_LYRICS) {
             // The frame without a description, as TagLib and mutagen read
             // COMMENT and LYRICS; else the first one there is.
