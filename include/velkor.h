@@ -402,8 +402,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file *file, int3
  * velkor_frame_count - 1 (the first 4096 frames; velkor_frame_count gives how
  * many the tag holds). Frames of size 0 and padding are not frames.
  * velkor_open decodes the small frames the common facts come from (up to
- * 16 KiB each and 1 MiB in all) and keeps the bytes of the others while
- * they are at most 2 MiB in all; any other frame's content is decoded
+ * 16 KiB each and 1 MiB in all) and keeps the bytes of the others up to
+ * 64 KiB each and 2 MiB in all; any other frame's content is decoded
  * when it is first asked for (velkor_frame, velkor_frame_text) and kept
  * with the handle. A tag with more is read from the file again then: so,
  * like velkor_read_picture, these may read the file again by its path.
