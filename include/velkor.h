@@ -299,6 +299,31 @@ VELKOR_API const char *VELKOR_CALL velkor_text(const velkor_file *file, int32_t 
 VELKOR_API int32_t VELKOR_CALL velkor_get_text(const velkor_file *file, int32_t field, char *buffer, int32_t size);
 
 /*
+ * The merged view by keys: a field by the name taggers use ("TITLE",
+ * "ARTIST", "ALBUMARTIST", "DATE", "TRACKNUMBER", "GENRE", "COMMENT",
+ * "MUSICBRAINZ_ALBUMID", "REPLAYGAIN_TRACK_GAIN", ...; doc/keys.md lists
+ * every key with its frames and items; letter case ignored). Its values
+ * come from the ID3v2 tag, else the APEv2 tag, else the ID3v1 tag: several
+ * values stay apart, genre references are resolved ("(4)Rock": "Disco",
+ * "Rock"), a track "3/12" stays as stored, DATE is the tag's date as
+ * VELKOR_ID3V2_DATE gives it. The view is made when first asked for (it
+ * may read frames from the file again, as velkor_frame_text does).
+ */
+/* Key `index` of the table (index 0 up, in the order of doc/keys.md;
+ * static), NULL past the last: the keys the library knows. */
+VELKOR_API const char *VELKOR_CALL velkor_key_name(int32_t index);
+/* How many values the key has: 0 for none or a key not in the table; -1 for
+ * a NULL handle. */
+VELKOR_API int32_t VELKOR_CALL velkor_tag_count(const velkor_file *file, const char *key);
+/* Value `index` (0 to velkor_tag_count - 1) of the key, zero-terminated
+ * UTF-8, valid until velkor_close; NULL for a NULL handle, an unknown key or
+ * a bad index. */
+VELKOR_API const char *VELKOR_CALL velkor_tag_value(const velkor_file *file, const char *key, int32_t index);
+/* The keys the file has values for, index 0 up, in the order of
+ * doc/keys.md: the key's name (static), NULL past the last. */
+VELKOR_API const char *VELKOR_CALL velkor_tag_key(const velkor_file *file, int32_t index);
+
+/*
  * The common facts as numbers, derived once at velkor_open from the ID3v2
  * frames, the APEv2 items and the encoder's tag. Unknown integers are -1.
  * The ReplayGain figures are meaningful where replaygain_known has their
@@ -377,10 +402,11 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file *file, int3
  * velkor_frame_count - 1 (the first 4096 frames; velkor_frame_count gives how
  * many the tag holds). Frames of size 0 and padding are not frames.
  * velkor_open decodes the small frames the common facts come from (up to
- * 16 KiB each and 1 MiB in all); any other frame's content
- * is read from the file when it is first asked for (velkor_frame,
- * velkor_frame_text) and kept with the handle. So, like velkor_read_picture,
- * these may read the file again by its path.
+ * 16 KiB each and 1 MiB in all) and keeps the bytes of the others up to
+ * 64 KiB each and 2 MiB in all; any other frame's content is decoded
+ * when it is first asked for (velkor_frame, velkor_frame_text) and kept
+ * with the handle. A tag with more is read from the file again then: so,
+ * like velkor_read_picture, these may read the file again by its path.
  */
 #define VELKOR_FRAME_TEXT 0          /* T***: values */
 #define VELKOR_FRAME_USER_TEXT 1     /* TXXX: description, values */
@@ -751,6 +777,21 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_remove_frames(velkor_edit *edit, cons
  * TYER, TDAT and TIME as far as given (the others removed).
  */
 VELKOR_API int32_t VELKOR_CALL velkor_edit_set_field(velkor_edit *edit, int32_t field, const char *utf8);
+/*
+ * Sets a key of the merged view (velkor_tag_count) to the `count` values;
+ * count 0 removes it. The key's frame of doc/keys.md gets them: a text frame
+ * as velkor_edit_set_text, a TXXX by its description as
+ * velkor_edit_set_user_text; DATE as velkor_edit_set_field's DATE, COMMENT
+ * and LYRICS the COMM and USLT of "eng" and "" (one value each). Where 2.3
+ * and 2.4 differ (ORIGINALDATE: TDOR or TORY, the year; MOOD: TMOO or TXXX
+ * "MOOD") the frame of the version the tag is written in without options
+ * (2.3 for a file without a tag), the other removed. VELKOR_ERROR_ARGUMENT
+ * for a key not in the table, MUSICBRAINZ_TRACKID (a UFID: bytes, not text),
+ * a NULL value, several values for DATE, COMMENT or LYRICS, or a value the
+ * frame does not take (velkor_value_problem).
+ */
+VELKOR_API int32_t VELKOR_CALL velkor_edit_set_key(velkor_edit *edit, const char *key, const char *const *values,
+                                                   int32_t count);
 /*
  * Why the setters refuse `utf8` for text frame `id` (a field sets the frame
  * named above: DATE TDRC, TRACK TRCK, GENRE TCON, ...), in words ("a date

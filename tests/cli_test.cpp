@@ -305,7 +305,7 @@ TEST_F(CliTest, RecordFieldsByNameWithId3v2Fallback) {
 TEST_F(CliTest, JsonHasEveryFigureAndTag) {
     const JsonValue cbr = json_of(sample("cbr_id3v11.mp3"));
     EXPECT_EQ(cbr["status"].text, "ok");
-    EXPECT_EQ(cbr["json_version"].text, "1.1");
+    EXPECT_EQ(cbr["json_version"].text, "1.2");
     EXPECT_EQ(cbr["velkor"].text, velkor_version());
     EXPECT_EQ(cbr["version"].text, "MPEG 1 Layer III");
     EXPECT_EQ(cbr["mpeg_version"].number, 1);
@@ -1041,7 +1041,7 @@ TEST_F(CliTest, ReaderThatGoesEndsTheWalkQuietly) {
     for (const char* disposition : {"", "trap '' PIPE; "}) {
         const Outcome run = bash(std::string(disposition) + "\"$VELKOR\" --json -r " + folder +
                                  " | head -c 20; echo \" ${PIPESTATUS[0]}\"");
-        EXPECT_EQ(run.out, "{\"json_version\":\"1.1 141\n") << disposition;
+        EXPECT_EQ(run.out, "{\"json_version\":\"1.2 141\n") << disposition;
         EXPECT_EQ(run.err, "") << disposition;
     }
 }
@@ -1424,6 +1424,17 @@ TEST_F(CliTest, TagSetsAnyFrameRemovesTagsAndDryRunWritesNothing) {
     EXPECT_NE(saved.find("MOOD"), std::string::npos);
     EXPECT_NE(saved.find("notes"), std::string::npos);
     EXPECT_NE(saved.find(png), std::string::npos);
+
+    // Keys beside frame ids: TITLE is TIT2, MUSICBRAINZ_ALBUMID its TXXX;
+    // the JSON's tags object reads them back.
+    run = velkor({"tag", "--set", "TITLE=By Key", "--set", "MUSICBRAINZ_ALBUMID=42", "--remove", "COMPOSER", file});
+    EXPECT_EQ(run.status, 0) << run.err;
+    json = json_of(file);
+    EXPECT_EQ(json["id3v2"]["title"].items.at(0).text, "By Key");
+    EXPECT_EQ(json["tags"]["TITLE"].items.at(0).text, "By Key");
+    EXPECT_EQ(json["tags"]["MUSICBRAINZ_ALBUMID"].items.at(0).text, "42");
+    EXPECT_EQ(json["tags"].members.count("COMPOSER"), 0u);
+    EXPECT_EQ(velkor({"tag", "--set", "NOT_A_KEY=1", file}).status, 2);
 
     run = velkor({"tag", "--remove", "TXXX:MOOD", "--remove", "TIT3", "--remove-cover", file});
     EXPECT_EQ(run.status, 0) << run.err;

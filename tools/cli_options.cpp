@@ -7,6 +7,8 @@
 
 #include <string_view>
 
+#include "velkor.h"
+
 namespace velkor::cli {
 
 namespace {
@@ -152,15 +154,23 @@ AnalyseOptions parse_analyse_options(const std::vector<std::string>& args) {
     return options;
 }
 
+bool is_tag_key(std::string_view name) {
+    for (int32_t i = 0; const char* key = velkor_key_name(i); ++i) {
+        if (name == key) return true;
+    }
+    return false;
+}
+
 namespace {
 
 bool is_frame_id(std::string_view id) {
     return id.size() == 4 && id.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789") == std::string_view::npos;
 }
 
-// "TIT2" or "TXXX:description" (any description, "" included).
+// "TIT2", "TXXX:description" (any description, "" included) or a key
+// ("TITLE").
 bool is_frame_name(std::string_view id) {
-    return is_frame_id(id) || (id.size() > 4 && id.substr(0, 5) == "TXXX:");
+    return is_frame_id(id) || (id.size() > 4 && id.substr(0, 5) == "TXXX:") || is_tag_key(id);
 }
 
 // "3" or "3/12": a number, and the count behind a slash.
@@ -253,7 +263,7 @@ TagOptions parse_tag_options(const std::vector<std::string>& args) {
             case kSet: {
                 const std::size_t equals = value.find('=');
                 if (equals == std::string::npos || !is_frame_name(std::string_view(value).substr(0, equals))) {
-                    return usage_error<TagOptions>("--set takes ID=VALUE (a frame id such as TIT2, or TXXX:NAME), not '" +
+                    return usage_error<TagOptions>("--set takes ID=VALUE (a frame id such as TIT2, TXXX:NAME, or a key such as TITLE), not '" +
                                                    value + "'");
                 }
                 options.frames.push_back({value.substr(0, equals), value.substr(equals + 1)});
@@ -263,7 +273,7 @@ TagOptions parse_tag_options(const std::vector<std::string>& args) {
             }
             case kRemove:
                 if (!is_frame_name(value)) {
-                    return usage_error<TagOptions>("--remove takes a frame id such as TCOM, or TXXX:NAME, not '" +
+                    return usage_error<TagOptions>("--remove takes a frame id such as TCOM, TXXX:NAME, or a key such as TITLE, not '" +
                                                    value + "'");
                 }
                 options.frames.push_back({value, std::nullopt});

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velkor::cli {
@@ -71,5 +72,7 @@ AnalyseOptions parse_analyse_options(const std::vector<std::string>& args);
 
 // args are the arguments behind the word "tag".
 TagOptions parse_tag_options(const std::vector<std::string>& args);
+// A key of the merged view (doc/keys.md), as written there: "TITLE".
+bool is_tag_key(std::string_view name);
 
 }  // namespace velkor::cli

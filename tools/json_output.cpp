@@ -356,6 +356,23 @@ std::vector<std::string_view> texts(const AnalysedFile& file, const Frames& fram
     return {joined};
 }
 
+// The merged view: every key the file has, to the array of its values.
+void put_tags(TextBuffer& out, const AnalysedFile& file) {
+    out += '{';
+    for (int32_t i = 0; const char* key = file.tag_key(i); ++i) {
+        if (i > 0) out += ',';
+        append_json_string(out, key);
+        out += ":[";
+        const int32_t count = file.tag_count(key);
+        for (int32_t v = 0; v < count; ++v) {
+            if (v > 0) out += ',';
+            append_json_string(out, file.tag_value(key, v));
+        }
+        out += ']';
+    }
+    out += '}';
+}
+
 void put_id3v2(JsonObject object, const AnalysedFile& file, const Frames& frames) {
     const velkor_file_facts& f = file.facts();
     const char version[] = {'2', '.', static_cast<char>('0' + f.id3v2_version)};
@@ -482,6 +499,7 @@ void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile
     } else {
         object.raw("id3v2", "null");
     }
+    put_tags(object.nested_raw("tags"), file);
     object.done();
     out += '\n';
 }

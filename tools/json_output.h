@@ -9,7 +9,7 @@
 
 // The version of the layout: a key renamed, retyped or dropped raises the
 // first number, a key added the second.
-#define JSON_LAYOUT_VERSION "1.1"
+#define JSON_LAYOUT_VERSION "1.2"
 
 namespace velkor::cli {
 

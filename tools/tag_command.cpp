@@ -500,6 +500,8 @@ private:
         int32_t s;
         if (change.id.compare(0, 5, "TXXX:") == 0) {
             s = velkor_edit_set_user_text(edit, change.id.c_str() + 5, &text, count);
+        } else if (is_tag_key(change.id)) {
+            s = velkor_edit_set_key(edit, change.id.c_str(), &text, count);
         } else if (!change.value) {
             s = velkor_edit_remove_frames(edit, change.id.c_str());
         } else if (change.id[0] == 'W' && change.id != "WXXX") {

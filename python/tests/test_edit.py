@@ -54,6 +54,26 @@ class EditTest(unittest.TestCase):
         self.assertEqual(after.audio_bytes, before.audio_bytes)
         self.assertEqual(after.frames, before.frames)
 
+    def test_keys_read_merged_and_set_by_name(self):
+        path = self.copy("06_apev2_mp3gain_id3v1.mp3")
+        before = velkor.read(path).tags
+        # No ID3v2 tag: the gains from APEv2, the title from ID3v1.
+        self.assertEqual(before["TITLE"], (velkor.read(path).id3v1.title,))
+        self.assertIn("REPLAYGAIN_TRACK_GAIN", before)
+        with self.assertRaises(TypeError):
+            before["TITLE"] = ("x",)  # read only
+        with velkor.edit(path) as tags:
+            tags["TITLE"] = "Key Title"
+            tags.set("ARTIST", ["One", "Two"])
+            tags["MUSICBRAINZ_ALBUMID"] = "1234"
+            del tags["COMMENT"]
+            with self.assertRaises(velkor.Error):
+                tags["NOT_A_KEY"] = "x"
+            tags.save(id3v24=True)
+        after = velkor.read(path).tags
+        self.assertEqual((after["TITLE"], after["ARTIST"], after["MUSICBRAINZ_ALBUMID"]),
+                         (("Key Title",), ("One", "Two"), ("1234",)))
+
     def test_write_in_one_call_and_removing_tags(self):
         path = self.copy("12_id3v22.mp3")
         report = velkor.write(path, title="New", album=None, id3v1="add")

@@ -24,8 +24,9 @@ import dataclasses
 import enum
 import operator
 import os
+import types
 from dataclasses import dataclass
-from typing import Dict, Iterator, List, Literal, NamedTuple, Optional, Sequence, Tuple, Union, overload
+from typing import Dict, Iterator, List, Literal, Mapping, NamedTuple, Optional, Sequence, Tuple, Union, overload
 
 from . import _native
 
@@ -294,6 +295,10 @@ class Facts:
     musicbrainz: Dict[str, str] = dataclasses.field(default_factory=dict)
     comments: Tuple[Comment, ...] = ()
     ape_items: Tuple[ApeItem, ...] = ()
+    # The merged view by keys (doc/keys.md): "TITLE" -> ("Title",), from the
+    # ID3v2 tag, else APEv2, else ID3v1; read only.
+    tags: Mapping[str, Tuple[str, ...]] = dataclasses.field(
+        default_factory=lambda: types.MappingProxyType({}))
 
 
 def _encode(path: PathLike) -> bytes:
@@ -409,6 +414,18 @@ class _OpenFile:
                        for i in range(info.value_count))
         return ApeItem(key=_native.decode(info.key), kind=_native.APE_KINDS[info.kind], values=values,
                        size=info.body_size, read_only=bool(info.read_only), truncated=bool(info.truncated))
+
+    def tags(self) -> Mapping[str, Tuple[str, ...]]:
+        found: Dict[str, Tuple[str, ...]] = {}
+        index = 0
+        while True:
+            key = self.lib.velkor_tag_key(self.handle, index)
+            if key is None:
+                return types.MappingProxyType(found)
+            count = self.lib.velkor_tag_count(self.handle, key)
+            found[_native.decode(key)] = tuple(_native.decode(self.lib.velkor_tag_value(self.handle, key, i))
+                                               for i in range(count))
+            index += 1
 
     def ape_items(self) -> Tuple[ApeItem, ...]:
         return tuple(self.ape_item(i) for i in range(max(0, self.lib.velkor_ape_item_count(self.handle))))
@@ -537,7 +554,8 @@ def _facts_of(file: "_OpenFile") -> Facts:
         musicbrainz={short: texts[name] for short, name in _MUSICBRAINZ if texts[name]},
         comments=tuple(Comment(frame.language, frame.description, "; ".join(frame.values))
                        for frame in (id3v2.frames if id3v2 else ()) if frame.kind == "comment"),
-        ape_items=ape_items)
+        ape_items=ape_items,
+        tags=file.tags())
 
 
 def read_picture(path: PathLike, index: int = 0) -> bytes:
@@ -826,6 +844,19 @@ class Edit:
         raw = _texts(values)
         self._call("velkor_edit_set_user_text", _text(description),
                    (ctypes.c_char_p * max(1, len(raw)))(*raw), len(raw))
+
+    def set(self, key: str, values: Union[str, List[str], Tuple[str, ...]]) -> None:
+        """Key `key` of the merged view (doc/keys.md: "TITLE", "ARTIST",
+        ...) with its values; [] removes it. An unknown key, or a value
+        its frame does not take, raises Error."""
+        raw = _texts(values)
+        self._call("velkor_edit_set_key", _text(key), (ctypes.c_char_p * max(1, len(raw)))(*raw), len(raw))
+
+    def __setitem__(self, key: str, values: Union[str, List[str], Tuple[str, ...]]) -> None:
+        self.set(key, values)
+
+    def __delitem__(self, key: str) -> None:
+        self.set(key, [])
 
     def set_comment(self, text: Optional[str], *, language: str = "eng", description: str = "") -> None:
         """The COMM frame of language and description; None removes it."""

@@ -13,6 +13,7 @@
 #include "frames/frame_dates.h"
 #include "frames/frame_table.h"
 #include "interface/file_status.h"
+#include "interface/key_hooks.h"
 #include "platform/file_lock.h"
 #include "platform/file_source.h"
 #include "platform/update_file.h"
@@ -250,6 +251,8 @@ std::string genre_text(const std::string& text) {
 }
 
 }  // namespace
+
+int velkor::edit_written_version(const velkor_edit* edit) { return edit->file.id3v2.written_version(false); }
 
 extern "C" {
 

@@ -13,6 +13,8 @@
 #include "base/utf8.h"
 #include "interface/file_status.h"
 #include "interface/file_memory.h"
+#include "interface/kept_frames.h"
+#include "interface/key_hooks.h"
 #include "interface/memory_file.h"
 #include "platform/file_source.h"
 #include "platform/wide_text.h"
@@ -102,6 +104,8 @@ struct velkor_file {
     // handle is used by one thread at a time).
     mutable std::vector<std::unique_ptr<velkor::Id3v2FrameValues>> frame_values;
     mutable std::size_t frame_text_bytes = 0;  // what their texts hold, at most kMaxFrameTextTotal
+    mutable std::shared_ptr<void> key_view;    // the merged view by keys (tag_keys_api.cpp)
+    velkor::KeptFrames kept_frames;            // the bytes of the frames not decoded at open
 
     const velkor::Id3v2FrameEntry* frame_entry(int32_t index) const {
         const auto& frames = info.id3v2_tag.frames;
@@ -153,6 +157,8 @@ struct velkor_file {
     // The common facts, from the tags before their texts move out.
     void gather_common();
 };
+
+std::shared_ptr<void>& velkor::key_view_slot(const velkor_file* file) { return file->key_view; }
 
 namespace {
 
@@ -399,9 +405,13 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
     std::unique_ptr<velkor::Id3v2FrameValues>& cached = frame_values[static_cast<std::size_t>(index)];
     if (!cached) {
         Reread bytes;
-        status = reread(bytes);
-        if (status != VELKOR_OK) return nullptr;
-        velkor::ByteSource& source = *bytes.source;
+        velkor::KeptFrames::Source kept(kept_frames);
+        const bool in_memory = kept_frames.covers(*entry);
+        if (!in_memory) {
+            status = reread(bytes);
+            if (status != VELKOR_OK) return nullptr;
+        }
+        velkor::ByteSource& source = in_memory ? static_cast<velkor::ByteSource&>(kept) : *bytes.source;
         // Small stored frames behind it are decoded while the file is open:
         // whoever asks for one frame mostly asks for the next.
         constexpr uint32_t kNeighbourBytes = 16 * 1024;
@@ -411,7 +421,8 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
             const velkor::Id3v2FrameEntry& next = tag.frames[j];
             const velkor::Id3v2Frame frame = frame_of(tag, next);
             if (j != static_cast<std::size_t>(index) &&
-                (next.stored_size > kNeighbourBytes || velkor::id3v2_body_layout(frame).compressed)) {
+                (next.stored_size > kNeighbourBytes || velkor::id3v2_body_layout(frame).compressed ||
+                 (in_memory && !kept_frames.covers(next)))) {
                 break;
             }
             if (frame_values[j]) continue;
@@ -470,7 +481,12 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
             *out = nullptr;
             return VELKOR_ERROR_READ;
         }
-        if (*out != nullptr) (*out)->identity = source.identity();
+        if (*out != nullptr) {
+            (*out)->identity = source.identity();
+            // Read now, while the file is open: asking for them later then
+            // needs no second open.
+            (*out)->kept_frames.keep(source, (*out)->info.id3v2_tag, (*out)->frame_values);
+        }
         return status;
     } catch (const std::bad_alloc&) {
         return VELKOR_ERROR_NO_MEMORY;
@@ -1000,7 +1016,7 @@ std::size_t held_bytes(const velkor_file* file) {
     for (const Id3v2Picture& picture : pictures) held += picture.mime.capacity() + picture.description.capacity();
     held += file->info.id3v2_tag.frames.capacity() * sizeof(Id3v2FrameEntry);
     for (const std::string& text : file->common) held += text.capacity();
-    held += file->frame_text_bytes + file->frame_values.capacity() * sizeof(void*);
+    held += file->frame_text_bytes + file->frame_values.capacity() * sizeof(void*) + file->kept_frames.held();
     for (const auto& values : file->frame_values) held += values ? sizeof(Id3v2FrameValues) : 0;
     for (const Apev2Item& item : file->info.apev2_tag.items) {
         held += sizeof item + item.key.capacity();

@@ -1,0 +1,120 @@
+// The key table and its look-ups.
+#include "frames/tag_keys.h"
+
+#include <cstring>
+
+namespace velkor {
+
+namespace {
+
+using V1 = TagKeyV1;
+
+bool same_text(const char* a, const char* b) {
+    for (; *a && *b; ++a, ++b) {
+        char x = *a, y = *b;
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+        if (x != y) return false;
+    }
+    return *a == *b;
+}
+
+// TagLib's property names and Picard's (MusicBrainz) for the same fields;
+// TXXX descriptions as Picard writes them.
+constexpr TagKeyRow kKeys[] = {
+    {"TITLE", "TIT2", "TIT2", nullptr, "Title", V1::kTitle},
+    {"ARTIST", "TPE1", "TPE1", nullptr, "Artist", V1::kArtist},
+    {"ALBUM", "TALB", "TALB", nullptr, "Album", V1::kAlbum},
+    {"ALBUMARTIST", "TPE2", "TPE2", nullptr, "Album Artist"},
+    {"DATE", "TDRC", "TYER", nullptr, "Year", V1::kYear},
+    {"ORIGINALDATE", "TDOR", "TORY", nullptr, "Original Year"},
+    {"RELEASEDATE", "TDRL", "TDRL", nullptr, nullptr},
+    {"TRACKNUMBER", "TRCK", "TRCK", nullptr, "Track", V1::kTrack},
+    {"DISCNUMBER", "TPOS", "TPOS", nullptr, "Disc"},
+    {"GENRE", "TCON", "TCON", nullptr, "Genre", V1::kGenre},
+    {"COMMENT", "COMM", "COMM", nullptr, "Comment", V1::kComment},
+    {"LYRICS", "USLT", "USLT", nullptr, "Lyrics"},
+    {"COMPOSER", "TCOM", "TCOM", nullptr, "Composer"},
+    {"LYRICIST", "TEXT", "TEXT", nullptr, "Lyricist"},
+    {"CONDUCTOR", "TPE3", "TPE3", nullptr, "Conductor"},
+    {"REMIXER", "TPE4", "TPE4", nullptr, "MixArtist"},
+    {"SUBTITLE", "TIT3", "TIT3", nullptr, "Subtitle"},
+    {"GROUPING", "TIT1", "TIT1", nullptr, "Grouping"},
+    {"BPM", "TBPM", "TBPM", nullptr, "BPM"},
+    {"INITIALKEY", "TKEY", "TKEY", nullptr, "Key"},
+    {"COMPILATION", "TCMP", "TCMP", nullptr, "Compilation"},
+    {"MEDIA", "TMED", "TMED", nullptr, "Media"},
+    {"MOOD", "TMOO", "TXXX", "MOOD", "Mood"},
+    {"LANGUAGE", "TLAN", "TLAN", nullptr, "Language"},
+    {"LABEL", "TPUB", "TPUB", nullptr, "Label"},
+    {"COPYRIGHT", "TCOP", "TCOP", nullptr, "Copyright"},
+    {"ENCODEDBY", "TENC", "TENC", nullptr, "EncodedBy"},
+    {"ENCODING", "TSSE", "TSSE", nullptr, "Encoder"},
+    {"ISRC", "TSRC", "TSRC", nullptr, "ISRC"},
+    {"TITLESORT", "TSOT", "TSOT", nullptr, "TitleSort"},
+    {"ARTISTSORT", "TSOP", "TSOP", nullptr, "ArtistSort"},
+    {"ALBUMSORT", "TSOA", "TSOA", nullptr, "AlbumSort"},
+    {"ALBUMARTISTSORT", "TSO2", "TSO2", nullptr, "AlbumArtistSort"},
+    {"COMPOSERSORT", "TSOC", "TSOC", nullptr, "ComposerSort"},
+    {"MUSICBRAINZ_TRACKID", "UFID", "UFID", "http://musicbrainz.org", nullptr},
+    {"MUSICBRAINZ_ALBUMID", "TXXX", "TXXX", "MusicBrainz Album Id", nullptr},
+    {"MUSICBRAINZ_ARTISTID", "TXXX", "TXXX", "MusicBrainz Artist Id", nullptr},
+    {"MUSICBRAINZ_ALBUMARTISTID", "TXXX", "TXXX", "MusicBrainz Album Artist Id", nullptr},
+    {"MUSICBRAINZ_RELEASEGROUPID", "TXXX", "TXXX", "MusicBrainz Release Group Id", nullptr},
+    {"MUSICBRAINZ_RELEASETRACKID", "TXXX", "TXXX", "MusicBrainz Release Track Id", nullptr},
+    {"MUSICBRAINZ_WORKID", "TXXX", "TXXX", "MusicBrainz Work Id", nullptr},
+    {"RELEASESTATUS", "TXXX", "TXXX", "MusicBrainz Album Status", nullptr},
+    {"RELEASETYPE", "TXXX", "TXXX", "MusicBrainz Album Type", nullptr},
+    {"RELEASECOUNTRY", "TXXX", "TXXX", "MusicBrainz Album Release Country", nullptr},
+    {"ACOUSTID_ID", "TXXX", "TXXX", "Acoustid Id", nullptr},
+    {"BARCODE", "TXXX", "TXXX", "BARCODE", nullptr},
+    {"CATALOGNUMBER", "TXXX", "TXXX", "CATALOGNUMBER", nullptr},
+    {"ASIN", "TXXX", "TXXX", "ASIN", nullptr},
+    {"SCRIPT", "TXXX", "TXXX", "SCRIPT", nullptr},
+    {"REPLAYGAIN_TRACK_GAIN", "TXXX", "TXXX", "REPLAYGAIN_TRACK_GAIN", nullptr},
+    {"REPLAYGAIN_TRACK_PEAK", "TXXX", "TXXX", "REPLAYGAIN_TRACK_PEAK", nullptr},
+    {"REPLAYGAIN_ALBUM_GAIN", "TXXX", "TXXX", "REPLAYGAIN_ALBUM_GAIN", nullptr},
+    {"REPLAYGAIN_ALBUM_PEAK", "TXXX", "TXXX", "REPLAYGAIN_ALBUM_PEAK", nullptr},
+};
+
+}  // namespace
+
+const TagKeyRow* tag_key_rows(int32_t& count) {
+    count = static_cast<int32_t>(sizeof kKeys / sizeof kKeys[0]);
+    return kKeys;
+}
+
+const TagKeyRow* tag_key_row(const char* key) {
+    if (key == nullptr) return nullptr;
+    for (const TagKeyRow& row : kKeys) {
+        if (same_text(row.key, key)) return &row;
+    }
+    return nullptr;
+}
+
+const TagKeyRow* tag_key_of_frame(const char* id, const char* description) {
+    if (id == nullptr) return nullptr;
+    const bool described = std::strcmp(id, "TXXX") == 0 || std::strcmp(id, "UFID") == 0;
+    for (const TagKeyRow& row : kKeys) {
+        if (std::strcmp(row.v24, id) != 0 && std::strcmp(row.v23, id) != 0) continue;
+        if (!described) return &row;
+        if (description != nullptr && row.description != nullptr &&
+            (std::strcmp(id, "UFID") == 0 ? std::strcmp(row.description, description) == 0
+                                          : same_text(row.description, description))) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+const TagKeyRow* tag_key_of_ape_item(const char* name) {
+    if (name == nullptr) return nullptr;
+    for (const TagKeyRow& row : kKeys) {
+        if (same_text(row.ape != nullptr ? row.ape : row.key, name)) return &row;
+    }
+    // "AlbumArtist", "Year" and the key names themselves as taggers also write them.
+    if (same_text(name, "AlbumArtist")) return tag_key_row("ALBUMARTIST");
+    return tag_key_row(name);
+}
+
+}  // namespace velkor

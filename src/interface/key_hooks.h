@@ -1,0 +1,19 @@
+// What the merged view by keys (tag_keys_api.cpp) needs of the handles the
+// other interface files define: a slot in a file's handle for its view, and
+// the version an edit's ID3v2 tag will be written in. Not exported.
+#pragma once
+
+#include <memory>
+
+struct velkor_file;
+struct velkor_edit;
+
+namespace velkor {
+
+// The handle's merged view, made when first asked for and released by
+// velkor_close (a handle is used by one thread at a time).
+std::shared_ptr<void>& key_view_slot(const velkor_file* file);
+// 3 or 4: the version of the edit's tag as saved without options.
+int edit_written_version(const velkor_edit* edit);
+
+}  // namespace velkor
