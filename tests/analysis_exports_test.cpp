@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "interface/current_object.h"
 #include "legacy/text_report.h"
 #include "notice_recorder.h"
 #include "test_files.h"
@@ -273,23 +272,6 @@ TEST(InfoRecordExport, FailuresTouchOnlyTheStatus) {
     EXPECT_EQ(std::memcmp(record.track, untouched.track, sizeof record - sizeof record.status), 0);
     EXPECT_EQ(recorder.notices().size(), 1u);
     VkGetSonvexStruct(write_mp3(dir, "fine.mp3", {}, {}).c_str(), nullptr);
-}
-
-// The notice shown while a call runs sees that call's object as current.
-std::atomic<int> notices_with_current{0};
-int32_t note_current(const char*, const char*, uint32_t, void*) {
-    if (velkor::current_object() != nullptr) ++notices_with_current;
-    return velkor::platform::kAnswerOk;
-}
-
-TEST(AnalysisExports, CurrentObjectLivesForTheCallOnly) {
-    velkor::platform::set_notice_handler(note_current);
-    notices_with_current = 0;
-    char report[VELKOR_REPORT_SIZE];
-    VkOpenMp3File("/nonexistent/velkor/file.mp3", report, 0);
-    velkor::platform::set_notice_handler(nullptr);
-    EXPECT_EQ(notices_with_current.load(), 1);
-    EXPECT_EQ(velkor::current_object(), nullptr);
 }
 
 TEST(AnalysisExports, ManyThreadsAtOnce) {

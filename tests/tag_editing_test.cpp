@@ -1,5 +1,4 @@
-// The checked setters (with the year warning and the genre question) and
-// the serialiser that makes the 128-byte ID3v1 block from the record.
+// The setters an ID3v1 edit uses and the serialiser that makes the 128-byte ID3v1 block from the record.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,36 +13,6 @@ using velkor::ByteSpan;
 using velkor::TagRecord;
 using velkor::testing::NoticeRecorder;
 namespace platform = velkor::platform;
-
-std::string year_warning(int year) {
-    return "The way the year is stored, it's best\nto use a year between 1000 and 3000,\n"
-           "Personally I don't think other years is needed\n\n" +
-           std::to_string(year) + " seams like a stupid number";
-}
-
-TEST(SetYear, Accepts1000To3000AndWarnsAboutTheRest) {
-    NoticeRecorder recorder;
-    TagRecord tag;
-    tag.set_year(1000);
-    EXPECT_EQ(tag.year, 1000);
-    tag.set_year(3000);
-    EXPECT_EQ(tag.year, 3000);
-    EXPECT_TRUE(recorder.notices().empty());
-    for (int32_t bad : {999, 3001, 0, -5, 2147483647}) {
-        tag.set_year(bad);
-        EXPECT_EQ(tag.year, 3000);
-    }
-    const auto& n = recorder.notices();
-    ASSERT_EQ(n.size(), 5u);
-    EXPECT_EQ(n[0].text, year_warning(999));
-    EXPECT_EQ(n[1].text, year_warning(3001));
-    EXPECT_EQ(n[3].text, year_warning(-5));
-    EXPECT_EQ(n[4].text, year_warning(2147483647));
-    for (const auto& notice : n) {
-        EXPECT_EQ(notice.caption, "Sonvex Example");
-        EXPECT_EQ(notice.style, platform::kIconWarning | platform::kButtonsOk);
-    }
-}
 
 TEST(SetTrack, MinusOneIsVersion10AndByteValuesAreVersion11) {
     NoticeRecorder recorder;
@@ -72,40 +41,6 @@ TEST(SetGenre, StoresTheLowEightBits) {
     EXPECT_EQ(tag.genre, 44);
     tag.set_genre(-1);
     EXPECT_EQ(tag.genre, 255);
-}
-
-TEST(SetGenreName, KnownNamesInAnyCaseWithoutAQuestion) {
-    NoticeRecorder recorder;
-    TagRecord tag;
-    tag.set_genre_name("rock");
-    EXPECT_EQ(tag.genre, 17);
-    tag.set_genre_name("DANCE HALL");
-    EXPECT_EQ(tag.genre, 125);
-    EXPECT_TRUE(recorder.notices().empty());
-}
-
-TEST(SetGenreName, UnknownNameAsksAndOnlyYesChangesTheGenre) {
-    NoticeRecorder recorder(platform::kAnswerNo);
-    TagRecord tag;
-    tag.genre = 17;
-    tag.set_genre_name("Rock ");
-    EXPECT_EQ(tag.genre, 17);
-    recorder.answer_with(platform::kAnswerYes);
-    tag.set_genre_name("Zydeco");
-    EXPECT_EQ(tag.genre, 255);
-    const auto& n = recorder.notices();
-    ASSERT_EQ(n.size(), 2u);
-    EXPECT_EQ(n[0].text,
-              "the genre Rock  couldn't be found\ndo you want to set it to \"not supported\"?");
-    EXPECT_EQ(n[1].text,
-              "the genre Zydeco couldn't be found\ndo you want to set it to \"not supported\"?");
-    EXPECT_EQ(n[0].caption, "Sonvex Example");
-    EXPECT_EQ(n[0].style, platform::kIconQuestion | platform::kButtonsYesNo);
-
-    // A runaway name is cut in the question, not written past its text.
-    tag.set_genre_name(std::string(5000, 'g').c_str());
-    ASSERT_EQ(n.size(), 3u);
-    EXPECT_LT(n[2].text.size(), 400u);
 }
 
 using Block = uint8_t[TagRecord::kId3v1Size];

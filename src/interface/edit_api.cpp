@@ -12,6 +12,7 @@
 #include "base/utf8.h"
 #include "frames/frame_dates.h"
 #include "frames/frame_table.h"
+#include "interface/c_boundary.h"
 #include "interface/file_status.h"
 #include "interface/key_hooks.h"
 #include "platform/file_lock.h"
@@ -111,13 +112,11 @@ std::string image_type(const uint8_t* bytes, std::size_t size) {
 template <typename Change>
 int32_t change(velkor_edit* edit, Change apply) {
     if (edit == nullptr) return VELKOR_ERROR_ARGUMENT;
-    try {
+    return velkor::guarded(VELKOR_ERROR_ARGUMENT, [&]() -> int32_t {
         const int32_t status = apply(edit->file.id3v2);
         if (status == VELKOR_OK) edit->edited = true;
         return status;
-    } catch (const std::bad_alloc&) {
-        return VELKOR_ERROR_NO_MEMORY;
-    }
+    });
 }
 
 int32_t load(velkor_edit& edit, FileSource& source) {
@@ -164,7 +163,7 @@ int32_t open_for_edit(const Char* path, uint32_t options, velkor_edit** edit, Na
     if (edit == nullptr) return VELKOR_ERROR_ARGUMENT;
     *edit = nullptr;
     if (path == nullptr || options != 0) return VELKOR_ERROR_ARGUMENT;
-    try {
+    return velkor::guarded(VELKOR_ERROR_READ, [&]() -> int32_t {
         auto made = std::make_unique<velkor_edit>();
         name(*made);
 #if !defined(_WIN32)
@@ -186,11 +185,7 @@ int32_t open_for_edit(const Char* path, uint32_t options, velkor_edit** edit, Na
         }
         if (status == VELKOR_OK) *edit = made.release();
         return status;
-    } catch (const std::bad_alloc&) {
-        return VELKOR_ERROR_NO_MEMORY;
-    } catch (...) {
-        return VELKOR_ERROR_READ;
-    }
+    });
 }
 
 void apply_date(velkor::Id3v2Edit& tag, const std::string& date, int version) {
@@ -464,7 +459,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit* edit, uint32_t opti
     }
     velkor_save_report ours = {};
     ours.size = sizeof ours;
-    try {
+    return velkor::guarded(VELKOR_ERROR_WRITE, [&]() -> int32_t {
         const bool v24 = (options & VELKOR_SAVE_ID3V24) != 0;
         // The date's frames depend on the version written: laid out in a
         // copy, so that the edit itself keeps the date as given.
@@ -526,11 +521,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_save(velkor_edit* edit, uint32_t opti
                         reinterpret_cast<const char*>(&ours) + sizeof(uint32_t), room - sizeof(uint32_t));
         }
         return status;
-    } catch (const std::bad_alloc&) {
-        return VELKOR_ERROR_NO_MEMORY;
-    } catch (...) {
-        return VELKOR_ERROR_WRITE;
-    }
+    });
 }
 
 VELKOR_API void VELKOR_CALL velkor_remove_temporary_files(void) { velkor::platform::remove_temporaries(); }

@@ -2,7 +2,6 @@
 // text fields, each written by the bounded copy.
 #include <cstdio>
 
-#include "interface/current_object.h"
 #include "legacy/text_report.h"
 #include "base/bounded_copy.h"
 #include "stream/mp3_file_info.h"
@@ -95,7 +94,6 @@ extern "C" VELKOR_API void VELKOR_CALL VkGetSonvexStruct(const char* path, velko
     if (record == nullptr) return;
     try {
         Mp3FileInfo info;
-        CurrentObjectScope current(info);
         const int32_t status = info.load(path);
         if (status == kStatusOk) {
             fill_record(info, *record);

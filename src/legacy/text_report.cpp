@@ -1,7 +1,6 @@
 // VkOpenMp3File: the analysis of one file as a line of "<sep>"-closed items.
 #include <cstring>
 
-#include "interface/current_object.h"
 #include "legacy/text_report.h"
 #include "base/decimal_text.h"
 #include "base/sentinels.h"
@@ -99,7 +98,6 @@ extern "C" VELKOR_API int32_t VELKOR_CALL VkOpenMp3File(const char* path, char* 
     if (report == nullptr) return 0;
     try {
         Mp3FileInfo info;
-        CurrentObjectScope current(info);
         if (info.load(path) == kStatusOk) {
             char built[VELKOR_REPORT_SIZE];
             build_text_report(info, built);

@@ -1,5 +1,5 @@
 // Writing a user's file: the one code path every save takes (the edit's,
-// velkor_write_id3v1's, the analysis object's write_tag).
+// velkor_write_id3v1's).
 //
 // The new file is described as new bytes in front (the ID3v2 tag), a range
 // of the old file kept as it is (the audio, and any tag not rewritten), and

@@ -1,5 +1,5 @@
 // The 128 bytes of an ID3v1 tag a save writes: the one block maker behind
-// velkor_write_id3v1, the analysis object's write_tag and the edit's save.
+// velkor_write_id3v1 and the edit's save.
 // A field the save does not change keeps its bytes as stored, so a block
 // whose values all stay the same is the old block, and nothing is written.
 #pragma once

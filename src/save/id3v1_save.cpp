@@ -1,4 +1,4 @@
-// The ID3v1 saves by path, and the analysis object's write_tag on them.
+// The ID3v1 save by path (velkor_write_id3v1).
 #include "save/id3v1_save.h"
 
 #include <cstring>
@@ -44,46 +44,6 @@ Id3v1Saved save_id3v1(const std::string& path, const Id3v1Maker& make) {
     saved.problem = outcome.problem;
     saved.appended = !file.has_id3v1;
     return saved;
-}
-
-namespace {
-
-// "n/a" leaves a field as it is; so does a missing text.
-bool is_skip(const char* text) { return text == nullptr || std::strcmp(text, kNotAvailable) == 0; }
-
-int32_t number_of(const char* text) { return decimal_value(text, static_cast<std::size_t>(-1)); }
-
-}  // namespace
-
-int32_t Mp3FileInfo::write_tag(const char* title, const char* artist, const char* album,
-                               const char* year, const char* comment, const char* track,
-                               const char* genre) {
-    // The record keeps these changes whatever happens to the file.
-    if (!is_skip(title)) tag.set_title(title);
-    if (!is_skip(artist)) tag.set_artist(artist);
-    if (!is_skip(album)) tag.set_album(album);
-    if (!is_skip(year)) tag.set_year(number_of(year));
-    if (!is_skip(comment)) tag.set_comment(comment);
-    if (!is_skip(track)) tag.set_track(number_of(track));
-    if (!is_skip(genre)) tag.set_genre_name(genre);
-
-    uint8_t block[kId3v1BlockSize] = {};
-    int32_t result = kStatusNoTagBlock;
-    if (tag.to_id3v1(block)) {
-        const Id3v1Saved written = save_id3v1(path, [&](const uint8_t* old, uint8_t (&out)[kId3v1BlockSize]) {
-            std::memcpy(out, block, sizeof out);
-            if (old != nullptr) {
-                uint8_t stored[kId3v1BlockSize];
-                std::memcpy(stored, old, sizeof stored);
-                keep_unchanged_fields(stored, out);
-            }
-        });
-        result = written.status == SaveStatus::kDone ? kStatusOk : kStatusWriteFailed;
-        // A second write then replaces this tag instead of adding another.
-        if (written.status == SaveStatus::kDone && written.appended) has_id3v1 = 1;
-    }
-    if (result != kStatusOk) show_error_notice(result, "");
-    return result;
 }
 
 }  // namespace velkor

@@ -1,5 +1,4 @@
-// Saving a new ID3v1 tag by path (velkor_write_id3v1, the analysis object's
-// write_tag): the same plan and writer as an edit's save, with the ID3v2
+// Saving a new ID3v1 tag by path (velkor_write_id3v1): the same plan and writer as an edit's save, with the ID3v2
 // tag and the other trailing tags kept as stored.
 #pragma once
 

@@ -8,13 +8,10 @@ namespace {
 
 const char* notice_text(int32_t code) {
     switch (code) {
-        case kStatusWriteFailed:
         case kStatusOpenFailed:
             return "You tried to open a file\nthat didn't work";
         case kStatusNoFrame:
             return "The file that was opened\nwas no correct .mp3-file";
-        case kStatusNoTagBlock:
-            return "No valid ID3-tag could be\ncreated";
         default:
             return nullptr;
     }

@@ -17,16 +17,14 @@
 
 namespace velkor {
 
-// Status codes of load and write_tag.
+// Status codes of load.
 enum Status : int32_t {
     kStatusOk = 0,
-    kStatusWriteFailed = 1,    // write_tag: the file cannot be opened or written
     kStatusOpenFailed = 2,     // load: the file cannot be opened
     kStatusNoFrame = 4,        // load: no valid frame header
-    kStatusNoTagBlock = 8,     // write_tag: no tag block could be made
 };
 
-// Shows the error notice for code 1, 2, 4 or 8 with the given caption;
+// Shows the error notice for code 2 or 4 with the given caption;
 // nothing for any other code.
 void show_error_notice(int32_t code, const char* caption);
 
@@ -110,7 +108,6 @@ public:
     int64_t file_size() const { return file_size_; }
     // The bytes from the first frame to the end of the file.
     int64_t audio_bytes() const { return file_size_ - (header_pos - 1); }
-    const std::string& copy_path() const { return path; }
     // The figures of velkor's own interface; meaningful after load returned 0.
     StreamFigures stream_figures() const;
 
@@ -128,13 +125,6 @@ public:
     int32_t tag_track() const { return tag.get_track(); }
     int32_t tag_genre_index() const { return tag.genre_index(); }
     int32_t tag_v2_genre_index() const { return tag.v2_genre_index(); }
-
-    // Applies the seven texts ("n/a" leaves a field as it is) and writes the
-    // ID3v1 tag into the file: 0 written, 1 file not opened or not written,
-    // 8 no tag block made.
-    int32_t write_tag(const char* title, const char* artist, const char* album,
-                      const char* year, const char* comment, const char* track,
-                      const char* genre);
 };
 
 }  // namespace velkor

@@ -76,13 +76,6 @@ public:
         for (; i < n; ++i) dest[i] = next();
     }
 
-    // A big-endian number of `width` bytes.
-    uint32_t read_be(std::size_t width) {
-        uint32_t value = 0;
-        while (width-- > 0) value = (value << 8) | next();
-        return value;
-    }
-
     // Whether the bytes still to come stand in the tag as they are
     // delivered (no unsynchronisation to undo): then rest() holds them,
     // valid until the next read.

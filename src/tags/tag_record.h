@@ -82,16 +82,10 @@ public:
     int32_t LoadTag2(ByteSpan buffer, int32_t iLength);
 
     // Editing ----------------------------------------------------------
-    // Stores a year from 1000 to 3000; otherwise warns the user and keeps
-    // the old one.
-    void set_year(int32_t year);
     // -1: no track (ID3v1.0); 0..255: ID3v1.1 with that track; else ignored.
     void set_track(int32_t number);
     // Stores the low 8 bits, untested.
     void set_genre(int32_t number);
-    // Sets the genre by name (letter case ignored); an unknown name asks the
-    // user whether to store "not supported".
-    void set_genre_name(const char* name);
     // Fills the 128-byte ID3v1 block from the record. Returns 1.
     int32_t to_id3v1(uint8_t (&block)[kId3v1Size]) const;
 };

@@ -58,14 +58,4 @@ TrailingTags peel_trailing_tags(ByteSource& source, int64_t file_size, int64_t a
     return found;
 }
 
-const char* trailing_tag_name(TrailingTag::Kind kind) {
-    switch (kind) {
-        case TrailingTag::Kind::kId3v1: return "ID3v1";
-        case TrailingTag::Kind::kApev2: return "APE";
-        case TrailingTag::Kind::kLyrics3v1: return "Lyrics3v1";
-        case TrailingTag::Kind::kLyrics3v2: return "Lyrics3v2";
-    }
-    return "";
-}
-
 }  // namespace velkor

@@ -35,7 +35,4 @@ struct TrailingTags {
 // an ID3v1 tag ("TAG" 128 bytes back), then a Lyrics3 block.
 TrailingTags peel_trailing_tags(ByteSource& source, int64_t file_size, int64_t audio_begin = 0);
 
-// "ID3v1", "APE", "Lyrics3v1", "Lyrics3v2".
-const char* trailing_tag_name(TrailingTag::Kind kind);
-
 }  // namespace velkor

@@ -1,45 +1,23 @@
-// The save lock: flock on POSIX systems, shared within a process through a
-// table of the files locked; nothing on Windows, where a file open for
-// writing keeps other writers out.
-#if !defined(_WIN32) && !defined(_FILE_OFFSET_BITS)
+// The save lock on POSIX systems: flock, shared within a process through a
+// table of the files locked.
+#if !defined(_FILE_OFFSET_BITS)
 #define _FILE_OFFSET_BITS 64
 #endif
 
 #include "platform/file_lock.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <map>
 #include <mutex>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 #include "platform/update_file.h"
 
-#if !defined(_WIN32)
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace velkor::platform {
-
-#if defined(_WIN32)
-
-struct FileLock::Held {};
-
-FileProblem FileLock::acquire(const std::string&) {
-    held_ = std::make_shared<Held>();
-    return FileProblem::kNone;
-}
-
-void FileLock::adopt(UpdateFile& file) {
-    file.release();
-    held_ = std::make_shared<Held>();
-}
-
-bool FileLock::facts(FileFacts&) const { return false; }
-
-#else
 
 struct FileLock::Held {
     int fd = -1;
@@ -141,7 +119,5 @@ void FileLock::adopt(UpdateFile& file) {
 bool FileLock::facts(FileFacts& facts) const {
     return held_ && held_->fd >= 0 && facts_of_open_file(held_->fd, facts);
 }
-
-#endif
 
 }  // namespace velkor::platform
