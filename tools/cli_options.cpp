@@ -147,8 +147,8 @@ AnalyseOptions parse_analyse_options(const std::vector<std::string>& args) {
             case kForce: options.force = true; break;
             case ':': {
                 const option* named = getopt.long_option(optopt);
-                return usage_error<AnalyseOptions>(named ? "option '--" + std::string(named->name) + "' needs a value"
-                                                         : "option '-j' needs a number");
+                return usage_error<AnalyseOptions>(optopt == 'j' || !named ? "option '-j' needs a number"
+                                                                           : "option '--" + std::string(named->name) + "' needs a value");
             }
             default: return usage_error<AnalyseOptions>(getopt.refusal(""));
         }

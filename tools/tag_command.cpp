@@ -499,7 +499,6 @@ private:
         if (report.id3v2_version) add("ID3v2." + std::to_string(report.id3v2_version));
         if (report.tags & VELKOR_TAG_ID3V1) add("ID3v1");
         if (report.tags & VELKOR_TAG_APEV2) add("APEv2");
-        if (tags.empty()) tags = "no tags left:";
         const velkor_file_facts& was = before_.facts();
         std::string removed;
         int removed_count = 0;
@@ -512,6 +511,11 @@ private:
         gone(was.id3v1 != 0, VELKOR_TAG_ID3V1, "ID3v1");
         gone(before_.ape_item_count() > 0, VELKOR_TAG_APEV2, "APEv2");
         if (removed_count) removed += removed_count == 1 ? " tag removed" : " tags removed";
+        if (tags.empty()) {
+            // Nothing left: the removal leads the line.
+            tags = removed.empty() ? "no tags left:" : removed + ",";
+            if (report.way != VELKOR_SAVED_IN_PLACE) removed.clear();
+        }
 
         std::string line = printable(path_) + ": ";
         const bool dry = options_.dry_run;
@@ -649,7 +653,7 @@ std::string refused_value(const TagOptions& options) {
     for (const FrameChange& change : options.frames) {
         if (!change.value || change.id.compare(0, 5, "TXXX:") == 0) continue;
         if (const char* problem = velkor_value_problem(change.id.c_str(), change.value->c_str())) {
-            return "--set " + change.id + "='" + printable(*change.value) + "' refused: " + problem;
+            return "--set " + change.id + " refused: " + problem + " ('" + printable(*change.value) + "')";
         }
     }
     return "";
