@@ -122,9 +122,12 @@ class EditTest(unittest.TestCase):
                 velkor.write(path, **value)
             self.assertEqual(caught.exception.status, "argument")
             self.assertIn(words, str(caught.exception))
-        with self.assertRaises(velkor.Error) as caught, velkor.edit(path) as tags:
-            tags.set_text("TLEN", ["215000", "abc"])
-        self.assertIn("whole number", str(caught.exception))
+        for change, words in ((lambda t: t.set_text("TLEN", ["215000", "abc"]), "whole number"),
+                              (lambda t: t.set_url("WOAR", "https://example.org/a b"), "without spaces"),
+                              (lambda t: t.add_picture(b"GIF89a", mime="text/plain"), "MIME type")):
+            with self.subTest(words), self.assertRaises(velkor.Error) as caught, velkor.edit(path) as tags:
+                change(tags)
+            self.assertIn(words, str(caught.exception))
         tags = velkor.edit(path)
         tags.title = "x"
         with open(path, "ab") as f:

@@ -880,7 +880,7 @@ class Edit:
         """URL frame id ("WOAR"), or "WXXX" with a description; None removes it."""
         if id == "WXXX" and description is None:
             description = ""
-        self._call("velkor_edit_set_url", _text(id), _text(description), _text(url))
+        self._call("velkor_edit_set_url", _text(id), _text(description), _text(url), frame=id, values=[_text(url) or b""])
 
     def add_picture(self, data: bytes, *, type: int = 3, mime: str = "image/jpeg",
                     description: str = "") -> None:
@@ -888,7 +888,7 @@ class Edit:
         the same type and description."""
         data = bytes(data)
         self._call("velkor_edit_add_picture", _int32("a picture type", type), _text(mime), _text(description),
-                   data, _int32("a picture's size", len(data)))
+                   data, _int32("a picture's size", len(data)), frame="APIC", values=[_text(mime) or b""])
 
     def remove_pictures(self, type: Optional[int] = None) -> None:
         """The pictures of type, or all of them."""
