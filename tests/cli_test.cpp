@@ -1178,6 +1178,16 @@ TEST_F(CliTest, TagWarnsAboutCutTexts) {
     EXPECT_EQ(v1["year"].text, "2023");
     EXPECT_EQ(v1["title"].text, std::string(30, 'T'));
     EXPECT_EQ(v1["album"].text, "? uro");
+
+    // Through the ID3v2 tag the ID3v1 tag follows: told on the file's line;
+    // "" clears the ID3v1 year.
+    Outcome saved = velkor({"tag", file, "--title", std::string(35, 'U'), "--album", "\u20ac uro"});
+    EXPECT_NE(saved.out.find(" (in ID3v1: title cut to 30 characters; album letters outside Latin-1 as '?')\n"),
+              std::string::npos)
+        << saved.out;
+    saved = velkor({"tag", "--id3v1=only", "-y", "", file});
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_TRUE(json_of(file)["id3v1"]["year"].is_null());
 }
 
 TEST_F(CliTest, UnknownGenreIsAnsweredNoWithoutTerminalUnlessYes) {
