@@ -122,6 +122,8 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
             output.problem = stream ? velkor_status_text(status) : not_mpeg_audio(path);
             if (options.format == Format::kJson) {
                 append_json_line(output.text, path, analysed);
+            } else if (options.format == Format::kBrief) {
+                append_brief(output.text, path, analysed, options.brief_format);
             } else {
                 append_block(output.text, path, analysed, options.all);
             }
