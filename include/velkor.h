@@ -584,7 +584,7 @@ typedef struct velkor_id3v1_fields {
     const char *comment;  /* 30 bytes, 28 with a track */
     int32_t year;         /* 0 to 9999 */
     int32_t track;        /* 1 to 255; 0 removes it (ID3v1.0) */
-    int32_t genre;        /* 0 to 255; 255 for none */
+    int32_t genre;        /* 0 to 191 (the genre table); 255 for none */
 } velkor_id3v1_fields;
 
 /*
@@ -799,7 +799,10 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_key(velkor_edit *edit, const char
  * TDTG) are ISO 8601 with a real month, day and time; TYER and TORY four
  * digits; TDAT DDMM and TIME HHMM; TRCK and TPOS a number from 1 with a
  * total from 1 ("3", "3/12"); TCON a name or a number 0 to 191 ("(17)",
- * "RX", "CR"); TCMP "1" or "0"; TLEN, TBPM, TDLY and TSIZ whole numbers.
+ * "RX", "CR"); TCMP "1" or "0"; TLEN, TBPM, TDLY and TSIZ whole numbers;
+ * link frames (W...) a URL of printable ASCII without spaces; "APIC" checks
+ * a picture's MIME type (image/..., or "-->"), which velkor_edit_add_picture
+ * also takes from the data's first bytes (JPEG, PNG, GIF, BMP, WebP).
  * "" clears any frame and is always taken.
  */
 VELKOR_API const char *VELKOR_CALL velkor_value_problem(const char *id, const char *utf8);

@@ -768,6 +768,11 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
              {"-j", "0", sample("cbr_id3v11.mp3")},
              {"--jobs=many", sample("cbr_id3v11.mp3")},
              {sample("cbr_id3v11.mp3"), "-j"},
+             {"-L", sample("cbr_id3v11.mp3")},
+             {"--format", "{path}", sample("cbr_id3v11.mp3")},
+             {"--force", sample("cbr_id3v11.mp3")},
+             {"--save-cover", "c.jpg", sample("cbr_id3v11.mp3"), sample("vbr_xing.mp3")},
+             {"--brief", "--json", sample("cbr_id3v11.mp3")},
              {"tag"},
              {"tag", sample("cbr_id3v11.mp3")},
              {"tag", sample("cbr_id3v11.mp3"), "--title"},
@@ -1079,7 +1084,10 @@ TEST_F(CliTest, InterruptGivesTheSummarySoFar) {
     std::snprintf(last, sizeof last, "/%05zu.mp3", done - 1);
     EXPECT_EQ(files_of(lines).back(), folder + last);
     const std::string n = std::to_string(done);
-    EXPECT_EQ(read_file(path("err")).rfind("velkor: " + n + " files: " + n + " analysed, 0 failed, total", 0), 0u)
+    EXPECT_EQ(read_file(path("err")).rfind("velkor: interrupted, the walk stopped after " + n + " files: " + n +
+                                               " analysed, 0 failed, total",
+                                           0),
+              0u)
         << read_file(path("err"));
 }
 
@@ -1170,6 +1178,16 @@ TEST_F(CliTest, TagWarnsAboutCutTexts) {
     EXPECT_EQ(v1["year"].text, "2023");
     EXPECT_EQ(v1["title"].text, std::string(30, 'T'));
     EXPECT_EQ(v1["album"].text, "? uro");
+
+    // Through the ID3v2 tag the ID3v1 tag follows: told on the file's line;
+    // "" clears the ID3v1 year.
+    Outcome saved = velkor({"tag", file, "--title", std::string(35, 'U'), "--album", "\u20ac uro"});
+    EXPECT_NE(saved.out.find(" (in ID3v1: title cut to 30 characters; album letters outside Latin-1 as '?')\n"),
+              std::string::npos)
+        << saved.out;
+    saved = velkor({"tag", "--id3v1=only", "-y", "", file});
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_TRUE(json_of(file)["id3v1"]["year"].is_null());
 }
 
 TEST_F(CliTest, UnknownGenreIsAnsweredNoWithoutTerminalUnlessYes) {
@@ -1262,20 +1280,26 @@ TEST_F(CliTest, TagRefusesUnsoundValuesInWords) {
         {{"-n", "0"}, "refused: a track or disc is a number from 1"},
         {{"--set", "TLEN=abc"}, "--set TLEN refused: this frame holds a whole number"},
         {{"--set", "TLEN=215000", "-y", "2024-02-29", "-g", "191"}, nullptr},
+        // Option errors of the command line, told once whatever the files.
+        {{"-t", "x", "-"}, "standard input ('-') cannot be tagged"},
+        {{"--comment-lang", "de", "-c", "x"}, "--comment-lang takes three letters"},
+        {{"--comment-desc", "d"}, "name the comment of --comment TEXT"},
     };
     for (const auto& c : cases) {
         write_file(path("a.mp3"), frames());
+        write_file(path("b.mp3"), frames());
         std::vector<std::string> args = {"tag"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         args.push_back(path("a.mp3"));
+        args.push_back(path("b.mp3"));
         const Outcome run = velkor(args);
         if (c.words == nullptr) {
             EXPECT_EQ(run.status, 0) << run.err;
             continue;
         }
-        EXPECT_NE(run.status, 0) << c.words;
-        EXPECT_NE(run.err.find(c.words), std::string::npos) << run.err;
-        EXPECT_EQ(read_file(path("a.mp3")), frames()) << c.words;
+        EXPECT_EQ(run.status, 2) << c.words;
+        EXPECT_EQ(count_of(run.err, c.words), 1u) << run.err;
+        EXPECT_EQ(read_file(path("a.mp3")) + read_file(path("b.mp3")), frames() + frames()) << c.words;
     }
 }
 
@@ -1350,7 +1374,8 @@ TEST_F(CliTest, TagWritesId3v2ToManyFilesAndTellsEachWay) {
     Outcome run = velkor({"tag", "-A", "Blue", "-b", "Nina", "-n", "3/12", "-y", "2004-05-01", "-g", "Jazz", a,
                           path("missing.mp3"), b});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, a + ": ID3v2.3 and ID3v1 rewritten (29 KiB)\n" + b + ": ID3v2.4 written in place (398 bytes)\n");
+    EXPECT_EQ(run.out, a + ": ID3v2.3 and ID3v1 rewritten: 29.5 kB (29481 bytes)\n" + b +
+                           ": ID3v2.4 written in place: 398 bytes\n");
     EXPECT_EQ(run.err, "velkor: " + path("missing.mp3") + ": " + velkor_status_text(VELKOR_ERROR_NOT_FOUND) +
                            "; nothing written\n");
     for (const std::string& file : {a, b}) {
@@ -1369,7 +1394,7 @@ TEST_F(CliTest, TagWritesId3v2ToManyFilesAndTellsEachWay) {
     // differ; a field the ID3v1 tag has changes it too, in a second write;
     // the same again: unchanged.
     run = velkor({"tag", "--composer", "Nina", a});
-    EXPECT_EQ(run.out, a + ": ID3v2.3 and ID3v1 written in place (15 bytes)\n") << run.err;
+    EXPECT_EQ(run.out, a + ": ID3v2.3 and ID3v1 written in place: 15 bytes\n") << run.err;
     run = velkor({"tag", "-t", "Retitled", a});
     EXPECT_NE(run.out.find(": ID3v2.3 and ID3v1 written in place"), std::string::npos) << run.out << run.err;
     EXPECT_EQ(json_of(a)["id3v1"]["title"].text, "Retitled");
@@ -1404,18 +1429,27 @@ TEST_F(CliTest, TagConvertsAnExistingTagToTheVersionAsked) {
 TEST_F(CliTest, TagSetsAnyFrameRemovesTagsAndDryRunWritesNothing) {
     const std::string file = copy_sample("vbr_xing.mp3");
     const std::string before = read_file(file);
-    Outcome run = velkor({"tag", "--dry-run", "-t", "New", "--set", "TXXX:MOOD=calm", file});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, file + ": ID3v2.3 would be rewritten (the whole file copied beside it)\n"
-                              "  title: \"\" -> \"New\"\n");
-    EXPECT_EQ(read_file(file), before);
-
     const std::string png = "\x89PNG\r\n\x1A\n" + std::string(40, 'p');
     write_file(path("front.png"), png);
-    run = velkor({"tag", "--set", "TIT3=Live", "--set", "TXXX:MOOD=calm", "--composer", "C", "-c", "eng:notes:hi",
+    // Every change listed, the picture and a comment of its own included.
+    Outcome run = velkor({"tag", "--dry-run", "-t", "New", "--set", "TXXX:MOOD=calm", "--cover", path("front.png"),
+                          "--comment", "a: b", "--comment-lang", "deu", file});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, file + ": ID3v2.3 would be rewritten (the whole file copied beside it)\n"
+                              "  title: \"\" -> \"New\"\n  comment (deu, \"\"): \"a: b\"\n  TXXX:MOOD: \"calm\"\n"
+                              "  picture: front cover, image/png, 48 bytes\n");
+    EXPECT_EQ(read_file(file), before);
+
+    run = velkor({"tag", "--set", "TIT3=Live", "--set", "TXXX:MOOD=calm", "--composer", "C", "-c", "hi: there", "--comment-desc", "notes",
                   "--cover", path("front.png"), "--id3v1", "add", "--id3v2-version", "4", file});
-    EXPECT_EQ(run.out, file + ": ID3v2.4 and ID3v1 rewritten (28 KiB)\n") << run.err;
+    EXPECT_EQ(run.out, file + ": ID3v2.4 and ID3v1 rewritten: 27.9 kB (27919 bytes)\n") << run.err;
     JsonValue json = json_of(file);
+    std::string comments;
+    for (const JsonValue& frame : json["id3v2"]["frames"].items) {
+        if (frame["id"].text != "COMM") continue;
+        comments += frame["language"].text + "|" + frame["description"].text + "|" + frame["values"].items.at(0).text;
+    }
+    EXPECT_EQ(comments, "eng|notes|hi: there");  // the whole text, colons and all
     EXPECT_EQ(json["id3v2"]["version"].text, "2.4");
     EXPECT_EQ(json["id3v2"]["composer"].items.at(0).text, "C");
     EXPECT_EQ(json["id3v2"]["pictures"].items.size(), 1u);
@@ -1443,7 +1477,7 @@ TEST_F(CliTest, TagSetsAnyFrameRemovesTagsAndDryRunWritesNothing) {
 
     // No tag left: exactly the audio of the untagged sample.
     run = velkor({"tag", "--remove-tags", "all", file});
-    EXPECT_EQ(run.out, file + ": no tags left: rewritten (26 KiB)\n") << run.err;
+    EXPECT_EQ(run.out, file + ": ID3v2 and ID3v1 tags removed, rewritten: 26.6 kB (26601 bytes)\n") << run.err;
     EXPECT_EQ(read_file(file), before);
 
     write_file(path("cover.txt"), "not an image");
@@ -1469,11 +1503,12 @@ TEST_F(CliTest, TagRefusesFilesThatAreNotMpegAudio) {
         const char* name;
         std::string bytes;
         const char* said;
+        const char* format;  // JSON's stream_format; "" for null
     } const cases[] = {
-        {"flac.mp3", "fLaC\0\0\0\x22"s + std::string(600, '\xFF'), "a FLAC file, not MPEG audio; nothing written"},
-        {"wave.mp3", wave, "a WAVE file, not MPEG audio; nothing written"},
-        {"text.mp3", "hello\n", "no MPEG audio in it; nothing written"},
-        {"empty.mp3", "", "an empty file, not MPEG audio; nothing written"},
+        {"flac.mp3", "fLaC\0\0\0\x22"s + std::string(600, '\xFF'), "a FLAC file, not MPEG audio; nothing written", "FLAC"},
+        {"wave.mp3", wave, "a WAVE file, not MPEG audio; nothing written", "WAVE"},
+        {"text.mp3", "hello\n", "no MPEG audio in it; nothing written", ""},
+        {"empty.mp3", "", "an empty file, not MPEG audio; nothing written", ""},
     };
     for (const auto& c : cases) {
         const std::string file = path(c.name);
@@ -1482,7 +1517,37 @@ TEST_F(CliTest, TagRefusesFilesThatAreNotMpegAudio) {
         EXPECT_EQ(run.status, 1) << c.name;
         EXPECT_EQ(run.err, "velkor: " + file + ": " + c.said + "\n");
         EXPECT_EQ(read_file(file), c.bytes) << c.name;
+        // The read path says the same, and JSON names the format.
+        const std::string said = std::string(c.said).substr(0, std::string(c.said).find(';'));
+        EXPECT_EQ(velkor({file}).err, "velkor: " + file + ": " + said + "\n");
+        const JsonValue json = json_of(file);
+        EXPECT_EQ(json["error"].text, said);
+        EXPECT_EQ(json.has("stream_format") ? json["stream_format"].text : "", c.format) << c.name;
     }
+}
+
+// --brief: a line per file by a template; --save-cover: the front cover to
+// a new file, an existing one only with --force.
+TEST_F(CliTest, BriefLinesAndSavedCovers) {
+    const std::string a = copy_sample("cbr_id3v11.mp3"), cover = copy_sample("id3v24_utf8_cover.mp3");
+    Outcome run = velkor({"--brief", "--format", "{track}|{title}|{x}|{size}", a});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const JsonValue json = json_of(a);
+    EXPECT_EQ(run.out, std::to_string(static_cast<int>(json["id3v1"]["track"].number)) + "|" +
+                           json["id3v1"]["title"].text + "|{x}|" +
+                           std::to_string(static_cast<long long>(json["file_size"].number)) + "\n");
+    EXPECT_EQ(count_of(velkor({"--brief", a, cover}).out, "\n"), 2u);
+
+    const std::string png = path("front.png");
+    for (const auto& [force, status] : {std::pair{false, 0}, {false, 1}, {true, 0}}) {
+        std::vector<std::string> args = {"--save-cover", png, cover};
+        if (force) args.push_back("--force");
+        run = velkor(args);
+        EXPECT_EQ(run.status, status) << run.err;
+    }
+    EXPECT_EQ(read_file(png).substr(0, 8), "\x89PNG\r\n\x1A\n");
+    EXPECT_EQ(read_file(png).size(), 258u);
+    EXPECT_EQ(velkor({"--save-cover", path("none.png"), a}).status, 1);  // no picture
 }
 
 // A file with other names is changed in place under all of them; one that

@@ -55,6 +55,15 @@ constexpr Value kValues[] = {
     {"field", VELKOR_EDIT_BPM, "120", true},
     {"field", VELKOR_EDIT_COMPILATION, "yes", false},
     {"field", VELKOR_EDIT_COMPILATION, "1", true},
+    // Links: printable ASCII without spaces.
+    {"WOAR", 0, "https://example.org/a%20b", true},
+    {"WOAR", 0, "https://example.org/a b", false},
+    {"WCOM", 0, "https://例え.jp", false},
+    // A picture's MIME type (the data is a PNG's).
+    {"APIC", 0, "image/png", true},
+    {"APIC", 0, "-->", true},
+    {"APIC", 0, "text/plain", false},
+    {"APIC", 0, "image/", false},
     // Frames without rules take any text.
     {"TIT2", 0, "2024-13-45", true},
     {"TKEY", 0, "Am", true},
@@ -66,17 +75,46 @@ TEST(ValueCheck, EverySetterTakesOnlySoundValues) {
     velkor_edit* edit = nullptr;
     ASSERT_EQ(velkor_edit_open(path.c_str(), 0, &edit), VELKOR_OK);
     for (const Value& v : kValues) {
-        const bool field = std::string(v.where) == "field";
-        const int32_t status =
-            field ? velkor_edit_set_field(edit, v.field, v.value) : velkor_edit_set_text(edit, v.where, &v.value, 1);
+        const std::string where = v.where;
+        const bool field = where == "field";
+        static const char kPng[] = "\x89PNG\r\n\x1A\n";
+        const int32_t status = field               ? velkor_edit_set_field(edit, v.field, v.value)
+                               : where == "APIC"   ? velkor_edit_add_picture(edit, 3, v.value, "", kPng, 8)
+                               : where[0] == 'W'   ? velkor_edit_set_url(edit, v.where, nullptr, v.value)
+                                                   : velkor_edit_set_text(edit, v.where, &v.value, 1);
         EXPECT_EQ(status, v.taken ? VELKOR_OK : VELKOR_ERROR_ARGUMENT) << v.where << " " << v.field << " " << v.value;
+        // The words say why exactly when the setter refuses.
+        if (!field) {
+            EXPECT_EQ(velkor_value_problem(v.where, v.value) == nullptr, v.taken) << v.where << " " << v.value;
+        }
+        if (where == "APIC" || where[0] == 'W') continue;
         // "" clears whatever was refused.
         const char* empty = "";
         EXPECT_EQ(field ? velkor_edit_set_field(edit, v.field, "") : velkor_edit_set_text(edit, v.where, &empty, 1),
                   VELKOR_OK)
             << v.where;
     }
+    // Without a MIME type the picture's bytes must show one.
+    ASSERT_EQ(velkor_edit_open(path.c_str(), 0, &edit), VELKOR_OK);
+    EXPECT_EQ(velkor_edit_add_picture(edit, 3, nullptr, nullptr, "not an image", 12), VELKOR_ERROR_ARGUMENT);
+    EXPECT_EQ(velkor_edit_add_picture(edit, 256, "image/png", nullptr, "\x89PNG\r\n\x1A\n", 8), VELKOR_ERROR_ARGUMENT);
     velkor_edit_close(edit);
+}
+
+TEST(ValueCheck, Id3v1NumbersAreOnesTheTagHolds) {
+    velkor::testing::TempDir dir;
+    const std::string path = dir.write("a.mp3", velkor::testing::frame_file(3 * 417));
+    const struct {
+        int32_t year, track, genre;
+        bool taken;
+    } cases[] = {{0, 0, 255, true}, {2024, 255, 191, true}, {10000, 1, 1, false},
+                 {2024, 256, 1, false}, {2024, 1, 200, false}, {2024, -1, 1, false}};
+    for (const auto& c : cases) {
+        velkor_id3v1_fields tag{sizeof tag, VELKOR_FIELD_YEAR | VELKOR_FIELD_TRACK | VELKOR_FIELD_GENRE,
+                                "", "", "", "", c.year, c.track, c.genre};
+        EXPECT_EQ(velkor_write_id3v1(path.c_str(), &tag), c.taken ? VELKOR_OK : VELKOR_ERROR_ARGUMENT)
+            << c.year << " " << c.track << " " << c.genre;
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -118,9 +119,11 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
     const bool tags_only = status == VELKOR_ERROR_NO_AUDIO && analysed.is_open();
     if (tags_only) {
         if (analysed.has_tags() && options.format != Format::kReport && options.format != Format::kRecord) {
-            output.problem = velkor_status_text(status);
+            output.problem = stream ? velkor_status_text(status) : not_mpeg_audio(path);
             if (options.format == Format::kJson) {
                 append_json_line(output.text, path, analysed);
+            } else if (options.format == Format::kBrief) {
+                append_brief(output.text, path, analysed, options.brief_format);
             } else {
                 append_block(output.text, path, analysed, options.all);
             }
@@ -128,11 +131,15 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
         }
     }
     if (status != VELKOR_OK) {
+        // Another format's file says which ("a FLAC file, not MPEG audio").
+        std::string format;
         output.problem = status == VELKOR_ERROR_NOT_REGULAR && !options.recursive && is_directory(path)
                              ? "is a directory (-r walks it)"
-                             : velkor_status_text(status);
+                         : status == VELKOR_ERROR_NO_AUDIO && !stream ? not_mpeg_audio(path, &format)
+                                                                      : velkor_status_text(status);
         if (options.format == Format::kJson) {
-            append_json_failure(output.text, path, json_status_name(status), velkor_status_text(status));
+            append_json_failure(output.text, path, json_status_name(status),
+                                status == VELKOR_ERROR_NO_AUDIO ? output.problem : velkor_status_text(status), format);
         }
         return;
     }
@@ -153,9 +160,56 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
     output.length_ms = analysed.facts().duration_ms;
     if (options.format == Format::kJson) {
         append_json_line(output.text, path, analysed);
+    } else if (options.format == Format::kBrief) {
+        append_brief(output.text, path, analysed, options.brief_format);
     } else {
         append_block(output.text, path, analysed, options.all);
     }
+}
+
+// --save-cover: the front cover (else the first picture) of the one file
+// into a new file; one that exists is replaced only with --force.
+int save_cover(const AnalyseOptions& options) {
+    const std::string& path = options.files.front();
+    const auto fail = [&](const std::string& why) {
+        std::fprintf(stderr, "velkor: %s: %s\n", printable(path).c_str(), why.c_str());
+        return kExitFailed;
+    };
+    AnalysedFile file;
+    const int32_t status = file.open(path.c_str(), VELKOR_OPEN_WITHOUT_AUDIO);
+    if (!file.is_open()) return fail(status == VELKOR_ERROR_NO_AUDIO ? not_mpeg_audio(path.c_str()) : velkor_status_text(status));
+    const int32_t count = file.facts().picture_count;
+    if (count <= 0) return fail("has no picture to save");
+    int32_t index = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        if (file.picture(i).type == 3) {
+            index = i;
+            break;
+        }
+    }
+    const velkor_picture_info picture = file.picture(index);
+    std::string data(static_cast<std::size_t>(std::max(picture.bytes, 0)), '\0');
+    if (const int32_t read = file.read_picture(index, data.data(), picture.bytes);
+        read != VELKOR_OK) {
+        return fail(std::string("the picture cannot be read: ") + velkor_status_text(read));
+    }
+    // "x": the file is made here, never an existing one written over.
+    std::FILE* out = std::fopen(options.save_cover.c_str(), options.force ? "wb" : "wbx");
+    if (out == nullptr) {
+        const int error = errno;
+        const std::string why = error == EEXIST ? "exists (--force replaces it)" : std::strerror(error);
+        std::fprintf(stderr, "velkor: %s: %s; no picture saved\n", printable(options.save_cover).c_str(), why.c_str());
+        return kExitFailed;
+    }
+    const bool written = std::fwrite(data.data(), 1, data.size(), out) == data.size();
+    if (std::fclose(out) != 0 || !written) {
+        std::fprintf(stderr, "velkor: %s: the picture could not be written\n", printable(options.save_cover).c_str());
+        return kExitFailed;
+    }
+    write_stdout(printable(path) + ": " + picture_type_name(picture.type) + " (" +
+                 std::string(file.picture_text(index, VELKOR_PICTURE_MIME)) + ", " +
+                 std::to_string(data.size()) + " bytes) saved to " + printable(options.save_cover) + "\n");
+    return kExitOk;
 }
 
 // A stream's output: read and analysed as it passes.
@@ -262,6 +316,7 @@ int run_analyse_command(const std::vector<std::string>& args) {
         case Action::kUsageError: return usage_error(options.error);
         case Action::kRun: break;
     }
+    if (!options.save_cover.empty()) return save_cover(options);
 
     const bool show_progress = options.recursive && stderr_is_terminal();
     Progress progress(show_progress, stdout_and_stderr_share_terminal());
@@ -353,7 +408,7 @@ int run_analyse_command(const std::vector<std::string>& args) {
         all_ok = false;
     }
     // Ctrl-C too gives the summary of the files done so far.
-    if (options.recursive) progress.print_summary();
+    if (options.recursive) progress.print_summary(interrupted());
     if (interrupted()) return kExitInterrupted;
     return all_ok ? kExitOk : kExitFailed;
 }

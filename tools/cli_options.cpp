@@ -5,6 +5,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <string_view>
 
 #include "velkor.h"
@@ -108,14 +109,16 @@ bool parse_jobs(const std::string& text, int& jobs) {
 
 AnalyseOptions parse_analyse_options(const std::vector<std::string>& args) {
     // Long options without a letter have values beyond any character.
-    enum : int { kExact = 256, kReport, kRecord, kJson };
+    enum : int { kExact = 256, kReport, kRecord, kJson, kBrief, kFormat, kSaveCover, kForce };
     static const option kLongOptions[] = {
         {"help", no_argument, nullptr, 'h'},       {"version", no_argument, nullptr, 'V'},
         {"recursive", no_argument, nullptr, 'r'},  {"jobs", required_argument, nullptr, 'j'},
         {"exact", no_argument, nullptr, kExact},   {"report", no_argument, nullptr, kReport},
         {"record", no_argument, nullptr, kRecord}, {"json", no_argument, nullptr, kJson},
         {"all", no_argument, nullptr, 'v'},        {"verbose", no_argument, nullptr, 'v'},
-        {"follow-links", no_argument, nullptr, 'L'}, {nullptr, 0, nullptr, 0},
+        {"follow-links", no_argument, nullptr, 'L'}, {"brief", no_argument, nullptr, kBrief},
+        {"format", required_argument, nullptr, kFormat}, {"save-cover", required_argument, nullptr, kSaveCover},
+        {"force", no_argument, nullptr, kForce},     {nullptr, 0, nullptr, 0},
     };
     AnalyseOptions options;
     int formats = 0;
@@ -140,13 +143,31 @@ AnalyseOptions parse_analyse_options(const std::vector<std::string>& args) {
             case kReport: options.format = Format::kReport, ++formats; break;
             case kRecord: options.format = Format::kRecord, ++formats; break;
             case kJson: options.format = Format::kJson, ++formats; break;
-            case ':': return usage_error<AnalyseOptions>("option '-j' needs a number");
+            case kBrief: options.format = Format::kBrief, ++formats; break;
+            case kFormat: options.brief_format = optarg; break;
+            case kSaveCover: options.save_cover = optarg; break;
+            case kForce: options.force = true; break;
+            case ':': {
+                const option* named = getopt.long_option(optopt);
+                return usage_error<AnalyseOptions>(optopt == 'j' || !named ? "option '-j' needs a number"
+                                                                           : "option '--" + std::string(named->name) + "' needs a value");
+            }
             default: return usage_error<AnalyseOptions>(getopt.refusal(""));
         }
     }
     getopt.take_rest(options.files);
     if (options.action != Action::kRun) return options;
-    if (formats > 1) return usage_error<AnalyseOptions>("--report, --record and --json exclude each other");
+    if (formats > 1) return usage_error<AnalyseOptions>("--report, --record, --json and --brief exclude each other");
+    if (options.follow_links && !options.recursive) {
+        return usage_error<AnalyseOptions>("-L follows links to folders in a walk: it goes with -r");
+    }
+    if (!options.brief_format.empty() && options.format != Format::kBrief) {
+        return usage_error<AnalyseOptions>("--format is the template of --brief");
+    }
+    if (options.force && options.save_cover.empty()) return usage_error<AnalyseOptions>("--force goes with --save-cover");
+    if (!options.save_cover.empty() && (options.files.size() != 1 || options.recursive)) {
+        return usage_error<AnalyseOptions>("--save-cover takes the picture of one file");
+    }
     if (options.exact && (options.format == Format::kReport || options.format == Format::kRecord)) {
         return usage_error<AnalyseOptions>("--exact goes with the readable block and --json only");
     }
@@ -207,7 +228,7 @@ bool add_tag_kinds(std::string_view list, unsigned& kinds) {
 TagOptions parse_tag_options(const std::vector<std::string>& args) {
     enum : int {
         kYear = 256, kComposer, kSet, kRemove, kCover, kRemoveCover, kRemoveTags, kId3v2Version, kId3v1,
-        kDryRun, kBreakLinks, kPreserveTimes, kYes
+        kDryRun, kBreakLinks, kPreserveTimes, kYes, kCommentLang, kCommentDesc
     };
     static const option kLongOptions[] = {
         {"title", required_argument, nullptr, 't'},
@@ -220,6 +241,8 @@ TagOptions parse_tag_options(const std::vector<std::string>& args) {
         {"disc", required_argument, nullptr, 'd'},
         {"genre", required_argument, nullptr, 'g'},
         {"comment", required_argument, nullptr, 'c'},
+        {"comment-lang", required_argument, nullptr, kCommentLang},
+        {"comment-desc", required_argument, nullptr, kCommentDesc},
         {"composer", required_argument, nullptr, kComposer},
         {"set", required_argument, nullptr, kSet},
         {"remove", required_argument, nullptr, kRemove},
@@ -260,6 +283,15 @@ TagOptions parse_tag_options(const std::vector<std::string>& args) {
             case 'b': field = &options.album_artist, id3v2_only("--album-artist"); break;
             case 'd': field = &options.disc, id3v2_only("--disc"); break;
             case kComposer: field = &options.composer, id3v2_only("--composer"); break;
+            case kCommentLang:
+                if (value.size() != 3 || value.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ") !=
+                                             std::string::npos) {
+                    return usage_error<TagOptions>("--comment-lang takes three letters such as eng, not '" + value + "'");
+                }
+                options.comment_language = value;
+                id3v2_only("--comment-lang");
+                continue;
+            case kCommentDesc: options.comment_description = value, id3v2_only("--comment-desc"); continue;
             case kSet: {
                 const std::size_t equals = value.find('=');
                 if (equals == std::string::npos || !is_frame_name(std::string_view(value).substr(0, equals))) {
@@ -329,6 +361,12 @@ TagOptions parse_tag_options(const std::vector<std::string>& args) {
     getopt.take_rest(options.files);
     if (options.action == Action::kHelp) return options;
     if (options.files.empty()) return usage_error<TagOptions>("'velkor tag' needs a file");
+    if (std::find(options.files.begin(), options.files.end(), "-") != options.files.end()) {
+        return usage_error<TagOptions>("standard input ('-') cannot be tagged: name a file");
+    }
+    if ((options.comment_language != "eng" || !options.comment_description.empty()) && !options.comment) {
+        return usage_error<TagOptions>("--comment-lang and --comment-desc name the comment of --comment TEXT");
+    }
     const bool only = options.id3v1 == Id3v1Mode::kOnly;
     if (only && needs_id3v2) {
         return usage_error<TagOptions>(id3v2_option + " does not go with --id3v1 only, which writes the ID3v1 tag alone");

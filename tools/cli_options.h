@@ -20,7 +20,7 @@ enum ExitStatus : int {
 
 enum class Action { kRun, kHelp, kVersion, kUsageError };
 
-enum class Format { kBlock, kReport, kRecord, kJson };
+enum class Format { kBlock, kReport, kRecord, kJson, kBrief };
 
 struct AnalyseOptions {
     Action action = Action::kRun;
@@ -31,6 +31,9 @@ struct AnalyseOptions {
     bool all = false;    // -v, --all: every frame, and what a walk skips, named
     bool follow_links = false;  // -L: a walk follows links to folders
     int jobs = 0;        // -j: files analysed at once; 0 for the library's choice
+    std::string brief_format;  // --format: the --brief line's template
+    std::string save_cover;    // --save-cover: where the front cover goes
+    bool force = false;        // --force: --save-cover may replace a file
     std::vector<std::string> files;
 };
 
@@ -56,6 +59,7 @@ struct TagOptions {
     std::vector<std::string> files;
     std::optional<std::string> title, artist, album, year, comment, track, genre;
     std::optional<std::string> album_artist, disc, composer;
+    std::string comment_language = "eng", comment_description;  // --comment-lang, --comment-desc
     std::vector<FrameChange> frames;  // --set and --remove
     std::optional<std::string> cover;
     bool remove_cover = false;

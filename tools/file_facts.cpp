@@ -75,6 +75,28 @@ bool vbr_average(const velkor_file_facts& facts) {
            (facts.frames_exact == 1 || facts.truncated == 1);
 }
 
+std::string not_mpeg_audio(const char* path, std::string* format_name) {
+    velkor_file* file = nullptr;
+    velkor_open(path, VELKOR_OPEN_WITHOUT_AUDIO, &file);
+    std::string format;
+    velkor_file_facts facts{};
+    facts.size = sizeof facts;
+    facts.file_size = -1;
+    if (file != nullptr) {
+        format = velkor_text(file, VELKOR_STREAM_FORMAT);
+        velkor_facts(file, &facts);
+        velkor_close(file);
+    }
+    if (format_name) *format_name = format;
+    if (!format.empty()) {
+        // "an Ogg", "an MP4", "a FLAC": the sound of the name's start.
+        const bool vowel = std::string("AEIOU").find(format[0]) != std::string::npos || format.rfind("MP", 0) == 0;
+        return (vowel ? "an " : "a ") + format + " file, not MPEG audio";
+    }
+    if (facts.file_size == 0) return "an empty file, not MPEG audio";
+    return velkor_status_text(VELKOR_ERROR_NO_AUDIO);
+}
+
 int64_t leading_number(std::string_view text, int64_t none) {
     int64_t number = none;
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "velkor.h"
@@ -38,6 +39,10 @@ public:
     // A VELKOR_ID3V1_..., VELKOR_ID3V2_... or VELKOR_STREAM_... text; empty when absent.
     std::string_view text(int32_t field) const { return view(velkor_text(file_, field)); }
     velkor_picture_info picture(int32_t index) const;
+    // The picture's data into buffer: velkor_read_picture's status.
+    int32_t read_picture(int32_t index, void* buffer, int32_t size) const {
+        return velkor_read_picture(file_, index, buffer, size);
+    }
     std::string_view picture_text(int32_t index, int32_t field) const {
         return view(velkor_picture_text(file_, index, field));
     }
@@ -82,6 +87,12 @@ private:
 // (a file cut short keeps it); a header without the frame count leaves the
 // first frame's bitrate.
 bool vbr_average(const velkor_file_facts& facts);
+
+// Why a file without MPEG audio holds none, in words: "a FLAC file, not
+// MPEG audio" (the format its signature names), "an empty file, not MPEG
+// audio", else the library's "no MPEG audio in it".
+// format: where to put the format's name ("" for none).
+std::string not_mpeg_audio(const char* path, std::string* format = nullptr);
 
 // The track as the analysis exports give it: an ID3v1.1 tag's, none for an
 // ID3v1.0 tag, else the ID3v2 tag's number; -1 for none.

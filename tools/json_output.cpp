@@ -438,8 +438,12 @@ const char* json_status_name(int32_t status) {
     }
 }
 
-void append_json_failure(TextBuffer& out, std::string_view path, std::string_view status, std::string_view error) {
-    JsonObject(out).head(path).text("status", status).text("error", error).done();
+void append_json_failure(TextBuffer& out, std::string_view path, std::string_view status, std::string_view error,
+                         std::string_view stream_format) {
+    JsonObject object(out);
+    object.head(path).text("status", status).text("error", error);
+    if (!stream_format.empty()) object.text("stream_format", stream_format);
+    object.done();
     out += '\n';
 }
 

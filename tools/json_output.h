@@ -17,7 +17,9 @@ namespace velkor::cli {
 void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile& file);
 
 // The line of a file that was not analysed: its status's name and why.
-void append_json_failure(TextBuffer& out, std::string_view path, std::string_view status, std::string_view error);
+// stream_format: the format another format's file has ("FLAC"), when known.
+void append_json_failure(TextBuffer& out, std::string_view path, std::string_view status, std::string_view error,
+                         std::string_view stream_format = {});
 
 // The name of a status in "status": "ok", "not_found", ...
 const char* json_status_name(int32_t status);

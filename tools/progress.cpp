@@ -115,7 +115,7 @@ std::string_view Progress::frame(std::string_view output) {
     return framed_;
 }
 
-void Progress::print_summary() {
+void Progress::print_summary(bool stopped) {
     erase();
     show_line_ = false;
     char time[kDurationTextSize];
@@ -123,8 +123,9 @@ void Progress::print_summary() {
     const std::size_t files = analysed_ + failed_;
     char skipped[48] = "";
     if (skipped_ > 0) std::snprintf(skipped, sizeof skipped, ", %zu skipped", skipped_);
-    std::fprintf(stderr, "velkor: %zu file%s: %zu analysed, %zu failed%s, total playing time %s\n", files,
-                 files == 1 ? "" : "s", analysed_, failed_, skipped, time);
+    std::fprintf(stderr, "velkor: %s%zu file%s: %zu analysed, %zu failed%s, total playing time %s\n",
+                 stopped ? "interrupted, the walk stopped after " : "", files, files == 1 ? "" : "s", analysed_,
+                 failed_, skipped, time);
 }
 
 }  // namespace velkor::cli

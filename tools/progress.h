@@ -32,7 +32,8 @@ public:
     std::string_view frame(std::string_view output);
     // "velkor: N files: A analysed, F failed, S skipped, total playing time
     // T" (the skipped only when there are any), the line taken off for good.
-    void print_summary();
+    // stopped: Ctrl-C ended the walk before its end.
+    void print_summary(bool stopped = false);
 
 private:
     // "\r", the line, and a code that clears the rest of the old one.

@@ -21,6 +21,7 @@
 #include "standard_output.h"
 #include "terminal.h"
 #include "text_encoding.h"
+#include "text_output.h"
 #include "usage.h"
 #include "velkor.h"
 
@@ -161,6 +162,11 @@ private:
 
     void take_year() {
         if (!requested(options_.year)) return;
+        if (options_.year->empty()) {
+            tag_.year = 0;  // an empty field, as "" clears every other
+            mark(VELKOR_FIELD_YEAR, "year (cleared)");
+            return;
+        }
         // A full date, as the ID3v2 tag takes it, gives its year.
         const std::string& date = *options_.year;
         if (const char* problem = velkor_value_problem("TDRC", date.c_str()); problem && date.size() > 4) {
@@ -286,13 +292,11 @@ void say(const std::string& path, const std::string& message) {
     std::fprintf(stderr, "velkor: %s: %s\n", printable(path).c_str(), message.c_str());
 }
 
-// "312 bytes", "4 KiB" (rounded up), "4.9 MiB".
+// "4.2 kB (4196 bytes)", as the readable block gives sizes.
 std::string size_text(int64_t bytes) {
-    if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
-    if (bytes < (int64_t{1} << 20)) return std::to_string((bytes + 1023) / 1024) + " KiB";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / (1 << 20));
-    return text;
+    TextBuffer text;
+    append_size(text, bytes);
+    return std::string(text.view());
 }
 
 // The picture of --cover, read once for all files.
@@ -348,12 +352,13 @@ public:
         velkor_edit* opened = nullptr;
         const int32_t status = velkor_edit_open(path_.c_str(), 0, &opened);
         if (status != VELKOR_OK) {
-            say(path_, (status == VELKOR_ERROR_NO_AUDIO ? what_it_is() : velkor_status_text(status)) +
+            say(path_, (status == VELKOR_ERROR_NO_AUDIO ? not_mpeg_audio(path_.c_str()) : velkor_status_text(status)) +
                            "; nothing written");
             return false;
         }
         edit_.reset(opened);
-        if (options_.dry_run) before_.open(path_.c_str(), 0);
+        // The file as it was: the texts a dry run compares, the tags and size a save changes.
+        before_.open(path_.c_str(), VELKOR_OPEN_WITHOUT_AUDIO);
         if (!make_changes()) return false;
 
         uint32_t how = (options_.id3v2_version == 4 ? VELKOR_SAVE_ID3V24 : 0u) |
@@ -390,29 +395,6 @@ public:
     }
 
 private:
-    // Why a file without MPEG audio is not edited, in words: the format its
-    // signature names, or that it is empty.
-    std::string what_it_is() const {
-        velkor_file* file = nullptr;
-        velkor_open(path_.c_str(), VELKOR_OPEN_WITHOUT_AUDIO, &file);
-        std::string format;
-        velkor_file_facts facts{};
-        facts.size = sizeof facts;
-        facts.file_size = -1;
-        if (file != nullptr) {
-            format = velkor_text(file, VELKOR_STREAM_FORMAT);
-            velkor_facts(file, &facts);
-            velkor_close(file);
-        }
-        if (!format.empty()) {
-            // "an Ogg", "an MP4", "a FLAC": the sound of the name's start.
-            const bool vowel = std::string("AEIOU").find(format[0]) != std::string::npos || format.rfind("MP", 0) == 0;
-            return (vowel ? "an " : "a ") + format + " file, not MPEG audio";
-        }
-        if (facts.file_size == 0) return "an empty file, not MPEG audio";
-        return velkor_status_text(VELKOR_ERROR_NO_AUDIO);
-    }
-
     // `words`: why the library refuses a value, where it says (else the
     // status's words).
     bool refused(const std::string& what, int32_t status, const char* words = nullptr) {
@@ -472,21 +454,13 @@ private:
         return true;
     }
 
-    // "LANG:DESC:TEXT" (three letters, a description, the text) names the
-    // comment frame; any other text is the plain comment's.
+    // The whole text is the comment of --comment-lang and --comment-desc
+    // (eng and none unless given); "" removes that comment.
     bool set_comment(const std::string& value) {
-        const std::size_t second = value.size() > 4 && value[3] == ':' ? value.find(':', 4) : std::string::npos;
-        const bool letters = value.size() > 3 && std::isalpha(static_cast<unsigned char>(value[0])) &&
-                             std::isalpha(static_cast<unsigned char>(value[1])) &&
-                             std::isalpha(static_cast<unsigned char>(value[2]));
-        int32_t s;
-        if (letters && second != std::string::npos) {
-            const std::string language = value.substr(0, 3), description = value.substr(4, second - 4);
-            const std::string text = value.substr(second + 1);
-            s = velkor_edit_set_comment(edit_.get(), language.c_str(), description.c_str(),
-                                        text.empty() ? nullptr : text.c_str());
-        } else {
-            s = velkor_edit_set_field(edit_.get(), VELKOR_ID3V2_COMMENT, value.c_str());
+        const int32_t s = velkor_edit_set_comment(edit_.get(), options_.comment_language.c_str(),
+                                                  options_.comment_description.c_str(),
+                                                  value.empty() ? nullptr : value.c_str());
+        if (options_.comment_language == "eng" && options_.comment_description.empty()) {
             changed_.push_back(VELKOR_ID3V2_COMMENT);
         }
         return s == VELKOR_OK || refused("--comment '" + printable(value) + "'", s);
@@ -518,28 +492,56 @@ private:
                                          change.value ? velkor_value_problem(change.id.c_str(), text) : nullptr);
     }
 
-    // One line: the tags the file holds now and how they got there; with
-    // --dry-run, how they would, and the fields that would change.
+    // One line: the tags the file holds now and how they got there (the
+    // tags removed and the bytes cut from the end too); with --dry-run, how
+    // they would, and every change.
     void tell(const velkor_save_report& report) {
         std::string tags;
         const auto add = [&tags](const std::string& name) { tags += (tags.empty() ? "" : " and ") + name; };
         if (report.id3v2_version) add("ID3v2." + std::to_string(report.id3v2_version));
         if (report.tags & VELKOR_TAG_ID3V1) add("ID3v1");
         if (report.tags & VELKOR_TAG_APEV2) add("APEv2");
-        if (tags.empty()) tags = "no tags left:";
+        const velkor_file_facts& was = before_.facts();
+        std::string removed;
+        int removed_count = 0;
+        const auto gone = [&](bool had, uint32_t bit, const char* name) {
+            if (!had || (report.tags & bit)) return;
+            removed += (removed.empty() ? "" : " and ") + std::string(name);
+            ++removed_count;
+        };
+        gone(was.id3v2_version != 0, VELKOR_TAG_ID3V2, "ID3v2");
+        gone(was.id3v1 != 0, VELKOR_TAG_ID3V1, "ID3v1");
+        gone(before_.ape_item_count() > 0, VELKOR_TAG_APEV2, "APEv2");
+        if (removed_count) removed += removed_count == 1 ? " tag removed" : " tags removed";
+        if (tags.empty()) {
+            // Nothing left: the removal leads the line.
+            tags = removed.empty() ? "no tags left:" : removed + ",";
+            if (report.way != VELKOR_SAVED_IN_PLACE) removed.clear();
+        }
+
         std::string line = printable(path_) + ": ";
         const bool dry = options_.dry_run;
         const std::string verb = dry ? " would be " : " ";
         if (report.way == VELKOR_SAVED_NOTHING) {
             line += dry ? "would stay unchanged" : "unchanged";
         } else if (report.way == VELKOR_SAVED_IN_PLACE) {
-            line += tags + verb + "written in place";
-            if (!dry) line += " (" + size_text(report.bytes_written) + ")";
+            if (report.bytes_written > 0 || removed.empty()) {
+                line += tags + verb + "written in place";
+                if (!dry) line += ": " + size_text(report.bytes_written);
+            }
+            if (!removed.empty()) {
+                if (report.bytes_written > 0) line += "; ";
+                line += dry ? "the " + removed.substr(0, removed.rfind(" removed")) + " would be removed" : removed;
+                const int64_t cut = was.file_size - file_size_now();
+                if (!dry && cut > 0) line += " (cut " + size_text(cut) + ")";
+            }
         } else {
             line += tags + verb + "rewritten";
-            if (!dry) line += " (" + size_text(report.bytes_written) + ")";
+            if (!dry) line += ": " + size_text(report.bytes_written);
             if (dry) line += " (the whole file copied beside it)";
+            if (!removed.empty()) line += "; " + removed;
         }
+        if (report.tags & VELKOR_TAG_ID3V1) line += id3v1_shortening();
         write_stdout(line + "\n");
         if (dry) tell_field_changes();
         if (converted_from_ && report.id3v2_version) {
@@ -550,6 +552,37 @@ private:
             say(path_, std::to_string(report.dropped_frames) + " frame(s) without a form in ID3v2." +
                            std::to_string(report.id3v2_version) + " left out");
         }
+    }
+
+    int64_t file_size_now() const {
+        AnalysedFile now;
+        return now.open(path_.c_str(), VELKOR_OPEN_WITHOUT_AUDIO) == VELKOR_OK || now.is_open()
+                   ? now.facts().file_size
+                   : before_.facts().file_size;
+    }
+
+    // The ID3v1 tag holds 30 Latin-1 characters a text (the comment 28 with a
+    // track): what this run's texts lose there, for the file's line.
+    std::string id3v1_shortening() const {
+        std::string lost;
+        const bool track = requested(options_.track) ? !options_.track->empty() : before_.facts().id3v1 == 11 ||
+                                                                                    !before_.text(VELKOR_ID3V2_TRACK).empty();
+        const struct {
+            const std::optional<std::string>& value;
+            const char* name;
+            std::size_t room;
+        } texts[] = {{options_.title, "title", kTextLimit},
+                     {options_.artist, "artist", kTextLimit},
+                     {options_.album, "album", kTextLimit},
+                     {options_.comment, "comment", track ? kCommentLimitWithTrack : kTextLimit}};
+        for (const auto& t : texts) {
+            if (!requested(t.value)) continue;
+            std::string what;
+            if (characters(*t.value) > t.room) what = "cut to " + std::to_string(t.room) + " characters";
+            if (beyond_latin1(*t.value) > 0) what += (what.empty() ? "" : ", ") + std::string("letters outside Latin-1 as '?'");
+            if (!what.empty()) lost += (lost.empty() ? "" : "; ") + std::string(t.name) + " " + what;
+        }
+        return lost.empty() ? "" : " (in ID3v1: " + lost + ")";
     }
 
     void tell_field_changes() {
@@ -575,6 +608,22 @@ private:
             if (old == wanted) continue;
             write_stdout(std::string("  ") + n.name + ": \"" + printable(old) + "\" -> \"" + printable(wanted) + "\"\n");
         }
+        if (requested(options_.comment) &&
+            (options_.comment_language != "eng" || !options_.comment_description.empty())) {
+            write_stdout("  comment (" + options_.comment_language + ", \"" + printable(options_.comment_description) +
+                         "\"): " + (options_.comment->empty() ? "removed" : "\"" + printable(*options_.comment) + "\"") +
+                         "\n");
+        }
+        for (const FrameChange& change : options_.frames) {
+            write_stdout("  " + printable(change.id) + ": " +
+                         (change.value && !change.value->empty() ? "\"" + printable(*change.value) + "\"" : "removed") +
+                         "\n");
+        }
+        if (options_.remove_cover) write_stdout("  pictures: removed\n");
+        if (cover_) {
+            write_stdout("  picture: front cover, " + cover_->mime + ", " +
+                         size_text(static_cast<int64_t>(cover_->bytes.size())) + "\n");
+        }
     }
 
     const TagOptions& options_;
@@ -582,10 +631,35 @@ private:
     const Cover* cover_;
     PendingSync& pending_;
     std::unique_ptr<velkor_edit, EditCloser> edit_;
-    AnalysedFile before_;         // with --dry-run: the texts as they are
+    AnalysedFile before_;         // the file as it was
     std::vector<int32_t> changed_;  // the fields set
     int converted_from_ = 0;        // the version --id3v2-version converts from; 0: none
 };
+
+// The first value the library would refuse for every file alike, in its
+// words, as an option error: told once, before any file is touched.
+std::string refused_value(const TagOptions& options) {
+    if (options.id3v1 == Id3v1Mode::kOnly) return "";
+    const struct {
+        const std::optional<std::string>& value;
+        const char* option;
+        const char* frame;
+    } fields[] = {{options.year, "--date", "TDRC"}, {options.track, "--track", "TRCK"},
+                  {options.disc, "--disc", "TPOS"}, {options.genre, "--genre", "TCON"}};
+    for (const auto& f : fields) {
+        if (!requested(f.value)) continue;
+        if (const char* problem = velkor_value_problem(f.frame, f.value->c_str())) {
+            return std::string(f.option) + " '" + printable(*f.value) + "' refused: " + problem;
+        }
+    }
+    for (const FrameChange& change : options.frames) {
+        if (!change.value || change.id.compare(0, 5, "TXXX:") == 0) continue;
+        if (const char* problem = velkor_value_problem(change.id.c_str(), change.value->c_str())) {
+            return "--set " + change.id + " refused: " + problem + " ('" + printable(*change.value) + "')";
+        }
+    }
+    return "";
+}
 
 }  // namespace
 
@@ -597,6 +671,7 @@ int run_tag_command(const std::vector<std::string>& args) {
         case Action::kVersion:
         case Action::kRun: break;
     }
+    if (const std::string refusal = refused_value(options); !refusal.empty()) return usage_error(refusal, true);
     Cover cover;
     if (options.cover && !load_cover(*options.cover, cover)) return kExitFailed;
     // Ctrl-C lets the file being written finish, then stops.

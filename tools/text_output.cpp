@@ -80,8 +80,8 @@ void append_seconds(TextBuffer& out, int64_t ms) {
     out += " s";
 }
 
-// "28.4 kB (28352 bytes)", "64.0 MB (64000001 bytes)": kB and MB of 1000
-// and 1000000 bytes, to the nearest tenth; "512 bytes" below a kB.
+}  // namespace
+
 void append_size(TextBuffer& out, int64_t bytes) {
     if (bytes >= 1000) {
         const bool mega = bytes >= 999950;
@@ -95,6 +95,8 @@ void append_size(TextBuffer& out, int64_t bytes) {
     out.append_number(bytes);
     out += bytes >= 1000 ? " bytes)" : " bytes";
 }
+
+namespace {
 
 // " (eng, "Desc")": where a comment or lyrics belong, when they say.
 void append_language(TextBuffer& out, std::string_view language, std::string_view description) {
@@ -535,5 +537,67 @@ int32_t VELKOR_CALL quiet(const char*, const char*, uint32_t style, void*) {
 }  // namespace
 
 void silence_export_notices() { velkor_set_notice_handler(&quiet, nullptr); }
+
+}  // namespace velkor::cli
+
+namespace velkor::cli {
+
+namespace {
+
+// A text of the ID3v2 tag, else of the ID3v1 tag: the one players show.
+std::string_view shown_text(const AnalysedFile& file, int32_t id3v2, int32_t id3v1) {
+    const std::string_view text = file.text(id3v2);
+    return text.empty() ? file.text(id3v1) : text;
+}
+
+}  // namespace
+
+void append_brief(TextBuffer& out, std::string_view path, const AnalysedFile& file, std::string_view format) {
+    if (format.empty()) format = "{path}  {duration}  {bitrate} kbit/s  {artist} - {title}";
+    const velkor_file_facts& f = file.facts();
+    const bool audio = file.has_audio();
+    for (std::size_t at = 0; at < format.size();) {
+        const std::size_t open = format.find('{', at);
+        const std::size_t close = open == std::string_view::npos ? open : format.find('}', open);
+        if (close == std::string_view::npos) {
+            out += format.substr(at);
+            break;
+        }
+        out += format.substr(at, open - at);
+        at = close + 1;
+        const std::string_view field = format.substr(open + 1, close - open - 1);
+        if (field == "path") {
+            out += printable(path);
+        } else if (field == "duration") {
+            if (!audio) continue;
+            const int64_t seconds = (f.duration_ms + 500) / 1000;
+            out.append_number(seconds / 60);
+            out += ':';
+            out += static_cast<char>('0' + seconds % 60 / 10);
+            out += static_cast<char>('0' + seconds % 10);
+        } else if (field == "bitrate") {
+            if (audio) out.append_number(f.bitrate_kbps);
+        } else if (field == "rate") {
+            if (audio) out.append_number(f.sampling_rate_hz);
+        } else if (field == "size") {
+            out.append_number(f.file_size);
+        } else if (field == "artist") {
+            out += printable(shown_text(file, VELKOR_ID3V2_ARTIST, VELKOR_ID3V1_ARTIST));
+        } else if (field == "title") {
+            out += printable(shown_text(file, VELKOR_ID3V2_TITLE, VELKOR_ID3V1_TITLE));
+        } else if (field == "album") {
+            out += printable(shown_text(file, VELKOR_ID3V2_ALBUM, VELKOR_ID3V1_ALBUM));
+        } else if (field == "year") {
+            out += printable(shown_text(file, VELKOR_ID3V2_YEAR, VELKOR_ID3V1_YEAR));
+        } else if (field == "genre") {
+            out += printable(shown_text(file, VELKOR_ID3V2_GENRE, VELKOR_ID3V1_GENRE));
+        } else if (field == "track") {
+            if (const int32_t track = combined_track(file); track > 0) out.append_number(track);
+        } else {
+            out += format.substr(open, close - open + 1);  // not a field: as written
+        }
+    }
+    out += '\n';
+}
 
 }  // namespace velkor::cli

@@ -15,6 +15,15 @@ namespace velkor::cli {
 // every frame of the ID3v2 tag as well.
 void append_block(TextBuffer& out, std::string_view path, const AnalysedFile& file, bool all);
 
+// "28.4 kB (28352 bytes)", "64.0 MB (64000001 bytes)": kB and MB of 1000
+// and 1000000 bytes, to the nearest tenth; "512 bytes" below a kB. Every
+// size the command prints is written so.
+void append_size(TextBuffer& out, int64_t bytes);
+
+// One line of the file's facts by a template of {fields} (--brief).
+// An unknown field is left as written.
+void append_brief(TextBuffer& out, std::string_view path, const AnalysedFile& file, std::string_view format);
+
 // One export call's output and outcome.
 struct ExportOutput {
     std::string text;

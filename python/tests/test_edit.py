@@ -79,7 +79,7 @@ class EditTest(unittest.TestCase):
         report = velkor.write(path, title="New", album=None, id3v1="add")
         self.assertEqual((report.id3v2_version, report.tags), ("2.3", ("v1", "v2")))
         facts = velkor.read(path)
-        self.assertEqual((facts.id3v2.version, facts.id3v2.title, facts.id3v2.album), ("2.3", "New", ""))
+        self.assertEqual((facts.id3v2.version, facts.id3v2.title, facts.id3v2.album), ("2.3", "New", None))
         self.assertEqual(facts.id3v1.title, "New")
         with velkor.edit(path) as tags:
             tags.remove_tag("v1", "v2")
@@ -87,6 +87,26 @@ class EditTest(unittest.TestCase):
         facts = velkor.read(path)
         self.assertIsNone(facts.id3v1)
         self.assertIsNone(facts.id3v2)
+
+    def test_fields_start_as_the_file_holds_them(self):
+        path = self.copy("01_lame_vbr_mid3v2.mp3")
+        before = velkor.read(path).id3v2
+        with velkor.edit(path) as tags:
+            self.assertEqual((tags.title, tags.track, tags.date, tags.composer),
+                             (before.title, before.track, before.date, None))
+            tags.title = "  " + tags.title + " "
+            tags.title = tags.title.strip()
+            tags.artist = None
+            self.assertIsNone(tags.artist)
+        after = velkor.read(path).id3v2
+        self.assertEqual((after.title, after.artist, after.album), (before.title, None, before.album))
+        # Without an ID3v2 tag the ID3v1 tag's values.
+        path = self.copy("06_apev2_mp3gain_id3v1.mp3")
+        v1 = velkor.read(path).id3v1
+        with velkor.edit(path) as tags:
+            tags.remove_tag("v2")
+        with velkor.edit(path) as tags:
+            self.assertEqual((tags.title, tags.artist, tags.lyrics), (v1.title, v1.artist, None))
 
     def test_write_saves_once_and_keeps_the_time_when_asked(self):
         path = self.copy("02_lame_cbr_eyed3.mp3")
@@ -114,17 +134,20 @@ class EditTest(unittest.TestCase):
         with self.assertRaises(velkor.Error) as caught:
             with velkor.edit(path) as tags:
                 tags.set_text("TXXX", ["not a plain text frame"])
-        self.assertEqual(caught.exception.status, 7)
+        self.assertEqual((caught.exception.status, caught.exception.code), ("argument", 7))
         # Values the library refuses, whichever way they come: as the command's.
         for value, words in (({"track": "abc"}, "from 1"), ({"year": "2024-13-45"}, "ISO 8601"),
                              ({"genre": "999"}, "0 to 191")):
             with self.subTest(value), self.assertRaises(velkor.Error) as caught:
                 velkor.write(path, **value)
-            self.assertEqual(caught.exception.status, 7)
+            self.assertEqual(caught.exception.status, "argument")
             self.assertIn(words, str(caught.exception))
-        with self.assertRaises(velkor.Error) as caught, velkor.edit(path) as tags:
-            tags.set_text("TLEN", ["215000", "abc"])
-        self.assertIn("whole number", str(caught.exception))
+        for change, words in ((lambda t: t.set_text("TLEN", ["215000", "abc"]), "whole number"),
+                              (lambda t: t.set_url("WOAR", "https://example.org/a b"), "without spaces"),
+                              (lambda t: t.add_picture(b"GIF89a", mime="text/plain"), "MIME type")):
+            with self.subTest(words), self.assertRaises(velkor.Error) as caught, velkor.edit(path) as tags:
+                change(tags)
+            self.assertIn(words, str(caught.exception))
         tags = velkor.edit(path)
         tags.title = "x"
         with open(path, "ab") as f:

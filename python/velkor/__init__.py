@@ -46,14 +46,17 @@ PathLike = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 
 class Error(Exception):
-    """A file velkor could not analyse. `status` is the library's status
-    (velkor.h's VELKOR_ERROR_...), `path` the file's path."""
+    """A file velkor could not analyse or write. `status` names the failure
+    as `velkor --json` does ("not_found", "no_audio", "argument", ...),
+    `code` is the library's number (velkor.h's VELKOR_ERROR_...), `path`
+    the file's path."""
 
-    def __init__(self, status: int, path: Optional[str] = None, message: Optional[str] = None):
-        self.status = status
+    def __init__(self, code: int, path: Optional[str] = None, message: Optional[str] = None):
+        self.code = code
+        self.status = _native.STATUS_NAMES.get(code, "unknown")
         self.path = path
-        self.message = message or _native.status_text(status)
-        super().__init__(status, path, self.message)
+        self.message = message or _native.status_text(code)
+        super().__init__(code, path, self.message)
 
     def __str__(self) -> str:
         return f"{self.path}: {self.message}" if self.path is not None else self.message
@@ -122,16 +125,16 @@ class Picture:
     read_picture(path, index) reads it."""
     type: int  # the APIC picture type: 3 front cover, 4 back cover, ...
     mime: str
-    description: str
+    description: Optional[str]  # None when empty
     size: int  # bytes of picture data
 
 
 @dataclass(frozen=True)
 class Frame:
     """One frame of the ID3v2 tag, as stored: several values stay apart.
-    Fields a frame's kind does not have are "", () or None."""
+    Fields a frame's kind does not have (or that are empty) are () or None."""
     id: str  # "TIT2"; three letters in ID3v2.2 ("TT2")
-    id_v24: str  # the ID3v2.3/2.4 id ("TIT2" for "TT2"); "" when there is none
+    id_v24: Optional[str]  # the ID3v2.3/2.4 id ("TIT2" for "TT2"); None when there is none
     kind: str  # "text", "user_text", "url", "user_url", "comment", "lyrics", "picture",
     #            "popularimeter", "unique_id", "private", "chapter", "toc", "people" or "other"
     flags: int  # the header's two flag bytes
@@ -139,31 +142,31 @@ class Frame:
     compressed: bool
     size: Optional[int]  # the content's bytes, inflated; None when it cannot be had
     values: Tuple[str, ...]  # texts; a URL; a comment's text; a picture's MIME type
-    description: str  # TXXX, WXXX, COMM, USLT, APIC
-    language: str  # COMM, USLT
-    owner: str  # UFID, PRIV, POPM (the e-mail); RVA2 (its identification)
+    description: Optional[str]  # TXXX, WXXX, COMM, USLT, APIC
+    language: Optional[str]  # COMM, USLT
+    owner: Optional[str]  # UFID, PRIV, POPM (the e-mail); RVA2 (its identification)
     rating: Optional[int]  # POPM: 0 to 255
     play_count: Optional[int]  # POPM, PCNT
-    element_id: str  # CHAP, CTOC
-    title: str  # CHAP, CTOC: the embedded TIT2
+    element_id: Optional[str]  # CHAP, CTOC
+    title: Optional[str]  # CHAP, CTOC: the embedded TIT2
     start_ms: Optional[int]  # CHAP
     end_ms: Optional[int]
     children: Tuple[str, ...]  # CTOC: child element ids
     toc_flags: Optional[int]  # CTOC: 0x02 top level, 0x01 ordered
     truncated: bool  # a text was cut at 1 MiB or values were left out
-    name: str = ""  # what the frame is ("Title" for TIT2); "" when unknown
+    name: Optional[str] = None  # what the frame is ("Title" for TIT2); None when unknown
 
 
 @dataclass(frozen=True)
 class Id3v1:
     """The ID3v1 tag at the end of the file. Texts are as stored (Latin-1),
-    without the padding."""
+    without the padding; None when empty."""
     version: str  # "1.0" or "1.1"
-    title: str
-    artist: str
-    album: str
-    year: str
-    comment: str
+    title: Optional[str]
+    artist: Optional[str]
+    album: Optional[str]
+    year: Optional[str]
+    comment: Optional[str]
     track: Optional[int]  # ID3v1.1 only
     genre: int  # the genre byte, 255 for none
     genre_name: Optional[str]
@@ -171,29 +174,30 @@ class Id3v1:
 
 @dataclass(frozen=True)
 class Id3v2:
-    """The ID3v2 tag at the start of the file. Texts are "" when the tag
-    lacks them; several values of one frame are joined by "; "."""
+    """The ID3v2 tag at the start of the file. Texts are None when the tag
+    lacks them (as null in JSON); several values of one frame are joined by "; "."""
     version: str  # "2.2", "2.3" or "2.4"
-    title: str
-    artist: str
-    album: str
-    album_artist: str
-    year: str  # as stored: "2004" or "2004-05-01"
-    date: str  # ISO 8601: TDRC, or TYER, TDAT and TIME put together ("2004-05-01T12:30")
-    track: str  # as stored: "7" or "7/12"
-    disc: str
-    genre: str  # numeric references already resolved to names
-    composer: str
-    comment: str
+    title: Optional[str]
+    artist: Optional[str]
+    album: Optional[str]
+    album_artist: Optional[str]
+    year: Optional[str]  # as stored: "2004" or "2004-05-01"
+    date: Optional[str]  # ISO 8601: TDRC, or TYER, TDAT and TIME put together ("2004-05-01T12:30")
+    track: Optional[str]  # as stored: "7" or "7/12"
+    disc: Optional[str]
+    genre: Optional[str]  # numeric references already resolved to names
+    composer: Optional[str]
+    comment: Optional[str]
     pictures: Tuple[Picture, ...]
     frames: Tuple[Frame, ...]  # every frame in order (the first 4096), values apart
 
 
 class Comment(NamedTuple):
-    """A COMM frame: (language, description, text); several texts joined by "; "."""
-    language: str
-    description: str
-    text: str
+    """A COMM frame: (language, description, text); several texts joined by
+    "; "; each None when empty (as null in JSON)."""
+    language: Optional[str]
+    description: Optional[str]
+    text: Optional[str]
 
 
 @dataclass(frozen=True)
@@ -362,7 +366,7 @@ class _OpenFile:
             return _native.decode(self.lib.velkor_picture_text(self.handle, index, field))
 
         return Picture(info.type, text(_native.PICTURE_MIME),
-                       text(_native.PICTURE_DESCRIPTION), info.bytes)
+                       text(_native.PICTURE_DESCRIPTION) or None, info.bytes)
 
 
     def frame(self, index: int) -> Frame:
@@ -381,16 +385,19 @@ class _OpenFile:
         def texts(field: int, count: int) -> Tuple[str, ...]:
             return tuple(text(field, i) for i in range(count))
 
+        def one(field: int) -> Optional[str]:
+            return text(field) or None
+
         return Frame(
-            id=_native.decode(info.id), id_v24=_native.decode(info.id_v24),
-            kind=text(_native.FRAME_KIND_NAME), name=text(_native.FRAME_NAME), flags=info.flags,
+            id=_native.decode(info.id), id_v24=_native.decode(info.id_v24) or None,
+            kind=text(_native.FRAME_KIND_NAME), name=one(_native.FRAME_NAME), flags=info.flags,
             encrypted=bool(info.encrypted), compressed=bool(info.compressed),
             size=_known(info.body_size),
             values=texts(_native.FRAME_VALUE, info.value_count),
-            description=text(_native.FRAME_DESCRIPTION), language=text(_native.FRAME_LANGUAGE),
-            owner=text(_native.FRAME_OWNER), rating=_known(info.rating),
-            play_count=_known(info.play_count), element_id=text(_native.FRAME_ELEMENT_ID),
-            title=text(_native.FRAME_TITLE), start_ms=_known(info.start_ms),
+            description=one(_native.FRAME_DESCRIPTION), language=one(_native.FRAME_LANGUAGE),
+            owner=one(_native.FRAME_OWNER), rating=_known(info.rating),
+            play_count=_known(info.play_count), element_id=one(_native.FRAME_ELEMENT_ID),
+            title=one(_native.FRAME_TITLE), start_ms=_known(info.start_ms),
             end_ms=_known(info.end_ms), children=texts(_native.FRAME_CHILD, info.child_count),
             toc_flags=_known(info.toc_flags), truncated=bool(info.truncated))
 
@@ -438,19 +445,23 @@ _MAX_LISTED_FRAMES = 4096
 def _id3v1(file: _OpenFile, raw: _native.velkor_file_facts) -> Optional[Id3v1]:
     if raw.id3v1 == 0:
         return None
-    t = file.text
+    def t(field: int) -> Optional[str]:
+        return file.text(field) or None
+
     return Id3v1(
         version="1.1" if raw.id3v1 == 11 else "1.0",
         title=t(_native.ID3V1_TITLE), artist=t(_native.ID3V1_ARTIST),
         album=t(_native.ID3V1_ALBUM), year=t(_native.ID3V1_YEAR),
         comment=t(_native.ID3V1_COMMENT), track=_known(raw.id3v1_track),
-        genre=raw.id3v1_genre, genre_name=t(_native.ID3V1_GENRE) or None)
+        genre=raw.id3v1_genre, genre_name=t(_native.ID3V1_GENRE))
 
 
 def _id3v2(file: _OpenFile, raw: _native.velkor_file_facts) -> Optional[Id3v2]:
     if raw.id3v2_version == 0:
         return None
-    t = file.text
+    def t(field: int) -> Optional[str]:
+        return file.text(field) or None
+
     return Id3v2(
         version=f"2.{raw.id3v2_version}",
         title=t(_native.ID3V2_TITLE), artist=t(_native.ID3V2_ARTIST),
@@ -469,8 +480,14 @@ def read(path: PathLike, *, count_frames: bool = False) -> Facts:
     Raises Error (NotFoundError, NoAudioError, ...) when the file cannot be
     analysed; OSError when libvelkor cannot be loaded."""
     options = _native.OPEN_WITHOUT_AUDIO | (_native.OPEN_COUNT_FRAMES if count_frames else 0)
-    with _OpenFile(path, options) as file:
-        return _facts_of(file)
+    try:
+        with _OpenFile(path, options) as file:
+            return _facts_of(file)
+    except NotRegularError as error:
+        if os.path.isdir(error.path or ""):
+            # As the command says it: the one not-regular file worth naming.
+            raise _error(error.code, error.path, "is a directory (velkor.scan walks it)") from None
+        raise
 
 
 _MUSICBRAINZ = (("track_id", "musicbrainz_track_id"), ("album_id", "musicbrainz_album_id"),
@@ -552,7 +569,7 @@ def _facts_of(file: "_OpenFile") -> Facts:
         artist_sort=texts["artist_sort"], album_sort=texts["album_sort"], title_sort=texts["title_sort"],
         album_artist_sort=texts["album_artist_sort"],
         musicbrainz={short: texts[name] for short, name in _MUSICBRAINZ if texts[name]},
-        comments=tuple(Comment(frame.language, frame.description, "; ".join(frame.values))
+        comments=tuple(Comment(frame.language, frame.description, "; ".join(frame.values) or None)
                        for frame in (id3v2.frames if id3v2 else ()) if frame.kind == "comment"),
         ape_items=ape_items,
         tags=file.tags())
@@ -733,7 +750,8 @@ def _texts(values: Union[str, List[str], Tuple[str, ...]]) -> List[bytes]:
 
 class _Field:
     """A common field, set by name: e.title = "x"; None or "" clears it.
-    Reading gives the value last set through this edit (None when unset)."""
+    Reading gives the file's value when the edit was opened (None when it
+    has none), or the value last set through this edit."""
 
     def __init__(self, number: int):
         self.number = number
@@ -776,12 +794,35 @@ class Edit:
     def __init__(self, path: PathLike):
         self.lib = _native.library()
         self.path = _display(path)
-        self._fields: dict = {}
         handle = ctypes.c_void_p()
         status = self.lib.velkor_edit_open(_encode(path), 0, ctypes.byref(handle))
         if status != _native.OK:
             raise _error(status, self.path, self._no_audio(path) if status == _native.NO_AUDIO else None)
         self.handle: Optional[ctypes.c_void_p] = handle
+        try:
+            self._fields = self._file_values(path)
+        except BaseException:
+            self.close()
+            raise
+
+    @staticmethod
+    def _file_values(path: PathLike) -> Dict[str, Optional[str]]:
+        """The common fields as the file holds them: the ID3v2 tag's, else
+        (a file without one) the ID3v1 tag's."""
+        with _OpenFile(path, _native.OPEN_WITHOUT_AUDIO) as file:
+            raw = file.facts()
+            values: Dict[str, Optional[str]] = {}
+            if raw.id3v2_version:
+                for name, field in _EDIT_TEXTS.items():
+                    values[name] = file.text(field) or None
+                compilation = file.tag_facts().compilation
+                values["compilation"] = None if compilation == -1 else str(compilation)
+            elif raw.id3v1:
+                for name, field in _ID3V1_TEXTS.items():
+                    values[name] = file.text(field) or None
+                values["date"] = values["year"]
+                values["track"] = None if raw.id3v1_track == -1 else str(raw.id3v1_track)
+            return values
 
     def _no_audio(self, path: PathLike) -> Optional[str]:
         """Why a file is not edited, in words: the format its signature
@@ -870,7 +911,7 @@ class Edit:
         """URL frame id ("WOAR"), or "WXXX" with a description; None removes it."""
         if id == "WXXX" and description is None:
             description = ""
-        self._call("velkor_edit_set_url", _text(id), _text(description), _text(url))
+        self._call("velkor_edit_set_url", _text(id), _text(description), _text(url), frame=id, values=[_text(url) or b""])
 
     def add_picture(self, data: bytes, *, type: int = 3, mime: str = "image/jpeg",
                     description: str = "") -> None:
@@ -878,7 +919,7 @@ class Edit:
         the same type and description."""
         data = bytes(data)
         self._call("velkor_edit_add_picture", _int32("a picture type", type), _text(mime), _text(description),
-                   data, _int32("a picture's size", len(data)))
+                   data, _int32("a picture's size", len(data)), frame="APIC", values=[_text(mime) or b""])
 
     def remove_pictures(self, type: Optional[int] = None) -> None:
         """The pictures of type, or all of them."""
@@ -937,6 +978,14 @@ def edit(path: PathLike) -> Edit:
 
 _WRITE_FIELDS = ("title", "artist", "album", "album_artist", "date", "year", "track", "disc", "genre",
                  "composer", "comment", "compilation", "bpm", "lyrics")
+# Where an edit's fields are read from when it opens (compilation: the tag facts).
+_EDIT_TEXTS = {"title": _native.ID3V2_TITLE, "artist": _native.ID3V2_ARTIST, "album": _native.ID3V2_ALBUM,
+               "album_artist": _native.ID3V2_ALBUM_ARTIST, "date": _native.ID3V2_DATE,
+               "year": _native.ID3V2_YEAR, "track": _native.ID3V2_TRACK, "disc": _native.ID3V2_DISC,
+               "genre": _native.ID3V2_GENRE, "composer": _native.ID3V2_COMPOSER,
+               "comment": _native.ID3V2_COMMENT, "bpm": _native.TAG_BPM, "lyrics": _native.TAG_LYRICS}
+_ID3V1_TEXTS = {"title": _native.ID3V1_TITLE, "artist": _native.ID3V1_ARTIST, "album": _native.ID3V1_ALBUM,
+                "year": _native.ID3V1_YEAR, "comment": _native.ID3V1_COMMENT, "genre": _native.ID3V1_GENRE}
 
 
 def write(path: PathLike, *, id3v24: bool = False, id3v1: Optional[str] = None,

@@ -25,6 +25,12 @@ NO_SPACE = 9
 WRITE = 10
 CHANGED = 11
 LINKED = 12
+SKIPPED = 13
+# The statuses by name, as `velkor --json` gives them in "status".
+STATUS_NAMES = {OK: "ok", NOT_FOUND: "not_found", NOT_PERMITTED: "not_permitted", NOT_REGULAR: "not_regular",
+                NO_AUDIO: "no_audio", READ: "read", NO_MEMORY: "no_memory", ARGUMENT: "argument",
+                READ_ONLY: "read_only", NO_SPACE: "no_space", WRITE: "write", CHANGED: "changed",
+                LINKED: "linked", SKIPPED: "skipped"}
 
 OPEN_COUNT_FRAMES = 0x1
 OPEN_WITHOUT_AUDIO = 0x2
@@ -63,6 +69,8 @@ TAG_TEXTS = ("release_date", "original_date", "lyrics", "grouping", "key", "bpm_
              "musicbrainz_artist_id", "musicbrainz_album_artist_id", "musicbrainz_release_group_id",
              "musicbrainz_release_track_id")
 TAG_FIRST = 61
+TAG_LYRICS = 63
+TAG_BPM = 66
 
 REPLAYGAIN_TRACK_GAIN = 0x1
 REPLAYGAIN_TRACK_PEAK = 0x2

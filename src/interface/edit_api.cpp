@@ -331,7 +331,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_set_url(velkor_edit* edit, const char
         const bool user = id != nullptr && std::strcmp(id, "WXXX") == 0;
         std::string desc, link;
         if (!is_frame_id(id, 'W') || (!user && description != nullptr) || !optional_text(description, "", desc) ||
-            (url != nullptr && !optional_text(url, "", link))) {
+            (url != nullptr && !optional_text(url, "", link)) || velkor::text_value_problem(id, link) != nullptr) {
             return VELKOR_ERROR_ARGUMENT;
         }
         tag.set_url(id, desc, url ? &link : nullptr);
@@ -349,7 +349,9 @@ VELKOR_API int32_t VELKOR_CALL velkor_edit_add_picture(velkor_edit* edit, int32_
         }
         if (size > kPictureLimit) return VELKOR_ERROR_ARGUMENT;
         const auto* bytes = static_cast<const uint8_t*>(data);
+        // The type its bytes show when none is named; one of them it must have.
         if (kind.empty()) kind = image_type(bytes, static_cast<std::size_t>(size));
+        if (kind.empty() || velkor::text_value_problem("APIC", kind) != nullptr) return VELKOR_ERROR_ARGUMENT;
         tag.add_picture(type, kind, desc, std::vector<uint8_t>(bytes, bytes + size));
         return VELKOR_OK;
     });

@@ -1,5 +1,6 @@
 // velkor_write_id3v1: an ID3v1 tag written from the caller's record.
 #include "interface/velkor_file.h"
+#include "tags/value_check.h"
 
 using velkor::platform::FileSource;
 
@@ -39,8 +40,7 @@ bool read_id3v1_fields(const velkor_id3v1_fields& theirs, velkor_id3v1_fields& o
 int32_t write_id3v1(const std::string& path, bool utf8_path, const velkor_id3v1_fields* given) {
     velkor_id3v1_fields tag;
     if (given == nullptr || !read_id3v1_fields(*given, tag)) return VELKOR_ERROR_ARGUMENT;
-    if ((tag.fields & ~0x7Fu) != 0 || tag.year < 0 || tag.year > 9999 || tag.track < 0 || tag.track > 255 ||
-        tag.genre < 0 || tag.genre > 255) {
+    if ((tag.fields & ~0x7Fu) != 0 || velkor::id3v1_value_problem(tag.year, tag.track, tag.genre) != nullptr) {
         return VELKOR_ERROR_ARGUMENT;
     }
     velkor::Id3v1Edit edit;

@@ -81,6 +81,24 @@ bool is(const std::string& id, const char* const* ids, std::size_t count) {
 
 const char* text_value_problem(const std::string& id, const std::string& value) {
     if (value.empty()) return nullptr;
+    if (!id.empty() && id[0] == 'W') {
+        // Link frames hold Latin-1; a space or control character ends a
+        // link for every reader, a letter beyond ASCII would be lost.
+        for (const char c : value) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte <= 0x20 || byte >= 0x7F) {
+                return "a link is a URL without spaces, control characters or letters beyond ASCII "
+                       "(percent-encode them: https://example.org/a%20b)";
+            }
+        }
+        return nullptr;
+    }
+    if (id == "APIC") {
+        // A picture's MIME type: an image's, or "-->" for a link to one.
+        const bool image = value.size() > 6 && value.compare(0, 6, "image/") == 0 &&
+                           value.find_first_of(" \t/;", 6) == std::string::npos;
+        return image || value == "-->" ? nullptr : "a picture's MIME type is image/... (image/jpeg) or --> for a link";
+    }
     static const char* const kDates[] = {"TDRC", "TDOR", "TDRL", "TDEN", "TDTG"};
     static const char* const kYears[] = {"TYER", "TORY"};
     // Whole numbers: milliseconds, beats per minute, bytes.
@@ -113,6 +131,13 @@ const char* text_value_problem(const std::string& id, const std::string& value) 
     if (is(id, kNumbers, std::size(kNumbers))) {
         return whole_number(value) >= 0 ? nullptr : "this frame holds a whole number (digits only)";
     }
+    return nullptr;
+}
+
+const char* id3v1_value_problem(int32_t year, int32_t track, int32_t genre) {
+    if (year < 0 || year > 9999) return "an ID3v1 year is from 0 (none) to 9999";
+    if (track < 0 || track > 255) return "an ID3v1 track is from 1 to 255 (0 removes it)";
+    if (!(genre >= 0 && genre <= 191) && genre != 255) return "an ID3v1 genre is a number from 0 to 191, or 255 for none";
     return nullptr;
 }
 

@@ -5,6 +5,7 @@
 // here, so that no way in stores what another refuses.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace velkor {
@@ -12,6 +13,10 @@ namespace velkor {
 // nullptr when `value` suits text frame `id` (a 4-character id), else why
 // not, in words ("a date as ISO 8601 ..."). "" always suits: it clears the
 // frame. Frames without rules of their own take any text.
+// Link frames (W...) take a URL; "APIC" checks a picture's MIME type.
 const char* text_value_problem(const std::string& id, const std::string& value);
+
+// nullptr when an ID3v1 tag can hold the numbers, else why not.
+const char* id3v1_value_problem(int32_t year, int32_t track, int32_t genre);
 
 }  // namespace velkor
