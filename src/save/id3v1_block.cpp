@@ -27,10 +27,12 @@ std::string trimmed(const uint8_t* block, std::size_t from, std::size_t to) {
     return std::string(reinterpret_cast<const char*>(block + from), to - from);
 }
 
-// The leading number of a text ("3/12": 3), or 0.
+// The leading number of a text ("3/12": 3, " 7/12": 7, as every reader of
+// the frame takes it), or 0.
 int32_t leading_number(const std::string& text, int32_t max) {
     int32_t number = 0;
-    for (char c : text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    for (char c : text.substr(first == std::string::npos ? text.size() : first)) {
         if (c < '0' || c > '9') break;
         number = number * 10 + (c - '0');
         if (number > max) return 0;
