@@ -94,6 +94,7 @@ TEST(ValueCheck, EverySetterTakesOnlySoundValues) {
                   VELKOR_OK)
             << v.where;
     }
+    velkor_edit_close(edit);
     // Without a MIME type the picture's bytes must show one.
     ASSERT_EQ(velkor_edit_open(path.c_str(), 0, &edit), VELKOR_OK);
     EXPECT_EQ(velkor_edit_add_picture(edit, 3, nullptr, nullptr, "not an image", 12), VELKOR_ERROR_ARGUMENT);
