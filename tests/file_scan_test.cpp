@@ -3,7 +3,6 @@
 // scan stopped half-way.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -51,9 +50,7 @@ TEST(FileScan, ResultsPastTheByteBoundComeThroughInOrder) {
     TempDir dir;  // 80 results of a 1 MiB title each pass the 64 MiB bound of waiting results
     const Bytes title = velkor::testing::id3v2_text_frame("TIT2", std::string((1 << 20) - 1, 't'));
     const Bytes header = velkor::testing::id3v2_header(static_cast<uint32_t>(title.size()));
-    Bytes bytes(header.size() + title.size());
-    std::copy(header.begin(), header.end(), bytes.begin());
-    std::copy(title.begin(), title.end(), bytes.begin() + static_cast<std::ptrdiff_t>(header.size()));
+    Bytes bytes = velkor::testing::concat({header, title});
     velkor::testing::put_header(bytes, bytes.size());
     std::vector<std::string> paths;
     for (int i = 0; i < 80; ++i) paths.push_back(dir.write(std::to_string(100 + i) + ".mp3", bytes));

@@ -36,11 +36,9 @@ Bytes bytes_of(const std::string& text) { return Bytes(text.begin(), text.end())
 // A file of audio behind an ID3v2 tag of `version` holding one TIT2.
 Bytes tagged_file(uint8_t version) {
     const Bytes frame = velkor::testing::id3v2_text_frame("TIT2", "old");
-    Bytes bytes = velkor::testing::id3v2_header(static_cast<uint32_t>(frame.size()), version);
-    bytes.insert(bytes.end(), frame.begin(), frame.end());
+    const Bytes header = velkor::testing::id3v2_header(static_cast<uint32_t>(frame.size()), version);
     const Bytes audio = velkor::testing::frame_file(4000);
-    bytes.insert(bytes.end(), audio.begin(), audio.end());
-    return bytes;
+    return velkor::testing::concat({header, frame, audio});
 }
 
 struct KeyCase {

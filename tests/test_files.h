@@ -6,9 +6,11 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
@@ -17,6 +19,17 @@
 namespace velkor::testing {
 
 using Bytes = std::vector<uint8_t>;
+
+// The byte strings one after the other, made in one allocation (appending to
+// a short vector makes GCC 12 warn, wrongly, in optimised builds).
+inline Bytes concat(std::initializer_list<std::reference_wrapper<const Bytes>> parts) {
+    std::size_t size = 0;
+    for (const Bytes& part : parts) size += part.size();
+    Bytes bytes(size);
+    auto at = bytes.begin();
+    for (const Bytes& part : parts) at = std::copy(part.begin(), part.end(), at);
+    return bytes;
+}
 
 // MPEG-1 Layer III, 128 kbit/s, 44100 Hz, joint stereo.
 constexpr uint8_t kMpeg1Header[4] = {0xFF, 0xFB, 0x90, 0x64};

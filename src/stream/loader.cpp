@@ -28,7 +28,6 @@ constexpr std::size_t kHeadRead = 4096;
 constexpr std::size_t kSmallRead = 4096;
 constexpr std::size_t kScanBlock = 64 * 1024;
 
-constexpr int64_t kId3v1Size = static_cast<int64_t>(TagRecord::kId3v1Size);
 // The read at the end: an ID3v1 tag, an APE footer and a Lyrics3 end marker.
 constexpr int64_t kTailRead = 256;
 // A window sampled for frames without a VBR header, to tell whether the
