@@ -539,7 +539,10 @@ inline PlainVbr plain_vbr(ByteSpan frame) {
         }
         while (!out.encoder.empty() && out.encoder.back() == ' ') out.encoder.pop_back();
         const std::string start = out.encoder.substr(0, 4);
-        if (start == "LAME" || start == "Lavf" || start == "Lavc") {
+        // "L3.99r": LAME's short form of its name.
+        const bool short_lame = out.encoder.size() >= 2 && out.encoder[0] == 'L' && out.encoder[1] >= '0' &&
+                                out.encoder[1] <= '9';
+        if (start == "LAME" || start == "Lavf" || start == "Lavc" || short_lame) {
             out.delay = frame.at(at + 21) << 4 | frame.at(at + 22) >> 4;
             out.padding = (frame.at(at + 22) & 0x0F) << 8 | frame.at(at + 23);
         } else {
@@ -669,6 +672,8 @@ inline Failure check_id3v1_write(const uint8_t* data, std::size_t size) {
     edit.year = static_cast<int32_t>(in.number16() % 10000);
     edit.track = in.byte();
     edit.genre = in.byte();
+    // Genres past the table (192 to 254) are refused; 255 means none.
+    const bool refused = out_of_range || (edit.genre > 191 && edit.genre < 255);
     if (out_of_range) {
         const uint8_t which = in.byte() % 4;
         if (which == 0) edit.year = 10000 + static_cast<int32_t>(in.byte());
@@ -695,7 +700,7 @@ inline Failure check_id3v1_write(const uint8_t* data, std::size_t size) {
     const int32_t status = velkor_write_id3v1(path.string().c_str(), &edit);
     const std::string after = read_whole(path);
     std::filesystem::remove(path, error);
-    if (out_of_range) {
+    if (refused) {
         VELKOR_FUZZ_CHECK(status == VELKOR_ERROR_ARGUMENT && after == before);
         return nullptr;
     }
