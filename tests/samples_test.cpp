@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "notice_recorder.h"
-#include "base/bounded_copy.h"
+#include "platform/bounded_copy.h"
 #include "velkor.h"
 #include "velkor_analysis.h"
 

@@ -13,12 +13,12 @@
 #include "frames/frame_dates.h"
 #include "frames/frame_table.h"
 #include "interface/c_boundary.h"
+#include "interface/edit_open.h"
 #include "interface/file_status.h"
 #include "interface/key_hooks.h"
 #include "platform/file_lock.h"
 #include "platform/file_source.h"
 #include "platform/update_file.h"
-#include "platform/wide_text.h"
 #include "save/file_save.h"
 #include "save/save_plan.h"
 #include "stream/tag_rewrite.h"
@@ -28,9 +28,7 @@
 
 struct velkor_edit {
     std::string path;  // UTF-8; the file a symbolic link names
-#if defined(_WIN32)
-    std::wstring wide_path;
-#endif
+    std::wstring wide_path;  // the name a wide entry point (Windows) was handed, kept as given
     velkor::platform::FileLock lock;  // held until the edit is closed
     velkor::ReadState read;           // the file as read, for the save's check
     velkor::TaggedFile file;
@@ -148,25 +146,20 @@ int32_t open_edit(velkor_edit* edit, Open open) {
 }
 
 int32_t reopen(velkor_edit& edit) {
-#if defined(_WIN32)
-    if (!edit.wide_path.empty()) {
-        return open_edit(&edit, [&](FileSource& source) { return source.open_wide(edit.wide_path.c_str()); });
-    }
-#endif
-    return open_edit(&edit, [&](FileSource& source) { return source.open_utf8(edit.path.c_str()); });
+    return open_edit(&edit, [&](FileSource& source) { return source.open_given(edit.path, edit.wide_path); });
 }
 
-// A new edit of the file at path; `name` gives the handle its path. The
-// save lock is taken first, so that the file read is the one saved.
-template <typename Char, typename Name>
-int32_t open_for_edit(const Char* path, uint32_t options, velkor_edit** edit, Name name) {
+}  // namespace
+
+// The save lock is taken first, so that the file read is the one saved.
+int32_t velkor::open_edit_named(const char* path, const wchar_t* wide_path, uint32_t options, velkor_edit** edit) {
     if (edit == nullptr) return VELKOR_ERROR_ARGUMENT;
     *edit = nullptr;
     if (path == nullptr || options != 0) return VELKOR_ERROR_ARGUMENT;
     return velkor::guarded(VELKOR_ERROR_READ, [&]() -> int32_t {
         auto made = std::make_unique<velkor_edit>();
-        name(*made);
-#if !defined(_WIN32)
+        made->path = path;
+        if (wide_path != nullptr) made->wide_path = wide_path;
         std::string real;
         velkor::platform::FileProblem problem = velkor::platform::real_path(made->path, real);
         if (problem == velkor::platform::FileProblem::kNone) {
@@ -174,7 +167,6 @@ int32_t open_for_edit(const Char* path, uint32_t options, velkor_edit** edit, Na
             problem = made->lock.acquire(real);
         }
         if (problem != velkor::platform::FileProblem::kNone) return velkor::status_of(problem, VELKOR_ERROR_READ);
-#endif
         int32_t status = reopen(*made);
         // Only files read as MPEG audio, or holding nothing but tags, are
         // edited: tags written into another format's file, or into bytes
@@ -187,6 +179,8 @@ int32_t open_for_edit(const Char* path, uint32_t options, velkor_edit** edit, Na
         return status;
     });
 }
+
+namespace {
 
 void apply_date(velkor::Id3v2Edit& tag, const std::string& date, int version) {
     static const char* const kOld[] = {"TYER", "TDAT", "TIME"};
@@ -252,17 +246,8 @@ int velkor::edit_written_version(const velkor_edit* edit) { return edit->file.id
 extern "C" {
 
 VELKOR_API int32_t VELKOR_CALL velkor_edit_open(const char* path, uint32_t options, velkor_edit** edit) {
-    return open_for_edit(path, options, edit, [&](velkor_edit& made) { made.path = path; });
+    return velkor::open_edit_named(path, nullptr, options, edit);
 }
-
-#if defined(_WIN32)
-VELKOR_API int32_t VELKOR_CALL velkor_edit_open_w(const wchar_t* path, uint32_t options, velkor_edit** edit) {
-    return open_for_edit(path, options, edit, [&](velkor_edit& made) {
-        made.path = velkor::platform::wide_to_utf8(path);
-        made.wide_path = path;
-    });
-}
-#endif
 
 VELKOR_API void VELKOR_CALL velkor_edit_close(velkor_edit* edit) { delete edit; }
 

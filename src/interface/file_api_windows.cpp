@@ -1,6 +1,8 @@
-// The wide-character (UTF-16 path) halves of opening, texts and the ID3v1
-// write, for Windows.
+// The wide-character (UTF-16 path) halves of opening, texts, the ID3v1
+// write and the edit's open, for Windows.
+#include "interface/edit_open.h"
 #include "interface/velkor_file.h"
+#include "platform/wide_text.h"
 
 using velkor::platform::FileSource;
 
@@ -18,7 +20,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_open_w(const wchar_t* path, uint32_t optio
     });
     if (converted != VELKOR_OK) return converted;
     const int32_t status = open_file(utf8.c_str(), options, file,
-                                     [&](FileSource& source) { return source.open_wide(path); });
+                                     [&](FileSource& source) { return source.open_given(utf8, path); });
     if (file != nullptr && *file != nullptr) {
         const int32_t kept = velkor::guarded(VELKOR_ERROR_NO_MEMORY, [&]() -> int32_t {
             (*file)->wide_path = path;
@@ -55,6 +57,16 @@ VELKOR_API int32_t VELKOR_CALL velkor_write_id3v1_w(const wchar_t* path, const v
     if (path == nullptr) return VELKOR_ERROR_ARGUMENT;
     return velkor::guarded(VELKOR_ERROR_NO_MEMORY,
                            [&] { return write_id3v1(velkor::platform::wide_to_utf8(path), true, tag); });
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_edit_open_w(const wchar_t* path, uint32_t options, velkor_edit** edit) {
+    if (path == nullptr) {
+        if (edit != nullptr) *edit = nullptr;
+        return VELKOR_ERROR_ARGUMENT;
+    }
+    return velkor::guarded(VELKOR_ERROR_READ, [&] {
+        return velkor::open_edit_named(velkor::platform::wide_to_utf8(path).c_str(), path, options, edit);
+    });
 }
 
 }  // extern "C"

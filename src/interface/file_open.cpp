@@ -182,12 +182,7 @@ void velkor_file::gather(bool has_audio) {
 }
 
 int32_t velkor_file::reopen(FileSource& source) const {
-#if defined(_WIN32)
-    const velkor::platform::FileProblem opened =
-        wide_path.empty() ? source.open_utf8(info.path.c_str()) : source.open_wide(wide_path.c_str());
-#else
-    const velkor::platform::FileProblem opened = source.open_utf8(info.path.c_str());
-#endif
+    const velkor::platform::FileProblem opened = source.open_given(info.path, wide_path);
     if (opened != velkor::platform::FileProblem::kNone) return velkor::status_of(opened, VELKOR_ERROR_READ);
     return source.identity() == identity ? VELKOR_OK : VELKOR_ERROR_CHANGED;
 }

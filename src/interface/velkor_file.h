@@ -20,7 +20,6 @@
 #include "interface/key_hooks.h"
 #include "interface/memory_file.h"
 #include "platform/file_source.h"
-#include "platform/wide_text.h"
 #include "stream/mp3_file_info.h"
 #include "stream/streamed_file.h"
 #include "save/id3v1_save.h"
@@ -79,9 +78,7 @@ struct velkor_file {
     std::string stream[kStreamCount];
     std::string common[kCommonCount];
     velkor::platform::FileIdentity identity;  // the file analysed, for reading its pictures and frames
-#if defined(_WIN32)
-    std::wstring wide_path;  // pictures are read again by the path opened
-#endif
+    std::wstring wide_path;  // the name a wide entry point (Windows) opened: pictures are read again by it
 
     const std::string* text(int32_t field) const {
         if (field >= kId3v2First && field <= kId3v2Last) return &id3v2[field - kId3v2First];

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "legacy/text_report.h"
-#include "base/bounded_copy.h"
+#include "platform/bounded_copy.h"
 #include "stream/mp3_file_info.h"
 #include "base/decimal_text.h"
 #include "velkor_analysis.h"

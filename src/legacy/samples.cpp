@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "base/bounded_copy.h"
+#include "platform/bounded_copy.h"
 #include "platform/notice.h"
 #include "velkor_analysis.h"
 

@@ -24,6 +24,8 @@ struct DirectoryListing {
     std::vector<Entry> entries;
 
     const char* name_of(const Entry& entry) const { return names.data() + entry.name; }
+    // Adds an entry the system listed; "." and ".." are passed over.
+    void add(const char* name, EntryType type);
 };
 
 // Lists the directory at path into listing (emptied first, in the system's

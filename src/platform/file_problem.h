@@ -20,9 +20,8 @@ enum class FileProblem : uint8_t {
 // The problem an errno value stands for (0: none).
 FileProblem problem_of_errno(int error);
 
-#if defined(_WIN32)
 // The problem a Windows error code (GetLastError) stands for (0: none).
+// Only the Windows build has it, for its halves of the platform layer.
 FileProblem problem_of_system_error(unsigned long error);
-#endif
 
 }  // namespace velkor::platform

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "base/byte_source.h"
@@ -73,9 +74,10 @@ public:
     // The same for a path in UTF-8: on Windows converted to UTF-16 and
     // opened with the wide API, elsewhere the same as open().
     FileProblem open_utf8(const char* path);
-#if defined(_WIN32)
-    FileProblem open_wide(const wchar_t* path);
-#endif
+    // Opens a file by the name its caller gave: `wide` where a wide entry
+    // point (Windows) was handed one, kept as given since a name with a
+    // lone surrogate has no UTF-8 form; the UTF-8 `path` otherwise.
+    FileProblem open_given(const std::string& path, const std::wstring& wide);
     void close();
 
     // Size in bytes when opened.
@@ -100,12 +102,11 @@ public:
 
 private:
     void note_shortfall(int64_t offset, std::size_t asked, std::size_t got);
-#if defined(_WIN32)
-    FileProblem take(void* handle);
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    // Keeps a file the system opened, if it is a regular one.
+    FileProblem take(intptr_t native);
+    // Opens a UTF-16 name (Windows only).
+    FileProblem open_wide(const wchar_t* path);
+    intptr_t native_ = -1;  // a descriptor (POSIX) or HANDLE (Windows); -1 when closed
     int64_t size_ = 0;
     FileIdentity identity_;
     bool read_failed_ = false;

@@ -52,9 +52,13 @@ FileProblem FileSource::open(const char* path) {
         const FileProblem problem = problem_of_errno(errno);
         return problem == FileProblem::kNone ? FileProblem::kOther : problem;
     }
-    fd_ = fd;
+    return take(fd);
+}
+
+FileProblem FileSource::take(intptr_t native) {
+    native_ = native;
     FileFacts facts;
-    if (!facts_of_open_file(fd, facts)) {
+    if (!facts_of_open_file(native, facts)) {
         close();
         return FileProblem::kOther;
     }
@@ -69,9 +73,12 @@ FileProblem FileSource::open(const char* path) {
 
 FileProblem FileSource::open_utf8(const char* path) { return open(path); }
 
+// Only the Windows wide entry points give a wide name.
+FileProblem FileSource::open_given(const std::string& path, const std::wstring&) { return open(path.c_str()); }
+
 void FileSource::close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    if (native_ >= 0) ::close(static_cast<int>(native_));
+    native_ = -1;
     size_ = 0;
     identity_ = FileIdentity();
     read_failed_ = false;
@@ -79,8 +86,8 @@ void FileSource::close() {
 
 std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count) {
     std::size_t done = 0;
-    while (fd_ >= 0 && done < count) {
-        const ssize_t got = pread(fd_, dest + done, count - done,
+    while (native_ >= 0 && done < count) {
+        const ssize_t got = pread(static_cast<int>(native_), dest + done, count - done,
                                   static_cast<off_t>(offset + static_cast<int64_t>(done)));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;

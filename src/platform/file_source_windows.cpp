@@ -51,7 +51,7 @@ FileProblem FileSource::open(const char* path) {
     HANDLE handle = CreateFileA(path, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return open_failure();
-    return take(handle);
+    return take(reinterpret_cast<intptr_t>(handle));
 }
 
 FileProblem FileSource::open_utf8(const char* path) {
@@ -60,20 +60,23 @@ FileProblem FileSource::open_utf8(const char* path) {
     return open_wide(wide.c_str());
 }
 
+FileProblem FileSource::open_given(const std::string& path, const std::wstring& wide) {
+    return wide.empty() ? open_utf8(path.c_str()) : open_wide(wide.c_str());
+}
+
 FileProblem FileSource::open_wide(const wchar_t* path) {
     close();
     HANDLE handle = CreateFileW(path, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return open_failure();
-    return take(handle);
+    return take(reinterpret_cast<intptr_t>(handle));
 }
 
-FileProblem FileSource::take(void* opened) {
-    HANDLE handle = static_cast<HANDLE>(opened);
-    handle_ = handle;
+FileProblem FileSource::take(intptr_t native) {
+    native_ = native;
 
     FileFacts facts;
-    if (!facts_of_open_file(reinterpret_cast<intptr_t>(handle), facts) || !facts.regular) {
+    if (!facts_of_open_file(native, facts) || !facts.regular) {
         close();
         return FileProblem::kNotRegular;
     }
@@ -83,8 +86,8 @@ FileProblem FileSource::take(void* opened) {
 }
 
 void FileSource::close() {
-    if (handle_ != nullptr) CloseHandle(static_cast<HANDLE>(handle_));
-    handle_ = nullptr;
+    if (native_ != -1) CloseHandle(reinterpret_cast<HANDLE>(native_));
+    native_ = -1;
     size_ = 0;
     identity_ = FileIdentity();
     read_failed_ = false;
@@ -92,7 +95,7 @@ void FileSource::close() {
 
 std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count) {
     std::size_t done = 0;
-    while (handle_ != nullptr && done < count) {
+    while (native_ != -1 && done < count) {
         const DWORD chunk = count - done > 0x40000000u ? 0x40000000u
                                                        : static_cast<DWORD>(count - done);
         const uint64_t at = static_cast<uint64_t>(offset) + done;
@@ -100,7 +103,7 @@ std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count
         where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
         where.OffsetHigh = static_cast<DWORD>(at >> 32);
         DWORD got = 0;
-        if (!ReadFile(static_cast<HANDLE>(handle_), dest + done, chunk, &got, &where) || got == 0) {
+        if (!ReadFile(reinterpret_cast<HANDLE>(native_), dest + done, chunk, &got, &where) || got == 0) {
             break;
         }
         done += got;

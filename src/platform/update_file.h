@@ -102,11 +102,9 @@ private:
     bool failed(FileProblem problem);
     bool copy_blocks(UpdateFile& source, int64_t from, int64_t count, int64_t to);
 
-#if defined(_WIN32)
-    std::FILE* file_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    // A descriptor (POSIX) or the C runtime's FILE* (Windows), each half
+    // reading it as its own; -1 when closed.
+    intptr_t native_ = -1;
     FileProblem problem_ = FileProblem::kNone;
 };
 
@@ -119,6 +117,10 @@ bool remove_name(const std::string& path);
 
 // Moves the file `from` over the name `to` in one step.
 FileProblem rename_over(const std::string& from, const std::string& to);
+
+// Where the last folder separator of a path stands ('/', and on Windows
+// also '\\' and a drive's ':'), or std::string::npos.
+std::size_t last_separator(const std::string& path);
 
 // Makes the names in `folder` ("" for the current one) lasting.
 void sync_folder(const std::string& folder);

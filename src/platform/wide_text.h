@@ -1,8 +1,8 @@
 // UTF-8 and the UTF-16 of the Windows wide API: paths given in UTF-8 open
-// whatever script their names are in.
+// whatever script their names are in. Only the Windows build has these, for
+// its halves of the platform layer and its wide entry points.
 #pragma once
 
-#if defined(_WIN32)
 #include <string>
 
 namespace velkor::platform {
@@ -13,4 +13,3 @@ bool utf8_to_wide(const char* text, std::wstring& wide);
 std::string wide_to_utf8(const wchar_t* text);
 
 }  // namespace velkor::platform
-#endif

@@ -145,11 +145,7 @@ FileProblem problem_of(const UpdateFile& file) {
 }
 
 std::string folder_of(const std::string& path, std::string& name) {
-#if defined(_WIN32)
-    const std::size_t slash = path.find_last_of("/\\:");
-#else
-    const std::size_t slash = path.find_last_of('/');
-#endif
+    const std::size_t slash = platform::last_separator(path);
     if (slash == std::string::npos) {
         name = path;
         return std::string();

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "base/bounded_copy.h"
+#include "platform/bounded_copy.h"
 #include "tags/tag_record.h"
 
 namespace velkor {

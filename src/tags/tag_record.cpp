@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "base/bounded_copy.h"
+#include "platform/bounded_copy.h"
 
 namespace velkor {
 

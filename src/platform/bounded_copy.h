@@ -1,4 +1,5 @@
-// The bounded string copy into a fixed-width field (lstrcpynA on Windows).
+// The bounded string copy into a fixed-width field (lstrcpynA on Windows):
+// bounded_copy_posix.cpp and bounded_copy_windows.cpp.
 #pragma once
 
 #include <cstddef>
