@@ -566,6 +566,14 @@ VELKOR_API const char *VELKOR_CALL velkor_genre_name(int32_t genre);
 /* The number of a genre name (letter case ignored), or -1000. */
 VELKOR_API int32_t VELKOR_CALL velkor_genre_number(const char *name);
 
+/* Room for any playing time's text, its zero byte included. */
+#define VELKOR_DURATION_TEXT_SIZE 24
+/* A playing time of `seconds` (a negative one as 0) as "mm:ss", or
+ * "hh:mm:ss" from an hour on, the hours growing past two digits as needed:
+ * copied into buffer with a zero byte, cut to `size` bytes; returns the room
+ * the whole text needs, its zero byte included. */
+VELKOR_API int32_t VELKOR_CALL velkor_duration_text(int64_t seconds, char *buffer, int32_t size);
+
 /* What velkor_write_id3v1 stores: the fields named in `fields`; the others keep
  * what the file's tag holds (or are empty when it has none). */
 #define VELKOR_FIELD_TITLE 0x01u

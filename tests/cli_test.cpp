@@ -387,6 +387,28 @@ std::vector<std::string> python_fields(const std::string& class_name) {
     return fields;
 }
 
+// A name is shown as the UTF-8 it is; each byte outside a valid sequence
+// (RFC 3629: no overlong form, surrogate, code point past U+10FFFF or cut
+// sequence) as its Latin-1 letter, and control characters escaped.
+TEST_F(CliTest, NamesOutsideUtf8ShowEachStrayByteAsLatin1) {
+    const struct {
+        const char* name;
+        const char* shown;
+    } cases[] = {
+        {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xB5", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xB5"},
+        {"\xC0\x80", "\xC3\x80\\u0080"},                            // an overlong NUL
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\\u0080"},                // a surrogate
+        {"\xF4\x90\x80\x80", "\xC3\xB4\\u0090\\u0080\\u0080"},     // past U+10FFFF
+        {"\xE2\x82.", "\xC3\xA2\\u0082."},                           // cut short
+        {"\xC2\x85\x1B", "\\u0085\\x1b"},                             // controls, valid or not
+    };
+    for (const auto& c : cases) {
+        const Outcome run = velkor({path(std::string("n") + c.name)});
+        EXPECT_EQ(run.err, "velkor: " + path(std::string("n") + c.shown) + ": " +
+                               velkor_status_text(VELKOR_ERROR_NOT_FOUND) + "\n");
+    }
+}
+
 // Every key doc/json.md lists is in a real file's line with its documented
 // type, and no other; the keys are the Python package's names where it has
 // the fact. The file's name is not UTF-8, so that path_bytes is there too.

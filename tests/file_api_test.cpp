@@ -283,6 +283,25 @@ TEST(FileApi, RecordsAndTextsFitTheCallersRoom) {
     EXPECT_EQ(velkor_text(nullptr, VELKOR_ID3V2_TITLE), nullptr);
 }
 
+// Playing times as text, and the room they need, cut or whole.
+TEST(FileApi, DurationTexts) {
+    const struct {
+        int64_t seconds;
+        const char* text;
+    } times[] = {{-5, "00:00"},       {0, "00:00"},          {59, "00:59"},
+                 {3599, "59:59"},     {3600, "01:00:00"},    {360000, "100:00:00"},
+                 {INT64_MAX, "2562047788015215:30:07"}};
+    for (const auto& t : times) {
+        char text[VELKOR_DURATION_TEXT_SIZE];
+        EXPECT_EQ(velkor_duration_text(t.seconds, text, sizeof text), static_cast<int32_t>(std::strlen(t.text)) + 1);
+        EXPECT_STREQ(text, t.text) << t.seconds;
+    }
+    char room[4] = "xyz";
+    EXPECT_EQ(velkor_duration_text(3600, room, sizeof room), 9);
+    EXPECT_STREQ(room, "01:");
+    EXPECT_EQ(velkor_duration_text(3600, nullptr, 0), 9);
+}
+
 TEST(FileApi, StatusesSayWhy) {
     TempDir dir;
     velkor_file* file = reinterpret_cast<velkor_file*>(1);

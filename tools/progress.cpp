@@ -5,7 +5,7 @@
 
 #include "terminal.h"
 #include "text_encoding.h"
-#include "../src/base/duration_text.h"
+#include "velkor.h"
 
 namespace velkor::cli {
 
@@ -118,8 +118,8 @@ std::string_view Progress::frame(std::string_view output) {
 void Progress::print_summary(bool stopped) {
     erase();
     show_line_ = false;
-    char time[kDurationTextSize];
-    duration_text((ms_ + 500) / 1000, time);  // the sum rounded, not a sum of rounded times
+    char time[VELKOR_DURATION_TEXT_SIZE];
+    velkor_duration_text((ms_ + 500) / 1000, time, sizeof time);  // the sum rounded, not a sum of rounded times
     const std::size_t files = analysed_ + failed_;
     char skipped[48] = "";
     if (skipped_ > 0) std::snprintf(skipped, sizeof skipped, ", %zu skipped", skipped_);

@@ -1,8 +1,7 @@
-// JSON string escaping and terminal-safe text; UTF-8 is read and written
-// by the library's own helpers.
+// JSON string escaping and terminal-safe text, and the command's own UTF-8
+// reading and writing: it uses velkor.h alone, and the library hands it
+// every text as UTF-8 already.
 #include "text_encoding.h"
-
-#include "../src/base/utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -14,13 +13,65 @@ namespace velkor::cli {
 
 namespace {
 
+constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+// The bytes a sequence may continue with after its first byte: 0x80 to
+// 0xBF, narrower behind E0, ED, F0 and F4 so that overlong forms,
+// surrogates and code points past U+10FFFF are no sequences.
+struct SecondByte {
+    uint8_t low, high;
+};
+SecondByte second_byte(uint8_t lead) {
+    switch (lead) {
+        case 0xE0: return {0xA0, 0xBF};
+        case 0xED: return {0x80, 0x9F};
+        case 0xF0: return {0x90, 0xBF};
+        case 0xF4: return {0x80, 0x8F};
+        default: return {0x80, 0xBF};
+    }
+}
+
+// The length of the valid UTF-8 sequence at text[i] with its code point in
+// cp, or 0 when none starts there.
+std::size_t utf8_at(std::string_view text, std::size_t i, char32_t& cp) {
+    if (i >= text.size()) return 0;
+    const auto byte = [&](std::size_t k) { return static_cast<uint8_t>(text[i + k]); };
+    const uint8_t lead = byte(0);
+    if (lead < 0x80) {
+        cp = lead;
+        return 1;
+    }
+    const std::size_t length = lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+    if (length == 0 || text.size() - i < length) return 0;
+    const SecondByte second = second_byte(lead);
+    if (byte(1) < second.low || byte(1) > second.high) return 0;
+    char32_t value = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        if (k > 1 && (byte(k) & 0xC0) != 0x80) return 0;
+        value = (value << 6) | (byte(k) & 0x3F);
+    }
+    cp = value;
+    return length;
+}
+
+// Appends the code point (one from utf8_at, or a Latin-1 byte) as UTF-8.
+template <typename Out>
+void append_utf8(char32_t cp, Out& out) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+        return;
+    }
+    const int more = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
+    out += static_cast<char>(((0xFF00 >> (more + 1)) & 0xFF) | (cp >> (6 * more)));  // C0, E0 or F0 and the top bits
+    for (int k = more - 1; k >= 0; --k) out += static_cast<char>(0x80 | ((cp >> (6 * k)) & 0x3F));
+}
+
 // Decodes one character at text[i] and advances i past it. A byte that
 // does not start a valid, shortest-form sequence is returned as itself
 // (its Latin-1 reading), one byte consumed.
 char32_t next_char(std::string_view text, std::size_t& i) {
-    uint32_t cp = 0;
-    const ByteSpan bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    const std::size_t length = next_utf8(bytes, i, cp);
+    char32_t cp = 0;
+    const std::size_t length = utf8_at(text, i, cp);
     if (length == 0) return static_cast<uint8_t>(text[i++]);
     i += length;
     return cp;
@@ -108,10 +159,9 @@ void append_json_string(TextBuffer& out, std::string_view utf8) {
 }
 
 bool valid_utf8(std::string_view text) {
-    const ByteSpan bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    uint32_t cp = 0;
+    char32_t cp = 0;
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = next_utf8(bytes, i, cp);
+        const std::size_t length = utf8_at(text, i, cp);
         if (length == 0) return false;
         i += length;
     }
@@ -119,11 +169,10 @@ bool valid_utf8(std::string_view text) {
 }
 
 void append_json_name(TextBuffer& out, std::string_view text) {
-    const ByteSpan bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
     out += '"';
     convert_text(text, out, [&](TextBuffer& o, std::size_t& i) {
-        uint32_t cp = kReplacementCharacter;
-        const std::size_t length = next_utf8(bytes, i, cp);
+        char32_t cp = kReplacementCharacter;
+        const std::size_t length = utf8_at(text, i, cp);
         i += length == 0 ? 1 : length;
         append_json_char(o, length == 0 ? kReplacementCharacter : cp);
     });
@@ -178,5 +227,12 @@ std::string printable(std::string_view utf8) {
 }
 
 void append_printable(TextBuffer& out, std::string_view utf8) { append_printable_to(out, utf8); }
+
+std::string latin1_to_utf8(std::string_view latin1) {
+    std::string out;
+    out.reserve(latin1.size() + latin1.size() / 4);
+    for (const char c : latin1) append_utf8(static_cast<uint8_t>(c), out);
+    return out;
+}
 
 }  // namespace velkor::cli

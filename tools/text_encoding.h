@@ -34,4 +34,8 @@ void append_json_name(TextBuffer& out, std::string_view bytes);
 void append_json_base64(TextBuffer& out, std::string_view bytes);
 void append_printable(TextBuffer& out, std::string_view utf8);
 
+// Each byte taken as a Latin-1 character, as UTF-8 (the legacy exports'
+// texts).
+std::string latin1_to_utf8(std::string_view latin1);
+
 }  // namespace velkor::cli

@@ -8,8 +8,6 @@
 #include <string_view>
 #include <utility>
 
-#include "../src/base/duration_text.h"
-#include "../src/base/utf8.h"
 #include "text_encoding.h"
 #include "velkor.h"
 #include "velkor_analysis.h"
@@ -65,8 +63,8 @@ void optional_line(TextBuffer& out, std::string_view indent, std::string_view na
 // second, never cut.
 void append_time(TextBuffer& out, int64_t ms) {
     const int64_t tenths = (std::max<int64_t>(ms, 0) + 50) / 100;
-    char* at = out.room(kDurationTextSize);
-    out.grow_to(duration_text(tenths / 10, at));
+    char* at = out.room(VELKOR_DURATION_TEXT_SIZE);
+    out.grow_to(at + velkor_duration_text(tenths / 10, at, VELKOR_DURATION_TEXT_SIZE) - 1);
     out += '.';
     out += static_cast<char>('0' + tenths % 10);
 }
@@ -112,7 +110,7 @@ void append_language(TextBuffer& out, std::string_view language, std::string_vie
     out += ')';
 }
 
-std::string tag_text(std::string_view latin1) { return printable(velkor::latin1_to_utf8(latin1)); }
+std::string tag_text(std::string_view latin1) { return printable(latin1_to_utf8(latin1)); }
 
 // A fixed record field: its text up to the zero byte, never past the field.
 template <std::size_t N>

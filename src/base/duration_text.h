@@ -1,7 +1,6 @@
 // Playing times as text: "mm:ss", or "hh:mm:ss" from an hour on, the hours
-// growing past two digits when needed. Header-only, so that the command
-// shows its times as the library does without linking the library's
-// internals.
+// growing past two digits when needed: the legacy record's length and
+// velkor_duration_text, which the command shows its times with.
 #pragma once
 
 #include <charconv>

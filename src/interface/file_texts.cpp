@@ -1,4 +1,6 @@
-// A handle's texts in UTF-8, the statuses' texts and the genre names.
+// A handle's texts in UTF-8, the statuses' texts, the genre names and
+// playing times as text.
+#include "base/duration_text.h"
 #include "interface/velkor_file.h"
 
 using velkor::platform::FileSource;
@@ -44,6 +46,18 @@ VELKOR_API const char* VELKOR_CALL velkor_genre_name(int32_t genre) { return vel
 VELKOR_API int32_t VELKOR_CALL velkor_genre_number(const char* name) {
     const int32_t number = velkor::GenreTable::find_extended(name);
     return number < 0 ? velkor::kNotAGenre : number;
+}
+
+VELKOR_API int32_t VELKOR_CALL velkor_duration_text(int64_t seconds, char* buffer, int32_t size) {
+    static_assert(VELKOR_DURATION_TEXT_SIZE == velkor::kDurationTextSize, "the room velkor.h states");
+    char text[velkor::kDurationTextSize];
+    const std::size_t length = static_cast<std::size_t>(velkor::duration_text(seconds, text) - text);
+    if (buffer != nullptr && size > 0) {
+        const std::size_t n = std::min(length, static_cast<std::size_t>(size) - 1);
+        std::memcpy(buffer, text, n);
+        buffer[n] = '\0';
+    }
+    return static_cast<int32_t>(length) + 1;
 }
 
 }  // extern "C"
