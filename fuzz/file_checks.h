@@ -17,8 +17,9 @@
 
 #include "base/byte_source.h"
 #include "fuzz_checks.h"
-#include "legacy/text_report.h"
 #include "layout/file_layout.h"
+#include "legacy/record_figures.h"
+#include "legacy/text_report.h"
 #include "stream/format_signature.h"
 #include "stream/mp3_file_info.h"
 #include "velkor.h"
@@ -183,25 +184,26 @@ inline Failure check_analysis(ByteSpan bytes) {
     if (Failure failure = check_record_texts(info.tag)) return failure;
     if (!walk.id3v2_header) VELKOR_FUZZ_CHECK(info.has_id3v2 == 0);
 
-    char length[Mp3FileInfo::kLengthTextSize];
+    char length[velkor::legacy::kLengthTextSize];
     if (status == kStatusOk) {
-        VELKOR_FUZZ_CHECK(info.header_pos == walk.frame + 1);
+        VELKOR_FUZZ_CHECK(info.first_frame_offset == walk.frame);
         VELKOR_FUZZ_CHECK(info.header.is_valid() == 1);
         VELKOR_FUZZ_CHECK(info.is_vbr == walk.is_vbr && (!info.is_vbr || info.vbr.frames() == walk.xing_frames));
         VELKOR_FUZZ_CHECK(info.has_id3v1 == (walk.id3v1 ? 1 : 0));
         // The figures never divide by zero or go negative.
         VELKOR_FUZZ_CHECK(info.frequency_hz() > 0);
-        VELKOR_FUZZ_CHECK(info.bitrate_kbps() >= 0 && info.frame_count() >= 0);
-        VELKOR_FUZZ_CHECK(info.length_seconds() >= 0);
-        if (info.is_vbr == 0) VELKOR_FUZZ_CHECK(info.bitrate_kbps() == info.header.table_bitrate_kbps());
+        VELKOR_FUZZ_CHECK(velkor::legacy::bitrate_kbps(info) >= 0 && velkor::legacy::frame_count(info) >= 0);
+        VELKOR_FUZZ_CHECK(velkor::legacy::length_seconds(info) >= 0);
+        if (info.is_vbr == 0) VELKOR_FUZZ_CHECK(velkor::legacy::bitrate_kbps(info) == info.header.table_bitrate_kbps());
         std::memset(length, 'x', sizeof length);
-        info.length_text(length);
+        velkor::legacy::length_text(info, length);
         VELKOR_FUZZ_CHECK(terminated(length) && std::strlen(length) >= 5);
     } else {
         const int64_t size = static_cast<int64_t>(bytes.size);
         // The search ends at the last 4 bytes; a file of another format is
         // not searched at all.
-        VELKOR_FUZZ_CHECK(info.header_pos == (walk.other_format ? 0 : size >= 5 ? size - 4 : 0));
+        VELKOR_FUZZ_CHECK(info.first_frame_offset == -1);
+        VELKOR_FUZZ_CHECK(velkor::legacy::header_pos(info) == (walk.other_format ? 0 : size >= 5 ? size - 4 : 0));
     }
 
     // The exports make nothing more of a file without a frame.
@@ -240,10 +242,10 @@ inline Failure check_analysis(ByteSpan bytes) {
     VELKOR_FUZZ_CHECK(all_terminated(r.track, r.year, r.bitrate, r.size, r.frequency, r.length,
                                      r.frames, r.album, r.artist, r.comment, r.genre, r.mode,
                                      r.version, r.title));
-    VELKOR_FUZZ_CHECK(field_is(r.bitrate, number_text(info.bitrate_kbps()).c_str()));
+    VELKOR_FUZZ_CHECK(field_is(r.bitrate, number_text(velkor::legacy::bitrate_kbps(info)).c_str()));
     VELKOR_FUZZ_CHECK(field_is(r.frequency, number_text(info.frequency_hz()).c_str()));
-    VELKOR_FUZZ_CHECK(field_is(r.length, number_text(info.length_seconds()).c_str()));
-    VELKOR_FUZZ_CHECK(field_is(r.frames, number_text(info.frame_count()).c_str()));
+    VELKOR_FUZZ_CHECK(field_is(r.length, number_text(velkor::legacy::length_seconds(info)).c_str()));
+    VELKOR_FUZZ_CHECK(field_is(r.frames, number_text(velkor::legacy::frame_count(info)).c_str()));
     VELKOR_FUZZ_CHECK(field_is(r.size, number_text(info.file_size() / 1024).c_str()));
     for (const char* c = r.comment; *c != '\0'; ++c) VELKOR_FUZZ_CHECK(*c >= 32 && *c <= 126);
     return nullptr;

@@ -148,7 +148,7 @@ TEST(TextReport, LongestItemsMakeTheReportSize) {
     const uint8_t xing_max[12] = {'X', 'i', 'n', 'g', 0, 0, 0, 1, 0x7F, 0xFF, 0xFF, 0xFF};
     for (Mp3FileInfo& info : extremes) {
         info.file_size_ = INT64_MAX;
-        info.header_pos = 1;
+        info.first_frame_offset = 0;
         info.has_id3v1 = 1;
         info.tag.set_title(std::string(30, 'T').c_str());
         info.tag.set_artist(std::string(30, 'A').c_str());

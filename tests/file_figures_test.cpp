@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "legacy/record_figures.h"
 #include "stream/mp3_file_info.h"
 #include "test_files.h"
 
@@ -28,9 +29,10 @@ Figures figures_of(const TempDir& dir, const uint8_t (&header)[4], int64_t size,
     if (!xing.empty()) put(head, xing_at, xing);
     Mp3FileInfo info;
     EXPECT_EQ(info.load(dir.write_sparse("figures.mp3", head, size).c_str()), 0);
-    char text[Mp3FileInfo::kLengthTextSize];
-    info.length_text(text);
-    return {info.bitrate_kbps(), info.frame_count(), info.length_seconds(), text};
+    char text[velkor::legacy::kLengthTextSize];
+    velkor::legacy::length_text(info, text);
+    return {velkor::legacy::bitrate_kbps(info), velkor::legacy::frame_count(info), velkor::legacy::length_seconds(info),
+            text};
 }
 
 constexpr uint8_t kMpeg1Layer3[4] = {0xFF, 0xFB, 0x90, 0x64};   // 128 kbit/s, 44100 Hz
@@ -136,10 +138,10 @@ TEST(FileFigures, FilesBeyond4GiB) {
     ASSERT_EQ(info.load(dir.write_sparse("huge.mp3", head, size, tail).c_str()), 0);
     EXPECT_EQ(info.file_size(), size);
     EXPECT_EQ(info.has_id3v1, 1);
-    EXPECT_EQ(info.frame_count(), 12845085);
-    EXPECT_EQ(info.length_seconds(), 335545);  // ((size - 1) * 8 / 1000) / 128
-    char text[Mp3FileInfo::kLengthTextSize];
-    info.length_text(text);
+    EXPECT_EQ(velkor::legacy::frame_count(info), 12845085);
+    EXPECT_EQ(velkor::legacy::length_seconds(info), 335545);  // ((size - 1) * 8 / 1000) / 128
+    char text[velkor::legacy::kLengthTextSize];
+    velkor::legacy::length_text(info, text);
     EXPECT_STREQ(text, "93:12:25");
 }
 

@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "../fuzz/file_checks.h"
+#include "legacy/record_figures.h"
 #include "notice_recorder.h"
 #include "platform/file_source.h"
 #include "stream/frame_scan.h"
 #include "stream/mp3_file_info.h"
-#include "../fuzz/file_checks.h"
 #include "test_files.h"
 
 namespace {
@@ -40,7 +41,7 @@ void expect_refused(const std::string& path) {
     // Nothing of the object changed.
     EXPECT_TRUE(info.path.empty());
     EXPECT_EQ(info.file_size(), 0);
-    EXPECT_EQ(info.header_pos, 0);
+    EXPECT_EQ(velkor::legacy::header_pos(info), 0);
 }
 
 TEST(LoaderStatus, UnopenableOrIrregularPathsAreRefusedWithTheNotice) {
@@ -67,7 +68,7 @@ TEST(LoaderStatus, FilesTooSmallForAnyCandidate) {
         const std::string path = dir.write("small.mp3", Bytes(header.begin(), header.begin() + n));
         EXPECT_EQ(info.load(path.c_str()), 4) << n;
         EXPECT_EQ(info.file_size(), static_cast<int64_t>(n));
-        EXPECT_EQ(info.header_pos, 0);
+        EXPECT_EQ(velkor::legacy::header_pos(info), 0);
         EXPECT_EQ(info.path, path);
     }
     // One byte more and the header at offset 0 is a candidate, but its frame
@@ -78,7 +79,7 @@ TEST(LoaderStatus, FilesTooSmallForAnyCandidate) {
     EXPECT_EQ(info.load(dir.write("five.mp3", five).c_str()), 4);
     five.resize(velkor::testing::frame_bytes(velkor::testing::kMpeg1Header));
     EXPECT_EQ(info.load(dir.write("whole.mp3", five).c_str()), 0);
-    EXPECT_EQ(info.header_pos, 1);
+    EXPECT_EQ(velkor::legacy::header_pos(info), 1);
     EXPECT_TRUE(recorder.notices().empty());  // status 4 shows nothing
 }
 
@@ -92,7 +93,7 @@ TEST(LoaderStatus, NoValidHeaderKeepsTheLastCandidate) {
     put_lone_header(bytes, 4996);
     Mp3FileInfo info;
     EXPECT_EQ(info.load(dir.write("none.mp3", bytes).c_str()), 4);
-    EXPECT_EQ(info.header_pos, 4996);
+    EXPECT_EQ(velkor::legacy::header_pos(info), 4996);
     EXPECT_EQ(info.header.word, 0x00FFFB90u);  // the bytes at offset 4995
     EXPECT_EQ(info.has_id3v1, 0);
 }
@@ -108,7 +109,7 @@ int64_t reference_scan(const Bytes& file) {
 int64_t loaded_header_pos(const TempDir& dir, const Bytes& bytes) {
     Mp3FileInfo info;
     const int32_t status = info.load(dir.write("scan.mp3", bytes).c_str());
-    return status == 0 ? info.header_pos : -1;
+    return status == 0 ? velkor::legacy::header_pos(info) : -1;
 }
 
 TEST(LoaderScan, HeaderAtOffsetZeroAndBeyondTheWorkingBuffer) {
@@ -169,7 +170,7 @@ TEST(LoaderScan, StartsBehindAnId3v2Tag) {
     large.resize(160000);
     Mp3FileInfo info;
     ASSERT_EQ(info.load(dir.write("large.mp3", large).c_str()), 0);
-    EXPECT_EQ(info.header_pos, 150011);
+    EXPECT_EQ(velkor::legacy::header_pos(info), 150011);
     EXPECT_EQ(info.has_id3v2, 0);
 
     // Not a tag header: version byte 0xFF, or a size byte of 0x80 or more.
@@ -247,7 +248,7 @@ TEST(LoaderRead, TypicalFileReadsAFewKilobytes) {
     FileSource::thread_counter() = {};
     Mp3FileInfo info;
     ASSERT_EQ(info.load(path.c_str()), 0);
-    EXPECT_EQ(info.header_pos, 1011);
+    EXPECT_EQ(velkor::legacy::header_pos(info), 1011);
     EXPECT_EQ(info.is_vbr, 1);
     EXPECT_EQ(info.has_id3v1, 1);
     // The start (tag, frame, Xing) and the end (the tags there): two reads.
@@ -260,7 +261,7 @@ TEST(LoaderRead, TypicalFileReadsAFewKilobytes) {
     put_header(big, 30010);
     FileSource::thread_counter() = {};
     ASSERT_EQ(info.load(dir.write_sparse("big-tag.mp3", big, 3000000, tail).c_str()), 0);
-    EXPECT_EQ(info.header_pos, 30011);
+    EXPECT_EQ(velkor::legacy::header_pos(info), 30011);
     EXPECT_EQ(FileSource::thread_counter().bytes, 4096u + 4096u + 256u);
 
     // A small file is read once.
@@ -335,7 +336,7 @@ TEST(LoaderTags, ReaderGetsTheWholeTagAndId3v1ComesLast) {
     EXPECT_EQ(info.has_id3v2, 1);
     EXPECT_STREQ(info.tag.v2_title, "Far Title");
     EXPECT_EQ(info.tag.year, 1987);
-    EXPECT_EQ(info.header_pos, static_cast<int64_t>(10 + body.size() + 1));
+    EXPECT_EQ(velkor::legacy::header_pos(info), static_cast<int64_t>(10 + body.size() + 1));
 
     // The ID3v1 year replaces the one from the ID3v2 tag.
     put(bytes, bytes.size(), velkor::testing::id3v1("", "", "", "2003", "", 0, 0));
@@ -389,7 +390,7 @@ TEST(LoaderMemory, BytesInMemoryAnalyseAsTheFile) {
         EXPECT_EQ(from_memory.analyse(memory, static_cast<int64_t>(bytes.size()), path.c_str(), options), status);
         SCOPED_TRACE(path);
         EXPECT_EQ(from_memory.file_size(), from_file.file_size());
-        EXPECT_EQ(from_memory.header_pos, from_file.header_pos);
+        EXPECT_EQ(from_memory.first_frame_offset, from_file.first_frame_offset);
         EXPECT_EQ(from_memory.header.word, from_file.header.word);
         if (status != velkor::kStatusOk) continue;
         EXPECT_EQ(from_memory.has_id3v1, from_file.has_id3v1);

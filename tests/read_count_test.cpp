@@ -31,7 +31,7 @@ using velkor::testing::TempDir;
 // needs no rule for it.
 struct Expected {
     FrameHeader header;
-    int64_t header_pos = 0;
+    int64_t first_frame_offset = -1;
     int32_t is_vbr = 0;
     int32_t vbr_frames = 0;
     int32_t has_id3v1 = 0;
@@ -49,7 +49,7 @@ Expected analyse_in_memory(const Bytes& file) {
     }
     if (walk.frame < 0) return e;  // every file here has a frame
     e.header.set_bytes(&file[static_cast<std::size_t>(walk.frame)]);
-    e.header_pos = walk.frame + 1;
+    e.first_frame_offset = walk.frame;
     e.is_vbr = walk.is_vbr;
     e.vbr_frames = walk.xing_frames;
     e.has_id3v1 = e.tag.read_id3v1(all.from(file.size() - 128));
@@ -58,7 +58,7 @@ Expected analyse_in_memory(const Bytes& file) {
 
 void expect_same_results(const Mp3FileInfo& info, const Expected& e) {
     EXPECT_EQ(info.header.word, e.header.word);
-    EXPECT_EQ(info.header_pos, e.header_pos);
+    EXPECT_EQ(info.first_frame_offset, e.first_frame_offset);
     EXPECT_EQ(info.is_vbr, e.is_vbr);
     EXPECT_EQ(info.vbr.frames(), e.vbr_frames);
     EXPECT_EQ(info.has_id3v1, e.has_id3v1);
@@ -165,7 +165,7 @@ TEST(ReadCount, LargeTagIsWalkedNotReadWhole) {
         const Expected e = analyse_in_memory(file);
         if (c.opened) {
             EXPECT_EQ(info.header.word, e.header.word);
-            EXPECT_EQ(info.header_pos, e.header_pos);
+            EXPECT_EQ(info.first_frame_offset, e.first_frame_offset);
             EXPECT_EQ(info.is_vbr, e.is_vbr);
             EXPECT_EQ(info.has_id3v1, e.has_id3v1);
             EXPECT_EQ(info.id3v2_tag.pictures.size(), 1u);
@@ -177,7 +177,7 @@ TEST(ReadCount, LargeTagIsWalkedNotReadWhole) {
         } else {
             expect_same_results(info, e);
         }
-        EXPECT_GT(info.header_pos - 1, static_cast<int64_t>(c.padding + c.cover));
+        EXPECT_GT(info.first_frame_offset, static_cast<int64_t>(c.padding + c.cover));
         EXPECT_LE(read.bytes, c.most);
     }
 }
@@ -201,7 +201,7 @@ TEST(ReadCount, FileWithoutHeaderIsReadInLargeBlocks) {
     put(file, file.size() - 128, velkor::testing::id3v1("Late", "", "", "", "", 0, 0));
     read = counted_load(info, dir.write("late.mp3", file));
     expect_same_results(info, analyse_in_memory(file));
-    EXPECT_EQ(info.header_pos, 5000002);
+    EXPECT_EQ(info.first_frame_offset, 5000001);
     EXPECT_LE(read.bytes, 5000001u + 65536u + 4096u + 128u);
 }
 

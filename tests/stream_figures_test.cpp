@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "json_value.h"
+#include "legacy/record_figures.h"
 #include "stream/mp3_file_info.h"
 #include "test_files.h"
 #include "velkor.h"
@@ -148,7 +149,7 @@ TEST(StreamFigures, CutFilesAreMarkedAndFiguredFromTheirBytes) {
         }
         velkor::Mp3FileInfo info;
         ASSERT_EQ(info.load(path.c_str()), 0);
-        EXPECT_EQ(info.frame_count(), kFrames);
+        EXPECT_EQ(velkor::legacy::frame_count(info), kFrames);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "legacy/record_figures.h"
 #include "platform/file_source.h"
 #include "stream/mp3_file_info.h"
 #include "test_files.h"
@@ -155,9 +156,9 @@ TEST_P(FilesInTheWild, AnalysisAndBothExports) {
         return;
     }
     EXPECT_EQ(written, 1);
-    EXPECT_EQ(info.frame_count(), c.frames);
-    EXPECT_EQ(info.bitrate_kbps(), c.bitrate);
-    EXPECT_EQ(info.length_seconds(), c.length);
+    EXPECT_EQ(velkor::legacy::frame_count(info), c.frames);
+    EXPECT_EQ(velkor::legacy::bitrate_kbps(info), c.bitrate);
+    EXPECT_EQ(velkor::legacy::length_seconds(info), c.length);
     EXPECT_STREQ(record.frames, std::to_string(c.frames).c_str());
     EXPECT_STREQ(record.bitrate, std::to_string(c.bitrate).c_str());
     EXPECT_STREQ(record.length, std::to_string(c.length).c_str());

@@ -127,7 +127,7 @@ void velkor_file::gather(bool has_audio) {
     f.id3v2_version = v2.version;
     f.picture_count = static_cast<int32_t>(v2.pictures.size());
     f.file_size = info.file_size();
-    f.first_frame_offset = info.header_pos - 1;
+    f.first_frame_offset = info.first_frame_offset;
     f.audio_bytes = info.audio_end - f.first_frame_offset;
     const velkor::VbrHeader::Settings& lame = vbr.settings();
     f.lame_vbr_method = lame.vbr_method;

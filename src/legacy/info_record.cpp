@@ -2,10 +2,11 @@
 // text fields, each written by the bounded copy.
 #include <cstdio>
 
+#include "base/decimal_text.h"
+#include "legacy/record_figures.h"
 #include "legacy/text_report.h"
 #include "platform/bounded_copy.h"
 #include "stream/mp3_file_info.h"
-#include "base/decimal_text.h"
 #include "velkor_analysis.h"
 
 namespace velkor {
@@ -34,9 +35,9 @@ void fill_record(const Mp3FileInfo& info, velkor_info_record& record) {
     char version[FrameHeader::kVersionTextSize];
     info.version_text(version);
     bounded_copy(record.version, version);
-    put_number(record.bitrate, info.bitrate_kbps());
+    put_number(record.bitrate, legacy::bitrate_kbps(info));
     put_number(record.frequency, info.frequency_hz());
-    put_number(record.length, info.length_seconds());
+    put_number(record.length, legacy::length_seconds(info));
     put_number(record.size, info.file_size() / 1024);
     char mode[FrameHeader::kModeNameSize];
     info.mode_text(mode);
@@ -60,7 +61,7 @@ void fill_record(const Mp3FileInfo& info, velkor_info_record& record) {
     put_number(record.genre, v2 ? info.tag_v2_genre_index() : info.tag_genre_index());
     sanitize_text(tag_text(&Mp3FileInfo::tag_comment, &Mp3FileInfo::tag_v2_comment));
     bounded_copy(record.comment, text);
-    put_number(record.frames, info.frame_count());
+    put_number(record.frames, legacy::frame_count(info));
 
     // The year only from an ID3v1 tag; the track from whichever tag set it.
     if (v1) {

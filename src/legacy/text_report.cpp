@@ -1,9 +1,10 @@
 // VkOpenMp3File: the analysis of one file as a line of "<sep>"-closed items.
 #include <cstring>
 
-#include "legacy/text_report.h"
 #include "base/decimal_text.h"
 #include "base/sentinels.h"
+#include "legacy/record_figures.h"
+#include "legacy/text_report.h"
 
 namespace velkor {
 
@@ -50,10 +51,10 @@ void build_text_report(const Mp3FileInfo& info, char (&out)[VELKOR_REPORT_SIZE])
     char version[FrameHeader::kVersionTextSize];
     info.version_text(version);
     report.item(version);
-    report.number_item(info.bitrate_kbps(), " kbps");
+    report.number_item(legacy::bitrate_kbps(info), " kbps");
     report.number_item(info.frequency_hz(), " Hz");
-    char length[Mp3FileInfo::kLengthTextSize];
-    info.length_text(length);
+    char length[legacy::kLengthTextSize];
+    legacy::length_text(info, length);
     report.item(length);
     report.number_item(info.file_size() / 1024, " kB");
     char mode[FrameHeader::kModeNameSize];
@@ -76,7 +77,7 @@ void build_text_report(const Mp3FileInfo& info, char (&out)[VELKOR_REPORT_SIZE])
     report.item(v1 ? genre : kNotAvailable);
     tag_item(&Mp3FileInfo::tag_comment);
 
-    report.number_item(info.frame_count());
+    report.number_item(legacy::frame_count(info));
     if (v1) {
         report.number_item(info.tag_year());
     } else {

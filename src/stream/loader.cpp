@@ -275,10 +275,9 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
     };
 
     format = layout.format;
-    if (layout.other_format()) {
-        header_pos = 0;
-        return no_frame();
-    }
+    first_frame_offset = -1;
+    scanned = false;
+    if (layout.other_format()) return no_frame();
 
     // The scan begins with what memory already holds, then reads: a small
     // block first (the frame is usually right there), then large ones.
@@ -300,9 +299,7 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
             uint8_t word[4];
             bytes.read(scan.last(), word, sizeof word);
             header.set_bytes(word);
-            header_pos = size - 4;
-        } else {
-            header_pos = 0;
+            scanned = true;
         }
         return no_frame();
     }
@@ -310,7 +307,8 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
     uint8_t word[4];
     bytes.read(found, word, sizeof word);
     header.set_bytes(word);
-    header_pos = found + 1;
+    first_frame_offset = found;
+    scanned = true;
 
     vbr.read(bytes.bytes(found, VbrHeader::kFrameBytes), header);
     is_vbr = vbr.marks_vbr() ? 1 : 0;

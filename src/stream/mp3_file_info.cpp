@@ -1,21 +1,15 @@
-// The figures Mp3FileInfo derives from a loaded file: the exports' bitrate,
-// frame count and playing time, the header's texts, and the stream figures
-// of velkor's own interface. Every figure of a stream is worked out here.
+// The figures Mp3FileInfo derives from a loaded file: the header's texts and
+// the stream figures of velkor's own interface.
 #include "stream/mp3_file_info.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "base/duration_text.h"
-
 namespace velkor {
 
-namespace {
-
-// Bytes per frame for one (bit/s per Hz): Layer I frames are 12 four-byte
-// slots, Layer II 1152 samples, Layer III 1152 samples in MPEG-1 and 576 in
-// MPEG-2 and MPEG-2.5.
+// Layer I frames are 12 four-byte slots, Layer II 1152 samples, Layer III
+// 1152 samples in MPEG-1 and 576 in MPEG-2 and MPEG-2.5.
 double frame_size_coefficient(const FrameHeader& header) {
     switch (header.layer_bits()) {
         case 3:
@@ -27,7 +21,6 @@ double frame_size_coefficient(const FrameHeader& header) {
     }
 }
 
-// Truncates toward zero into the int32 range (NaN gives 0).
 int32_t to_int32(double value) {
     if (!(value == value)) return 0;
     if (value >= static_cast<double>(std::numeric_limits<int32_t>::max())) {
@@ -45,12 +38,7 @@ int32_t to_int32(int64_t value) {
     return static_cast<int32_t>(value);
 }
 
-// A Xing header counts only when it carries a positive frame count; one
-// without a count (or with 0 or a negative one) would divide by zero or give
-// a negative bitrate, so the header's own figures stand instead.
-bool has_xing_count(const Mp3FileInfo& info) {
-    return info.is_vbr == 1 && info.vbr.frames() > 0;
-}
+namespace {
 
 // The stream's frame at bitrate index `index` (1 the smallest, 14 the
 // largest), with its padding slot or without.
@@ -90,52 +78,17 @@ void Mp3FileInfo::mode_text(char (&out)[FrameHeader::kModeNameSize]) const {
 
 int32_t Mp3FileInfo::frequency_hz() const { return header.sampling_rate_hz(); }
 
-int32_t Mp3FileInfo::bitrate_kbps() const {
-    if (!has_xing_count(*this)) return header.table_bitrate_kbps();
-    // The average over the audio, from the first frame on (a cover in the
-    // tag in front of it is no audio), rounded through single precision.
-    const float size = static_cast<float>(audio_bytes());
-    const float average_frame = static_cast<float>(static_cast<double>(size) / vbr.frames());
-    return to_int32(static_cast<double>(frequency_hz()) * average_frame /
-                    (1000.0 * frame_size_coefficient(header)));
-}
-
-int32_t Mp3FileInfo::frame_count() const {
-    if (has_xing_count(*this)) return vbr.frames();
-    const int32_t rate = frequency_hz();
-    if (rate <= 0) return 0;
-    const float frame_size = static_cast<float>(
-        (header.table_bitrate_kbps() * 1000.0 / rate) * frame_size_coefficient(header));
-    if (!(frame_size > 0.0f)) return 0;
-    return to_int32(static_cast<double>(audio_bytes()) / frame_size);
-}
-
-int32_t Mp3FileInfo::length_seconds() const {
-    const int32_t bitrate = bitrate_kbps();
-    if (bitrate <= 0) return 0;
-    // Whole kilobits first, then whole seconds; in 64 bits so that files of
-    // any size fit. Bytes * 8 / 1000 is
-    // bytes / 125, which cannot overflow.
-    const int64_t kilobits = (file_size_ - header_pos) / 125;
-    return kilobits > 0 ? to_int32(kilobits / bitrate) : 0;
-}
-
-void Mp3FileInfo::length_text(char (&out)[kLengthTextSize]) const {
-    static_assert(kLengthTextSize >= 13, "a 32-bit length takes up to 12 characters");
-    duration_text(length_seconds(), out);
-}
-
 StreamFigures Mp3FileInfo::stream_figures() const {
     StreamFigures f;
     const int64_t per_frame = header.samples_per_frame();
     const int64_t rate = frequency_hz();
-    const int64_t audio = std::max<int64_t>(0, audio_end - (header_pos - 1));
+    const int64_t audio = std::max<int64_t>(0, audio_end - first_frame_offset);
     // kbit/s of `bytes` over `frames` frames, to the nearest.
     auto average_kbps = [&](double bytes, double frames) {
         return frames > 0 ? to_int32(static_cast<int64_t>(std::llround(bytes * 8 * rate / (frames * per_frame * 1000.0)))) : 0;
     };
     f.bitrate_kbps = header.table_bitrate_kbps();
-    f.truncated = cut_short(vbr, header, audio, file_size_ - (header_pos - 1));
+    f.truncated = cut_short(vbr, header, audio, file_size_ - first_frame_offset);
     if (counted_frames >= 0) {
         // The frame holding a VBR header is no audio.
         f.frames = std::max<int64_t>(0, counted_frames - (vbr.kind() != VbrHeader::Kind::kNone ? 1 : 0));

@@ -1,5 +1,6 @@
-// The per-file analysis object: the loader's results, the figures derived
-// from them, the tag queries and the ID3v1 write-back.
+// The per-file analysis object: the loader's results, the stream figures
+// derived from them and the tag queries. The analysis exports' own figures
+// and encodings are in legacy/record_figures.h.
 #pragma once
 
 #include <cstdint>
@@ -58,9 +59,15 @@ struct LoadOptions {
     bool sample_frames = false;
 };
 
+// Bytes per frame for one bit/s per Hz: 48 for Layer I, 144 for Layer II and
+// MPEG-1 Layer III, 72 for MPEG-2 and MPEG-2.5 Layer III.
+double frame_size_coefficient(const FrameHeader& header);
+// Into the int32 range: toward zero, NaN as 0, beyond the range its end.
+int32_t to_int32(double value);
+int32_t to_int32(int64_t value);
+
 class Mp3FileInfo {
 public:
-    static constexpr std::size_t kLengthTextSize = 16;
     using Text = TagRecord::Text;
 
     FrameHeader header;
@@ -71,7 +78,10 @@ public:
     int32_t has_id3v2 = 0;
     std::string path;
     int64_t file_size_ = 0;
-    int64_t header_pos = 0;  // offset of the first frame header plus one
+    int64_t first_frame_offset = -1;  // where the first frame header starts; -1 when none was found
+    // Whether the search for it examined any position: without a frame
+    // found, `header` holds the last one examined.
+    bool scanned = false;
     // Beyond what the exports show: the ID3v2 tag's header (version 0 when
     // there is none), another format's signature at the start (a file of
     // that format holds no MPEG audio; kRiffMpeg wraps it), and where the
@@ -100,14 +110,8 @@ public:
     // Derived figures; meaningful after load returned 0.
     void version_text(char (&out)[FrameHeader::kVersionTextSize]) const;
     void mode_text(char (&out)[FrameHeader::kModeNameSize]) const;
-    int32_t bitrate_kbps() const;
     int32_t frequency_hz() const;
-    int32_t frame_count() const;
-    int32_t length_seconds() const;
-    void length_text(char (&out)[kLengthTextSize]) const;
     int64_t file_size() const { return file_size_; }
-    // The bytes from the first frame to the end of the file.
-    int64_t audio_bytes() const { return file_size_ - (header_pos - 1); }
     // The figures of velkor's own interface; meaningful after load returned 0.
     StreamFigures stream_figures() const;
 

@@ -130,7 +130,7 @@ void StreamedFile::walk(bool complete) {
 }
 
 bool StreamedFile::give_count(Mp3FileInfo& info) {
-    if (!count_ || first_frame_ != info.header_pos - 1 || !count_->end_at(info.audio_end)) return false;
+    if (!count_ || first_frame_ != info.first_frame_offset || !count_->end_at(info.audio_end)) return false;
     info.counted_frames = count_->frames();
     info.counted_bytes = count_->bytes();
     info.counted_bitrate_varies = count_->bitrate_varies();
