@@ -1,7 +1,5 @@
 // UTF-8, read and written, and Latin-1 turned into it and out of it: the
-// texts of velkor's own interface, the ID3 encodings and the command's
-// output. Header-only, so that the command uses the same code without
-// linking the library's internals.
+// texts of velkor's own interface and the ID3 encodings.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "byte_span.h"  // by its own folder: the command has no src/ on its path
+#include "base/byte_span.h"
 
 namespace velkor {
 
