@@ -1,6 +1,8 @@
 """velkor's Python package beside mutagen, in one process over the same
-files: velkor.read and mutagen.File take turns, file list pass by file list
-pass, then velkor.scan goes over the folder the files came from.
+files: velkor.read and mutagen.File take turns over blocks of 64 files
+(each block started by the other), so that a machine busy for a moment
+slows both alike; then velkor.scan goes over the folder the files came
+from.
 
 usage: python3 python_loop.py FILE_LIST [FOLDER]
 
@@ -57,14 +59,28 @@ def timed(name, work, argument):
     print(f"{name} files={files} seconds={time.perf_counter() - start:.6f}", flush=True)
 
 
+def in_turns(ways, paths, block=64):
+    """Runs each (name, work) over paths, block by block, taking turns."""
+    seconds = [0.0] * len(ways)
+    for number, first in enumerate(range(0, len(paths), block)):
+        for turn in range(len(ways)):
+            index = (number + turn) % len(ways)
+            start = time.perf_counter()
+            ways[index][1](paths[first:first + block])
+            seconds[index] += time.perf_counter() - start
+    for (name, _), spent in zip(ways, seconds):
+        print(f"{name} files={len(paths)} seconds={spent:.6f}", flush=True)
+
+
 def main(argv):
     if len(argv) not in (2, 3):
         sys.exit(__doc__)
     with open(argv[1], encoding="utf-8", errors="surrogateescape") as f:
         paths = [line.rstrip("\n") for line in f if line.strip()]
-    timed("velkor.read", velkor_read, paths)
+    ways = [("velkor.read", velkor_read)]
     if mutagen is not None:
-        timed("mutagen.File", mutagen_file, paths)
+        ways.append(("mutagen.File", mutagen_file))
+    in_turns(ways, paths)
     if len(argv) == 3:
         timed("velkor.scan", velkor_scan, argv[2])
 
