@@ -231,6 +231,7 @@ for ((round = 0; round < rounds; round++)); do
   warm_round typical "$list" "$set_dir" "$files"
   warm_round tagged "$tagged_list" "$tagged_dir" "$tagged_files"
   out=$("$build/velkor_export_bench" "$covered_list" 1)
+  add covered floor "$(wc -l <"$covered_list")" "$(seconds_of floor "$out")"
   add covered own "$(wc -l <"$covered_list")" "$(seconds_of velkor_open "$out")"
 done
 
@@ -558,8 +559,9 @@ for set in typical tagged; do
   target "$set" cold_json cold_floor_threads "<=" 1.3 "cold velkor --json -r at most 1.3x the floor over $cold_threads threads"
   target "$set" cold_json_j1 cold_floor "<=" 1.1 "cold velkor --json -r -j 1 at most 1.1x the sequential floor"
 done
-covered_cost=$(awk -v a="$(median typical own)" -v c="$(median covered own)" 'BEGIN { printf "%.2f", c / a }')
-printf '  %-6s a file with a 1 MiB cover at most 1.5x one without (own interface): %sx\n' \
+# Each against the floor of its own run, which reads as much of either file.
+covered_cost=$(awk -v a="$(ratio typical own floor)" -v c="$(ratio covered own floor)" 'BEGIN { printf "%.2f", c / a }')
+printf '  %-6s a file with a 1 MiB cover at most 1.5x one without (own interface, to the floor): %sx\n' \
   "$(verdict "$covered_cost <= 1.5")" "$covered_cost"
 printf '  %-6s no-header file at 1 GB/s or more: %s GB/s\n' \
   "$(verdict "$(gbps "$noheader_cli") >= 1")" "$(gbps "$noheader_cli")"
