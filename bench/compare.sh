@@ -31,6 +31,7 @@
 # Environment: VELKOR_BUILD_DIR (default build/, made with the default
 # preset when it is the default), VELKOR_BENCH_DATA (where the full run keeps
 # its files between runs; default build/bench-data).
+# shellcheck disable=SC2016  # the backquotes in the table's labels are markdown's
 set -euo pipefail
 export LC_ALL=C  # a decimal point in every number the script reads or prints
 cd "$(dirname "$0")/.."
