@@ -2,11 +2,19 @@
 # velkor side by side with the floor (the least any tool must read per file)
 # and with the tools people use today, on the same files in one run.
 #
-#   bash bench/compare.sh           the full run: 10,000 typical files, a
-#                                   256 MiB file without any frame header,
-#                                   peak memory; installs missing peers
+#   bash bench/compare.sh           the full run: 10,000 typical files and
+#                                   10,000 tagger-made ones, a 256 MiB file
+#                                   without any frame header, peak memory;
+#                                   installs missing peers
 #   bash bench/compare.sh --quick   a tiny set in seconds, peers only when
 #                                   already installed: checks the script works
+#
+# The paths people take (the C loops, Python beside mutagen, the command's
+# JSON, a cold first scan) are timed in interleaved rounds: every round runs
+# each of them once over both sets, so that a machine busy for a moment
+# slows one round of all rather than all rounds of one. The report takes the
+# median of the rounds, per file and as a ratio to the floor, and prints it
+# as a markdown table (the one doc/performance.md shows).
 #
 # Both runs also time edits: the composer set in place in files with room
 # in their ID3v2 tag (1,000 of them; 20 in a quick run) beside reading them
@@ -23,6 +31,7 @@
 # Environment: VELKOR_BUILD_DIR (default build/, made with the default
 # preset when it is the default), VELKOR_BENCH_DATA (where the full run keeps
 # its files between runs; default build/bench-data).
+# shellcheck disable=SC2016  # the backquotes in the table's labels are markdown's
 set -euo pipefail
 export LC_ALL=C  # a decimal point in every number the script reads or prints
 cd "$(dirname "$0")/.."
@@ -36,13 +45,14 @@ case "${1:-}" in
 esac
 
 if ((quick)); then
-  count=30 peer_files=4 noheader_mib=8 passes=1 peer_passes=1 bench_min_time=0.001 covered_count=3
-  edit_count=20 untagged_mib=8 edit_passes=1
+  count=30 tagged_count=30 rounds=2 cold_rounds=1 peer_files=4 noheader_mib=8 passes=1 peer_passes=1
+  bench_min_time=0.001 covered_count=3 edit_count=20 untagged_mib=8 edit_passes=1
 else
-  # Best of five for what takes a fraction of a second, of two for the
+  # Medians of five interleaved rounds (three cold: each drops the cache
+  # eight times); best of five for the single figures, of two for the
   # loops that start a process per file.
-  count=10000 peer_files=200 noheader_mib=256 passes=5 peer_passes=2 bench_min_time=0.2
-  covered_count=100 edit_count=1000 untagged_mib=100 edit_passes=3
+  count=10000 tagged_count=10000 rounds=5 cold_rounds=3 peer_files=200 noheader_mib=256 passes=5
+  peer_passes=2 bench_min_time=0.2 covered_count=100 edit_count=1000 untagged_mib=100 edit_passes=3
 fi
 
 build=${VELKOR_BUILD_DIR:-$root/build}
@@ -50,6 +60,7 @@ if [[ -z ${VELKOR_BUILD_DIR:-} ]]; then
   cmake --preset default >/dev/null
   cmake --build --preset default >/dev/null
 fi
+library=$(find "$build" -maxdepth 1 -name 'libvelkor.so*' -print -quit)
 for program in velkor velkor_floor velkor_export_bench velkor_read_count; do
   [[ -x $build/$program ]] || { echo "compare.sh: $build/$program is missing" >&2; exit 1; }
 done
@@ -114,13 +125,20 @@ mutagen_python=$(python_with_mutagen)
 
 # Files ------------------------------------------------------------------
 
-set_dir=$data/typical-$count
-if [[ ! -f $set_dir/.complete || $root/bench/make_files.py -nt $set_dir/.complete ]]; then
-  note "making $count typical files in $set_dir"
-  rm -rf "$set_dir"
-  python3 "$root/bench/make_files.py" typical "$set_dir" "$count"
-  touch "$set_dir/.complete"
-fi
+# make_set KIND COUNT: the folder of a file set, made when missing or older
+# than the script that makes it.
+make_set() {
+  local dir=$data/$1-$2
+  if [[ ! -f $dir/.complete || $root/bench/make_files.py -nt $dir/.complete ]]; then
+    note "making $2 $1 files in $dir"
+    rm -rf "$dir"
+    python3 "$root/bench/make_files.py" "$1" "$dir" "$2"
+    touch "$dir/.complete"
+  fi
+  echo "$dir"
+}
+set_dir=$(make_set typical "$count")
+tagged_dir=$(make_set tagged "$tagged_count")
 # The samples join the set as they stand (refreshed each run).
 rm -rf "$set_dir/samples"
 if compgen -G "$root/samples/*.mp3" >/dev/null; then
@@ -132,156 +150,175 @@ if [[ ! -f $noheader || $root/bench/make_files.py -nt $noheader ]]; then
   note "making the ${noheader_mib} MiB file without any frame header"
   python3 "$root/bench/make_files.py" noheader "$noheader" "$noheader_mib"
 fi
-covered_dir=$data/covered-$covered_count
-if [[ ! -f $covered_dir/.complete || $root/bench/make_files.py -nt $covered_dir/.complete ]]; then
-  note "making $covered_count typical files with a 1 MiB cover in $covered_dir"
-  rm -rf "$covered_dir"
-  python3 "$root/bench/make_files.py" covered "$covered_dir" "$covered_count"
-  touch "$covered_dir/.complete"
-fi
+covered_dir=$(make_set covered "$covered_count")
 covered_list=$scratch/covered.txt
 find "$covered_dir" -type f -name '*.mp3' | LC_ALL=C sort >"$covered_list"
 
 list=$scratch/files.txt
 find "$set_dir" -type f -name '*.mp3' | LC_ALL=C sort >"$list"
 files=$(wc -l <"$list")
+tagged_list=$scratch/tagged.txt
+find "$tagged_dir" -type f -name '*.mp3' | LC_ALL=C sort >"$tagged_list"
+tagged_files=$(wc -l <"$tagged_list")
 step=$(((files + peer_files - 1) / peer_files))
 awk -v step="$step" '(NR - 1) % step == 0' "$list" >"$scratch/peer-files.txt"
 peer_count=$(wc -l <"$scratch/peer-files.txt")
 echo "$noheader" >"$scratch/noheader.txt"
 
 # Warm cache: every byte of every file read once before anything is timed.
-xargs -d '\n' cat <"$list" >/dev/null
+cat "$list" "$tagged_list" "$covered_list" | xargs -d '\n' cat >/dev/null
 cat "$noheader" >/dev/null
 
 # Measuring ----------------------------------------------------------------
 
-declare -A rate=() labels=()
-rows=()
+# Every file of both sets is a valid one: anything else is a fault, not a
+# number to report.
+for dir in "$set_dir" "$tagged_dir"; do
+  "$build/velkor" --json -r "$dir" >"$scratch/velkor.json" 2>/dev/null ||
+    { echo "compare.sh: velkor -r failed on $dir" >&2; exit 1; }
+  expected=$(find "$dir" -type f -name '*.mp3' | wc -l)
+  [[ $(grep -c '"status":"ok"' "$scratch/velkor.json") -eq $expected ]] ||
+    { echo "compare.sh: velkor -r did not analyse all $expected files of $dir" >&2; exit 1; }
+done
 
-# record KEY LABEL FILES SECONDS
-record() {
-  rows+=("$1")
-  rate[$1]=$(awk -v n="$3" -v s="$4" 'BEGIN { printf "%.1f", (s > 0 ? n / s : 0) }')
-  labels[$1]=$2
+# The seconds field of a loop program's output line for one way.
+seconds_of() { sed -n "s/^$1 .*seconds=\([0-9.]*\).*/\1/p" <<<"$2" | head -1; }
+
+# wall_seconds COMMAND...: the command's wall time in seconds, its output
+# thrown away.
+wall_seconds() {
+  local start=$EPOCHREALTIME
+  "$@" >/dev/null 2>&1 || true
+  awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.6f", b - a }'
+}
+
+# Each round's time per file in microseconds, by "SET:KEY"; a row without a
+# figure in some round (a peer missing) has none.
+declare -A per_file=()
+# add SET KEY FILES SECONDS
+add() {
+  [[ -n $4 ]] || return 0
+  per_file[$1:$2]+="$(awk -v n="$3" -v s="$4" 'BEGIN { printf "%.3f", s / n * 1e6 }') "
+}
+
+python_for_loop=${mutagen_python:-python3}
+python_loop() {  # LIST FOLDER
+  PYTHONPATH=$root/python${PYTHONPATH:+:$PYTHONPATH} VELKOR_LIBRARY=$library \
+    "$python_for_loop" "$root/bench/python_loop.py" "$1" "$2" 2>/dev/null || true
+}
+
+# warm_round SET LIST FOLDER FILES: one pass of every warm path over a set.
+warm_round() {
+  local set=$1 list=$2 folder=$3 n=$4 out
+  # The floor and the C ways take turns over blocks of files in one process.
+  out=$("$build/velkor_export_bench" "$list" 1)
+  add "$set" floor "$n" "$(seconds_of floor "$out")"
+  add "$set" sonvex "$n" "$(seconds_of VkGetSonvexStruct "$out")"
+  add "$set" own "$n" "$(seconds_of velkor_open "$out")"
+  if [[ -n $taglib_loop ]]; then
+    out=$("$taglib_loop" "$list" 1)
+    add "$set" taglib "$n" "$(seconds_of taglib "$out")"
+  fi
+  out=$(python_loop "$list" "$folder")
+  add "$set" read "$n" "$(seconds_of velkor.read "$out")"
+  add "$set" mutagen "$n" "$(seconds_of mutagen.File "$out")"
+  add "$set" scan "$n" "$(seconds_of velkor.scan "$out")"
+  add "$set" floor_process "$n" "$(wall_seconds "$build/velkor_floor" --walk "$folder" 1)"
+  add "$set" json "$n" "$(wall_seconds "$build/velkor" --json -r "$folder")"
+}
+
+note "warm: $rounds interleaved rounds over $files typical and $tagged_files tagger-made files"
+for ((round = 0; round < rounds; round++)); do
+  warm_round typical "$list" "$set_dir" "$files"
+  warm_round tagged "$tagged_list" "$tagged_dir" "$tagged_files"
+  out=$("$build/velkor_export_bench" "$covered_list" 1)
+  add covered floor "$(wc -l <"$covered_list")" "$(seconds_of floor "$out")"
+  add covered own "$(wc -l <"$covered_list")" "$(seconds_of velkor_open "$out")"
+done
+
+# Cold cache: the first scan of a collection, every file read from the disk.
+# Only root can drop the page cache; each timed run starts without it.
+cold_threads=16  # velkor's default number of files at once
+cold() {  # SET KEY FILES COMMAND...
+  local set=$1 key=$2 n=$3
+  shift 3
+  sync
+  echo 3 >/proc/sys/vm/drop_caches
+  add "$set" "$key" "$n" "$(wall_seconds "$@")"
+}
+cold_round() {  # SET LIST FOLDER FILES
+  cold "$1" cold_floor_threads "$4" "$build/velkor_floor" --threads "$cold_threads" "$2" 1
+  cold "$1" cold_json "$4" "$build/velkor" --json -r "$3"
+  cold "$1" cold_floor "$4" "$build/velkor_floor" "$2" 1
+  cold "$1" cold_json_j1 "$4" "$build/velkor" --json -r -j 1 "$3"
+}
+if can_drop_caches; then
+  note "cold: $cold_rounds interleaved rounds, the page cache dropped before each run"
+  for ((round = 0; round < cold_rounds; round++)); do
+    cold_round typical "$list" "$set_dir" "$files"
+    cold_round tagged "$tagged_list" "$tagged_dir" "$tagged_files"
+  done
+  # The cold runs left the files out of memory: read them in again for
+  # whatever is timed warm below.
+  cat "$list" "$tagged_list" "$covered_list" | xargs -d '\n' cat >/dev/null
+fi
+
+# median SET KEY: the median of the row's rounds (empty without any).
+median() {
+  tr ' ' '\n' <<<"${per_file[$1:$2]:-}" | awk 'NF' | sort -g |
+    awk '{ v[NR] = $1 } END { if (NR) printf "%.3f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+# ratio SET KEY BASE: the median over the rounds of the row's time over the
+# base row's time in the same round.
+ratio() {
+  paste -d ' ' <(tr ' ' '\n' <<<"${per_file[$1:$2]:-}" | awk 'NF') \
+    <(tr ' ' '\n' <<<"${per_file[$1:$3]:-}" | awk 'NF') |
+    awk 'NF == 2 && $2 > 0 { print $1 / $2 }' | sort -g |
+    awk '{ v[NR] = $1 } END { if (NR) printf "%.2f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
 # best_seconds RUNS COMMAND...: the wall time in seconds, best of RUNS.
 best_seconds() {
-  local runs=$1 best="" pass start elapsed
+  local runs=$1 best="" pass elapsed
   shift
   for ((pass = 0; pass < runs; pass++)); do
-    start=$EPOCHREALTIME
-    "$@" >/dev/null 2>&1 || true
-    elapsed=$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.6f", b - a }')
+    elapsed=$(wall_seconds "$@")
     if [[ -z $best ]] || awk -v e="$elapsed" -v b="$best" 'BEGIN { exit !(e < b) }'; then best=$elapsed; fi
   done
   echo "$best"
 }
 
-# One process per file, as a person or a script runs the tool.
-per_file() {
+# A process per file, as a person or a script runs a tool: velkor and the
+# peers that work that way, over every step-th file of the typical set.
+per_file_rows=() skipped=()
+declare -A per_file_rate=() per_file_label=()
+per_file_run() {
   local file
   while IFS= read -r file; do "$@" "$file" >/dev/null 2>&1 || true; done <"$scratch/peer-files.txt"
 }
-
-# The seconds field of a loop program's output line.
-seconds_of() { sed -n 's/.* seconds=\([0-9.]*\).*/\1/p' <<<"$1" | head -1; }
-
-note "floor and velkor over $files files"
-out=$("$build/velkor_floor" "$list" "$passes")
-record floor "floor: C loop, open+fstat+4 KiB+128 B+close" "$files" "$(seconds_of "$out")"
-out=$("$build/velkor_floor" --walk "$set_dir" "$passes")
-record floor_walk "floor, files found by a directory walk" "$files" "$(seconds_of "$out")"
-
-# Every file of the set is a valid one: anything else is a fault, not a
-# number to report.
-"$build/velkor" --json -r "$set_dir" >"$scratch/velkor.json" 2>/dev/null ||
-  { echo "compare.sh: velkor -r failed on the file set" >&2; exit 1; }
-[[ $(grep -c '"status":"ok"' "$scratch/velkor.json") -eq $files ]] ||
-  { echo "compare.sh: velkor -r did not analyse all $files files" >&2; exit 1; }
-record velkor "velkor --json -r DIR (one process)" "$files" \
-  "$(best_seconds "$passes" "$build/velkor" --json -r "$set_dir")"
-
-out=$("$build/velkor_export_bench" "$list" "$passes")
-record open_mp3_file "VkOpenMp3File loop (in process)" "$files" \
-  "$(seconds_of "$(grep '^VkOpenMp3File' <<<"$out")")"
-record sonvex_struct "VkGetSonvexStruct loop (in process)" "$files" \
-  "$(seconds_of "$(grep '^VkGetSonvexStruct' <<<"$out")")"
-record file_open "velkor_open+velkor_facts+velkor_close loop (in process)" "$files" \
-  "$(seconds_of "$(grep '^velkor_open' <<<"$out")")"
-out=$("$build/velkor_export_bench" "$covered_list" "$passes")
-covered_count_run=$(wc -l <"$covered_list")
-record file_open_covered "the same over files with a 1 MiB cover" "$covered_count_run" \
-  "$(seconds_of "$(grep '^velkor_open' <<<"$out")")"
-
-record velkor_each "velkor --json FILE (process per file)" "$peer_count" \
-  "$(best_seconds "$peer_passes" per_file "$build/velkor" --json)"
-
-note "peers"
-skipped=()
-if [[ -n $taglib_loop ]]; then
-  out=$("$taglib_loop" "$list" "$passes")
-  record taglib "TagLib FileRef loop (in process)" "$files" "$(seconds_of "$out")"
-else
-  skipped+=("TagLib (libtag1-dev)")
-fi
-if [[ -n $mutagen_python ]]; then
-  # mutagen is thirty times slower than the floor: every tenth file will do.
-  awk '(NR - 1) % 10 == 0' "$list" >"$scratch/mutagen-files.txt"
-  out=$("$mutagen_python" "$root/bench/mutagen_loop.py" "$scratch/mutagen-files.txt" "$passes")
-  record mutagen "mutagen.mp3.MP3 loop (in process)" "$(wc -l <"$scratch/mutagen-files.txt")" \
-    "$(seconds_of "$out")"
-else
-  skipped+=("mutagen (python3-mutagen)")
-fi
-peer_tool() {  # KEY LABEL COMMAND...
-  local key=$1 label=$2
+per_file_tool() {  # KEY LABEL COMMAND...
+  local key=$1 label=$2 seconds
   shift 2
-  if command -v "$1" >/dev/null; then
-    record "$key" "$label" "$peer_count" "$(best_seconds "$peer_passes" per_file "$@")"
-  else
-    skipped+=("$label")
-  fi
+  if ! command -v "$1" >/dev/null; then skipped+=("$label"); return; fi
+  seconds=$(best_seconds "$peer_passes" per_file_run "$@")
+  per_file_rows+=("$key")
+  per_file_label[$key]=$label
+  per_file_rate[$key]=$(awk -v n="$peer_count" -v s="$seconds" 'BEGIN { printf "%.1f", (s > 0 ? n / s : 0) }')
 }
-peer_tool mp3info "mp3info -x FILE (process per file)" mp3info -x
-peer_tool mediainfo "mediainfo --Output=JSON FILE (process per file)" mediainfo --Output=JSON
-peer_tool ffprobe "ffprobe -show_format -show_streams (process per file)" \
-  ffprobe -v error -show_format -show_streams -of json
+note "a process per file over $peer_count files"
+per_file_tool velkor "velkor --json FILE" "$build/velkor" --json
+per_file_tool mp3info "mp3info -x FILE" mp3info -x
+per_file_tool mediainfo "mediainfo --Output=JSON FILE" mediainfo --Output=JSON
+per_file_tool ffprobe "ffprobe -show_format -show_streams FILE" ffprobe -v error -show_format -show_streams -of json
+[[ -n $taglib_loop ]] || skipped+=("TagLib (libtag1-dev)")
+[[ -n $mutagen_python ]] || skipped+=("mutagen (python3-mutagen)")
 
 note "the ${noheader_mib} MiB file without any frame header"
 noheader_bytes=$(stat -c %s "$noheader")
 noheader_cli=$(best_seconds "$passes" "$build/velkor" --json "$noheader")
 out=$("$build/velkor_export_bench" "$scratch/noheader.txt" "$passes")
-noheader_export=$(seconds_of "$(grep '^VkGetSonvexStruct' <<<"$out")")
+noheader_export=$(seconds_of VkGetSonvexStruct "$out")
 gbps() { awk -v b="$noheader_bytes" -v s="$1" 'BEGIN { printf "%.2f", (s > 0 ? b / s / 1e9 : 0) }'; }
-
-# Cold cache: the first scan of a collection, every file read from the disk.
-# Only root can drop the page cache; each timed run starts without it.
-declare -A cold=()
-cold_rows=()
-cold_threads=16  # velkor's default number of files at once
-cold_run() {  # KEY LABEL COMMAND...
-  local key=$1 label=$2 start
-  shift 2
-  sync
-  echo 3 >/proc/sys/vm/drop_caches
-  start=$EPOCHREALTIME
-  "$@" >/dev/null 2>&1 || true
-  cold[$key]=$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f", b - a }')
-  cold_rows+=("$key")
-  labels[cold_$key]=$label
-}
-if can_drop_caches; then
-  note "cold cache: $files files, the page cache dropped before each run"
-  cold_run floor "floor: C loop, one file after the other" "$build/velkor_floor" "$list" 1
-  cold_run floor_threads "floor over $cold_threads threads" "$build/velkor_floor" --threads "$cold_threads" "$list" 1
-  cold_run velkor "velkor --json -r DIR (default -j $cold_threads)" "$build/velkor" --json -r "$set_dir"
-  cold_run velkor_j1 "velkor --json -r -j 1 DIR" "$build/velkor" --json -r -j 1 "$set_dir"
-  [[ -n $taglib_loop ]] && cold_run taglib "TagLib FileRef loop" "$taglib_loop" "$list" 1
-  [[ -n $mutagen_python ]] && cold_run mutagen "mutagen.mp3.MP3 loop (every tenth file)" \
-    "$mutagen_python" "$root/bench/mutagen_loop.py" "$scratch/mutagen-files.txt" 1
-fi
 
 note "peak memory"
 peak_kib() {
@@ -307,6 +344,9 @@ read_calls=$(sed -n 's/.* reads_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
 out=$("$build/velkor_read_count" --opened "$list")
 opened_read_bytes=$(sed -n 's/.* bytes_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
 opened_read_calls=$(sed -n 's/.* reads_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
+out=$("$build/velkor_read_count" --opened "$tagged_list")
+tagged_read_bytes=$(sed -n 's/.* bytes_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
+tagged_read_calls=$(sed -n 's/.* reads_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
 out=$("$build/velkor_read_count" --opened "$covered_list")
 covered_read_max=$(sed -n 's/.* max_bytes=\([0-9]*\).*/\1/p' <<<"$out")
 covered_read_calls=$(sed -n 's/.* reads_per_file=\([0-9.]*\).*/\1/p' <<<"$out")
@@ -369,7 +409,7 @@ written_velkor=$(written_per_file "$scratch/edit-traced.txt" \
 edit_mutagen="" written_mutagen="?"
 if [[ -n $mutagen_python ]]; then
   for ((pass = 0; pass < edit_passes; pass++)); do
-    seconds=$(seconds_of "$(mutagen_edit "$edit_list")")
+    seconds=$(seconds_of mutagen_edit "$(mutagen_edit "$edit_list")")
     if [[ -z $edit_mutagen ]] || awk -v e="$seconds" -v b="$edit_mutagen" 'BEGIN { exit !(e < b) }'; then
       edit_mutagen=$seconds
     fi
@@ -401,6 +441,43 @@ rm -f "$rewritten"
 
 # Report ------------------------------------------------------------------
 
+# cell SET KEY BASE: "4.2 µs (1.10x)", the median time per file and its
+# ratio to the base row; "-" for a row not measured.
+cell() {
+  local us
+  us=$(median "$1" "$2")
+  if [[ -z $us ]]; then echo "-"; return; fi
+  awk -v us="$us" -v r="$(ratio "$1" "$2" "$3")" \
+    'BEGIN { printf (us < 100 ? "%.1f" : "%.0f"), us; printf " µs (%.2fx)", r }'
+}
+# row LABEL KEY BASE: a line of the markdown table, both sets.
+row() { printf '| %s | %s | %s |\n' "$1" "$(cell typical "$2" "$3")" "$(cell tagged "$2" "$3")"; }
+
+echo
+echo "Per file, medians of $rounds interleaved rounds (cold: $cold_rounds) over $files typical files"
+echo "and $tagged_files tagger-made ones; each ratio is to the floor of its group:"
+echo
+echo "| path | typical files | tagger-made files (15 frames, 30 % with a 100-300 KB cover) |"
+echo "|---|---:|---:|"
+row "floor: C loop over the list: open, 4 KiB at the start, 128 B at the end, close" floor floor
+row '`VkGetSonvexStruct` loop (record export)' sonvex floor
+row 'own interface: `velkor_open` + `velkor_facts` + `velkor_tag_facts` + TITLE, ARTIST, ALBUM' own floor
+[[ -z $taglib_loop ]] || row 'TagLib `FileRef` with audio properties' taglib floor
+row 'Python `velkor.read`' read floor
+[[ -z $mutagen_python ]] || row 'mutagen `mutagen.File`, same process' mutagen floor
+row 'floor process handed the folder (`velkor_floor --walk DIR`)' floor_process floor_process
+row 'warm `velkor --json -r DIR`' json floor_process
+row 'Python `velkor.scan(DIR)`' scan floor_process
+if can_drop_caches; then
+  row "cold: floor over $cold_threads threads, the same files" cold_floor_threads cold_floor_threads
+  row 'cold: `velkor --json -r DIR` (default `-j`)' cold_json cold_floor_threads
+  row "cold: floor, one file after the other" cold_floor cold_floor
+  row 'cold: `velkor --json -r -j 1 DIR`' cold_json_j1 cold_floor
+fi
+echo
+can_drop_caches ||
+  echo "(cold rows skipped: dropping the page cache needs root and /proc/sys/vm/drop_caches, and no VELKOR_BENCH_KEEP_CACHE=1)"
+
 echo
 echo "Decoders (Google Benchmark, CPU time per call):"
 if [[ -x $build/velkor_decoder_bench ]]; then
@@ -411,22 +488,23 @@ else
 fi
 
 echo
-printf 'Per file, %d typical files (peers run one process per file over %d of them), warm cache:\n' \
-  "$files" "$peer_count"
-printf '%-56s %12s %12s %11s\n' "tool" "files/s" "cost/velkor" "cost/floor"
-for key in "${rows[@]}"; do
-  awk -v label="${labels[$key]}" -v r="${rate[$key]}" -v v="${rate[velkor]}" -v f="${rate[floor]}" \
-    'BEGIN { if (r > 0) printf "%-56s %12.0f %11.2fx %10.2fx\n", label, r, v / r, f / r
+floor_rate=$(awk -v us="$(median typical floor)" 'BEGIN { printf "%.1f", 1e6 / us }')
+json_rate=$(awk -v us="$(median typical json)" 'BEGIN { printf "%.1f", 1e6 / us }')
+printf 'A process per file, over %d of the typical files, warm cache:\n' "$peer_count"
+printf '%-56s %12s %12s\n' "tool" "files/s" "cost/floor"
+for key in "${per_file_rows[@]}"; do
+  awk -v label="${per_file_label[$key]}" -v r="${per_file_rate[$key]}" -v f="$floor_rate" \
+    'BEGIN { if (r > 0) printf "%-56s %12.0f %11.0fx\n", label, r, f / r
              else printf "%-56s %12s\n", label, "failed" }'
 done
 for label in "${skipped[@]}"; do printf '%-56s %12s\n' "$label" "not installed"; done
-echo "(cost = time per file relative to velkor --json -r and to the floor; above 1 is slower)"
 
 echo
 echo "No frame header anywhere, ${noheader_mib} MiB: velkor --json FILE $(gbps "$noheader_cli") GB/s," \
   "VkGetSonvexStruct $(gbps "$noheader_export") GB/s"
 echo "Bytes read per typical file: ${read_bytes} on average, ${read_max} at most, ${read_calls} reads"
 echo "Bytes read per typical file by velkor_open (frames sampled without a VBR header): ${opened_read_bytes} on average, ${opened_read_calls} reads"
+echo "Bytes read per tagger-made file by velkor_open: ${tagged_read_bytes} on average, ${tagged_read_calls} reads"
 echo "Bytes read per file with a 1 MiB cover by velkor_open: ${covered_read_max} at most, ${covered_read_calls} reads"
 echo "Peak RSS of velkor -r: ${rss_small} KiB over $small_files files, ${rss_all} KiB over $files files," \
   "${rss_twice} KiB over $((2 * files)) files"
@@ -453,21 +531,10 @@ echo "Rewriting a ${untagged_mib} MiB file without a tag (velkor tag --composer 
   "${rewrite_velkor} s; cp ${copy_plain} s ($(awk -v v="$rewrite_velkor" -v c="$copy_plain" 'BEGIN { printf "%.2f", v / c }')x)," \
   "cp + sync ${copy_synced} s ($(awk -v v="$rewrite_velkor" -v c="$copy_synced" 'BEGIN { printf "%.2f", v / c }')x)"
 
-echo
-if ((${#cold_rows[@]})); then
-  echo "Cold cache, $files files (the page cache dropped before each run):"
-  printf '%-56s %9s %12s\n' "tool" "seconds" "cost/floor"
-  for key in "${cold_rows[@]}"; do
-    awk -v label="${labels[cold_$key]}" -v s="${cold[$key]}" -v f="${cold[floor]}" \
-      'BEGIN { printf "%-56s %9.3f %11.2fx\n", label, s, s / f }'
-  done
-else
-  echo "Cold cache: skipped (dropping the page cache needs root and /proc/sys/vm/drop_caches, and no VELKOR_BENCH_KEEP_CACHE=1)"
-fi
 
 echo
-# A quick run's few files and single pass make these numbers noise: it
-# shows them unjudged, only to prove the script works.
+# A quick run's few files and rounds make these numbers noise: it shows
+# them unjudged, only to prove the script works.
 if ((quick)); then
   echo "Targets, not judged (a quick run: too few files for the numbers to mean anything):"
 else
@@ -476,24 +543,27 @@ fi
 verdict() {
   if ((quick)); then echo "-"; elif awk "BEGIN { exit !($1) }"; then echo "holds"; else echo "MISSED"; fi
 }
-cost_vs_floor() { awk -v f="${rate[floor]}" -v r="${rate[$1]}" 'BEGIN { printf "%.2f", f / r }'; }
-for key in open_mp3_file sonvex_struct file_open velkor; do
-  c=$(cost_vs_floor "$key")
-  printf '  %-6s %s at most 1.5x the floor: %sx\n' "$(verdict "$c <= 1.5")" "${labels[$key]}" "$c"
+# target SET KEY BASE OP LIMIT TEXT: the row's ratio to the base against a limit.
+target() {
+  local r
+  r=$(ratio "$1" "$2" "$3")
+  [[ -n $r ]] || return 0
+  printf '  %-6s %s, %s files: %sx\n' "$(verdict "$r $4 $5")" "$6" "$1" "$r"
+}
+for set in typical tagged; do
+  target "$set" own floor "<=" 1.3 "the own interface at most 1.3x the floor"
+  target "$set" sonvex floor "<=" 1.5 "VkGetSonvexStruct at most 1.5x the floor"
+  target "$set" read own "<=" 3 "velkor.read at most 3x the own interface's C calls"
+  target "$set" mutagen read ">=" 15 "mutagen.File at least 15x velkor.read"
+  target "$set" json floor_process "<=" 1.6 "warm velkor --json -r at most 1.6x the floor process"
+  target "$set" scan json "<=" 1.5 "velkor.scan at most 1.5x velkor --json -r"
+  target "$set" cold_json cold_floor_threads "<=" 1.3 "cold velkor --json -r at most 1.3x the floor over $cold_threads threads"
+  target "$set" cold_json_j1 cold_floor "<=" 1.1 "cold velkor --json -r -j 1 at most 1.1x the sequential floor"
 done
-covered_cost=$(awk -v a="${rate[file_open]}" -v c="${rate[file_open_covered]}" 'BEGIN { printf "%.2f", a / c }')
-printf '  %-6s a file with a 1 MiB cover at most 1.5x one without: %sx\n' \
+# Each against the floor of its own run, which reads as much of either file.
+covered_cost=$(awk -v a="$(ratio typical own floor)" -v c="$(ratio covered own floor)" 'BEGIN { printf "%.2f", c / a }')
+printf '  %-6s a file with a 1 MiB cover at most 1.5x one without (own interface, to the floor): %sx\n' \
   "$(verdict "$covered_cost <= 1.5")" "$covered_cost"
-echo "         (velkor --json -r against the floor with a directory walk:" \
-  "$(awk -v w="${rate[floor_walk]}" -v v="${rate[velkor]}" 'BEGIN { printf "%.2f", w / v }')x)"
-if ((${#cold_rows[@]})); then
-  speedup=$(awk -v f="${cold[floor]}" -v v="${cold[velkor]}" 'BEGIN { printf "%.2f", f / v }')
-  printf '  %-6s velkor --json -r cold at least 3x faster than the floor: %sx\n' \
-    "$(verdict "$speedup >= 3")" "$speedup"
-  threaded=$(awk -v t="${cold[floor_threads]}" -v v="${cold[velkor]}" 'BEGIN { printf "%.2f", v / t }')
-  printf '  %-6s velkor --json -r cold at most 1.3x the floor over %d threads: %sx\n' \
-    "$(verdict "$threaded <= 1.3")" "$cold_threads" "$threaded"
-fi
 printf '  %-6s no-header file at 1 GB/s or more: %s GB/s\n' \
   "$(verdict "$(gbps "$noheader_cli") >= 1")" "$(gbps "$noheader_cli")"
 printf '  %-6s a few KiB read per typical file: %s bytes\n' "$(verdict "$read_max <= 8192")" "$read_max"
@@ -503,10 +573,15 @@ if [[ $rss_small != "?" ]]; then
   printf '  %-6s flat peak RSS: %s KiB (%d files) against %s KiB (%d files)\n' \
     "$(verdict "$rss_twice <= $rss_all * 1.1")" "$rss_twice" "$((2 * files))" "$rss_all" "$files"
 fi
+# Every peer, in process or a process per file, against velkor --json -r.
 not_led=""
-for key in "${rows[@]}"; do
-  case $key in floor | floor_walk | velkor | open_mp3_file | sonvex_struct | file_open | file_open_covered | velkor_each) continue ;; esac
-  awk -v r="${rate[$key]}" -v v="${rate[velkor]}" 'BEGIN { exit !(r >= v) }' && not_led+=" ${labels[$key]}"
+for key in taglib mutagen; do
+  us=$(median typical "$key")
+  [[ -n $us ]] && awk -v p="$us" -v v="$(median typical json)" 'BEGIN { exit !(p <= v) }' && not_led+=" $key"
+done
+for key in "${per_file_rows[@]}"; do
+  [[ $key == velkor ]] && continue
+  awk -v r="${per_file_rate[$key]}" -v v="$json_rate" 'BEGIN { exit !(r >= v) }' && not_led+=" ${per_file_label[$key]}"
 done
 if [[ -z $not_led ]]; then
   printf '  %-6s velkor --json -r leads every peer that ran\n' "$(verdict 1)"
@@ -516,7 +591,9 @@ fi
 ((${#skipped[@]} == 0)) || echo "  (not measured: ${skipped[*]})"
 
 # The script's own check: velkor's rows must have numbers.
-for key in floor velkor open_mp3_file sonvex_struct file_open file_open_covered; do
-  awk -v r="${rate[$key]}" 'BEGIN { exit !(r > 0) }' ||
-    { echo "compare.sh: no measurement for ${labels[$key]}" >&2; exit 1; }
+for key in floor sonvex own read scan floor_process json; do
+  for set in typical tagged; do
+    [[ -n $(median "$set" "$key") ]] || { echo "compare.sh: no measurement for $key over the $set files" >&2; exit 1; }
+  done
 done
+[[ -n $(median covered own) ]] || { echo "compare.sh: no measurement over the covered files" >&2; exit 1; }

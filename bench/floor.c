@@ -18,27 +18,12 @@
 #include <dirent.h>
 #include <pthread.h>
 #include <stdatomic.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "file_list.h"
 
 static _Atomic unsigned long checksum; /* keeps the reads from being thought useless */
 
-static void read_floor(const char *path) {
-    unsigned char head[4096], tail[128];
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    struct stat info;
-    if (fstat(fd, &info) == 0) {
-        checksum += (unsigned long)pread(fd, head, sizeof head, 0);
-        if (info.st_size >= (off_t)sizeof tail) {
-            checksum += (unsigned long)pread(fd, tail, sizeof tail, info.st_size - (off_t)sizeof tail);
-        }
-    }
-    close(fd);
-}
+static void read_floor(const char *path) { checksum += floor_read(path); }
 
 static int is_mp3(const char *name) {
     const size_t length = strlen(name);

@@ -8,6 +8,13 @@ frame), an ID3v1.1 tag at the end. Laid out like a music library, ten files
 per album folder and a thousand per part folder (OUT/part0 holds the first
 thousand), so that OUT/part0 and OUT are sets of 1,000 and of all files.
 
+tagged OUT COUNT: COUNT files as a tagging program leaves them: the same
+streams as the typical ones behind an ID3v2.4 tag of 15 frames (texts,
+TXXX ReplayGain and catalogue ids, a comment, UFID and PRIV), in three of
+ten files one of them a front cover of 100 to 300 KB, padding behind the
+frames, an ID3v1.1 tag at the end of every other file. Laid out as the
+typical set.
+
 covered OUT COUNT: COUNT typical files whose ID3v2 tag also holds a front
 cover of 1 MiB (an APIC frame amid the text frames), in one folder.
 
@@ -21,7 +28,7 @@ tag: an edit that adds a tag has to rewrite it whole.
 noheader PATH MIB: MIB mebibytes of random bytes with every 0xFF byte
 replaced, so that no frame header can start anywhere in the file.
 
-Both are reproducible: the same arguments give the same bytes.
+Every set is reproducible: the same arguments give the same bytes.
 """
 import os
 import random
@@ -107,7 +114,50 @@ def id3v1_tag(title, artist, album, year, comment, track, genre):
             + comment[:28].ljust(28, b"\0") + bytes([0, track, genre]))
 
 
-def typical_file(rng, number, cover=0, padding=None, id3v1=True):
+def v24_frame(frame_id, body):
+    return frame_id.encode() + syncsafe(len(body)) + b"\0\0" + body
+
+
+def v24_text(frame_id, text):
+    return v24_frame(frame_id, b"\x03" + text.encode())  # UTF-8
+
+
+def v24_user_text(description, text):
+    return v24_frame("TXXX", b"\x03" + description.encode() + b"\0" + text.encode())
+
+
+def tagger_tag(rng, number):
+    """The ID3v2.4 tag a tagging program writes: 15 frames, in three files
+    of ten a 100-300 KB front cover among them, then padding."""
+    def uuid():
+        return "-".join(rng.randbytes(n).hex() for n in (4, 2, 2, 2, 6))
+
+    frames = [
+        v24_text("TIT2", f"Track {number % 10 + 1:02d} of a tagged album"),
+        v24_text("TPE1", f"Artist {number // 100:03d}"),
+        v24_text("TALB", f"Album {number // 10:04d}"),
+        v24_text("TPE2", f"Artist {number // 100:03d}"),
+        v24_text("TRCK", f"{number % 10 + 1}/10"),
+        v24_text("TPOS", "1/1"),
+        v24_text("TDRC", f"{1960 + number % 60}-0{number % 9 + 1}-1{number % 10}"),
+        v24_text("TCON", "Rock"),
+        v24_text("TSSE", "LAME 3.100 -V 2"),
+        v24_frame("COMM", b"\x03eng\0made for the benchmark"),
+        v24_user_text("REPLAYGAIN_TRACK_GAIN", f"-{rng.uniform(2, 9):.2f} dB"),
+        v24_user_text("REPLAYGAIN_TRACK_PEAK", f"{rng.uniform(0.8, 1):.6f}"),
+        v24_user_text("MusicBrainz Album Id", uuid()),
+        v24_frame("UFID", b"http://musicbrainz.org\0" + uuid().encode()),
+    ]
+    if rng.random() < 0.3:
+        size = rng.randint(100_000, 300_000)
+        frames.append(v24_frame("APIC", b"\0image/jpeg\0\x03\0\xff\xd8" + rng.randbytes(size - 2)))
+    else:
+        frames.append(v24_frame("PRIV", b"WM/MediaClassPrimaryID\0" + rng.randbytes(16)))
+    body = b"".join(frames) + bytes(rng.choice([1024, 2048, 4096]))
+    return b"ID3\x04\x00\x00" + syncsafe(len(body)) + body
+
+
+def typical_file(rng, number, cover=0, padding=None, id3v1=True, tagged=False):
     artist = f"Artist {number // 100:03d}".encode()
     album = f"Album {number // 10:04d}".encode()
     title = f"Track {number % 10 + 1:02d} of a typical length".encode()
@@ -125,19 +175,23 @@ def typical_file(rng, number, cover=0, padding=None, id3v1=True):
     else:
         frames = frame_stream([rng.choice([128, 128, 192, 256, 320])] * count)
 
-    return (id3v2_tag(rng, title, artist, album, year, f"{track}/10".encode(),
-                      f"({genre})".encode(), comment, cover, padding)
+    if tagged:
+        tag = tagger_tag(rng, number)
+    else:
+        tag = id3v2_tag(rng, title, artist, album, year, f"{track}/10".encode(),
+                        f"({genre})".encode(), comment, cover, padding)
+    return (tag
             + b"".join(frames)
             + (id3v1_tag(title, artist, album, year, comment, track, genre) if id3v1 else b""))
 
 
-def make_typical(out, count):
-    rng = random.Random(20240611)
+def make_typical(out, count, tagged=False):
+    rng = random.Random(20251208 if tagged else 20240611)
     for number in range(count):
         folder = os.path.join(out, f"part{number // 1000}", f"album{number // 10:04d}")
         os.makedirs(folder, exist_ok=True)
         with open(os.path.join(folder, f"track{number % 10 + 1:02d}.mp3"), "wb") as f:
-            f.write(typical_file(rng, number))
+            f.write(typical_file(rng, number, id3v1=not tagged or number % 2 == 0, tagged=tagged))
 
 
 def make_covered(out, count):
@@ -174,6 +228,8 @@ def make_noheader(path, mib):
 def main(argv):
     if len(argv) == 4 and argv[1] == "typical":
         make_typical(argv[2], int(argv[3]))
+    elif len(argv) == 4 and argv[1] == "tagged":
+        make_typical(argv[2], int(argv[3]), tagged=True)
     elif len(argv) == 4 and argv[1] == "covered":
         make_covered(argv[2], int(argv[3]))
     elif len(argv) == 4 and argv[1] == "padded":

@@ -13,9 +13,14 @@ namespace {
 using velkor::GenreTable;
 using velkor::TagRecord;
 
+// A few names of the published list (0-79 from the original, 80-125 its
+// first extension, with the original's spelling "Psychadelic"); other
+// readers name 12, 17 and 26 the same in tests/data/peer_reports.txt.
 TEST(GenreTable, NamesAtTheirNumbers) {
     EXPECT_STREQ(GenreTable::name(0), "Blues");
+    EXPECT_STREQ(GenreTable::name(12), "Other");
     EXPECT_STREQ(GenreTable::name(17), "Rock");
+    EXPECT_STREQ(GenreTable::name(26), "Ambient");
     EXPECT_STREQ(GenreTable::name(67), "Psychadelic");
     EXPECT_STREQ(GenreTable::name(79), "Hard Rock");
     EXPECT_STREQ(GenreTable::name(93), "Psychedelic Rock");

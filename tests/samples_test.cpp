@@ -13,21 +13,18 @@ namespace {
 using velkor::testing::NoticeRecorder;
 namespace platform = velkor::platform;
 
+// The sums wrap modulo 2^32 as the 32-bit callers' own arithmetic does;
+// CompareNums gives the larger.
 TEST(Arithmetic, WrapsModulo2To32) {
-    EXPECT_EQ(AddNums(2147483647, 1), -2147483647 - 1);
-    EXPECT_EQ(AddNums(-3, 5), 2);
-    EXPECT_EQ(SubtractNums(-2147483647 - 1, 1), 2147483647);
-    EXPECT_EQ(SubtractNums(10, 4), 6);
-    EXPECT_EQ(MultiplyNums(65536, 65536), 0);
-    EXPECT_EQ(MultiplyNums(-7, 6), -42);
-    EXPECT_EQ(MultiplyNums(2147483647, 2), -2);
-}
-
-TEST(Arithmetic, CompareNumsGivesTheLarger) {
-    EXPECT_EQ(CompareNums(-5, 3), 3);
-    EXPECT_EQ(CompareNums(3, -5), 3);
-    EXPECT_EQ(CompareNums(7, 7), 7);
-    EXPECT_EQ(CompareNums(-2147483647 - 1, -1), -1);
+    constexpr int32_t kMin = -2147483647 - 1, kMax = 2147483647;
+    const struct {
+        int32_t(VELKOR_CALL* call)(int32_t, int32_t);
+        int32_t a, b, result;
+    } kCases[] = {{AddNums, kMax, 1, kMin},         {AddNums, -3, 5, 2},           {SubtractNums, kMin, 1, kMax},
+                  {SubtractNums, 10, 4, 6},         {MultiplyNums, 65536, 65536, 0}, {MultiplyNums, -7, 6, -42},
+                  {MultiplyNums, kMax, 2, -2},      {CompareNums, -5, 3, 3},       {CompareNums, 3, -5, 3},
+                  {CompareNums, 7, 7, 7},           {CompareNums, kMin, -1, -1}};
+    for (const auto& c : kCases) EXPECT_EQ(c.call(c.a, c.b), c.result) << c.a << " " << c.b;
 }
 
 TEST(FillString, NeedsRoomForTheZeroByte) {
