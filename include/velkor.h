@@ -561,6 +561,35 @@ VELKOR_API const char *VELKOR_CALL velkor_ape_item_text(const velkor_file *file,
  */
 VELKOR_API int32_t VELKOR_CALL velkor_read_ape_item(const velkor_file *file, int32_t index, void *buffer, int32_t size);
 
+/*
+ * The file's facts as one JSON object: the line `velkor --json` writes for
+ * it, in the layout of doc/json.md, without the line break. *text points at
+ * the object's size bytes of UTF-8 (*size; a zero byte follows them), which
+ * stay valid until the next velkor_file_json of the handle or its
+ * velkor_close; the caller never frees them. path: the name the object
+ * gives as "path" (bytes that are not UTF-8 written as U+FFFD, their exact
+ * bytes in base64 as "path_bytes"); NULL for the path the handle was opened
+ * by. A handle of a file without audio (VELKOR_OPEN_WITHOUT_AUDIO) gives
+ * the object of status "no_audio".
+ *
+ * Every frame of the ID3v2 tag is read for it (as velkor_frame reads them),
+ * so it may read the file again by its path. Returns VELKOR_OK;
+ * VELKOR_ERROR_ARGUMENT for a NULL handle, text or size or an unknown
+ * option; VELKOR_ERROR_NO_MEMORY; or the status of a frame that cannot be
+ * read again (VELKOR_ERROR_CHANGED, ...). On a failure *text is NULL and
+ * *size 0.
+ */
+/* The version of the layout: a key renamed, retyped or dropped raises the
+ * first number, a key added the second. */
+#define VELKOR_JSON_VERSION "1.2"
+/* Texts as velkor_text gives them: the "id3v2" object's title, artist,
+ * album, album_artist, composer and genre one string each (a frame's
+ * values joined by "; "), its track and disc as stored ("7/12"), and each
+ * of "comments" with all of its frame's values joined by "; " as "text". */
+#define VELKOR_JSON_JOINED_TEXTS 0x1u
+VELKOR_API int32_t VELKOR_CALL velkor_file_json(velkor_file *file, const char *path, uint32_t options,
+                                                const char **text, size_t *size);
+
 /* The name of genre number 0 to 191 ("Blues" ... "Psybient"; static), else NULL. */
 VELKOR_API const char *VELKOR_CALL velkor_genre_name(int32_t genre);
 /* The number of a genre name (letter case ignored), or -1000. */

@@ -159,7 +159,10 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
     output.ok = true;
     output.length_ms = analysed.facts().duration_ms;
     if (options.format == Format::kJson) {
-        append_json_line(output.text, path, analysed);
+        if (const int32_t json = append_json_line(output.text, path, analysed); json != VELKOR_OK) {
+            output.ok = false;
+            output.problem = velkor_status_text(json);
+        }
     } else if (options.format == Format::kBrief) {
         append_brief(output.text, path, analysed, options.brief_format);
     } else {

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "progress.h"
-#include "text_buffer.h"
+#include "../src/base/text_buffer.h"
 
 namespace velkor::cli {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "file_facts.h"
-#include "text_buffer.h"
+#include "../src/base/text_buffer.h"
 
 namespace velkor::cli {
 

@@ -98,6 +98,9 @@ SAVED_WAYS = ("nothing", "in_place", "replaced")
 PICTURE_MIME = 1
 PICTURE_DESCRIPTION = 2
 
+# velkor_file_json: the texts as velkor_text gives them (Python's Facts).
+JSON_JOINED_TEXTS = 0x1
+
 # Fields of velkor_frame_text.
 FRAME_VALUE = 1
 FRAME_DESCRIPTION = 2
@@ -333,6 +336,8 @@ def library() -> ctypes.CDLL:
             _declare(lib, "velkor_ape_item_count", _i32, _handle)
             _declare(lib, "velkor_ape_item", _i32, _handle, _i32, ctypes.POINTER(velkor_ape_item_info))
             _declare(lib, "velkor_ape_item_text", text, _handle, _i32, _i32, _i32)
+            _declare(lib, "velkor_file_json", _i32, _handle, text, _u32, ctypes.POINTER(ctypes.c_void_p),
+                     ctypes.POINTER(ctypes.c_size_t))
             _declare(lib, "velkor_genre_name", text, _i32)
             _declare(lib, "velkor_genre_number", _i32, text)
             _declare(lib, "velkor_scan_open", _i32, ctypes.POINTER(text), _i32, _u32, _i32,

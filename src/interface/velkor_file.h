@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/decimal_text.h"
+#include "base/text_buffer.h"
 #include "base/utf8.h"
 #include "interface/c_boundary.h"
 #include "interface/file_status.h"
@@ -102,6 +103,7 @@ struct velkor_file {
     mutable std::size_t frame_text_bytes = 0;  // what their texts hold, at most kMaxFrameTextTotal
     mutable std::shared_ptr<void> key_view;    // the merged view by keys (tag_keys_api.cpp)
     velkor::KeptFrames kept_frames;            // the bytes of the frames not decoded at open
+    velkor::TextBuffer json;                   // the JSON object velkor_file_json gave last
 
     const velkor::Id3v2FrameEntry* frame_entry(int32_t index) const {
         const auto& frames = info.id3v2_tag.frames;

@@ -1,5 +1,5 @@
-// A growing text buffer with inline appends: the command's output is built
-// in one, file after file, and written out in large pieces.
+// A growing text buffer with inline appends: a file's JSON line is built in
+// one, and the command's output file after file, written out in large pieces.
 #pragma once
 
 #include <charconv>
@@ -9,7 +9,7 @@
 #include <memory>
 #include <string_view>
 
-namespace velkor::cli {
+namespace velkor {
 
 class TextBuffer {
 public:
@@ -21,6 +21,8 @@ public:
     bool empty() const { return size_ == 0; }
     std::string_view view() const { return std::string_view(data_.get(), size_); }
     void clear() { size_ = 0; }
+    // Drops what was written after the first size bytes.
+    void shrink_to(std::size_t size) { size_ = size < size_ ? size : size_; }
 
     // Room for n more bytes: where they go. Commit them with grow_to.
     char* room(std::size_t n) {
@@ -65,4 +67,4 @@ private:
     std::size_t capacity_ = 0;
 };
 
-}  // namespace velkor::cli
+}  // namespace velkor
