@@ -566,7 +566,9 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_ape_item(const velkor_file *file, int
  * it, in the layout of doc/json.md, without the line break. *text points at
  * the object's size bytes of UTF-8 (*size; a zero byte follows them), which
  * stay valid until the next velkor_file_json of the handle or its
- * velkor_close; the caller never frees them. path: the name the object
+ * velkor_close; the caller never frees them. A second call with the
+ * handle's own path and the same options gives the object written before
+ * (as a scan with VELKOR_SCAN_JSON hands it out). path: the name the object
  * gives as "path" (bytes that are not UTF-8 written as U+FFFD, their exact
  * bytes in base64 as "path_bytes"); NULL for the path the handle was opened
  * by. A handle of a file without audio (VELKOR_OPEN_WITHOUT_AUDIO) gives
@@ -664,6 +666,12 @@ VELKOR_API int32_t VELKOR_CALL velkor_write_id3v1(const char *path, const velkor
 #define VELKOR_SCAN_FOLLOW_LINKS 0x400u
 /* Hand out what the walk passes over as results with VELKOR_SKIPPED. */
 #define VELKOR_SCAN_REPORT_SKIPPED 0x800u
+/* Each handle comes with its JSON object written on the scan's threads:
+ * velkor_file_json of the handle with the path handed out (or NULL) and
+ * options 0 (VELKOR_SCAN_JSON) or VELKOR_JSON_JOINED_TEXTS
+ * (VELKOR_SCAN_JSON_JOINED_TEXTS) gives it without writing it again. */
+#define VELKOR_SCAN_JSON 0x1000u
+#define VELKOR_SCAN_JSON_JOINED_TEXTS 0x2000u
 typedef struct velkor_scan velkor_scan;
 /* options: VELKOR_SCAN_... and velkor_open's options. */
 VELKOR_API int32_t VELKOR_CALL velkor_scan_open(const char *const *paths, int32_t count, uint32_t options,

@@ -552,3 +552,37 @@ TEST(FileApi, JsonFailuresAreStatuses) {
     json_of(file.file, "p", 0, &status);
     EXPECT_EQ(status, VELKOR_ERROR_CHANGED);
 }
+
+// A scan's threads write the object ahead: the handle then gives that one
+// for its own path and options, and for other options or another path
+// writes the one asked for.
+TEST(FileApi, JsonWrittenByAScanIsTheOneAskedFor) {
+    TempDir dir;
+    const std::string path =
+        file_with(dir, tag(4, frame(4, "TPE1", Bytes{3} + text("A") + Bytes{0} + text("B"))));
+    const Opened fresh(path);
+    const std::string apart = json_of(fresh.file, nullptr, 0);
+    const std::string joined = json_of(fresh.file, nullptr, VELKOR_JSON_JOINED_TEXTS);
+    ASSERT_NE(apart, joined);
+    for (const uint32_t written : {VELKOR_SCAN_JSON, VELKOR_SCAN_JSON_JOINED_TEXTS}) {
+        for (const int32_t threads : {1, 2}) {
+            const char* operands[] = {path.c_str()};
+            velkor_scan* scan = nullptr;
+            ASSERT_EQ(velkor_scan_open(operands, 1, written, threads, &scan), VELKOR_OK);
+            const char* given = nullptr;
+            velkor_file* file = nullptr;
+            int32_t status = VELKOR_ERROR_READ;
+            ASSERT_EQ(velkor_scan_next(scan, &given, &file, &status), 1);
+            ASSERT_EQ(status, VELKOR_OK);
+            EXPECT_EQ(json_of(file, given, written == VELKOR_SCAN_JSON ? 0 : VELKOR_JSON_JOINED_TEXTS),
+                      written == VELKOR_SCAN_JSON ? apart : joined);
+            EXPECT_EQ(json_of(file, nullptr, 0), apart);
+            EXPECT_EQ(json_of(file, nullptr, VELKOR_JSON_JOINED_TEXTS), joined);
+            const std::string renamed = json_of(file, "other.mp3", VELKOR_JSON_JOINED_TEXTS);
+            EXPECT_TRUE(has(renamed, "\"path\":\"other.mp3\"")) << renamed;
+            EXPECT_EQ(json_of(file, nullptr, VELKOR_JSON_JOINED_TEXTS), joined);
+            velkor_close(file);
+            velkor_scan_close(scan);
+        }
+    }
+}

@@ -585,8 +585,9 @@ def scan(folder: PathLike, *, recursive: bool = True, count_frames: bool = False
         raise ValueError(f"jobs must be 256 or less, not {jobs}")
     _native.library()  # a missing library fails the call, not the iteration
     operands = [os.fsencode(top)] if recursive else _top_files(top)
+    # The scan's threads write each file's JSON, which _facts_of then takes.
     options = ((_native.SCAN_RECURSIVE if recursive else 0) | (_native.OPEN_COUNT_FRAMES if count_frames else 0) |
-               _native.OPEN_WITHOUT_AUDIO)
+               _native.OPEN_WITHOUT_AUDIO | _native.SCAN_JSON_JOINED_TEXTS)
     return _scan(operands, options, jobs or 0, errors)
 
 

@@ -526,12 +526,18 @@ extern "C" VELKOR_API int32_t VELKOR_CALL velkor_file_json(velkor_file* file, co
         return VELKOR_ERROR_ARGUMENT;
     }
     const std::string_view name = path != nullptr ? std::string_view(path) : std::string_view(file->info.path);
-    const int32_t status = velkor::guarded(VELKOR_ERROR_READ, [&] {
-        return write_json(*file, name, (options & VELKOR_JSON_JOINED_TEXTS) != 0);
-    });
-    if (status != VELKOR_OK) {
-        file->json.clear();
-        return status;
+    const bool own_path = name == file->info.path;
+    if (!(own_path && file->json_kept && file->json_options == options)) {
+        file->json_kept = false;
+        const int32_t status = velkor::guarded(VELKOR_ERROR_READ, [&] {
+            return write_json(*file, name, (options & VELKOR_JSON_JOINED_TEXTS) != 0);
+        });
+        if (status != VELKOR_OK) {
+            file->json.clear();
+            return status;
+        }
+        file->json_kept = own_path;
+        file->json_options = options;
     }
     *text = file->json.view().data();
     *size = file->json.size();

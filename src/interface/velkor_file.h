@@ -103,7 +103,12 @@ struct velkor_file {
     mutable std::size_t frame_text_bytes = 0;  // what their texts hold, at most kMaxFrameTextTotal
     mutable std::shared_ptr<void> key_view;    // the merged view by keys (tag_keys_api.cpp)
     velkor::KeptFrames kept_frames;            // the bytes of the frames not decoded at open
-    velkor::TextBuffer json;                   // the JSON object velkor_file_json gave last
+    // The JSON object velkor_file_json gave last; kept for another call
+    // with these options when it named the handle's own path (a scan's
+    // threads write it ahead for the caller).
+    velkor::TextBuffer json;
+    uint32_t json_options = 0;
+    bool json_kept = false;
 
     const velkor::Id3v2FrameEntry* frame_entry(int32_t index) const {
         const auto& frames = info.id3v2_tag.frames;
