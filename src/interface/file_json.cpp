@@ -7,6 +7,7 @@
 
 #include "base/json_text.h"
 #include "frames/frame_table.h"
+#include "interface/key_hooks.h"
 #include "interface/velkor_file.h"
 
 namespace {
@@ -440,18 +441,20 @@ void put_common(JsonObject& object, const velkor_file& file, const std::vector<L
 // The merged view: every key the file has, to the array of its values.
 void put_tags(TextBuffer& out, const velkor_file* file) {
     out += '{';
-    for (int32_t i = 0; const char* key = velkor_tag_key(file, i); ++i) {
-        if (i > 0) out += ',';
-        velkor::append_json_string(out, key);
-        out += ":[";
-        const int32_t count = velkor_tag_count(file, key);
-        for (int32_t v = 0; v < count; ++v) {
-            if (v > 0) out += ',';
-            const char* value = velkor_tag_value(file, key, v);
-            velkor::append_json_string(out, value != nullptr ? value : "");
+    const auto put = [](void* context, const char* key, const std::vector<std::string>& values) {
+        TextBuffer& to = *static_cast<TextBuffer*>(context);
+        if (to.view().back() != '{') to += ',';
+        velkor::append_json_string(to, key);
+        to += ":[";
+        for (std::size_t v = 0; v < values.size(); ++v) {
+            if (v > 0) to += ',';
+            // As velkor_tag_value gives it: up to a zero byte (a UFID's may hold one).
+            velkor::append_json_string(to, values[v].c_str());
         }
-        out += ']';
-    }
+        to += ']';
+    };
+    // A view that cannot be made is no memory, not a file without tags.
+    if (!velkor::visit_tags(file, put, &out)) throw std::bad_alloc();
     out += '}';
 }
 

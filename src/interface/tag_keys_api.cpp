@@ -204,6 +204,13 @@ int32_t set_frame(velkor_edit* edit, const TagKeyRow& row, const char* id, const
 
 }  // namespace
 
+bool velkor::visit_tags(const velkor_file* file, TagVisit visit, void* context) {
+    const KeyView* view = view_of(file);
+    if (view == nullptr) return false;
+    for (const TagKeyRow* row : view->present) visit(context, row->key, view->keys[row_index(row)].values);
+    return true;
+}
+
 extern "C" {
 
 VELKOR_API const char* VELKOR_CALL velkor_key_name(int32_t index) {
