@@ -589,6 +589,12 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_ape_item(const velkor_file *file, int
  * values joined by "; "), its track and disc as stored ("7/12"), and each
  * of "comments" with all of its frame's values joined by "; " as "text". */
 #define VELKOR_JSON_JOINED_TEXTS 0x1u
+/* The "id3v2" object without its "frames", for a caller that takes them
+ * apart (VELKOR_JSON_FRAMES) or not at all. */
+#define VELKOR_JSON_WITHOUT_FRAMES 0x2u
+/* In place of the object, the array of the ID3v2 frames alone (the "frame"
+ * objects of doc/json.md; [] without a tag). */
+#define VELKOR_JSON_FRAMES 0x4u
 VELKOR_API int32_t VELKOR_CALL velkor_file_json(velkor_file *file, const char *path, uint32_t options,
                                                 const char **text, size_t *size);
 
@@ -668,10 +674,10 @@ VELKOR_API int32_t VELKOR_CALL velkor_write_id3v1(const char *path, const velkor
 #define VELKOR_SCAN_REPORT_SKIPPED 0x800u
 /* Each handle comes with its JSON object written on the scan's threads:
  * velkor_file_json of the handle with the path handed out (or NULL) and
- * options 0 (VELKOR_SCAN_JSON) or VELKOR_JSON_JOINED_TEXTS
- * (VELKOR_SCAN_JSON_JOINED_TEXTS) gives it without writing it again. */
+ * the options given by VELKOR_SCAN_JSON_OPTIONS (0 without it) gives it
+ * without writing it again. */
 #define VELKOR_SCAN_JSON 0x1000u
-#define VELKOR_SCAN_JSON_JOINED_TEXTS 0x2000u
+#define VELKOR_SCAN_JSON_OPTIONS(json_options) ((uint32_t)(json_options) << 16)
 typedef struct velkor_scan velkor_scan;
 /* options: VELKOR_SCAN_... and velkor_open's options. */
 VELKOR_API int32_t VELKOR_CALL velkor_scan_open(const char *const *paths, int32_t count, uint32_t options,

@@ -525,6 +525,15 @@ TEST(FileApi, JsonTextsApartOrJoined) {
     for (const char* part : {"\"artist\":\"A; B\"", "\"track\":\"07/12\",\"track_total\":12", "\"text\":\"x; y\""}) {
         EXPECT_TRUE(has(joined, part)) << part << " in " << joined;
     }
+
+    // The frames apart: the object less its "frames", and the array alone.
+    const std::string frames = json_of(file.file, "f", VELKOR_JSON_FRAMES);
+    ASSERT_EQ(frames.rfind("[{\"id\":\"TPE1\"", 0), 0u) << frames;
+    std::string less = apart;
+    const std::size_t at = less.find(",\"frames\":" + frames + "}");
+    ASSERT_NE(at, std::string::npos) << apart;
+    less.erase(at, frames.size() + 10);
+    EXPECT_EQ(json_of(file.file, "f", VELKOR_JSON_WITHOUT_FRAMES), less);
 }
 
 // A failure is a status with no text: bad arguments, and frames that can
@@ -564,7 +573,7 @@ TEST(FileApi, JsonWrittenByAScanIsTheOneAskedFor) {
     const std::string apart = json_of(fresh.file, nullptr, 0);
     const std::string joined = json_of(fresh.file, nullptr, VELKOR_JSON_JOINED_TEXTS);
     ASSERT_NE(apart, joined);
-    for (const uint32_t written : {VELKOR_SCAN_JSON, VELKOR_SCAN_JSON_JOINED_TEXTS}) {
+    for (const uint32_t written : {VELKOR_SCAN_JSON, VELKOR_SCAN_JSON | VELKOR_SCAN_JSON_OPTIONS(VELKOR_JSON_JOINED_TEXTS)}) {
         for (const int32_t threads : {1, 2}) {
             const char* operands[] = {path.c_str()};
             velkor_scan* scan = nullptr;

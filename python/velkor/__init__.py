@@ -371,14 +371,13 @@ class _OpenFile:
             raise _error(status, self.path)
         return facts
 
-    def json(self) -> Dict[str, object]:
-        """The file's facts in one call: its JSON object, the texts as
-        velkor_text gives them, decoded by Python's json module."""
-        status = self.lib.velkor_file_json(self.handle, None, _native.JSON_JOINED_TEXTS,
-                                           ctypes.byref(self._text), ctypes.byref(self._size))
+    def json(self, options: int) -> bytes:
+        """The file's JSON object (velkor_file_json) as its UTF-8 bytes."""
+        status = self.lib.velkor_file_json(self.handle, None, options, ctypes.byref(self._text),
+                                           ctypes.byref(self._size))
         if status != _native.OK:
             raise _error(status, self.path)
-        return _loads(ctypes.string_at(self._text.value, self._size.value))
+        return ctypes.string_at(self._text.value, self._size.value)
 
 
 _loads = json.loads
@@ -425,22 +424,29 @@ def _picture(fields: Dict[str, object]) -> Picture:
     return _new(Picture, fields)  # type: ignore[return-value]
 
 
-Id3v2.frames = _Decoded("frames", lambda raw: tuple(_frame(f) for f in raw))  # type: ignore[assignment]
+# The frames come as the JSON text of their array, decoded when first read.
+Id3v2.frames = _Decoded("frames", lambda raw: tuple(_frame(f) for f in _loads(raw)) if raw else ())  # type: ignore
+
 Id3v2.pictures = _Decoded("pictures", lambda raw: tuple(_picture(p) for p in raw))  # type: ignore[assignment]
 
 
-def _id3v2(fields: Dict[str, object]) -> Id3v2:
+def _id3v2(fields: Dict[str, object], frames: bytes) -> Id3v2:
     for name in _NOT_ID3V2:
         del fields[name]
-    fields["_frames"] = fields.pop("frames")
+    fields["_frames"] = frames
     fields["_pictures"] = fields.pop("pictures")
     return _new(Id3v2, fields)  # type: ignore[return-value]
+
+
+# The object velkor.read and velkor.scan take: Python's texts, the frames
+# apart (their text is taken only when the file has an ID3v2 tag).
+_FACTS_JSON = _native.JSON_JOINED_TEXTS | _native.JSON_WITHOUT_FRAMES
 
 
 def _facts_of(file: "_OpenFile") -> Facts:
     """The handle's facts. A handle of a file without audio and without any
     tag raises NoAudioError."""
-    fields = file.json()
+    fields = _loads(file.json(_FACTS_JSON))
     id3v1, id3v2, ape_items = fields["id3v1"], fields["id3v2"], fields["ape_items"]
     if not fields["has_audio"] and id3v1 is None and id3v2 is None and not ape_items:
         raise _error(_native.NO_AUDIO, file.path)
@@ -464,7 +470,7 @@ def _facts_of(file: "_OpenFile") -> Facts:
     if id3v1 is not None:
         fields["id3v1"] = _new(Id3v1, id3v1)  # type: ignore[arg-type]
     if id3v2 is not None:
-        fields["id3v2"] = _id3v2(id3v2)  # type: ignore[arg-type]
+        fields["id3v2"] = _id3v2(id3v2, file.json(_native.JSON_FRAMES))  # type: ignore[arg-type]
     return _new(Facts, fields)  # type: ignore[return-value]
 
 
@@ -587,7 +593,7 @@ def scan(folder: PathLike, *, recursive: bool = True, count_frames: bool = False
     operands = [os.fsencode(top)] if recursive else _top_files(top)
     # The scan's threads write each file's JSON, which _facts_of then takes.
     options = ((_native.SCAN_RECURSIVE if recursive else 0) | (_native.OPEN_COUNT_FRAMES if count_frames else 0) |
-               _native.OPEN_WITHOUT_AUDIO | _native.SCAN_JSON_JOINED_TEXTS)
+               _native.OPEN_WITHOUT_AUDIO | _native.SCAN_JSON | _FACTS_JSON << 16)
     return _scan(operands, options, jobs or 0, errors)
 
 

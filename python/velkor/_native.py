@@ -35,7 +35,7 @@ STATUS_NAMES = {OK: "ok", NOT_FOUND: "not_found", NOT_PERMITTED: "not_permitted"
 OPEN_COUNT_FRAMES = 0x1
 OPEN_WITHOUT_AUDIO = 0x2
 SCAN_RECURSIVE = 0x100
-SCAN_JSON_JOINED_TEXTS = 0x2000
+SCAN_JSON = 0x1000
 
 ID3V2_TITLE = 1
 ID3V2_ARTIST = 2
@@ -99,8 +99,11 @@ SAVED_WAYS = ("nothing", "in_place", "replaced")
 PICTURE_MIME = 1
 PICTURE_DESCRIPTION = 2
 
-# velkor_file_json: the texts as velkor_text gives them (Python's Facts).
+# velkor_file_json: the texts as velkor_text gives them (Python's Facts),
+# the object without the frames, the frames alone.
 JSON_JOINED_TEXTS = 0x1
+JSON_WITHOUT_FRAMES = 0x2
+JSON_FRAMES = 0x4
 
 # Fields of velkor_frame_text.
 FRAME_VALUE = 1

@@ -300,7 +300,7 @@ void put_id3v1(JsonObject object, const velkor_file& file) {
 }
 
 void put_id3v2(JsonObject object, const velkor_file& file, const std::vector<ListedFrame>& frames, bool joined,
-               std::string& scratch) {
+               bool with_frames, std::string& scratch) {
     using velkor::Id3v2Field;
     const velkor_file_facts& f = file.facts;
     const char version[] = {'2', '.', static_cast<char>('0' + f.id3v2_version)};
@@ -348,9 +348,11 @@ void put_id3v2(JsonObject object, const velkor_file& file, const std::vector<Lis
             .done();
     }
     object.close_list();
-    object.list("frames");
-    for (const ListedFrame& frame : frames) put_frame(object.element(), frame);
-    object.close_list();
+    if (with_frames) {
+        object.list("frames");
+        for (const ListedFrame& frame : frames) put_frame(object.element(), frame);
+        object.close_list();
+    }
     object.done();
 }
 
@@ -460,13 +462,25 @@ void put_tags(TextBuffer& out, const velkor_file* file) {
 
 // The whole object into the handle's buffer; a frame's status when one
 // cannot be read.
-int32_t write_json(velkor_file& file, std::string_view path, bool joined) {
+int32_t write_json(velkor_file& file, std::string_view path, uint32_t options) {
     std::vector<ListedFrame> frames;
     const int32_t read = read_frames(file, frames);
     if (read != VELKOR_OK) return read;
-    std::string scratch;
     TextBuffer& out = file.json;
     out.clear();
+    if ((options & VELKOR_JSON_FRAMES) != 0) {
+        out += '[';
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            if (i > 0) out += ',';
+            put_frame(JsonObject(out), frames[i]);
+        }
+        out += ']';
+        *out.room(1) = '\0';
+        return VELKOR_OK;
+    }
+    const bool joined = (options & VELKOR_JSON_JOINED_TEXTS) != 0;
+    const bool with_frames = (options & VELKOR_JSON_WITHOUT_FRAMES) == 0;
+    std::string scratch;
     const velkor_file_facts& f = file.facts;
     // A handle without audio has no stream: its truncated figure is -1.
     const bool audio = f.truncated >= 0;
@@ -508,7 +522,7 @@ int32_t write_json(velkor_file& file, std::string_view path, bool joined) {
         object.raw("id3v1", "null");
     }
     if (f.id3v2_version != 0) {
-        put_id3v2(object.nested("id3v2"), file, frames, joined, scratch);
+        put_id3v2(object.nested("id3v2"), file, frames, joined, with_frames, scratch);
     } else {
         object.raw("id3v2", "null");
     }
@@ -525,7 +539,8 @@ extern "C" VELKOR_API int32_t VELKOR_CALL velkor_file_json(velkor_file* file, co
                                                            const char** text, std::size_t* size) {
     if (text != nullptr) *text = nullptr;
     if (size != nullptr) *size = 0;
-    if (file == nullptr || text == nullptr || size == nullptr || (options & ~VELKOR_JSON_JOINED_TEXTS) != 0) {
+    constexpr uint32_t kKnown = VELKOR_JSON_JOINED_TEXTS | VELKOR_JSON_WITHOUT_FRAMES | VELKOR_JSON_FRAMES;
+    if (file == nullptr || text == nullptr || size == nullptr || (options & ~kKnown) != 0) {
         return VELKOR_ERROR_ARGUMENT;
     }
     const std::string_view name = path != nullptr ? std::string_view(path) : std::string_view(file->info.path);
@@ -533,7 +548,7 @@ extern "C" VELKOR_API int32_t VELKOR_CALL velkor_file_json(velkor_file* file, co
     if (!(own_path && file->json_kept && file->json_options == options)) {
         file->json_kept = false;
         const int32_t status = velkor::guarded(VELKOR_ERROR_READ, [&] {
-            return write_json(*file, name, (options & VELKOR_JSON_JOINED_TEXTS) != 0);
+            return write_json(*file, name, options);
         });
         if (status != VELKOR_OK) {
             file->json.clear();

@@ -30,6 +30,8 @@
 
 namespace {
 
+// The options of velkor_file_json a scan's objects may be written with.
+constexpr uint32_t kJsonOptions = VELKOR_JSON_JOINED_TEXTS | VELKOR_JSON_WITHOUT_FRAMES | VELKOR_JSON_FRAMES;
 // Enough analyses under way to keep a disk's queue full (see the README
 // for the figures behind it); more only adds threads.
 constexpr int32_t kDefaultThreads = 16;
@@ -89,8 +91,8 @@ struct velkor_scan {
         : walk(std::move(operands), (options & VELKOR_SCAN_RECURSIVE) != 0, (options & VELKOR_SCAN_FOLLOW_LINKS) != 0,
                (options & VELKOR_SCAN_REPORT_SKIPPED) != 0),
           open_options(options & (VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO)),
-          json((options & (VELKOR_SCAN_JSON | VELKOR_SCAN_JSON_JOINED_TEXTS)) != 0),
-          json_options((options & VELKOR_SCAN_JSON_JOINED_TEXTS) != 0 ? VELKOR_JSON_JOINED_TEXTS : 0u),
+          json((options & VELKOR_SCAN_JSON) != 0),
+          json_options(options >> 16),
           paths_only((options & VELKOR_SCAN_PATHS_ONLY) != 0),
           ring(static_cast<std::size_t>(std::max(256, threads * 16))),
           thread_count(threads) {}
@@ -380,7 +382,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_scan_open(const char* const* paths, int32_
     *scan = nullptr;
     if ((paths == nullptr && count > 0) || count < 0 || threads < 0 || threads > kMaxThreads ||
         (options & ~(VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_PATHS_ONLY | VELKOR_SCAN_FOLLOW_LINKS |
-                     VELKOR_SCAN_REPORT_SKIPPED | VELKOR_SCAN_JSON | VELKOR_SCAN_JSON_JOINED_TEXTS |
+                     VELKOR_SCAN_REPORT_SKIPPED | VELKOR_SCAN_JSON | VELKOR_SCAN_JSON_OPTIONS(kJsonOptions) |
                      VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO)) != 0) {
         return VELKOR_ERROR_ARGUMENT;
     }
