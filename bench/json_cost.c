@@ -7,9 +7,8 @@
  *   floor   open, fstat, the first 4 KiB, the last 128 bytes, close
  *   facts   velkor_open, velkor_facts, velkor_tag_facts, title, artist,
  *           album, velkor_close
- *   json    velkor_open, velkor_file_json as velkor.read asks for it (the
- *           object with the joined texts, without the frames, and the
- *           frames apart), velkor_close
+ *   json    velkor_open, velkor_file_json as velkor.read asks for it
+ *           (the joined texts, the frames apart), velkor_close
  *
  * usage: velkor_json_cost FILE_LIST [ROUNDS]
  */
@@ -58,11 +57,8 @@ static void json(const char *path) {
     if (velkor_open(path, VELKOR_OPEN_WITHOUT_AUDIO, &file) == VELKOR_OK) {
         const char *text;
         size_t size;
-        if (velkor_file_json(file, NULL, VELKOR_JSON_JOINED_TEXTS | VELKOR_JSON_WITHOUT_FRAMES, &text, &size) ==
-            VELKOR_OK) {
-            checksum += size;
-        }
-        if (velkor_file_json(file, NULL, VELKOR_JSON_FRAMES, &text, &size) == VELKOR_OK) checksum += size;
+        const uint32_t options = VELKOR_JSON_JOINED_TEXTS | VELKOR_JSON_FRAMES_APART;
+        if (velkor_file_json(file, NULL, options, &text, &size) == VELKOR_OK) checksum += size;
     }
     velkor_close(file);
 }

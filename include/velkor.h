@@ -589,12 +589,11 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_ape_item(const velkor_file *file, int
  * values joined by "; "), its track and disc as stored ("7/12"), and each
  * of "comments" with all of its frame's values joined by "; " as "text". */
 #define VELKOR_JSON_JOINED_TEXTS 0x1u
-/* The "id3v2" object without its "frames", for a caller that takes them
- * apart (VELKOR_JSON_FRAMES) or not at all. */
-#define VELKOR_JSON_WITHOUT_FRAMES 0x2u
-/* In place of the object, the array of the ID3v2 frames alone (the "frame"
- * objects of doc/json.md; [] without a tag). */
-#define VELKOR_JSON_FRAMES 0x4u
+/* The frames apart, for a caller that decodes them only when it needs
+ * them: the "id3v2" object without its "frames", and behind the object a
+ * line break and the array of the frames ([] without a tag). The object
+ * itself never holds a line break. */
+#define VELKOR_JSON_FRAMES_APART 0x2u
 VELKOR_API int32_t VELKOR_CALL velkor_file_json(velkor_file *file, const char *path, uint32_t options,
                                                 const char **text, size_t *size);
 

@@ -439,14 +439,15 @@ def _id3v2(fields: Dict[str, object], frames: bytes) -> Id3v2:
 
 
 # The object velkor.read and velkor.scan take: Python's texts, the frames
-# apart (their text is taken only when the file has an ID3v2 tag).
-_FACTS_JSON = _native.JSON_JOINED_TEXTS | _native.JSON_WITHOUT_FRAMES
+# apart, their text kept to be decoded when first read.
+_FACTS_JSON = _native.JSON_JOINED_TEXTS | _native.JSON_FRAMES_APART
 
 
 def _facts_of(file: "_OpenFile") -> Facts:
     """The handle's facts. A handle of a file without audio and without any
     tag raises NoAudioError."""
-    fields = _loads(file.json(_FACTS_JSON))
+    text, _, frames = file.json(_FACTS_JSON).partition(b"\n")
+    fields = _loads(text)
     id3v1, id3v2, ape_items = fields["id3v1"], fields["id3v2"], fields["ape_items"]
     if not fields["has_audio"] and id3v1 is None and id3v2 is None and not ape_items:
         raise _error(_native.NO_AUDIO, file.path)
@@ -470,7 +471,7 @@ def _facts_of(file: "_OpenFile") -> Facts:
     if id3v1 is not None:
         fields["id3v1"] = _new(Id3v1, id3v1)  # type: ignore[arg-type]
     if id3v2 is not None:
-        fields["id3v2"] = _id3v2(id3v2, file.json(_native.JSON_FRAMES))  # type: ignore[arg-type]
+        fields["id3v2"] = _id3v2(id3v2, frames)  # type: ignore[arg-type]
     return _new(Facts, fields)  # type: ignore[return-value]
 
 

@@ -99,11 +99,10 @@ SAVED_WAYS = ("nothing", "in_place", "replaced")
 PICTURE_MIME = 1
 PICTURE_DESCRIPTION = 2
 
-# velkor_file_json: the texts as velkor_text gives them (Python's Facts),
-# the object without the frames, the frames alone.
+# velkor_file_json: the texts as velkor_text gives them (Python's Facts);
+# the frames apart, behind the object and a line break.
 JSON_JOINED_TEXTS = 0x1
-JSON_WITHOUT_FRAMES = 0x2
-JSON_FRAMES = 0x4
+JSON_FRAMES_APART = 0x2
 
 # Fields of velkor_frame_text.
 FRAME_VALUE = 1

@@ -468,18 +468,8 @@ int32_t write_json(velkor_file& file, std::string_view path, uint32_t options) {
     if (read != VELKOR_OK) return read;
     TextBuffer& out = file.json;
     out.clear();
-    if ((options & VELKOR_JSON_FRAMES) != 0) {
-        out += '[';
-        for (std::size_t i = 0; i < frames.size(); ++i) {
-            if (i > 0) out += ',';
-            put_frame(JsonObject(out), frames[i]);
-        }
-        out += ']';
-        *out.room(1) = '\0';
-        return VELKOR_OK;
-    }
     const bool joined = (options & VELKOR_JSON_JOINED_TEXTS) != 0;
-    const bool with_frames = (options & VELKOR_JSON_WITHOUT_FRAMES) == 0;
+    const bool with_frames = (options & VELKOR_JSON_FRAMES_APART) == 0;
     std::string scratch;
     const velkor_file_facts& f = file.facts;
     // A handle without audio has no stream: its truncated figure is -1.
@@ -528,6 +518,14 @@ int32_t write_json(velkor_file& file, std::string_view path, uint32_t options) {
     }
     put_tags(object.nested_raw("tags"), &file);
     object.done();
+    if (!with_frames) {
+        out += "\n[";
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            if (i > 0) out += ',';
+            put_frame(JsonObject(out), frames[i]);
+        }
+        out += ']';
+    }
     // The zero byte the text is handed out with, not counted in its size.
     *out.room(1) = '\0';
     return VELKOR_OK;
@@ -539,7 +537,7 @@ extern "C" VELKOR_API int32_t VELKOR_CALL velkor_file_json(velkor_file* file, co
                                                            const char** text, std::size_t* size) {
     if (text != nullptr) *text = nullptr;
     if (size != nullptr) *size = 0;
-    constexpr uint32_t kKnown = VELKOR_JSON_JOINED_TEXTS | VELKOR_JSON_WITHOUT_FRAMES | VELKOR_JSON_FRAMES;
+    constexpr uint32_t kKnown = VELKOR_JSON_JOINED_TEXTS | VELKOR_JSON_FRAMES_APART;
     if (file == nullptr || text == nullptr || size == nullptr || (options & ~kKnown) != 0) {
         return VELKOR_ERROR_ARGUMENT;
     }
