@@ -380,7 +380,15 @@ class _OpenFile:
         return ctypes.string_at(self._text.value, self._size.value)
 
 
-_loads = json.loads
+# The json module's C scanner, called directly: the library's text needs
+# none of json.loads's checks of encoding and surrounding white space.
+_scan_json = json.JSONDecoder().scan_once
+
+
+def _loads(text: bytes) -> Dict[str, object]:
+    return _scan_json(text.decode("utf-8"), 0)[0]  # type: ignore[no-any-return]
+
+
 _MODES_BY_NAME = {mode.value: mode for mode in ChannelMode}
 # Keys of the JSON object that Facts and Id3v2 do not have.
 _NOT_FACTS = ("json_version", "velkor", "status", "error", "version")
