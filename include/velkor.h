@@ -83,6 +83,8 @@ VELKOR_API const char *VELKOR_CALL velkor_status_text(int32_t status);
 /* Options of velkor_open. */
 #define VELKOR_OPEN_COUNT_FRAMES 0x1u /* count every frame (exact figures without a VBR header) */
 #define VELKOR_OPEN_WITHOUT_AUDIO 0x2u /* a file without MPEG audio still gives a handle for its tags */
+#define VELKOR_OPEN_ALL_FRAMES 0x4u    /* every ID3v2 frame decoded while the file is open, so that
+                                          velkor_frame and velkor_file_json need not open it again */
 
 /*
  * Analyses the file at path (UTF-8; on Windows converted to UTF-16 and

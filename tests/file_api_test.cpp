@@ -544,10 +544,14 @@ TEST(FileApi, JsonTextsApartOrJoined) {
 TEST(FileApi, JsonFailuresAreStatuses) {
     TempDir dir;
     // A frame past the 64 KiB kept at open is read from the file when asked for.
-    const Bytes big = Bytes{0} + text("owner") + Bytes{0} + Bytes(100000, 7);
+    const Bytes big = text("owner") + Bytes{0} + Bytes(100000, 7);
     const std::string path = file_with(dir, tag(3, frame(3, "TIT2", Bytes{0, 'T'}) + frame(3, "PRIV", big)));
     const Opened file(path);
     ASSERT_EQ(file.status, VELKOR_OK);
+    // ... unless every frame was read while the file was open.
+    const Opened all_frames(path, VELKOR_OPEN_ALL_FRAMES);
+    ASSERT_EQ(all_frames.status, VELKOR_OK);
+    const std::string whole = json_of(all_frames.file, "p", 0);
     const char* text = nullptr;
     std::size_t size = 0;
     EXPECT_EQ(velkor_file_json(nullptr, "p", 0, &text, &size), VELKOR_ERROR_ARGUMENT);
@@ -563,6 +567,8 @@ TEST(FileApi, JsonFailuresAreStatuses) {
     }
     json_of(file.file, "p", 0, &status);
     EXPECT_EQ(status, VELKOR_ERROR_CHANGED);
+    EXPECT_EQ(json_of(all_frames.file, "p", 0), whole);
+    EXPECT_TRUE(has(whole, "\"owner\":\"owner\"")) << whole;
 }
 
 // A scan's threads write the object ahead: the handle then gives that one

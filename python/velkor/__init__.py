@@ -489,7 +489,9 @@ def read(path: PathLike, *, count_frames: bool = False) -> Facts:
 
     Raises Error (NotFoundError, NoAudioError, ...) when the file cannot be
     analysed; OSError when libvelkor cannot be loaded."""
-    options = _native.OPEN_WITHOUT_AUDIO | (_native.OPEN_COUNT_FRAMES if count_frames else 0)
+    # Its JSON reads every frame: while the file is open, not again after.
+    options = (_native.OPEN_WITHOUT_AUDIO | _native.OPEN_ALL_FRAMES |
+               (_native.OPEN_COUNT_FRAMES if count_frames else 0))
     try:
         with _OpenFile(path, options) as file:
             return _facts_of(file)

@@ -90,7 +90,9 @@ struct velkor_scan {
     velkor_scan(std::vector<std::string> operands, uint32_t options, int32_t threads)
         : walk(std::move(operands), (options & VELKOR_SCAN_RECURSIVE) != 0, (options & VELKOR_SCAN_FOLLOW_LINKS) != 0,
                (options & VELKOR_SCAN_REPORT_SKIPPED) != 0),
-          open_options(options & (VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO)),
+          // Its JSON reads every frame: while the file is open, not again after.
+          open_options((options & (VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO | VELKOR_OPEN_ALL_FRAMES)) |
+                       ((options & VELKOR_SCAN_JSON) != 0 ? VELKOR_OPEN_ALL_FRAMES : 0u)),
           json((options & VELKOR_SCAN_JSON) != 0),
           json_options(options >> 16),
           paths_only((options & VELKOR_SCAN_PATHS_ONLY) != 0),
@@ -383,7 +385,7 @@ VELKOR_API int32_t VELKOR_CALL velkor_scan_open(const char* const* paths, int32_
     if ((paths == nullptr && count > 0) || count < 0 || threads < 0 || threads > kMaxThreads ||
         (options & ~(VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_PATHS_ONLY | VELKOR_SCAN_FOLLOW_LINKS |
                      VELKOR_SCAN_REPORT_SKIPPED | VELKOR_SCAN_JSON | VELKOR_SCAN_JSON_OPTIONS(kJsonOptions) |
-                     VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO)) != 0) {
+                     VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO | VELKOR_OPEN_ALL_FRAMES)) != 0) {
         return VELKOR_ERROR_ARGUMENT;
     }
     try {
