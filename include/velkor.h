@@ -577,7 +577,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_ape_item(const velkor_file *file, int
  * the object of status "no_audio".
  *
  * Every frame of the ID3v2 tag is read for it (as velkor_frame reads them),
- * so it may read the file again by its path. Returns VELKOR_OK;
+ * so it may read the file again by its path, unless the handle was opened
+ * with VELKOR_OPEN_ALL_FRAMES. Returns VELKOR_OK;
  * VELKOR_ERROR_ARGUMENT for a NULL handle, text or size or an unknown
  * option; VELKOR_ERROR_NO_MEMORY; or the status of a frame that cannot be
  * read again (VELKOR_ERROR_CHANGED, ...). On a failure *text is NULL and
