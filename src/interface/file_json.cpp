@@ -24,7 +24,15 @@ public:
     // name's zero byte.
     template <std::size_t N>
     JsonObject& raw(const char (&key)[N], std::string_view json) {
-        this->key(key);
+        char* at = out_.room(N + 3 + json.size());
+        at = put_key(at, key);
+        std::memcpy(at, json.data(), json.size());
+        out_.grow_to(at + json.size());
+        return *this;
+    }
+    // Constant members written at once, `,"name":value,...` as one text: the
+    // object must have members before them.
+    JsonObject& members(std::string_view json) {
         out_ += json;
         return *this;
     }
@@ -109,15 +117,19 @@ private:
     // `{"name":` or `,"name":`, written at once.
     template <std::size_t N>
     void key(const char (&name)[N]) {
-        char* at = out_.room(N + 3);
+        out_.grow_to(put_key(out_.room(N + 3), name));
+    }
+    // The same at `at`, which has room for it; where it ends.
+    template <std::size_t N>
+    char* put_key(char* at, const char (&name)[N]) {
         *at++ = first_ ? '{' : ',';
         *at++ = '"';
         std::memcpy(at, name, N - 1);
         at += N - 1;
         *at++ = '"';
         *at++ = ':';
-        out_.grow_to(at);
         first_ = false;
+        return at;
     }
 
     TextBuffer& out_;
@@ -221,8 +233,19 @@ void put_frame(JsonObject object, const ListedFrame& frame) {
         .boolean("encrypted", info.encrypted != 0)
         .boolean("compressed", info.compressed != 0)
         .number("size", info.body_size, -1)
-        .texts("values", v.values)
-        .text("description", v.description)
+        .texts("values", v.values);
+    // Most frames (texts) have none of the fields after their values.
+    if (v.description.empty() && v.language.empty() && v.owner.empty() && info.rating == -1 &&
+        info.play_count == -1 && v.element_id.empty() && v.title.empty() && info.start_ms == -1 &&
+        info.end_ms == -1 && v.children.empty() && info.toc_flags == -1) {
+        object.members(",\"description\":null,\"language\":null,\"owner\":null,\"rating\":null,"
+                       "\"play_count\":null,\"element_id\":null,\"title\":null,\"start_ms\":null,"
+                       "\"end_ms\":null,\"children\":[],\"toc_flags\":null")
+            .boolean("truncated", info.truncated != 0)
+            .done();
+        return;
+    }
+    object.text("description", v.description)
         .text("language", v.language)
         .text("owner", v.owner)
         .number("rating", info.rating, -1)
