@@ -384,7 +384,7 @@ inline Failure check_interface(const uint8_t* data, std::size_t size) {
     if (Failure failure = check_handle(copy.span(), VELKOR_OPEN_COUNT_FRAMES, expected)) return failure;
     if (Failure failure = check_handle(copy.span(), VELKOR_OPEN_WITHOUT_AUDIO, expected)) return failure;
     FileHandle none;
-    VELKOR_FUZZ_CHECK(open_memory(copy.span(), 0x4, none) == VELKOR_ERROR_ARGUMENT && !none);
+    VELKOR_FUZZ_CHECK(open_memory(copy.span(), 0x8, none) == VELKOR_ERROR_ARGUMENT && !none);
     return check_stream_open(copy.span());
 }
 

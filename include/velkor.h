@@ -83,6 +83,8 @@ VELKOR_API const char *VELKOR_CALL velkor_status_text(int32_t status);
 /* Options of velkor_open. */
 #define VELKOR_OPEN_COUNT_FRAMES 0x1u /* count every frame (exact figures without a VBR header) */
 #define VELKOR_OPEN_WITHOUT_AUDIO 0x2u /* a file without MPEG audio still gives a handle for its tags */
+#define VELKOR_OPEN_ALL_FRAMES 0x4u    /* every ID3v2 frame decoded while the file is open, so that
+                                          velkor_frame and velkor_file_json need not open it again */
 
 /*
  * Analyses the file at path (UTF-8; on Windows converted to UTF-16 and
@@ -561,6 +563,58 @@ VELKOR_API const char *VELKOR_CALL velkor_ape_item_text(const velkor_file *file,
  */
 VELKOR_API int32_t VELKOR_CALL velkor_read_ape_item(const velkor_file *file, int32_t index, void *buffer, int32_t size);
 
+/*
+ * The file's facts as one JSON object: the line `velkor --json` writes for
+ * it, in the layout of doc/json.md, without the line break. *text points at
+ * the object's size bytes of UTF-8 (*size; a zero byte follows them), which
+ * stay valid until the next velkor_file_json of the handle or its
+ * velkor_close; the caller never frees them. A second call with the
+ * handle's own path and the same options gives the object written before
+ * (as a scan with VELKOR_SCAN_JSON hands it out). path: the name the object
+ * gives as "path" (bytes that are not UTF-8 written as U+FFFD, their exact
+ * bytes in base64 as "path_bytes"); NULL for the path the handle was opened
+ * by. A handle of a file without audio (VELKOR_OPEN_WITHOUT_AUDIO) gives
+ * the object of status "no_audio".
+ *
+ * Every frame of the ID3v2 tag is read for it (as velkor_frame reads them),
+ * so it may read the file again by its path, unless the handle was opened
+ * with VELKOR_OPEN_ALL_FRAMES. Returns VELKOR_OK;
+ * VELKOR_ERROR_ARGUMENT for a NULL handle, text or size or an unknown
+ * option; VELKOR_ERROR_NO_MEMORY; or the status of a frame that cannot be
+ * read again (VELKOR_ERROR_CHANGED, ...). On a failure *text is NULL and
+ * *size 0.
+ */
+/* The version of the layout: a key renamed, retyped or dropped raises the
+ * first number, a key added the second. */
+#define VELKOR_JSON_VERSION "1.2"
+/* Texts as velkor_text gives them: the "id3v2" object's title, artist,
+ * album, album_artist, composer and genre one string each (a frame's
+ * values joined by "; "), its track and disc as stored ("7/12"), and each
+ * of "comments" with all of its frame's values joined by "; " as "text". */
+#define VELKOR_JSON_JOINED_TEXTS 0x1u
+/* The frames apart, for a caller that decodes them only when it needs
+ * them: the "id3v2" object without its "frames", and behind the object a
+ * line break and the array of the frames ([] without a tag). The object
+ * itself never holds a line break. */
+#define VELKOR_JSON_FRAMES_APART 0x2u
+VELKOR_API int32_t VELKOR_CALL velkor_file_json(velkor_file *file, const char *path, uint32_t options,
+                                                const char **text, size_t *size);
+
+/*
+ * The JSON object `velkor --json` writes for a file that gave no handle:
+ * json_version, velkor, path (and path_bytes, as velkor_file_json writes
+ * them), status (the failure's name: "not_found", "read", ...), error (its
+ * text; NULL writes null) and stream_format when not NULL or empty. The
+ * object and a zero byte go into buffer when size bytes hold them; *length
+ * is the object's length without the zero byte either way. Returns
+ * VELKOR_OK; VELKOR_ERROR_ARGUMENT for a NULL path, status or length or a
+ * buffer too small (call again with *length + 1 bytes);
+ * VELKOR_ERROR_NO_MEMORY.
+ */
+VELKOR_API int32_t VELKOR_CALL velkor_failure_json(const char *path, const char *status, const char *error,
+                                                   const char *stream_format, char *buffer, size_t size,
+                                                   size_t *length);
+
 /* The name of genre number 0 to 191 ("Blues" ... "Psybient"; static), else NULL. */
 VELKOR_API const char *VELKOR_CALL velkor_genre_name(int32_t genre);
 /* The number of a genre name (letter case ignored), or -1000. */
@@ -643,6 +697,12 @@ VELKOR_API int32_t VELKOR_CALL velkor_write_id3v1(const char *path, const velkor
 #define VELKOR_SCAN_FOLLOW_LINKS 0x400u
 /* Hand out what the walk passes over as results with VELKOR_SKIPPED. */
 #define VELKOR_SCAN_REPORT_SKIPPED 0x800u
+/* Each handle comes with its JSON object written on the scan's threads:
+ * velkor_file_json of the handle with the path handed out (or NULL) and
+ * the options given by VELKOR_SCAN_JSON_OPTIONS (0 without it) gives it
+ * without writing it again. */
+#define VELKOR_SCAN_JSON 0x1000u
+#define VELKOR_SCAN_JSON_OPTIONS(json_options) ((uint32_t)(json_options) << 16)
 typedef struct velkor_scan velkor_scan;
 /* options: VELKOR_SCAN_... and velkor_open's options. */
 VELKOR_API int32_t VELKOR_CALL velkor_scan_open(const char *const *paths, int32_t count, uint32_t options,

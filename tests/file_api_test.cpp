@@ -471,3 +471,155 @@ TEST(FileApi, ImpossibleXingCountIsAnEstimateEverywhere) {
 }
 
 }  // namespace
+
+namespace {
+
+// velkor_file_json's object as a string; "" and the status on a failure.
+std::string json_of(velkor_file* file, const char* path, uint32_t options, int32_t* status = nullptr) {
+    const char* text = reinterpret_cast<const char*>(1);
+    std::size_t size = 99;
+    const int32_t got = velkor_file_json(file, path, options, &text, &size);
+    if (status != nullptr) *status = got;
+    if (got != VELKOR_OK) {
+        EXPECT_EQ(text, nullptr);
+        EXPECT_EQ(size, 0u);
+        return "";
+    }
+    EXPECT_EQ(text[size], '\0');
+    return std::string(text, size);
+}
+
+bool has(const std::string& json, const std::string& part) { return json.find(part) != std::string::npos; }
+
+}  // namespace
+
+// The object is the handle's: a second call writes it afresh (nothing of
+// the first left in it), and another handle's call leaves it be.
+TEST(FileApi, JsonIsWrittenAfreshAndStaysWithItsHandle) {
+    TempDir dir;
+    const Opened one(file_with(dir, tag(4, frame(4, "TIT2", Bytes{3} + text("One")))));
+    const Opened two(dir.write("plain.mp3", [] {
+        Bytes bytes;
+        put_header(bytes, 0);
+        bytes.resize(bytes.size() + 417);
+        return bytes;
+    }()));
+    ASSERT_EQ(one.status, VELKOR_OK);
+    ASSERT_EQ(two.status, VELKOR_OK);
+    const char* first = nullptr;
+    std::size_t size = 0;
+    ASSERT_EQ(velkor_file_json(one.file, "a.mp3", 0, &first, &size), VELKOR_OK);
+    const std::string kept(first, size);
+    EXPECT_EQ(kept.rfind("{\"json_version\":\"" VELKOR_JSON_VERSION "\",", 0), 0u);
+    EXPECT_TRUE(has(kept, "\"path\":\"a.mp3\"")) << kept;
+    EXPECT_TRUE(has(kept, "\"title\":[\"One\"]")) << kept;
+    EXPECT_EQ(kept.back(), '}');
+
+    // A file without tags: every tag key there, empty or null.
+    const std::string plain = json_of(two.file, nullptr, 0);
+    EXPECT_TRUE(has(plain, "\"path\":\"" + dir.path("plain.mp3") + "\"")) << plain;
+    for (const char* part : {"\"id3v1\":null", "\"id3v2\":null", "\"tags\":{}}", "\"comments\":[]",
+                             "\"ape_items\":[]", "\"musicbrainz\":{}", "\"status\":\"ok\""}) {
+        EXPECT_TRUE(has(plain, part)) << part << " in " << plain;
+    }
+    EXPECT_EQ(std::string(first, size), kept);
+    EXPECT_EQ(json_of(one.file, "a.mp3", 0), kept);
+    EXPECT_EQ(json_of(one.file, "a.mp3", 0), kept);
+}
+
+// The texts of VELKOR_JSON_JOINED_TEXTS are velkor_text's; without it a
+// frame's values stay apart and a track is its number and total.
+TEST(FileApi, JsonTextsApartOrJoined) {
+    TempDir dir;
+    const Opened file(file_with(
+        dir, tag(4, frame(4, "TPE1", Bytes{3} + text("A") + Bytes{0} + text("B")) +
+                        frame(4, "TRCK", Bytes{3} + text("07/12")) +
+                        frame(4, "COMM", Bytes{3} + text("eng") + Bytes{0} + text("x") + Bytes{0} + text("y")))));
+    ASSERT_EQ(file.status, VELKOR_OK);
+    const std::string apart = json_of(file.file, "f", 0);
+    for (const char* part : {"\"artist\":[\"A\",\"B\"]", "\"track\":7,\"track_total\":12", "\"text\":\"x\""}) {
+        EXPECT_TRUE(has(apart, part)) << part << " in " << apart;
+    }
+    const std::string joined = json_of(file.file, "f", VELKOR_JSON_JOINED_TEXTS);
+    for (const char* part : {"\"artist\":\"A; B\"", "\"track\":\"07/12\",\"track_total\":12", "\"text\":\"x; y\""}) {
+        EXPECT_TRUE(has(joined, part)) << part << " in " << joined;
+    }
+
+    // The frames apart: the object less its "frames", a line break, the array.
+    const std::string apart_frames = json_of(file.file, "f", VELKOR_JSON_FRAMES_APART);
+    const std::size_t line = apart_frames.find('\n');
+    ASSERT_NE(line, std::string::npos) << apart_frames;
+    const std::string frames = apart_frames.substr(line + 1);
+    ASSERT_EQ(frames.rfind("[{\"id\":\"TPE1\"", 0), 0u) << frames;
+    std::string less = apart;
+    const std::size_t at = less.find(",\"frames\":" + frames + "}");
+    ASSERT_NE(at, std::string::npos) << apart;
+    less.erase(at, frames.size() + 10);
+    EXPECT_EQ(apart_frames.substr(0, line), less);
+}
+
+// A failure is a status with no text: bad arguments, and frames that can
+// no longer be read from a file changed since it was opened.
+TEST(FileApi, JsonFailuresAreStatuses) {
+    TempDir dir;
+    // A frame past the 64 KiB kept at open is read from the file when asked for.
+    const Bytes big = text("owner") + Bytes{0} + Bytes(100000, 7);
+    const std::string path = file_with(dir, tag(3, frame(3, "TIT2", Bytes{0, 'T'}) + frame(3, "PRIV", big)));
+    const Opened file(path);
+    ASSERT_EQ(file.status, VELKOR_OK);
+    // ... unless every frame was read while the file was open.
+    const Opened all_frames(path, VELKOR_OPEN_ALL_FRAMES);
+    ASSERT_EQ(all_frames.status, VELKOR_OK);
+    const std::string whole = json_of(all_frames.file, "p", 0);
+    const char* text = nullptr;
+    std::size_t size = 0;
+    EXPECT_EQ(velkor_file_json(nullptr, "p", 0, &text, &size), VELKOR_ERROR_ARGUMENT);
+    EXPECT_EQ(velkor_file_json(file.file, "p", 0, nullptr, &size), VELKOR_ERROR_ARGUMENT);
+    EXPECT_EQ(velkor_file_json(file.file, "p", 0, &text, nullptr), VELKOR_ERROR_ARGUMENT);
+    int32_t status = VELKOR_OK;
+    json_of(file.file, "p", 0x80, &status);
+    EXPECT_EQ(status, VELKOR_ERROR_ARGUMENT);
+
+    {
+        std::ofstream grow(path, std::ios::binary | std::ios::app);
+        grow << "more";
+    }
+    json_of(file.file, "p", 0, &status);
+    EXPECT_EQ(status, VELKOR_ERROR_CHANGED);
+    EXPECT_EQ(json_of(all_frames.file, "p", 0), whole);
+    EXPECT_TRUE(has(whole, "\"owner\":\"owner\"")) << whole;
+}
+
+// A scan's threads write the object ahead: the handle then gives that one
+// for its own path and options, and for other options or another path
+// writes the one asked for.
+TEST(FileApi, JsonWrittenByAScanIsTheOneAskedFor) {
+    TempDir dir;
+    const std::string path =
+        file_with(dir, tag(4, frame(4, "TPE1", Bytes{3} + text("A") + Bytes{0} + text("B"))));
+    const Opened fresh(path);
+    const std::string apart = json_of(fresh.file, nullptr, 0);
+    const std::string joined = json_of(fresh.file, nullptr, VELKOR_JSON_JOINED_TEXTS);
+    ASSERT_NE(apart, joined);
+    for (const uint32_t written : {VELKOR_SCAN_JSON, VELKOR_SCAN_JSON | VELKOR_SCAN_JSON_OPTIONS(VELKOR_JSON_JOINED_TEXTS)}) {
+        for (const int32_t threads : {1, 2}) {
+            const char* operands[] = {path.c_str()};
+            velkor_scan* scan = nullptr;
+            ASSERT_EQ(velkor_scan_open(operands, 1, written, threads, &scan), VELKOR_OK);
+            const char* given = nullptr;
+            velkor_file* file = nullptr;
+            int32_t status = VELKOR_ERROR_READ;
+            ASSERT_EQ(velkor_scan_next(scan, &given, &file, &status), 1);
+            ASSERT_EQ(status, VELKOR_OK);
+            EXPECT_EQ(json_of(file, given, written == VELKOR_SCAN_JSON ? 0 : VELKOR_JSON_JOINED_TEXTS),
+                      written == VELKOR_SCAN_JSON ? apart : joined);
+            EXPECT_EQ(json_of(file, nullptr, 0), apart);
+            EXPECT_EQ(json_of(file, nullptr, VELKOR_JSON_JOINED_TEXTS), joined);
+            const std::string renamed = json_of(file, "other.mp3", VELKOR_JSON_JOINED_TEXTS);
+            EXPECT_TRUE(has(renamed, "\"path\":\"other.mp3\"")) << renamed;
+            EXPECT_EQ(json_of(file, nullptr, VELKOR_JSON_JOINED_TEXTS), joined);
+            velkor_close(file);
+            velkor_scan_close(scan);
+        }
+    }
+}

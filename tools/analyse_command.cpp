@@ -159,7 +159,10 @@ void file_output(const AnalyseOptions& options, const char* path, velkor_file* f
     output.ok = true;
     output.length_ms = analysed.facts().duration_ms;
     if (options.format == Format::kJson) {
-        append_json_line(output.text, path, analysed);
+        if (const int32_t json = append_json_line(output.text, path, analysed); json != VELKOR_OK) {
+            output.ok = false;
+            output.problem = velkor_status_text(json);
+        }
     } else if (options.format == Format::kBrief) {
         append_brief(output.text, path, analysed, options.brief_format);
     } else {
@@ -303,6 +306,8 @@ uint32_t scan_options(const AnalyseOptions& options) {
     uint32_t scan = options.recursive ? VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_REPORT_SKIPPED : 0;
     if (options.follow_links) scan |= VELKOR_SCAN_FOLLOW_LINKS;
     if (options.format == Format::kReport || options.format == Format::kRecord) return scan | VELKOR_SCAN_PATHS_ONLY;
+    // Each file's JSON is written on the scan's threads, beside its analysis.
+    if (options.format == Format::kJson) scan |= VELKOR_SCAN_JSON;
     return scan | VELKOR_OPEN_WITHOUT_AUDIO | (options.exact ? VELKOR_OPEN_COUNT_FRAMES : 0);
 }
 

@@ -62,14 +62,6 @@ int32_t AnalysedFile::read_frames() const {
     return VELKOR_OK;
 }
 
-NumberOf number_of(std::string_view text) {
-    NumberOf result;
-    const std::size_t slash = text.find('/');
-    result.number = leading_number(text.substr(0, slash), -1);
-    if (slash != std::string_view::npos) result.total = leading_number(text.substr(slash + 1), -1);
-    return result;
-}
-
 bool vbr_average(const velkor_file_facts& facts) {
     return (facts.vbr_header == VELKOR_VBR_XING || facts.vbr_header == VELKOR_VBR_VBRI) &&
            (facts.frames_exact == 1 || facts.truncated == 1);

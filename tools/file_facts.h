@@ -26,6 +26,15 @@ public:
     void adopt(velkor_file* file, bool has_audio = true);
 
     bool is_open() const { return file_ != nullptr; }
+    // The file's JSON object (velkor_file_json) into text, valid until the
+    // next call or the handle's close; the library's status.
+    int32_t json(const char* path, uint32_t options, std::string_view& text) {
+        const char* at = nullptr;
+        std::size_t size = 0;
+        const int32_t status = velkor_file_json(file_, path, options, &at, &size);
+        text = at != nullptr ? std::string_view(at, size) : std::string_view();
+        return status;
+    }
     // Reads every frame of the ID3v2 tag (the library reads them from the
     // file when first asked for): VELKOR_OK, or why they cannot be had.
     int32_t read_frames() const;
@@ -101,13 +110,6 @@ int32_t combined_track(const AnalysedFile& file);
 // The number a text starts with ("7" of "7/12", " 7"), or none when it
 // starts with no digit (blanks before it aside).
 int64_t leading_number(std::string_view text, int64_t none);
-
-// A number and its total as a tag stores them ("7/12", "7"); -1 for what
-// is not there.
-struct NumberOf {
-    int64_t number = -1, total = -1;
-};
-NumberOf number_of(std::string_view text);
 
 // The name of an ID3v2 picture type ("front cover"), "other" for unknown ones.
 const char* picture_type_name(int32_t type);

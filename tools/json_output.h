@@ -4,17 +4,15 @@
 
 #include <string_view>
 
-#include "file_facts.h"
 #include "text_buffer.h"
-
-// The version of the layout: a key renamed, retyped or dropped raises the
-// first number, a key added the second.
-#define JSON_LAYOUT_VERSION "1.2"
+#include "file_facts.h"
 
 namespace velkor::cli {
 
-// Appends the JSON object of an analysed file and its line break to out.
-void append_json_line(TextBuffer& out, std::string_view path, const AnalysedFile& file);
+// Appends the JSON object of an analysed file and its line break to out:
+// VELKOR_OK, or the status of the library's failure, whose failure line
+// is appended instead.
+int32_t append_json_line(TextBuffer& out, const char* path, AnalysedFile& file);
 
 // The line of a file that was not analysed: its status's name and why.
 // stream_format: the format another format's file has ("FLAC"), when known.

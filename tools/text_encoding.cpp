@@ -1,6 +1,6 @@
-// JSON string escaping and terminal-safe text, and the command's own UTF-8
-// reading and writing: it uses velkor.h alone, and the library hands it
-// every text as UTF-8 already.
+// Terminal-safe text, and the command's own UTF-8 reading and writing: it
+// uses velkor.h alone (the library writes the JSON), and the library hands
+// it every text as UTF-8 already.
 #include "text_encoding.h"
 
 #include <algorithm>
@@ -12,8 +12,6 @@
 namespace velkor::cli {
 
 namespace {
-
-constexpr char32_t kReplacementCharacter = 0xFFFD;
 
 // The bytes a sequence may continue with after its first byte: 0x80 to
 // 0xBF, narrower behind E0, ED, F0 and F4 so that overlong forms,
@@ -122,75 +120,12 @@ void convert_text(std::string_view text, Out& out, Convert convert) {
     }
 }
 
-// One character of a JSON string, escaped where JSON wants it.
-template <typename Out>
-void append_json_char(Out& out, char32_t cp) {
-    switch (cp) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (is_control(cp)) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(cp));
-                out += std::string_view(escape);
-            } else {
-                append_utf8(cp, out);
-            }
-    }
-}
-
 }  // namespace
 
 int beyond_latin1(std::string_view text) {
     int beyond = 0;
     for (std::size_t i = 0; i < text.size();) beyond += next_char(text, i) > 0xFF;
     return beyond;
-}
-
-void append_json_string(TextBuffer& out, std::string_view utf8) {
-    out += '"';
-    convert_text(utf8, out, [&](TextBuffer& o, std::size_t& i) { append_json_char(o, next_char(utf8, i)); });
-    out += '"';
-}
-
-bool valid_utf8(std::string_view text) {
-    char32_t cp = 0;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = utf8_at(text, i, cp);
-        if (length == 0) return false;
-        i += length;
-    }
-    return true;
-}
-
-void append_json_name(TextBuffer& out, std::string_view text) {
-    out += '"';
-    convert_text(text, out, [&](TextBuffer& o, std::size_t& i) {
-        char32_t cp = kReplacementCharacter;
-        const std::size_t length = utf8_at(text, i, cp);
-        i += length == 0 ? 1 : length;
-        append_json_char(o, length == 0 ? kReplacementCharacter : cp);
-    });
-    out += '"';
-}
-
-void append_json_base64(TextBuffer& out, std::string_view bytes) {
-    static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    out += '"';
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
-        uint32_t group = 0;
-        for (std::size_t k = 0; k < 3; ++k) {
-            group = group << 8 | (k < n ? static_cast<uint8_t>(bytes[i + k]) : 0u);
-        }
-        for (std::size_t k = 0; k < 4; ++k) out += k <= n ? kDigits[group >> (18 - 6 * k) & 63] : '=';
-    }
-    out += '"';
 }
 
 namespace {

@@ -1,4 +1,4 @@
-// The escaping that terminals and JSON need, and what an 8-bit tag can hold
+// The escaping that terminals need, and what an 8-bit tag can hold
 // of a UTF-8 text.
 #pragma once
 
@@ -16,22 +16,10 @@ namespace velkor::cli {
 // How many characters lie beyond U+00FF: an 8-bit tag cannot hold them.
 int beyond_latin1(std::string_view text);
 
-// Appends the JSON string literal, quotes included: quote, backslash and
-// every control character (C0, DEL and C1) escaped.
-void append_json_string(TextBuffer& out, std::string_view text);
-
 // The text made safe for a terminal: control characters (C0, DEL and C1)
 // shown as escapes such as \n or \x1b, so a tag cannot steer the terminal.
 std::string printable(std::string_view utf8);
 
-// True when every byte of text belongs to a valid UTF-8 sequence.
-bool valid_utf8(std::string_view text);
-// Appends the JSON string literal of a name that may not be UTF-8: each
-// byte outside a valid sequence becomes U+FFFD, so the text reads as
-// meant where it can and never passes for another name's bytes.
-void append_json_name(TextBuffer& out, std::string_view bytes);
-// Appends the bytes in base64 (RFC 4648, padded), quotes around it.
-void append_json_base64(TextBuffer& out, std::string_view bytes);
 void append_printable(TextBuffer& out, std::string_view utf8);
 
 // Each byte taken as a Latin-1 character, as UTF-8 (the legacy exports'

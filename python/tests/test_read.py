@@ -75,6 +75,22 @@ class ReadTest(unittest.TestCase):
         self.assertEqual([(f.name, f.kind) for f in chapters[:2]],
                          [("Title", "text"), ("Chapter", "chapter")])
 
+    def test_frames_and_pictures_decoded_late_behave_as_fields(self):
+        # Id3v2.frames and .pictures are made when first read: equality,
+        # copies and pickling must see them all the same.
+        import copy
+        import dataclasses
+        import pickle
+        path = os.path.join(SAMPLES, "id3v24_utf8_cover.mp3")
+        read_first = velkor.read(path).id3v2
+        self.assertEqual(len(read_first.frames), 8)
+        self.assertEqual(velkor.read(path), velkor.read(path))
+        for made in (lambda tag: pickle.loads(pickle.dumps(tag)), copy.deepcopy,
+                     lambda tag: dataclasses.replace(tag, title="Other")):
+            self.assertEqual(made(velkor.read(path).id3v2).frames, read_first.frames)
+            self.assertEqual(made(velkor.read(path).id3v2).pictures, read_first.pictures)
+        self.assertEqual(dataclasses.asdict(velkor.read(path).id3v2)["pictures"][0]["mime"], "image/png")
+
     @unittest.skipUnless(COMMAND, "VELKOR_COMMAND is not set")
     def test_samples_agree_with_the_command(self):
         files = [os.path.join(folder, n) for folder in (SAMPLES, DATA) for n in sorted(os.listdir(folder))

@@ -22,6 +22,7 @@ else beside this package, else where the system finds libraries.
 import ctypes
 import dataclasses
 import enum
+import json
 import operator
 import os
 import types
@@ -114,9 +115,6 @@ class ChannelMode(str, enum.Enum):
         return self.value
 
 
-# In the order of VELKOR_MODE_... and VELKOR_VBR_...
-_MODES = list(ChannelMode)
-_VBR_HEADERS = [None, "Xing", "Info", "VBRI"]
 
 
 @dataclass(frozen=True)
@@ -319,10 +317,6 @@ def _display(path: PathLike) -> str:
     return os.fsdecode(path)
 
 
-def _known(value: int) -> Optional[int]:
-    return None if value == -1 else value
-
-
 class _OpenFile:
     """A library handle, closed on leaving the with block."""
 
@@ -339,6 +333,7 @@ class _OpenFile:
         self.handle = handle
         # VELKOR_ERROR_NO_AUDIO with a handle: a file with tags only.
         self.has_audio = status == _native.OK
+        self._text, self._size = ctypes.c_void_p(), ctypes.c_size_t()
 
     def __enter__(self) -> "_OpenFile":
         return self
@@ -369,42 +364,6 @@ class _OpenFile:
                        text(_native.PICTURE_DESCRIPTION) or None, info.bytes)
 
 
-    def frame(self, index: int) -> Frame:
-        info = _native.velkor_frame_info(size=ctypes.sizeof(_native.velkor_frame_info))
-        status = self.lib.velkor_frame(self.handle, index, ctypes.byref(info))
-        if status != _native.OK:
-            raise _error(status, self.path)
-
-        def text(field: int, item: int = 0) -> str:
-            at = self.lib.velkor_frame_text(self.handle, index, field, item)
-            if not at:
-                return ""
-            size = self.lib.velkor_frame_text_size(self.handle, index, field, item)
-            return _native.decode(ctypes.string_at(at, max(size, 0)))
-
-        def texts(field: int, count: int) -> Tuple[str, ...]:
-            return tuple(text(field, i) for i in range(count))
-
-        def one(field: int) -> Optional[str]:
-            return text(field) or None
-
-        return Frame(
-            id=_native.decode(info.id), id_v24=_native.decode(info.id_v24) or None,
-            kind=text(_native.FRAME_KIND_NAME), name=one(_native.FRAME_NAME), flags=info.flags,
-            encrypted=bool(info.encrypted), compressed=bool(info.compressed),
-            size=_known(info.body_size),
-            values=texts(_native.FRAME_VALUE, info.value_count),
-            description=one(_native.FRAME_DESCRIPTION), language=one(_native.FRAME_LANGUAGE),
-            owner=one(_native.FRAME_OWNER), rating=_known(info.rating),
-            play_count=_known(info.play_count), element_id=one(_native.FRAME_ELEMENT_ID),
-            title=one(_native.FRAME_TITLE), start_ms=_known(info.start_ms),
-            end_ms=_known(info.end_ms), children=texts(_native.FRAME_CHILD, info.child_count),
-            toc_flags=_known(info.toc_flags), truncated=bool(info.truncated))
-
-    def frames(self) -> Tuple[Frame, ...]:
-        count = min(self.lib.velkor_frame_count(self.handle), _MAX_LISTED_FRAMES)
-        return tuple(self.frame(i) for i in range(count))
-
     def tag_facts(self) -> _native.velkor_tag_facts_info:
         facts = _native.velkor_tag_facts_info(size=ctypes.sizeof(_native.velkor_tag_facts_info))
         status = self.lib.velkor_tag_facts(self.handle, ctypes.byref(facts))
@@ -412,65 +371,116 @@ class _OpenFile:
             raise _error(status, self.path)
         return facts
 
-    def ape_item(self, index: int) -> ApeItem:
-        info = _native.velkor_ape_item_info(size=ctypes.sizeof(_native.velkor_ape_item_info))
-        status = self.lib.velkor_ape_item(self.handle, index, ctypes.byref(info))
+    def json(self, options: int) -> bytes:
+        """The file's JSON object (velkor_file_json) as its UTF-8 bytes."""
+        status = self.lib.velkor_file_json(self.handle, None, options, ctypes.byref(self._text),
+                                           ctypes.byref(self._size))
         if status != _native.OK:
             raise _error(status, self.path)
-        values = tuple(_native.decode(self.lib.velkor_ape_item_text(self.handle, index, _native.APE_VALUE, i))
-                       for i in range(info.value_count))
-        return ApeItem(key=_native.decode(info.key), kind=_native.APE_KINDS[info.kind], values=values,
-                       size=info.body_size, read_only=bool(info.read_only), truncated=bool(info.truncated))
-
-    def tags(self) -> Mapping[str, Tuple[str, ...]]:
-        found: Dict[str, Tuple[str, ...]] = {}
-        index = 0
-        while True:
-            key = self.lib.velkor_tag_key(self.handle, index)
-            if key is None:
-                return types.MappingProxyType(found)
-            count = self.lib.velkor_tag_count(self.handle, key)
-            found[_native.decode(key)] = tuple(_native.decode(self.lib.velkor_tag_value(self.handle, key, i))
-                                               for i in range(count))
-            index += 1
-
-    def ape_items(self) -> Tuple[ApeItem, ...]:
-        return tuple(self.ape_item(i) for i in range(max(0, self.lib.velkor_ape_item_count(self.handle))))
+        return ctypes.string_at(self._text.value, self._size.value)
 
 
-# The frames the library lists of one tag.
-_MAX_LISTED_FRAMES = 4096
+# The json module's C scanner, called directly: the library's text needs
+# none of json.loads's checks of encoding and surrounding white space.
+_scan_json = json.JSONDecoder().scan_once
 
 
-def _id3v1(file: _OpenFile, raw: _native.velkor_file_facts) -> Optional[Id3v1]:
-    if raw.id3v1 == 0:
-        return None
-    def t(field: int) -> Optional[str]:
-        return file.text(field) or None
-
-    return Id3v1(
-        version="1.1" if raw.id3v1 == 11 else "1.0",
-        title=t(_native.ID3V1_TITLE), artist=t(_native.ID3V1_ARTIST),
-        album=t(_native.ID3V1_ALBUM), year=t(_native.ID3V1_YEAR),
-        comment=t(_native.ID3V1_COMMENT), track=_known(raw.id3v1_track),
-        genre=raw.id3v1_genre, genre_name=t(_native.ID3V1_GENRE))
+def _loads(text: bytes) -> Dict[str, object]:
+    return _scan_json(text.decode("utf-8"), 0)[0]  # type: ignore[no-any-return]
 
 
-def _id3v2(file: _OpenFile, raw: _native.velkor_file_facts) -> Optional[Id3v2]:
-    if raw.id3v2_version == 0:
-        return None
-    def t(field: int) -> Optional[str]:
-        return file.text(field) or None
+_MODES_BY_NAME = {mode.value: mode for mode in ChannelMode}
+# Keys of the JSON object that Facts and Id3v2 do not have.
+_NOT_FACTS = ("json_version", "velkor", "status", "error", "version")
+_NOT_ID3V2 = ("track_total", "disc_total", "lyrics")
 
-    return Id3v2(
-        version=f"2.{raw.id3v2_version}",
-        title=t(_native.ID3V2_TITLE), artist=t(_native.ID3V2_ARTIST),
-        album=t(_native.ID3V2_ALBUM), album_artist=t(_native.ID3V2_ALBUM_ARTIST),
-        year=t(_native.ID3V2_YEAR), date=t(_native.ID3V2_DATE), track=t(_native.ID3V2_TRACK),
-        disc=t(_native.ID3V2_DISC), genre=t(_native.ID3V2_GENRE),
-        composer=t(_native.ID3V2_COMPOSER), comment=t(_native.ID3V2_COMMENT),
-        pictures=tuple(file.picture(i) for i in range(raw.picture_count)),
-        frames=file.frames())
+
+def _new(cls: type, fields: Dict[str, object]) -> object:
+    """An instance of a frozen dataclass with exactly these fields, made
+    without its __init__: the values are already of their types."""
+    made = object.__new__(cls)
+    object.__setattr__(made, "__dict__", fields)
+    return made
+
+
+class _Decoded:
+    """A field of Id3v2 (frames, pictures) made from its JSON when first
+    read, then kept as any field is. The dataclass's own __init__ sets the
+    field directly, as before."""
+
+    def __init__(self, name: str, build):
+        self.name, self.raw, self.build = name, "_" + name, build
+
+    def __get__(self, owner_object: object, owner: type) -> object:
+        if owner_object is None:
+            return self
+        fields = owner_object.__dict__
+        value = self.build(fields.pop(self.raw, ()))
+        fields[self.name] = value
+        return value
+
+
+def _frame(fields: Dict[str, object]) -> Frame:
+    fields["values"] = tuple(fields["values"])
+    fields["children"] = tuple(fields["children"])
+    return _new(Frame, fields)  # type: ignore[return-value]
+
+
+def _picture(fields: Dict[str, object]) -> Picture:
+    if fields["mime"] is None:
+        fields["mime"] = ""
+    return _new(Picture, fields)  # type: ignore[return-value]
+
+
+# The frames come as the JSON text of their array, decoded when first read.
+Id3v2.frames = _Decoded("frames", lambda raw: tuple(_frame(f) for f in _loads(raw)) if raw else ())  # type: ignore
+
+Id3v2.pictures = _Decoded("pictures", lambda raw: tuple(_picture(p) for p in raw))  # type: ignore[assignment]
+
+
+def _id3v2(fields: Dict[str, object], frames: bytes) -> Id3v2:
+    for name in _NOT_ID3V2:
+        del fields[name]
+    fields["_frames"] = frames
+    fields["_pictures"] = fields.pop("pictures")
+    return _new(Id3v2, fields)  # type: ignore[return-value]
+
+
+# The object velkor.read and velkor.scan take: Python's texts, the frames
+# apart, their text kept to be decoded when first read.
+_FACTS_JSON = _native.JSON_JOINED_TEXTS | _native.JSON_FRAMES_APART
+
+
+def _facts_of(file: "_OpenFile") -> Facts:
+    """The handle's facts. A handle of a file without audio and without any
+    tag raises NoAudioError."""
+    text, _, frames = file.json(_FACTS_JSON).partition(b"\n")
+    fields = _loads(text)
+    id3v1, id3v2, ape_items = fields["id3v1"], fields["id3v2"], fields["ape_items"]
+    if not fields["has_audio"] and id3v1 is None and id3v2 is None and not ape_items:
+        raise _error(_native.NO_AUDIO, file.path)
+    for name in _NOT_FACTS:
+        del fields[name]
+    fields.pop("path_bytes", None)
+    fields["path"] = file.path
+    if fields["channel_mode"] is not None:
+        fields["channel_mode"] = _MODES_BY_NAME[fields["channel_mode"]]
+    fields["lame"] = _new(LameSettings, fields["lame"])
+    # JSON writes -3.0 as -3: the figures are floats whatever they hold.
+    gains = fields["replaygain"]
+    fields["replaygain"] = _new(ReplayGain, {name: None if value is None else float(value)  # type: ignore
+                                             for name, value in gains.items()})  # type: ignore[attr-defined]
+    fields["comments"] = tuple(Comment._make(c.values()) for c in fields["comments"])  # type: ignore
+    for item in ape_items:  # type: ignore[attr-defined]
+        item["values"] = tuple(item["values"])
+    fields["ape_items"] = tuple(_new(ApeItem, item) for item in ape_items)  # type: ignore[attr-defined]
+    fields["tags"] = types.MappingProxyType({key: tuple(values)
+                                             for key, values in fields["tags"].items()})  # type: ignore
+    if id3v1 is not None:
+        fields["id3v1"] = _new(Id3v1, id3v1)  # type: ignore[arg-type]
+    if id3v2 is not None:
+        fields["id3v2"] = _id3v2(id3v2, frames)  # type: ignore[arg-type]
+    return _new(Facts, fields)  # type: ignore[return-value]
 
 
 def read(path: PathLike, *, count_frames: bool = False) -> Facts:
@@ -479,7 +489,9 @@ def read(path: PathLike, *, count_frames: bool = False) -> Facts:
 
     Raises Error (NotFoundError, NoAudioError, ...) when the file cannot be
     analysed; OSError when libvelkor cannot be loaded."""
-    options = _native.OPEN_WITHOUT_AUDIO | (_native.OPEN_COUNT_FRAMES if count_frames else 0)
+    # Its JSON reads every frame: while the file is open, not again after.
+    options = (_native.OPEN_WITHOUT_AUDIO | _native.OPEN_ALL_FRAMES |
+               (_native.OPEN_COUNT_FRAMES if count_frames else 0))
     try:
         with _OpenFile(path, options) as file:
             return _facts_of(file)
@@ -488,91 +500,6 @@ def read(path: PathLike, *, count_frames: bool = False) -> Facts:
             # As the command says it: the one not-regular file worth naming.
             raise _error(error.code, error.path, "is a directory (velkor.scan walks it)") from None
         raise
-
-
-_MUSICBRAINZ = (("track_id", "musicbrainz_track_id"), ("album_id", "musicbrainz_album_id"),
-                ("artist_id", "musicbrainz_artist_id"), ("album_artist_id", "musicbrainz_album_artist_id"),
-                ("release_group_id", "musicbrainz_release_group_id"),
-                ("release_track_id", "musicbrainz_release_track_id"))
-
-
-def _replaygain(tags: _native.velkor_tag_facts_info) -> ReplayGain:
-    def given(bit: int, value: float) -> Optional[float]:
-        return value if tags.replaygain_known & bit else None
-
-    return ReplayGain(
-        track_gain_db=given(_native.REPLAYGAIN_TRACK_GAIN, tags.track_gain_db),
-        track_peak=given(_native.REPLAYGAIN_TRACK_PEAK, tags.track_peak),
-        album_gain_db=given(_native.REPLAYGAIN_ALBUM_GAIN, tags.album_gain_db),
-        album_peak=given(_native.REPLAYGAIN_ALBUM_PEAK, tags.album_peak))
-
-
-def _facts_of(file: "_OpenFile") -> Facts:
-    """The handle's facts. A handle of a file without audio and without any
-    tag raises NoAudioError."""
-    raw = file.facts()
-    ape_items = file.ape_items()
-    if not file.has_audio and raw.id3v1 == 0 and raw.id3v2_version == 0 and not ape_items:
-        raise _error(_native.NO_AUDIO, file.path)
-    tags = file.tag_facts()
-    texts = {name: file.text(_native.TAG_FIRST + i) or None for i, name in enumerate(_native.TAG_TEXTS)}
-    id3v2 = _id3v2(file, raw)
-    audio = file.has_audio
-
-    def stream(value: object) -> object:
-        return value if audio else None
-
-    return Facts(
-        path=file.path,
-        mpeg_version=raw.mpeg_version / 10 if audio else None,
-        layer=stream(raw.layer),
-        sampling_rate_hz=stream(raw.sampling_rate_hz),
-        channel_mode=_MODES[raw.channel_mode] if audio else None,
-        channels=stream(raw.channels),
-        bitrate_kbps=stream(raw.bitrate_kbps),
-        vbr_header=_VBR_HEADERS[raw.vbr_header] if audio else None,
-        frames=stream(raw.frames),
-        frames_exact=bool(raw.frames_exact) if audio else None,
-        duration_ms=stream(raw.duration_ms),
-        encoder=file.text(_native.STREAM_ENCODER) or None,
-        encoder_delay=_known(raw.encoder_delay),
-        encoder_padding=_known(raw.encoder_padding),
-        gapless_duration_ms=_known(raw.gapless_duration_ms),
-        file_size=raw.file_size,
-        first_frame_offset=stream(raw.first_frame_offset),
-        audio_bytes=stream(raw.audio_bytes),
-        id3v1=_id3v1(file, raw),
-        id3v2=id3v2,
-        samples=stream(raw.samples),
-        gapless_samples=_known(raw.gapless_samples),
-        bitrate_varies=bool(raw.bitrate_varies) if audio else None,
-        truncated=raw.truncated == 1 if audio else None,
-        stream_format=file.text(_native.STREAM_FORMAT) or None,
-        has_audio=audio,
-        lame=LameSettings(
-            vbr_method=file.text(_native.STREAM_LAME_METHOD) or None,
-            preset=file.text(_native.STREAM_LAME_PRESET) or None,
-            preset_number=_known(raw.lame_preset), quality=_known(raw.lame_quality),
-            lowpass_hz=_known(raw.lame_lowpass_hz)),
-        track=_known(tags.track), track_total=_known(tags.track_total),
-        disc=_known(tags.disc), disc_total=_known(tags.disc_total),
-        compilation=None if tags.compilation == -1 else bool(tags.compilation),
-        bpm=_known(tags.bpm), bpm_text=texts["bpm_text"],
-        rating=_known(tags.rating), play_count=_known(tags.play_count),
-        date=file.text(_native.ID3V2_DATE) or None,
-        year=_known(tags.year), month=_known(tags.month), day=_known(tags.day),
-        hour=_known(tags.hour), minute=_known(tags.minute),
-        release_date=texts["release_date"], release_year=_known(tags.release_year),
-        original_date=texts["original_date"], original_year=_known(tags.original_year),
-        replaygain=_replaygain(tags),
-        lyrics=texts["lyrics"], grouping=texts["grouping"], key=texts["key"],
-        artist_sort=texts["artist_sort"], album_sort=texts["album_sort"], title_sort=texts["title_sort"],
-        album_artist_sort=texts["album_artist_sort"],
-        musicbrainz={short: texts[name] for short, name in _MUSICBRAINZ if texts[name]},
-        comments=tuple(Comment(frame.language, frame.description, "; ".join(frame.values) or None)
-                       for frame in (id3v2.frames if id3v2 else ()) if frame.kind == "comment"),
-        ape_items=ape_items,
-        tags=file.tags())
 
 
 def read_picture(path: PathLike, index: int = 0) -> bytes:
@@ -675,8 +602,9 @@ def scan(folder: PathLike, *, recursive: bool = True, count_frames: bool = False
         raise ValueError(f"jobs must be 256 or less, not {jobs}")
     _native.library()  # a missing library fails the call, not the iteration
     operands = [os.fsencode(top)] if recursive else _top_files(top)
+    # The scan's threads write each file's JSON, which _facts_of then takes.
     options = ((_native.SCAN_RECURSIVE if recursive else 0) | (_native.OPEN_COUNT_FRAMES if count_frames else 0) |
-               _native.OPEN_WITHOUT_AUDIO)
+               _native.OPEN_WITHOUT_AUDIO | _native.SCAN_JSON | _FACTS_JSON << 16)
     return _scan(operands, options, jobs or 0, errors)
 
 

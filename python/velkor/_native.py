@@ -34,7 +34,9 @@ STATUS_NAMES = {OK: "ok", NOT_FOUND: "not_found", NOT_PERMITTED: "not_permitted"
 
 OPEN_COUNT_FRAMES = 0x1
 OPEN_WITHOUT_AUDIO = 0x2
+OPEN_ALL_FRAMES = 0x4
 SCAN_RECURSIVE = 0x100
+SCAN_JSON = 0x1000
 
 ID3V2_TITLE = 1
 ID3V2_ARTIST = 2
@@ -97,6 +99,11 @@ SAVED_WAYS = ("nothing", "in_place", "replaced")
 
 PICTURE_MIME = 1
 PICTURE_DESCRIPTION = 2
+
+# velkor_file_json: the texts as velkor_text gives them (Python's Facts);
+# the frames apart, behind the object and a line break.
+JSON_JOINED_TEXTS = 0x1
+JSON_FRAMES_APART = 0x2
 
 # Fields of velkor_frame_text.
 FRAME_VALUE = 1
@@ -333,6 +340,8 @@ def library() -> ctypes.CDLL:
             _declare(lib, "velkor_ape_item_count", _i32, _handle)
             _declare(lib, "velkor_ape_item", _i32, _handle, _i32, ctypes.POINTER(velkor_ape_item_info))
             _declare(lib, "velkor_ape_item_text", text, _handle, _i32, _i32, _i32)
+            _declare(lib, "velkor_file_json", _i32, _handle, text, _u32, ctypes.POINTER(ctypes.c_void_p),
+                     ctypes.POINTER(ctypes.c_size_t))
             _declare(lib, "velkor_genre_name", text, _i32)
             _declare(lib, "velkor_genre_number", _i32, text)
             _declare(lib, "velkor_scan_open", _i32, ctypes.POINTER(text), _i32, _u32, _i32,

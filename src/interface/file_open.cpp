@@ -301,6 +301,7 @@ std::size_t held_bytes(const velkor_file* file) {
     held += file->info.id3v2_tag.frames.capacity() * sizeof(Id3v2FrameEntry);
     for (const std::string& text : file->common) held += text.capacity();
     held += file->frame_text_bytes + file->frame_values.capacity() * sizeof(void*) + file->kept_frames.held();
+    held += file->json.capacity();
     for (const auto& values : file->frame_values) held += values ? sizeof(Id3v2FrameValues) : 0;
     for (const Apev2Item& item : file->info.apev2_tag.items) {
         held += sizeof item + item.key.capacity();

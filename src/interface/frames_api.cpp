@@ -65,11 +65,13 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
         Reread bytes;
         velkor::KeptFrames::Source kept(kept_frames);
         const bool in_memory = kept_frames.covers(*entry);
-        if (!in_memory) {
+        if (!in_memory && open_source == nullptr) {
             status = reread(bytes);
             if (status != VELKOR_OK) return nullptr;
         }
-        velkor::ByteSource& source = in_memory ? static_cast<velkor::ByteSource&>(kept) : *bytes.source;
+        velkor::ByteSource& source = in_memory             ? static_cast<velkor::ByteSource&>(kept)
+                                     : open_source != nullptr ? *open_source
+                                                              : *bytes.source;
         // Small stored frames behind it are decoded while the file is open:
         // whoever asks for one frame mostly asks for the next.
         constexpr uint32_t kNeighbourBytes = 16 * 1024;
@@ -88,7 +90,7 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
                 new velkor::Id3v2FrameValues(velkor::read_id3v2_frame_values(source, frame, frame_body(source, tag, next))));
             decoded.push_back(j);
         }
-        if (bytes.file.read_failed()) {
+        if (bytes.file.read_failed() || (!in_memory && open_source != nullptr && open_source->read_failed())) {
             // Values read with a gap are not the frame's: none are kept.
             for (std::size_t j : decoded) frame_values[j].reset();
             status = VELKOR_ERROR_READ;
@@ -98,6 +100,15 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
     }
     status = VELKOR_OK;
     return cached.get();
+}
+
+void velkor_file::decode_frames(FileSource& source) {
+    open_source = &source;
+    int32_t status = VELKOR_OK;
+    for (std::size_t i = 0; i < info.id3v2_tag.frames.size() && !source.read_failed(); ++i) {
+        frame(static_cast<int32_t>(i), status);
+    }
+    open_source = nullptr;
 }
 
 extern "C" {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 struct velkor_file;
 struct velkor_edit;
@@ -13,6 +15,11 @@ namespace velkor {
 // The handle's merged view, made when first asked for and released by
 // velkor_close (a handle is used by one thread at a time).
 std::shared_ptr<void>& key_view_slot(const velkor_file* file);
+// Calls visit(context, key, values) for every key of the file's merged view,
+// in velkor_tag_key's order, without looking each key up by its name again;
+// false when the view cannot be made (no memory).
+using TagVisit = void (*)(void* context, const char* key, const std::vector<std::string>& values);
+bool visit_tags(const velkor_file* file, TagVisit visit, void* context);
 // 3 or 4: the version of the edit's tag as saved without options.
 int edit_written_version(const velkor_edit* edit);
 

@@ -5,6 +5,7 @@
 // those of frames/tag_keys; everything else goes through the interface's
 // own calls, so the view gives what velkor_frame_text and velkor_ape_item_text give.
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
@@ -83,14 +84,19 @@ void read_id3v2(const velkor_file* file, KeyView& view) {
                 if (plain) key.values.insert(key.values.end(), values.begin(), values.end());
                 continue;
             }
-            key.values = values;
+            key.values = std::move(values);
             key.source = kId3v2;
             key.fallback = !plain;
             key.frame = id;
             continue;
         }
         if (key.source == kId3v2 && key.frame != id) continue;  // TORY beside TDOR: the first id only
-        key.values.insert(key.values.end(), values.begin(), values.end());
+        if (key.values.empty()) {
+            key.values = std::move(values);
+        } else {
+            key.values.insert(key.values.end(), std::make_move_iterator(values.begin()),
+                              std::make_move_iterator(values.end()));
+        }
         key.source = kId3v2;
         key.frame = id;
     }
@@ -203,6 +209,13 @@ int32_t set_frame(velkor_edit* edit, const TagKeyRow& row, const char* id, const
 }
 
 }  // namespace
+
+bool velkor::visit_tags(const velkor_file* file, TagVisit visit, void* context) {
+    const KeyView* view = view_of(file);
+    if (view == nullptr) return false;
+    for (const TagKeyRow* row : view->present) visit(context, row->key, view->keys[row_index(row)].values);
+    return true;
+}
 
 extern "C" {
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/decimal_text.h"
+#include "base/text_buffer.h"
 #include "base/utf8.h"
 #include "interface/c_boundary.h"
 #include "interface/file_status.h"
@@ -99,6 +100,12 @@ struct velkor_file {
     mutable std::size_t frame_text_bytes = 0;  // what their texts hold, at most kMaxFrameTextTotal
     mutable std::shared_ptr<void> key_view;    // the merged view by keys (tag_keys_api.cpp)
     velkor::KeptFrames kept_frames;            // the bytes of the frames not decoded at open
+    // The JSON object velkor_file_json gave last; kept for another call
+    // with these options when it named the handle's own path (a scan's
+    // threads write it ahead for the caller).
+    velkor::TextBuffer json;
+    uint32_t json_options = 0;
+    bool json_kept = false;
 
     const velkor::Id3v2FrameEntry* frame_entry(int32_t index) const {
         const auto& frames = info.id3v2_tag.frames;
@@ -107,6 +114,11 @@ struct velkor_file {
     // Frame `index` decoded, read from the file the first time; NULL with
     // the status when it cannot be.
     const velkor::Id3v2FrameValues* frame(int32_t index, int32_t& status) const;
+    // Decodes every frame from source, the file still open at velkor_open
+    // (VELKOR_OPEN_ALL_FRAMES); one it cannot read is left to be read again.
+    void decode_frames(velkor::platform::FileSource& source);
+    // While set, the open file frame() reads from instead of opening it again.
+    mutable velkor::platform::FileSource* open_source = nullptr;
     // Drops the frame's texts when they would take the handle past its budget.
     void keep_within_budget(velkor::Id3v2FrameValues& values) const;
     // Opens the analysed file again: VELKOR_OK, the open's status, or
@@ -156,7 +168,7 @@ struct velkor_file {
 int32_t analyse_into(velkor::ByteSource& source, int64_t size, const char* utf8_path, uint32_t options,
                      velkor_file** out, velkor::StreamedFile* streamed = nullptr);
 
-inline constexpr uint32_t kOpenOptions = VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO;
+inline constexpr uint32_t kOpenOptions = VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO | VELKOR_OPEN_ALL_FRAMES;
 
 // Opens and analyses; `open` opens the FileSource by the caller's path.
 template <typename Open>
@@ -182,6 +194,7 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
             // Read now, while the file is open: asking for them later then
             // needs no second open.
             (*out)->kept_frames.keep(source, (*out)->info.id3v2_tag, (*out)->frame_values);
+            if ((options & VELKOR_OPEN_ALL_FRAMES) != 0) (*out)->decode_frames(source);
         }
         return status;
     });

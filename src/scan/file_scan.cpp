@@ -30,6 +30,8 @@
 
 namespace {
 
+// The options of velkor_file_json a scan's objects may be written with.
+constexpr uint32_t kJsonOptions = VELKOR_JSON_JOINED_TEXTS | VELKOR_JSON_FRAMES_APART;
 // Enough analyses under way to keep a disk's queue full (see the README
 // for the figures behind it); more only adds threads.
 constexpr int32_t kDefaultThreads = 16;
@@ -88,7 +90,11 @@ struct velkor_scan {
     velkor_scan(std::vector<std::string> operands, uint32_t options, int32_t threads)
         : walk(std::move(operands), (options & VELKOR_SCAN_RECURSIVE) != 0, (options & VELKOR_SCAN_FOLLOW_LINKS) != 0,
                (options & VELKOR_SCAN_REPORT_SKIPPED) != 0),
-          open_options(options & (VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO)),
+          // Its JSON reads every frame: while the file is open, not again after.
+          open_options((options & (VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO | VELKOR_OPEN_ALL_FRAMES)) |
+                       ((options & VELKOR_SCAN_JSON) != 0 ? VELKOR_OPEN_ALL_FRAMES : 0u)),
+          json((options & VELKOR_SCAN_JSON) != 0),
+          json_options(options >> 16),
           paths_only((options & VELKOR_SCAN_PATHS_ONLY) != 0),
           ring(static_cast<std::size_t>(std::max(256, threads * 16))),
           thread_count(threads) {}
@@ -243,7 +249,7 @@ struct velkor_scan {
         lock.unlock();
         velkor_file* file = nullptr;
         const auto start = std::chrono::steady_clock::now();
-        const int32_t status = velkor_open(path, open_options, &file);  // never throws
+        const int32_t status = open(path, file);  // never throws
         const auto took = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
         lock.lock();
         average_ns += (static_cast<int64_t>(took.count()) - average_ns) / 32;
@@ -316,7 +322,7 @@ struct velkor_scan {
             return failure == VELKOR_OK ? 0 : -1;
         }
         slot.file = nullptr;
-        if (slot.status == VELKOR_OK && !paths_only) slot.status = velkor_open(slot.path.c_str(), open_options, &slot.file);
+        if (slot.status == VELKOR_OK && !paths_only) slot.status = open(slot.path.c_str(), slot.file);
         path = slot.path.c_str();
         file = slot.file;
         slot.file = nullptr;  // the caller's now
@@ -324,8 +330,23 @@ struct velkor_scan {
         return 1;
     }
 
+    // Analyses the file at path, and writes its JSON object when asked to:
+    // here, on a worker's thread, rather than on the caller's after it. A
+    // JSON failure is left for the caller's own call to meet.
+    int32_t open(const char* path, velkor_file*& file) const {
+        const int32_t status = velkor_open(path, open_options, &file);
+        if (file != nullptr && json) {
+            const char* text = nullptr;
+            std::size_t size = 0;
+            velkor_file_json(file, nullptr, json_options, &text, &size);
+        }
+        return status;
+    }
+
     velkor::FileWalk walk;
     uint32_t open_options;
+    bool json;
+    uint32_t json_options;
     bool paths_only;
     std::vector<Slot> ring;
     int32_t thread_count;
@@ -363,7 +384,8 @@ VELKOR_API int32_t VELKOR_CALL velkor_scan_open(const char* const* paths, int32_
     *scan = nullptr;
     if ((paths == nullptr && count > 0) || count < 0 || threads < 0 || threads > kMaxThreads ||
         (options & ~(VELKOR_SCAN_RECURSIVE | VELKOR_SCAN_PATHS_ONLY | VELKOR_SCAN_FOLLOW_LINKS |
-                     VELKOR_SCAN_REPORT_SKIPPED | VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO)) != 0) {
+                     VELKOR_SCAN_REPORT_SKIPPED | VELKOR_SCAN_JSON | VELKOR_SCAN_JSON_OPTIONS(kJsonOptions) |
+                     VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO | VELKOR_OPEN_ALL_FRAMES)) != 0) {
         return VELKOR_ERROR_ARGUMENT;
     }
     try {
