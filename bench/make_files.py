@@ -11,6 +11,11 @@ thousand), so that OUT/part0 and OUT are sets of 1,000 and of all files.
 covered OUT COUNT: COUNT typical files whose ID3v2 tag also holds a front
 cover of 1 MiB (an APIC frame amid the text frames), in one folder.
 
+tagged OUT COUNT: COUNT files as a tagger leaves them after looking them
+up: an ID3v2.4 tag of 15 UTF-8 frames (the usual texts, sort names,
+MusicBrainz ids in TXXX and UFID frames, ReplayGain) with padding, 30 % of
+them with a front cover of 100-300 KB, over a typical stream; in one folder.
+
 padded OUT COUNT: COUNT typical files whose ID3v2 tag has 1 KiB of padding
 and that have no ID3v1 tag, in one folder: the files an in-place edit
 serves.
@@ -131,6 +136,42 @@ def typical_file(rng, number, cover=0, padding=None, id3v1=True):
             + (id3v1_tag(title, artist, album, year, comment, track, genre) if id3v1 else b""))
 
 
+def id3v24_frame(frame_id, body):
+    return frame_id.encode() + syncsafe(len(body)) + b"\0\0" + body
+
+
+def tagged_file(rng, number):
+    """A typical stream under the tag a tagger writes (ID3v2.4, UTF-8)."""
+    utf8 = lambda text: b"\3" + text.encode()
+    ident = lambda kind: f"{kind}-{number:08d}-{rng.getrandbits(48):012x}"
+    track = number % 12 + 1
+    frames = [
+        id3v24_frame("TIT2", utf8(f"Track {track:02d} of album {number // 12:04d}, the tagger's way")),
+        id3v24_frame("TPE1", utf8(f"Artist {number // 120:03d}")),
+        id3v24_frame("TALB", utf8(f"Album {number // 12:04d}")),
+        id3v24_frame("TPE2", utf8(f"Artist {number // 120:03d}")),
+        id3v24_frame("TDRC", utf8(f"{1960 + number % 60}-0{number % 9 + 1}-1{number % 9}")),
+        id3v24_frame("TRCK", utf8(f"{track}/12")),
+        id3v24_frame("TPOS", utf8("1/1")),
+        id3v24_frame("TCON", utf8(["Rock", "Jazz", "Electronic", "Folk"][number % 4])),
+        id3v24_frame("TSOP", utf8(f"{number // 120:03d}, Artist")),
+        id3v24_frame("TXXX", utf8("MusicBrainz Album Id\0" + ident("album"))),
+        id3v24_frame("TXXX", utf8("MusicBrainz Artist Id\0" + ident("artist"))),
+        id3v24_frame("TXXX", utf8("REPLAYGAIN_TRACK_GAIN\0" + f"-{number % 9}.{number % 100:02d} dB")),
+        id3v24_frame("UFID", b"http://musicbrainz.org\0" + ident("track").encode()),
+        id3v24_frame("COMM", b"\3eng\0" + b"tagged for the benchmark"),
+        id3v24_frame("TSSE", utf8("LAME 3.100")),
+    ]
+    if rng.random() < 0.3:
+        cover = picture_frame(rng, rng.randrange(100_000, 300_000))
+        frames.append(id3v24_frame("APIC", cover[10:]))
+    body = b"".join(frames) + bytes(rng.choice([1024, 2048, 4096]))
+    tag = b"ID3\x04\x00\x00" + syncsafe(len(body)) + body
+    plain = typical_file(rng, number, padding=0, id3v1=False)  # its own small tag goes
+    plain_tag = 10 + sum(b << (7 * (3 - i)) for i, b in enumerate(plain[6:10]))
+    return tag + plain[plain_tag:]
+
+
 def make_typical(out, count):
     rng = random.Random(20240611)
     for number in range(count):
@@ -146,6 +187,14 @@ def make_covered(out, count):
     for number in range(count):
         with open(os.path.join(out, f"covered{number:04d}.mp3"), "wb") as f:
             f.write(typical_file(rng, number, cover=1 << 20))
+
+
+def make_tagged(out, count):
+    rng = random.Random(20261208)
+    os.makedirs(out, exist_ok=True)
+    for number in range(count):
+        with open(os.path.join(out, f"tagged{number:05d}.mp3"), "wb") as f:
+            f.write(tagged_file(rng, number))
 
 
 def make_padded(out, count):
@@ -176,6 +225,8 @@ def main(argv):
         make_typical(argv[2], int(argv[3]))
     elif len(argv) == 4 and argv[1] == "covered":
         make_covered(argv[2], int(argv[3]))
+    elif len(argv) == 4 and argv[1] == "tagged":
+        make_tagged(argv[2], int(argv[3]))
     elif len(argv) == 4 and argv[1] == "padded":
         make_padded(argv[2], int(argv[3]))
     elif len(argv) == 4 and argv[1] == "untagged":
