@@ -193,12 +193,21 @@ int32_t velkor_file::reopen(FileSource& source) const {
 }
 
 int32_t analyse_into(velkor::ByteSource& source, int64_t size, const char* utf8_path, uint32_t options,
-                     velkor_file** out, velkor::StreamedFile* streamed) {
+                     velkor_file** out, velkor::StreamedFile* streamed, bool keep_frames) {
     std::unique_ptr<velkor_file> file(new velkor_file);
     velkor::LoadOptions load;
     load.full = true;
     load.count_frames = (options & VELKOR_OPEN_COUNT_FRAMES) != 0 && streamed == nullptr;
     load.sample_frames = true;
+    if (keep_frames) {
+        // Kept now, from the bytes the analysis holds: asking for them later
+        // then needs no second open, and the tag's frames no second read.
+        load.keep = [](velkor::ByteSource& bytes, void* context) {
+            velkor_file& kept = *static_cast<velkor_file*>(context);
+            kept.kept_frames.keep(bytes, kept.info.id3v2_tag);
+        };
+        load.keep_context = file.get();
+    }
     bool has_audio = file->info.analyse(source, size, utf8_path, load) == velkor::kStatusOk;
     if (has_audio && streamed != nullptr) streamed->give_count(file->info);
     if (!has_audio && (options & VELKOR_OPEN_WITHOUT_AUDIO) == 0) return VELKOR_ERROR_NO_AUDIO;

@@ -156,8 +156,10 @@ struct velkor_file {
 
 // Analyses the size bytes of source into a new handle. `streamed`: source
 // is a stream's head and tail, whose frames it counted as they passed.
+// keep_frames: the bodies of the frames not decoded are kept from the
+// analysis' own reads (a file's handle, which decodes them later).
 int32_t analyse_into(velkor::ByteSource& source, int64_t size, const char* utf8_path, uint32_t options,
-                     velkor_file** out, velkor::StreamedFile* streamed = nullptr);
+                     velkor_file** out, velkor::StreamedFile* streamed = nullptr, bool keep_frames = false);
 
 inline constexpr uint32_t kOpenOptions = VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO;
 
@@ -172,7 +174,7 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
         FileSource source;
         const int32_t opened = velkor::status_of(open(source), VELKOR_ERROR_READ);
         if (opened != VELKOR_OK) return opened;
-        const int32_t status = analyse_into(source, source.size(), utf8_path, options, out);
+        const int32_t status = analyse_into(source, source.size(), utf8_path, options, out, nullptr, true);
         if (source.read_failed()) {
             // Facts read with a gap are no facts of the file: "no tag" or
             // "no audio" may only mean that the file has none.
@@ -180,12 +182,7 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
             *out = nullptr;
             return VELKOR_ERROR_READ;
         }
-        if (*out != nullptr) {
-            (*out)->identity = source.identity();
-            // Read now, while the file is open: asking for them later then
-            // needs no second open.
-            (*out)->kept_frames.keep(source, (*out)->info.id3v2_tag, (*out)->frame_values);
-        }
+        if (*out != nullptr) (*out)->identity = source.identity();
         return status;
     });
 }
