@@ -83,14 +83,11 @@ void velkor_file::gather(bool has_audio) {
     // The frames decoded at the analysis answer velkor_frame without
     // reading the file again.
     velkor::Id3v2Tag& decoded_tag = info.id3v2_tag;
-    frame_values.resize(decoded_tag.frames.size());
+    frame_values.assign(decoded_tag.frames.size(), nullptr);
     for (velkor::Id3v2DecodedFrame& decoded : decoded_tag.decoded) {
-        std::unique_ptr<velkor::Id3v2FrameValues> values(new velkor::Id3v2FrameValues(std::move(decoded.values)));
-        keep_within_budget(*values);
-        frame_values[decoded.index] = std::move(values);
+        keep_within_budget(decoded.values);
+        frame_values[decoded.index] = &decoded.values;
     }
-    decoded_tag.decoded.clear();
-    decoded_tag.decoded.shrink_to_fit();
 
     const velkor::FrameHeader& header = info.header;
     const velkor::Id3v2Tag& v2 = info.id3v2_tag;
@@ -315,7 +312,8 @@ std::size_t held_bytes(const velkor_file* file) {
     held += file->info.id3v2_tag.frames.capacity() * sizeof(Id3v2FrameEntry);
     for (const std::string& text : file->common) held += text.capacity();
     held += file->frame_text_bytes + file->frame_values.capacity() * sizeof(void*) + file->kept_frames.held();
-    for (const auto& values : file->frame_values) held += values ? sizeof(Id3v2FrameValues) : 0;
+    held += file->info.id3v2_tag.decoded.capacity() * sizeof(Id3v2DecodedFrame);
+    held += file->later_values.capacity() * sizeof(void*) + file->later_values.size() * sizeof(Id3v2FrameValues);
     for (const Apev2Item& item : file->info.apev2_tag.items) {
         held += sizeof item + item.key.capacity();
         for (const std::string& value : item.values) held += sizeof value + value.capacity();

@@ -96,9 +96,12 @@ struct velkor_file {
         return index >= 0 && static_cast<std::size_t>(index) < items.size() ? &items[index] : nullptr;
     }
 
-    // The frames' values as they are asked for: the handle's own cache (a
-    // handle is used by one thread at a time).
-    mutable std::vector<std::unique_ptr<velkor::Id3v2FrameValues>> frame_values;
+    // The frames' values by index: those decoded at open stay where the
+    // tag's reading put them (info.id3v2_tag.decoded), the others are
+    // decoded as they are asked for into later_values, the handle's own
+    // cache (a handle is used by one thread at a time).
+    mutable std::vector<velkor::Id3v2FrameValues*> frame_values;
+    mutable std::vector<std::unique_ptr<velkor::Id3v2FrameValues>> later_values;
     mutable std::size_t frame_text_bytes = 0;  // what their texts hold, at most kMaxFrameTextTotal
     mutable std::shared_ptr<void> key_view;    // the merged view by keys (tag_keys_api.cpp)
     velkor::KeptFrames kept_frames;            // the bytes of the frames not decoded at open

@@ -283,6 +283,7 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
             TagCursor end = body;
             end.skip(end.left());
             entry.stored_size = static_cast<uint32_t>(end.source_offset() - entry.body_offset);
+            if (tag.frames.empty()) tag.frames.reserve(16);  // a typical tag's frames at one allocation
             tag.frames.push_back(entry);
             decoded = decode_small_frame(source, frame, row, body, budget, tag);
         }
