@@ -5,6 +5,7 @@
 // those of frames/tag_keys; everything else goes through the interface's
 // own calls, so the view gives what velkor_frame_text and velkor_ape_item_text give.
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
@@ -43,6 +44,11 @@ std::size_t row_index(const TagKeyRow* row) {
     return static_cast<std::size_t>(row - rows(count));
 }
 
+template <typename Iterator>
+std::move_iterator<Iterator> moved(Iterator at) {
+    return std::make_move_iterator(at);
+}
+
 std::string frame_text(const velkor_file* file, int32_t index, int32_t field, int32_t value) {
     const int32_t size = velkor_frame_text_size(file, index, field, value);
     const char* text = velkor_frame_text(file, index, field, value);
@@ -78,19 +84,23 @@ void read_id3v2(const velkor_file* file, KeyView& view) {
         if (info.kind == VELKOR_FRAME_COMMENT || info.kind == VELKOR_FRAME_LYRICS) {
             // The frame without a description, as TagLib and mutagen read
             // COMMENT and LYRICS; else the first one there is.
-            const bool plain = frame_text(file, i, VELKOR_FRAME_DESCRIPTION, 0).empty();
+            const bool plain = velkor_frame_text_size(file, i, VELKOR_FRAME_DESCRIPTION, 0) <= 0;
             if (key.source == kId3v2 && !(key.fallback && plain)) {
-                if (plain) key.values.insert(key.values.end(), values.begin(), values.end());
+                if (plain) key.values.insert(key.values.end(), moved(values.begin()), moved(values.end()));
                 continue;
             }
-            key.values = values;
+            key.values = std::move(values);
             key.source = kId3v2;
             key.fallback = !plain;
             key.frame = id;
             continue;
         }
         if (key.source == kId3v2 && key.frame != id) continue;  // TORY beside TDOR: the first id only
-        key.values.insert(key.values.end(), values.begin(), values.end());
+        if (key.values.empty()) {
+            key.values = std::move(values);
+        } else {
+            key.values.insert(key.values.end(), moved(values.begin()), moved(values.end()));
+        }
         key.source = kId3v2;
         key.frame = id;
     }
@@ -170,6 +180,9 @@ const KeyView* view_of(const velkor_file* file) {
         read_id3v2(file, *view);
         read_apev2(file, *view);
         read_id3v1(file, *view);
+        std::size_t present = 0;
+        for (int32_t r = 0; r < count; ++r) present += view->keys[r].values.empty() ? 0 : 1;
+        view->present.reserve(present);
         for (int32_t r = 0; r < count; ++r) {
             if (!view->keys[r].values.empty()) view->present.push_back(&all[r]);
         }
