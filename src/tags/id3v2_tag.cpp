@@ -236,6 +236,7 @@ bool decode_small_frame(ByteSource& source, const Id3v2Frame& frame, const Id3v2
     tag.decoded.emplace_back();
     Id3v2DecodedFrame& decoded = tag.decoded.back();
     decoded.index = tag.frames.size() - 1;
+    decoded.common = common;
     decoded.values = read_id3v2_frame_values(source, frame, body);
     if (layout.compressed) budget.inflated += decoded.values.content_size;
     return true;

@@ -66,6 +66,7 @@ constexpr int64_t kDecodedTagBytes = 1024 * 1024;
 // A listed frame decoded at the tag's reading.
 struct Id3v2DecodedFrame {
     std::size_t index = 0;  // in Id3v2Tag::frames
+    bool common = false;    // one the common facts read
     Id3v2FrameValues values;
 };
 
