@@ -212,14 +212,22 @@ struct DecodeBudget {
     int64_t others = 0;    // the bytes in the tag of the others
 };
 
+// What decoding a picture frame reads of it at most: its values stand in
+// the first 2 KiB of its content, which unsynchronisation may double, and
+// a prefix.
+constexpr uint32_t kPictureHeadBytes = 2 * 2048 + 16;
+
 // Decodes the frame just listed when it is small: those the common facts
 // use within their budget as ever, the others (not compressed) within one
-// of their own, so that no caller decodes them again. True when decoded.
+// of their own, so that no caller decodes them again. A picture counts as
+// small, as only its first bytes are read. True when decoded.
 bool decode_small_frame(ByteSource& source, const Id3v2Frame& frame, const Id3v2FrameRow* row, const TagCursor& body,
                         DecodeBudget& budget, Id3v2Tag& tag) {
     const Id3v2FrameEntry& entry = tag.frames.back();
-    if (entry.stored_size > kDecodedFrameBytes) return false;
     const bool common = row != nullptr && row->common;
+    const bool picture = !common && row != nullptr && row->kind == Id3v2FrameKind::kPicture;
+    const uint32_t taken = picture ? std::min(entry.stored_size, kPictureHeadBytes) : entry.stored_size;
+    if (taken > kDecodedFrameBytes) return false;
     const Id3v2BodyLayout layout = id3v2_body_layout(frame);
     if (layout.encrypted) return false;
     if (common) {
@@ -229,8 +237,8 @@ bool decode_small_frame(ByteSource& source, const Id3v2Frame& frame, const Id3v2
         }
         budget.stored += entry.stored_size;
     } else {
-        if (layout.compressed || budget.others + entry.stored_size > kDecodedTagBytes) return false;
-        budget.others += entry.stored_size;
+        if (layout.compressed || budget.others + taken > kDecodedTagBytes) return false;
+        budget.others += taken;
     }
     if (tag.decoded.empty()) tag.decoded.reserve(16);
     tag.decoded.emplace_back();

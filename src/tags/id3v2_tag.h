@@ -56,7 +56,8 @@ constexpr std::size_t kMaxPictureTextBytes = 1024;
 constexpr std::size_t kMaxPictures = 4096;
 constexpr std::size_t kMaxListedFrames = 4096;
 // The frames decoded while the tag is read: each that takes at most
-// kDecodedFrameBytes in the tag. Those the common facts come from (the
+// kDecodedFrameBytes in the tag, and pictures of any size (from their first
+// bytes). Those the common facts come from (the
 // table's `common` rows) up to kDecodedTagBytes of them in all, compressed
 // ones only while what they inflated stays within kDecodedTagBytes too; the
 // others, not compressed, up to kDecodedTagBytes of their own.
