@@ -77,6 +77,10 @@ void FileSource::close() {
     read_failed_ = false;
 }
 
+void FileSource::will_read(int64_t offset, std::size_t n) {
+    if (fd_ >= 0 && offset >= 0) posix_fadvise(fd_, static_cast<off_t>(offset), static_cast<off_t>(n), POSIX_FADV_WILLNEED);
+}
+
 std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count) {
     std::size_t done = 0;
     while (fd_ >= 0 && done < count) {

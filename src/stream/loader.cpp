@@ -30,6 +30,8 @@ constexpr std::size_t kScanBlock = 64 * 1024;
 
 // The read at the end: an ID3v1 tag, an APE footer and a Lyrics3 end marker.
 constexpr int64_t kTailRead = 256;
+// What the read at the end takes at most, asked for as the file opens.
+constexpr int64_t kTailHint = 4096;
 // A window sampled for frames without a VBR header, to tell whether the
 // bitrate varies: room to find and confirm a frame of 320 kbit/s at 44.1
 // kHz wherever the window begins (three frames and a header, 3,139 bytes)
@@ -76,6 +78,8 @@ private:
 class FileBytes final : public ByteSource {
 public:
     FileBytes(ByteSource& source, int64_t size) : source_(source), size_(size) {
+        // The end is always read: from a disk, it comes in beside the start.
+        if (size > static_cast<int64_t>(kHeadRead)) source_.will_read(size - kTailHint, static_cast<std::size_t>(kTailHint));
         head_.resize(static_cast<std::size_t>(std::max<int64_t>(0, std::min<int64_t>(kHeadRead, size))));
         head_.resize(source_.read(0, head_.data(), head_.size()));
     }
