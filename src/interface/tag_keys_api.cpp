@@ -55,6 +55,12 @@ std::string frame_text(const velkor_file* file, int32_t index, int32_t field, in
     return text != nullptr && size >= 0 ? std::string(text, static_cast<std::size_t>(size)) : std::string();
 }
 
+// The row of DATE, the tag's date as a whole, looked up once.
+std::size_t date_row() {
+    static const std::size_t row = row_index(velkor::tag_key_row("DATE"));
+    return row;
+}
+
 void read_id3v2(const velkor_file* file, KeyView& view) {
     const int32_t frames = velkor_frame_count(file);
     for (int32_t i = 0; i < frames; ++i) {
@@ -68,7 +74,7 @@ void read_id3v2(const velkor_file* file, KeyView& view) {
         if (info.kind == VELKOR_FRAME_UNIQUE_ID) description = frame_text(file, i, VELKOR_FRAME_OWNER, 0);
         const TagKeyRow* row = velkor::tag_key_of_frame(id.c_str(), described ? description.c_str() : nullptr);
         // DATE is the tag's date as a whole (TDRC, or TYER, TDAT and TIME).
-        if (row == nullptr || std::strcmp(row->key, "DATE") == 0) continue;
+        if (row == nullptr || row_index(row) == date_row()) continue;
         KeyValues& key = view.keys[row_index(row)];
         std::vector<std::string> values;
         if (id == "TCON") {
@@ -104,16 +110,10 @@ void read_id3v2(const velkor_file* file, KeyView& view) {
         key.source = kId3v2;
         key.frame = id;
     }
-    int32_t count = 0;
-    const TagKeyRow* all = rows(count);
     const char* date = velkor_text(file, VELKOR_ID3V2_DATE);
     if (date != nullptr && date[0] != '\0') {
-        for (int32_t r = 0; r < count; ++r) {
-            if (std::strcmp(all[r].key, "DATE") == 0) {
-                view.keys[r].values = {date};
-                view.keys[r].source = kId3v2;
-            }
-        }
+        view.keys[date_row()].values = {date};
+        view.keys[date_row()].source = kId3v2;
     }
 }
 
