@@ -403,9 +403,10 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_picture(const velkor_file *file, int3
  * Every frame of the ID3v2 tag, in the order of the tag: index 0 to
  * velkor_frame_count - 1 (the first 4096 frames; velkor_frame_count gives how
  * many the tag holds). Frames of size 0 and padding are not frames.
- * velkor_open decodes the small frames the common facts come from (up to
- * 16 KiB each and 1 MiB in all) and keeps the bytes of the others up to
- * 64 KiB each and 2 MiB in all; any other frame's content is decoded
+ * velkor_open decodes the small frames (up to 16 KiB each and 1 MiB in all;
+ * the common facts' own 1 MiB beside) and the pictures (from their first
+ * bytes), and keeps the bytes of the others up to 64 KiB each and 2 MiB in
+ * all, all from its own reads; any other frame's content is decoded
  * when it is first asked for (velkor_frame, velkor_frame_text) and kept
  * with the handle. A tag with more is read from the file again then: so,
  * like velkor_read_picture, these may read the file again by its path.

@@ -220,4 +220,26 @@ TEST(CommonFacts, FromEverySourceInOrder) {
     std::remove(path.c_str());
 }
 
+// Open decodes the small frames once, the texts' and the facts' alike;
+// frames beyond what the other frames may take at open (1 MiB) still leave
+// the facts theirs, and are decoded when asked for.
+TEST(CommonFacts, FramesBeyondTheDecodedBudgetKeepFactsAndTexts) {
+    std::string frames;
+    for (int i = 0; i < 80; ++i) frames += text("TIT3", std::string(15000, 's') + std::to_string(i));
+    frames += text("TBPM", "120") + text("TIT2", "After the subtitles") +
+              frame("TALB", syncsafe(11) + deflated("\3Compressed"), 0x0009);
+    const std::string path = ::testing::TempDir() + "velkor_decoded_budget.mp3";
+    std::ofstream(path, std::ios::binary) << "ID3\x04\0\0"s + syncsafe(static_cast<uint32_t>(frames.size())) + frames;
+    const Opened f(path);
+    ASSERT_NE(f.file, nullptr);
+    EXPECT_EQ(f.tags.bpm, 120);
+    EXPECT_EQ(f.text(VELKOR_ID3V2_TITLE), "After the subtitles");
+    EXPECT_EQ(f.text(VELKOR_ID3V2_ALBUM), "Compressed");
+    EXPECT_STREQ(velkor_tag_value(f.file, "ALBUM", 0), "Compressed");
+    for (int32_t i : {0, 79}) {
+        EXPECT_EQ(velkor_frame_text(f.file, i, VELKOR_FRAME_VALUE, 0), std::string(15000, 's') + std::to_string(i));
+    }
+    std::remove(path.c_str());
+}
+
 }  // namespace

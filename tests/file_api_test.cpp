@@ -185,6 +185,19 @@ TEST(FileApi, PicturesAreDescribedAndReadOnDemand) {
     EXPECT_EQ(picture.type, 4);
     EXPECT_EQ(picture.bytes, 10);
     EXPECT_STREQ(velkor_picture_text(v22.file, 0, VELKOR_PICTURE_MIME), "image/jpeg");
+
+    // The cover's frame is described from what the open read: no second
+    // open, so the file may be gone.
+    const std::string path = file_with(dir, tag(4, frame(4, "APIC", apic)));
+    const Opened gone(path);
+    std::remove(path.c_str());
+    velkor_frame_info info = {};
+    info.size = sizeof info;
+    ASSERT_EQ(velkor_frame(gone.file, 0, &info), VELKOR_OK);
+    EXPECT_EQ(info.kind, VELKOR_FRAME_PICTURE);
+    EXPECT_EQ(info.body_size, static_cast<int32_t>(apic.size()));
+    EXPECT_STREQ(velkor_frame_text(gone.file, 0, VELKOR_FRAME_DESCRIPTION, 0), "Front");
+    EXPECT_STREQ(velkor_frame_text(gone.file, 0, VELKOR_FRAME_VALUE, 0), "image/png");
 }
 
 std::string sample(const char* name) { return std::string(VELKOR_SAMPLES_DIR) + "/" + name; }

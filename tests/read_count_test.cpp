@@ -142,6 +142,61 @@ ReadCounter counted_open(Mp3FileInfo& info, const std::string& path) {
     return FileSource::thread_counter();
 }
 
+// A VBR header gives the stream's figures: opened as velkor_open opens it,
+// such a file costs its start and a small tail (one read more where the
+// frames behind the tag cross the first 4 KiB), no sample windows; a stream
+// without one is sampled at its middle and end.
+TEST(ReadCount, OpenedVbrHeaderFilesReadTheirStartAndASmallTail) {
+    TempDir dir;
+    for (std::size_t padding : {0u, 1024u, 3000u, 3900u}) {
+        for (bool vbr : {false, true}) {
+            SCOPED_TRACE("padding " + std::to_string(padding) + (vbr ? ", Xing" : ", CBR"));
+            Mp3FileInfo info;
+            const ReadCounter read = counted_open(info, dir.write("opened.mp3", typical_file(padding, vbr, 500000)));
+            EXPECT_EQ(info.is_vbr, vbr ? 1 : 0);
+            const uint64_t crossing = padding == 3900 ? 1 : 0;  // the frames behind the tag cross 4 KiB
+            if (vbr) {
+                EXPECT_EQ(read.reads, 2u + crossing);
+                EXPECT_LE(read.bytes, 4096u + 256u + crossing * 4096u);
+            } else {
+                EXPECT_EQ(read.reads, 3u + crossing);
+                EXPECT_GT(info.sampled.frames, 12);
+            }
+        }
+    }
+}
+
+// The tail's size is chosen on what the start shows; when the frame behind
+// the tag holds a Xing header but opens no stream (the frames behind it are
+// missing), the stream found later is sampled all the same, at one read
+// more: its figures are those of the same file without the stray header.
+TEST(ReadCount, StrayVbrHeaderLeavesTheSampledFiguresAsTheyWere) {
+    TempDir dir;
+    Bytes plain = velkor::testing::id3v2_header(0);
+    put_lone_header(plain, 10);  // refused: nothing follows it a frame on
+    plain.resize(10 + 417 + 700, 0);
+    const std::size_t stream = plain.size();
+    for (std::size_t at = stream; at + 417 <= stream + 300000; at += 417) put_lone_header(plain, at);
+    plain.resize(stream + 300000, 0);
+    put(plain, plain.size(), velkor::testing::id3v1("Title", "", "", "", "", 0, 0));
+    Bytes stray = plain;
+    put(stray, 10 + 36, velkor::testing::xing(1, 5000));
+
+    Mp3FileInfo without, with;
+    const ReadCounter plain_read = counted_open(without, dir.write("plain.mp3", plain));
+    const ReadCounter stray_read = counted_open(with, dir.write("stray.mp3", stray));
+    EXPECT_EQ(with.first_frame_offset, static_cast<int64_t>(stream));
+    EXPECT_EQ(with.vbr.kind(), velkor::VbrHeader::Kind::kNone);
+    EXPECT_EQ(with.sampled.frames, without.sampled.frames);
+    EXPECT_EQ(with.sampled.tail_frames, without.sampled.tail_frames);
+    const velkor::StreamFigures a = without.stream_figures(), b = with.stream_figures();
+    EXPECT_EQ(b.frames, a.frames);
+    EXPECT_EQ(b.bitrate_kbps, a.bitrate_kbps);
+    EXPECT_EQ(b.duration_ms, a.duration_ms);
+    EXPECT_EQ(b.bitrate_varies, a.bitrate_varies);
+    EXPECT_EQ(stray_read.reads, plain_read.reads + 1);
+}
+
 TEST(ReadCount, LargeTagIsWalkedNotReadWhole) {
     TempDir dir;
     // Padding or a picture of 1 MiB between the texts and the audio; the

@@ -27,6 +27,14 @@ public:
         return got.size;
     }
 
+    // Says that [offset, offset + n) will be read soon: a source that
+    // fetches its bytes from elsewhere may start fetching them now, beside
+    // what it is reading. Nothing by default.
+    virtual void will_read(int64_t offset, std::size_t n) {
+        (void)offset;
+        (void)n;
+    }
+
 protected:
     ~ByteSource() = default;
 };

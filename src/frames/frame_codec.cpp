@@ -422,12 +422,18 @@ Id3v2FrameValues read_id3v2_frame_values(ByteSource& source, const Id3v2Frame& f
     const int64_t size = static_cast<int64_t>(cursor.left());
     // A picture's values stand in its first bytes; the others' anywhere.
     const std::size_t limit = values.kind == Kind::kPicture ? 2048 : kMaxFrameTextBytes + 1;
-    // The source's span stays valid while nothing else is fetched: the
-    // values are decoded from a copy.
-    std::string storage(std::min(limit, cursor.left()), '\0');
-    cursor.first(limit).read(reinterpret_cast<uint8_t*>(&storage[0]), storage.size());
-    values = decode_id3v2_frame(id, ByteSpan(reinterpret_cast<const uint8_t*>(storage.data()), storage.size()),
-                                frame.version);
+    const std::size_t wanted = std::min(limit, cursor.left());
+    // Plain content is decoded where the source holds it, as the decoder
+    // fetches nothing while it works; else (or where the source holds it
+    // in pieces) from a copy.
+    ByteSpan bytes = cursor.is_plain() ? cursor.first(limit).rest() : ByteSpan();
+    std::string storage;
+    if (bytes.size != wanted) {
+        storage.assign(wanted, '\0');
+        cursor.first(limit).read(reinterpret_cast<uint8_t*>(&storage[0]), storage.size());
+        bytes = ByteSpan(reinterpret_cast<const uint8_t*>(storage.data()), storage.size());
+    }
+    values = decode_id3v2_frame(id, bytes, frame.version);
     values.content_size = size;
     values.size_differs = content.size_differs();
     if (values.kind != Kind::kPicture && cursor.left() > limit) values.truncated = true;

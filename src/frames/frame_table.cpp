@@ -202,11 +202,6 @@ const char* id3v2_field_name(Id3v2Field field) {
     return at < sizeof kNames / sizeof kNames[0] ? kNames[at] : "";
 }
 
-bool common_facts_use(const char* id) {
-    const Id3v2FrameRow* row = row_of_key(id);
-    return row != nullptr && row->common;
-}
-
 bool is_frame_id(const char* id, int version) {
     const std::size_t length = version == 2 ? 3 : 4;
     for (std::size_t i = 0; i < length; ++i) {

@@ -57,9 +57,6 @@ const char* id3v2_kind_name(Id3v2FrameKind kind);
 // The name of a named field as JSON and Python name it ("title",
 // "album_artist"); "" for kNone.
 const char* id3v2_field_name(Id3v2Field field);
-// Whether the common facts read frames with this 2.3/2.4 id: the frames a
-// tag reader decodes at open.
-bool common_facts_use(const char* id);
 // An id of four characters A-Z and 0-9 (three in version 2.2): what a
 // frame id is made of.
 bool is_frame_id(const char* id, int version);

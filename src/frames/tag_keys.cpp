@@ -96,7 +96,10 @@ const TagKeyRow* tag_key_of_frame(const char* id, const char* description) {
     if (id == nullptr) return nullptr;
     const bool described = std::strcmp(id, "TXXX") == 0 || std::strcmp(id, "UFID") == 0;
     for (const TagKeyRow& row : kKeys) {
-        if (std::strcmp(row.v24, id) != 0 && std::strcmp(row.v23, id) != 0) continue;
+        // Most rows differ in the first letter already.
+        if ((row.v24[0] != id[0] || std::strcmp(row.v24, id) != 0) && (row.v23[0] != id[0] || std::strcmp(row.v23, id) != 0)) {
+            continue;
+        }
         if (!described) return &row;
         if (description != nullptr && row.description != nullptr &&
             (std::strcmp(id, "UFID") == 0 ? std::strcmp(row.description, description) == 0

@@ -83,14 +83,11 @@ void velkor_file::gather(bool has_audio) {
     // The frames decoded at the analysis answer velkor_frame without
     // reading the file again.
     velkor::Id3v2Tag& decoded_tag = info.id3v2_tag;
-    frame_values.resize(decoded_tag.frames.size());
+    frame_values.assign(decoded_tag.frames.size(), nullptr);
     for (velkor::Id3v2DecodedFrame& decoded : decoded_tag.decoded) {
-        std::unique_ptr<velkor::Id3v2FrameValues> values(new velkor::Id3v2FrameValues(std::move(decoded.values)));
-        keep_within_budget(*values);
-        frame_values[decoded.index] = std::move(values);
+        keep_within_budget(decoded.values);
+        frame_values[decoded.index] = &decoded.values;
     }
-    decoded_tag.decoded.clear();
-    decoded_tag.decoded.shrink_to_fit();
 
     const velkor::FrameHeader& header = info.header;
     const velkor::Id3v2Tag& v2 = info.id3v2_tag;
@@ -188,12 +185,21 @@ int32_t velkor_file::reopen(FileSource& source) const {
 }
 
 int32_t analyse_into(velkor::ByteSource& source, int64_t size, const char* utf8_path, uint32_t options,
-                     velkor_file** out, velkor::StreamedFile* streamed) {
+                     velkor_file** out, velkor::StreamedFile* streamed, bool keep_frames) {
     std::unique_ptr<velkor_file> file(new velkor_file);
     velkor::LoadOptions load;
     load.full = true;
     load.count_frames = (options & VELKOR_OPEN_COUNT_FRAMES) != 0 && streamed == nullptr;
     load.sample_frames = true;
+    if (keep_frames) {
+        // Kept now, from the bytes the analysis holds: asking for them later
+        // then needs no second open, and the tag's frames no second read.
+        load.keep = [](velkor::ByteSource& bytes, void* context) {
+            velkor_file& kept = *static_cast<velkor_file*>(context);
+            kept.kept_frames.keep(bytes, kept.info.id3v2_tag);
+        };
+        load.keep_context = file.get();
+    }
     bool has_audio = file->info.analyse(source, size, utf8_path, load) == velkor::kStatusOk;
     if (has_audio && streamed != nullptr) streamed->give_count(file->info);
     if (!has_audio && (options & VELKOR_OPEN_WITHOUT_AUDIO) == 0) return VELKOR_ERROR_NO_AUDIO;
@@ -302,7 +308,8 @@ std::size_t held_bytes(const velkor_file* file) {
     for (const std::string& text : file->common) held += text.capacity();
     held += file->frame_text_bytes + file->frame_values.capacity() * sizeof(void*) + file->kept_frames.held();
     held += file->json.capacity();
-    for (const auto& values : file->frame_values) held += values ? sizeof(Id3v2FrameValues) : 0;
+    held += file->info.id3v2_tag.decoded.capacity() * sizeof(Id3v2DecodedFrame);
+    held += file->later_values.capacity() * sizeof(void*) + file->later_values.size() * sizeof(Id3v2FrameValues);
     for (const Apev2Item& item : file->info.apev2_tag.items) {
         held += sizeof item + item.key.capacity();
         for (const std::string& value : item.values) held += sizeof value + value.capacity();

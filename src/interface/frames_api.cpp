@@ -59,9 +59,9 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
     const velkor::Id3v2FrameEntry* entry = frame_entry(index);
     status = VELKOR_ERROR_ARGUMENT;
     if (entry == nullptr) return nullptr;
-    if (frame_values.size() != info.id3v2_tag.frames.size()) frame_values.resize(info.id3v2_tag.frames.size());
-    std::unique_ptr<velkor::Id3v2FrameValues>& cached = frame_values[static_cast<std::size_t>(index)];
-    if (!cached) {
+    if (frame_values.size() != info.id3v2_tag.frames.size()) frame_values.resize(info.id3v2_tag.frames.size(), nullptr);
+    velkor::Id3v2FrameValues*& cached = frame_values[static_cast<std::size_t>(index)];
+    if (cached == nullptr) {
         Reread bytes;
         velkor::KeptFrames::Source kept(kept_frames);
         const bool in_memory = kept_frames.covers(*entry);
@@ -85,21 +85,23 @@ const velkor::Id3v2FrameValues* velkor_file::frame(int32_t index, int32_t& statu
                  (in_memory && !kept_frames.covers(next)))) {
                 break;
             }
-            if (frame_values[j]) continue;
-            frame_values[j].reset(
+            if (frame_values[j] != nullptr) continue;
+            later_values.emplace_back(
                 new velkor::Id3v2FrameValues(velkor::read_id3v2_frame_values(source, frame, frame_body(source, tag, next))));
+            frame_values[j] = later_values.back().get();
             decoded.push_back(j);
         }
         if (bytes.file.read_failed() || (!in_memory && open_source != nullptr && open_source->read_failed())) {
             // Values read with a gap are not the frame's: none are kept.
-            for (std::size_t j : decoded) frame_values[j].reset();
+            for (std::size_t j : decoded) frame_values[j] = nullptr;
+            later_values.resize(later_values.size() - decoded.size());
             status = VELKOR_ERROR_READ;
             return nullptr;
         }
         for (std::size_t j : decoded) keep_within_budget(*frame_values[j]);
     }
     status = VELKOR_OK;
-    return cached.get();
+    return cached;
 }
 
 void velkor_file::decode_frames(FileSource& source) {

@@ -5,14 +5,15 @@
 
 namespace velkor {
 
-void KeptFrames::keep(ByteSource& source, const Id3v2Tag& tag,
-                      const std::vector<std::unique_ptr<Id3v2FrameValues>>& decoded) {
+void KeptFrames::keep(ByteSource& source, const Id3v2Tag& tag) {
     parts_.clear();
     bytes_.clear();
     std::size_t total = 0;
+    auto decoded = tag.decoded.begin();  // in the order of the tag
     for (std::size_t i = 0; i < tag.frames.size(); ++i) {
         const Id3v2FrameEntry& entry = tag.frames[i];
-        if ((i < decoded.size() && decoded[i]) || entry.stored_size > kKeptFrameLimit) continue;
+        while (decoded != tag.decoded.end() && decoded->index < i) ++decoded;
+        if ((decoded != tag.decoded.end() && decoded->index == i) || entry.stored_size > kKeptFrameLimit) continue;
         if (total + entry.stored_size > kKeptFramesLimit) break;
         if (!parts_.empty() && entry.body_offset < parts_.back().at + static_cast<int64_t>(parts_.back().size)) continue;
         parts_.push_back({entry.body_offset, total, entry.stored_size});

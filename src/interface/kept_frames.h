@@ -23,11 +23,10 @@ constexpr uint32_t kKeptFrameLimit = 64 * 1024;
 
 class KeptFrames {
 public:
-    // Keeps the bodies of the frames of `tag` without values in `decoded`,
-    // each up to kKeptFrameLimit and all up to kKeptFramesLimit; one that
-    // source cannot give whole is not kept.
-    void keep(ByteSource& source, const Id3v2Tag& tag,
-              const std::vector<std::unique_ptr<Id3v2FrameValues>>& decoded);
+    // Keeps the bodies of the frames of `tag` it did not decode, each up to
+    // kKeptFrameLimit and all up to kKeptFramesLimit; one that source
+    // cannot give whole is not kept.
+    void keep(ByteSource& source, const Id3v2Tag& tag);
     // Whether the bytes of `entry`'s body are kept.
     bool covers(const Id3v2FrameEntry& entry) const {
         const Part* part = part_at(entry.body_offset);

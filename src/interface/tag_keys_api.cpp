@@ -44,10 +44,21 @@ std::size_t row_index(const TagKeyRow* row) {
     return static_cast<std::size_t>(row - rows(count));
 }
 
+template <typename Iterator>
+std::move_iterator<Iterator> moved(Iterator at) {
+    return std::make_move_iterator(at);
+}
+
 std::string frame_text(const velkor_file* file, int32_t index, int32_t field, int32_t value) {
     const int32_t size = velkor_frame_text_size(file, index, field, value);
     const char* text = velkor_frame_text(file, index, field, value);
     return text != nullptr && size >= 0 ? std::string(text, static_cast<std::size_t>(size)) : std::string();
+}
+
+// The row of DATE, the tag's date as a whole, looked up once.
+std::size_t date_row() {
+    static const std::size_t row = row_index(velkor::tag_key_row("DATE"));
+    return row;
 }
 
 void read_id3v2(const velkor_file* file, KeyView& view) {
@@ -63,7 +74,7 @@ void read_id3v2(const velkor_file* file, KeyView& view) {
         if (info.kind == VELKOR_FRAME_UNIQUE_ID) description = frame_text(file, i, VELKOR_FRAME_OWNER, 0);
         const TagKeyRow* row = velkor::tag_key_of_frame(id.c_str(), described ? description.c_str() : nullptr);
         // DATE is the tag's date as a whole (TDRC, or TYER, TDAT and TIME).
-        if (row == nullptr || std::strcmp(row->key, "DATE") == 0) continue;
+        if (row == nullptr || row_index(row) == date_row()) continue;
         KeyValues& key = view.keys[row_index(row)];
         std::vector<std::string> values;
         if (id == "TCON") {
@@ -79,9 +90,9 @@ void read_id3v2(const velkor_file* file, KeyView& view) {
         if (info.kind == VELKOR_FRAME_COMMENT || info.kind == VELKOR_FRAME_LYRICS) {
             // The frame without a description, as TagLib and mutagen read
             // COMMENT and LYRICS; else the first one there is.
-            const bool plain = frame_text(file, i, VELKOR_FRAME_DESCRIPTION, 0).empty();
+            const bool plain = velkor_frame_text_size(file, i, VELKOR_FRAME_DESCRIPTION, 0) <= 0;
             if (key.source == kId3v2 && !(key.fallback && plain)) {
-                if (plain) key.values.insert(key.values.end(), values.begin(), values.end());
+                if (plain) key.values.insert(key.values.end(), moved(values.begin()), moved(values.end()));
                 continue;
             }
             key.values = std::move(values);
@@ -94,22 +105,15 @@ void read_id3v2(const velkor_file* file, KeyView& view) {
         if (key.values.empty()) {
             key.values = std::move(values);
         } else {
-            key.values.insert(key.values.end(), std::make_move_iterator(values.begin()),
-                              std::make_move_iterator(values.end()));
+            key.values.insert(key.values.end(), moved(values.begin()), moved(values.end()));
         }
         key.source = kId3v2;
         key.frame = id;
     }
-    int32_t count = 0;
-    const TagKeyRow* all = rows(count);
     const char* date = velkor_text(file, VELKOR_ID3V2_DATE);
     if (date != nullptr && date[0] != '\0') {
-        for (int32_t r = 0; r < count; ++r) {
-            if (std::strcmp(all[r].key, "DATE") == 0) {
-                view.keys[r].values = {date};
-                view.keys[r].source = kId3v2;
-            }
-        }
+        view.keys[date_row()].values = {date};
+        view.keys[date_row()].source = kId3v2;
     }
 }
 
@@ -176,6 +180,9 @@ const KeyView* view_of(const velkor_file* file) {
         read_id3v2(file, *view);
         read_apev2(file, *view);
         read_id3v1(file, *view);
+        std::size_t present = 0;
+        for (int32_t r = 0; r < count; ++r) present += view->keys[r].values.empty() ? 0 : 1;
+        view->present.reserve(present);
         for (int32_t r = 0; r < count; ++r) {
             if (!view->keys[r].values.empty()) view->present.push_back(&all[r]);
         }

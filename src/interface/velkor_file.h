@@ -94,9 +94,12 @@ struct velkor_file {
         return index >= 0 && static_cast<std::size_t>(index) < items.size() ? &items[index] : nullptr;
     }
 
-    // The frames' values as they are asked for: the handle's own cache (a
-    // handle is used by one thread at a time).
-    mutable std::vector<std::unique_ptr<velkor::Id3v2FrameValues>> frame_values;
+    // The frames' values by index: those decoded at open stay where the
+    // tag's reading put them (info.id3v2_tag.decoded), the others are
+    // decoded as they are asked for into later_values, the handle's own
+    // cache (a handle is used by one thread at a time).
+    mutable std::vector<velkor::Id3v2FrameValues*> frame_values;
+    mutable std::vector<std::unique_ptr<velkor::Id3v2FrameValues>> later_values;
     mutable std::size_t frame_text_bytes = 0;  // what their texts hold, at most kMaxFrameTextTotal
     mutable std::shared_ptr<void> key_view;    // the merged view by keys (tag_keys_api.cpp)
     velkor::KeptFrames kept_frames;            // the bytes of the frames not decoded at open
@@ -165,8 +168,10 @@ struct velkor_file {
 
 // Analyses the size bytes of source into a new handle. `streamed`: source
 // is a stream's head and tail, whose frames it counted as they passed.
+// keep_frames: the bodies of the frames not decoded are kept from the
+// analysis' own reads (a file's handle, which decodes them later).
 int32_t analyse_into(velkor::ByteSource& source, int64_t size, const char* utf8_path, uint32_t options,
-                     velkor_file** out, velkor::StreamedFile* streamed = nullptr);
+                     velkor_file** out, velkor::StreamedFile* streamed = nullptr, bool keep_frames = false);
 
 inline constexpr uint32_t kOpenOptions = VELKOR_OPEN_COUNT_FRAMES | VELKOR_OPEN_WITHOUT_AUDIO | VELKOR_OPEN_ALL_FRAMES;
 
@@ -181,7 +186,7 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
         FileSource source;
         const int32_t opened = velkor::status_of(open(source), VELKOR_ERROR_READ);
         if (opened != VELKOR_OK) return opened;
-        const int32_t status = analyse_into(source, source.size(), utf8_path, options, out);
+        const int32_t status = analyse_into(source, source.size(), utf8_path, options, out, nullptr, true);
         if (source.read_failed()) {
             // Facts read with a gap are no facts of the file: "no tag" or
             // "no audio" may only mean that the file has none.
@@ -191,9 +196,8 @@ int32_t open_file(const char* utf8_path, uint32_t options, velkor_file** out, Op
         }
         if (*out != nullptr) {
             (*out)->identity = source.identity();
-            // Read now, while the file is open: asking for them later then
-            // needs no second open.
-            (*out)->kept_frames.keep(source, (*out)->info.id3v2_tag, (*out)->frame_values);
+            // Every frame decoded while the file is open: asking for them
+            // later then needs no second open.
             if ((options & VELKOR_OPEN_ALL_FRAMES) != 0) (*out)->decode_frames(source);
         }
         return status;

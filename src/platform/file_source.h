@@ -95,6 +95,8 @@ public:
 
     // The file as a byte source for the analysis.
     std::size_t read(int64_t offset, uint8_t* dest, std::size_t n) override { return read_at(offset, dest, n); }
+    // Asks the system to start reading those bytes from the disk.
+    void will_read(int64_t offset, std::size_t n) override;
     ByteSpan bytes(int64_t offset, std::size_t n) override;
 
     // The counter of the calling thread.

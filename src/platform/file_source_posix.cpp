@@ -84,6 +84,17 @@ void FileSource::close() {
     read_failed_ = false;
 }
 
+void FileSource::will_read(int64_t offset, std::size_t n) {
+#if defined(POSIX_FADV_WILLNEED)  // not on every system (macOS): then the reads come as they come
+    if (native_ >= 0 && offset >= 0) {
+        posix_fadvise(static_cast<int>(native_), static_cast<off_t>(offset), static_cast<off_t>(n), POSIX_FADV_WILLNEED);
+    }
+#else
+    (void)offset;
+    (void)n;
+#endif
+}
+
 std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count) {
     std::size_t done = 0;
     while (native_ >= 0 && done < count) {

@@ -93,6 +93,8 @@ void FileSource::close() {
     read_failed_ = false;
 }
 
+void FileSource::will_read(int64_t, std::size_t) {}  // no such hint: the reads come as they come
+
 std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count) {
     std::size_t done = 0;
     while (native_ != -1 && done < count) {

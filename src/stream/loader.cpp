@@ -30,6 +30,8 @@ constexpr std::size_t kScanBlock = 64 * 1024;
 
 // The read at the end: an ID3v1 tag, an APE footer and a Lyrics3 end marker.
 constexpr int64_t kTailRead = 256;
+// What the read at the end takes at most, asked for as the file opens.
+constexpr int64_t kTailHint = 4096;
 // A window sampled for frames without a VBR header, to tell whether the
 // bitrate varies: room to find and confirm a frame of 320 kbit/s at 44.1
 // kHz wherever the window begins (three frames and a header, 3,139 bytes)
@@ -69,11 +71,15 @@ private:
     std::size_t size_ = 0;
 };
 
+}  // namespace
+
 // The file's first bytes and one window elsewhere, so that the tag walk,
 // the scan and the small reads behind the first frame share what was read.
 class FileBytes final : public ByteSource {
 public:
     FileBytes(ByteSource& source, int64_t size) : source_(source), size_(size) {
+        // The end is always read: from a disk, it comes in beside the start.
+        if (size > static_cast<int64_t>(kHeadRead)) source_.will_read(size - kTailHint, static_cast<std::size_t>(kTailHint));
         head_.resize(static_cast<std::size_t>(std::max<int64_t>(0, std::min<int64_t>(kHeadRead, size))));
         head_.resize(source_.read(0, head_.data(), head_.size()));
     }
@@ -112,12 +118,12 @@ public:
         return rest;
     }
 
-    // A fresh read of up to n bytes from offset on, for the scan.
-    // `complete`: nothing more can be read behind them (the file ends, or
-    // it could not be read further).
+    // Up to n bytes from offset on, for the scan: read, unless the window
+    // begins there and holds them already. `complete`: nothing more can be
+    // read behind them (the file ends, or it could not be read further).
     ByteSpan read_from(int64_t offset, std::size_t n, bool& complete) {
         n = clamp(offset, n);
-        fill_window(offset, n);
+        if (window_offset_ != offset || window_.size() < n) fill_window(offset, n);
         complete = window_.size() < n || offset + static_cast<int64_t>(n) >= size_;
         return ByteSpan(window_.data(), window_.size());
     }
@@ -172,6 +178,8 @@ private:
     int64_t window_offset_ = 0;
 };
 
+namespace {
+
 // A window read to sample a VBR stream without a VBR header: large, as
 // the frames' sizes swing from one to the next and along the audio.
 constexpr int64_t kProbeRead = 64 * 1024;
@@ -216,6 +224,21 @@ void sample_vbr_stream(FileBytes& bytes, FrameSample& sample, const FrameHeader&
     }
 }
 
+// Whether the frame right behind the ID3v2 tag (at `at`), where a stream's
+// first frame mostly stands, holds a VBR header. Such a stream needs no
+// frames sampled, so the read at the file's end can stay small. The frame's
+// bytes are read when memory lacks them: the scan for the first frame would
+// read them next, and takes them from the window. Only a guess about what to read: the scan decides where
+// the first frame is, and reads what the guess left out.
+bool vbr_header_at(FileBytes& bytes, int64_t at) {
+    const ByteSpan frame = bytes.bytes(at, VbrHeader::kFrameBytes);
+    if (frame.size < 4) return false;
+    FrameHeader header;
+    header.set_bytes(frame.data);
+    VbrHeader vbr;
+    return header.is_valid() && vbr.read(frame, header) != VbrHeader::Kind::kNone;
+}
+
 }  // namespace
 
 int32_t Mp3FileInfo::load(const char* path_arg) {
@@ -230,15 +253,22 @@ int32_t Mp3FileInfo::load(const char* path_arg) {
 
 int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_arg, const LoadOptions& options) {
     size = std::max<int64_t>(0, size);
+    FileBytes bytes(source, size);
+    const int32_t status = analyse_bytes(bytes, size, path_arg, options);
+    if (options.keep != nullptr) options.keep(bytes, options.keep_context);
+    return status;
+}
+
+int32_t Mp3FileInfo::analyse_bytes(FileBytes& bytes, int64_t size, const char* path_arg, const LoadOptions& options) {
     file_size_ = size;
     path = path_arg;
-    FileBytes bytes(source, size);
 
     // ID3v2: the reader walks the whole tag, trusted or not (its frames are
     // read as far as they go); the scan starts where the layout says.
     has_id3v2 = 0;
     id3v2 = Id3v2Header();
-    if (parse_id3v2_header(bytes.head(), id3v2)) {
+    const bool begins_with_id3v2 = parse_id3v2_header(bytes.head(), id3v2);
+    if (begins_with_id3v2) {
         const int64_t length = std::min(size, id3v2.tag_size());
         if (options.full) {
             id3v2_tag = read_id3v2_tag(bytes, length);
@@ -251,8 +281,11 @@ int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_
     // One read of the file's end holds the ID3v1 tag and what is needed to
     // find the APE and Lyrics3 tags in front of it; the layout decides where
     // the audio ends. When frames may be sampled the read holds the window
-    // at the audio's end as well, which saves a read.
-    bytes.read_tail(static_cast<std::size_t>(kTailRead) + (options.sample_frames ? kSampleRead : 0));
+    // at the audio's end as well, which saves a read; not when a VBR header
+    // will tell what sampling would.
+    const bool samples = options.sample_frames && !options.count_frames &&
+                         !vbr_header_at(bytes, begins_with_id3v2 ? id3v2.end() : 0);
+    bytes.read_tail(static_cast<std::size_t>(kTailRead) + (samples ? kSampleRead : 0));
     const FileLayout layout = describe_file(bytes, size);
     const int64_t start = layout.audio_begin;
     audio_end = layout.audio_end;

@@ -57,6 +57,11 @@ struct LoadOptions {
     // Without a VBR header, frames sampled at the middle and the end too
     // (sampled), at two small reads.
     bool sample_frames = false;
+    // Called as the analysis ends, with the file's bytes as it read them:
+    // whoever keeps more of the file takes it from there, without reading
+    // again what the analysis holds.
+    void (*keep)(ByteSource& bytes, void* context) = nullptr;
+    void* keep_context = nullptr;
 };
 
 // Bytes per frame for one bit/s per Hz: 48 for Layer I, 144 for Layer II and
@@ -65,6 +70,8 @@ double frame_size_coefficient(const FrameHeader& header);
 // Into the int32 range: toward zero, NaN as 0, beyond the range its end.
 int32_t to_int32(double value);
 int32_t to_int32(int64_t value);
+
+class FileBytes;
 
 class Mp3FileInfo {
 public:
@@ -129,6 +136,9 @@ public:
     int32_t tag_track() const { return tag.get_track(); }
     int32_t tag_genre_index() const { return tag.genre_index(); }
     int32_t tag_v2_genre_index() const { return tag.v2_genre_index(); }
+
+private:
+    int32_t analyse_bytes(FileBytes& bytes, int64_t size, const char* path, const LoadOptions& options);
 };
 
 }  // namespace velkor

@@ -32,14 +32,17 @@ constexpr uint32_t id_number(const char* id) {
     return number;
 }
 
-// The decoded frames with their 2.3/2.4 ids, looked up once.
+// The decoded frames the facts read, with their 2.3/2.4 ids, looked up once.
 class Frames {
 public:
     explicit Frames(const Id3v2Tag* tag) {
         if (tag == nullptr) return;
-        frames_.reserve(tag->decoded.size());
+        std::size_t common = 0;
+        for (const Id3v2DecodedFrame& decoded : tag->decoded) common += decoded.common ? 1 : 0;
+        if (common == 0) return;
+        frames_.reserve(common);
         for (const Id3v2DecodedFrame& decoded : tag->decoded) {
-            if (decoded.index >= tag->frames.size()) continue;
+            if (!decoded.common || decoded.index >= tag->frames.size()) continue;
             const char* id = tag->frames[decoded.index].id;
             frames_.push_back({id_number(tag->version == 2 ? id3v2_v24_id(id) : id), &decoded.values});
         }

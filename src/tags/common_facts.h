@@ -51,10 +51,6 @@ struct CommonSources {
 
 CommonFacts derive_common_facts(const CommonSources& sources);
 
-// Whether the facts read frames with this 2.3/2.4 id: the frames a tag
-// reader decodes for them.
-bool common_facts_use(const char* id);
-
 // The leading number of a text ("07/10" -> 7), skipping blanks; -1 when it
 // does not start with a digit. Saturates at INT32_MAX.
 int32_t leading_number(const std::string& text, std::size_t& end);

@@ -207,28 +207,47 @@ namespace {
 
 // What the frames decoded at the tag's reading have taken so far.
 struct DecodeBudget {
-    int64_t stored = 0;    // their bytes in the tag
-    int64_t inflated = 0;  // what the compressed ones inflated to
+    int64_t stored = 0;    // the bytes in the tag of those the common facts use
+    int64_t inflated = 0;  // what the compressed ones of them inflated to
+    int64_t others = 0;    // the bytes in the tag of the others
 };
 
-void decode_small_frame(ByteSource& source, const Id3v2Frame& frame, const TagCursor& body, DecodeBudget& budget,
-                        Id3v2Tag& tag) {
+// What decoding a picture frame reads of it at most: its values stand in
+// the first 2 KiB of its content, which unsynchronisation may double, and
+// a prefix.
+constexpr uint32_t kPictureHeadBytes = 2 * 2048 + 16;
+
+// Decodes the frame just listed when it is small: those the common facts
+// use within their budget as ever, the others (not compressed) within one
+// of their own, so that no caller decodes them again. A picture counts as
+// small, as only its first bytes are read. True when decoded.
+bool decode_small_frame(ByteSource& source, const Id3v2Frame& frame, const Id3v2FrameRow* row, const TagCursor& body,
+                        DecodeBudget& budget, Id3v2Tag& tag) {
     const Id3v2FrameEntry& entry = tag.frames.back();
-    const Id3v2FrameRow* row = id3v2_frame_row(frame.id, frame.version);
-    const char* id = row ? row->key() : "";
-    if (entry.stored_size > kDecodedFrameBytes || budget.stored + entry.stored_size > kDecodedTagBytes ||
-        !common_facts_use(id)) {
-        return;
-    }
+    const bool common = row != nullptr && row->common;
+    const bool picture = !common && row != nullptr && row->kind == Id3v2FrameKind::kPicture;
+    const uint32_t taken = picture ? std::min(entry.stored_size, kPictureHeadBytes) : entry.stored_size;
+    if (taken > kDecodedFrameBytes) return false;
     const Id3v2BodyLayout layout = id3v2_body_layout(frame);
-    if (layout.encrypted || (layout.compressed && budget.inflated > kDecodedTagBytes)) return;
-    budget.stored += entry.stored_size;
+    if (layout.encrypted) return false;
+    if (common) {
+        if (budget.stored + entry.stored_size > kDecodedTagBytes ||
+            (layout.compressed && budget.inflated > kDecodedTagBytes)) {
+            return false;
+        }
+        budget.stored += entry.stored_size;
+    } else {
+        if (layout.compressed || budget.others + taken > kDecodedTagBytes) return false;
+        budget.others += taken;
+    }
     if (tag.decoded.empty()) tag.decoded.reserve(16);
     tag.decoded.emplace_back();
     Id3v2DecodedFrame& decoded = tag.decoded.back();
     decoded.index = tag.frames.size() - 1;
+    decoded.common = common;
     decoded.values = read_id3v2_frame_values(source, frame, body);
     if (layout.compressed) budget.inflated += decoded.values.content_size;
+    return true;
 }
 
 }  // namespace
@@ -262,6 +281,8 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
     TagCursor body;
     while (walk.next(frame, body)) {
         ++tag.frame_count;
+        const Id3v2FrameRow* row = id3v2_frame_row(frame.id, header.version);
+        bool decoded = false;
         if (tag.frames.size() < kMaxListedFrames) {
             Id3v2FrameEntry entry;
             std::memcpy(entry.id, frame.id, sizeof entry.id);
@@ -271,10 +292,10 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
             TagCursor end = body;
             end.skip(end.left());
             entry.stored_size = static_cast<uint32_t>(end.source_offset() - entry.body_offset);
+            if (tag.frames.empty()) tag.frames.reserve(16);  // a typical tag's frames at one allocation
             tag.frames.push_back(entry);
-            decode_small_frame(source, frame, body, budget, tag);
+            decoded = decode_small_frame(source, frame, row, body, budget, tag);
         }
-        const Id3v2FrameRow* row = id3v2_frame_row(frame.id, header.version);
         if (!row || row->field == Id3v2Field::kNone) continue;
         const Id3v2Field field = row->field;
         const uint32_t field_bit = 1u << static_cast<unsigned>(field);
@@ -295,21 +316,32 @@ Id3v2Tag read_id3v2_tag(ByteSource& source, int64_t length) {
             continue;
         }
         if (field != Id3v2Field::kComment && (fields_seen & field_bit)) continue;
-        Id3v2FrameContent content(source, frame, body);
-        if (!content.ok()) continue;
-        std::string storage;
-        bool whole = false;
-        // The encoding byte and a text's worth; decoding may grow it, so
-        // the text is cut once more below.
-        const ByteSpan bytes = content_of(content.cursor(), kMaxTextBytes + 1, storage, whole);
-        if (bytes.size == 0) continue;
+        Id3v2FrameValues own;
+        if (!decoded || tag.decoded.back().values.kind == Id3v2FrameKind::kOther) {
+            Id3v2FrameContent content(source, frame, body);
+            if (!content.ok()) continue;
+            std::string storage;
+            bool whole = false;
+            // The encoding byte and a text's worth; decoding may grow it, so
+            // the text is cut once more below.
+            const ByteSpan bytes = content_of(content.cursor(), kMaxTextBytes + 1, storage, whole);
+            if (bytes.size == 0) continue;
+            tag.truncated = tag.truncated || !whole;
+            // The span may be the source's own: decoded from a copy, as the
+            // codec reads it whole.
+            const std::string copy(reinterpret_cast<const char*>(bytes.data), bytes.size);
+            own = decode_id3v2_frame(row->key(), ByteSpan(reinterpret_cast<const uint8_t*>(copy.data()), copy.size()),
+                                     header.version);
+        } else {
+            // Decoded from the same first bytes of the same content.
+            const Id3v2FrameValues& small = tag.decoded.back().values;
+            if (!small.readable || small.content_size == 0) continue;
+            tag.truncated = tag.truncated || small.content_size > static_cast<int64_t>(kMaxTextBytes + 1);
+        }
         fields_seen |= field_bit;
-        tag.truncated = tag.truncated || !whole;
-        // The span may be the source's own: decoded from a copy, as the
-        // codec reads it whole.
-        const std::string copy(reinterpret_cast<const char*>(bytes.data), bytes.size);
-        const Id3v2FrameValues values = decode_id3v2_frame(
-            row->key(), ByteSpan(reinterpret_cast<const uint8_t*>(copy.data()), copy.size()), header.version);
+        const Id3v2FrameValues& values = decoded && tag.decoded.back().values.kind != Id3v2FrameKind::kOther
+                                             ? tag.decoded.back().values
+                                             : own;
         std::string text = joined_values(values.values);
         tag.truncated = cut_utf8(text, kMaxTextBytes) || tag.truncated || values.truncated;
         if (field == Id3v2Field::kComment) {

@@ -55,16 +55,19 @@ constexpr std::size_t kMaxTextBytes = 1024 * 1024;
 constexpr std::size_t kMaxPictureTextBytes = 1024;
 constexpr std::size_t kMaxPictures = 4096;
 constexpr std::size_t kMaxListedFrames = 4096;
-// The frames decoded while the tag is read: those the common facts come
-// from (common_facts_use) that take at most kDecodedFrameBytes in the tag,
-// kDecodedTagBytes of them in all; compressed ones only while what they
-// inflated stays within kDecodedTagBytes too.
+// The frames decoded while the tag is read: each that takes at most
+// kDecodedFrameBytes in the tag, and pictures of any size (from their first
+// bytes). Those the common facts come from (the
+// table's `common` rows) up to kDecodedTagBytes of them in all, compressed
+// ones only while what they inflated stays within kDecodedTagBytes too; the
+// others, not compressed, up to kDecodedTagBytes of their own.
 constexpr uint32_t kDecodedFrameBytes = 16 * 1024;
 constexpr int64_t kDecodedTagBytes = 1024 * 1024;
 
 // A listed frame decoded at the tag's reading.
 struct Id3v2DecodedFrame {
     std::size_t index = 0;  // in Id3v2Tag::frames
+    bool common = false;    // one the common facts read
     Id3v2FrameValues values;
 };
 
