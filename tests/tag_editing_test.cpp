@@ -12,7 +12,6 @@ namespace {
 using velkor::ByteSpan;
 using velkor::TagRecord;
 using velkor::testing::NoticeRecorder;
-namespace platform = velkor::platform;
 
 TEST(SetTrack, MinusOneIsVersion10AndByteValuesAreVersion11) {
     NoticeRecorder recorder;
@@ -105,37 +104,6 @@ TEST(ToId3v1, Version11TrackTakesTheCommentsLastTwoBytes) {
     TagRecord back;
     back.read_id3v1(ByteSpan(block, sizeof block));
     EXPECT_EQ(back.get_track(), -1);
-}
-
-TEST(ToId3v1, ReadsBackAsWritten) {
-    TagRecord tag;
-    tag.set_title("Round");
-    tag.set_artist("Trip");
-    tag.set_album("Album");
-    tag.set_comment("twenty-eight characters max");
-    tag.year = 2001;
-    tag.set_track(255);
-    tag.genre = 125;
-    Block block;
-    tag.to_id3v1(block);
-    TagRecord back;
-    ASSERT_EQ(back.read_id3v1(ByteSpan(block, sizeof block)), 1);
-    EXPECT_STREQ(back.title, "Round");
-    EXPECT_STREQ(back.artist, "Trip");
-    EXPECT_STREQ(back.album, "Album");
-    EXPECT_STREQ(back.comment, "twenty-eight characters max");
-    EXPECT_EQ(back.year, 2001);
-    EXPECT_EQ(back.get_track(), 255);
-    EXPECT_EQ(back.genre, 125);
-}
-
-TEST(ToId3v1, AShorterTextLeavesNothingOfALongerOne) {
-    TagRecord tag;
-    tag.set_title(std::string(30, 'x').c_str());
-    tag.set_title("ab");
-    Block block;
-    tag.to_id3v1(block);
-    EXPECT_EQ(field(block, 3, 30), "ab" + std::string(28, '\0'));
 }
 
 }  // namespace
