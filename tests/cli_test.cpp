@@ -554,20 +554,6 @@ TEST_F(CliTest, CutFileIsToldCutShort) {
     EXPECT_EQ(velkor({path("whole.mp3")}).out.find("cut short"), std::string::npos);
 }
 
-// A Xing count of 2^31 or more is no count: JSON, the report and the record
-// show an estimate (JSON's of the 20 frames to the nearest, the exports' cut
-// to 19), and JSON does not call it exact.
-TEST_F(CliTest, ImpossibleXingCountIsTheSameEstimateInEveryOutput) {
-    write_file(path("a.mp3"), vbr_frame("Xing", 1, 0xFFFFFFF0u) + frames(19));
-    const JsonValue json = json_of(path("a.mp3"));
-    EXPECT_FALSE(json["frames_exact"].boolean);
-    EXPECT_FALSE(json["bitrate_varies"].boolean);
-    EXPECT_EQ(json["frames"].number, 20);
-    EXPECT_NE(velkor({"--report", path("a.mp3")}).out.find("<sep>00:00<sep>"), std::string::npos);
-    EXPECT_NE(velkor({"--report", path("a.mp3")}).out.find("<sep>19<sep>n/a<sep>n/a<sep>"), std::string::npos);
-    EXPECT_NE(velkor({"--record", path("a.mp3")}).out.find("  frames:    19\n"), std::string::npos);
-}
-
 // One answer per field on every path: genre references resolved in JSON as
 // in the block and the C text, a track behind a blank still a number, the
 // frames' names and kinds from the library.
