@@ -1,10 +1,8 @@
-// VkOpenMp3File and VkGetSonvexStruct: outputs, failures, threads.
+// VkOpenMp3File and VkGetSonvexStruct: outputs and failures (threads: thread_stress_test).
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "legacy/text_report.h"
@@ -235,39 +233,6 @@ TEST(InfoRecordExport, FailuresTouchOnlyTheStatus) {
     EXPECT_EQ(std::memcmp(record.track, untouched.track, sizeof record - sizeof record.status), 0);
     EXPECT_EQ(recorder.notices().size(), 1u);
     VkGetSonvexStruct(write_mp3(dir, "fine.mp3", {}, {}).c_str(), nullptr);
-}
-
-TEST(AnalysisExports, ManyThreadsAtOnce) {
-    TempDir dir;
-    constexpr int kThreads = 8;
-    std::vector<std::string> paths;
-    std::vector<std::string> reports;
-    std::vector<velkor_info_record> records;
-    for (int i = 0; i < kThreads; ++i) {
-        const std::string title = "Title " + std::to_string(i);
-        paths.push_back(write_mp3(dir, "t" + std::to_string(i) + ".mp3", {},
-                                  id3v1(title, "", "", "2000", "", uint8_t(i + 1), uint8_t(i)),
-                                  1000000 + 100000 * i));
-        reports.push_back(report_of(paths.back()));
-        records.push_back(fresh_record());
-        VkGetSonvexStruct(paths.back().c_str(), &records.back());
-        ASSERT_NE(reports.back().find(title + "<sep>"), std::string::npos);
-    }
-    std::atomic<int> mismatches{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            for (int round = 0; round < 50; ++round) {
-                const int i = (t + round) % kThreads;
-                if (report_of(paths[i]) != reports[i]) ++mismatches;
-                velkor_info_record record = fresh_record();
-                VkGetSonvexStruct(paths[i].c_str(), &record);
-                if (std::memcmp(&record, &records[i], sizeof record) != 0) ++mismatches;
-            }
-        });
-    }
-    for (std::thread& thread : threads) thread.join();
-    EXPECT_EQ(mismatches.load(), 0);
 }
 
 }  // namespace
