@@ -366,6 +366,7 @@ const HostileCase kCatalogue[] = {
          return Built{path, e};
      }},
     {"EmptyPath", [](TempDir&) { return Built{"", refused()}; }},
+    {"Missing", [](TempDir& d) { return Built{d.path("missing.mp3"), refused()}; }},
     {"FileUsedAsAFolder",
      [](TempDir& d) { return Built{d.write("song.mp3", frame_file(3000)) + "/", refused()}; }},
     {"SymlinkLoop",
@@ -462,10 +463,17 @@ TEST_P(HostileFiles, GiveTheirStatusInBoundedTime) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_LT(elapsed.count(), hostile.seconds);
 
-    // The notice only for a path that cannot be opened, once per call.
+    // The notice only for a path that cannot be opened, once per call; the
+    // object as it was.
     if (expected.status == 2) {
         ASSERT_EQ(recorder.notices().size(), 3u);
-        for (const auto& notice : recorder.notices()) EXPECT_EQ(notice.caption, built.path);
+        for (const auto& notice : recorder.notices()) {
+            EXPECT_EQ(notice.caption, built.path);
+            EXPECT_EQ(notice.text, "You tried to open a file\nthat didn't work");
+            EXPECT_EQ(notice.style, 0x1000u);
+        }
+        EXPECT_TRUE(info.path.empty());
+        EXPECT_EQ(info.file_size(), 0);
     } else {
         EXPECT_TRUE(recorder.notices().empty());
     }
