@@ -1,6 +1,8 @@
 // Byte builders, as strings, shared by the tag tests: ID3v2 frames and
-// tags, APE tags, ID3v1 and Lyrics3 blocks.
+// tags, zlib data, APE tags, ID3v1 and Lyrics3 blocks.
 #pragma once
+
+#include <zlib.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +32,15 @@ inline std::string id3v2_frame(int version, const std::string& id, const std::st
 inline std::string id3v2_tag(int version, const std::string& frames, std::size_t padding = 0, uint8_t flags = 0) {
     return std::string("ID3") + char(version) + '\0' + char(flags) +
            syncsafe(static_cast<uint32_t>(frames.size() + padding)) + frames + std::string(padding, '\0');
+}
+// The bytes as zlib data, as compressed frames hold them.
+inline std::string deflated(const std::string& bytes) {
+    std::string out(compressBound(static_cast<uLong>(bytes.size())), '\0');
+    uLongf size = static_cast<uLongf>(out.size());
+    compress(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(bytes.data()),
+             static_cast<uLong>(bytes.size()));
+    out.resize(size);
+    return out;
 }
 inline ByteSpan span(const std::string& s) { return ByteSpan(reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
 
