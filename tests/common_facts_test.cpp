@@ -2,7 +2,6 @@
 // against what other readers report of tests/data, and over a byte-built
 // tag that gives every fact a source and a rival.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cmath>
 #include <fstream>
@@ -127,14 +126,7 @@ std::string text(const std::string& id, const std::string& value) { return frame
 std::string txxx(const std::string& description, const std::string& value) {
     return frame("TXXX", "\x03"s + description + '\0' + value);
 }
-std::string deflated(const std::string& bytes) {
-    std::string out(compressBound(static_cast<uLong>(bytes.size())), '\0');
-    uLongf size = static_cast<uLongf>(out.size());
-    compress(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(bytes.data()),
-             static_cast<uLong>(bytes.size()));
-    out.resize(size);
-    return out;
-}
+using velkor::testing::deflated;
 
 // A tag-only file: each fact given by the source that should win, with a
 // rival behind it that should not.
