@@ -54,13 +54,13 @@ TEST(Apev2Tag, ItemsKindsAndValues) {
     const std::string file = kAudio + ape_tag(items, 4) + id3v1_tag();
     SpanSource source = source_of(file);
     const auto size = static_cast<int64_t>(file.size());
-    const Apev2Tag tag = find_apev2_tag(source, size, size - 128);
+    const Apev2Tag tag = read_apev2_tag(source, size - 128);
     ASSERT_EQ(tag.items.size(), 4u);
     EXPECT_TRUE(tag.find("artist")->read_only);
     EXPECT_EQ(tag.find("artist")->values, (std::vector<std::string>{"A", "B\xEF\xBF\xBD"}));
     const Apev2Item* cover = tag.find("COVER ART (FRONT)");
     EXPECT_EQ(cover->kind, Apev2Item::Kind::kBinary);
-    const ByteSpan data = apev2_item_data(source, *cover);
+    const ByteSpan data = source.bytes(cover->value_offset, cover->value_size);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(data.data), data.size), picture);
     EXPECT_EQ(tag.find("Link")->kind, Apev2Item::Kind::kExternal);
     EXPECT_TRUE(tag.find("Lyrics")->cut);

@@ -2,7 +2,6 @@
 // against what other readers report of tests/data, and over a byte-built
 // tag that gives every fact a source and a rival.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cmath>
 #include <fstream>
@@ -118,26 +117,16 @@ TEST(CommonFacts, EncoderSettingsAndApeItemsAsOtherReadersShowThem) {
 
 // Byte-built -------------------------------------------------------------------
 
-std::string syncsafe(uint32_t n) {
-    return {static_cast<char>((n >> 21) & 0x7F), static_cast<char>((n >> 14) & 0x7F),
-            static_cast<char>((n >> 7) & 0x7F), static_cast<char>(n & 0x7F)};
-}
+using velkor::testing::syncsafe;
+// An ID3v2.4 frame.
 std::string frame(const std::string& id, const std::string& body, uint16_t flags = 0) {
-    return id + syncsafe(static_cast<uint32_t>(body.size())) + static_cast<char>(flags >> 8) +
-           static_cast<char>(flags & 0xFF) + body;
+    return velkor::testing::id3v2_frame(4, id, body, flags);
 }
 std::string text(const std::string& id, const std::string& value) { return frame(id, "\x03"s + value); }
 std::string txxx(const std::string& description, const std::string& value) {
     return frame("TXXX", "\x03"s + description + '\0' + value);
 }
-std::string deflated(const std::string& bytes) {
-    std::string out(compressBound(static_cast<uLong>(bytes.size())), '\0');
-    uLongf size = static_cast<uLongf>(out.size());
-    compress(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(bytes.data()),
-             static_cast<uLong>(bytes.size()));
-    out.resize(size);
-    return out;
-}
+using velkor::testing::deflated;
 
 // A tag-only file: each fact given by the source that should win, with a
 // rival behind it that should not.
@@ -159,9 +148,8 @@ TEST(CommonFacts, FromEverySourceInOrder) {
                             velkor::testing::ape_item("REPLAYGAIN_TRACK_GAIN", "+9 dB") +
                             velkor::testing::ape_item("Artists", "One\0Two"s) +
                             velkor::testing::ape_item("Cover Art (Front)", "x\0\xFF\xFE"s, 1u << 1);
-    const std::string bytes = "ID3\x04\0\0"s + syncsafe(static_cast<uint32_t>(frames.size())) + frames +
-                              velkor::testing::ape_tag(ape, 5) + "TAG" + std::string(90, 'a') + "1980" +
-                              std::string(31, '\0');
+    const std::string bytes = velkor::testing::id3v2_tag(4, frames) + velkor::testing::ape_tag(ape, 5) + "TAG" +
+                              std::string(90, 'a') + "1980" + std::string(31, '\0');
     const std::string path = ::testing::TempDir() + "velkor_common_facts.mp3";
     std::ofstream(path, std::ios::binary) << bytes;
     const Opened f(path);
@@ -211,8 +199,8 @@ TEST(CommonFacts, FromEverySourceInOrder) {
     EXPECT_STREQ(item.key, "Cover Art (Front)");
 
     // Another format behind the tag: its name, and the tags at both ends.
-    std::ofstream(path, std::ios::binary) << "ID3\x04\0\0"s + syncsafe(static_cast<uint32_t>(frames.size())) + frames +
-                                                 "fLaC" + std::string(200, '\0') + "TAG" + std::string(125, 'b');
+    std::ofstream(path, std::ios::binary)
+        << velkor::testing::id3v2_tag(4, frames) + "fLaC" + std::string(200, '\0') + "TAG" + std::string(125, 'b');
     const Opened flac(path);
     EXPECT_EQ((std::vector<int32_t>{flac.status, flac.facts.stream_format, flac.facts.id3v2_version, flac.facts.id3v1,
                                     flac.tags.year}),

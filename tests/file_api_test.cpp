@@ -469,6 +469,7 @@ TEST(FileApi, ImpossibleXingCountIsAnEstimateEverywhere) {
     const velkor_file_facts f = opened.facts();
     EXPECT_EQ(f.vbr_header, VELKOR_VBR_XING);
     EXPECT_EQ(f.frames_exact, 0);
+    EXPECT_EQ(f.bitrate_varies, 0);
     EXPECT_EQ(f.frames, 20);
     EXPECT_EQ(f.bitrate_kbps, 128);
     EXPECT_EQ(f.duration_ms, (20 * 1152 * 1000 + 22050) / 44100);

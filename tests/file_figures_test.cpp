@@ -43,15 +43,6 @@ constexpr uint8_t kMpeg2Layer2[4] = {0xFF, 0xF5, 0x90, 0x00};   // 80 kbit/s, 22
 constexpr uint8_t kMpeg2Layer1[4] = {0xFF, 0xF7, 0x90, 0x00};   // 144 kbit/s, 22050 Hz
 constexpr uint8_t kMpeg25Layer3[4] = {0xFF, 0xE3, 0x80, 0xC0};  // 64 kbit/s, 11025 Hz, mono
 
-TEST(FileFigures, ConstantBitrateWorkedExample) {
-    TempDir dir;
-    const Figures f = figures_of(dir, kMpeg1Layer3, 4000000);
-    EXPECT_EQ(f.bitrate, 128);
-    EXPECT_EQ(f.frames, 9570);
-    EXPECT_EQ(f.length, 249);  // ((4,000,000 - 1) * 8 / 1000) / 128
-    EXPECT_EQ(f.length_text, "04:09");
-}
-
 TEST(FileFigures, LengthFromOneHourOnShowsHours) {
     TempDir dir;
     const Figures f = figures_of(dir, kMpeg1Layer3, 59600001);

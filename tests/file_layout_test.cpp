@@ -21,16 +21,9 @@ using namespace velkor;
 using namespace velkor::testing;
 using Kind = TrailingTag::Kind;
 
-std::string syncsafe(uint32_t v) {
-    return {char(v >> 21 & 0x7F), char(v >> 14 & 0x7F), char(v >> 7 & 0x7F), char(v & 0x7F)};
-}
 // An ID3v2 tag of one TIT2 frame (2.3 sizes; 2.4 syncsafe ones) and padding.
 std::string id3v2(const std::string& title, int version = 3, uint8_t flags = 0, std::size_t padding = 100) {
-    const std::string body = '\0' + title;
-    const uint32_t n = static_cast<uint32_t>(body.size());
-    const std::string size = version == 4 ? syncsafe(n) : std::string{'\0', '\0', char(n >> 8), char(n)};
-    const std::string frames = "TIT2" + size + "\0\0"s + body + std::string(padding, '\0');
-    return "ID3"s + char(version) + '\0' + char(flags) + syncsafe(static_cast<uint32_t>(frames.size())) + frames;
+    return id3v2_tag(version, id3v2_frame(version, "TIT2", '\0' + title), padding, flags);
 }
 std::string text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 Bytes bytes_of(const std::string& s) { return Bytes(s.begin(), s.end()); }

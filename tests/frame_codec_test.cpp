@@ -10,6 +10,7 @@
 #include "frames/frame_codec.h"
 #include "frames/frame_genre.h"
 #include "frames/frame_table.h"
+#include "tag_bytes.h"
 
 namespace {
 
@@ -17,9 +18,7 @@ using namespace std::string_literals;
 using velkor::Id3v2FrameKind;
 using velkor::Id3v2FrameValues;
 
-velkor::ByteSpan span(const std::string& s) {
-    return velkor::ByteSpan(reinterpret_cast<const uint8_t*>(s.data()), s.size());
-}
+using velkor::testing::span;
 std::vector<uint8_t> bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
 Id3v2FrameValues decoded(const char* id, const std::string& content, int version) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tag_bytes.h"
 #include "tags/id3v2_edit.h"
 #include "tags/id3v2_tag.h"
 #include "tags/tag_record.h"
@@ -16,24 +17,13 @@ namespace {
 
 using namespace std::string_literals;
 
-std::string be(uint32_t v, int width) {
-    std::string out;
-    for (int i = width - 1; i >= 0; --i) out += static_cast<char>(v >> (8 * i));
-    return out;
-}
+using velkor::testing::be;
+using velkor::testing::span;
 std::string frame(int version, const std::string& id, const std::string& body, uint16_t flags = 0) {
-    if (version == 2) return id + be(static_cast<uint32_t>(body.size()), 3) + body;
-    return id + be(static_cast<uint32_t>(body.size()), 4) + be(flags, 2) + body;  // sizes below 128 in 2.4
+    return velkor::testing::id3v2_frame(version, id, body, flags);
 }
-std::string tag(int version, const std::string& frames) {
-    const auto size = static_cast<uint32_t>(frames.size() + 16);
-    return "ID3"s + char(version) + '\0' + '\0' +
-           std::string{char(size >> 21 & 0x7F), char(size >> 14 & 0x7F), char(size >> 7 & 0x7F), char(size & 0x7F)} +
-           frames + std::string(16, '\0');
-}
-velkor::ByteSpan span(const std::string& s) {
-    return velkor::ByteSpan(reinterpret_cast<const uint8_t*>(s.data()), s.size());
-}
+// The frames and 16 bytes of padding.
+std::string tag(int version, const std::string& frames) { return velkor::testing::id3v2_tag(version, frames, 16); }
 velkor::Id3v2Tag read(const std::string& bytes) {
     velkor::SpanSource source(span(bytes));
     return velkor::read_id3v2_tag(source, static_cast<int64_t>(bytes.size()));

@@ -122,6 +122,20 @@ Bytes tagged_file(const Bytes& body) {
     return with_tag(tag, frame_file(2000));
 }
 
+// A file of tagged_file(body) whose tag reads as the three texts.
+Built tag_texts(TempDir& d, const char* name, const Bytes& body, const char* title, const char* artist,
+                const char* album) {
+    Expected e;
+    e.header_pos = 10 + static_cast<int64_t>(body.size()) + 1;
+    e.has_id3v2 = 1;
+    e.more = [=](const Mp3FileInfo& info, const std::string&, const velkor_info_record&) {
+        EXPECT_STREQ(info.tag.v2_title, title);
+        EXPECT_STREQ(info.tag.v2_artist, artist);
+        EXPECT_STREQ(info.tag.v2_album, album);
+    };
+    return Built{d.write(name, tagged_file(body)), e};
+}
+
 std::string text_of(const char* field) { return field; }
 
 // A path of exactly `length` characters below dir, made of nested folders;
@@ -254,15 +268,7 @@ const HostileCase kCatalogue[] = {
          Bytes body = frame_header_v23("TIT2", static_cast<uint32_t>(outer.size()));
          put(body, body.size(), outer);
          put(body, body.size(), id3v2_text_frame("TALB", "Album"));
-         Expected e;
-         e.header_pos = 10 + static_cast<int64_t>(body.size()) + 1;
-         e.has_id3v2 = 1;
-         e.more = [](const Mp3FileInfo& info, const std::string&, const velkor_info_record&) {
-             EXPECT_STREQ(info.tag.v2_title, "Outer");
-             EXPECT_STREQ(info.tag.v2_artist, "");
-             EXPECT_STREQ(info.tag.v2_album, "Album");
-         };
-         return Built{d.write("nested.mp3", tagged_file(body)), e};
+         return tag_texts(d, "nested.mp3", body, "Outer", "", "Album");
      }},
     {"Id3v2OverlappingFrames",
      [](TempDir& d) {
@@ -272,15 +278,7 @@ const HostileCase kCatalogue[] = {
          put(body, body.size(), Bytes{0, 'T', 'i', 't', 'l', 'e', 0});
          put(body, body.size(), id3v2_text_frame("TPE1", "Artist"));
          put(body, body.size(), id3v2_text_frame("TALB", "Album"));
-         Expected e;
-         e.header_pos = 10 + static_cast<int64_t>(body.size()) + 1;
-         e.has_id3v2 = 1;
-         e.more = [](const Mp3FileInfo& info, const std::string&, const velkor_info_record&) {
-             EXPECT_STREQ(info.tag.v2_title, "Title");
-             EXPECT_STREQ(info.tag.v2_artist, "");
-             EXPECT_STREQ(info.tag.v2_album, "");
-         };
-         return Built{d.write("overlap.mp3", tagged_file(body)), e};
+         return tag_texts(d, "overlap.mp3", body, "Title", "", "");
      }},
     {"Id3v2FrameSizeWithTopBitSet",
      [](TempDir& d) {
@@ -288,14 +286,7 @@ const HostileCase kCatalogue[] = {
          put(body, body.size(), frame_header_v23("TIT2", 0x80000010u));
          put(body, body.size(), Bytes{0, 'T', 'i', 't', 'l', 'e'});
          put(body, body.size(), Bytes(100, 0));
-         Expected e;
-         e.header_pos = 10 + static_cast<int64_t>(body.size()) + 1;
-         e.has_id3v2 = 1;
-         e.more = [](const Mp3FileInfo& info, const std::string&, const velkor_info_record&) {
-             EXPECT_STREQ(info.tag.v2_album, "Album");
-             EXPECT_STREQ(info.tag.v2_title, "");
-         };
-         return Built{d.write("top_bit.mp3", tagged_file(body)), e};
+         return tag_texts(d, "top_bit.mp3", body, "", "", "Album");
      }},
     {"Id3v22FrameSizeAllOnes",
      [](TempDir& d) {
@@ -375,6 +366,7 @@ const HostileCase kCatalogue[] = {
          return Built{path, e};
      }},
     {"EmptyPath", [](TempDir&) { return Built{"", refused()}; }},
+    {"Missing", [](TempDir& d) { return Built{d.path("missing.mp3"), refused()}; }},
     {"FileUsedAsAFolder",
      [](TempDir& d) { return Built{d.write("song.mp3", frame_file(3000)) + "/", refused()}; }},
     {"SymlinkLoop",
@@ -471,10 +463,17 @@ TEST_P(HostileFiles, GiveTheirStatusInBoundedTime) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     EXPECT_LT(elapsed.count(), hostile.seconds);
 
-    // The notice only for a path that cannot be opened, once per call.
+    // The notice only for a path that cannot be opened, once per call; the
+    // object as it was.
     if (expected.status == 2) {
         ASSERT_EQ(recorder.notices().size(), 3u);
-        for (const auto& notice : recorder.notices()) EXPECT_EQ(notice.caption, built.path);
+        for (const auto& notice : recorder.notices()) {
+            EXPECT_EQ(notice.caption, built.path);
+            EXPECT_EQ(notice.text, "You tried to open a file\nthat didn't work");
+            EXPECT_EQ(notice.style, 0x1000u);
+        }
+        EXPECT_TRUE(info.path.empty());
+        EXPECT_EQ(info.file_size(), 0);
     } else {
         EXPECT_TRUE(recorder.notices().empty());
     }

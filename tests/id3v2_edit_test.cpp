@@ -25,24 +25,15 @@ using namespace std::string_literals;
 using velkor::ByteSpan;
 using velkor::Id3v2Edit;
 
-std::string be(uint32_t v, int width) {
-    std::string out;
-    for (int i = width - 1; i >= 0; --i) out += static_cast<char>(v >> (8 * i));
-    return out;
-}
-std::string syncsafe(uint32_t v) {
-    return {char(v >> 21 & 0x7F), char(v >> 14 & 0x7F), char(v >> 7 & 0x7F), char(v & 0x7F)};
-}
+using velkor::testing::be;
+using velkor::testing::span;
+using velkor::testing::syncsafe;
 std::string frame(int version, const std::string& id, const std::string& body, uint16_t flags = 0) {
-    if (version == 2) return id + be(static_cast<uint32_t>(body.size()), 3) + body;
-    const uint32_t size = static_cast<uint32_t>(body.size());
-    return id + (version == 4 ? syncsafe(size) : be(size, 4)) + be(flags, 2) + body;
+    return velkor::testing::id3v2_frame(version, id, body, flags);
 }
 std::string tag(int version, const std::string& frames, std::size_t padding = 0, uint8_t flags = 0) {
-    return "ID3"s + char(version) + '\0' + char(flags) + syncsafe(static_cast<uint32_t>(frames.size() + padding)) +
-           frames + std::string(padding, '\0');
+    return velkor::testing::id3v2_tag(version, frames, padding, flags);
 }
-ByteSpan span(const std::string& s) { return ByteSpan(reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
 std::string text_of(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
 
 struct Found {

@@ -2,7 +2,6 @@
 // decoding, comment frames, unsynchronisation, extended headers, and any
 // truncated or random input.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstring>
 #include <iterator>
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tag_bytes.h"
 #include "tags/tag_record.h"
 
 namespace {
@@ -318,23 +318,13 @@ TEST(Id3v2Reader, Version23ExtendedHeaderIsSkipped) {
     EXPECT_STREQ(tag.v2_title, "Two");
 }
 
-std::string deflated(const std::string& text) {
-    std::string out(compressBound(static_cast<uLong>(text.size())), '\0');
-    uLongf size = static_cast<uLongf>(out.size());
-    compress(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(text.data()),
-             static_cast<uLong>(text.size()));
-    out.resize(size);
-    return out;
-}
+using velkor::testing::deflated;
+std::string be32(uint32_t n) { return velkor::testing::be(n, 4); }
 
-std::string be32(uint32_t n) {
-    return {static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8), static_cast<char>(n)};
-}
-
-// A frame with format flags (the two flag bytes of 2.3/2.4 headers).
+// A frame with format flags (the two flag bytes of 2.3/2.4 headers; sizes
+// below 128, the same in both).
 std::string flagged_frame(const std::string& id, uint16_t flags, const std::string& body) {
-    return id + be32(static_cast<uint32_t>(body.size())) + static_cast<char>(flags >> 8) +
-           static_cast<char>(flags & 0xFF) + body;
+    return velkor::testing::id3v2_frame(3, id, body, flags);
 }
 
 struct TitleCase {

@@ -25,7 +25,6 @@ public:
     NoticeRecorder(const NoticeRecorder&) = delete;
     NoticeRecorder& operator=(const NoticeRecorder&) = delete;
 
-    void answer_with(int32_t answer) { answer_ = answer; }
     const std::vector<RecordedNotice>& notices() const { return notices_; }
 
 private:

@@ -1,13 +1,48 @@
-// Byte builders shared by the tests of the tags at a file's end and of
-// other formats' signatures.
+// Byte builders, as strings, shared by the tag tests: ID3v2 frames and
+// tags, zlib data, APE tags, ID3v1 and Lyrics3 blocks.
 #pragma once
 
+#include <zlib.h>
+
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "base/byte_source.h"
 
 namespace velkor::testing {
+
+// v in `width` big-endian bytes.
+inline std::string be(uint32_t v, int width) {
+    std::string out;
+    for (int i = width - 1; i >= 0; --i) out += static_cast<char>(v >> (8 * i));
+    return out;
+}
+inline std::string syncsafe(uint32_t v) {
+    return {char(v >> 21 & 0x7F), char(v >> 14 & 0x7F), char(v >> 7 & 0x7F), char(v & 0x7F)};
+}
+// A frame of ID3v2.2 (3-byte size, no flags), 2.3 (4-byte size) or 2.4
+// (syncsafe size).
+inline std::string id3v2_frame(int version, const std::string& id, const std::string& body, uint16_t flags = 0) {
+    const auto size = static_cast<uint32_t>(body.size());
+    if (version == 2) return id + be(size, 3) + body;
+    return id + (version == 4 ? syncsafe(size) : be(size, 4)) + be(flags, 2) + body;
+}
+// The tag header, the frames, then `padding` zero bytes.
+inline std::string id3v2_tag(int version, const std::string& frames, std::size_t padding = 0, uint8_t flags = 0) {
+    return std::string("ID3") + char(version) + '\0' + char(flags) +
+           syncsafe(static_cast<uint32_t>(frames.size() + padding)) + frames + std::string(padding, '\0');
+}
+// The bytes as zlib data, as compressed frames hold them.
+inline std::string deflated(const std::string& bytes) {
+    std::string out(compressBound(static_cast<uLong>(bytes.size())), '\0');
+    uLongf size = static_cast<uLongf>(out.size());
+    compress(reinterpret_cast<Bytef*>(&out[0]), &size, reinterpret_cast<const Bytef*>(bytes.data()),
+             static_cast<uLong>(bytes.size()));
+    out.resize(size);
+    return out;
+}
+inline ByteSpan span(const std::string& s) { return ByteSpan(reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
 
 inline std::string le32(uint32_t v) {
     return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
@@ -28,8 +63,6 @@ inline std::string lyrics3v2(const std::string& fields) {
     const std::string digits = std::to_string(11 + fields.size());
     return "LYRICSBEGIN" + fields + std::string(6 - digits.size(), '0') + digits + "LYRICS200";
 }
-inline SpanSource source_of(const std::string& bytes) {
-    return SpanSource(ByteSpan(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
-}
+inline SpanSource source_of(const std::string& bytes) { return SpanSource(span(bytes)); }
 
 }  // namespace velkor::testing

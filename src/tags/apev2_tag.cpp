@@ -188,14 +188,4 @@ Apev2Tag read_apev2_tag(ByteSource& source, int64_t end, int64_t floor) {
     return tag;
 }
 
-Apev2Tag find_apev2_tag(ByteSource& source, int64_t file_size, int64_t id3v1_start) {
-    Apev2Tag tag = read_apev2_tag(source, file_size);
-    if (tag.version == 0 && id3v1_start >= 0) tag = read_apev2_tag(source, id3v1_start);
-    return tag;
-}
-
-ByteSpan apev2_item_data(ByteSource& source, const Apev2Item& item) {
-    return source.bytes(item.value_offset, item.value_size);
-}
-
 }  // namespace velkor

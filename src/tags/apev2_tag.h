@@ -66,12 +66,4 @@ Apev2Tag locate_apev2_tag(ByteSource& source, int64_t end, int64_t floor = 0);
 // The same tag with its items.
 Apev2Tag read_apev2_tag(ByteSource& source, int64_t end, int64_t floor = 0);
 
-// The tag at the end of a file of file_size bytes: ending at the file's
-// end, or else right before the ID3v1 tag at id3v1_start (-1: none).
-Apev2Tag find_apev2_tag(ByteSource& source, int64_t file_size, int64_t id3v1_start = -1);
-
-// A binary item's value, fetched from the source (valid until its next
-// call); shorter when the source ends early.
-ByteSpan apev2_item_data(ByteSource& source, const Apev2Item& item);
-
 }  // namespace velkor
