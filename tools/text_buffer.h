@@ -1,68 +1,49 @@
-// A growing text buffer with inline appends: the command's output is built
-// in one, file after file, and written out in large pieces.
+// The command's output text: built file after file in one string and
+// written out in large pieces. Room is asked for where a number or a
+// library-written text goes straight into it.
 #pragma once
 
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <memory>
+#include <string>
 #include <string_view>
 
 namespace velkor::cli {
 
 class TextBuffer {
 public:
-    TextBuffer() = default;
-    TextBuffer(const TextBuffer&) = delete;
-    TextBuffer& operator=(const TextBuffer&) = delete;
-
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
-    std::string_view view() const { return std::string_view(data_.get(), size_); }
+    std::string_view view() const { return std::string_view(text_.data(), size_); }
     void clear() { size_ = 0; }
 
-    // Room for n more bytes: where they go. Commit them with grow_to.
+    // Room for n more bytes: where they go. Commit them with grow_to; room
+    // asked for again before that replaces the first.
     char* room(std::size_t n) {
-        if (capacity_ - size_ < n) reallocate(n);
-        return data_.get() + size_;
+        text_.resize(size_ + n);
+        return text_.data() + size_;
     }
     // Takes every byte up to end (within the room last made) as written.
-    void grow_to(const char* end) { size_ = static_cast<std::size_t>(end - data_.get()); }
+    void grow_to(const char* end) { size_ = static_cast<std::size_t>(end - text_.data()); }
 
     TextBuffer& append(const char* text, std::size_t n) {
-        if (n == 0) return *this;  // an empty view's text may be null, which memcpy must not get
-        std::memcpy(room(n), text, n);
-        size_ += n;
+        text_.resize(size_);
+        text_.append(text, n);
+        size_ = text_.size();
         return *this;
     }
     TextBuffer& append(std::string_view text) { return append(text.data(), text.size()); }
     TextBuffer& operator+=(std::string_view text) { return append(text); }
+    TextBuffer& operator+=(char c) { return append(&c, 1); }
     TextBuffer& append_number(int64_t value) {
-        constexpr std::size_t kDigits = 20;  // an int64_t with its sign
-        char* at = room(kDigits);
-        grow_to(std::to_chars(at, at + kDigits, value).ptr);
-        return *this;
-    }
-    TextBuffer& operator+=(char c) {
-        *room(1) = c;
-        ++size_;
-        return *this;
+        char digits[20];  // an int64_t with its sign
+        return append(digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
     }
 
 private:
-    void reallocate(std::size_t n) {
-        std::size_t capacity = capacity_ < 4096 ? 4096 : capacity_;
-        while (capacity - size_ < n) capacity *= 2;
-        std::unique_ptr<char[]> larger(new char[capacity]);
-        if (size_ > 0) std::memcpy(larger.get(), data_.get(), size_);
-        data_ = std::move(larger);
-        capacity_ = capacity;
-    }
-
-    std::unique_ptr<char[]> data_;
+    std::string text_;
     std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
 };
 
 }  // namespace velkor::cli

@@ -3,11 +3,8 @@
 // it every text as UTF-8 already.
 #include "text_encoding.h"
 
-#include <algorithm>
-#include <array>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 
 namespace velkor::cli {
 
@@ -77,43 +74,14 @@ char32_t next_char(std::string_view text, std::size_t& i) {
 
 bool is_control(char32_t cp) { return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F); }
 
-// Printable ASCII other than the quote and the backslash: what every
-// conversion here passes through as it is. Looked up in a table, as every
-// byte of every text of the output is.
-constexpr auto kPlain = [] {
-    std::array<bool, 256> plain{};
-    for (int c = 0x20; c < 0x7F; ++c) plain[c] = c != '"' && c != '\\';
-    return plain;
-}();
-bool is_plain(char c) { return kPlain[static_cast<uint8_t>(c)]; }
-
-// Where the run of plain bytes from text[i] on ends. Eight bytes are tested
-// at once while none of them is other than plain.
-std::size_t plain_run_end(std::string_view text, std::size_t i) {
-    constexpr uint64_t kOnes = 0x0101010101010101u;
-    constexpr uint64_t kHigh = kOnes * 0x80;
-    // The high bit of some byte is set when a byte of v is below n (n at
-    // most 0x80), and only then; likewise for a zero byte.
-    constexpr auto below = [](uint64_t v, uint64_t n) { return (v - kOnes * n) & ~v; };
-    constexpr auto zero = [](uint64_t v) { return (v - kOnes) & ~v; };
-    for (; i + 8 <= text.size(); i += 8) {
-        uint64_t w;
-        std::memcpy(&w, text.data() + i, sizeof w);
-        const uint64_t other = w | below(w, 0x20) | zero(w ^ (kOnes * 0x7F)) | zero(w ^ (kOnes * '"')) |
-                               zero(w ^ (kOnes * '\\'));
-        if ((other & kHigh) != 0) break;
-    }
-    while (i < text.size() && is_plain(text[i])) ++i;
-    return i;
-}
-
-// Appends text to out: runs of plain bytes at once, which is most of any
-// text and costs a fraction of decoding it character by character, and
-// every other character through convert(out, i), which consumes it.
+// Appends text to out: runs of printable ASCII at once, which is most of
+// any text, and every other character through convert(out, i), which
+// consumes it.
 template <typename Out, typename Convert>
 void convert_text(std::string_view text, Out& out, Convert convert) {
     for (std::size_t i = 0; i < text.size();) {
-        const std::size_t end = plain_run_end(text, i);
+        std::size_t end = i;
+        while (end < text.size() && text[end] >= 0x20 && text[end] < 0x7F) ++end;
         out.append(text.data() + i, end - i);
         i = end;
         if (i < text.size()) convert(out, i);
