@@ -604,6 +604,23 @@ TEST(FileApi, JsonFailuresAreStatuses) {
     EXPECT_TRUE(has(whole, "\"owner\":\"owner\"")) << whole;
 }
 
+// The line of a file without a handle: a buffer too small writes nothing
+// and says what it needs; a name that is not UTF-8 keeps its bytes.
+TEST(FileApi, FailureJsonSaysWhatItNeeds) {
+    const char* path = "dir/\xff.mp3";
+    std::size_t length = 0;
+    char small[8] = "kept";
+    EXPECT_EQ(velkor_failure_json(path, "not_found", "no such file", nullptr, small, sizeof small, &length),
+              VELKOR_ERROR_ARGUMENT);
+    EXPECT_STREQ(small, "kept");
+    std::string line(length + 1, '\0');
+    ASSERT_EQ(velkor_failure_json(path, "not_found", nullptr, "", line.data(), line.size(), &length), VELKOR_OK);
+    line.resize(length);
+    EXPECT_TRUE(has(line, "\"path_bytes\":\"ZGlyL/8ubXAz\",\"status\":\"not_found\",\"error\":null}")) << line;
+    EXPECT_EQ(velkor_failure_json(nullptr, "read", nullptr, nullptr, small, sizeof small, &length),
+              VELKOR_ERROR_ARGUMENT);
+}
+
 // A scan's threads write the object ahead: the handle then gives that one
 // for its own path and options, and for other options or another path
 // writes the one asked for.
