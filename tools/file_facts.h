@@ -73,15 +73,6 @@ public:
         const int32_t size = velkor_frame_text_size(file_, index, field, value);
         return std::string_view(text, size > 0 ? static_cast<std::size_t>(size) : 0);
     }
-    // The merged view by keys: key `index` the file has (NULL past the
-    // last), and its values.
-    const char* tag_key(int32_t index) const { return velkor_tag_key(file_, index); }
-    int32_t tag_count(const char* key) const { return velkor_tag_count(file_, key); }
-    std::string_view tag_value(const char* key, int32_t index) const { return view(velkor_tag_value(file_, key, index)); }
-    // The same, NULL where velkor_frame_text gives NULL (past the last).
-    const char* frame_text_or_null(int32_t index, int32_t field, int32_t value) const {
-        return velkor_frame_text(file_, index, field, value);
-    }
 
 private:
     static std::string_view view(const char* text) { return text ? text : std::string_view(); }
