@@ -88,4 +88,50 @@ static inline unsigned long floor_read(const char *path) {
     return got;
 }
 
+/* The first frame, right behind the ID3v2 tag the head begins with,
+ * carries a VBR header at one of the places encoders put it: the stream's
+ * figures need no frames sampled. */
+static inline int floor_has_vbr_header(const unsigned char *head, size_t size) {
+    size_t at = 0;
+    if (size >= 10 && memcmp(head, "ID3", 3) == 0) {
+        at = 10 + ((size_t)(head[6] & 0x7F) << 21 | (size_t)(head[7] & 0x7F) << 14 |
+                   (size_t)(head[8] & 0x7F) << 7 | (size_t)(head[9] & 0x7F));
+        if (head[5] & 0x10) at += 10;
+    }
+    static const size_t places[] = {13, 21, 36};
+    for (int i = 0; i < 3; ++i) {
+        const size_t mark = at + places[i];
+        if (mark + 4 > size) break;
+        if (memcmp(head + mark, "Xing", 4) == 0 || memcmp(head + mark, "Info", 4) == 0 ||
+            memcmp(head + mark, "VBRI", 4) == 0) {
+            return 1;
+        }
+    }
+    return 0;
+}
+
+/* The floor of the reads a file's figures need: the first 4 KiB, then,
+ * when the frame behind the ID3v2 tag holds a VBR header (Xing, Info,
+ * VBRI), the last 256 bytes; else a 3,840-byte window in the middle and the
+ * last 4 KiB, where frames are sampled. */
+static inline unsigned long floor_read_needs(const char *path) {
+    unsigned char head[4096], middle[3840];
+    unsigned long got = 0;
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    struct stat info;
+    if (fstat(fd, &info) == 0) {
+        const ssize_t read = pread(fd, head, sizeof head, 0);
+        got += (unsigned long)read;
+        off_t tail = 256;
+        if (read > 0 && !floor_has_vbr_header(head, (size_t)read)) {
+            got += (unsigned long)pread(fd, middle, sizeof middle, info.st_size / 2);
+            tail = 4096;
+        }
+        if (info.st_size >= tail) got += (unsigned long)pread(fd, head, (size_t)tail, info.st_size - tail);
+    }
+    close(fd);
+    return got;
+}
+
 #endif

@@ -29,47 +29,7 @@ static _Atomic unsigned long checksum; /* keeps the reads from being thought use
 
 static int needs; /* --needs: the reads each file's figures need */
 
-/* The first frame, right behind the ID3v2 tag the head begins with,
- * carries a VBR header at one of the places encoders put it: the stream's
- * figures need no frames sampled. */
-static int has_vbr_header(const unsigned char *head, size_t size) {
-    size_t at = 0;
-    if (size >= 10 && memcmp(head, "ID3", 3) == 0) {
-        at = 10 + ((size_t)(head[6] & 0x7F) << 21 | (size_t)(head[7] & 0x7F) << 14 |
-                   (size_t)(head[8] & 0x7F) << 7 | (size_t)(head[9] & 0x7F));
-        if (head[5] & 0x10) at += 10;
-    }
-    static const size_t places[] = {13, 21, 36};
-    for (int i = 0; i < 3; ++i) {
-        const size_t mark = at + places[i];
-        if (mark + 4 > size) break;
-        if (memcmp(head + mark, "Xing", 4) == 0 || memcmp(head + mark, "Info", 4) == 0 ||
-            memcmp(head + mark, "VBRI", 4) == 0) {
-            return 1;
-        }
-    }
-    return 0;
-}
-
-static void read_floor(const char *path) {
-    unsigned char head[4096], middle[3840];
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return;
-    struct stat info;
-    if (fstat(fd, &info) == 0) {
-        const ssize_t got = pread(fd, head, sizeof head, 0);
-        checksum += (unsigned long)got;
-        off_t tail = 128;
-        if (needs && got > 0 && !has_vbr_header(head, (size_t)got)) {
-            checksum += (unsigned long)pread(fd, middle, sizeof middle, info.st_size / 2);
-            tail = 4096;
-        } else if (needs) {
-            tail = 256;
-        }
-        if (info.st_size >= tail) checksum += (unsigned long)pread(fd, head, (size_t)tail, info.st_size - tail);
-    }
-    close(fd);
-}
+static void read_floor(const char *path) { checksum += needs ? floor_read_needs(path) : floor_read(path); }
 
 static int is_mp3(const char *name) {
     const size_t length = strlen(name);

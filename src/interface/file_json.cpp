@@ -466,15 +466,15 @@ void put_common(JsonObject& object, const velkor_file& file, const std::vector<L
 // The merged view: every key the file has, to the array of its values.
 void put_tags(TextBuffer& out, const velkor_file* file) {
     out += '{';
-    const auto put = [](void* context, const char* key, const std::vector<std::string>& values) {
+    const auto put = [](void* context, const char* key, const std::string_view* values, std::size_t count) {
         TextBuffer& to = *static_cast<TextBuffer*>(context);
         if (to.view().back() != '{') to += ',';
         velkor::append_json_string(to, key);
         to += ":[";
-        for (std::size_t v = 0; v < values.size(); ++v) {
+        for (std::size_t v = 0; v < count; ++v) {
             if (v > 0) to += ',';
             // As velkor_tag_value gives it: up to a zero byte (a UFID's may hold one).
-            velkor::append_json_string(to, values[v].c_str());
+            velkor::append_json_string(to, values[v].data());
         }
         to += ']';
     };

@@ -4,8 +4,8 @@
 #pragma once
 
 #include <memory>
-#include <string>
-#include <vector>
+#include <cstddef>
+#include <string_view>
 
 struct velkor_file;
 struct velkor_edit;
@@ -18,7 +18,8 @@ std::shared_ptr<void>& key_view_slot(const velkor_file* file);
 // Calls visit(context, key, values) for every key of the file's merged view,
 // in velkor_tag_key's order, without looking each key up by its name again;
 // false when the view cannot be made (no memory).
-using TagVisit = void (*)(void* context, const char* key, const std::vector<std::string>& values);
+// The values point into the handle's texts and each ends at a zero byte.
+using TagVisit = void (*)(void* context, const char* key, const std::string_view* values, std::size_t count);
 bool visit_tags(const velkor_file* file, TagVisit visit, void* context);
 // 3 or 4: the version of the edit's tag as saved without options.
 int edit_written_version(const velkor_edit* edit);

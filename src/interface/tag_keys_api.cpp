@@ -2,17 +2,19 @@
 // velkor_tag_key read a field by the name taggers use (TITLE, ARTIST, ...)
 // from the ID3v2 tag, else the APEv2 tag, else the ID3v1 tag;
 // velkor_edit_set_key sets it on an edit. The keys and their frames are
-// those of frames/tag_keys; everything else goes through the interface's
-// own calls, so the view gives what velkor_frame_text and velkor_ape_item_text give.
+// those of frames/tag_keys; the values are the texts velkor_frame_text,
+// velkor_ape_item_text and velkor_text give.
+#include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "frames/tag_keys.h"
 #include "interface/key_hooks.h"
+#include "interface/velkor_file.h"
 #include "tags/value_check.h"
 #include "velkor.h"
 
@@ -20,21 +22,23 @@ namespace {
 
 using velkor::TagKeyRow;
 using velkor::TagKeyV1;
+using Text = std::string_view;
 
 // Where a key's values came from: a later source only fills keys an
 // earlier one left empty.
-enum Source { kNone, kId3v1, kApev2, kId3v2 };
+enum Source : uint8_t { kNone, kId3v1, kApev2, kId3v2 };
 
-struct KeyValues {
-    std::vector<std::string> values;
-    Source source = kNone;
-    std::string frame;     // ID3v2: the id that gave the values (one id per key)
-    bool fallback = false; // COMM/USLT: values of a described frame, kept until one without a description
-};
-
+// The view points into the handle's own texts (frames decoded, APEv2
+// items, the ID3v1 fields), which stay put until velkor_close: it copies
+// none of them.
 struct KeyView {
-    std::vector<KeyValues> keys;  // by the table's rows
+    struct Span {
+        uint32_t first = 0, count = 0;
+    };
+    std::vector<Span> spans;  // by the table's rows, into values
+    std::vector<Text> values;
     std::vector<const TagKeyRow*> present;
+    std::string id3v1_track;  // the one value no tag holds as text
 };
 
 const TagKeyRow* rows(int32_t& count) { return velkor::tag_key_rows(count); }
@@ -44,125 +48,163 @@ std::size_t row_index(const TagKeyRow* row) {
     return static_cast<std::size_t>(row - rows(count));
 }
 
-template <typename Iterator>
-std::move_iterator<Iterator> moved(Iterator at) {
-    return std::make_move_iterator(at);
-}
-
-std::string frame_text(const velkor_file* file, int32_t index, int32_t field, int32_t value) {
-    const int32_t size = velkor_frame_text_size(file, index, field, value);
-    const char* text = velkor_frame_text(file, index, field, value);
-    return text != nullptr && size >= 0 ? std::string(text, static_cast<std::size_t>(size)) : std::string();
-}
-
 // The row of DATE, the tag's date as a whole, looked up once.
 std::size_t date_row() {
     static const std::size_t row = row_index(velkor::tag_key_row("DATE"));
     return row;
 }
 
-void read_id3v2(const velkor_file* file, KeyView& view) {
-    const int32_t frames = velkor_frame_count(file);
-    for (int32_t i = 0; i < frames; ++i) {
-        velkor_frame_info info = {};
-        info.size = sizeof info;
-        if (velkor_frame(file, i, &info) != VELKOR_OK || info.id_v24[0] == '\0') continue;
-        const std::string id = info.id_v24;
-        const bool described = info.kind == VELKOR_FRAME_USER_TEXT || info.kind == VELKOR_FRAME_UNIQUE_ID;
-        std::string description;
-        if (info.kind == VELKOR_FRAME_USER_TEXT) description = frame_text(file, i, VELKOR_FRAME_DESCRIPTION, 0);
-        if (info.kind == VELKOR_FRAME_UNIQUE_ID) description = frame_text(file, i, VELKOR_FRAME_OWNER, 0);
-        const TagKeyRow* row = velkor::tag_key_of_frame(id.c_str(), described ? description.c_str() : nullptr);
+// The view as it is made: values in the order found, each with its row; a
+// key whose values are replaced starts a new generation and the older
+// ones are left out at the end.
+class ViewBuilder {
+public:
+    ViewBuilder(std::size_t rows, std::size_t values) : keys_(rows) { values_.reserve(values); }
+
+    struct Key {
+        Source source = kNone;
+        const char* frame = nullptr;  // ID3v2: the id that gave the values (one id per key)
+        bool fallback = false;        // COMM/USLT: values of a described frame, kept until one without a description
+        uint16_t generation = 0;
+        uint32_t count = 0;
+    };
+    Key& key(std::size_t row) { return keys_[row]; }
+
+    void add(std::size_t row, Text text) {
+        Key& key = keys_[row];
+        values_.push_back({static_cast<uint16_t>(row), key.generation, text});
+        ++key.count;
+    }
+    void restart(std::size_t row) {
+        ++keys_[row].generation;
+        keys_[row].count = 0;
+    }
+
+    void finish(KeyView& view) {
+        std::size_t kept = 0;
+        for (const Value& value : values_) {
+            if (value.generation == keys_[value.row].generation) values_[kept++] = value;
+        }
+        values_.resize(kept);
+        std::stable_sort(values_.begin(), values_.end(),
+                         [](const Value& a, const Value& b) { return a.row < b.row; });
+        view.spans.assign(keys_.size(), KeyView::Span());
+        view.values.reserve(values_.size());
+        view.present.reserve(values_.size());
+        int32_t count = 0;
+        const TagKeyRow* all = rows(count);
+        for (const Value& value : values_) {
+            KeyView::Span& span = view.spans[value.row];
+            if (span.count++ == 0) {
+                span.first = static_cast<uint32_t>(view.values.size());
+                view.present.push_back(&all[value.row]);
+            }
+            view.values.push_back(value.text);
+        }
+    }
+
+private:
+    struct Value {
+        uint16_t row, generation;
+        Text text;
+    };
+    std::vector<Key> keys_;
+    std::vector<Value> values_;
+};
+
+using Key = ViewBuilder::Key;
+
+void read_id3v2(const velkor_file& file, ViewBuilder& view) {
+    const velkor::Id3v2Tag& tag = file.info.id3v2_tag;
+    for (std::size_t i = 0; i < tag.frames.size(); ++i) {
+        int32_t status = VELKOR_OK;
+        const velkor::Id3v2FrameValues* frame = file.frame(static_cast<int32_t>(i), status);
+        if (frame == nullptr) continue;  // not readable now: the other tags may fill its key
+        const char* id = tag.version == 2 ? velkor::id3v2_v24_id(tag.frames[i].id) : tag.frames[i].id;
+        if (id[0] == '\0') continue;
+        const char* description = frame->kind == velkor::Id3v2FrameKind::kUserText  ? frame->description.c_str()
+                                  : frame->kind == velkor::Id3v2FrameKind::kUniqueId ? frame->owner.c_str()
+                                                                                     : nullptr;
+        const TagKeyRow* row = velkor::tag_key_of_frame(id, description);
         // DATE is the tag's date as a whole (TDRC, or TYER, TDAT and TIME).
         if (row == nullptr || row_index(row) == date_row()) continue;
-        KeyValues& key = view.keys[row_index(row)];
-        std::vector<std::string> values;
-        if (id == "TCON") {
-            for (int32_t v = 0;; ++v) {
-                const char* genre = velkor_frame_text(file, i, VELKOR_FRAME_GENRE, v);
-                if (genre == nullptr) break;
-                values.emplace_back(genre);
-            }
-        } else {
-            for (int32_t v = 0; v < info.value_count; ++v) values.push_back(frame_text(file, i, VELKOR_FRAME_VALUE, v));
-        }
+        const std::size_t r = row_index(row);
+        Key& key = view.key(r);
+        const bool genres = std::strcmp(id, "TCON") == 0;
+        const std::vector<std::string>& values = genres ? frame->genres : frame->values;
         if (values.empty()) continue;  // an empty frame leaves the key to the other tags
-        if (info.kind == VELKOR_FRAME_COMMENT || info.kind == VELKOR_FRAME_LYRICS) {
+        // A genre is given up to a zero byte, as velkor_frame_text gives it;
+        // other values whole (a UFID's identifier may hold one).
+        const auto add_all = [&] {
+            for (const std::string& value : values) view.add(r, genres ? Text(value.c_str()) : Text(value));
+        };
+        if (frame->kind == velkor::Id3v2FrameKind::kComment || frame->kind == velkor::Id3v2FrameKind::kLyrics) {
             // The frame without a description, as TagLib and mutagen read
             // COMMENT and LYRICS; else the first one there is.
-            const bool plain = velkor_frame_text_size(file, i, VELKOR_FRAME_DESCRIPTION, 0) <= 0;
+            const bool plain = frame->description.empty();
             if (key.source == kId3v2 && !(key.fallback && plain)) {
-                if (plain) key.values.insert(key.values.end(), moved(values.begin()), moved(values.end()));
+                if (plain) add_all();
                 continue;
             }
-            key.values = std::move(values);
+            view.restart(r);
+            add_all();
             key.source = kId3v2;
             key.fallback = !plain;
             key.frame = id;
             continue;
         }
-        if (key.source == kId3v2 && key.frame != id) continue;  // TORY beside TDOR: the first id only
-        if (key.values.empty()) {
-            key.values = std::move(values);
-        } else {
-            key.values.insert(key.values.end(), moved(values.begin()), moved(values.end()));
-        }
+        if (key.source == kId3v2 && std::strcmp(key.frame, id) != 0) continue;  // TORY beside TDOR: the first id only
+        add_all();
         key.source = kId3v2;
         key.frame = id;
     }
-    const char* date = velkor_text(file, VELKOR_ID3V2_DATE);
-    if (date != nullptr && date[0] != '\0') {
-        view.keys[date_row()].values = {date};
-        view.keys[date_row()].source = kId3v2;
+    const std::string& date = file.id3v2[VELKOR_ID3V2_DATE - kId3v2First];
+    if (!date.empty()) {
+        view.restart(date_row());
+        view.add(date_row(), Text(date.c_str()));
+        view.key(date_row()).source = kId3v2;
     }
 }
 
-void read_apev2(const velkor_file* file, KeyView& view) {
-    const int32_t items = velkor_ape_item_count(file);
-    for (int32_t i = 0; i < items; ++i) {
-        velkor_ape_item_info info = {};
-        info.size = sizeof info;
-        if (velkor_ape_item(file, i, &info) != VELKOR_OK || info.kind != VELKOR_APE_TEXT) continue;
-        const TagKeyRow* row = velkor::tag_key_of_ape_item(info.key);
+void read_apev2(const velkor_file& file, ViewBuilder& view) {
+    for (const velkor::Apev2Item& item : file.info.apev2_tag.items) {
+        if (item.kind != velkor::Apev2Item::Kind::kText) continue;
+        const TagKeyRow* row = velkor::tag_key_of_ape_item(item.key.c_str());
         if (row == nullptr) continue;
-        KeyValues& key = view.keys[row_index(row)];
+        Key& key = view.key(row_index(row));
         if (key.source == kId3v2) continue;
-        for (int32_t v = 0; v < info.value_count; ++v) {
-            const char* text = velkor_ape_item_text(file, i, VELKOR_APE_VALUE, v);
-            if (text != nullptr) key.values.emplace_back(text);
-        }
+        for (const std::string& value : item.values) view.add(row_index(row), Text(value.c_str()));
         key.source = kApev2;
     }
 }
 
-void read_id3v1(const velkor_file* file, KeyView& view) {
-    velkor_file_facts facts = {};
-    facts.size = sizeof facts;
-    if (velkor_facts(file, &facts) != VELKOR_OK || facts.id3v1 == 0) return;
+void read_id3v1(const velkor_file& file, ViewBuilder& view, std::string& track) {
+    const velkor_file_facts& facts = file.facts;
+    if (facts.id3v1 == 0) return;
+    if (facts.id3v1_track > 0) track = std::to_string(facts.id3v1_track);
     int32_t count = 0;
     const TagKeyRow* all = rows(count);
     for (int32_t r = 0; r < count; ++r) {
-        KeyValues& key = view.keys[r];
+        Key& key = view.key(static_cast<std::size_t>(r));
         if (all[r].id3v1 == TagKeyV1::kNone || key.source != kNone) continue;
-        std::string value;
+        const auto field = [&](int32_t number) { return Text(file.id3v1[number - kId3v1First].c_str()); };
+        Text value;
         switch (all[r].id3v1) {
-            case TagKeyV1::kTitle: value = velkor_text(file, VELKOR_ID3V1_TITLE); break;
-            case TagKeyV1::kArtist: value = velkor_text(file, VELKOR_ID3V1_ARTIST); break;
-            case TagKeyV1::kAlbum: value = velkor_text(file, VELKOR_ID3V1_ALBUM); break;
-            case TagKeyV1::kYear: value = velkor_text(file, VELKOR_ID3V1_YEAR); break;
-            case TagKeyV1::kComment: value = velkor_text(file, VELKOR_ID3V1_COMMENT); break;
+            case TagKeyV1::kTitle: value = field(VELKOR_ID3V1_TITLE); break;
+            case TagKeyV1::kArtist: value = field(VELKOR_ID3V1_ARTIST); break;
+            case TagKeyV1::kAlbum: value = field(VELKOR_ID3V1_ALBUM); break;
+            case TagKeyV1::kYear: value = field(VELKOR_ID3V1_YEAR); break;
+            case TagKeyV1::kComment: value = field(VELKOR_ID3V1_COMMENT); break;
             case TagKeyV1::kGenre: {
                 const char* name = velkor_genre_name(facts.id3v1_genre);
                 if (name != nullptr) value = name;
                 break;
             }
-            case TagKeyV1::kTrack:
-                if (facts.id3v1_track > 0) value = std::to_string(facts.id3v1_track);
-                break;
+            case TagKeyV1::kTrack: value = track; break;
             case TagKeyV1::kNone: break;
         }
         if (value.empty()) continue;
-        key.values = {value};
+        view.add(static_cast<std::size_t>(r), value);
         key.source = kId3v1;
     }
 }
@@ -175,17 +217,14 @@ const KeyView* view_of(const velkor_file* file) {
     try {
         auto view = std::make_shared<KeyView>();
         int32_t count = 0;
-        const TagKeyRow* all = rows(count);
-        view->keys.resize(static_cast<std::size_t>(count));
-        read_id3v2(file, *view);
-        read_apev2(file, *view);
-        read_id3v1(file, *view);
-        std::size_t present = 0;
-        for (int32_t r = 0; r < count; ++r) present += view->keys[r].values.empty() ? 0 : 1;
-        view->present.reserve(present);
-        for (int32_t r = 0; r < count; ++r) {
-            if (!view->keys[r].values.empty()) view->present.push_back(&all[r]);
-        }
+        rows(count);
+        // Mostly a value a frame or item, and ID3v1's seven.
+        ViewBuilder builder(static_cast<std::size_t>(count),
+                            file->info.id3v2_tag.frames.size() + file->info.apev2_tag.items.size() + 8);
+        read_id3v2(*file, builder);
+        read_apev2(*file, builder);
+        read_id3v1(*file, builder, view->id3v1_track);
+        builder.finish(*view);
         slot = view;
         return view.get();
     } catch (const std::bad_alloc&) {
@@ -193,10 +232,11 @@ const KeyView* view_of(const velkor_file* file) {
     }
 }
 
-const KeyValues* values_of(const velkor_file* file, const char* key) {
+// The key's values; nullptr for a key the table lacks or no memory.
+const KeyView::Span* values_of(const velkor_file* file, const char* key, const KeyView*& view) {
     const TagKeyRow* row = velkor::tag_key_row(key);
-    const KeyView* view = row != nullptr ? view_of(file) : nullptr;
-    return view != nullptr ? &view->keys[row_index(row)] : nullptr;
+    view = row != nullptr ? view_of(file) : nullptr;
+    return view != nullptr ? &view->spans[row_index(row)] : nullptr;
 }
 
 bool all_texts(const char* const* values, int32_t count) {
@@ -220,7 +260,10 @@ int32_t set_frame(velkor_edit* edit, const TagKeyRow& row, const char* id, const
 bool velkor::visit_tags(const velkor_file* file, TagVisit visit, void* context) {
     const KeyView* view = view_of(file);
     if (view == nullptr) return false;
-    for (const TagKeyRow* row : view->present) visit(context, row->key, view->keys[row_index(row)].values);
+    for (const TagKeyRow* row : view->present) {
+        const KeyView::Span& span = view->spans[row_index(row)];
+        visit(context, row->key, &view->values[span.first], span.count);
+    }
     return true;
 }
 
@@ -234,14 +277,17 @@ VELKOR_API const char* VELKOR_CALL velkor_key_name(int32_t index) {
 
 VELKOR_API int32_t VELKOR_CALL velkor_tag_count(const velkor_file* file, const char* key) {
     if (file == nullptr) return -1;
-    const KeyValues* values = values_of(file, key);
-    return values != nullptr ? static_cast<int32_t>(values->values.size()) : 0;
+    const KeyView* view = nullptr;
+    const KeyView::Span* values = values_of(file, key, view);
+    return values != nullptr ? static_cast<int32_t>(values->count) : 0;
 }
 
 VELKOR_API const char* VELKOR_CALL velkor_tag_value(const velkor_file* file, const char* key, int32_t index) {
-    const KeyValues* values = values_of(file, key);
-    if (values == nullptr || index < 0 || static_cast<std::size_t>(index) >= values->values.size()) return nullptr;
-    return values->values[static_cast<std::size_t>(index)].c_str();
+    const KeyView* view = nullptr;
+    const KeyView::Span* values = values_of(file, key, view);
+    if (values == nullptr || index < 0 || static_cast<uint32_t>(index) >= values->count) return nullptr;
+    // Every value ends at a zero byte: each is a whole text of the handle's or starts one.
+    return view->values[values->first + static_cast<uint32_t>(index)].data();
 }
 
 VELKOR_API const char* VELKOR_CALL velkor_tag_key(const velkor_file* file, int32_t index) {
