@@ -34,6 +34,10 @@ public:
         (void)offset;
         (void)n;
     }
+    // Says whether the reads from now on are small and far apart (a source
+    // that fetches ahead of each read may stop doing so) or go on in order.
+    // Nothing by default.
+    virtual void reads_apart(bool apart) { (void)apart; }
 
 protected:
     ~ByteSource() = default;

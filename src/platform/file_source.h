@@ -17,6 +17,7 @@ namespace velkor::platform {
 struct ReadCounter {
     uint64_t bytes = 0;
     uint64_t reads = 0;
+    uint64_t reads_apart = 0;  // of them, made with the system's read-ahead off
 };
 
 // What tells a file apart from another put in its place and from itself
@@ -97,6 +98,9 @@ public:
     std::size_t read(int64_t offset, uint8_t* dest, std::size_t n) override { return read_at(offset, dest, n); }
     // Asks the system to start reading those bytes from the disk.
     void will_read(int64_t offset, std::size_t n) override;
+    // Asks the system to read no more than each read asks for, or to read
+    // ahead again.
+    void reads_apart(bool apart) override;
     ByteSpan bytes(int64_t offset, std::size_t n) override;
 
     // The counter of the calling thread.
@@ -112,6 +116,7 @@ private:
     int64_t size_ = 0;
     FileIdentity identity_;
     bool read_failed_ = false;
+    bool apart_ = false;  // read-ahead asked off (reads_apart)
     std::vector<uint8_t> fetched_;  // what bytes() returned last
 };
 

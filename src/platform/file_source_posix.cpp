@@ -79,6 +79,7 @@ FileProblem FileSource::open_given(const std::string& path, const std::wstring&)
 void FileSource::close() {
     if (native_ >= 0) ::close(static_cast<int>(native_));
     native_ = -1;
+    apart_ = false;
     size_ = 0;
     identity_ = FileIdentity();
     read_failed_ = false;
@@ -95,6 +96,16 @@ void FileSource::will_read(int64_t offset, std::size_t n) {
 #endif
 }
 
+void FileSource::reads_apart(bool apart) {
+#if defined(POSIX_FADV_RANDOM)
+    if (native_ >= 0 && posix_fadvise(static_cast<int>(native_), 0, 0, apart ? POSIX_FADV_RANDOM : POSIX_FADV_NORMAL) == 0) {
+        apart_ = apart;
+    }
+#else
+    (void)apart;
+#endif
+}
+
 std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count) {
     std::size_t done = 0;
     while (native_ >= 0 && done < count) {
@@ -104,6 +115,7 @@ std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count
         if (got <= 0) break;
         done += static_cast<std::size_t>(got);
         ++thread_counter().reads;
+        if (apart_) ++thread_counter().reads_apart;
     }
     note_shortfall(offset, count, done);
     thread_counter().bytes += done;

@@ -94,6 +94,7 @@ void FileSource::close() {
 }
 
 void FileSource::will_read(int64_t, std::size_t) {}  // no such hint: the reads come as they come
+void FileSource::reads_apart(bool) {}
 
 std::size_t FileSource::read_at(int64_t offset, uint8_t* dest, std::size_t count) {
     std::size_t done = 0;

@@ -91,7 +91,10 @@ public:
     ByteSpan bytes(int64_t offset, std::size_t n) override { return held_or_read(offset, n, kSmallRead); }
 
     // The same, but a read takes these bytes only: a sample window.
-    ByteSpan exact_bytes(int64_t offset, std::size_t n) { return held_or_read(offset, n, 0); }
+    ByteSpan exact_bytes(int64_t offset, std::size_t n) {
+        apart(true);
+        return held_or_read(offset, n, 0);
+    }
 
     // The file's last n bytes, read (unless memory holds them) into a buffer
     // of their own: the window keeps what it holds (the end of a large tag
@@ -100,6 +103,7 @@ public:
         n = static_cast<std::size_t>(std::min<int64_t>(size_, static_cast<int64_t>(n)));
         const int64_t from = size_ - static_cast<int64_t>(n);
         if (covers(head_, 0, from, n) || covers(window_, window_offset_, from, n)) return;  // held already
+        apart(true);
         tail_offset_ = from;
         tail_.resize(n);
         tail_.resize(source_.read(tail_offset_, tail_.data(), n));
@@ -123,6 +127,7 @@ public:
     // read behind them (the file ends, or it could not be read further).
     ByteSpan read_from(int64_t offset, std::size_t n, bool& complete) {
         n = clamp(offset, n);
+        apart(false);
         if (window_offset_ != offset || window_.size() < n) fill_window(offset, n);
         complete = window_.size() < n || offset + static_cast<int64_t>(n) >= size_;
         return ByteSpan(window_.data(), window_.size());
@@ -138,6 +143,18 @@ public:
     }
 
 private:
+    // The reads of the start go on as the system reads ahead (it brings in
+    // the rest of a tag and the first frames with them), and so do the
+    // scan's and the count's blocks. The end and the samples are a few KiB
+    // each, for which read-ahead would fetch a hundred: from a disk, most of
+    // a small file.
+    void apart(bool yes) {
+        if (yes == apart_) return;
+        source_.reads_apart(yes);
+        apart_ = yes;
+    }
+    bool apart_ = false;
+
     ByteSpan held_or_read(int64_t offset, std::size_t n, std::size_t least_read) {
         if (offset < 0) return ByteSpan();
         n = clamp(offset, n);
