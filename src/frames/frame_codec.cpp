@@ -433,7 +433,7 @@ Id3v2FrameValues read_id3v2_frame_values(ByteSource& source, const Id3v2Frame& f
         cursor.first(limit).read(reinterpret_cast<uint8_t*>(&storage[0]), storage.size());
         bytes = ByteSpan(reinterpret_cast<const uint8_t*>(storage.data()), storage.size());
     }
-    values = decode_id3v2_frame(id, bytes, frame.version);
+    decode(id, bytes, frame.version, false, values);
     values.content_size = size;
     values.size_differs = content.size_differs();
     if (values.kind != Kind::kPicture && cursor.left() > limit) values.truncated = true;

@@ -205,14 +205,8 @@ int32_t read_frames(const velkor_file& file, std::vector<ListedFrame>& frames) {
     frames.resize(count);
     for (std::size_t i = 0; i < count; ++i) {
         ListedFrame& frame = frames[i];
-        frame.info = velkor_frame_info{};
-        frame.info.size = sizeof frame.info;
-        const int32_t index = static_cast<int32_t>(i);
-        const int32_t status = velkor_frame(&file, index, &frame.info);
+        const int32_t status = file.frame_info(static_cast<int32_t>(i), frame.info, frame.values);
         if (status != VELKOR_OK) return status;
-        int32_t found = VELKOR_OK;
-        frame.values = file.frame(index, found);
-        if (frame.values == nullptr) return found;
         frame.row = velkor::id3v2_frame_row(entries[i].id, file.info.id3v2_tag.version);
     }
     return VELKOR_OK;

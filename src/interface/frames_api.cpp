@@ -123,34 +123,46 @@ VELKOR_API int32_t VELKOR_CALL velkor_frame_count(const velkor_file* file) {
 VELKOR_API int32_t VELKOR_CALL velkor_frame(const velkor_file* file, int32_t index, velkor_frame_info* info) {
     if (file == nullptr || info == nullptr) return VELKOR_ERROR_ARGUMENT;
     return velkor::guarded(VELKOR_ERROR_READ, [&]() -> int32_t {
-        int32_t status = VELKOR_OK;
-        const velkor::Id3v2FrameValues* values = file->frame(index, status);
-        if (values == nullptr) return status;
-        const velkor::Id3v2FrameEntry& entry = *file->frame_entry(index);
-        const velkor::Id3v2Tag& tag = file->info.id3v2_tag;
-        const velkor::Id3v2BodyLayout layout = velkor::id3v2_body_layout(frame_of(tag, entry));
-        velkor_frame_info ours = {};
-        ours.flags = entry.flags;
-        std::memcpy(ours.id, entry.id, sizeof entry.id);
-        const char* v24 = tag.version == 2 ? velkor::id3v2_v24_id(entry.id) : entry.id;
-        std::memcpy(ours.id_v24, v24, std::strlen(v24));
-        ours.kind = static_cast<int32_t>(values->kind);
-        ours.encrypted = layout.encrypted ? 1 : 0;
-        ours.compressed = layout.compressed ? 1 : 0;
-        ours.value_count = static_cast<int32_t>(values->values.size());
-        ours.body_size = values->readable || layout.encrypted ? values->content_size : -1;
-        ours.rating = values->rating;
-        ours.toc_flags = values->toc_flags;
-        ours.play_count = values->play_count;
-        ours.start_ms = values->start_ms;
-        ours.end_ms = values->end_ms;
-        ours.start_offset = values->start_offset;
-        ours.end_offset = values->end_offset;
-        ours.child_count = static_cast<int32_t>(values->children.size());
-        ours.truncated = values->truncated ? 1 : 0;
-        return copy_record(ours, info);
+        velkor_frame_info ours;
+        const velkor::Id3v2FrameValues* values = nullptr;
+        const int32_t status = file->frame_info(index, ours, values);
+        return status == VELKOR_OK ? copy_record(ours, info) : status;
     });
 }
+
+}  // extern "C"
+
+int32_t velkor_file::frame_info(int32_t index, velkor_frame_info& ours, const velkor::Id3v2FrameValues*& values) const {
+    int32_t status = VELKOR_OK;
+    values = frame(index, status);
+    if (values == nullptr) return status;
+    const velkor::Id3v2FrameEntry& entry = *frame_entry(index);
+    const velkor::Id3v2Tag& tag = info.id3v2_tag;
+    const velkor::Id3v2BodyLayout layout = velkor::id3v2_body_layout(frame_of(tag, entry));
+    ours = velkor_frame_info{};
+    ours.size = sizeof ours;
+    ours.flags = entry.flags;
+    std::memcpy(ours.id, entry.id, sizeof entry.id);
+    const char* v24 = tag.version == 2 ? velkor::id3v2_v24_id(entry.id) : entry.id;
+    std::memcpy(ours.id_v24, v24, std::strlen(v24));
+    ours.kind = static_cast<int32_t>(values->kind);
+    ours.encrypted = layout.encrypted ? 1 : 0;
+    ours.compressed = layout.compressed ? 1 : 0;
+    ours.value_count = static_cast<int32_t>(values->values.size());
+    ours.body_size = values->readable || layout.encrypted ? values->content_size : -1;
+    ours.rating = values->rating;
+    ours.toc_flags = values->toc_flags;
+    ours.play_count = values->play_count;
+    ours.start_ms = values->start_ms;
+    ours.end_ms = values->end_ms;
+    ours.start_offset = values->start_offset;
+    ours.end_offset = values->end_offset;
+    ours.child_count = static_cast<int32_t>(values->children.size());
+    ours.truncated = values->truncated ? 1 : 0;
+    return VELKOR_OK;
+}
+
+extern "C" {
 
 namespace {
 

@@ -117,6 +117,8 @@ struct velkor_file {
     // Frame `index` decoded, read from the file the first time; NULL with
     // the status when it cannot be.
     const velkor::Id3v2FrameValues* frame(int32_t index, int32_t& status) const;
+    // The same with its record (velkor_frame's); VELKOR_OK or the status.
+    int32_t frame_info(int32_t index, velkor_frame_info& record, const velkor::Id3v2FrameValues*& values) const;
     // Decodes every frame from source, the file still open at velkor_open
     // (VELKOR_OPEN_ALL_FRAMES); one it cannot read is left to be read again.
     void decode_frames(velkor::platform::FileSource& source);
