@@ -598,6 +598,12 @@ VELKOR_API int32_t VELKOR_CALL velkor_read_ape_item(const velkor_file *file, int
  * line break and the array of the frames ([] without a tag). The object
  * itself never holds a line break. */
 #define VELKOR_JSON_FRAMES_APART 0x2u
+/* Every object of the layout as the array of its members' values, in the
+ * layout's order, for a caller that knows the layout and would rather not
+ * read the keys again for every file: "path_bytes" always has its place
+ * (null for a name in UTF-8); "musicbrainz" and "tags", whose keys are
+ * what they tell, stay objects. */
+#define VELKOR_JSON_VALUES_ONLY 0x4u
 VELKOR_API int32_t VELKOR_CALL velkor_file_json(velkor_file *file, const char *path, uint32_t options,
                                                 const char **text, size_t *size);
 

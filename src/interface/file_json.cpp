@@ -15,10 +15,11 @@ namespace {
 using velkor::TextBuffer;
 
 // Writes one object member by member, commas included. Absent values are
-// null, whatever their type.
+// null, whatever their type. Without keys (VELKOR_JSON_VALUES_ONLY) the
+// object is the array of its values, in the same order.
 class JsonObject {
 public:
-    explicit JsonObject(TextBuffer& out) : out_(out) {}
+    explicit JsonObject(TextBuffer& out, bool keys = true) : out_(out), keys_(keys) {}
 
     // Keys are plain identifiers, nothing in them to escape; N counts the
     // name's zero byte.
@@ -30,12 +31,14 @@ public:
         out_.grow_to(at + json.size());
         return *this;
     }
-    // Constant members written at once, `,"name":value,...` as one text: the
-    // object must have members before them.
-    JsonObject& members(std::string_view json) {
-        out_ += json;
+    // Constant members written at once, `,"name":value,...` as one text
+    // (and `,value,...` without keys): the object must have members before
+    // them.
+    JsonObject& members(std::string_view json, std::string_view values) {
+        out_ += keys_ ? json : values;
         return *this;
     }
+    bool keys() const { return keys_; }
     // A text; null when empty (no text of a tag is told apart from an
     // empty one).
     template <std::size_t N>
@@ -80,7 +83,7 @@ public:
     template <std::size_t N>
     JsonObject nested(const char (&key)[N]) {
         this->key(key);
-        return JsonObject(out_);
+        return JsonObject(out_, keys_);
     }
     // A member whose value is an array of texts.
     template <std::size_t N>
@@ -105,16 +108,22 @@ public:
     }
     JsonObject element() {
         if (elements_++ > 0) out_ += ',';
-        return JsonObject(out_);
+        return JsonObject(out_, keys_);
     }
     JsonObject& close_list() {
         out_ += ']';
         return *this;
     }
-    void done() { out_ += first_ ? std::string_view("{}") : std::string_view("}"); }
+    void done() {
+        if (keys_) {
+            out_ += first_ ? std::string_view("{}") : std::string_view("}");
+        } else {
+            out_ += first_ ? std::string_view("[]") : std::string_view("]");
+        }
+    }
 
 private:
-    // `{"name":` or `,"name":`, written at once.
+    // `{"name":` or `,"name":` (`[` or `,` without keys), written at once.
     template <std::size_t N>
     void key(const char (&name)[N]) {
         out_.grow_to(put_key(out_.room(N + 3), name));
@@ -122,6 +131,11 @@ private:
     // The same at `at`, which has room for it; where it ends.
     template <std::size_t N>
     char* put_key(char* at, const char (&name)[N]) {
+        if (!keys_) {
+            *at++ = first_ ? '[' : ',';
+            first_ = false;
+            return at;
+        }
         *at++ = first_ ? '{' : ',';
         *at++ = '"';
         std::memcpy(at, name, N - 1);
@@ -133,6 +147,7 @@ private:
     }
 
     TextBuffer& out_;
+    bool keys_;
     bool first_ = true;
     int elements_ = 0;
 };
@@ -234,7 +249,8 @@ void put_frame(JsonObject object, const ListedFrame& frame) {
         info.end_ms == -1 && v.children.empty() && info.toc_flags == -1) {
         object.members(",\"description\":null,\"language\":null,\"owner\":null,\"rating\":null,"
                        "\"play_count\":null,\"element_id\":null,\"title\":null,\"start_ms\":null,"
-                       "\"end_ms\":null,\"children\":[],\"toc_flags\":null")
+                       "\"end_ms\":null,\"children\":[],\"toc_flags\":null",
+                       ",null,null,null,null,null,null,null,null,null,[],null")
             .boolean("truncated", info.truncated != 0)
             .done();
         return;
@@ -487,15 +503,20 @@ int32_t write_json(velkor_file& file, std::string_view path, uint32_t options) {
     out.clear();
     const bool joined = (options & VELKOR_JSON_JOINED_TEXTS) != 0;
     const bool with_frames = (options & VELKOR_JSON_FRAMES_APART) == 0;
+    const bool keys = (options & VELKOR_JSON_VALUES_ONLY) == 0;
     std::string scratch;
     const velkor_file_facts& f = file.facts;
     // A handle without audio has no stream: its truncated figure is -1.
     const bool audio = f.truncated >= 0;
     const auto figure = [audio](int64_t value) { return audio ? value : INT64_MIN; };
-    JsonObject object(out);
+    JsonObject object(out, keys);
     object.raw("json_version", "\"" VELKOR_JSON_VERSION "\"").raw("velkor", "\"" VELKOR_VERSION "\"");
     velkor::append_json_name(object.nested_raw("path"), path);
-    if (!velkor::valid_utf8(path)) velkor::append_json_base64(object.nested_raw("path_bytes"), path);
+    if (!velkor::valid_utf8(path)) {
+        velkor::append_json_base64(object.nested_raw("path_bytes"), path);
+    } else if (!keys) {
+        object.raw("path_bytes", "null");  // every value has its place
+    }
     object.raw("status", audio ? "\"ok\"" : "\"no_audio\"")
         .text("error", audio ? std::string_view() : std::string_view(velkor_status_text(VELKOR_ERROR_NO_AUDIO)))
         .boolean("has_audio", audio)
@@ -539,7 +560,7 @@ int32_t write_json(velkor_file& file, std::string_view path, uint32_t options) {
         out += "\n[";
         for (std::size_t i = 0; i < frames.size(); ++i) {
             if (i > 0) out += ',';
-            put_frame(JsonObject(out), frames[i]);
+            put_frame(JsonObject(out, keys), frames[i]);
         }
         out += ']';
     }
@@ -554,7 +575,7 @@ extern "C" VELKOR_API int32_t VELKOR_CALL velkor_file_json(velkor_file* file, co
                                                            const char** text, std::size_t* size) {
     if (text != nullptr) *text = nullptr;
     if (size != nullptr) *size = 0;
-    constexpr uint32_t kKnown = VELKOR_JSON_JOINED_TEXTS | VELKOR_JSON_FRAMES_APART;
+    constexpr uint32_t kKnown = VELKOR_JSON_JOINED_TEXTS | VELKOR_JSON_FRAMES_APART | VELKOR_JSON_VALUES_ONLY;
     if (file == nullptr || text == nullptr || size == nullptr || (options & ~kKnown) != 0) {
         return VELKOR_ERROR_ARGUMENT;
     }

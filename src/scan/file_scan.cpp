@@ -31,7 +31,7 @@
 namespace {
 
 // The options of velkor_file_json a scan's objects may be written with.
-constexpr uint32_t kJsonOptions = VELKOR_JSON_JOINED_TEXTS | VELKOR_JSON_FRAMES_APART;
+constexpr uint32_t kJsonOptions = VELKOR_JSON_JOINED_TEXTS | VELKOR_JSON_FRAMES_APART | VELKOR_JSON_VALUES_ONLY;
 // Enough analyses under way to keep a disk's queue full (see the README
 // for the figures behind it); more only adds threads.
 constexpr int32_t kDefaultThreads = 16;
