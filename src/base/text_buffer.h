@@ -25,6 +25,10 @@ public:
     // Drops what was written after the first size bytes.
     void shrink_to(std::size_t size) { size_ = size < size_ ? size : size_; }
 
+    // Room for n bytes in all, at one allocation.
+    void reserve(std::size_t n) {
+        if (n > capacity_) resize_to(n);
+    }
     // Room for n more bytes: where they go. Commit them with grow_to.
     char* room(std::size_t n) {
         if (capacity_ - size_ < n) reallocate(n);
@@ -57,6 +61,9 @@ private:
     void reallocate(std::size_t n) {
         std::size_t capacity = capacity_ < 4096 ? 4096 : capacity_;
         while (capacity - size_ < n) capacity *= 2;
+        resize_to(capacity);
+    }
+    void resize_to(std::size_t capacity) {
         std::unique_ptr<char[]> larger(new char[capacity]);
         if (size_ > 0) std::memcpy(larger.get(), data_.get(), size_);
         data_ = std::move(larger);
