@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/disk_reads.h"
 #include "test_files.h"
 #include "velkor.h"
 
@@ -45,6 +46,16 @@ std::vector<Result> scan(const std::vector<std::string>& operands, uint32_t opti
     velkor_scan_close(scan);
     return results;
 }
+
+#if defined(__linux__)
+// The scan adds workers for slow analyses only when they read from a disk:
+// an analysis slowed by a busy processor must not look like one.
+TEST(FileScan, ThreadThatReadNothingHasNotReadFromADisk) {
+    velkor::platform::read_from_disk_since_asked();
+    EXPECT_FALSE(velkor::platform::read_from_disk_since_asked());
+    std::thread([] { EXPECT_FALSE(velkor::platform::read_from_disk_since_asked()); }).join();
+}
+#endif
 
 TEST(FileScan, ResultsPastTheByteBoundComeThroughInOrder) {
     TempDir dir;  // 80 results of a 1 MiB title each pass the 64 MiB bound of waiting results

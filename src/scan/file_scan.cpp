@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "interface/file_memory.h"
+#include "platform/disk_reads.h"
 #include "scan/file_walk.h"
 #include "velkor.h"
 
@@ -250,9 +251,12 @@ struct velkor_scan {
         velkor_file* file = nullptr;
         const auto start = std::chrono::steady_clock::now();
         const int32_t status = open(path, file);  // never throws
-        const auto took = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start);
+        int64_t took = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
+        // A slow analysis that read nothing from a disk waited for the
+        // processor: more threads would only take turns at it.
+        if (took > kSlowFileNs && !velkor::platform::read_from_disk_since_asked()) took = kSlowFileNs;
         lock.lock();
-        average_ns += (static_cast<int64_t>(took.count()) - average_ns) / 32;
+        average_ns += (took - average_ns) / 32;
         slot.file = file;
         slot.held = velkor::held_bytes(file);
         waiting_bytes += slot.held;
