@@ -1,6 +1,7 @@
 // The key table and its look-ups.
 #include "frames/tag_keys.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace velkor {
@@ -92,14 +93,43 @@ const TagKeyRow* tag_key_row(const char* key) {
     return nullptr;
 }
 
+static_assert(sizeof kKeys / sizeof kKeys[0] == kTagKeyCount, "kTagKeyCount counts the rows");
+
+namespace {
+
+// A four-character id as one number, so that a frame is matched against
+// every row's ids without comparing texts; 0 for any other length.
+uint32_t id_number(const char* id) {
+    uint32_t number = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (id[i] == '\0') return 0;
+        number = number << 8 | static_cast<uint8_t>(id[i]);
+    }
+    return id[4] == '\0' ? number : 0;
+}
+
+// Every row's 2.4 and 2.3 ids as numbers, made once.
+struct RowIds {
+    uint32_t v24[kTagKeyCount], v23[kTagKeyCount];
+    RowIds() {
+        for (std::size_t r = 0; r < kTagKeyCount; ++r) {
+            v24[r] = id_number(kKeys[r].v24);
+            v23[r] = id_number(kKeys[r].v23);
+        }
+    }
+};
+
+}  // namespace
+
 const TagKeyRow* tag_key_of_frame(const char* id, const char* description) {
     if (id == nullptr) return nullptr;
+    static const RowIds ids;
+    const uint32_t number = id_number(id);
+    if (number == 0) return nullptr;
     const bool described = std::strcmp(id, "TXXX") == 0 || std::strcmp(id, "UFID") == 0;
-    for (const TagKeyRow& row : kKeys) {
-        // Most rows differ in the first letter already.
-        if ((row.v24[0] != id[0] || std::strcmp(row.v24, id) != 0) && (row.v23[0] != id[0] || std::strcmp(row.v23, id) != 0)) {
-            continue;
-        }
+    for (std::size_t r = 0; r < kTagKeyCount; ++r) {
+        if (ids.v24[r] != number && ids.v23[r] != number) continue;
+        const TagKeyRow& row = kKeys[r];
         if (!described) return &row;
         if (description != nullptr && row.description != nullptr &&
             (std::strcmp(id, "UFID") == 0 ? std::strcmp(row.description, description) == 0

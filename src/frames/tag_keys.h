@@ -5,6 +5,7 @@
 // command and package lists keys.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace velkor {
@@ -20,6 +21,9 @@ struct TagKeyRow {
     const char* ape;          // the APEv2 item ("Album Artist"); nullptr: the key itself
     TagKeyV1 id3v1 = TagKeyV1::kNone;
 };
+
+// How many rows the table has.
+constexpr std::size_t kTagKeyCount = 53;
 
 // The row of a key, letter case ignored; nullptr for a key the table lacks.
 const TagKeyRow* tag_key_row(const char* key);

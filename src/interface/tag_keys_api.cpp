@@ -5,6 +5,7 @@
 // those of frames/tag_keys; the values are the texts velkor_frame_text,
 // velkor_ape_item_text and velkor_text give.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -35,7 +36,7 @@ struct KeyView {
     struct Span {
         uint32_t first = 0, count = 0;
     };
-    std::vector<Span> spans;  // by the table's rows, into values
+    std::array<Span, velkor::kTagKeyCount> spans{};  // by the table's rows, into values
     std::vector<Text> values;
     std::vector<const TagKeyRow*> present;
     std::string id3v1_track;  // the one value no tag holds as text
@@ -59,7 +60,7 @@ std::size_t date_row() {
 // ones are left out at the end.
 class ViewBuilder {
 public:
-    ViewBuilder(std::size_t rows, std::size_t values) : keys_(rows) { values_.reserve(values); }
+    explicit ViewBuilder(std::size_t values) { values_.reserve(values); }
 
     struct Key {
         Source source = kNone;
@@ -88,7 +89,6 @@ public:
         values_.resize(kept);
         std::stable_sort(values_.begin(), values_.end(),
                          [](const Value& a, const Value& b) { return a.row < b.row; });
-        view.spans.assign(keys_.size(), KeyView::Span());
         view.values.reserve(values_.size());
         view.present.reserve(values_.size());
         int32_t count = 0;
@@ -108,7 +108,7 @@ private:
         uint16_t row, generation;
         Text text;
     };
-    std::vector<Key> keys_;
+    std::array<Key, velkor::kTagKeyCount> keys_{};
     std::vector<Value> values_;
 };
 
@@ -216,11 +216,8 @@ const KeyView* view_of(const velkor_file* file) {
     if (slot) return static_cast<const KeyView*>(slot.get());
     try {
         auto view = std::make_shared<KeyView>();
-        int32_t count = 0;
-        rows(count);
         // Mostly a value a frame or item, and ID3v1's seven.
-        ViewBuilder builder(static_cast<std::size_t>(count),
-                            file->info.id3v2_tag.frames.size() + file->info.apev2_tag.items.size() + 8);
+        ViewBuilder builder(file->info.id3v2_tag.frames.size() + file->info.apev2_tag.items.size() + 8);
         read_id3v2(*file, builder);
         read_apev2(*file, builder);
         read_id3v1(*file, builder, view->id3v1_track);
