@@ -1,8 +1,10 @@
 // The key table and its look-ups.
 #include "frames/tag_keys.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 
 namespace velkor {
 
@@ -108,14 +110,24 @@ uint32_t id_number(const char* id) {
     return id[4] == '\0' ? number : 0;
 }
 
-// Every row's 2.4 and 2.3 ids as numbers, made once.
+// The rows by their 2.4 and 2.3 ids as numbers, in the table's order
+// where ids are alike, and each row's description's length (most TXXX
+// rows differ from a frame's description in it), made once.
 struct RowIds {
-    uint32_t v24[kTagKeyCount], v23[kTagKeyCount];
+    struct Entry {
+        uint32_t id;
+        uint16_t row;
+        bool operator<(const Entry& other) const { return id != other.id ? id < other.id : row < other.row; }
+    };
+    Entry entries[2 * kTagKeyCount];
+    std::size_t description[kTagKeyCount];
     RowIds() {
         for (std::size_t r = 0; r < kTagKeyCount; ++r) {
-            v24[r] = id_number(kKeys[r].v24);
-            v23[r] = id_number(kKeys[r].v23);
+            entries[2 * r] = {id_number(kKeys[r].v24), static_cast<uint16_t>(r)};
+            entries[2 * r + 1] = {id_number(kKeys[r].v23), static_cast<uint16_t>(r)};
+            description[r] = kKeys[r].description != nullptr ? std::strlen(kKeys[r].description) : 0;
         }
+        std::sort(std::begin(entries), std::end(entries));
     }
 };
 
@@ -127,11 +139,14 @@ const TagKeyRow* tag_key_of_frame(const char* id, const char* description) {
     const uint32_t number = id_number(id);
     if (number == 0) return nullptr;
     const bool described = std::strcmp(id, "TXXX") == 0 || std::strcmp(id, "UFID") == 0;
-    for (std::size_t r = 0; r < kTagKeyCount; ++r) {
-        if (ids.v24[r] != number && ids.v23[r] != number) continue;
+    const std::size_t length = described && description != nullptr ? std::strlen(description) : 0;
+    for (const RowIds::Entry* at = std::lower_bound(std::begin(ids.entries), std::end(ids.entries),
+                                                     RowIds::Entry{number, 0});
+         at != std::end(ids.entries) && at->id == number; ++at) {
+        const std::size_t r = at->row;
         const TagKeyRow& row = kKeys[r];
         if (!described) return &row;
-        if (description != nullptr && row.description != nullptr &&
+        if (description != nullptr && row.description != nullptr && ids.description[r] == length &&
             (std::strcmp(id, "UFID") == 0 ? std::strcmp(row.description, description) == 0
                                           : same_text(row.description, description))) {
             return &row;
