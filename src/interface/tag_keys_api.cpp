@@ -224,7 +224,9 @@ const KeyView* view_of(const velkor_file* file) {
         builder.finish(*view);
         slot = view;
         return view.get();
-    } catch (const std::bad_alloc&) {
+    } catch (...) {
+        // No memory for the view or a frame's values: nothing crosses the
+        // C boundary, and no view is kept that would say "no tags".
         return nullptr;
     }
 }
