@@ -91,10 +91,7 @@ public:
     ByteSpan bytes(int64_t offset, std::size_t n) override { return held_or_read(offset, n, kSmallRead); }
 
     // The same, but a read takes these bytes only: a sample window.
-    ByteSpan exact_bytes(int64_t offset, std::size_t n) {
-        apart(true);
-        return held_or_read(offset, n, 0);
-    }
+    ByteSpan exact_bytes(int64_t offset, std::size_t n) { return held_or_read(offset, n, 0, true); }
 
     // The file's last n bytes, read (unless memory holds them) into a buffer
     // of their own: the window keeps what it holds (the end of a large tag
@@ -155,12 +152,16 @@ private:
     }
     bool apart_ = false;
 
-    ByteSpan held_or_read(int64_t offset, std::size_t n, std::size_t least_read) {
+    // `sample`: a read it makes is a sample's, made without read-ahead.
+    ByteSpan held_or_read(int64_t offset, std::size_t n, std::size_t least_read, bool sample = false) {
         if (offset < 0) return ByteSpan();
         n = clamp(offset, n);
         if (covers(head_, 0, offset, n)) return span(head_, 0, offset, n);
         if (covers(tail_, tail_offset_, offset, n)) return span(tail_, tail_offset_, offset, n);
-        if (!covers(window_, window_offset_, offset, n)) fill_window(offset, std::max(n, least_read));
+        if (!covers(window_, window_offset_, offset, n)) {
+            if (sample) apart(true);
+            fill_window(offset, std::max(n, least_read));
+        }
         return span(window_, window_offset_, offset, n);
     }
 
