@@ -1,11 +1,13 @@
 """velkor.read against the velkor command on the samples, and on files made
 here: errors by status, a picture, the facts record's size field."""
 import ctypes
+import itertools
 import json
 import os
 import shutil
 import subprocess
 import tempfile
+import types
 import unittest
 from dataclasses import fields, is_dataclass
 from pathlib import Path
@@ -75,21 +77,32 @@ class ReadTest(unittest.TestCase):
         self.assertEqual([(f.name, f.kind) for f in chapters[:2]],
                          [("Title", "text"), ("Chapter", "chapter")])
 
-    def test_frames_and_pictures_decoded_late_behave_as_fields(self):
-        # Id3v2.frames and .pictures are made when first read: equality,
-        # copies and pickling must see them all the same.
+    def test_parts_made_when_first_read_behave_as_fields(self):
+        # Id3v2.frames and .pictures, and Facts' comments, ape_items,
+        # replaygain and tags are made when first read: equality, copies and
+        # pickling must see them all the same, whether read yet or not.
         import copy
         import dataclasses
         import pickle
-        path = os.path.join(SAMPLES, "id3v24_utf8_cover.mp3")
-        read_first = velkor.read(path).id3v2
-        self.assertEqual(len(read_first.frames), 8)
-        self.assertEqual(velkor.read(path), velkor.read(path))
-        for made in (lambda tag: pickle.loads(pickle.dumps(tag)), copy.deepcopy,
-                     lambda tag: dataclasses.replace(tag, title="Other")):
-            self.assertEqual(made(velkor.read(path).id3v2).frames, read_first.frames)
-            self.assertEqual(made(velkor.read(path).id3v2).pictures, read_first.pictures)
-        self.assertEqual(dataclasses.asdict(velkor.read(path).id3v2)["pictures"][0]["mime"], "image/png")
+        files = [os.path.join(SAMPLES, "id3v24_utf8_cover.mp3"),  # pictures
+                 os.path.join(DATA, "01_lame_vbr_mid3v2.mp3"),  # comments, ReplayGain
+                 os.path.join(DATA, "06_apev2_mp3gain_id3v1.mp3")]  # APEv2 items
+        ways = {"pickle": lambda facts: pickle.loads(pickle.dumps(facts)), "deepcopy": copy.deepcopy,
+                "copy": copy.copy, "replace": lambda facts: dataclasses.replace(facts, layer=facts.layer)}
+        for path, (way, made) in itertools.product(files, ways.items()):
+            with self.subTest(os.path.basename(path), way=way):
+                read_first = velkor.read(path)
+                shown = repr(read_first)  # makes every part
+                untouched, touched = velkor.read(path), velkor.read(path)
+                self.assertEqual(repr(touched), shown)
+                for facts in (made(untouched), made(touched), untouched):
+                    self.assertEqual(facts, read_first)
+                    self.assertEqual(repr(facts), shown)
+                    self.assertIsInstance(facts.tags, types.MappingProxyType)
+        cover = velkor.read(files[0])
+        self.assertEqual(len(cover.id3v2.frames), 8)
+        self.assertEqual(dataclasses.asdict(cover.id3v2)["pictures"][0]["mime"], "image/png")
+        self.assertEqual(velkor.read(files[2]).ape_items[1].values, ("-8.370000 dB",))
 
     @unittest.skipUnless(COMMAND, "VELKOR_COMMAND is not set")
     def test_samples_agree_with_the_command(self):

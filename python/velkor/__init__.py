@@ -320,20 +320,14 @@ def _display(path: PathLike) -> str:
 class _OpenFile:
     """A library handle, closed on leaving the with block."""
 
-    def __init__(self, path: PathLike, options: int = 0, handle: Optional[ctypes.c_void_p] = None,
-                 status: int = _native.OK):
+    def __init__(self, path: PathLike, options: int = 0):
         self.lib = _native.library()
         self.path = _display(path)
-        if handle is None:
-            # Opened here; otherwise a scan's, taken over.
-            handle = ctypes.c_void_p()
-            status = self.lib.velkor_open(_encode(path), options, ctypes.byref(handle))
-            if not handle:
-                raise _error(status, self.path)
+        handle = ctypes.c_void_p()
+        status = self.lib.velkor_open(_encode(path), options, ctypes.byref(handle))
+        if not handle:
+            raise _error(status, self.path)
         self.handle = handle
-        # VELKOR_ERROR_NO_AUDIO with a handle: a file with tags only.
-        self.has_audio = status == _native.OK
-        self._text, self._size = ctypes.c_void_p(), ctypes.c_size_t()
 
     def __enter__(self) -> "_OpenFile":
         return self
@@ -371,28 +365,16 @@ class _OpenFile:
             raise _error(status, self.path)
         return facts
 
-    def json(self, options: int) -> bytes:
-        """The file's JSON object (velkor_file_json) as its UTF-8 bytes."""
-        status = self.lib.velkor_file_json(self.handle, None, options, ctypes.byref(self._text),
-                                           ctypes.byref(self._size))
-        if status != _native.OK:
-            raise _error(status, self.path)
-        return ctypes.string_at(self._text.value, self._size.value)
-
 
 # The json module's C scanner, called directly: the library's text needs
-# none of json.loads's checks of encoding and surrounding white space.
+# none of json.loads's checks of encoding and surrounding white space. It
+# also says where the object ends, which is where the frames' line begins.
 _scan_json = json.JSONDecoder().scan_once
 
-
-def _loads(text: bytes) -> Dict[str, object]:
-    return _scan_json(text.decode("utf-8"), 0)[0]  # type: ignore[no-any-return]
-
-
 _MODES_BY_NAME = {mode.value: mode for mode in ChannelMode}
-# Keys of the JSON object that Facts and Id3v2 do not have.
-_NOT_FACTS = ("json_version", "velkor", "status", "error", "version")
-_NOT_ID3V2 = ("track_total", "disc_total", "lyrics")
+_NO_GAIN = ReplayGain()
+_NO_GAIN_JSON = dataclasses.asdict(_NO_GAIN)
+_NO_TAGS: Mapping[str, Tuple[str, ...]] = types.MappingProxyType({})
 
 
 def _new(cls: type, fields: Dict[str, object]) -> object:
@@ -404,9 +386,10 @@ def _new(cls: type, fields: Dict[str, object]) -> object:
 
 
 class _Decoded:
-    """A field of Id3v2 (frames, pictures) made from its JSON when first
-    read, then kept as any field is. The dataclass's own __init__ sets the
-    field directly, as before."""
+    """A field made from its JSON (kept as "_" + name) when first read,
+    then kept as any field is. The dataclass's own __init__ sets the field
+    directly, as before. Two threads reading it at once get the same value:
+    the JSON goes only once the value is in place."""
 
     def __init__(self, name: str, build):
         self.name, self.raw, self.build = name, "_" + name, build
@@ -415,8 +398,15 @@ class _Decoded:
         if owner_object is None:
             return self
         fields = owner_object.__dict__
-        value = self.build(fields.pop(self.raw, ()))
-        fields[self.name] = value
+        raw = fields.get(self.raw, fields)
+        if raw is fields:
+            # Made meanwhile by another thread.
+            try:
+                return fields[self.name]
+            except KeyError:
+                raise AttributeError(self.name) from None
+        value = fields.setdefault(self.name, self.build(raw))
+        fields.pop(self.raw, None)
         return value
 
 
@@ -426,24 +416,52 @@ def _frame(fields: Dict[str, object]) -> Frame:
     return _new(Frame, fields)  # type: ignore[return-value]
 
 
+def _frames(raw: Union[str, bytes]) -> Tuple[Frame, ...]:
+    if isinstance(raw, bytes):  # as pickled by earlier releases
+        raw = raw.decode("utf-8")
+    return tuple(_frame(f) for f in _scan_json(raw, 0)[0]) if raw else ()
+
+
 def _picture(fields: Dict[str, object]) -> Picture:
     if fields["mime"] is None:
         fields["mime"] = ""
     return _new(Picture, fields)  # type: ignore[return-value]
 
 
-# The frames come as the JSON text of their array, decoded when first read.
-Id3v2.frames = _Decoded("frames", lambda raw: tuple(_frame(f) for f in _loads(raw)) if raw else ())  # type: ignore
-
-Id3v2.pictures = _Decoded("pictures", lambda raw: tuple(_picture(p) for p in raw))  # type: ignore[assignment]
+def _ape_item(fields: Dict[str, object]) -> ApeItem:
+    return _new(ApeItem, dict(fields, values=tuple(fields["values"])))  # type: ignore
 
 
-def _id3v2(fields: Dict[str, object], frames: bytes) -> Id3v2:
-    for name in _NOT_ID3V2:
-        del fields[name]
-    fields["_frames"] = frames
-    fields["_pictures"] = fields.pop("pictures")
-    return _new(Id3v2, fields)  # type: ignore[return-value]
+def _replaygain(raw: Dict[str, Optional[float]]) -> ReplayGain:
+    # JSON writes -3.0 as -3: the figures are floats whatever they hold.
+    return _new(ReplayGain, {name: None if value is None else float(value)  # type: ignore[return-value]
+                             for name, value in raw.items()})
+
+
+# The frames come as the JSON text of their array; the parts of Facts that
+# take work to make and are seldom all read come as their JSON values. Each
+# is made when first read. The builders leave what they are given as it was.
+Id3v2.frames = _Decoded("frames", _frames)  # type: ignore[assignment]
+Id3v2.pictures = _Decoded("pictures", lambda raw: tuple(_picture(dict(p)) for p in raw))  # type: ignore
+Facts.replaygain = _Decoded("replaygain", _replaygain)  # type: ignore[assignment]
+Facts.comments = _Decoded("comments", lambda raw: tuple(Comment._make(c.values()) for c in raw))  # type: ignore
+Facts.ape_items = _Decoded("ape_items", lambda raw: tuple(_ape_item(i) for i in raw))  # type: ignore
+Facts.tags = _Decoded("tags", lambda raw: types.MappingProxyType(  # type: ignore[assignment]
+    {key: tuple(values) for key, values in raw.items()}))
+
+
+def _facts_getstate(self: Facts) -> Dict[str, object]:
+    # The read-only view of tags cannot be pickled: its plain dict goes
+    # under the name tags is made from when first read.
+    state = dict(self.__dict__)
+    tags = state.get("tags")
+    if isinstance(tags, types.MappingProxyType):
+        del state["tags"]
+        state["_tags"] = dict(tags)
+    return state
+
+
+Facts.__getstate__ = _facts_getstate  # type: ignore[assignment]
 
 
 # The object velkor.read and velkor.scan take: Python's texts, the frames
@@ -451,35 +469,52 @@ def _id3v2(fields: Dict[str, object], frames: bytes) -> Id3v2:
 _FACTS_JSON = _native.JSON_JOINED_TEXTS | _native.JSON_FRAMES_APART
 
 
-def _facts_of(file: "_OpenFile") -> Facts:
-    """The handle's facts. A handle of a file without audio and without any
-    tag raises NoAudioError."""
-    text, _, frames = file.json(_FACTS_JSON).partition(b"\n")
-    fields = _loads(text)
+def _facts_of(lib: ctypes.CDLL, handle: Union[int, ctypes.c_void_p], path: str) -> Facts:
+    """The facts of an open handle (the caller closes it). A handle of a
+    file without audio and without any tag raises NoAudioError."""
+    text, size = ctypes.POINTER(ctypes.c_char)(), ctypes.c_size_t()
+    status = lib.velkor_file_json(handle, None, _FACTS_JSON, ctypes.byref(text), ctypes.byref(size))
+    if status != _native.OK:
+        raise _error(status, path)
+    # The text is the handle's: copied out at once, then decoded in one go.
+    whole = text[:size.value].decode("utf-8")
+    fields, end = _scan_json(whole, 0)
     id3v1, id3v2, ape_items = fields["id3v1"], fields["id3v2"], fields["ape_items"]
     if not fields["has_audio"] and id3v1 is None and id3v2 is None and not ape_items:
-        raise _error(_native.NO_AUDIO, file.path)
-    for name in _NOT_FACTS:
-        del fields[name]
+        raise _error(_native.NO_AUDIO, path)
+    del fields["json_version"], fields["velkor"], fields["status"], fields["error"], fields["version"]
     fields.pop("path_bytes", None)
-    fields["path"] = file.path
+    fields["path"] = path
     if fields["channel_mode"] is not None:
         fields["channel_mode"] = _MODES_BY_NAME[fields["channel_mode"]]
     fields["lame"] = _new(LameSettings, fields["lame"])
-    # JSON writes -3.0 as -3: the figures are floats whatever they hold.
-    gains = fields["replaygain"]
-    fields["replaygain"] = _new(ReplayGain, {name: None if value is None else float(value)  # type: ignore
-                                             for name, value in gains.items()})  # type: ignore[attr-defined]
-    fields["comments"] = tuple(Comment._make(c.values()) for c in fields["comments"])  # type: ignore
-    for item in ape_items:  # type: ignore[attr-defined]
-        item["values"] = tuple(item["values"])
-    fields["ape_items"] = tuple(_new(ApeItem, item) for item in ape_items)  # type: ignore[attr-defined]
-    fields["tags"] = types.MappingProxyType({key: tuple(values)
-                                             for key, values in fields["tags"].items()})  # type: ignore
+    # What is empty is made now (nothing to do), the rest when first read.
+    if fields["replaygain"] == _NO_GAIN_JSON:
+        fields["replaygain"] = _NO_GAIN
+    else:
+        fields["_replaygain"] = fields.pop("replaygain")
+    if fields["comments"]:
+        fields["_comments"] = fields.pop("comments")
+    else:
+        fields["comments"] = ()
+    if ape_items:
+        fields["_ape_items"] = fields.pop("ape_items")
+    else:
+        fields["ape_items"] = ()
+    if fields["tags"]:
+        fields["_tags"] = fields.pop("tags")
+    else:
+        fields["tags"] = _NO_TAGS
     if id3v1 is not None:
-        fields["id3v1"] = _new(Id3v1, id3v1)  # type: ignore[arg-type]
+        fields["id3v1"] = _new(Id3v1, id3v1)
     if id3v2 is not None:
-        fields["id3v2"] = _id3v2(id3v2, frames)  # type: ignore[arg-type]
+        del id3v2["track_total"], id3v2["disc_total"], id3v2["lyrics"]
+        id3v2["_frames"] = whole[end + 1:]
+        if id3v2["pictures"]:
+            id3v2["_pictures"] = id3v2.pop("pictures")
+        else:
+            id3v2["pictures"] = ()
+        fields["id3v2"] = _new(Id3v2, id3v2)
     return _new(Facts, fields)  # type: ignore[return-value]
 
 
@@ -490,16 +525,27 @@ def read(path: PathLike, *, count_frames: bool = False) -> Facts:
     Raises Error (NotFoundError, NoAudioError, ...) when the file cannot be
     analysed; OSError when libvelkor cannot be loaded."""
     # Its JSON reads every frame: while the file is open, not again after.
-    options = (_native.OPEN_WITHOUT_AUDIO | _native.OPEN_ALL_FRAMES |
-               (_native.OPEN_COUNT_FRAMES if count_frames else 0))
+    options = _READ_COUNTING if count_frames else _READ
+    lib = _native.library()
+    name = _display(path)
+    handle = ctypes.c_void_p()
+    status = lib.velkor_open(_encode(path), options, ctypes.byref(handle))
     try:
-        with _OpenFile(path, options) as file:
-            return _facts_of(file)
+        if not handle:
+            raise _error(status, name)
+        try:
+            return _facts_of(lib, handle, name)
+        finally:
+            lib.velkor_close(handle)
     except NotRegularError as error:
-        if os.path.isdir(error.path or ""):
+        if os.path.isdir(name):
             # As the command says it: the one not-regular file worth naming.
-            raise _error(error.code, error.path, "is a directory (velkor.scan walks it)") from None
+            raise _error(error.code, name, "is a directory (velkor.scan walks it)") from None
         raise
+
+
+_READ = _native.OPEN_WITHOUT_AUDIO | _native.OPEN_ALL_FRAMES
+_READ_COUNTING = _READ | _native.OPEN_COUNT_FRAMES
 
 
 def read_picture(path: PathLike, index: int = 0) -> bytes:
@@ -618,23 +664,28 @@ def _scan(operands: List[bytes], options: int, jobs: int, errors: str
         raise _error(status, None)
     try:
         path, handle, status_out = ctypes.c_char_p(), ctypes.c_void_p(), ctypes.c_int32()
+        # The same three out-parameters for every file: only this generator uses them.
+        out = (ctypes.byref(path), ctypes.byref(handle), ctypes.byref(status_out))
+        scan_next, close, fsdecode = lib.velkor_scan_next, lib.velkor_close, os.fsdecode
         while True:
-            more = lib.velkor_scan_next(scan, ctypes.byref(path), ctypes.byref(handle), ctypes.byref(status_out))
+            more = scan_next(scan, *out)
             if more == 0:
                 break
             if more < 0:
                 # The scan itself failed (out of memory): the files after it
                 # were never reached, so this is no file's error to skip.
                 raise _error(status_out.value, None)
-            name = os.fsdecode(path.value or b"")
+            name = fsdecode(path.value or b"")
             item: Union[Facts, Error]
-            if handle.value:
+            file = handle.value
+            if file:
                 # A file without audio comes with a handle too: its tags.
-                with _OpenFile(name, handle=ctypes.c_void_p(handle.value), status=status_out.value) as file:
-                    try:
-                        item = _facts_of(file)
-                    except NoAudioError as error:
-                        item = error
+                try:
+                    item = _facts_of(lib, file, name)
+                except NoAudioError as error:
+                    item = error
+                finally:
+                    close(file)
             else:
                 item = _error(status_out.value, name)
             if isinstance(item, Error):
