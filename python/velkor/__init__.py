@@ -25,6 +25,7 @@ import enum
 import json
 import operator
 import os
+import sys
 import types
 from dataclasses import dataclass
 from typing import Dict, Iterator, List, Literal, Mapping, NamedTuple, Optional, Sequence, Tuple, Union, overload
@@ -303,10 +304,15 @@ class Facts:
         default_factory=lambda: types.MappingProxyType({}))
 
 
+# os.fsencode's own codec: what it does to a str, without its checks of
+# the type on every call.
+_FS_CODEC = (sys.getfilesystemencoding(), sys.getfilesystemencodeerrors())
+
+
 def _encode(path: PathLike) -> bytes:
     # os.fsencode gives the bytes the name has on disk on POSIX (names that
     # are not UTF-8 included) and UTF-8 on Windows, which the library wants.
-    raw = os.fsencode(path)
+    raw = path.encode(*_FS_CODEC) if type(path) is str else os.fsencode(path)
     if b"\0" in raw:
         # The library would read the name only up to it: another file.
         raise ValueError(f"embedded null byte in path {path!r}")
@@ -314,7 +320,7 @@ def _encode(path: PathLike) -> bytes:
 
 
 def _display(path: PathLike) -> str:
-    return os.fsdecode(path)
+    return path if type(path) is str else os.fsdecode(path)
 
 
 class _OpenFile:
@@ -391,15 +397,18 @@ class _Decoded:
     directly, as before. Two threads reading it at once get the same value:
     the JSON goes only once the value is in place."""
 
-    def __init__(self, name: str, build):
+    def __init__(self, cls: type, name: str, build):
         self.name, self.raw, self.build = name, "_" + name, build
+        # Read from the class, the field's default as before (ReplayGain() ...).
+        self.default = cls.__dataclass_fields__[name].default  # type: ignore[attr-defined]
+        setattr(cls, name, self)
 
     def __get__(self, owner_object: object, owner: type) -> object:
         if owner_object is None:
-            return self
+            return self if self.default is dataclasses.MISSING else self.default
         fields = owner_object.__dict__
-        raw = fields.get(self.raw, fields)
-        if raw is fields:
+        raw = fields.get(self.raw, _Decoded)
+        if raw is _Decoded:
             # Made meanwhile by another thread.
             try:
                 return fields[self.name]
@@ -441,13 +450,12 @@ def _replaygain(raw: Dict[str, Optional[float]]) -> ReplayGain:
 # The frames come as the JSON text of their array; the parts of Facts that
 # take work to make and are seldom all read come as their JSON values. Each
 # is made when first read. The builders leave what they are given as it was.
-Id3v2.frames = _Decoded("frames", _frames)  # type: ignore[assignment]
-Id3v2.pictures = _Decoded("pictures", lambda raw: tuple(_picture(dict(p)) for p in raw))  # type: ignore
-Facts.replaygain = _Decoded("replaygain", _replaygain)  # type: ignore[assignment]
-Facts.comments = _Decoded("comments", lambda raw: tuple(Comment._make(c.values()) for c in raw))  # type: ignore
-Facts.ape_items = _Decoded("ape_items", lambda raw: tuple(_ape_item(i) for i in raw))  # type: ignore
-Facts.tags = _Decoded("tags", lambda raw: types.MappingProxyType(  # type: ignore[assignment]
-    {key: tuple(values) for key, values in raw.items()}))
+_Decoded(Id3v2, "frames", _frames)
+_Decoded(Id3v2, "pictures", lambda raw: tuple(_picture(dict(p)) for p in raw))
+_Decoded(Facts, "replaygain", _replaygain)
+_Decoded(Facts, "comments", lambda raw: tuple(Comment._make(c.values()) for c in raw))
+_Decoded(Facts, "ape_items", lambda raw: tuple(_ape_item(i) for i in raw))
+_Decoded(Facts, "tags", lambda raw: types.MappingProxyType({key: tuple(values) for key, values in raw.items()}))
 
 
 def _facts_getstate(self: Facts) -> Dict[str, object]:
