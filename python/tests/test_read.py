@@ -6,7 +6,9 @@ import json
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
+import threading
 import types
 import unittest
 from dataclasses import fields, is_dataclass
@@ -103,6 +105,27 @@ class ReadTest(unittest.TestCase):
         self.assertEqual(len(cover.id3v2.frames), 8)
         self.assertEqual(dataclasses.asdict(cover.id3v2)["pictures"][0]["mime"], "image/png")
         self.assertEqual(velkor.read(files[2]).ape_items[1].values, ("-8.370000 dB",))
+
+    def test_threads_reading_a_part_at_once_get_the_same_one(self):
+        # A part made when first read, read by several threads at the same
+        # moment: none may see it empty while another is making it.
+        path = os.path.join(DATA, "01_lame_vbr_mid3v2.mp3")
+        expected = velkor.read(path)
+        self.addCleanup(sys.setswitchinterval, sys.getswitchinterval())
+        sys.setswitchinterval(1e-6)  # a switch every few steps
+        for _ in range(50):
+            facts, barrier, seen = velkor.read(path), threading.Barrier(4), []
+
+            def reader():
+                barrier.wait()
+                seen.append((facts.id3v2.frames, facts.tags, facts.comments))
+            threads = [threading.Thread(target=reader) for _ in range(4)]
+            for thread in threads:
+                thread.start()
+            for thread in threads:
+                thread.join()
+            self.assertEqual(seen, [(expected.id3v2.frames, expected.tags, expected.comments)] * 4)
+            self.assertTrue(all(parts[0] is seen[0][0] for parts in seen))
 
     @unittest.skipUnless(COMMAND, "VELKOR_COMMAND is not set")
     def test_samples_agree_with_the_command(self):
