@@ -475,12 +475,13 @@ Facts.__getstate__ = _facts_getstate  # type: ignore[assignment]
 # The object velkor.read and velkor.scan take: Python's texts, the frames
 # apart, their text kept to be decoded when first read.
 _FACTS_JSON = _native.JSON_JOINED_TEXTS | _native.JSON_FRAMES_APART
+_CHAR_POINTER = ctypes.POINTER(ctypes.c_char)
 
 
 def _facts_of(lib: ctypes.CDLL, handle: Union[int, ctypes.c_void_p], path: str) -> Facts:
     """The facts of an open handle (the caller closes it). A handle of a
     file without audio and without any tag raises NoAudioError."""
-    text, size = ctypes.POINTER(ctypes.c_char)(), ctypes.c_size_t()
+    text, size = _CHAR_POINTER(), ctypes.c_size_t()
     status = lib.velkor_file_json(handle, None, _FACTS_JSON, ctypes.byref(text), ctypes.byref(size))
     if status != _native.OK:
         raise _error(status, path)
