@@ -106,6 +106,48 @@ class ReadTest(unittest.TestCase):
         self.assertEqual(dataclasses.asdict(cover.id3v2)["pictures"][0]["mime"], "image/png")
         self.assertEqual(velkor.read(files[2]).ape_items[1].values, ("-8.370000 dB",))
 
+    def test_the_members_named_are_the_layouts(self):
+        # Facts come from the values only, named here in the layout's order:
+        # every value must be the member of that name in the keyed object.
+        layout = {"lame": velkor._LAME_MEMBERS, "replaygain": velkor._GAIN_MEMBERS,
+                  "comments": velkor.Comment._fields, "ape_items": velkor._APE_ITEM_MEMBERS,
+                  "id3v1": velkor._ID3V1_MEMBERS, "id3v2": velkor._ID3V2_MEMBERS,
+                  "pictures": velkor._PICTURE_MEMBERS, "frames": velkor._FRAME_MEMBERS}
+
+        def same(keyed, values, members, where):
+            self.assertEqual(len(values), len(members), where)
+            named = [m for m in members if m != "_"]
+            self.assertEqual([k for k in keyed if k in named], named, where)
+            for name, value in zip(members, values):
+                if name == "_":
+                    continue
+                want, inner = keyed[name], layout.get(name)
+                if inner and isinstance(want, dict):
+                    same(want, value, inner, f"{where}.{name}")
+                elif inner and isinstance(want, list):
+                    self.assertEqual(len(value), len(want), f"{where}.{name}")
+                    for i, (item, its) in enumerate(zip(value, want)):
+                        same(its, item, inner, f"{where}.{name}[{i}]")
+                else:
+                    self.assertEqual(value, want, f"{where}.{name}")
+
+        lib = _native.library()
+        for path in [os.path.join(SAMPLES, "id3v24_utf8_cover.mp3")] + [
+                os.path.join(DATA, n) for n in ("01_lame_vbr_mid3v2.mp3", "05_chapters.mp3",
+                                                "06_apev2_mp3gain_id3v1.mp3", "08_tag_only.mp3")]:
+            handle = ctypes.c_void_p()
+            lib.velkor_open(path.encode(), _native.OPEN_WITHOUT_AUDIO, ctypes.byref(handle))
+            self.addCleanup(lib.velkor_close, handle)
+            texts = []
+            for options in (velkor._FACTS_JSON & ~_native.JSON_VALUES_ONLY, velkor._FACTS_JSON):
+                text, size = ctypes.POINTER(ctypes.c_char)(), ctypes.c_size_t()
+                self.assertEqual(lib.velkor_file_json(handle, None, options, ctypes.byref(text),
+                                                      ctypes.byref(size)), _native.OK)
+                texts.append(text[:size.value].decode().split("\n"))
+            (keyed, keyed_frames), (values, frames) = texts
+            same(json.loads(keyed), json.loads(values), velkor._FACTS_MEMBERS, os.path.basename(path))
+            same({"frames": json.loads(keyed_frames)}, [json.loads(frames)], ("frames",), os.path.basename(path))
+
     def test_threads_reading_a_part_at_once_get_the_same_one(self):
         # A part made when first read, read by several threads at the same
         # moment: none may see it empty while another is making it.

@@ -379,7 +379,7 @@ _scan_json = json.JSONDecoder().scan_once
 
 _MODES_BY_NAME = {mode.value: mode for mode in ChannelMode}
 _NO_GAIN = ReplayGain()
-_NO_GAIN_JSON = dataclasses.asdict(_NO_GAIN)
+_NO_GAIN_JSON = [None] * len(dataclasses.fields(ReplayGain))
 _NO_TAGS: Mapping[str, Tuple[str, ...]] = types.MappingProxyType({})
 
 
@@ -419,6 +419,37 @@ class _Decoded:
         return value
 
 
+# The members of each object of the layout (doc/json.md) in their order: the
+# library writes their values only (JSON_VALUES_ONLY), this names them. "_"
+# stands for a member no field takes; they all land on that key, dropped at once.
+# The first member is the layout's version: another one may have them elsewhere.
+_LAYOUT = "1.2"
+_FACTS_MEMBERS = (
+    "_", "_", "path", "_", "_", "_", "has_audio", "_", "mpeg_version", "layer", "sampling_rate_hz",
+    "channel_mode", "channels", "bitrate_kbps", "bitrate_varies", "vbr_header", "frames", "frames_exact",
+    "truncated", "duration_ms", "gapless_duration_ms", "samples", "gapless_samples", "encoder",
+    "encoder_delay", "encoder_padding", "file_size", "first_frame_offset", "audio_bytes", "stream_format",
+    "lame", "track", "track_total", "disc", "disc_total", "compilation", "bpm", "bpm_text", "rating",
+    "play_count", "date", "year", "month", "day", "hour", "minute", "release_date", "release_year",
+    "original_date", "original_year", "replaygain", "lyrics", "grouping", "key", "artist_sort", "album_sort",
+    "title_sort", "album_artist_sort", "musicbrainz", "comments", "ape_items", "id3v1", "id3v2", "tags")
+_LAME_MEMBERS = ("vbr_method", "preset", "preset_number", "quality", "lowpass_hz")
+_GAIN_MEMBERS = ("track_gain_db", "track_peak", "album_gain_db", "album_peak")
+_APE_ITEM_MEMBERS = ("key", "kind", "values", "size", "read_only", "truncated")
+_ID3V1_MEMBERS = ("version", "title", "artist", "album", "year", "comment", "track", "genre", "genre_name")
+_ID3V2_MEMBERS = ("version", "title", "artist", "album", "album_artist", "composer", "genre", "year", "date",
+                  "track", "_", "disc", "_", "comment", "_", "pictures")
+_PICTURE_MEMBERS = ("type", "mime", "description", "size")
+_FRAME_MEMBERS = ("id", "id_v24", "kind", "name", "flags", "encrypted", "compressed", "size", "values",
+                  "description", "language", "owner", "rating", "play_count", "element_id", "title", "start_ms",
+                  "end_ms", "children", "toc_flags", "truncated")
+
+
+def _named(members: Tuple[str, ...], values: Union[list, dict]) -> Dict[str, object]:
+    # An object with its keys comes from an Id3v2 pickled by an earlier release.
+    return dict(values) if isinstance(values, dict) else dict(zip(members, values))
+
+
 def _frame(fields: Dict[str, object]) -> Frame:
     fields["values"] = tuple(fields["values"])
     fields["children"] = tuple(fields["children"])
@@ -428,7 +459,7 @@ def _frame(fields: Dict[str, object]) -> Frame:
 def _frames(raw: Union[str, bytes]) -> Tuple[Frame, ...]:
     if isinstance(raw, bytes):  # as pickled by earlier releases
         raw = raw.decode("utf-8")
-    return tuple(_frame(f) for f in _scan_json(raw, 0)[0]) if raw else ()
+    return tuple(_frame(_named(_FRAME_MEMBERS, f)) for f in _scan_json(raw, 0)[0]) if raw else ()
 
 
 def _picture(fields: Dict[str, object]) -> Picture:
@@ -437,23 +468,25 @@ def _picture(fields: Dict[str, object]) -> Picture:
     return _new(Picture, fields)  # type: ignore[return-value]
 
 
-def _ape_item(fields: Dict[str, object]) -> ApeItem:
-    return _new(ApeItem, dict(fields, values=tuple(fields["values"])))  # type: ignore
+def _ape_item(values: list) -> ApeItem:
+    fields = dict(zip(_APE_ITEM_MEMBERS, values))
+    fields["values"] = tuple(fields["values"])
+    return _new(ApeItem, fields)  # type: ignore[return-value]
 
 
-def _replaygain(raw: Dict[str, Optional[float]]) -> ReplayGain:
+def _replaygain(raw: list) -> ReplayGain:
     # JSON writes -3.0 as -3: the figures are floats whatever they hold.
     return _new(ReplayGain, {name: None if value is None else float(value)  # type: ignore[return-value]
-                             for name, value in raw.items()})
+                             for name, value in zip(_GAIN_MEMBERS, raw)})
 
 
 # The frames come as the JSON text of their array; the parts of Facts that
 # take work to make and are seldom all read come as their JSON values. Each
 # is made when first read. The builders leave what they are given as it was.
 _Decoded(Id3v2, "frames", _frames)
-_Decoded(Id3v2, "pictures", lambda raw: tuple(_picture(dict(p)) for p in raw))
+_Decoded(Id3v2, "pictures", lambda raw: tuple(_picture(_named(_PICTURE_MEMBERS, p)) for p in raw))
 _Decoded(Facts, "replaygain", _replaygain)
-_Decoded(Facts, "comments", lambda raw: tuple(Comment._make(c.values()) for c in raw))
+_Decoded(Facts, "comments", lambda raw: tuple(Comment._make(c) for c in raw))
 _Decoded(Facts, "ape_items", lambda raw: tuple(_ape_item(i) for i in raw))
 _Decoded(Facts, "tags", lambda raw: types.MappingProxyType({key: tuple(values) for key, values in raw.items()}))
 
@@ -474,7 +507,7 @@ Facts.__getstate__ = _facts_getstate  # type: ignore[assignment]
 
 # The object velkor.read and velkor.scan take: Python's texts, the frames
 # apart, their text kept to be decoded when first read.
-_FACTS_JSON = _native.JSON_JOINED_TEXTS | _native.JSON_FRAMES_APART
+_FACTS_JSON = _native.JSON_JOINED_TEXTS | _native.JSON_FRAMES_APART | _native.JSON_VALUES_ONLY
 _CHAR_POINTER = ctypes.POINTER(ctypes.c_char)
 
 
@@ -487,16 +520,18 @@ def _facts_of(lib: ctypes.CDLL, handle: Union[int, ctypes.c_void_p], path: str) 
         raise _error(status, path)
     # The text is the handle's: copied out at once, then decoded in one go.
     whole = text[:size.value].decode("utf-8")
-    fields, end = _scan_json(whole, 0)
+    values, end = _scan_json(whole, 0)
+    if values[0] != _LAYOUT:
+        raise OSError(f"velkor: the library writes JSON layout {values[0]}, this package reads {_LAYOUT}")
+    fields = dict(zip(_FACTS_MEMBERS, values))
     id3v1, id3v2, ape_items = fields["id3v1"], fields["id3v2"], fields["ape_items"]
     if not fields["has_audio"] and id3v1 is None and id3v2 is None and not ape_items:
         raise _error(_native.NO_AUDIO, path)
-    del fields["json_version"], fields["velkor"], fields["status"], fields["error"], fields["version"]
-    fields.pop("path_bytes", None)
+    del fields["_"]
     fields["path"] = path
     if fields["channel_mode"] is not None:
         fields["channel_mode"] = _MODES_BY_NAME[fields["channel_mode"]]
-    fields["lame"] = _new(LameSettings, fields["lame"])
+    fields["lame"] = _new(LameSettings, dict(zip(_LAME_MEMBERS, fields["lame"])))
     # What is empty is made now (nothing to do), the rest when first read.
     if fields["replaygain"] == _NO_GAIN_JSON:
         fields["replaygain"] = _NO_GAIN
@@ -515,15 +550,16 @@ def _facts_of(lib: ctypes.CDLL, handle: Union[int, ctypes.c_void_p], path: str) 
     else:
         fields["tags"] = _NO_TAGS
     if id3v1 is not None:
-        fields["id3v1"] = _new(Id3v1, id3v1)
+        fields["id3v1"] = _new(Id3v1, dict(zip(_ID3V1_MEMBERS, id3v1)))
     if id3v2 is not None:
-        del id3v2["track_total"], id3v2["disc_total"], id3v2["lyrics"]
-        id3v2["_frames"] = whole[end + 1:]
-        if id3v2["pictures"]:
-            id3v2["_pictures"] = id3v2.pop("pictures")
+        tag = dict(zip(_ID3V2_MEMBERS, id3v2))
+        del tag["_"]
+        tag["_frames"] = whole[end + 1:]
+        if tag["pictures"]:
+            tag["_pictures"] = tag.pop("pictures")
         else:
-            id3v2["pictures"] = ()
-        fields["id3v2"] = _new(Id3v2, id3v2)
+            tag["pictures"] = ()
+        fields["id3v2"] = _new(Id3v2, tag)
     return _new(Facts, fields)  # type: ignore[return-value]
 
 

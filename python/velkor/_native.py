@@ -104,6 +104,8 @@ PICTURE_DESCRIPTION = 2
 # the frames apart, behind the object and a line break.
 JSON_JOINED_TEXTS = 0x1
 JSON_FRAMES_APART = 0x2
+# Each object as the array of its values, in the layout's order (Python knows it).
+JSON_VALUES_ONLY = 0x4
 
 # Fields of velkor_frame_text.
 FRAME_VALUE = 1
