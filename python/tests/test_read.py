@@ -1,11 +1,15 @@
 """velkor.read against the velkor command on the samples, and on files made
 here: errors by status, a picture, the facts record's size field."""
 import ctypes
+import itertools
 import json
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
+import threading
+import types
 import unittest
 from dataclasses import fields, is_dataclass
 from pathlib import Path
@@ -75,21 +79,95 @@ class ReadTest(unittest.TestCase):
         self.assertEqual([(f.name, f.kind) for f in chapters[:2]],
                          [("Title", "text"), ("Chapter", "chapter")])
 
-    def test_frames_and_pictures_decoded_late_behave_as_fields(self):
-        # Id3v2.frames and .pictures are made when first read: equality,
-        # copies and pickling must see them all the same.
+    def test_parts_made_when_first_read_behave_as_fields(self):
+        # Id3v2.frames and .pictures, and Facts' comments, ape_items,
+        # replaygain and tags are made when first read: equality, copies and
+        # pickling must see them all the same, whether read yet or not.
         import copy
         import dataclasses
         import pickle
-        path = os.path.join(SAMPLES, "id3v24_utf8_cover.mp3")
-        read_first = velkor.read(path).id3v2
-        self.assertEqual(len(read_first.frames), 8)
-        self.assertEqual(velkor.read(path), velkor.read(path))
-        for made in (lambda tag: pickle.loads(pickle.dumps(tag)), copy.deepcopy,
-                     lambda tag: dataclasses.replace(tag, title="Other")):
-            self.assertEqual(made(velkor.read(path).id3v2).frames, read_first.frames)
-            self.assertEqual(made(velkor.read(path).id3v2).pictures, read_first.pictures)
-        self.assertEqual(dataclasses.asdict(velkor.read(path).id3v2)["pictures"][0]["mime"], "image/png")
+        files = [os.path.join(SAMPLES, "id3v24_utf8_cover.mp3"),  # pictures
+                 os.path.join(DATA, "01_lame_vbr_mid3v2.mp3"),  # comments, ReplayGain
+                 os.path.join(DATA, "06_apev2_mp3gain_id3v1.mp3")]  # APEv2 items
+        ways = {"pickle": lambda facts: pickle.loads(pickle.dumps(facts)), "deepcopy": copy.deepcopy,
+                "copy": copy.copy, "replace": lambda facts: dataclasses.replace(facts, layer=facts.layer)}
+        for path, (way, made) in itertools.product(files, ways.items()):
+            with self.subTest(os.path.basename(path), way=way):
+                read_first = velkor.read(path)
+                shown = repr(read_first)  # makes every part
+                untouched, touched = velkor.read(path), velkor.read(path)
+                self.assertEqual(repr(touched), shown)
+                for facts in (made(untouched), made(touched), untouched):
+                    self.assertEqual(facts, read_first)
+                    self.assertEqual(repr(facts), shown)
+                    self.assertIsInstance(facts.tags, types.MappingProxyType)
+        cover = velkor.read(files[0])
+        self.assertEqual(len(cover.id3v2.frames), 8)
+        self.assertEqual(dataclasses.asdict(cover.id3v2)["pictures"][0]["mime"], "image/png")
+        self.assertEqual(velkor.read(files[2]).ape_items[1].values, ("-8.370000 dB",))
+
+    def test_the_members_named_are_the_layouts(self):
+        # Facts come from the values only, named here in the layout's order:
+        # every value must be the member of that name in the keyed object.
+        layout = {"lame": velkor._LAME_MEMBERS, "replaygain": velkor._GAIN_MEMBERS,
+                  "comments": velkor.Comment._fields, "ape_items": velkor._APE_ITEM_MEMBERS,
+                  "id3v1": velkor._ID3V1_MEMBERS, "id3v2": velkor._ID3V2_MEMBERS,
+                  "pictures": velkor._PICTURE_MEMBERS, "frames": velkor._FRAME_MEMBERS}
+
+        def same(keyed, values, members, where):
+            self.assertEqual(len(values), len(members), where)
+            named = [m for m in members if m != "_"]
+            self.assertEqual([k for k in keyed if k in named], named, where)
+            for name, value in zip(members, values):
+                if name == "_":
+                    continue
+                want, inner = keyed[name], layout.get(name)
+                if inner and isinstance(want, dict):
+                    same(want, value, inner, f"{where}.{name}")
+                elif inner and isinstance(want, list):
+                    self.assertEqual(len(value), len(want), f"{where}.{name}")
+                    for i, (item, its) in enumerate(zip(value, want)):
+                        same(its, item, inner, f"{where}.{name}[{i}]")
+                else:
+                    self.assertEqual(value, want, f"{where}.{name}")
+
+        lib = _native.library()
+        for path in [os.path.join(SAMPLES, "id3v24_utf8_cover.mp3")] + [
+                os.path.join(DATA, n) for n in ("01_lame_vbr_mid3v2.mp3", "05_chapters.mp3",
+                                                "06_apev2_mp3gain_id3v1.mp3", "08_tag_only.mp3")]:
+            handle = ctypes.c_void_p()
+            lib.velkor_open(path.encode(), _native.OPEN_WITHOUT_AUDIO, ctypes.byref(handle))
+            self.addCleanup(lib.velkor_close, handle)
+            texts = []
+            for options in (velkor._FACTS_JSON & ~_native.JSON_VALUES_ONLY, velkor._FACTS_JSON):
+                text, size = ctypes.POINTER(ctypes.c_char)(), ctypes.c_size_t()
+                self.assertEqual(lib.velkor_file_json(handle, None, options, ctypes.byref(text),
+                                                      ctypes.byref(size)), _native.OK)
+                texts.append(text[:size.value].decode().split("\n"))
+            (keyed, keyed_frames), (values, frames) = texts
+            same(json.loads(keyed), json.loads(values), velkor._FACTS_MEMBERS, os.path.basename(path))
+            same({"frames": json.loads(keyed_frames)}, [json.loads(frames)], ("frames",), os.path.basename(path))
+
+    def test_threads_reading_a_part_at_once_get_the_same_one(self):
+        # A part made when first read, read by several threads at the same
+        # moment: none may see it empty while another is making it.
+        path = os.path.join(DATA, "01_lame_vbr_mid3v2.mp3")
+        expected = velkor.read(path)
+        self.addCleanup(sys.setswitchinterval, sys.getswitchinterval())
+        sys.setswitchinterval(1e-6)  # a switch every few steps
+        for _ in range(50):
+            facts, barrier, seen = velkor.read(path), threading.Barrier(4), []
+
+            def reader():
+                barrier.wait()
+                seen.append((facts.id3v2.frames, facts.tags, facts.comments))
+            threads = [threading.Thread(target=reader) for _ in range(4)]
+            for thread in threads:
+                thread.start()
+            for thread in threads:
+                thread.join()
+            self.assertEqual(seen, [(expected.id3v2.frames, expected.tags, expected.comments)] * 4)
+            self.assertTrue(all(parts[0] is seen[0][0] for parts in seen))
 
     @unittest.skipUnless(COMMAND, "VELKOR_COMMAND is not set")
     def test_samples_agree_with_the_command(self):

@@ -25,6 +25,7 @@ import enum
 import json
 import operator
 import os
+import sys
 import types
 from dataclasses import dataclass
 from typing import Dict, Iterator, List, Literal, Mapping, NamedTuple, Optional, Sequence, Tuple, Union, overload
@@ -303,10 +304,15 @@ class Facts:
         default_factory=lambda: types.MappingProxyType({}))
 
 
+# os.fsencode's own codec: what it does to a str, without its checks of
+# the type on every call.
+_FS_CODEC = (sys.getfilesystemencoding(), sys.getfilesystemencodeerrors())
+
+
 def _encode(path: PathLike) -> bytes:
     # os.fsencode gives the bytes the name has on disk on POSIX (names that
     # are not UTF-8 included) and UTF-8 on Windows, which the library wants.
-    raw = os.fsencode(path)
+    raw = path.encode(*_FS_CODEC) if type(path) is str else os.fsencode(path)
     if b"\0" in raw:
         # The library would read the name only up to it: another file.
         raise ValueError(f"embedded null byte in path {path!r}")
@@ -314,26 +320,20 @@ def _encode(path: PathLike) -> bytes:
 
 
 def _display(path: PathLike) -> str:
-    return os.fsdecode(path)
+    return path if type(path) is str else os.fsdecode(path)
 
 
 class _OpenFile:
     """A library handle, closed on leaving the with block."""
 
-    def __init__(self, path: PathLike, options: int = 0, handle: Optional[ctypes.c_void_p] = None,
-                 status: int = _native.OK):
+    def __init__(self, path: PathLike, options: int = 0):
         self.lib = _native.library()
         self.path = _display(path)
-        if handle is None:
-            # Opened here; otherwise a scan's, taken over.
-            handle = ctypes.c_void_p()
-            status = self.lib.velkor_open(_encode(path), options, ctypes.byref(handle))
-            if not handle:
-                raise _error(status, self.path)
+        handle = ctypes.c_void_p()
+        status = self.lib.velkor_open(_encode(path), options, ctypes.byref(handle))
+        if not handle:
+            raise _error(status, self.path)
         self.handle = handle
-        # VELKOR_ERROR_NO_AUDIO with a handle: a file with tags only.
-        self.has_audio = status == _native.OK
-        self._text, self._size = ctypes.c_void_p(), ctypes.c_size_t()
 
     def __enter__(self) -> "_OpenFile":
         return self
@@ -371,28 +371,16 @@ class _OpenFile:
             raise _error(status, self.path)
         return facts
 
-    def json(self, options: int) -> bytes:
-        """The file's JSON object (velkor_file_json) as its UTF-8 bytes."""
-        status = self.lib.velkor_file_json(self.handle, None, options, ctypes.byref(self._text),
-                                           ctypes.byref(self._size))
-        if status != _native.OK:
-            raise _error(status, self.path)
-        return ctypes.string_at(self._text.value, self._size.value)
-
 
 # The json module's C scanner, called directly: the library's text needs
-# none of json.loads's checks of encoding and surrounding white space.
+# none of json.loads's checks of encoding and surrounding white space. It
+# also says where the object ends, which is where the frames' line begins.
 _scan_json = json.JSONDecoder().scan_once
 
-
-def _loads(text: bytes) -> Dict[str, object]:
-    return _scan_json(text.decode("utf-8"), 0)[0]  # type: ignore[no-any-return]
-
-
 _MODES_BY_NAME = {mode.value: mode for mode in ChannelMode}
-# Keys of the JSON object that Facts and Id3v2 do not have.
-_NOT_FACTS = ("json_version", "velkor", "status", "error", "version")
-_NOT_ID3V2 = ("track_total", "disc_total", "lyrics")
+_NO_GAIN = ReplayGain()
+_NO_GAIN_JSON = [None] * len(dataclasses.fields(ReplayGain))
+_NO_TAGS: Mapping[str, Tuple[str, ...]] = types.MappingProxyType({})
 
 
 def _new(cls: type, fields: Dict[str, object]) -> object:
@@ -404,20 +392,62 @@ def _new(cls: type, fields: Dict[str, object]) -> object:
 
 
 class _Decoded:
-    """A field of Id3v2 (frames, pictures) made from its JSON when first
-    read, then kept as any field is. The dataclass's own __init__ sets the
-    field directly, as before."""
+    """A field made from its JSON (kept as "_" + name) when first read,
+    then kept as any field is. The dataclass's own __init__ sets the field
+    directly, as before. Two threads reading it at once get the same value:
+    the JSON goes only once the value is in place."""
 
-    def __init__(self, name: str, build):
+    def __init__(self, cls: type, name: str, build):
         self.name, self.raw, self.build = name, "_" + name, build
+        # Read from the class, the field's default as before (ReplayGain() ...).
+        self.default = cls.__dataclass_fields__[name].default  # type: ignore[attr-defined]
+        setattr(cls, name, self)
 
     def __get__(self, owner_object: object, owner: type) -> object:
         if owner_object is None:
-            return self
+            return self if self.default is dataclasses.MISSING else self.default
         fields = owner_object.__dict__
-        value = self.build(fields.pop(self.raw, ()))
-        fields[self.name] = value
+        raw = fields.get(self.raw, _Decoded)
+        if raw is _Decoded:
+            # Made meanwhile by another thread.
+            try:
+                return fields[self.name]
+            except KeyError:
+                raise AttributeError(self.name) from None
+        value = fields.setdefault(self.name, self.build(raw))
+        fields.pop(self.raw, None)
         return value
+
+
+# The members of each object of the layout (doc/json.md) in their order: the
+# library writes their values only (JSON_VALUES_ONLY), this names them. "_"
+# stands for a member no field takes; they all land on that key, dropped at once.
+# The first member is the layout's version: another one may have them elsewhere.
+_LAYOUT = "1.2"
+_FACTS_MEMBERS = (
+    "_", "_", "path", "_", "_", "_", "has_audio", "_", "mpeg_version", "layer", "sampling_rate_hz",
+    "channel_mode", "channels", "bitrate_kbps", "bitrate_varies", "vbr_header", "frames", "frames_exact",
+    "truncated", "duration_ms", "gapless_duration_ms", "samples", "gapless_samples", "encoder",
+    "encoder_delay", "encoder_padding", "file_size", "first_frame_offset", "audio_bytes", "stream_format",
+    "lame", "track", "track_total", "disc", "disc_total", "compilation", "bpm", "bpm_text", "rating",
+    "play_count", "date", "year", "month", "day", "hour", "minute", "release_date", "release_year",
+    "original_date", "original_year", "replaygain", "lyrics", "grouping", "key", "artist_sort", "album_sort",
+    "title_sort", "album_artist_sort", "musicbrainz", "comments", "ape_items", "id3v1", "id3v2", "tags")
+_LAME_MEMBERS = ("vbr_method", "preset", "preset_number", "quality", "lowpass_hz")
+_GAIN_MEMBERS = ("track_gain_db", "track_peak", "album_gain_db", "album_peak")
+_APE_ITEM_MEMBERS = ("key", "kind", "values", "size", "read_only", "truncated")
+_ID3V1_MEMBERS = ("version", "title", "artist", "album", "year", "comment", "track", "genre", "genre_name")
+_ID3V2_MEMBERS = ("version", "title", "artist", "album", "album_artist", "composer", "genre", "year", "date",
+                  "track", "_", "disc", "_", "comment", "_", "pictures")
+_PICTURE_MEMBERS = ("type", "mime", "description", "size")
+_FRAME_MEMBERS = ("id", "id_v24", "kind", "name", "flags", "encrypted", "compressed", "size", "values",
+                  "description", "language", "owner", "rating", "play_count", "element_id", "title", "start_ms",
+                  "end_ms", "children", "toc_flags", "truncated")
+
+
+def _named(members: Tuple[str, ...], values: Union[list, dict]) -> Dict[str, object]:
+    # An object with its keys comes from an Id3v2 pickled by an earlier release.
+    return dict(values) if isinstance(values, dict) else dict(zip(members, values))
 
 
 def _frame(fields: Dict[str, object]) -> Frame:
@@ -426,60 +456,110 @@ def _frame(fields: Dict[str, object]) -> Frame:
     return _new(Frame, fields)  # type: ignore[return-value]
 
 
+def _frames(raw: Union[str, bytes]) -> Tuple[Frame, ...]:
+    if isinstance(raw, bytes):  # as pickled by earlier releases
+        raw = raw.decode("utf-8")
+    return tuple(_frame(_named(_FRAME_MEMBERS, f)) for f in _scan_json(raw, 0)[0]) if raw else ()
+
+
 def _picture(fields: Dict[str, object]) -> Picture:
     if fields["mime"] is None:
         fields["mime"] = ""
     return _new(Picture, fields)  # type: ignore[return-value]
 
 
-# The frames come as the JSON text of their array, decoded when first read.
-Id3v2.frames = _Decoded("frames", lambda raw: tuple(_frame(f) for f in _loads(raw)) if raw else ())  # type: ignore
+def _ape_item(values: list) -> ApeItem:
+    fields = dict(zip(_APE_ITEM_MEMBERS, values))
+    fields["values"] = tuple(fields["values"])
+    return _new(ApeItem, fields)  # type: ignore[return-value]
 
-Id3v2.pictures = _Decoded("pictures", lambda raw: tuple(_picture(p) for p in raw))  # type: ignore[assignment]
+
+def _replaygain(raw: list) -> ReplayGain:
+    # JSON writes -3.0 as -3: the figures are floats whatever they hold.
+    return _new(ReplayGain, {name: None if value is None else float(value)  # type: ignore[return-value]
+                             for name, value in zip(_GAIN_MEMBERS, raw)})
 
 
-def _id3v2(fields: Dict[str, object], frames: bytes) -> Id3v2:
-    for name in _NOT_ID3V2:
-        del fields[name]
-    fields["_frames"] = frames
-    fields["_pictures"] = fields.pop("pictures")
-    return _new(Id3v2, fields)  # type: ignore[return-value]
+# The frames come as the JSON text of their array; the parts of Facts that
+# take work to make and are seldom all read come as their JSON values. Each
+# is made when first read. The builders leave what they are given as it was.
+_Decoded(Id3v2, "frames", _frames)
+_Decoded(Id3v2, "pictures", lambda raw: tuple(_picture(_named(_PICTURE_MEMBERS, p)) for p in raw))
+_Decoded(Facts, "replaygain", _replaygain)
+_Decoded(Facts, "comments", lambda raw: tuple(Comment._make(c) for c in raw))
+_Decoded(Facts, "ape_items", lambda raw: tuple(_ape_item(i) for i in raw))
+_Decoded(Facts, "tags", lambda raw: types.MappingProxyType({key: tuple(values) for key, values in raw.items()}))
+
+
+def _facts_getstate(self: Facts) -> Dict[str, object]:
+    # The read-only view of tags cannot be pickled: its plain dict goes
+    # under the name tags is made from when first read.
+    state = dict(self.__dict__)
+    tags = state.get("tags")
+    if isinstance(tags, types.MappingProxyType):
+        del state["tags"]
+        state["_tags"] = dict(tags)
+    return state
+
+
+Facts.__getstate__ = _facts_getstate  # type: ignore[assignment]
 
 
 # The object velkor.read and velkor.scan take: Python's texts, the frames
 # apart, their text kept to be decoded when first read.
-_FACTS_JSON = _native.JSON_JOINED_TEXTS | _native.JSON_FRAMES_APART
+_FACTS_JSON = _native.JSON_JOINED_TEXTS | _native.JSON_FRAMES_APART | _native.JSON_VALUES_ONLY
+_CHAR_POINTER = ctypes.POINTER(ctypes.c_char)
 
 
-def _facts_of(file: "_OpenFile") -> Facts:
-    """The handle's facts. A handle of a file without audio and without any
-    tag raises NoAudioError."""
-    text, _, frames = file.json(_FACTS_JSON).partition(b"\n")
-    fields = _loads(text)
+def _facts_of(lib: ctypes.CDLL, handle: Union[int, ctypes.c_void_p], path: str) -> Facts:
+    """The facts of an open handle (the caller closes it). A handle of a
+    file without audio and without any tag raises NoAudioError."""
+    text, size = _CHAR_POINTER(), ctypes.c_size_t()
+    status = lib.velkor_file_json(handle, None, _FACTS_JSON, ctypes.byref(text), ctypes.byref(size))
+    if status != _native.OK:
+        raise _error(status, path)
+    # The text is the handle's: copied out at once, then decoded in one go.
+    whole = text[:size.value].decode("utf-8")
+    values, end = _scan_json(whole, 0)
+    if values[0] != _LAYOUT:
+        raise OSError(f"velkor: the library writes JSON layout {values[0]}, this package reads {_LAYOUT}")
+    fields = dict(zip(_FACTS_MEMBERS, values))
     id3v1, id3v2, ape_items = fields["id3v1"], fields["id3v2"], fields["ape_items"]
     if not fields["has_audio"] and id3v1 is None and id3v2 is None and not ape_items:
-        raise _error(_native.NO_AUDIO, file.path)
-    for name in _NOT_FACTS:
-        del fields[name]
-    fields.pop("path_bytes", None)
-    fields["path"] = file.path
+        raise _error(_native.NO_AUDIO, path)
+    del fields["_"]
+    fields["path"] = path
     if fields["channel_mode"] is not None:
         fields["channel_mode"] = _MODES_BY_NAME[fields["channel_mode"]]
-    fields["lame"] = _new(LameSettings, fields["lame"])
-    # JSON writes -3.0 as -3: the figures are floats whatever they hold.
-    gains = fields["replaygain"]
-    fields["replaygain"] = _new(ReplayGain, {name: None if value is None else float(value)  # type: ignore
-                                             for name, value in gains.items()})  # type: ignore[attr-defined]
-    fields["comments"] = tuple(Comment._make(c.values()) for c in fields["comments"])  # type: ignore
-    for item in ape_items:  # type: ignore[attr-defined]
-        item["values"] = tuple(item["values"])
-    fields["ape_items"] = tuple(_new(ApeItem, item) for item in ape_items)  # type: ignore[attr-defined]
-    fields["tags"] = types.MappingProxyType({key: tuple(values)
-                                             for key, values in fields["tags"].items()})  # type: ignore
+    fields["lame"] = _new(LameSettings, dict(zip(_LAME_MEMBERS, fields["lame"])))
+    # What is empty is made now (nothing to do), the rest when first read.
+    if fields["replaygain"] == _NO_GAIN_JSON:
+        fields["replaygain"] = _NO_GAIN
+    else:
+        fields["_replaygain"] = fields.pop("replaygain")
+    if fields["comments"]:
+        fields["_comments"] = fields.pop("comments")
+    else:
+        fields["comments"] = ()
+    if ape_items:
+        fields["_ape_items"] = fields.pop("ape_items")
+    else:
+        fields["ape_items"] = ()
+    if fields["tags"]:
+        fields["_tags"] = fields.pop("tags")
+    else:
+        fields["tags"] = _NO_TAGS
     if id3v1 is not None:
-        fields["id3v1"] = _new(Id3v1, id3v1)  # type: ignore[arg-type]
+        fields["id3v1"] = _new(Id3v1, dict(zip(_ID3V1_MEMBERS, id3v1)))
     if id3v2 is not None:
-        fields["id3v2"] = _id3v2(id3v2, frames)  # type: ignore[arg-type]
+        tag = dict(zip(_ID3V2_MEMBERS, id3v2))
+        del tag["_"]
+        tag["_frames"] = whole[end + 1:]
+        if tag["pictures"]:
+            tag["_pictures"] = tag.pop("pictures")
+        else:
+            tag["pictures"] = ()
+        fields["id3v2"] = _new(Id3v2, tag)
     return _new(Facts, fields)  # type: ignore[return-value]
 
 
@@ -490,16 +570,27 @@ def read(path: PathLike, *, count_frames: bool = False) -> Facts:
     Raises Error (NotFoundError, NoAudioError, ...) when the file cannot be
     analysed; OSError when libvelkor cannot be loaded."""
     # Its JSON reads every frame: while the file is open, not again after.
-    options = (_native.OPEN_WITHOUT_AUDIO | _native.OPEN_ALL_FRAMES |
-               (_native.OPEN_COUNT_FRAMES if count_frames else 0))
+    options = _READ_COUNTING if count_frames else _READ
+    lib = _native.library()
+    name = _display(path)
+    handle = ctypes.c_void_p()
+    status = lib.velkor_open(_encode(path), options, ctypes.byref(handle))
     try:
-        with _OpenFile(path, options) as file:
-            return _facts_of(file)
+        if not handle:
+            raise _error(status, name)
+        try:
+            return _facts_of(lib, handle, name)
+        finally:
+            lib.velkor_close(handle)
     except NotRegularError as error:
-        if os.path.isdir(error.path or ""):
+        if os.path.isdir(name):
             # As the command says it: the one not-regular file worth naming.
-            raise _error(error.code, error.path, "is a directory (velkor.scan walks it)") from None
+            raise _error(error.code, name, "is a directory (velkor.scan walks it)") from None
         raise
+
+
+_READ = _native.OPEN_WITHOUT_AUDIO | _native.OPEN_ALL_FRAMES
+_READ_COUNTING = _READ | _native.OPEN_COUNT_FRAMES
 
 
 def read_picture(path: PathLike, index: int = 0) -> bytes:
@@ -618,23 +709,28 @@ def _scan(operands: List[bytes], options: int, jobs: int, errors: str
         raise _error(status, None)
     try:
         path, handle, status_out = ctypes.c_char_p(), ctypes.c_void_p(), ctypes.c_int32()
+        # The same three out-parameters for every file: only this generator uses them.
+        out = (ctypes.byref(path), ctypes.byref(handle), ctypes.byref(status_out))
+        scan_next, close, fsdecode = lib.velkor_scan_next, lib.velkor_close, os.fsdecode
         while True:
-            more = lib.velkor_scan_next(scan, ctypes.byref(path), ctypes.byref(handle), ctypes.byref(status_out))
+            more = scan_next(scan, *out)
             if more == 0:
                 break
             if more < 0:
                 # The scan itself failed (out of memory): the files after it
                 # were never reached, so this is no file's error to skip.
                 raise _error(status_out.value, None)
-            name = os.fsdecode(path.value or b"")
+            name = fsdecode(path.value or b"")
             item: Union[Facts, Error]
-            if handle.value:
+            file = handle.value
+            if file:
                 # A file without audio comes with a handle too: its tags.
-                with _OpenFile(name, handle=ctypes.c_void_p(handle.value), status=status_out.value) as file:
-                    try:
-                        item = _facts_of(file)
-                    except NoAudioError as error:
-                        item = error
+                try:
+                    item = _facts_of(lib, file, name)
+                except NoAudioError as error:
+                    item = error
+                finally:
+                    close(file)
             else:
                 item = _error(status_out.value, name)
             if isinstance(item, Error):

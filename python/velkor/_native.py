@@ -104,6 +104,8 @@ PICTURE_DESCRIPTION = 2
 # the frames apart, behind the object and a line break.
 JSON_JOINED_TEXTS = 0x1
 JSON_FRAMES_APART = 0x2
+# Each object as the array of its values, in the layout's order (Python knows it).
+JSON_VALUES_ONLY = 0x4
 
 # Fields of velkor_frame_text.
 FRAME_VALUE = 1
@@ -314,6 +316,8 @@ def _declare(lib: ctypes.CDLL, name: str, restype: Any, *argtypes: Any) -> None:
 def library() -> ctypes.CDLL:
     """The loaded library, its exports declared."""
     global _library
+    if _library is not None:  # set once, declared in full: no lock needed to read it
+        return _library
     with _lock:
         if _library is None:
             lib = _open_library()
@@ -340,8 +344,9 @@ def library() -> ctypes.CDLL:
             _declare(lib, "velkor_ape_item_count", _i32, _handle)
             _declare(lib, "velkor_ape_item", _i32, _handle, _i32, ctypes.POINTER(velkor_ape_item_info))
             _declare(lib, "velkor_ape_item_text", text, _handle, _i32, _i32, _i32)
-            _declare(lib, "velkor_file_json", _i32, _handle, text, _u32, ctypes.POINTER(ctypes.c_void_p),
-                     ctypes.POINTER(ctypes.c_size_t))
+            # The text as a char pointer: a slice of it is its bytes.
+            _declare(lib, "velkor_file_json", _i32, _handle, text, _u32,
+                     ctypes.POINTER(ctypes.POINTER(ctypes.c_char)), ctypes.POINTER(ctypes.c_size_t))
             _declare(lib, "velkor_genre_name", text, _i32)
             _declare(lib, "velkor_genre_number", _i32, text)
             _declare(lib, "velkor_scan_open", _i32, ctypes.POINTER(text), _i32, _u32, _i32,
