@@ -77,11 +77,19 @@ private:
 // the scan and the small reads behind the first frame share what was read.
 class FileBytes final : public ByteSource {
 public:
-    FileBytes(ByteSource& source, int64_t size) : source_(source), size_(size) {
+    // sampled: the stream will be sampled in its middle, so that its reads
+    // are apart (below) from the start.
+    FileBytes(ByteSource& source, int64_t size, bool sampled) : source_(source), size_(size) {
         // The end is always read: from a disk, it comes in beside the start.
-        if (size > static_cast<int64_t>(kHeadRead)) source_.will_read(size - kTailHint, static_cast<std::size_t>(kTailHint));
+        if (size > static_cast<int64_t>(kHeadRead)) {
+            source_.will_read(size - kTailHint, static_cast<std::size_t>(kTailHint));
+            if (sampled) apart(true);
+        }
         head_.resize(static_cast<std::size_t>(std::max<int64_t>(0, std::min<int64_t>(kHeadRead, size))));
         head_.resize(source_.read(0, head_.data(), head_.size()));
+        // A tag longer than the start is walked on from it, with read-ahead.
+        Id3v2Header header;
+        if (parse_id3v2_header(head(), header) && header.end() > static_cast<int64_t>(head_.size())) apart(false);
     }
 
     ByteSpan head() const { return ByteSpan(head_.data(), head_.size()); }
@@ -100,7 +108,6 @@ public:
         n = static_cast<std::size_t>(std::min<int64_t>(size_, static_cast<int64_t>(n)));
         const int64_t from = size_ - static_cast<int64_t>(n);
         if (covers(head_, 0, from, n) || covers(window_, window_offset_, from, n)) return;  // held already
-        apart(true);
         tail_offset_ = from;
         tail_.resize(n);
         tail_.resize(source_.read(tail_offset_, tail_.data(), n));
@@ -140,11 +147,12 @@ public:
     }
 
 private:
-    // The reads of the start go on as the system reads ahead (it brings in
-    // the rest of a tag and the first frames with them), and so do the
-    // scan's and the count's blocks. The end and the samples are a few KiB
-    // each, for which read-ahead would fetch a hundred: from a disk, most of
-    // a small file.
+    // The first 4 KiB hold a typical file's tag and first frames, and the
+    // other reads of a file that is sampled are a few KiB each, at the end
+    // and in the middle: from a disk, read-ahead would make each a hundred,
+    // most of a small file. It is on while a tag longer than the start is
+    // walked, and for the scan's and the count's blocks. (A file read only
+    // at its start and end gains nothing from the call.)
     void apart(bool yes) {
         if (yes == apart_) return;
         source_.reads_apart(yes);
@@ -271,7 +279,7 @@ int32_t Mp3FileInfo::load(const char* path_arg) {
 
 int32_t Mp3FileInfo::analyse(ByteSource& source, int64_t size, const char* path_arg, const LoadOptions& options) {
     size = std::max<int64_t>(0, size);
-    FileBytes bytes(source, size);
+    FileBytes bytes(source, size, options.sample_frames && !options.count_frames);
     const int32_t status = analyse_bytes(bytes, size, path_arg, options);
     if (options.keep != nullptr) options.keep(bytes, options.keep_context);
     return status;
