@@ -51,9 +51,9 @@ static void file_open(const char *path) {
 
 static const char *only; /* --only NAME: that way alone */
 
-static void floor_loop(const char *path) { checksum += floor_read(path); }
+static void floor_loop(const char *path) { checksum += floor_read(path, 0); }
 /* The same with the reads velkor_open makes of the file. */
-static void floor_needs_loop(const char *path) { checksum += floor_read_needs(path); }
+static void floor_needs_loop(const char *path) { checksum += floor_read(path, 1); }
 
 typedef struct Way {
     const char *name;

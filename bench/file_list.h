@@ -69,25 +69,6 @@ static inline int pass_count(int argc, char **argv) {
     return passes < 1 ? 1 : passes;
 }
 
-/* The floor: the least any tool must do per file to learn what velkor
- * learns (open, size, the first 4 KiB, the last 128 bytes, close). Returns
- * the bytes read, so that the reads are not thought useless. */
-static inline unsigned long floor_read(const char *path) {
-    unsigned char head[4096], tail[128];
-    unsigned long got = 0;
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    struct stat info;
-    if (fstat(fd, &info) == 0) {
-        got += (unsigned long)pread(fd, head, sizeof head, 0);
-        if (info.st_size >= (off_t)sizeof tail) {
-            got += (unsigned long)pread(fd, tail, sizeof tail, info.st_size - (off_t)sizeof tail);
-        }
-    }
-    close(fd);
-    return got;
-}
-
 /* The first frame, right behind the ID3v2 tag the head begins with,
  * carries a VBR header at one of the places encoders put it: the stream's
  * figures need no frames sampled. */
@@ -110,11 +91,14 @@ static inline int floor_has_vbr_header(const unsigned char *head, size_t size) {
     return 0;
 }
 
-/* The floor of the reads a file's figures need: the first 4 KiB, then,
- * when the frame behind the ID3v2 tag holds a VBR header (Xing, Info,
- * VBRI), the last 256 bytes; else a 3,840-byte window in the middle and the
- * last 4 KiB, where frames are sampled. */
-static inline unsigned long floor_read_needs(const char *path) {
+/* The floor: the least any tool must do per file to learn what velkor
+ * learns (open, size, the first 4 KiB, the last 128 bytes, close). With
+ * needs, the reads a file's figures need: the first 4 KiB, then, when the
+ * frame behind the ID3v2 tag holds a VBR header (Xing, Info, VBRI), the
+ * last 256 bytes; else a 3,840-byte window in the middle and the last
+ * 4 KiB, where frames are sampled. Returns the bytes read, so that the
+ * reads are not thought useless. */
+static inline unsigned long floor_read(const char *path, int needs) {
     unsigned char head[4096], middle[3840];
     unsigned long got = 0;
     const int fd = open(path, O_RDONLY | O_CLOEXEC);
@@ -123,8 +107,8 @@ static inline unsigned long floor_read_needs(const char *path) {
     if (fstat(fd, &info) == 0) {
         const ssize_t read = pread(fd, head, sizeof head, 0);
         got += (unsigned long)read;
-        off_t tail = 256;
-        if (read > 0 && !floor_has_vbr_header(head, (size_t)read)) {
+        off_t tail = needs ? 256 : 128;
+        if (needs && read > 0 && !floor_has_vbr_header(head, (size_t)read)) {
             got += (unsigned long)pread(fd, middle, sizeof middle, info.st_size / 2);
             tail = 4096;
         }

@@ -29,7 +29,7 @@ static _Atomic unsigned long checksum; /* keeps the reads from being thought use
 
 static int needs; /* --needs: the reads each file's figures need */
 
-static void read_floor(const char *path) { checksum += needs ? floor_read_needs(path) : floor_read(path); }
+static void read_floor(const char *path) { checksum += floor_read(path, needs); }
 
 static int is_mp3(const char *name) {
     const size_t length = strlen(name);

@@ -118,9 +118,9 @@ constexpr Id3v2FrameRow kRows[] = {
     {"WXXX", "WXXX", "WXX", K::kUserUrl, "User URL"},
 };
 
-// An id as one number, for sorted look-ups: three or four characters (a
-// shorter text ends at its zero and matches no id).
-uint32_t id_number(const char* id, std::size_t length) {
+}  // namespace
+
+uint32_t id3v2_id_number(const char* id, std::size_t length) {
     uint32_t number = 0;
     for (std::size_t i = 0; i < length; ++i) {
         if (id[i] == '\0') return 0;
@@ -128,6 +128,8 @@ uint32_t id_number(const char* id, std::size_t length) {
     }
     return number;
 }
+
+namespace {
 
 struct Key {
     uint32_t id;
@@ -141,9 +143,9 @@ struct Index {
     std::vector<Key> keys, v22;
     Index() {
         for (const Id3v2FrameRow& row : kRows) {
-            if (row.v24[0]) keys.push_back({id_number(row.v24, 4), &row});
-            if (row.v23[0] && std::strcmp(row.v23, row.v24) != 0) keys.push_back({id_number(row.v23, 4), &row});
-            if (row.v22[0]) v22.push_back({id_number(row.v22, 3), &row});
+            if (row.v24[0]) keys.push_back({id3v2_id_number(row.v24, 4), &row});
+            if (row.v23[0] && std::strcmp(row.v23, row.v24) != 0) keys.push_back({id3v2_id_number(row.v23, 4), &row});
+            if (row.v22[0]) v22.push_back({id3v2_id_number(row.v22, 3), &row});
         }
         std::sort(keys.begin(), keys.end());
         std::sort(v22.begin(), v22.end());
@@ -161,12 +163,12 @@ const Id3v2FrameRow* find(const std::vector<Key>& keys, uint32_t id) {
 }
 
 // The row whose 2.4 or 2.3 id is this four-character id.
-const Id3v2FrameRow* row_of_key(const char* id) { return find(index().keys, id_number(id, 4)); }
+const Id3v2FrameRow* row_of_key(const char* id) { return find(index().keys, id3v2_id_number(id, 4)); }
 
 }  // namespace
 
 const Id3v2FrameRow* id3v2_frame_row(const char* id, int version) {
-    return version == 2 ? find(index().v22, id_number(id, 3)) : row_of_key(id);
+    return version == 2 ? find(index().v22, id3v2_id_number(id, 3)) : row_of_key(id);
 }
 
 Id3v2FrameKind id3v2_frame_kind(const char* id) {

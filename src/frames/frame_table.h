@@ -5,6 +5,7 @@
 // editor and the interface look frames up here; no other frame list exists.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace velkor {
@@ -50,6 +51,9 @@ Id3v2FrameKind id3v2_frame_kind(const char* id);
 // The 2.3/2.4 id of a version 2.2 frame ("TT2" -> "TIT2"), or "" for one
 // that has none.
 const char* id3v2_v24_id(const char* v22_id);
+// An id of `length` characters (3 or 4) as one number, for comparing ids
+// in one step; 0 for a text that ends sooner, which matches no id.
+uint32_t id3v2_id_number(const char* id, std::size_t length);
 // The name of a frame by its 2.3/2.4 id ("TIT2" -> "Title"); "" when unlisted.
 const char* id3v2_frame_name(const char* id);
 // The name of a kind as the command and Python show it ("text", "people").

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <iterator>
 
+#include "frames/frame_table.h"
+
 namespace velkor {
 
 namespace {
@@ -102,12 +104,8 @@ namespace {
 // A four-character id as one number, so that a frame is matched against
 // every row's ids without comparing texts; 0 for any other length.
 uint32_t id_number(const char* id) {
-    uint32_t number = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (id[i] == '\0') return 0;
-        number = number << 8 | static_cast<uint8_t>(id[i]);
-    }
-    return id[4] == '\0' ? number : 0;
+    const uint32_t number = id3v2_id_number(id, 4);
+    return number != 0 && id[4] == '\0' ? number : 0;
 }
 
 // The rows by their 2.4 and 2.3 ids as numbers, in the table's order

@@ -38,7 +38,6 @@ public:
         out_ += keys_ ? json : values;
         return *this;
     }
-    bool keys() const { return keys_; }
     // A text; null when empty (no text of a tag is told apart from an
     // empty one).
     template <std::size_t N>

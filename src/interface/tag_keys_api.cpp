@@ -67,19 +67,13 @@ public:
         const char* frame = nullptr;  // ID3v2: the id that gave the values (one id per key)
         bool fallback = false;        // COMM/USLT: values of a described frame, kept until one without a description
         uint16_t generation = 0;
-        uint32_t count = 0;
     };
     Key& key(std::size_t row) { return keys_[row]; }
 
     void add(std::size_t row, Text text) {
-        Key& key = keys_[row];
-        values_.push_back({static_cast<uint16_t>(row), key.generation, text});
-        ++key.count;
+        values_.push_back({static_cast<uint16_t>(row), keys_[row].generation, text});
     }
-    void restart(std::size_t row) {
-        ++keys_[row].generation;
-        keys_[row].count = 0;
-    }
+    void restart(std::size_t row) { ++keys_[row].generation; }
 
     void finish(KeyView& view) {
         std::size_t kept = 0;

@@ -79,11 +79,11 @@ class FileBytes final : public ByteSource {
 public:
     // sampled: the stream will be sampled in its middle, so that its reads
     // are apart (below) from the start.
-    FileBytes(ByteSource& source, int64_t size, bool sampled) : source_(source), size_(size) {
+    FileBytes(ByteSource& source, int64_t size, bool sampled) : source_(source), size_(size), sampled_(sampled) {
         // The end is always read: from a disk, it comes in beside the start.
         if (size > static_cast<int64_t>(kHeadRead)) {
             source_.will_read(size - kTailHint, static_cast<std::size_t>(kTailHint));
-            if (sampled) apart(true);
+            apart(true);
         }
         head_.resize(static_cast<std::size_t>(std::max<int64_t>(0, std::min<int64_t>(kHeadRead, size))));
         head_.resize(source_.read(0, head_.data(), head_.size()));
@@ -154,7 +154,7 @@ private:
     // walked, and for the scan's and the count's blocks. (A file read only
     // at its start and end gains nothing from the call.)
     void apart(bool yes) {
-        if (yes == apart_) return;
+        if (!sampled_ || yes == apart_) return;
         source_.reads_apart(yes);
         apart_ = yes;
     }
@@ -197,6 +197,7 @@ private:
 
     ByteSource& source_;
     const int64_t size_;
+    const bool sampled_;  // read apart, but for what is read in order (apart())
     ReadBuffer head_;
     ReadBuffer tail_;
     int64_t tail_offset_ = 0;

@@ -26,11 +26,7 @@ bool same_ignoring_case(std::string_view a, std::string_view b) {
 }
 
 // A frame id as one number, for comparisons in one step.
-constexpr uint32_t id_number(const char* id) {
-    uint32_t number = 0;
-    for (std::size_t i = 0; i < 4 && id[i] != '\0'; ++i) number = number << 8 | static_cast<uint8_t>(id[i]);
-    return number;
-}
+uint32_t id_number(const char* id) { return id3v2_id_number(id, 4); }
 
 // The decoded frames the facts read, with their 2.3/2.4 ids, looked up once.
 class Frames {
